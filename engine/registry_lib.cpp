@@ -1,0 +1,85 @@
+#include "engine/registry_lib.h"
+
+#include "platform/named_event.h"
+
+namespace qm {
+
+CRegistryLib::CRegistryLib() : CRegistryLib(EngineServices{}) {}
+
+CRegistryLib::CRegistryLib(const EngineServices& services)
+    : registry_(services.registry ? services.registry : &DefaultRegistry()),
+      system_(services.system ? services.system : &DefaultSystem()),
+      ignoreFile_(services.ignoreFile) {
+    oldPlatform_ = (system_->GetVersion() & 0x80000000u) ? 1 : 0;
+    LoadIgnoreList();
+}
+
+CRegistryLib::~CRegistryLib() {
+    ignoreList_.clear();
+    findings_.clear();
+}
+
+std::string CRegistryLib::SeperateMainKey(std::string& path) {
+    if (path.empty()) return {};
+    const auto slash = path.find('\\');
+    if (slash == std::string::npos) {
+        std::string root;
+        root.swap(path);
+        return root;
+    }
+    std::string root = path.substr(0, slash);
+    path.erase(0, slash + 1);
+    return root;
+}
+
+RegStatus CRegistryLib::OpenKey(const std::string& rootName, const std::string& subKey,
+                                RegKey* result) {
+    if (result == nullptr) return kRegInvalidFunction;
+    *result = kNullKey;
+    const RegKey root = RootKeyFromName(rootName);
+    if (root == kNullKey) return kRegInvalidFunction;
+    return registry_->RegOpenKeyA(root, subKey.c_str(), result);
+}
+
+bool CRegistryLib::StopRequested() const {
+    NamedEvent stop(kStopEventName);
+    return stop.IsSignalled();
+}
+
+void CRegistryLib::ReportProgress(const std::string& item, const std::string& status,
+                                  std::int32_t scanned, std::int32_t found) const {
+    if (progress_) progress_(item, status, scanned, found);
+}
+
+void CRegistryLib::ScanRegistry(ResultRows& rows, ScanCategoryStates& states) {
+    LoadIgnoreList();
+    rows.clear();
+    findings_.clear();
+    {
+        NamedEvent stop(kStopEventName);
+        stop.Reset();
+    }
+    struct Step {
+        int slot;
+        void (CRegistryLib::*scan)(ResultRows&);
+    };
+    static const Step kOrder[] = {
+        {kSlotCom, &CRegistryLib::ScanRegistryCLSID},
+        {kSlotSharedDlls, &CRegistryLib::ScanRegistrySharedFiles},
+        {kSlotDrivers, &CRegistryLib::ScanRegistryDrivers},
+        {kSlotHelp, &CRegistryLib::ScanRegistryHelp},
+        {kSlotAppPaths, &CRegistryLib::ScanRegistryAppPaths},
+        {kSlotSharedTools, &CRegistryLib::ScanRegistrySharedTools},
+        {kSlotFonts, &CRegistryLib::ScanRegistryFonts},
+        {kSlotStartup, &CRegistryLib::ScanRegistryStartup},
+        {kSlotUninstall, &CRegistryLib::ScanRegistryUninstall},
+    };
+    for (const Step& step : kOrder) {
+        if (states[step.slot] == 0) continue;
+        states[step.slot] = 2;
+        (this->*step.scan)(rows);
+        states[step.slot] = -1;
+    }
+}
+
+}  // namespace qm

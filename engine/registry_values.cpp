@@ -1,0 +1,48 @@
+#include <vector>
+
+#include "engine/registry_lib.h"
+
+namespace qm {
+
+void CRegistryLib::AddRegistryValues(RegKey key, ValueList& list) {
+    RegKeyInfo info;
+    const RegStatus queried = registry_->RegQueryInfoKeyA(key, &info);
+    std::vector<char> name;
+    std::vector<std::uint8_t> data;
+    try {
+        name.resize(std::size_t(info.maxValueNameLen) + 1);
+        data.resize(std::size_t(info.maxValueLen) + 1);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    if (queried == kRegSuccess && info.values != 0 && info.values != 0xFFFFFFFFu) {
+        for (std::uint32_t index = 0; index < info.values; ++index) {
+            std::uint32_t nameLen = info.maxValueNameLen + 1;
+            std::uint32_t dataLen = info.maxValueLen + 1;
+            name[0] = '\0';
+            data[0] = 0;
+            std::uint32_t type = 0;
+            if (registry_->RegEnumValueA(key, index, name.data(), &nameLen, &type, data.data(),
+                                         &dataLen) != kRegSuccess)
+                continue;
+            auto item = std::make_unique<CRegValueItem>();
+            item->type = type;
+            if (nameLen != 0 || name[0] != '\0') {
+                item->name.assign(name.data(), nameLen);
+                item->data = ConvertToString(type, data.data(), dataLen);
+            } else if (dataLen != 0 || data[0] != 0) {
+                item->name = kDefaultValueName;
+                item->data = ConvertToString(kRegSz, data.data(), dataLen);
+            } else {
+                item->name = kDefaultValueName;
+                item->data = kValueNotSet;
+            }
+            list.push_back(std::move(item));
+        }
+    }
+    for (const auto& item : list)
+        if (item && item->name == kDefaultValueName) return;
+    list.insert(list.begin(), std::make_unique<CRegValueItem>(kDefaultValueName, kValueNotSet, kRegSz));
+}
+
+}  // namespace qm

@@ -1,0 +1,40 @@
+#include <windows.h>
+
+#include "platform/codepage.h"
+
+namespace qm {
+namespace {
+
+std::u16string ToWide(UINT codePage, const std::string& text) {
+    if (text.empty()) return {};
+    int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &w[0], n);
+    return std::u16string(w.begin(), w.end());
+}
+
+std::string FromWide(UINT codePage, const std::u16string& text) {
+    if (text.empty()) return {};
+    std::wstring w(text.begin(), text.end());
+    int n = WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                nullptr, nullptr);
+    if (n <= 0) return {};
+    std::string s(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr,
+                        nullptr);
+    return s;
+}
+
+}  // namespace
+
+std::u16string AnsiToUtf16(const std::string& text) { return ToWide(CP_ACP, text); }
+std::string Utf16ToAnsiText(const std::u16string& text) { return FromWide(CP_ACP, text); }
+std::string AnsiToUtf8(const std::string& text) {
+    return GetACP() == CP_UTF8 ? text : Utf16ToUtf8(AnsiToUtf16(text));
+}
+std::string Utf8ToAnsi(const std::string& text) {
+    return GetACP() == CP_UTF8 ? text : Utf16ToAnsiText(Utf8ToUtf16(text));
+}
+
+}  // namespace qm

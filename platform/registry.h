@@ -1,0 +1,151 @@
+// The registry service: the advapi32 operations the program uses, behind an
+// interface so that the engine can run against the real registry (Win32) or
+// against a key tree held in memory or loaded from a file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qm {
+
+// Opaque key handle. The five predefined roots carry the 32-bit values that
+// Windows documents for them; backends map them to their own handles.
+using RegKey = std::uintptr_t;
+using RegStatus = std::int32_t;
+
+constexpr RegKey kNullKey = 0;
+constexpr RegKey kHkeyClassesRoot = 0x80000000u;
+constexpr RegKey kHkeyCurrentUser = 0x80000001u;
+constexpr RegKey kHkeyLocalMachine = 0x80000002u;
+constexpr RegKey kHkeyUsers = 0x80000003u;
+constexpr RegKey kHkeyCurrentConfig = 0x80000005u;
+
+// Status codes, as the Windows registry API returns them.
+constexpr RegStatus kRegSuccess = 0;
+constexpr RegStatus kRegInvalidFunction = 1;  // also: unknown root name
+constexpr RegStatus kRegFileNotFound = 2;
+constexpr RegStatus kRegAccessDenied = 5;
+constexpr RegStatus kRegInvalidParameter = 87;
+constexpr RegStatus kRegMoreData = 234;
+constexpr RegStatus kRegNoMoreItems = 259;
+constexpr RegStatus kRegBadKey = 1010;
+
+// Value type codes.
+constexpr std::uint32_t kRegNone = 0;
+constexpr std::uint32_t kRegSz = 1;
+constexpr std::uint32_t kRegExpandSz = 2;
+constexpr std::uint32_t kRegBinary = 3;
+constexpr std::uint32_t kRegDword = 4;
+constexpr std::uint32_t kRegDwordBigEndian = 5;
+constexpr std::uint32_t kRegLink = 6;
+constexpr std::uint32_t kRegMultiSz = 7;
+constexpr std::uint32_t kRegResourceList = 8;
+constexpr std::uint32_t kRegFullResourceDescriptor = 9;
+constexpr std::uint32_t kRegResourceRequirementsList = 10;
+constexpr std::uint32_t kRegQword = 11;
+
+// Access masks the program passes to RegOpenKeyExA.
+constexpr std::uint32_t kKeyAllAccess = 0xF003F;
+constexpr std::uint32_t kKeySetValue = 0x0002;
+constexpr std::uint32_t kKeyDeleteAndEnumerate = 0x10008;
+constexpr std::uint32_t kKeyRead = 0x20019;
+
+// What RegQueryInfoKeyA reports. Lengths are in bytes (characters) without
+// the terminating zero, as Windows reports them.
+struct RegKeyInfo {
+    std::uint32_t subKeys = 0;
+    std::uint32_t maxSubKeyLen = 0;
+    std::uint32_t values = 0;
+    std::uint32_t maxValueNameLen = 0;
+    std::uint32_t maxValueLen = 0;
+};
+
+// The root names accepted in key paths ("HKEY_LOCAL_MACHINE", ...), compared
+// without regard to case. Returns kNullKey for anything else.
+RegKey RootKeyFromName(const std::string& name);
+// The canonical upper-case name of a root handle, or "" for other handles.
+std::string RootKeyName(RegKey root);
+
+class IRegistry {
+public:
+    virtual ~IRegistry() = default;
+
+    // Each operation mirrors the advapi32 function of the same name:
+    // same arguments (reduced to what the program uses), same status codes,
+    // same buffer-length conventions (lengths in and out are in bytes; a
+    // name length on output excludes the terminating zero).
+    virtual RegStatus RegOpenKeyA(RegKey parent, const char* subKey, RegKey* result) = 0;
+    virtual RegStatus RegOpenKeyExA(RegKey parent, const char* subKey, std::uint32_t access,
+                                    RegKey* result) = 0;
+    virtual RegStatus RegCreateKeyA(RegKey parent, const char* subKey, RegKey* result) = 0;
+    // Options 0 and KEY_ALL_ACCESS. `created`, when not null, receives true
+    // for a new key and false for an existing one.
+    virtual RegStatus RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result,
+                                      bool* created) = 0;
+    virtual RegStatus RegQueryInfoKeyA(RegKey key, RegKeyInfo* info) = 0;
+    virtual RegStatus RegEnumKeyExA(RegKey key, std::uint32_t index, char* name,
+                                    std::uint32_t* nameLen) = 0;
+    // `type`, `data` and `dataLen` may be null as with the real API.
+    virtual RegStatus RegEnumValueA(RegKey key, std::uint32_t index, char* name,
+                                    std::uint32_t* nameLen, std::uint32_t* type,
+                                    std::uint8_t* data, std::uint32_t* dataLen) = 0;
+    virtual RegStatus RegQueryValueExA(RegKey key, const char* name, std::uint32_t* type,
+                                       std::uint8_t* data, std::uint32_t* dataLen) = 0;
+    virtual RegStatus RegSetValueExA(RegKey key, const char* name, std::uint32_t type,
+                                     const std::uint8_t* data, std::uint32_t dataLen) = 0;
+    virtual RegStatus RegDeleteKeyA(RegKey parent, const char* subKey) = 0;
+    virtual RegStatus RegDeleteValueA(RegKey key, const char* name) = 0;
+    virtual RegStatus RegCloseKey(RegKey key) = 0;
+};
+
+// Owns one open key and closes it when it goes out of scope.
+class RegKeyHandle {
+public:
+    RegKeyHandle() = default;
+    RegKeyHandle(IRegistry& reg, RegKey key) : reg_(&reg), key_(key) {}
+    RegKeyHandle(const RegKeyHandle&) = delete;
+    RegKeyHandle& operator=(const RegKeyHandle&) = delete;
+    RegKeyHandle(RegKeyHandle&& o) noexcept : reg_(o.reg_), key_(o.key_) { o.key_ = kNullKey; }
+    RegKeyHandle& operator=(RegKeyHandle&& o) noexcept {
+        if (this != &o) {
+            Reset();
+            reg_ = o.reg_;
+            key_ = o.key_;
+            o.key_ = kNullKey;
+        }
+        return *this;
+    }
+    ~RegKeyHandle() { Reset(); }
+
+    RegKey Get() const { return key_; }
+    explicit operator bool() const { return key_ != kNullKey; }
+    RegKey Release() {
+        RegKey k = key_;
+        key_ = kNullKey;
+        return k;
+    }
+    void Reset() {
+        if (reg_ && key_ != kNullKey) reg_->RegCloseKey(key_);
+        key_ = kNullKey;
+    }
+    // For passing to an open call: closes any key held, then points at the slot.
+    RegKey* Receive(IRegistry& reg) {
+        Reset();
+        reg_ = &reg;
+        return &key_;
+    }
+
+private:
+    IRegistry* reg_ = nullptr;
+    RegKey key_ = kNullKey;
+};
+
+// The real registry in the Windows build; in the native build, the registry
+// chosen by the program at start-up (see SetDefaultRegistry).
+IRegistry& DefaultRegistry();
+// Replaces the registry DefaultRegistry returns (not owned). Used by the
+// native command line and by tests.
+void SetDefaultRegistry(IRegistry* registry);
+
+}  // namespace qm
