@@ -1,0 +1,21 @@
+# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (POSIX threads model).
+# Executables are linked statically, so they run under Wine without extra DLLs;
+# CTest runs them through tools/wine-run.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(QM_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER   ${QM_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QM_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER  ${QM_MINGW_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${QM_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+get_filename_component(QM_SOURCE_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${QM_SOURCE_ROOT}/tools/wine-run")
