@@ -1,0 +1,111 @@
+// COM classes: every class key under HKEY_CLASSES_ROOT\CLSID whose server
+// sub-keys name files that are gone.
+//
+// A class is judged as a whole. Healthy systems keep legacy entries such as a
+// 16-bit "InprocServer" naming a file that no longer exists beside a working
+// "InprocServer32"; since a finding removes the whole class key, a class is
+// recorded only when none of its server sub-keys names a file that exists.
+// So the server sub-keys of one class are all tested first and the class is
+// settled afterwards; the counters and progress reports come out as if each
+// entry had been handled on the spot.
+#include "engine/scan_frame.h"
+
+namespace qm {
+
+namespace {
+
+constexpr const char* kComRoot = "HKEY_CLASSES_ROOT\\CLSID";
+
+bool IsServerSubKey(const std::string& name) {
+    const std::string lower = AsciiLower(name);
+    return lower == "inprocserver32" || lower == "localserver32" || lower == "inprocserver" ||
+           lower == "localserver";
+}
+
+// One server sub-key's default value, tested but not yet settled.
+struct ServerEntry {
+    std::unique_ptr<CRegValueItem> value;
+    std::string path;
+    PathState state;
+    std::int32_t defaultsSoFar;  // "(Default)" items of this class up to this one
+};
+
+// Counts the "(Default)" items of the class's ProgID sub-key (0 without one).
+std::int32_t CountProgIdDefaults(CRegistryLib& lib, RegKey classKey) {
+    IRegistry& reg = lib.Registry();
+    RegKeyHandle progId;
+    if (reg.RegOpenKeyA(classKey, "ProgID", progId.Receive(reg)) != kRegSuccess) return 0;
+    ValueList values;
+    lib.AddRegistryValues(progId.Get(), values);
+    std::int32_t n = 0;
+    for (const auto& item : values)
+        if (item && item->name == kDefaultValueName) ++n;
+    return n;
+}
+
+}  // namespace
+
+void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
+    ScanFrame frame(*this, rows, Category::Com, kStatusCom);
+    if (!frame.Open(kComRoot)) return;
+    IRegistry& reg = *registry_;
+    bool noNameBuffer = false;
+    std::vector<ServerEntry> entries;
+
+    const LoopEnd end = frame.ForEachSubKey(frame.Root(), [&](const std::string& className) {
+        RegKeyHandle classKey;
+        if (reg.RegOpenKeyA(frame.Root(), className.c_str(), classKey.Receive(reg)) != kRegSuccess)
+            return true;
+        RegKeyInfo info;
+        if (reg.RegQueryInfoKeyA(classKey.Get(), &info) != kRegSuccess || info.subKeys == 0)
+            return true;
+
+        entries.clear();
+        std::int32_t defaults = 0;
+        const LoopEnd inner =
+            frame.ForEachSubKey(classKey.Get(), info.maxSubKeyLen, [&](const std::string& sub) {
+                if (!IsServerSubKey(sub)) return true;
+                RegKeyHandle server;
+                if (reg.RegOpenKeyA(classKey.Get(), sub.c_str(), server.Receive(reg)) !=
+                    kRegSuccess)
+                    return true;
+                ValueList values;
+                AddRegistryValues(server.Get(), values);
+                for (auto& item : values) {
+                    if (!item || item->name != kDefaultValueName) continue;
+                    ++defaults;
+                    if (item->data == kValueNotSet) continue;
+                    CleanedPath path = ComServerPath(item->data, *system_);
+                    const PathState state = frame.Test(path, true);
+                    entries.push_back({std::move(item), std::move(path.path), state, defaults});
+                }
+                return true;
+            });
+        if (inner == LoopEnd::NoNameBuffer) {
+            noNameBuffer = true;
+            return false;
+        }
+
+        // A class whose examination a stop request cut short is not judged:
+        // its unread server sub-keys might name files that exist.
+        bool keep = inner == LoopEnd::Stopped;
+        for (const auto& e : entries)
+            if (e.state == PathState::Exists || e.state == PathState::NotTested) keep = true;
+
+        const std::int32_t scannedBefore = frame.Scanned();
+        std::int32_t progIdDefaults = 0;
+        for (const auto& e : entries) {
+            if (!keep && e.state == PathState::Missing) {
+                frame.Record(*e.value, frame.RootPath() + "\\" + className, e.path);
+                progIdDefaults += CountProgIdDefaults(*this, classKey.Get());
+            }
+            frame.Report(e.path, scannedBefore + e.defaultsSoFar + progIdDefaults, frame.Found());
+        }
+        frame.CountScanned(defaults + progIdDefaults);
+        return inner != LoopEnd::Stopped;
+    });
+    if (end == LoopEnd::NoNameBuffer || noNameBuffer) return;
+    frame.AppendRow();
+}
+
+}  // namespace qm

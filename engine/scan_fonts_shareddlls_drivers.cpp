@@ -1,0 +1,49 @@
+// Fonts, shared DLLs and drivers: value-list scans of one key each. Findings
+// name the scanned key itself and remove only the offending value.
+#include "engine/scan_frame.h"
+
+namespace qm {
+
+namespace {
+constexpr const char* kFontsRoot =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+constexpr const char* kOldPlatformFontsRoot =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts";
+constexpr const char* kSharedDllsRoot =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+constexpr const char* kDriversRoot =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
+}  // namespace
+
+void CRegistryLib::ScanRegistryFonts(ResultRows& rows) {
+    ScanFrame frame(*this, rows, Category::Fonts, kStatusFonts);
+    RunValueListScan(frame, IsOldPlatform() ? kOldPlatformFontsRoot : kFontsRoot,
+                     [&](const CRegValueItem& item) {
+                         frame.CountScanned();
+                         if (item.data == kValueNotSet) return;
+                         frame.Examine(item, [&] { return frame.RootPath(); },
+                                       FontPath(item.data, frame.System()));
+                     });
+}
+
+void CRegistryLib::ScanRegistrySharedFiles(ResultRows& rows) {
+    ScanFrame frame(*this, rows, Category::SharedDlls, kStatusSharedDlls);
+    RunValueListScan(frame, kSharedDllsRoot, [&](const CRegValueItem& item) {
+        frame.CountScanned();
+        if (item.name == kValueNotSet || item.name == kDefaultValueName) return;
+        frame.Examine(item, [&] { return frame.RootPath(); },
+                      SharedDllPath(item.name, frame.System()));
+    });
+}
+
+void CRegistryLib::ScanRegistryDrivers(ResultRows& rows) {
+    ScanFrame frame(*this, rows, Category::Drivers, kStatusDrivers);
+    RunValueListScan(frame, kDriversRoot, [&](const CRegValueItem& item) {
+        frame.CountScanned();
+        if (item.data == kValueNotSet) return;
+        frame.Examine(item, [&] { return frame.RootPath(); },
+                      DriverPath(item.data, frame.System()));
+    });
+}
+
+}  // namespace qm

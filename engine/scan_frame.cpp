@@ -1,0 +1,51 @@
+#include "engine/scan_frame.h"
+
+namespace qm {
+
+ScanFrame::ScanFrame(CRegistryLib& lib, ResultRows& rows, Category category, const char* status)
+    : lib_(lib), rows_(rows), info_(InfoFor(category)), status_(status), stop_(kStopEventName) {}
+
+bool ScanFrame::Open(const std::string& rootPath) {
+    if (StopRequested()) return false;
+    rootPath_ = rootPath;
+    std::string rest = rootPath;
+    const std::string rootName = CRegistryLib::SeperateMainKey(rest);
+    scanned_ = 0;
+    found_ = 0;
+    if (lib_.OpenKey(rootName, rest, root_.Receive(lib_.Registry())) != kRegSuccess) {
+        root_.Release();  // nothing was opened
+        AppendRow();
+        return false;
+    }
+    return true;
+}
+
+PathState ScanFrame::Test(const CleanedPath& path, bool distinguishIgnored) {
+    if (!path.test || HoldsWildcard(path.path)) return PathState::NotTested;
+    if (lib_.CheckFile(path.path) != 0) return PathState::Missing;
+    if (distinguishIgnored && lib_.IsIgnored(path.path) && !System().FileExists(path.path))
+        return PathState::Ignored;
+    return PathState::Exists;
+}
+
+void ScanFrame::Record(const CRegValueItem& value, const std::string& keyPath,
+                       const std::string& path) {
+    auto finding = std::make_unique<CRegErrorLog>();
+    finding->SetValue(std::make_unique<CRegValueItem>(value));
+    finding->SetKeyPath(keyPath);
+    finding->SetFilePath(path);
+    finding->SetCategory(info_.tag);
+    finding->SetRemoveKind(info_.removeKind);
+    lib_.Findings().push_back(std::move(finding));
+    ++found_;
+}
+
+void ScanFrame::Report(const std::string& path, std::int32_t scanned, std::int32_t found) const {
+    if (ScanProgressCallback cb = lib_.GetProgressCallback()) cb(path, status_, scanned, found);
+}
+
+void ScanFrame::AppendRow() {
+    rows_.push_back(std::make_unique<CScanError>(info_.rowLabel, scanned_, found_));
+}
+
+}  // namespace qm

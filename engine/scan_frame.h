@@ -1,0 +1,180 @@
+// The frame every category scan shares: the stop test, opening the root key,
+// the two counters, testing a derived path, recording a finding, reporting
+// progress, the sub-key and value loops, and the closing result row.
+#pragma once
+
+#include <cstdint>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "engine/categories.h"
+#include "engine/path_cleaning.h"
+#include "engine/registry_lib.h"
+#include "platform/named_event.h"
+
+namespace qm {
+
+// Status texts passed to the progress callback.
+constexpr const char* kStatusCom = "Scanning CLSID";
+constexpr const char* kStatusSharedDlls = "Scanning Shared Files";
+constexpr const char* kStatusDrivers = "Scanning VXD";
+constexpr const char* kStatusHelp = "Scanning Help Files";
+constexpr const char* kStatusAppPaths = "Scanning Application Paths";
+constexpr const char* kStatusSharedTools = "Scanning Shared Tools";
+constexpr const char* kStatusFonts = "Scanning Fonts";
+constexpr const char* kStatusStartup = "Scanning Startup Programs";
+constexpr const char* kStatusUninstall = "Scanning Uninstall Entries";
+
+// What testing a derived path gave.
+enum class PathState {
+    NotTested,  // a filter passed it over (or it holds "?" / "*")
+    Exists,     // the file or directory is there
+    Ignored,    // missing, but on the ignore list
+    Missing,    // missing and not ignored: a finding
+};
+
+// How a sub-key loop ended.
+enum class LoopEnd {
+    Completed,     // the enumeration ran to its end (or failed on an entry)
+    Stopped,       // the stop event was seen
+    NoNameBuffer,  // the key could not be queried or the buffer not had
+};
+
+class ScanFrame {
+public:
+    ScanFrame(CRegistryLib& lib, ResultRows& rows, Category category, const char* status);
+
+    // The stop test: a zero-time-out wait on the stop event.
+    bool StopRequested() const { return stop_.IsSignalled(); }
+
+    // Stop test at entry, split and open `rootPath`, zero the counters.
+    // False when the scan ends here: stopped (no row) or the root could not be
+    // opened (a 0/0 row has been appended).
+    bool Open(const std::string& rootPath);
+    RegKey Root() const { return root_.Get(); }
+    const std::string& RootPath() const { return rootPath_; }
+
+    void CountScanned(std::int32_t n = 1) { scanned_ += n; }
+    std::int32_t Scanned() const { return scanned_; }
+    std::int32_t Found() const { return found_; }
+
+    // Tests a derived path. A path holding "?" or "*" is never tested.
+    // Ignored and Exists are told apart only when `distinguishIgnored`.
+    PathState Test(const CleanedPath& path, bool distinguishIgnored = false);
+    // Appends a finding with this category's tag and removal kind and counts it.
+    void Record(const CRegValueItem& value, const std::string& keyPath, const std::string& path);
+    // Calls the progress callback, if one is set, with the current counters.
+    void Report(const std::string& path) const { Report(path, scanned_, found_); }
+    void Report(const std::string& path, std::int32_t scanned, std::int32_t found) const;
+    // Test, record when missing, report: the common handling of one entry.
+    // `keyPath()` gives the finding's key path; it is called only for a finding.
+    template <class KeyPath>
+    void Examine(const CRegValueItem& value, KeyPath&& keyPath, const CleanedPath& path) {
+        if (Test(path) == PathState::Missing) Record(value, keyPath(), path.path);
+        Report(path.path);
+    }
+
+    // Appends this category's row with the counters so far.
+    void AppendRow();
+
+    CRegistryLib& Lib() { return lib_; }
+    ISystem& System() { return lib_.System(); }
+    IRegistry& Registry() { return lib_.Registry(); }
+
+    // Runs `visit(name)` for each non-empty sub-key name of `key`, with the
+    // stop test before every step. `visit` returns false to end the loop as
+    // stopped.
+    template <class Visit>
+    LoopEnd ForEachSubKey(RegKey key, Visit&& visit);
+    // The same for a key already queried: `maxSubKeyLen` as it reported.
+    template <class Visit>
+    LoopEnd ForEachSubKey(RegKey key, std::uint32_t maxSubKeyLen, Visit&& visit);
+
+    // Reads the values of `key` (AddRegistryValues) and runs `visit(item)` on
+    // each, with the stop test before every item. False when stopped.
+    template <class Visit>
+    bool ForEachValue(RegKey key, Visit&& visit);
+
+private:
+    CRegistryLib& lib_;
+    ResultRows& rows_;
+    const CategoryInfo& info_;
+    const char* status_;
+    NamedEvent stop_;
+    RegKeyHandle root_;
+    std::string rootPath_;
+    std::int32_t scanned_ = 0;
+    std::int32_t found_ = 0;
+};
+
+template <class Visit>
+LoopEnd ScanFrame::ForEachSubKey(RegKey key, Visit&& visit) {
+    RegKeyInfo info;
+    if (Registry().RegQueryInfoKeyA(key, &info) != kRegSuccess) return LoopEnd::NoNameBuffer;
+    return ForEachSubKey(key, info.maxSubKeyLen, visit);
+}
+
+template <class Visit>
+LoopEnd ScanFrame::ForEachSubKey(RegKey key, std::uint32_t maxSubKeyLen, Visit&& visit) {
+    std::vector<char> name;
+    try {
+        name.resize(std::size_t(maxSubKeyLen) + 1);
+    } catch (const std::bad_alloc&) {
+        return LoopEnd::NoNameBuffer;
+    }
+    for (std::uint32_t index = 0;; ++index) {
+        if (StopRequested()) return LoopEnd::Stopped;
+        std::uint32_t length = maxSubKeyLen + 1;
+        name[0] = '\0';
+        if (Registry().RegEnumKeyExA(key, index, name.data(), &length) != kRegSuccess)
+            return LoopEnd::Completed;
+        if (length == 0) continue;
+        if (!visit(std::string(name.data(), length))) return LoopEnd::Stopped;
+    }
+}
+
+template <class Visit>
+bool ScanFrame::ForEachValue(RegKey key, Visit&& visit) {
+    ValueList values;
+    lib_.AddRegistryValues(key, values);
+    for (auto& item : values) {
+        if (StopRequested()) return false;  // the rest of the list goes with `values`
+        if (!item) continue;
+        visit(*item);
+        item.reset();
+    }
+    return true;
+}
+
+// The sub-key scan with a value loop in each sub-key (help files, application
+// paths, shared tools, uninstall entries). `wanted(name)` filters sub-keys by
+// their enumerated name; `visit(item, name)` examines one value of sub-key
+// `name`. Appends the row unless the root could not be queried.
+template <class Wanted, class Visit>
+void RunSubKeyValueScan(ScanFrame& frame, const std::string& rootPath, Wanted&& wanted,
+                        Visit&& visit) {
+    if (!frame.Open(rootPath)) return;
+    IRegistry& reg = frame.Registry();
+    const LoopEnd end = frame.ForEachSubKey(frame.Root(), [&](const std::string& name) {
+        if (!wanted(name)) return true;
+        RegKeyHandle sub;
+        if (reg.RegOpenKeyA(frame.Root(), name.c_str(), sub.Receive(reg)) != kRegSuccess)
+            return true;
+        return frame.ForEachValue(sub.Get(), [&](const CRegValueItem& item) { visit(item, name); });
+    });
+    if (end == LoopEnd::NoNameBuffer) return;
+    frame.AppendRow();
+}
+
+// The value-list scan (fonts, shared DLLs, drivers, startup programs):
+// `visit(item)` examines one value of the root key. Always appends the row
+// once the root is open.
+template <class Visit>
+void RunValueListScan(ScanFrame& frame, const std::string& rootPath, Visit&& visit) {
+    if (!frame.Open(rootPath)) return;
+    frame.ForEachValue(frame.Root(), visit);
+    frame.AppendRow();
+}
+
+}  // namespace qm
