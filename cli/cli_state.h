@@ -1,0 +1,26 @@
+// What the commands of quillmere-cli share: the options every command takes,
+// the exit status, and the error reporting convention (one line on standard
+// error, exit status 2).
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace qm::cli {
+
+constexpr int kExitClean = 0;     // nothing found / success
+constexpr int kExitFindings = 1;  // findings were reported
+constexpr int kExitError = 2;     // usage or runtime error
+
+struct CliState {
+    int exitCode = kExitClean;
+    std::string ignoreFile = "ignore.lst";
+};
+
+// Thrown by a command for a runtime error; main prints "quillmere-cli: <what>"
+// on standard error and exits with 2.
+struct CliError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+}  // namespace qm::cli

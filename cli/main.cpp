@@ -1,0 +1,32 @@
+// quillmere-cli: the scriptable face of the engine.
+#include <cstdio>
+#include <exception>
+
+#include "cli/commands.h"
+#include "cli/platform_setup.h"
+
+int main(int argc, char** argv) {
+    using namespace qm::cli;
+    CliState state;
+    CLI::App app{"Quillmere registry cleaner, command line", "quillmere-cli"};
+    app.require_subcommand(1);
+    AddPlatformOptions(app, state);
+    AddScanCommand(app, state);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "quillmere-cli: %s (see --help)\n", e.what());
+        return kExitError;
+    } catch (const CliError& e) {
+        std::fprintf(stderr, "quillmere-cli: %s\n", e.what());
+        return kExitError;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "quillmere-cli: %s\n", e.what());
+        return kExitError;
+    }
+    return state.exitCode;
+}

@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/registry_lib.h"
+#include "platform/named_event.h"
+#include "platform/registry_memory.h"
+#include "platform/system_memory.h"
+
+namespace qm {
+namespace {
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        services_.registry = &registry_;
+        services_.system = &system_;
+        services_.ignoreFile = "engine-frame-test-ignore.lst";
+        lib_ = std::make_unique<CRegistryLib>(services_);
+    }
+
+    RegKey Create(RegKey root, const char* path) {
+        RegKey key = kNullKey;
+        EXPECT_EQ(registry_.RegCreateKeyA(root, path, &key), kRegSuccess);
+        return key;
+    }
+    void Set(RegKey key, const char* name, std::uint32_t type, std::vector<std::uint8_t> data) {
+        ASSERT_EQ(registry_.RegSetValueExA(key, name, type, data.data(),
+                                           static_cast<std::uint32_t>(data.size())),
+                  kRegSuccess);
+    }
+    static std::vector<std::uint8_t> Text(const char* s) {
+        return std::vector<std::uint8_t>(s, s + std::strlen(s) + 1);
+    }
+    ValueList Values(RegKey key) {
+        ValueList list;
+        lib_->AddRegistryValues(key, list);
+        return list;
+    }
+
+    MemoryRegistry registry_;
+    MemorySystem system_;
+    EngineServices services_;
+    std::unique_ptr<CRegistryLib> lib_;
+};
+
+TEST(SeperateMainKey, SplitsAtTheFirstBackslash) {
+    std::string path = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools";
+    EXPECT_EQ(CRegistryLib::SeperateMainKey(path), "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(path, "SOFTWARE\\Microsoft\\Shared Tools");
+
+    path = "HKEY_LOCAL_MACHINE";
+    EXPECT_EQ(CRegistryLib::SeperateMainKey(path), "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(path, "");
+
+    path = "";
+    EXPECT_EQ(CRegistryLib::SeperateMainKey(path), "");
+    EXPECT_EQ(path, "");
+
+    path = "HKEY_USERS\\";
+    EXPECT_EQ(CRegistryLib::SeperateMainKey(path), "HKEY_USERS");
+    EXPECT_EQ(path, "");
+
+    path = "\\x";
+    EXPECT_EQ(CRegistryLib::SeperateMainKey(path), "");
+    EXPECT_EQ(path, "x");
+}
+
+TEST_F(EngineTest, OpenKeyAcceptsTheFiveRootsInAnyCaseAndNothingElse) {
+    RegKey k = Create(kHkeyLocalMachine, "SOFTWARE\\QuillmereFrame");
+    registry_.RegCloseKey(k);
+
+    RegKey out = 123;
+    EXPECT_EQ(lib_->OpenKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QuillmereFrame", &out), kRegSuccess);
+    EXPECT_NE(out, kNullKey);
+    registry_.RegCloseKey(out);
+    EXPECT_EQ(lib_->OpenKey("hkey_local_machine", "software\\quillmereframe", &out), kRegSuccess);
+    registry_.RegCloseKey(out);
+
+    for (const char* root : {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_USERS",
+                             "HKEY_CURRENT_CONFIG", "Hkey_Classes_Root"}) {
+        EXPECT_EQ(lib_->OpenKey(root, "", &out), kRegSuccess) << root;
+        registry_.RegCloseKey(out);
+    }
+    for (const char* root : {"HKLM", "HKEY_PERFORMANCE_DATA", "HKEY_DYN_DATA", "", "HKEY_LOCAL_MACHINE "}) {
+        out = 123;
+        EXPECT_EQ(lib_->OpenKey(root, "SOFTWARE", &out), kRegInvalidFunction) << root;
+        EXPECT_EQ(out, kNullKey) << root;
+    }
+    EXPECT_EQ(lib_->OpenKey("HKEY_LOCAL_MACHINE", "SOFTWARE", nullptr), kRegInvalidFunction);
+    EXPECT_EQ(lib_->OpenKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\NoSuchKeyHere", &out), kRegFileNotFound);
+    EXPECT_EQ(out, kNullKey);
+}
+
+TEST_F(EngineTest, KeyWithoutValuesGivesTheDefaultPlaceholder) {
+    RegKey k = Create(kHkeyCurrentUser, "Empty");
+    ValueList list = Values(k);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0]->name, "(Default)");
+    EXPECT_EQ(list[0]->data, "(value not set)");
+    EXPECT_EQ(list[0]->type, kRegSz);
+    registry_.RegCloseKey(k);
+}
+
+TEST_F(EngineTest, OnlyANamedValueGetsThePlaceholderInFront) {
+    RegKey k = Create(kHkeyCurrentUser, "Named");
+    Set(k, "Path", kRegSz, Text("C:\\x.exe"));
+    ValueList list = Values(k);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0]->name, "(Default)");
+    EXPECT_EQ(list[0]->data, "(value not set)");
+    EXPECT_EQ(list[1]->name, "Path");
+    EXPECT_EQ(list[1]->data, "C:\\x.exe");
+    EXPECT_EQ(list[1]->type, kRegSz);
+    registry_.RegCloseKey(k);
+}
+
+TEST_F(EngineTest, EmptyDefaultStringDiffersFromDefaultWithoutBytes) {
+    RegKey a = Create(kHkeyCurrentUser, "EmptyString");
+    Set(a, "", kRegSz, {0});
+    ValueList la = Values(a);
+    ASSERT_EQ(la.size(), 1u);
+    EXPECT_EQ(la[0]->name, "(Default)");
+    EXPECT_EQ(la[0]->data, "");
+
+    RegKey b = Create(kHkeyCurrentUser, "NoBytes");
+    Set(b, "", kRegBinary, {});
+    ValueList lb = Values(b);
+    ASSERT_EQ(lb.size(), 1u);
+    EXPECT_EQ(lb[0]->name, "(Default)");
+    EXPECT_EQ(lb[0]->data, "(value not set)");
+    EXPECT_EQ(lb[0]->type, kRegBinary);
+    registry_.RegCloseKey(a);
+    registry_.RegCloseKey(b);
+}
+
+TEST_F(EngineTest, AValueNamedDefaultCountsAsTheDefaultEntry) {
+    RegKey k = Create(kHkeyCurrentUser, "Literal");
+    Set(k, "(Default)", kRegSz, Text("literal"));
+    ValueList list = Values(k);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0]->name, "(Default)");
+    EXPECT_EQ(list[0]->data, "literal");
+    registry_.RegCloseKey(k);
+}
+
+TEST_F(EngineTest, NamedDwordIsRenderedUnnamedDwordIsRawText) {
+    RegKey k = Create(kHkeyCurrentUser, "Dwords");
+    Set(k, "Flags", kRegDword, {0x0a, 0, 0, 0});
+    Set(k, "", kRegDword, {'A', 'B', 0, 0});
+    ValueList list = Values(k);
+    ASSERT_EQ(list.size(), 2u);
+    const CRegValueItem* named = list[0]->name == "Flags" ? list[0].get() : list[1].get();
+    const CRegValueItem* unnamed = list[0]->name == "Flags" ? list[1].get() : list[0].get();
+    EXPECT_EQ(named->data, "0x0000000a (10)");
+    EXPECT_EQ(named->type, kRegDword);
+    EXPECT_EQ(unnamed->name, "(Default)");
+    EXPECT_EQ(unnamed->data, "AB");
+    EXPECT_EQ(unnamed->type, kRegDword);
+    registry_.RegCloseKey(k);
+}
+
+// The progress callback is a plain function: it reports through these.
+ScanCategoryStates* g_states = nullptr;
+int g_comSlotDuringScan = 0;
+void RecordSlot(std::string, std::string, std::int32_t, std::int32_t) {
+    g_comSlotDuringScan = (*g_states)[kSlotCom];
+}
+
+TEST_F(EngineTest, SelectedSlotsGoToTwoThenMinusOneUnselectedStayZero) {
+    RegKey cls = Create(kHkeyClassesRoot, "CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32");
+    Set(cls, "", kRegSz, Text("C:\\missing\\gone.dll"));
+    registry_.RegCloseKey(cls);
+
+    ScanCategoryStates states;
+    states[kSlotCom] = 1;
+    states[kSlotFonts] = 7;  // any non-zero value selects
+    states[0] = 5;           // slots the engine does not use are left alone
+    g_states = &states;
+    g_comSlotDuringScan = 0;
+    lib_->SetProgressCallback(&RecordSlot);
+    ResultRows rows;
+    lib_->ScanRegistry(rows, states);
+
+    EXPECT_EQ(g_comSlotDuringScan, 2);
+    EXPECT_EQ(states[kSlotCom], -1);
+    EXPECT_EQ(states[kSlotFonts], -1);
+    EXPECT_EQ(states[0], 5);
+    for (int slot : {kSlotSharedDlls, kSlotDrivers, kSlotHelp, kSlotAppPaths, kSlotSharedTools,
+                     kSlotStartup, kSlotShortcuts, kSlotUninstall, 2, 12, 13})
+        EXPECT_EQ(states[slot], 0) << slot;
+    ASSERT_EQ(rows.size(), 2u);  // one row per selected category
+}
+
+TEST_F(EngineTest, StopEventLeftSetBeforeTheRunIsResetAndEmptiesOldFindings) {
+    RegKey cls = Create(kHkeyClassesRoot, "CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32");
+    Set(cls, "", kRegSz, Text("C:\\missing\\gone.dll"));
+    registry_.RegCloseKey(cls);
+
+    ScanCategoryStates states;
+    states[kSlotCom] = 1;
+    ResultRows rows;
+    lib_->ScanRegistry(rows, states);
+    ASSERT_EQ(lib_->Findings().size(), 1u);
+
+    NamedEvent stop(kStopEventName);
+    stop.Set();
+    states[kSlotCom] = 1;
+    rows.push_back(std::make_unique<CScanError>("stale", 1, 1));
+    lib_->ScanRegistry(rows, states);
+    EXPECT_FALSE(stop.IsSignalled());
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0]->label, "Invalid CLSID");
+    EXPECT_EQ(rows[0]->errorsFound, 1);
+    EXPECT_EQ(lib_->Findings().size(), 1u);  // the old findings were replaced, not added to
+}
+
+}  // namespace
+}  // namespace qm
