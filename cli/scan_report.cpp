@@ -35,8 +35,8 @@ void RunScan(CRegistryLib& engine, const CategorySelection& selection, ScanOutco
     engine.ScanRegistry(outcome.rows, states);
 }
 
-nlohmann::json RowsToJson(const ResultRows& rows) {
-    nlohmann::json out = nlohmann::json::array();
+nlohmann::ordered_json RowsToJson(const ResultRows& rows) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
     for (const auto& row : rows) {
         if (!row) continue;
         out.push_back({{"label", AnsiToUtf8(row->label)},
@@ -47,8 +47,8 @@ nlohmann::json RowsToJson(const ResultRows& rows) {
     return out;
 }
 
-nlohmann::json FindingsToJson(const FindingList& findings) {
-    nlohmann::json out = nlohmann::json::array();
+nlohmann::ordered_json FindingsToJson(const FindingList& findings) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
     for (const auto& f : findings) {
         if (!f) continue;
         const CRegValueItem* v = f->GetValue();
@@ -61,8 +61,8 @@ nlohmann::json FindingsToJson(const FindingList& findings) {
     return out;
 }
 
-nlohmann::json ShortcutsToJson(const std::vector<ShortcutReport>& shortcuts) {
-    nlohmann::json out = nlohmann::json::array();
+nlohmann::ordered_json ShortcutsToJson(const std::vector<ShortcutReport>& shortcuts) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
     for (const auto& s : shortcuts)
         out.push_back({{"path", AnsiToUtf8(s.path)}, {"target", AnsiToUtf8(s.target)}});
     return out;
@@ -89,8 +89,8 @@ void PrintScanText(const ResultRows& rows, const FindingList& findings,
     std::fflush(stdout);
 }
 
-void PrintJson(const nlohmann::json& object) {
-    std::cout << object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << std::endl;
+void PrintJson(const nlohmann::ordered_json& object) {
+    std::cout << object.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << std::endl;
 }
 
 }  // namespace qm::cli

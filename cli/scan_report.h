@@ -34,14 +34,14 @@ struct ScanOutcome {
 // selected, the shortcut scan), and fills `outcome`.
 void RunScan(CRegistryLib& engine, const CategorySelection& selection, ScanOutcome& outcome);
 
-nlohmann::json RowsToJson(const ResultRows& rows);
-nlohmann::json FindingsToJson(const FindingList& findings);
-nlohmann::json ShortcutsToJson(const std::vector<ShortcutReport>& shortcuts);
+nlohmann::ordered_json RowsToJson(const ResultRows& rows);
+nlohmann::ordered_json FindingsToJson(const FindingList& findings);
+nlohmann::ordered_json ShortcutsToJson(const std::vector<ShortcutReport>& shortcuts);
 
 // Human-readable report: one row per category, one line per finding.
 void PrintScanText(const ResultRows& rows, const FindingList& findings,
                    const std::vector<ShortcutReport>& shortcuts);
 // Exactly one JSON object on standard output.
-void PrintJson(const nlohmann::json& object);
+void PrintJson(const nlohmann::ordered_json& object);
 
 }  // namespace qm::cli

@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "platform/reg_file.h"
+#include "platform/registry_memory.h"
+
+namespace qm {
+namespace {
+
+std::vector<std::uint8_t> Bytes(const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); }
+
+std::vector<std::uint8_t> Utf16File(const std::string& ascii) {
+    std::vector<std::uint8_t> out = {0xFF, 0xFE};
+    for (char c : ascii) {
+        out.push_back(static_cast<std::uint8_t>(c));
+        out.push_back(0);
+    }
+    return out;
+}
+
+struct Value {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+Value Get(const MemoryRegistry& reg, const std::string& key, const std::string& name) {
+    Value v;
+    EXPECT_TRUE(reg.GetValue(key, name, &v.type, &v.bytes)) << key << " / " << name;
+    return v;
+}
+
+// Every key and value of a registry, as comparable text.
+void Dump(MemoryRegistry& reg, const std::string& path, std::string& out) {
+    out += "[" + path + "]\n";
+    for (const auto& name : reg.ValueNames(path)) {
+        Value v = Get(reg, path, name);
+        out += "  \"" + name + "\" " + std::to_string(v.type) + ":";
+        for (auto b : v.bytes) out += " " + std::to_string(b);
+        out += "\n";
+    }
+    for (const auto& sub : reg.SubKeyNames(path)) Dump(reg, path + "\\" + sub, out);
+}
+std::string DumpAll(MemoryRegistry& reg) {
+    std::string out;
+    for (const char* root : {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_USERS", "HKEY_CURRENT_CONFIG"})
+        Dump(reg, root, out);
+    return out;
+}
+
+const char* kEveryForm =
+    "Windows Registry Editor Version 5.00\r\n"
+    "\r\n"
+    "; a comment\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo]\r\n"
+    "@=\"default text\"\r\n"
+    "\"Plain\"=\"C:\\\\Program Files\\\\app.exe \\\"quoted\\\"\"\r\n"
+    "\"Empty\"=\"\"\r\n"
+    "\"Count\"=dword:0000000a\r\n"
+    "\"Short\"=dword:ff\r\n"
+    "\"Blob\"=hex:00,01,ff\r\n"
+    "\"NoBytes\"=hex:\r\n"
+    "\"Expand\"=hex(2):25,00,53,00,79,00,73,00,74,00,65,00,6d,00,52,00,6f,00,6f,00,74,00,\\\r\n"
+    "  25,00,00,00\r\n"
+    "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
+    "\"None\"=hex(0):01,02\r\n"
+    "\"Qword\"=hex(b):01,02,03,04,05,06,07,08\r\n"
+    "\"Odd\"=hex(1234):aa\r\n"
+    "\"Big\"=hex(5):00,00,00,0a\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo\\Child key]\r\n"
+    "\"with \\\"quotes\\\" and \\\\\"=\"x\"\r\n";
+
+TEST(RegFile, ReadsEveryValueForm) {
+    MemoryRegistry reg;
+    EXPECT_EQ(LoadRegText(Utf16File(kEveryForm), reg), RegFileFormat::Unicode5);
+    const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo";
+    Value v = Get(reg, key, "");
+    EXPECT_EQ(v.type, kRegSz);
+    EXPECT_EQ(v.bytes, Bytes(std::string("default text", 13)));
+    EXPECT_EQ(Get(reg, key, "Plain").bytes, Bytes(std::string("C:\\Program Files\\app.exe \"quoted\"", 34)));
+    EXPECT_EQ(Get(reg, key, "Empty").bytes, (std::vector<std::uint8_t>{0}));
+    v = Get(reg, key, "Count");
+    EXPECT_EQ(v.type, kRegDword);
+    EXPECT_EQ(v.bytes, (std::vector<std::uint8_t>{10, 0, 0, 0}));
+    EXPECT_EQ(Get(reg, key, "Short").bytes, (std::vector<std::uint8_t>{0xff, 0, 0, 0}));
+    v = Get(reg, key, "Blob");
+    EXPECT_EQ(v.type, kRegBinary);
+    EXPECT_EQ(v.bytes, (std::vector<std::uint8_t>{0, 1, 0xff}));
+    EXPECT_TRUE(Get(reg, key, "NoBytes").bytes.empty());
+    v = Get(reg, key, "Expand");
+    EXPECT_EQ(v.type, kRegExpandSz);
+    EXPECT_EQ(v.bytes, Bytes(std::string("%SystemRoot%", 13)));  // the 8-bit view of the UTF-16 text
+    v = Get(reg, key, "Multi");
+    EXPECT_EQ(v.type, kRegMultiSz);
+    EXPECT_EQ(v.bytes, (std::vector<std::uint8_t>{'a', 0, 'b', 0, 0}));
+    EXPECT_EQ(Get(reg, key, "None").type, kRegNone);
+    EXPECT_EQ(Get(reg, key, "Qword").bytes, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(Get(reg, key, "Odd").type, 0x1234u);
+    EXPECT_EQ(Get(reg, key, "Big").type, kRegDwordBigEndian);
+    EXPECT_EQ(Get(reg, key + "\\Child key", "with \"quotes\" and \\").bytes, Bytes(std::string("x", 2)));
+}
+
+TEST(RegFile, WritesBackTheSameRegistryInEachFormat) {
+    for (RegFileFormat format : {RegFileFormat::Unicode5, RegFileFormat::Utf8_5, RegFileFormat::Regedit4}) {
+        MemoryRegistry original;
+        LoadRegText(Utf16File(kEveryForm), original);
+        original.SetValue("HKEY_CURRENT_USER\\Lines", "crlf", kRegSz, Bytes(std::string("a\r\nb", 5)));
+        original.SetValue("HKEY_CURRENT_USER\\Lines", "inner zero", kRegSz, Bytes(std::string("a\0b\0", 4)));
+        original.SetValue("HKEY_CURRENT_USER\\Lines", "dword of 2", kRegDword, {1, 2});
+        original.SetValue("HKEY_CURRENT_USER\\Lines", "long", kRegBinary, std::vector<std::uint8_t>(300, 0x5a));
+        original.CreateKeyPath("HKEY_USERS\\Empty\\Key");
+
+        const std::vector<std::uint8_t> text = SaveRegText(original, format);
+        MemoryRegistry copy;
+        EXPECT_EQ(LoadRegText(text, copy), format);
+        EXPECT_EQ(DumpAll(copy), DumpAll(original)) << static_cast<int>(format);
+    }
+}
+
+TEST(RegFile, Regedit4AndUtf8HeadersAreRecognised) {
+    MemoryRegistry a;
+    EXPECT_EQ(LoadRegText(Bytes("REGEDIT4\n\n[HKEY_CURRENT_USER\\X]\n\"v\"=\"1\"\n"), a), RegFileFormat::Regedit4);
+    EXPECT_TRUE(a.ValueExists("HKEY_CURRENT_USER\\X", "v"));
+    MemoryRegistry b;
+    EXPECT_EQ(LoadRegText(Bytes("\xEF\xBB\xBFWindows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n@=\"1\"\n"), b),
+              RegFileFormat::Utf8_5);
+    EXPECT_TRUE(b.ValueExists("HKEY_CURRENT_USER\\X", ""));
+}
+
+TEST(RegFile, DeletionsRemoveKeysAndValues) {
+    MemoryRegistry reg;
+    reg.SetString("HKEY_CURRENT_USER\\Gone\\Deep\\Deeper", "x", "1");
+    reg.SetString("HKEY_CURRENT_USER\\Kept", "drop", "1");
+    reg.SetString("HKEY_CURRENT_USER\\Kept", "keep", "1");
+    LoadRegText(Bytes("REGEDIT4\n[-HKEY_CURRENT_USER\\Gone]\n[HKEY_CURRENT_USER\\Kept]\n\"drop\"=-\n\"absent\"=-\n"), reg);
+    EXPECT_FALSE(reg.KeyExists("HKEY_CURRENT_USER\\Gone"));
+    EXPECT_FALSE(reg.ValueExists("HKEY_CURRENT_USER\\Kept", "drop"));
+    EXPECT_TRUE(reg.ValueExists("HKEY_CURRENT_USER\\Kept", "keep"));
+}
+
+TEST(RegFile, MalformedInputStopsWithTheLineAndChangesNothing) {
+    struct Case {
+        const char* text;
+        int line;
+        const char* words;
+    };
+    const Case cases[] = {
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=\"unterminated\n", 3, "unterminated"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:0g,01\n", 3, "hex"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:001\n", 3, "hex"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A\n\"v\"=\"1\"\n", 2, "]"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n=\n", 3, "expected"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=dword:123456789\n", 3, "dword"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=dword:xyz\n", 3, "dword"},
+        {"REGEDIT4\n[HKLM\\A]\n", 2, "root"},
+        {"REGEDIT4\n\"v\"=\"1\"\n", 2, "outside"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=\n", 3, "missing value"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex(zz):00\n", 3, "hex(type)"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:00,\\\n", 3, "end of the file"},
+        {"not a registry file\n", 1, "expected"},
+        {"", 1, "empty"},
+    };
+    for (const Case& c : cases) {
+        MemoryRegistry reg;
+        reg.SetString("HKEY_CURRENT_USER\\Before", "x", "1");
+        try {
+            LoadRegText(Bytes(std::string(c.text) + "[HKEY_CURRENT_USER\\After]\n"), reg);
+            ADD_FAILURE() << "accepted: " << c.text;
+        } catch (const RegFileError& e) {
+            EXPECT_EQ(e.Line(), c.line) << c.text << " -> " << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.words), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(reg.KeyExists("HKEY_CURRENT_USER\\A")) << c.text;
+        EXPECT_FALSE(reg.KeyExists("HKEY_CURRENT_USER\\After")) << c.text;
+        EXPECT_TRUE(reg.KeyExists("HKEY_CURRENT_USER\\Before"));
+    }
+}
+
+TEST(RegFile, SaveReplacesTheFileOnlyWhenWrittenWhole) {
+    MemoryRegistry reg;
+    reg.SetString("HKEY_CURRENT_USER\\S", "v", "1");
+    const std::string path = "save-test.reg";
+    SaveRegFile(path, reg, RegFileFormat::Unicode5);
+    std::ifstream in(path, std::ios::binary);
+    char bom[2] = {};
+    in.read(bom, 2);
+    EXPECT_EQ(static_cast<unsigned char>(bom[0]), 0xFF);
+    EXPECT_EQ(static_cast<unsigned char>(bom[1]), 0xFE);
+    in.close();
+    EXPECT_THROW(SaveRegFile("no-such-dir/x.reg", reg, RegFileFormat::Unicode5), std::runtime_error);
+    std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace qm
