@@ -53,11 +53,12 @@ TEST(ScanCommand, UsageErrorsExitTwoWithOneLineOnStandardError) {
 }
 
 TEST(ScanCommand, HelpExitsZero) {
-    for (const char* args : {"--help", "scan --help"}) {
-        const auto run = RunCli(args);
-        EXPECT_EQ(run.exitCode, 0) << args;
-        EXPECT_NE(run.out.find("--categories"), std::string::npos) << args;
-    }
+    auto run = RunCli("--help");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find("scan"), std::string::npos);
+    run = RunCli("scan --help");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find("--categories"), std::string::npos);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -16,6 +17,7 @@ protected:
     void SetUp() override {
         root_ = std::string(QM_BUILD_DIR) + "/test-work/drive-map";
         std::system(("rm -rf '" + root_ + "'").c_str());
+        ::mkdir(root_.c_str(), 0755);
         Make("c");
         Make("c/windows");
         Make("c/windows/System32");
@@ -32,7 +34,6 @@ protected:
 };
 
 TEST_F(DriveMapTest, ComponentsResolveWithoutRegardToCase) {
-    ::mkdir(root_.c_str(), 0755);
     EXPECT_TRUE(map_.Exists("C:\\WINDOWS\\system32\\FOO.dll"));
     EXPECT_EQ(*map_.ToHostPath("C:\\WINDOWS\\system32\\FOO.dll"), root_ + "/c/windows/System32/foo.dll");
     EXPECT_TRUE(map_.Exists("c:\\program files\\app.exe"));

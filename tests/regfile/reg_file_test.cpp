@@ -158,11 +158,12 @@ TEST(RegFile, MalformedInputStopsWithTheLineAndChangesNothing) {
         {"REGEDIT4\n\"v\"=\"1\"\n", 2, "outside"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=\n", 3, "missing value"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex(zz):00\n", 3, "hex(type)"},
-        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:00,\\\n", 3, "end of the file"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:00,\\\n", 3, "hex"},  // joins the next line
         {"not a registry file\n", 1, "expected"},
-        {"", 1, "empty"},
+        {"", 1, "expected"},
     };
     for (const Case& c : cases) {
+        // Each text is followed by a valid key, which must not be applied either.
         MemoryRegistry reg;
         reg.SetString("HKEY_CURRENT_USER\\Before", "x", "1");
         try {
@@ -191,6 +192,30 @@ TEST(RegFile, SaveReplacesTheFileOnlyWhenWrittenWhole) {
     in.close();
     EXPECT_THROW(SaveRegFile("no-such-dir/x.reg", reg, RegFileFormat::Unicode5), std::runtime_error);
     std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+TEST(RegFile, EmptyFileAndContinuationAtTheEndAreErrors) {
+    MemoryRegistry reg;
+    try {
+        LoadRegText({}, reg);
+        ADD_FAILURE();
+    } catch (const RegFileError& e) {
+        EXPECT_NE(std::string(e.what()).find("empty"), std::string::npos) << e.what();
+    }
+    try {
+        LoadRegText(Bytes("REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:00,\\\n"), reg);
+        ADD_FAILURE();
+    } catch (const RegFileError& e) {
+        EXPECT_EQ(e.Line(), 3);
+        EXPECT_NE(std::string(e.what()).find("end of the file"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(reg.KeyExists("HKEY_CURRENT_USER\\A"));
 }
 
 }  // namespace
