@@ -3,6 +3,7 @@
 // error, exit status 2).
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -15,6 +16,10 @@ constexpr int kExitError = 2;     // usage or runtime error
 struct CliState {
     int exitCode = kExitClean;
     std::string ignoreFile = "ignore.lst";
+    // Commands that change the registry (fix, restore) call this once they are
+    // done. The native build writes a registry loaded from a file back to it;
+    // `afterRepair` asks it to keep a copy of the original file first.
+    std::function<void(bool afterRepair)> registryChanged = [](bool) {};
 };
 
 // Thrown by a command for a runtime error; main prints "quillmere-cli: <what>"

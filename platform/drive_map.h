@@ -13,6 +13,7 @@ class DriveMap {
 public:
     // Maps `letter` (either case) to `folder`.
     void Map(char letter, const std::string& folder);
+    bool Empty() const { return drives_.empty(); }
     // The mapped letters (upper case), in order.
     std::vector<char> Letters() const;
     // The folder of a letter; null when it is not mapped.
