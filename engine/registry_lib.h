@@ -12,6 +12,7 @@
 #include "engine/records.h"
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "repair/xml_writer.h"
 
 namespace qm {
 
@@ -66,6 +67,38 @@ public:
     void LoadIgnoreList();
     void SaveIgnoreList();
 
+    // --- repair side (repair/) ---------------------------------------------
+    // Backs up and deletes every finding that still has a key path, one pass
+    // per category, and writes each pass's count into the errors-fixed field
+    // of the row with that category's label. Returns the name of the backup
+    // file created (the given name, or the given name with a counter when a
+    // file of that name existed already); "" when none could be created.
+    std::string FixRegistry(ResultRows& rows, const std::string& backupFileName);
+
+    // Appends the key named by `keyPath` (root name first) to the backup:
+    // the chain of "k" elements down to it, then either `value` alone or all
+    // its values, then its whole sub-key tree. 1 when written, 0 when the key
+    // does not open (nothing written) or a key's information could not be
+    // read (every element opened is still closed).
+    int SaveAsXml(CXmlWriter& writer, const std::string& keyPath, const CRegValueItem* value);
+    // The recursive worker for one open key; an empty `keyName` writes no
+    // element of its own (the caller wrote the chain).
+    int SaveAsXml(CXmlWriter& writer, const std::string& keyName, RegKey key,
+                  const CRegValueItem* value);
+    // The backup's type attribute for a registry type code.
+    static std::string StringFromValueType(std::uint32_t type);
+
+    // Deletion primitives; they return the registry status unchanged
+    // (1 for a root name that is not one of the five).
+    RegStatus RegDelKey(const std::string& rootName, const std::string& subKey);
+    RegStatus RegDelKeyValue(const std::string& rootName, const std::string& subKey,
+                             const std::string& valueName);
+    // Deletes `subKey` below `parent` depth-first (for systems whose key
+    // deletion refuses keys that still have sub-keys).
+    RegStatus RegDeleteKeyNT(RegKey parent, const std::string& subKey);
+
+    CXmlWriter& BackupWriter() { return backupWriter_; }
+
     // --- state -------------------------------------------------------------
     void SetProgressCallback(ScanProgressCallback cb) { progress_ = cb; }
     ScanProgressCallback GetProgressCallback() const { return progress_; }
@@ -81,6 +114,17 @@ public:
     void SetIgnoreFile(const std::string& file) { ignoreFile_ = file; }
 
 protected:
+    // The repair passes, run by FixRegistry in this order.
+    void FixRegistryCLSID(ResultRows& rows);
+    void FixRegistryHelp(ResultRows& rows);
+    void FixRegistryFonts(ResultRows& rows);
+    void FixRegistrySharedTools(ResultRows& rows);
+    void FixRegistrySharedFiles(ResultRows& rows);
+    void FixRegistryDrivers(ResultRows& rows);
+    void FixRegistryAppPaths(ResultRows& rows);
+    void FixRegistryUninstall(ResultRows& rows);
+    void FixRegistryStartup(ResultRows& rows);
+
     // True when the stop event is signalled (every scan opens it afresh).
     bool StopRequested() const;
     void ReportProgress(const std::string& item, const std::string& status, std::int32_t scanned,
@@ -94,6 +138,7 @@ private:
     IRegistry* registry_;
     ISystem* system_;
     std::string ignoreFile_;
+    CXmlWriter backupWriter_;
 };
 
 }  // namespace qm

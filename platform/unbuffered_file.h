@@ -1,0 +1,35 @@
+// A write-only file without a user-space buffer: every Write goes to the
+// operating system at once, so what was written survives the process being
+// killed. Used for the repair's XML backup, which must hold each element
+// before the deletion it records takes place.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace qm {
+
+class UnbufferedFile {
+public:
+    enum class OpenResult { Opened, Exists, Failed };
+
+    UnbufferedFile() = default;
+    ~UnbufferedFile() { Close(); }
+    UnbufferedFile(const UnbufferedFile&) = delete;
+    UnbufferedFile& operator=(const UnbufferedFile&) = delete;
+
+    // Creates a new file for writing, shared for reading, writing and deletion
+    // with every other opener. Never opens or truncates an existing file:
+    // that gives Exists. Line ends are written as given (binary mode).
+    OpenResult CreateNew(const std::string& name);
+    // Writes every byte or fails; true on success.
+    bool Write(const char* data, std::size_t length);
+    void Close();
+    bool IsOpen() const { return handle_ != kInvalid; }
+
+private:
+    static constexpr long long kInvalid = -1;
+    long long handle_ = kInvalid;  // file descriptor or HANDLE value
+};
+
+}  // namespace qm

@@ -1,0 +1,168 @@
+// CRegistryLib::FixRegistry: backs up and removes the findings of the last
+// scan, one pass per category, and fills in the result rows' errors fixed.
+#include "repair/repair_pass.h"
+
+#include <cstdio>
+
+#include "engine/registry_lib.h"
+
+namespace qm {
+namespace {
+
+struct FixPass {
+    const char* tag;  // the finding tag this pass selects, compared upper-cased
+    const char* label;
+    const char* keyCaption;
+    const char* valueCaption;
+    char valueSeparator;  // between root, sub-key and value name in progress reports
+};
+
+constexpr FixPass kFixCLSID{kTagCom, kLabelCom, "Fixing CLSID ", "Fixing CLSID ", '\n'};
+constexpr FixPass kFixHelp{kTagHelp, kLabelHelp, "Fixing Help Files ", "Fixing Help Files ",
+                           '\\'};
+constexpr FixPass kFixFonts{kTagFonts, kLabelFonts, "Fixing fonts ", "Fixing fonts ", '\n'};
+constexpr FixPass kFixSharedTools{kTagSharedTools, kLabelSharedTools, "Fixing Shared tools ",
+                                  "Fixing Shared Tools ", '\n'};
+constexpr FixPass kFixSharedFiles{kTagSharedDlls, kLabelSharedDlls, "Fixing Shared files ",
+                                  "Fixing Shared files ", '\n'};
+constexpr FixPass kFixDrivers{kTagDrivers, kLabelDrivers, "Fixing Drivers ", "Fixing Drivers ",
+                              '\n'};
+constexpr FixPass kFixAppPaths{kTagAppPaths, kLabelAppPaths, "Fixing Application Paths ",
+                               "Fixing Application Paths ", '\n'};
+constexpr FixPass kFixUninstall{kTagUninstall, kLabelUninstall, "Fixing Uninstall Entries ",
+                                "Fixing Uninstall Entries ", '\n'};
+constexpr FixPass kFixStartup{kTagStartup, kLabelStartup, "Fixing Startup Programs ",
+                              "Fixing Startup Programs ", '\n'};
+
+std::string UpperAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+}  // namespace
+
+std::string FormatBackupFileName(const std::tm& t) {
+    static const char* const kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                        "Thursday", "Friday", "Saturday"};
+    static const char* const kMonths[] = {"January", "February", "March",     "April",
+                                          "May",     "June",     "July",      "August",
+                                          "September", "October", "November", "December"};
+    const char* day = (t.tm_wday >= 0 && t.tm_wday < 7) ? kDays[t.tm_wday] : "?";
+    const char* month = (t.tm_mon >= 0 && t.tm_mon < 12) ? kMonths[t.tm_mon] : "?";
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "FixedOn%s%s%02d%04d%02d%02d%02d.xml", day, month, t.tm_mday,
+                  t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
+    return buf;
+}
+
+std::string MakeBackupFileName() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return FormatBackupFileName(local);
+}
+
+std::string CRegistryLib::FixRegistry(ResultRows& rows, const std::string& backupFileName) {
+    CXmlWriter& writer = backupWriter_;
+    writer.Close();  // a name takes effect only while the writer is closed
+    writer.SetFileName(backupFileName);
+    CXmlElement("registry").WriteStartTag(writer, 1, true, true);
+    try {
+        FixRegistryCLSID(rows);
+        FixRegistryHelp(rows);
+        FixRegistryFonts(rows);
+        FixRegistrySharedTools(rows);
+        FixRegistrySharedFiles(rows);
+        FixRegistryDrivers(rows);
+        FixRegistryAppPaths(rows);
+        FixRegistryUninstall(rows);
+        FixRegistryStartup(rows);
+    } catch (...) {
+        // Leave a well-formed file: every element still open is a key chain.
+        while (writer.IndentLevel() > 1) CXmlElement::WriteEndTag("k", writer, -1, true, true);
+        CXmlElement::WriteEndTag("registry", writer, -1, true, true);
+        writer.Close();
+        throw;
+    }
+    CXmlElement::WriteEndTag("registry", writer, -1, true, true);
+    writer.Close();
+    // The backup stays: it is what a restore gives back.
+    return writer.GetCreatedFileName();
+}
+
+namespace {
+
+// One pass: every finding with the pass's tag is backed up, then deleted.
+// Success counts +1, access denied -1, anything else 0.
+std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
+    const std::string tag = UpperAscii(pass.tag);
+    const ScanProgressCallback progress = lib.GetProgressCallback();
+    std::int32_t fixed = 0;
+    for (const auto& finding : lib.Findings()) {
+        if (!finding || UpperAscii(finding->GetCategory()) != tag) continue;
+        const std::string keyPath = finding->GetKeyPath();
+        std::string subKey = keyPath;
+        const std::string root = CRegistryLib::SeperateMainKey(subKey);
+        RegStatus status;
+        if (finding->GetRemoveKind() == kRemoveKey) {
+            lib.SaveAsXml(lib.BackupWriter(), keyPath, nullptr);
+            status = lib.RegDelKey(root, subKey);
+            if (progress) progress(root + "\n" + subKey, pass.keyCaption, 0, 0);
+        } else {
+            const CRegValueItem* value = finding->GetValue();
+            // Without its value record a finding names no value; deleting ""
+            // would remove the key's unnamed value instead.
+            if (value == nullptr) continue;
+            lib.SaveAsXml(lib.BackupWriter(), keyPath, value);
+            if (progress)
+                progress(root + pass.valueSeparator + subKey + pass.valueSeparator + value->name,
+                         pass.valueCaption, 0, 0);
+            status = lib.RegDelKeyValue(root, subKey, value->name);
+        }
+        if (status == kRegSuccess) ++fixed;
+        else if (status == kRegAccessDenied) --fixed;
+    }
+    return fixed;
+}
+
+void StoreFixed(ResultRows& rows, const char* label, std::int32_t fixed) {
+    for (auto& row : rows)
+        if (row && row->label == label) row->errorsFixed = fixed;
+}
+
+}  // namespace
+
+void CRegistryLib::FixRegistryCLSID(ResultRows& rows) {
+    StoreFixed(rows, kFixCLSID.label, RunFixPass(*this, kFixCLSID));
+}
+void CRegistryLib::FixRegistryHelp(ResultRows& rows) {
+    StoreFixed(rows, kFixHelp.label, RunFixPass(*this, kFixHelp));
+}
+void CRegistryLib::FixRegistryFonts(ResultRows& rows) {
+    StoreFixed(rows, kFixFonts.label, RunFixPass(*this, kFixFonts));
+}
+void CRegistryLib::FixRegistrySharedTools(ResultRows& rows) {
+    StoreFixed(rows, kFixSharedTools.label, RunFixPass(*this, kFixSharedTools));
+}
+void CRegistryLib::FixRegistrySharedFiles(ResultRows& rows) {
+    StoreFixed(rows, kFixSharedFiles.label, RunFixPass(*this, kFixSharedFiles));
+}
+void CRegistryLib::FixRegistryDrivers(ResultRows& rows) {
+    StoreFixed(rows, kFixDrivers.label, RunFixPass(*this, kFixDrivers));
+}
+void CRegistryLib::FixRegistryAppPaths(ResultRows& rows) {
+    StoreFixed(rows, kFixAppPaths.label, RunFixPass(*this, kFixAppPaths));
+}
+void CRegistryLib::FixRegistryUninstall(ResultRows& rows) {
+    StoreFixed(rows, kFixUninstall.label, RunFixPass(*this, kFixUninstall));
+}
+void CRegistryLib::FixRegistryStartup(ResultRows& rows) {
+    StoreFixed(rows, kFixStartup.label, RunFixPass(*this, kFixStartup));
+}
+
+}  // namespace qm

@@ -1,0 +1,199 @@
+// SaveAsXml on an in-memory registry: what one backup call writes for keys,
+// values and sub-key trees, the value renderings, escaping, and a walk that
+// fails part-way.
+#include <gtest/gtest.h>
+
+#include "repair_fixture.h"
+
+namespace qm {
+namespace {
+
+using test::Lines;
+using test::RepairTest;
+
+const char* const kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\QmBackup";
+
+TEST_F(RepairTest, KeyWithoutValuesOrSubKeysInTheWalkIsOneEmptyElement) {
+    registry_.SetString(kKey, "v", "x");
+    registry_.CreateKeyPath(std::string(kKey) + "\\Empty");
+    registry_.CreateKeyPath(std::string(kKey) + "\\Outer\\Inner");
+    const auto lines = Lines(BackupOf(kKey));
+    const std::vector<std::string> expected = {
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+        " <registry>",
+        "  <k name=\"HKEY_LOCAL_MACHINE\">",
+        "   <k name=\"SOFTWARE\">",
+        "    <k name=\"QmBackup\">",
+        "     <v name=\"v\" value=\"x\"/>",
+        "     <k name=\"Empty\"/>",
+        "     <k name=\"Outer\">",
+        "      <k name=\"Inner\"/>",
+        "     </k>",
+        "    </k>",
+        "   </k>",
+        "  </k>",
+        " </registry>",
+    };
+    EXPECT_EQ(lines, expected);
+}
+
+TEST_F(RepairTest, DefaultValueNotSetIsNeverWritten) {
+    // A key without an unnamed value gets none; a value literally named
+    // "(Default)" holding "(value not set)" is left out too.
+    registry_.SetString(kKey, "(Default)", "(value not set)");
+    registry_.SetString(kKey, "Other", "(value not set)");
+    const auto entries = test::BackupEntries(BackupOf(kKey));
+    EXPECT_EQ(entries, std::vector<std::string>{
+                           "HKEY_LOCAL_MACHINE\\SOFTWARE\\QmBackup|Other=(value not set)|-"});
+
+    // The same for a value handed in by a finding.
+    CRegValueItem placeholder(kDefaultValueName, kValueNotSet, kRegSz);
+    int result = 0;
+    const auto lines = Lines(BackupOf(kKey, &placeholder, &result));
+    EXPECT_EQ(result, 1);
+    for (const auto& line : lines) EXPECT_EQ(line.find("<v "), std::string::npos) << line;
+}
+
+TEST_F(RepairTest, NamesAndTextsAreEscaped) {
+    registry_.SetString(kKey, "a\"b&c<d>e'f", "<&\">'");
+    registry_.CreateKeyPath(std::string(kKey) + "\\k&<\"");
+    const auto lines = Lines(BackupOf(kKey));
+    ASSERT_GE(lines.size(), 7u);
+    EXPECT_EQ(lines[5],
+              "     <v name=\"a&quot;b&amp;c&lt;d>e'f\" value=\"&lt;&amp;&quot;>'\"/>");
+    EXPECT_EQ(lines[6], "     <k name=\"k&amp;&lt;&quot;\"/>");
+}
+
+TEST_F(RepairTest, ValuesAreRenderedByType) {
+    registry_.SetValue(kKey, "multi", kRegMultiSz, Bytes({'a', 0, 'b', 0, 0}));
+    registry_.SetValue(kKey, "big", kRegDwordBigEndian, Bytes({0, 0, 0, 0x0a}));
+    registry_.SetValue(kKey, "none", kRegNone, Bytes({'t', 'x', 't', 0}));
+    registry_.SetValue(kKey, "bin", kRegBinary, Bytes({0x00, 0xab, 0x10}));
+    registry_.SetValue(kKey, "q", kRegQword, Bytes({1, 2, 3, 4, 5, 6, 7, 8}));
+    registry_.SetValue(kKey, "exp", kRegExpandSz, Bytes({'%', 'X', '%', 0}));
+    registry_.SetValue(kKey, "full", 9, Bytes({'z', 0}));
+    const auto lines = Lines(BackupOf(kKey));
+    ASSERT_GE(lines.size(), 13u);
+    // A multi-string spans two lines of the file.
+    EXPECT_EQ(lines[5], "     <v name=\"multi\" value=\"a");
+    EXPECT_EQ(lines[6], "b\" type=\"REG_MULTI_SZ\"/>");
+    EXPECT_EQ(lines[7], "     <v name=\"big\" value=\"0x0000000a (10)\" type=\"REG_DWORD\"/>");
+    EXPECT_EQ(lines[8], "     <v name=\"none\" value=\"txt\"/>");
+    EXPECT_EQ(lines[9], "     <v name=\"bin\" value=\"00 ab 10\" type=\"REG_BINARY\"/>");
+    EXPECT_EQ(lines[10], "     <v name=\"q\" value=\"0x0807060504030201\" type=\"REG_QWORD\"/>");
+    EXPECT_EQ(lines[11], "     <v name=\"exp\" value=\"%X%\" type=\"REG_EXPAND_SZ\"/>");
+    EXPECT_EQ(lines[12], "     <v name=\"full\" value=\"z\" type=\"\"/>");
+}
+
+TEST_F(RepairTest, UnnamedValueIsRenderedByItsTypeToo) {
+    // The scans read a non-text unnamed value as raw text; the backup must
+    // keep its type and bytes so that a restore gives it back.
+    registry_.SetValue(kKey, "", kRegDword, Bytes({0x0a, 0, 0, 0}));
+    const std::string sub = std::string(kKey) + "\\Bin";
+    registry_.SetValue(sub, "", kRegBinary, Bytes({0x41, 0x00, 0x42}));
+    const std::string empty = std::string(kKey) + "\\EmptyText";
+    registry_.SetValue(empty, "", kRegSz, Bytes({0}));
+    const std::string noData = std::string(kKey) + "\\NoData";
+    registry_.SetValue(noData, "", kRegBinary, {});
+    registry_.SetString(noData, "keep", "1");
+
+    const auto entries = test::BackupEntries(BackupOf(kKey));
+    const std::string base = "HKEY_LOCAL_MACHINE\\SOFTWARE\\QmBackup";
+    EXPECT_EQ(entries, (std::vector<std::string>{
+                           base + "|(Default)=0x0000000a (10)|REG_DWORD",
+                           base + "\\Bin|(Default)=41 00 42|REG_BINARY",
+                           base + "\\EmptyText|(Default)=|-",
+                           // an unnamed value without data bytes is left out
+                           base + "\\NoData|keep=1|-",
+                       }));
+}
+
+TEST_F(RepairTest, ValueBackupWritesTheFindingsValueAndTheKeysSubKeyTree) {
+    registry_.SetString(kKey, "gone", "C:\\gone.dll");
+    registry_.SetString(kKey, "other", "stays out of the backup");
+    registry_.SetString(std::string(kKey) + "\\Sub", "s", "1");
+    CRegValueItem value("gone", "C:\\gone.dll", kRegSz);
+    const auto entries = test::BackupEntries(BackupOf(kKey, &value));
+    const std::string base = "HKEY_LOCAL_MACHINE\\SOFTWARE\\QmBackup";
+    EXPECT_EQ(entries, (std::vector<std::string>{base + "|gone=C:\\gone.dll|-",
+                                                 base + "\\Sub|s=1|-"}));
+}
+
+TEST_F(RepairTest, TwoFindingsUnderOneParentGiveTwoChains) {
+    const std::string a = std::string(kKey) + "\\A";
+    const std::string b = std::string(kKey) + "\\B";
+    registry_.SetString(a, "x", "1");
+    registry_.SetString(b, "y", "2");
+    AddFinding("SharedTools", a, kRemoveKey);
+    AddFinding("SharedTools", b, kRemoveKey);
+    ResultRows rows = RowsFor({"Invalid Shared Tools"});
+    const std::string file = UniqueName("chains");
+    lib_->FixRegistry(rows, file);
+
+    const auto parsed = test::ParseBackup(test::ReadFileBytes(file));
+    ASSERT_TRUE(parsed.wellFormed) << parsed.error;
+    ASSERT_EQ(parsed.root.children.size(), 2u);
+    for (const auto& chain : parsed.root.children) {
+        EXPECT_EQ(chain.name, "k");
+        EXPECT_EQ(chain.Attr("name"), "HKEY_LOCAL_MACHINE");
+    }
+    EXPECT_EQ(test::BackupEntries(test::ReadFileBytes(file)),
+              (std::vector<std::string>{a + "|x=1|-", b + "|y=2|-"}));
+}
+
+TEST_F(RepairTest, KeyThatDoesNotOpenWritesNothing) {
+    int result = 1;
+    const auto lines = Lines(BackupOf("HKEY_LOCAL_MACHINE\\SOFTWARE\\NoSuchQmKey", nullptr, &result));
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(lines, (std::vector<std::string>{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+                                               " <registry>", " </registry>"}));
+    EXPECT_EQ(Lines(BackupOf("", nullptr, &result)).size(), 3u);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(Lines(BackupOf("HKLM\\SOFTWARE", nullptr, &result)).size(), 3u);
+    EXPECT_EQ(result, 0);
+}
+
+TEST_F(RepairTest, UnreadableKeyPartWayClosesEveryElementAndReleasesHandles) {
+    const std::string base = std::string(kKey);
+    registry_.SetString(base, "top", "1");
+    registry_.SetString(base + "\\A\\A1", "a", "1");
+    registry_.SetString(base + "\\A\\A2\\Deep", "d", "1");
+    registry_.SetString(base + "\\B", "b", "1");
+    ASSERT_EQ(registry_.SetQueryInfoFailure(base + "\\A\\A2\\Deep", 5), kRegSuccess);
+    const std::size_t handles = registry_.OpenHandleCount();
+
+    int result = 1;
+    const std::string bytes = BackupOf(base, nullptr, &result);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(registry_.OpenHandleCount(), handles);
+    const auto parsed = test::ParseBackup(bytes);
+    EXPECT_TRUE(parsed.wellFormed) << parsed.error << "\n" << bytes;
+    // What came before the unreadable key is there; the walk stopped at it.
+    EXPECT_EQ(test::BackupEntries(bytes),
+              (std::vector<std::string>{base + "|top=1|-", base + "\\A\\A1|a=1|-",
+                                        base + "\\A\\A2|"}));
+
+    // The key itself unreadable: its chain with nothing inside.
+    ASSERT_EQ(registry_.SetQueryInfoFailure(base, 5), kRegSuccess);
+    const auto lines = Lines(BackupOf(base, nullptr, &result));
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(lines.size(), 9u);
+    EXPECT_TRUE(test::ParseBackup(BackupOf(base)).wellFormed);
+    EXPECT_EQ(registry_.OpenHandleCount(), handles);
+}
+
+TEST_F(RepairTest, BareRootPathBacksUpWithoutClosingTheRoot) {
+    // Not something a scan produces, but it must not break the root handle.
+    const std::size_t handles = registry_.OpenHandleCount();
+    CRegValueItem value("nothing-here", "x", kRegSz);
+    int result = 0;
+    const auto lines = Lines(BackupOf("HKEY_CURRENT_CONFIG", &value, &result));
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(registry_.OpenHandleCount(), handles);
+    RegKey k = kNullKey;
+    EXPECT_EQ(registry_.RegCreateKeyA(kHkeyCurrentConfig, "QmAfterRootBackup", &k), kRegSuccess);
+    registry_.RegCloseKey(k);
+}
+
+}  // namespace
+}  // namespace qm
