@@ -9,5 +9,10 @@
 namespace qm::cli {
 
 void AddScanCommand(CLI::App& app, CliState& state);
+// "restore FILE": applies an XML backup without any dialog; prints the
+// restore's messages, then "Registry Restored Successfuly" (exit 0) or
+// "Registry Restoration Failed" (exit 2).
+void AddRestoreCommand(CLI::App& app, CliState& state);
+void AddIgnoreCommand(CLI::App& app, CliState& state);
 
 }  // namespace qm::cli

@@ -10,8 +10,11 @@ int main(int argc, char** argv) {
     CliState state;
     CLI::App app{"Quillmere registry cleaner, command line", "quillmere-cli"};
     app.require_subcommand(1);
+    app.fallthrough();  // global options may follow the command name
     AddPlatformOptions(app, state);
     AddScanCommand(app, state);
+    AddRestoreCommand(app, state);
+    AddIgnoreCommand(app, state);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
