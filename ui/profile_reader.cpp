@@ -102,6 +102,12 @@ bool ProfileReader::HasSection(const std::string& section) const {
     return FindSection(section) != nullptr;
 }
 
+std::vector<std::string> ProfileReader::GetSectionNames() const {
+    std::vector<std::string> names;
+    for (const Section& section : sections_) names.push_back(section.name);
+    return names;
+}
+
 std::string ProfileReader::GetString(const std::string& section, const std::string& key,
                                      const std::string& fallback, std::size_t bufferSize) const {
     if (const Section* s = FindSection(section)) {

@@ -39,6 +39,8 @@ public:
     void Clear() { sections_.clear(); }
 
     bool HasSection(const std::string& section) const;
+    // The section names in file order (a repeated name is listed each time).
+    std::vector<std::string> GetSectionNames() const;
 
     // The value of `key` in `section`, or `fallback` (with trailing blanks
     // removed, as the system reader does) when the section or key is missing.

@@ -1,0 +1,140 @@
+#include "ui/skin_image_win32.h"
+
+#include <objidl.h>
+#include <ole2.h>
+
+#include "ui/resource_extract_win32.h"
+#include "ui/skin_image_name.h"
+
+namespace qm {
+
+namespace {
+
+// Owns an HGLOBAL until a stream takes it over.
+class GlobalBlock {
+public:
+    explicit GlobalBlock(SIZE_T size) : block_(GlobalAlloc(GMEM_MOVEABLE, size == 0 ? 1 : size)) {}
+    ~GlobalBlock() {
+        if (block_ != nullptr) GlobalFree(block_);
+    }
+    GlobalBlock(const GlobalBlock&) = delete;
+    GlobalBlock& operator=(const GlobalBlock&) = delete;
+    HGLOBAL Get() const { return block_; }
+    HGLOBAL Release() {
+        HGLOBAL b = block_;
+        block_ = nullptr;
+        return b;
+    }
+
+private:
+    HGLOBAL block_;
+};
+
+class StreamPtr {
+public:
+    StreamPtr() = default;
+    ~StreamPtr() {
+        if (stream_ != nullptr) stream_->Release();
+    }
+    StreamPtr(const StreamPtr&) = delete;
+    StreamPtr& operator=(const StreamPtr&) = delete;
+    IStream** Out() { return &stream_; }
+    IStream* Get() const { return stream_; }
+
+private:
+    IStream* stream_ = nullptr;
+};
+
+// The image's bytes: the file when it opens, else the resource.
+bool ReadImageBytes(const std::string& imagePath, std::string& bytes) {
+    HANDLE file = CreateFileA(imagePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        bool ok = false;
+        LARGE_INTEGER size{};
+        if (GetFileSizeEx(file, &size) && size.QuadPart < 0x40000000) {
+            bytes.resize(static_cast<std::size_t>(size.QuadPart));
+            DWORD read = 0;
+            ok = bytes.empty() ||
+                 (ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+                  read == bytes.size());
+        }
+        CloseHandle(file);
+        return ok;
+    }
+    return ReadResourceBytes(ImageResourceName(imagePath), kSkinImageResourceType, bytes);
+}
+
+}  // namespace
+
+SIZE LoadSkinImage(const std::string& imagePath, SkinBitmap& bitmap) {
+    bitmap.Reset();
+    std::string bytes;
+    if (!ReadImageBytes(imagePath, bytes) || bytes.empty()) return SIZE{0, 0};
+
+    GlobalBlock block(bytes.size());
+    if (block.Get() == nullptr) return SIZE{0, 0};
+    void* memory = GlobalLock(block.Get());
+    if (memory == nullptr) return SIZE{0, 0};
+    CopyMemory(memory, bytes.data(), bytes.size());
+    GlobalUnlock(block.Get());
+
+    StreamPtr stream;
+    // The stream frees the block when it is released.
+    if (FAILED(CreateStreamOnHGlobal(block.Get(), TRUE, stream.Out()))) return SIZE{0, 0};
+    block.Release();
+
+    IPicture* picture = nullptr;
+    if (FAILED(OleLoadPicture(stream.Get(), static_cast<LONG>(bytes.size()), FALSE, IID_IPicture,
+                              reinterpret_cast<void**>(&picture))) ||
+        picture == nullptr) {
+        return SIZE{0, 0};
+    }
+    OLE_HANDLE handle = 0;
+    SHORT type = PICTYPE_UNINITIALIZED;
+    if (FAILED(picture->get_Type(&type)) || type != PICTYPE_BITMAP ||
+        FAILED(picture->get_Handle(&handle)) || handle == 0) {
+        picture->Release();
+        return SIZE{0, 0};
+    }
+    bitmap.AttachPicture(picture, reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)));
+    return bitmap.Size();
+}
+
+void CopyImageRect(HDC dc, SkinBitmap& target, HBITMAP source, const RECT& rect) {
+    if (source == nullptr) return;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    HBITMAP copy = CreateCompatibleBitmap(dc, width > 0 ? width : 1, height > 0 ? height : 1);
+    if (copy == nullptr) return;
+    {
+        MemoryDc from(dc);
+        MemoryDc to(dc);
+        if (!from || !to) {
+            DeleteObject(copy);
+            return;
+        }
+        from.Select(source);
+        to.Select(copy);
+        BitBlt(to.Get(), 0, 0, width, height, from.Get(), rect.left, rect.top, SRCCOPY);
+    }
+    // Both bitmaps are deselected now, so replacing the target is safe even
+    // when it held the source.
+    target.Attach(copy);
+}
+
+void DrawSkinImage(HDC dc, HBITMAP bitmap, const RECT& rect, bool stretch) {
+    if (bitmap == nullptr) return;
+    MemoryDc memory(dc);
+    if (!memory) return;
+    memory.Select(bitmap);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    if (stretch) {
+        StretchBlt(dc, rect.left, rect.top, width, height, memory.Get(), 0, 0, width, height, SRCCOPY);
+    } else {
+        BitBlt(dc, rect.left, rect.top, width, height, memory.Get(), 0, 0, SRCCOPY);
+    }
+}
+
+}  // namespace qm
