@@ -16,6 +16,16 @@
 
 namespace qm {
 
+class CXmlReader;
+class IRestoreUi;
+
+// One "k" element being restored: its key-name component and the key opened
+// for the whole path up to it (null when it could be neither opened nor created).
+struct RestoreKeyFrame {
+    std::string component;
+    RegKeyHandle key;
+};
+
 // Progress report: (current item, status text, items scanned, errors found),
 // called synchronously on the scanning thread.
 using ScanProgressCallback = void (*)(std::string item, std::string status, std::int32_t scanned,
@@ -99,6 +109,31 @@ public:
 
     CXmlWriter& BackupWriter() { return backupWriter_; }
 
+    // --- restore side (repair/registry_restore.cpp) -------------------------
+    // Where the restore shows its messages, cursors and file dialog (not
+    // owned). Without one, messages are dropped and RestoreRegistry fails.
+    void SetRestoreUi(IRestoreUi* ui) { restoreUi_ = ui; }
+    IRestoreUi* GetRestoreUi() const { return restoreUi_; }
+    // Lets the user pick a backup file and applies it. False when the user
+    // cancelled or the restore failed.
+    bool RestoreRegistry();
+    // Writes the keys and values of the backup file back into the registry.
+    // 1 when the whole file was applied; 0 when the file cannot be opened, a
+    // parse error stops the walk (after its message) or a key can be neither
+    // opened nor created (after its message, if any). What was written before
+    // a failure stays written.
+    int LoadAsXml(CXmlReader& reader, const std::string& path);
+    // Opens or creates the key the frames spell (root name first); null and a
+    // message when it cannot be created, null without one for an unknown root.
+    RegKey LoadAsXml_OpenKey(const std::vector<RestoreKeyFrame>& frames);
+    void LoadAsXml_CloseKey(RegKey key);
+    // Writes one value ("(Default)": the unnamed one); a value that cannot be
+    // written gives a message and nothing else.
+    void LoadAsXml_SetValue(RegKey key, const std::string& name, const std::string& text,
+                            const std::string& typeName);
+    // The type code for a backup's type attribute (REG_SZ for anything unknown).
+    static std::uint32_t TypeFromString(const std::string& typeName);
+
     // --- state -------------------------------------------------------------
     void SetProgressCallback(ScanProgressCallback cb) { progress_ = cb; }
     ScanProgressCallback GetProgressCallback() const { return progress_; }
@@ -139,6 +174,16 @@ private:
     ISystem* system_;
     std::string ignoreFile_;
     CXmlWriter backupWriter_;
+    IRestoreUi* restoreUi_ = nullptr;
 };
+
+// Backup value text to registry data by type code (the inverse of
+// ConvertToString for the types a backup expresses).
+std::vector<std::uint8_t> ConvertFromString(const std::string& text, std::uint32_t type);
+// UTF-8 -> the ANSI code page (through UTF-16), in full.
+std::string FromUTF8Conversion(const std::string& text);
+// FromUTF8Conversion, then "&lt;", "&quot;" and "&amp;" back to their
+// characters, each entity of the input replaced once.
+std::string GetUnescapedXmlString(const std::string& text);
 
 }  // namespace qm

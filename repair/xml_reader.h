@@ -1,0 +1,110 @@
+// A small pull reader for the XML backup files: each ReadNext produces one
+// event (start tag, attribute, end tag, text, directive, comment, CDATA or
+// nothing) from the file, read line by line. Modes carry over from one line
+// to the next, so attribute values, comments and CDATA sections may span
+// lines; text and names may not. Malformed input stops the reader with
+// "Parse error in line N : (reason)".
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace qm {
+
+class IRestoreUi;
+
+// Event kinds.
+enum XmlEventKind : std::int32_t {
+    kXmlNone = 0,       // a step that completes nothing
+    kXmlStartTag = 1,   // an element name after "<"
+    kXmlEndTag = 2,     // "</name", or the "/" of "/>"
+    kXmlAttribute = 3,  // a complete attribute value
+    kXmlText = 4,       // a non-empty run of characters outside markup
+    kXmlDirective = 5,  // "<?name" or "<!name" (not a comment or CDATA opener)
+    kXmlComment = 6,    // the comment opener and each further line of an open comment
+    kXmlCData = 7,      // the CDATA opener and each further line of an open section
+};
+
+class CXmlReader {
+public:
+    CXmlReader() = default;
+    virtual ~CXmlReader() = default;
+    CXmlReader(const CXmlReader&) = delete;
+    CXmlReader& operator=(const CXmlReader&) = delete;
+
+    // Takes effect only while the reader is closed. Returns 1.
+    int SetFileName(const std::string& name);
+    // When set, a parse error is also shown through the user interface.
+    void SetShowErrors(bool show) { showErrors_ = show; }
+    // Where parse errors are shown (not owned; null: nowhere).
+    void SetErrorUi(IRestoreUi* ui) { ui_ = ui; }
+
+    // Produces the next event. 1 when an event (possibly kind 0) was
+    // produced; 0 at the end of the file, when the file cannot be opened
+    // (IsOpen() stays false) or on a parse error (GetErrorText() is set).
+    virtual int ReadNext();
+    // Closes the file and clears the open and show-errors flags. Returns 1.
+    int Close();
+
+    std::int32_t GetKind() const { return kind_; }
+    const std::string& GetTagName() const { return tagName_; }
+    void GetAttribute(std::string& name, std::string& value) const {
+        name = attrName_;
+        value = attrValue_;
+    }
+    const std::string& GetAttributeName() const { return attrName_; }
+    const std::string& GetAttributeValue() const { return attrValue_; }
+    const std::string& GetText() const { return text_; }
+    const std::string& GetDirectiveName() const { return directiveName_; }
+    const std::string& GetErrorText() const { return errorText_; }
+    std::int32_t GetLineNumber() const { return lineNumber_; }
+    bool IsOpen() const { return open_; }
+    // True when reading the file failed before its end.
+    bool ReadFailed() const { return readFailed_; }
+
+private:
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+
+    // Reads the next line into line_ without its line end; false at the end
+    // of the file.
+    bool ReadLine();
+    // One step of the line scanner; false with scanError_ set on malformed input.
+    bool ScanLine();
+    bool Fail(const char* reason);
+
+    std::unique_ptr<std::FILE, FileCloser> file_;
+    bool open_ = false;
+    std::string fileName_;
+    bool showErrors_ = false;
+    bool readFailed_ = false;
+    IRestoreUi* ui_ = nullptr;
+    std::string errorText_;
+    std::string scanError_;
+
+    std::string line_;
+    std::string lineEnd_;  // the line end the current line had in the file ("\r\n" or "\n")
+    std::int32_t position_ = -1;
+    std::int32_t lineNumber_ = 0;
+
+    std::int32_t kind_ = kXmlNone;
+    std::string tagName_;
+    std::string text_;
+    std::string attrName_;
+    std::string attrValue_;
+    std::string directiveName_;
+
+    bool inComment_ = false;
+    bool inCData_ = false;
+    bool inTag_ = false;
+    bool inAttrValue_ = false;
+    bool inText_ = false;
+    // The attribute value being collected; its first character is the one
+    // that opened it (normally the quote).
+    std::string valueBuffer_;
+};
+
+}  // namespace qm

@@ -1,0 +1,322 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/records.h"
+#include "engine/registry_lib.h"
+#include "platform/registry_memory.h"
+#include "platform/system_memory.h"
+#include "repair/restore_ui.h"
+#include "repair/xml_reader.h"
+#include "tests/restore/restore_test_util.h"
+
+namespace qm {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using V = std::vector<std::string>;
+
+Bytes B(std::initializer_list<int> list) {
+    Bytes out;
+    for (int x : list) out.push_back(static_cast<std::uint8_t>(x));
+    return out;
+}
+
+Bytes Text(const std::string& s) {
+    Bytes out(s.begin(), s.end());
+    out.push_back(0);
+    return out;
+}
+
+std::string Xml(const std::string& body) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n <registry>\r\n" + body + " </registry>\r\n";
+}
+
+class RestoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        services_.registry = &reg_;
+        services_.system = &sys_;
+        services_.ignoreFile = "restore-test-ignore.lst";
+        lib_ = std::make_unique<CRegistryLib>(services_);
+        lib_->SetRestoreUi(&ui_);
+    }
+
+    int Restore(const std::string& content) {
+        test::WriteTextFile(file_, content);
+        CXmlReader reader;
+        const int result = lib_->LoadAsXml(reader, file_);
+        EXPECT_FALSE(reader.IsOpen());
+        EXPECT_EQ(reg_.OpenHandleCount(), 0u) << "key handles left open";
+        return result;
+    }
+
+    // The type and bytes of a value; type 0xFFFFFFFF when it is missing.
+    test::ValueSnapshot Value(const std::string& key, const std::string& name) {
+        test::ValueSnapshot v;
+        if (!reg_.GetValue(key, name, &v.type, &v.bytes)) v.type = 0xFFFFFFFFu;
+        return v;
+    }
+    static test::ValueSnapshot Expect(std::uint32_t type, Bytes bytes) { return {type, std::move(bytes)}; }
+
+    MemoryRegistry reg_;
+    MemorySystem sys_;
+    EngineServices services_;
+    std::unique_ptr<CRegistryLib> lib_;
+    RecordingRestoreUi ui_;
+    std::string file_ = "restore_input.xml";
+};
+
+const char* const kClsid = "HKEY_CLASSES_ROOT\\CLSID\\{1A2B3C4D-5E6F-7A8B-9C0D-1E2F3A4B5C6D}";
+
+TEST_F(RestoreTest, WorkedExampleRestoresKeysAndValues) {
+    const std::string body =
+        "  <k name=\"HKEY_CLASSES_ROOT\">\r\n"
+        "   <k name=\"CLSID\">\r\n"
+        "    <k name=\"{1A2B3C4D-5E6F-7A8B-9C0D-1E2F3A4B5C6D}\">\r\n"
+        "     <v name=\"(Default)\" value=\"Sample Object\"/>\r\n"
+        "     <v name=\"Flags\" value=\"0x0000000a (10)\" type=\"REG_DWORD\"/>\r\n"
+        "     <k name=\"InprocServer32\">\r\n"
+        "      <v name=\"(Default)\" value=\"C:\\Gone\\a&amp;b.dll\"/>\r\n"
+        "      <v name=\"ThreadingModel\" value=\"Apartment\"/>\r\n"
+        "     </k>\r\n"
+        "    </k>\r\n"
+        "   </k>\r\n"
+        "  </k>\r\n";
+    EXPECT_EQ(Restore(Xml(body)), 1);
+    EXPECT_EQ(ui_.Messages(), V{});
+    const std::string inproc = std::string(kClsid) + "\\InprocServer32";
+    EXPECT_EQ(Value(kClsid, ""), Expect(kRegSz, Text("Sample Object")));
+    EXPECT_EQ(Value(kClsid, "Flags"), Expect(kRegDword, B({0x0a, 0, 0, 0})));
+    EXPECT_EQ(Value(inproc, ""), Expect(kRegSz, Text("C:\\Gone\\a&b.dll")));
+    EXPECT_EQ(Value(inproc, "ThreadingModel"), Expect(kRegSz, Text("Apartment")));
+    EXPECT_EQ(reg_.ValueNames(kClsid).size(), 2u);
+    EXPECT_EQ(reg_.SubKeyNames(kClsid), V{"InprocServer32"});
+    // HKEY_CLASSES_ROOT shows HKEY_LOCAL_MACHINE\SOFTWARE\Classes.
+    EXPECT_TRUE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{1A2B3C4D-5E6F-7A8B-9C0D-1E2F3A4B5C6D}"));
+}
+
+TEST_F(RestoreTest, ValuesComeBackByTheirTypeAttribute) {
+    // Texts as the backup renders them.
+    const std::string bigEndian = ConvertToString(kRegDwordBigEndian, B({0, 0, 0, 0x0a}).data(), 4);
+    const Bytes noneData = Text("plain");
+    const std::string none = ConvertToString(kRegNone, noneData.data(), noneData.size());
+    const std::string body =
+        "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"Software\">\r\n    <k name=\"T\">\r\n"
+        "     <v name=\"BigEndian\" value=\"" + bigEndian + "\" type=\"REG_DWORD\"/>\r\n"
+        "     <v name=\"None\" value=\"" + none + "\"/>\r\n"
+        "     <v name=\"EmptyBinary\" value=\"\" type=\"REG_BINARY\"/>\r\n"
+        "     <v name=\"EmptyList\" value=\"\" type=\"REG_RESOURCE_LIST\"/>\r\n"
+        "     <v name=\"Bin\" value=\"00 ab FF 7f\" type=\"REG_BINARY\"/>\r\n"
+        "     <v name=\"Req\" value=\"01 02\" type=\"REG_RESOURCE_REQUIREMENTS_LIST\"/>\r\n"
+        "     <v name=\"Q\" value=\"0x8007060504030201\" type=\"REG_QWORD\"/>\r\n"
+        "     <v name=\"Neg\" value=\"0xFFFFFFFE (-2)\" type=\"REG_DWORD\"/>\r\n"
+        "     <v name=\"Exp\" value=\"%SystemRoot%\\x\" type=\"REG_EXPAND_SZ\"/>\r\n"
+        "     <v name=\"Multi\" value=\"a\r\n\r\nbc\" type=\"REG_MULTI_SZ\"/>\r\n"
+        "     <v name=\"EmptyMulti\" value=\"\" type=\"REG_MULTI_SZ\"/>\r\n"
+        "     <v name=\"Odd\" value=\"x\" type=\"REG_SOMETHING\"/>\r\n"
+        "     <v name=\"Blank\" value=\"\" type=\"\"/>\r\n"
+        "    </k>\r\n   </k>\r\n  </k>\r\n";
+    ASSERT_EQ(Restore(Xml(body)), 1);
+    EXPECT_EQ(ui_.Messages(), V{});
+    const std::string k = "HKEY_CURRENT_USER\\Software\\T";
+    EXPECT_EQ(Value(k, "BigEndian"), Expect(kRegDword, B({0x0a, 0, 0, 0})));
+    EXPECT_EQ(Value(k, "None"), Expect(kRegSz, Text("plain")));
+    // An empty binary value comes back empty (not as one zero byte).
+    EXPECT_EQ(Value(k, "EmptyBinary"), Expect(kRegBinary, {}));
+    EXPECT_EQ(Value(k, "EmptyList"), Expect(kRegResourceList, {}));
+    EXPECT_EQ(Value(k, "Bin"), Expect(kRegBinary, B({0x00, 0xab, 0xff, 0x7f})));
+    EXPECT_EQ(Value(k, "Req"), Expect(kRegResourceRequirementsList, B({1, 2})));
+    EXPECT_EQ(Value(k, "Q"), Expect(kRegQword, B({1, 2, 3, 4, 5, 6, 7, 0x80})));
+    EXPECT_EQ(Value(k, "Neg"), Expect(kRegDword, B({0xfe, 0xff, 0xff, 0xff})));
+    EXPECT_EQ(Value(k, "Exp"), Expect(kRegExpandSz, Text("%SystemRoot%\\x")));
+    EXPECT_EQ(Value(k, "Multi"), Expect(kRegMultiSz, B({'a', 0, 0, 'b', 'c', 0, 0})));
+    EXPECT_EQ(Value(k, "EmptyMulti"), Expect(kRegMultiSz, B({0})));
+    EXPECT_EQ(Value(k, "Odd"), Expect(kRegSz, Text("x")));
+    EXPECT_EQ(Value(k, "Blank"), Expect(kRegSz, Text("")));
+}
+
+TEST_F(RestoreTest, UnknownRootStopsWithFailureAndNoMessage) {
+    const std::string body =
+        "  <k name=\"HKEY_NOWHERE\">\r\n   <k name=\"Sub\">\r\n   </k>\r\n  </k>\r\n"
+        "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"After\"/>\r\n  </k>\r\n";
+    EXPECT_EQ(Restore(Xml(body)), 0);
+    EXPECT_EQ(ui_.Messages(), V{});
+    EXPECT_FALSE(reg_.KeyExists("HKEY_CURRENT_USER\\After"));
+}
+
+TEST_F(RestoreTest, ElementAndAttributeNamesInAnyCase) {
+    const std::string body =
+        "  <K NAME=\"hkey_current_user\">\r\n   <k Name=\"Software\">\r\n"
+        "    <V nAmE=\"(DEFAULT)\" VALUE=\"d\" TYPE=\"reg_expand_sz\"/>\r\n"
+        "    <V NAME=\"x\" VALUE=\"0x00000001 (1)\" TYPE=\"Reg_Dword\"></V>\r\n"
+        "   </K>\r\n  </K>\r\n";
+    EXPECT_EQ(Restore(Xml(body)), 1);
+    EXPECT_EQ(Value("HKEY_CURRENT_USER\\Software", ""), Expect(kRegExpandSz, Text("d")));
+    EXPECT_EQ(Value("HKEY_CURRENT_USER\\Software", "x"), Expect(kRegDword, B({1, 0, 0, 0})));
+}
+
+TEST_F(RestoreTest, ValueOutsideEveryKeyIsIgnored) {
+    const std::string body =
+        "  <v name=\"Stray\" value=\"1\"/>\r\n"
+        "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"In\">\r\n    <v name=\"Kept\" value=\"2\"/>\r\n"
+        "   </k>\r\n  </k>\r\n"
+        "  <v name=\"Stray2\" value=\"3\"/>\r\n";
+    EXPECT_EQ(Restore(Xml(body)), 1);
+    EXPECT_EQ(ui_.Messages(), V{});
+    EXPECT_EQ(reg_.ValueNames("HKEY_CURRENT_USER"), V{});
+    EXPECT_EQ(reg_.ValueNames("HKEY_CURRENT_USER\\In"), V{"Kept"});
+}
+
+TEST_F(RestoreTest, EntitiesAreReplacedOnceInNamesAndValues) {
+    const std::string body =
+        "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"a&amp;b &lt;&quot;c&quot;&gt; 'd'\">\r\n"
+        "    <v name=\"&amp;lt;\" value=\"&amp;quot;&amp;amp;&lt;&quot;&amp\"/>\r\n"
+        "   </k>\r\n  </k>\r\n";
+    EXPECT_EQ(Restore(Xml(body)), 1);
+    const std::string key = "HKEY_CURRENT_USER\\a&b <\"c\"&gt; 'd'";
+    ASSERT_TRUE(reg_.KeyExists(key));
+    EXPECT_EQ(Value(key, "&lt;"), Expect(kRegSz, Text("&quot;&amp;<\"&amp")));
+}
+
+TEST_F(RestoreTest, AttributesOfAValueTakeEffectInWriterOrderOnly) {
+    const std::string body =
+        "  <k name=\"HKEY_CURRENT_USER\">\r\n"
+        "   <v type=\"REG_DWORD\" name=\"A\" value=\"text\"/>\r\n"   // type before name: dropped
+        "   <v name=\"B\" type=\"REG_BINARY\" value=\"01\"/>\r\n"    // type before value: dropped
+        "   <v value=\"lost\" name=\"C\"/>\r\n"                      // value before name: dropped
+        "  </k>\r\n";
+    EXPECT_EQ(Restore(Xml(body)), 1);
+    EXPECT_EQ(Value("HKEY_CURRENT_USER", "A"), Expect(kRegSz, Text("text")));
+    EXPECT_EQ(Value("HKEY_CURRENT_USER", "B"), Expect(kRegSz, Text("01")));
+    EXPECT_EQ(Value("HKEY_CURRENT_USER", "C"), Expect(kRegSz, Text("")));
+}
+
+TEST_F(RestoreTest, ExistingKeysAreOpenedAndValuesOverwritten) {
+    reg_.SetString("HKEY_CURRENT_USER\\Software\\E", "v", "old");
+    reg_.SetString("HKEY_CURRENT_USER\\Software\\E", "other", "kept");
+    reg_.CreateKeyPath("HKEY_CURRENT_USER\\Software\\E\\Child");
+    const std::string body =
+        "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"Software\">\r\n    <k name=\"E\">\r\n"
+        "     <v name=\"v\" value=\"new\"/>\r\n    </k>\r\n   </k>\r\n  </k>\r\n";
+    EXPECT_EQ(Restore(Xml(body)), 1);
+    EXPECT_EQ(Value("HKEY_CURRENT_USER\\Software\\E", "v"), Expect(kRegSz, Text("new")));
+    EXPECT_EQ(Value("HKEY_CURRENT_USER\\Software\\E", "other"), Expect(kRegSz, Text("kept")));
+    EXPECT_TRUE(reg_.KeyExists("HKEY_CURRENT_USER\\Software\\E\\Child"));
+}
+
+TEST_F(RestoreTest, KeyThatCannotBeCreatedStopsAfterItsMessage) {
+    const std::string tooLong(300, 'L');
+    const std::string body =
+        "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"Before\">\r\n    <v name=\"x\" value=\"1\"/>\r\n"
+        "   </k>\r\n   <k name=\"" + tooLong + "\">\r\n    <v name=\"y\" value=\"2\"/>\r\n   </k>\r\n"
+        "   <k name=\"After\"/>\r\n  </k>\r\n";
+    EXPECT_EQ(Restore(Xml(body)), 0);
+    EXPECT_EQ(ui_.Messages(), V{"couldn't create key HKEY_CURRENT_USER\\" + tooLong});
+    EXPECT_EQ(Value("HKEY_CURRENT_USER\\Before", "x"), Expect(kRegSz, Text("1")));
+    EXPECT_FALSE(reg_.KeyExists("HKEY_CURRENT_USER\\After"));
+}
+
+TEST_F(RestoreTest, ValueThatCannotBeWrittenGivesAMessageAndTheRestoreGoesOn) {
+    reg_.CreateKeyPath("HKEY_CURRENT_USER\\Locked");
+    reg_.SetDenyDelete("HKEY_CURRENT_USER\\Locked");
+    const std::string body =
+        "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"Locked\">\r\n"
+        "    <v name=\"a&amp;b\" value=\"1\"/>\r\n    <v name=\"(Default)\" value=\"2\"/>\r\n   </k>\r\n"
+        "   <k name=\"Open\">\r\n    <v name=\"c\" value=\"3\"/>\r\n   </k>\r\n  </k>\r\n";
+    EXPECT_EQ(Restore(Xml(body)), 1);
+    EXPECT_EQ(ui_.Messages(), (V{"couldn't set value a&b", "couldn't set value (Default)"}));
+    EXPECT_EQ(Value("HKEY_CURRENT_USER\\Open", "c"), Expect(kRegSz, Text("3")));
+}
+
+TEST_F(RestoreTest, ParseErrorFailsAfterItsMessageKeepingWhatWasWritten) {
+    const std::string content = Xml(
+        "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"P\">\r\n    <v name=\"x\" value=\"1\"/>\r\n"
+        "    <\r\n    <v name=\"y\" value=\"2\"/>\r\n   </k>\r\n  </k>\r\n");
+    EXPECT_EQ(Restore(content), 0);
+    EXPECT_EQ(ui_.Messages(), V{"Parse error in line 6 : ('<' symbol not allowed at the end of a line)"});
+    EXPECT_EQ(Value("HKEY_CURRENT_USER\\P", "x"), Expect(kRegSz, Text("1")));
+    EXPECT_FALSE(reg_.ValueExists("HKEY_CURRENT_USER\\P", "y"));
+}
+
+TEST_F(RestoreTest, FileThatCannotBeOpenedFails) {
+    CXmlReader reader;
+    EXPECT_EQ(lib_->LoadAsXml(reader, "no such backup.xml"), 0);
+    EXPECT_EQ(ui_.Messages(), V{});
+}
+
+TEST_F(RestoreTest, RestoreRegistryRunsTheDialogThenTheFile) {
+    test::WriteTextFile(file_, Xml("  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"R\"/>\r\n  </k>\r\n"));
+    {
+        RecordingRestoreUi cancel;  // no file: the user cancels
+        lib_->SetRestoreUi(&cancel);
+        EXPECT_FALSE(lib_->RestoreRegistry());
+        EXPECT_EQ(cancel.DialogCount(), 1);
+        EXPECT_FALSE(reg_.KeyExists("HKEY_CURRENT_USER\\R"));
+    }
+    {
+        RecordingRestoreUi pick(file_);
+        lib_->SetRestoreUi(&pick);
+        EXPECT_TRUE(lib_->RestoreRegistry());
+        EXPECT_FALSE(pick.WaitCursorShown());
+        EXPECT_TRUE(reg_.KeyExists("HKEY_CURRENT_USER\\R"));
+    }
+    {
+        RecordingRestoreUi missing("missing.xml");
+        lib_->SetRestoreUi(&missing);
+        EXPECT_FALSE(lib_->RestoreRegistry());
+    }
+    lib_->SetRestoreUi(nullptr);
+    EXPECT_FALSE(lib_->RestoreRegistry());
+}
+
+TEST(RestoreText, ConvertFromStringInvertsTheRendering) {
+    EXPECT_EQ(ConvertFromString("abc", kRegSz), Text("abc"));
+    EXPECT_EQ(ConvertFromString("", kRegExpandSz), Text(""));
+    EXPECT_EQ(ConvertFromString("0A 1b", kRegBinary), B({0x0a, 0x1b}));
+    EXPECT_EQ(ConvertFromString("0a 1", kRegBinary), B({0x0a}));
+    EXPECT_EQ(ConvertFromString("0a 1b ", kRegBinary), B({0x0a, 0x1b}));
+    EXPECT_EQ(ConvertFromString("0x12", kRegDword), B({0, 0, 0, 0x12}));
+    EXPECT_EQ(ConvertFromString("", kRegDword), B({0, 0, 0, 0}));
+    EXPECT_EQ(ConvertFromString("", kRegQword), Bytes(8, 0));
+    EXPECT_EQ(ConvertFromString("0xAbCdEf0123456789", kRegQword),
+              B({0x89, 0x67, 0x45, 0x23, 0x01, 0xef, 0xcd, 0xab}));
+    EXPECT_EQ(ConvertFromString("a\r\nb", kRegMultiSz), B({'a', 0, 'b', 0, 0}));
+    // Whatever a value held, its rendering comes back as those bytes.
+    const Bytes samples[] = {B({}), B({0}), B({0xff, 0, 0x10}), B({1, 2, 3, 4, 5, 6, 7, 8})};
+    for (const Bytes& b : samples) {
+        const std::string text = ConvertToString(kRegBinary, b.data(), b.size());
+        EXPECT_EQ(ConvertFromString(text, kRegBinary), b) << text;
+    }
+    for (std::uint32_t x : {0u, 1u, 0x7fffffffu, 0x80000000u, 0xffffffffu, 0x01020304u}) {
+        const Bytes b = B({int(x & 0xff), int((x >> 8) & 0xff), int((x >> 16) & 0xff), int(x >> 24)});
+        EXPECT_EQ(ConvertFromString(ConvertToString(kRegDword, b.data(), 4), kRegDword), b) << x;
+    }
+}
+
+TEST(RestoreText, TypeNamesAreReadWithoutRegardToCase) {
+    EXPECT_EQ(CRegistryLib::TypeFromString("REG_BINARY"), kRegBinary);
+    EXPECT_EQ(CRegistryLib::TypeFromString("reg_dword"), kRegDword);
+    EXPECT_EQ(CRegistryLib::TypeFromString("Reg_Sz"), kRegSz);
+    EXPECT_EQ(CRegistryLib::TypeFromString("REG_EXPAND_SZ"), kRegExpandSz);
+    EXPECT_EQ(CRegistryLib::TypeFromString("REG_MULTI_SZ"), kRegMultiSz);
+    EXPECT_EQ(CRegistryLib::TypeFromString("REG_QWORD"), kRegQword);
+    EXPECT_EQ(CRegistryLib::TypeFromString("REG_RESOURCE_LIST"), kRegResourceList);
+    EXPECT_EQ(CRegistryLib::TypeFromString("REG_RESOURCE_REQUIREMENTS_LIST"), kRegResourceRequirementsList);
+    for (const char* other : {"", "REG_NONE", "REG_DWORD_BIG_ENDIAN", "REG_LINK", "REG_DWORDX", "REG_"})
+        EXPECT_EQ(CRegistryLib::TypeFromString(other), kRegSz) << other;
+}
+
+TEST(RestoreText, UnescapingReplacesEachEntityOnce) {
+    EXPECT_EQ(GetUnescapedXmlString("&lt;&quot;&amp;"), "<\"&");
+    EXPECT_EQ(GetUnescapedXmlString("&amp;lt;"), "&lt;");
+    EXPECT_EQ(GetUnescapedXmlString("&amp;amp;"), "&amp;");
+    EXPECT_EQ(GetUnescapedXmlString("&gt;&apos;&#38;&amp"), "&gt;&apos;&#38;&amp");
+    EXPECT_EQ(GetUnescapedXmlString("a&&lt;"), "a&<");
+    EXPECT_EQ(GetUnescapedXmlString(""), "");
+}
+
+}  // namespace
+}  // namespace qm

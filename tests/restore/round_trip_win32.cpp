@@ -1,0 +1,70 @@
+// The round trip on the real registry, in a scratch key under
+// HKEY_CURRENT_USER\Software that is removed again at the end.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/system_memory.h"
+#include "tests/restore/round_trip.h"
+
+namespace qm {
+namespace {
+
+class RealRegistryRoundTrip : public ::testing::Test {
+protected:
+    void SetUp() override {
+        parent_ = "Software\\QuillmereTest" + std::to_string(::GetCurrentProcessId());
+        test::DeleteTree(DefaultRegistry(), kHkeyCurrentUser, parent_);
+        services_.registry = &DefaultRegistry();
+        services_.system = &sys_;
+        services_.ignoreFile = "round-trip-ignore.lst";
+        lib_ = std::make_unique<CRegistryLib>(services_);
+        lib_->SetRestoreUi(&ui_);
+    }
+    void TearDown() override {
+        lib_.reset();
+        EXPECT_TRUE(test::DeleteTree(DefaultRegistry(), kHkeyCurrentUser, parent_));
+        std::remove("round_trip_real.xml");
+    }
+
+    std::string parent_;
+    MemorySystem sys_;
+    EngineServices services_;
+    std::unique_ptr<CRegistryLib> lib_;
+    RecordingRestoreUi ui_;
+};
+
+TEST_F(RealRegistryRoundTrip, RandomTreesComeBackWithTheSameTypesAndBytes) {
+    for (std::uint32_t seed = 1; seed <= 40; ++seed) {
+        const std::string diff = test::RoundTrip(*lib_, ui_, kHkeyCurrentUser, "HKEY_CURRENT_USER",
+                                                 parent_, seed, "round_trip_real.xml");
+        ASSERT_EQ(diff, "") << "seed " << seed;
+    }
+}
+
+TEST_F(RealRegistryRoundTrip, UnknownRootAndUncreatableKeyFail) {
+    // A key name of more than 255 characters is refused by the registry.
+    const std::string tooLong(300, 'x');
+    const std::string file = "round_trip_real.xml";
+    test::WriteTextFile(file,
+                        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n <registry>\r\n"
+                        "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"" + parent_.substr(0, 8) +
+                            "\">\r\n    <k name=\"" + parent_.substr(9) + "\">\r\n     <k name=\"" +
+                            tooLong + "\"/>\r\n    </k>\r\n   </k>\r\n  </k>\r\n </registry>\r\n");
+    CXmlReader reader;
+    EXPECT_EQ(lib_->LoadAsXml(reader, file), 0);
+    ASSERT_EQ(ui_.Messages().size(), 1u);
+    EXPECT_EQ(ui_.Messages()[0], "couldn't create key HKEY_CURRENT_USER\\" + parent_ + "\\" + tooLong);
+
+    ui_.ClearMessages();
+    test::WriteTextFile(file, "<registry>\r\n <k name=\"HKEY_NOWHERE\"/>\r\n</registry>\r\n");
+    CXmlReader again;
+    EXPECT_EQ(lib_->LoadAsXml(again, file), 0);
+    EXPECT_TRUE(ui_.Messages().empty());
+}
+
+}  // namespace
+}  // namespace qm
