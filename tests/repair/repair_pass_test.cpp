@@ -1,0 +1,355 @@
+// FixRegistry with findings made by hand: one pass per category, counting,
+// access denied, kept (blanked) findings, the backup file and its name, and
+// repairs cut short.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "engine/categories.h"
+#include "repair/repair_pass.h"
+#include "repair_fixture.h"
+
+namespace qm {
+namespace {
+
+using test::BackupEntries;
+using test::CountOf;
+using test::ReadFileBytes;
+using test::RepairTest;
+
+struct Call {
+    std::string item, status;
+    std::int32_t scanned, found;
+};
+std::vector<Call> g_calls;
+std::size_t g_throwAt = 0;  // throw from this call on (1-based; 0: never)
+
+void Record(std::string item, std::string status, std::int32_t scanned, std::int32_t found) {
+    g_calls.push_back({item, status, scanned, found});
+    if (g_throwAt != 0 && g_calls.size() >= g_throwAt) throw std::runtime_error("repair killed");
+}
+
+const std::string kHklm = "HKEY_LOCAL_MACHINE";
+const std::string kSw = "HKEY_LOCAL_MACHINE\\SOFTWARE\\QmRepair";
+
+class RepairPassTest : public RepairTest {
+protected:
+    void SetUp() override {
+        RepairTest::SetUp();
+        g_calls.clear();
+        g_throwAt = 0;
+        lib_->SetProgressCallback(&Record);
+    }
+    void TearDown() override {
+        g_throwAt = 0;
+        RepairTest::TearDown();
+    }
+
+    // One finding per category, each in a key of its own, plus things no
+    // finding names.
+    void SeedOnePerCategory() {
+        registry_.SetString(kSw + "\\Clsid\\{C}\\InprocServer32", "", "C:\\Gone\\c.dll");
+        registry_.SetString(kSw + "\\Clsid\\{C}", "", "Class");
+        registry_.SetString(kSw + "\\Help", "gone.hlp", "C:\\Gone\\");
+        registry_.SetString(kSw + "\\Fonts", "Gone (TrueType)", "gone.ttf");
+        registry_.SetString(kSw + "\\Tools\\T", "Path", "C:\\Gone\\t.exe");
+        registry_.SetDword(kSw + "\\Shared", "C:\\Gone\\s.dll", 1);
+        registry_.SetString(kSw + "\\Drivers", "msacm.gone", "gone.acm");
+        registry_.SetString(kSw + "\\AppPaths\\a.exe", "", "C:\\Gone\\a.exe");
+        registry_.SetString(kSw + "\\Uninstall\\U", "UninstallString", "C:\\Gone\\u.exe");
+        registry_.SetString(kSw + "\\Uninstall\\U", "DisplayName", "U");
+        registry_.SetString(kSw + "\\Run", "GoneStart", "C:\\Gone\\r.exe");
+        registry_.SetString(kSw + "\\Run", "Stays", "C:\\Windows\\ok.exe");
+        registry_.SetString(kSw + "\\Untouched", "x", "1");
+
+        AddFinding("CLSID", kSw + "\\Clsid\\{C}", kRemoveKey);
+        AddFinding("Help", kSw + "\\Help", kRemoveValue, "gone.hlp", "C:\\Gone\\");
+        AddFinding("font", kSw + "\\Fonts", kRemoveValue, "Gone (TrueType)", "gone.ttf");
+        AddFinding("SharedTools", kSw + "\\Tools\\T", kRemoveKey);
+        AddFinding("SharedFile", kSw + "\\Shared", kRemoveValue, "C:\\Gone\\s.dll",
+                   "0x00000001 (1)", kRegDword);
+        AddFinding("VxD", kSw + "\\Drivers", kRemoveValue, "msacm.gone", "gone.acm");
+        AddFinding("APPPath", kSw + "\\AppPaths\\a.exe", kRemoveKey);
+        AddFinding("Uninstall", kSw + "\\Uninstall\\U", kRemoveValue, "UninstallString",
+                   "C:\\Gone\\u.exe");
+        AddFinding("Startup", kSw + "\\Run", kRemoveValue, "GoneStart", "C:\\Gone\\r.exe");
+    }
+
+    static ResultRows AllRows() {
+        ResultRows rows;
+        for (const auto& info : kCategories)
+            rows.push_back(std::make_unique<CScanError>(info.rowLabel, 5, 1));
+        return rows;
+    }
+};
+
+TEST_F(RepairPassTest, EveryCategoryIsRemovedBackedUpAndCountedOnceInItsOwnRow) {
+    SeedOnePerCategory();
+    ResultRows rows = AllRows();
+    const std::string file = UniqueName("all");
+    EXPECT_EQ(lib_->FixRegistry(rows, file), file);
+
+    EXPECT_FALSE(registry_.KeyExists(kSw + "\\Clsid\\{C}"));
+    EXPECT_TRUE(registry_.KeyExists(kSw + "\\Clsid"));
+    EXPECT_FALSE(registry_.ValueExists(kSw + "\\Help", "gone.hlp"));
+    EXPECT_FALSE(registry_.ValueExists(kSw + "\\Fonts", "Gone (TrueType)"));
+    EXPECT_FALSE(registry_.KeyExists(kSw + "\\Tools\\T"));
+    EXPECT_FALSE(registry_.ValueExists(kSw + "\\Shared", "C:\\Gone\\s.dll"));
+    EXPECT_FALSE(registry_.ValueExists(kSw + "\\Drivers", "msacm.gone"));
+    EXPECT_FALSE(registry_.KeyExists(kSw + "\\AppPaths\\a.exe"));
+    EXPECT_FALSE(registry_.ValueExists(kSw + "\\Uninstall\\U", "UninstallString"));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Uninstall\\U", "DisplayName"));
+    EXPECT_FALSE(registry_.ValueExists(kSw + "\\Run", "GoneStart"));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Run", "Stays"));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Untouched", "x"));
+
+    for (const auto& row : rows)
+        EXPECT_EQ(row->errorsFixed, row->label == kLabelShortcuts ? 0 : 1) << row->label;
+
+    const std::string bytes = ReadFileBytes(file);
+    ASSERT_TRUE(test::ParseBackup(bytes).wellFormed) << test::ParseBackup(bytes).error;
+    const auto entries = BackupEntries(bytes);
+    for (const std::string& e : {
+             kSw + "\\Clsid\\{C}|(Default)=Class|-",
+             kSw + "\\Clsid\\{C}\\InprocServer32|(Default)=C:\\Gone\\c.dll|-",
+             kSw + "\\Help|gone.hlp=C:\\Gone\\|-",
+             kSw + "\\Fonts|Gone (TrueType)=gone.ttf|-",
+             kSw + "\\Tools\\T|Path=C:\\Gone\\t.exe|-",
+             kSw + "\\Shared|C:\\Gone\\s.dll=0x00000001 (1)|REG_DWORD",
+             kSw + "\\Drivers|msacm.gone=gone.acm|-",
+             kSw + "\\AppPaths\\a.exe|(Default)=C:\\Gone\\a.exe|-",
+             kSw + "\\Uninstall\\U|UninstallString=C:\\Gone\\u.exe|-",
+             kSw + "\\Run|GoneStart=C:\\Gone\\r.exe|-",
+         })
+        EXPECT_EQ(CountOf(entries, e), 1u) << e;
+    EXPECT_EQ(entries.size(), 10u);
+}
+
+TEST_F(RepairPassTest, PassesRunInOrderWithTheirCaptions) {
+    SeedOnePerCategory();
+    // Tags are compared upper-cased.
+    AddFinding("clsid", kSw + "\\Nothing", kRemoveKey);
+    ResultRows rows = AllRows();
+    lib_->FixRegistry(rows, UniqueName("order"));
+
+    std::vector<std::pair<std::string, std::string>> got;
+    for (const auto& c : g_calls) {
+        got.emplace_back(c.item, c.status);
+        EXPECT_EQ(c.scanned, 0);
+        EXPECT_EQ(c.found, 0);
+    }
+    const std::string sw = "SOFTWARE\\QmRepair";
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {kHklm + "\n" + sw + "\\Clsid\\{C}", "Fixing CLSID "},
+        {kHklm + "\n" + sw + "\\Nothing", "Fixing CLSID "},
+        {kHklm + "\\" + sw + "\\Help\\gone.hlp", "Fixing Help Files "},
+        {kHklm + "\n" + sw + "\\Fonts\nGone (TrueType)", "Fixing fonts "},
+        {kHklm + "\n" + sw + "\\Tools\\T", "Fixing Shared tools "},
+        {kHklm + "\n" + sw + "\\Shared\nC:\\Gone\\s.dll", "Fixing Shared files "},
+        {kHklm + "\n" + sw + "\\Drivers\nmsacm.gone", "Fixing Drivers "},
+        {kHklm + "\n" + sw + "\\AppPaths\\a.exe", "Fixing Application Paths "},
+        {kHklm + "\n" + sw + "\\Uninstall\\U\nUninstallString", "Fixing Uninstall Entries "},
+        {kHklm + "\n" + sw + "\\Run\nGoneStart", "Fixing Startup Programs "},
+    };
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(FixedOf(rows, kLabelCom), 1);  // the missing key is not counted
+}
+
+TEST_F(RepairPassTest, AccessDeniedCountsMinusOneAndTheRepairGoesOn) {
+    registry_.SetString(kSw + "\\Fonts", "Locked", "a.ttf");
+    registry_.SetString(kSw + "\\Fonts2", "Free", "b.ttf");
+    registry_.SetString(kSw + "\\Clsid\\{Locked}", "", "x");
+    registry_.SetString(kSw + "\\Clsid\\{Free}", "", "y");
+    ASSERT_EQ(registry_.SetDenyDelete(kSw + "\\Fonts"), kRegSuccess);
+    ASSERT_EQ(registry_.SetDenyDelete(kSw + "\\Clsid\\{Locked}"), kRegSuccess);
+    AddFinding("font", kSw + "\\Fonts", kRemoveValue, "Locked", "a.ttf");
+    AddFinding("font", kSw + "\\Fonts2", kRemoveValue, "Free", "b.ttf");
+    AddFinding("CLSID", kSw + "\\Clsid\\{Locked}", kRemoveKey);
+    AddFinding("CLSID", kSw + "\\Clsid\\{Free}", kRemoveKey);
+    ResultRows rows = AllRows();
+    lib_->FixRegistry(rows, UniqueName("denied"));
+
+    EXPECT_EQ(FixedOf(rows, kLabelFonts), 0);  // +1 -1
+    EXPECT_EQ(FixedOf(rows, kLabelCom), 0);
+    EXPECT_EQ(FixedOf(rows, kLabelHelp), 0);   // no other row is touched
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Fonts", "Locked"));
+    EXPECT_FALSE(registry_.ValueExists(kSw + "\\Fonts2", "Free"));
+    EXPECT_TRUE(registry_.KeyExists(kSw + "\\Clsid\\{Locked}"));
+    EXPECT_FALSE(registry_.KeyExists(kSw + "\\Clsid\\{Free}"));
+}
+
+TEST_F(RepairPassTest, BlankedFindingsChangeNothing) {
+    registry_.SetString(kSw + "\\Fonts", "Kept", "a.ttf");
+    registry_.SetString(kSw + "\\Fonts", "", "unnamed stays");
+    registry_.SetString(kSw + "\\Clsid\\{Kept}", "", "x");
+    AddFinding("font", kSw + "\\Fonts", kRemoveValue, "Kept", "a.ttf").SetKeyPath("");
+    AddFinding("CLSID", kSw + "\\Clsid\\{Kept}", kRemoveKey).SetKeyPath("");
+    // A value finding without its value record names no value.
+    AddFinding("font", kSw + "\\Fonts", kRemoveValue, "x", "y").SetValue(nullptr);
+    ResultRows rows = AllRows();
+    const std::string file = UniqueName("blank");
+    lib_->FixRegistry(rows, file);
+
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Fonts", "Kept"));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Fonts", ""));
+    EXPECT_TRUE(registry_.KeyExists(kSw + "\\Clsid\\{Kept}"));
+    for (const auto& row : rows) EXPECT_EQ(row->errorsFixed, 0) << row->label;
+    EXPECT_EQ(ReadFileBytes(file),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n <registry>\r\n </registry>\r\n");
+    ASSERT_EQ(g_calls.size(), 2u);
+    EXPECT_EQ(g_calls[0].item, "\n");
+    EXPECT_EQ(g_calls[1].item, "\n\nKept");
+}
+
+TEST_F(RepairPassTest, BackupIsKeptAndASecondRepairOfTheSameSecondGetsItsOwnFile) {
+    registry_.SetString(kSw + "\\Fonts", "First", "a.ttf");
+    registry_.SetString(kSw + "\\Fonts", "Second", "b.ttf");
+    const std::string file = UniqueName("same-second");
+    AddFinding("font", kSw + "\\Fonts", kRemoveValue, "First", "a.ttf");
+    ResultRows rows = AllRows();
+    EXPECT_EQ(lib_->FixRegistry(rows, file), file);
+
+    lib_->Findings().clear();
+    AddFinding("font", kSw + "\\Fonts", kRemoveValue, "Second", "b.ttf");
+    const std::string second = file.substr(0, file.size() - 4) + "-2.xml";
+    EXPECT_EQ(lib_->FixRegistry(rows, file), second);
+
+    const auto first = BackupEntries(ReadFileBytes(file));
+    const auto then = BackupEntries(ReadFileBytes(second));
+    EXPECT_EQ(first, std::vector<std::string>{kSw + "\\Fonts|First=a.ttf|-"});
+    EXPECT_EQ(then, std::vector<std::string>{kSw + "\\Fonts|Second=b.ttf|-"});
+}
+
+TEST_F(RepairPassTest, DeletionsGoOnWhenTheBackupCannotBeCreated) {
+    registry_.SetString(kSw + "\\Fonts", "F", "a.ttf");
+    AddFinding("font", kSw + "\\Fonts", kRemoveValue, "F", "a.ttf");
+    ResultRows rows = AllRows();
+    EXPECT_EQ(lib_->FixRegistry(rows, "no-such-folder-for-quillmere/x.xml"), "");
+    EXPECT_FALSE(registry_.ValueExists(kSw + "\\Fonts", "F"));
+    EXPECT_EQ(FixedOf(rows, kLabelFonts), 1);
+}
+
+TEST_F(RepairPassTest, RepairCutShortLeavesEveryDeletedEntryInAWellFormedBackup) {
+    SeedOnePerCategory();
+    ResultRows rows = AllRows();
+    const std::string file = UniqueName("cut");
+    // Cut at the fifth progress call: after the shared tools key was deleted
+    // (its call follows the deletion) and before the shared file value is
+    // deleted (its call precedes the deletion).
+    g_throwAt = 5;
+    EXPECT_THROW(lib_->FixRegistry(rows, file), std::runtime_error);
+    g_throwAt = 0;
+
+    EXPECT_FALSE(registry_.KeyExists(kSw + "\\Clsid\\{C}"));
+    EXPECT_FALSE(registry_.KeyExists(kSw + "\\Tools\\T"));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Shared", "C:\\Gone\\s.dll"));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Run", "GoneStart"));
+
+    const std::string bytes = ReadFileBytes(file);
+    const auto parsed = test::ParseBackup(bytes);
+    EXPECT_TRUE(parsed.wellFormed) << parsed.error;
+    const auto entries = BackupEntries(bytes);
+    for (const std::string& e : {
+             kSw + "\\Clsid\\{C}|(Default)=Class|-",
+             kSw + "\\Clsid\\{C}\\InprocServer32|(Default)=C:\\Gone\\c.dll|-",
+             kSw + "\\Help|gone.hlp=C:\\Gone\\|-",
+             kSw + "\\Fonts|Gone (TrueType)=gone.ttf|-",
+             kSw + "\\Tools\\T|Path=C:\\Gone\\t.exe|-",
+             kSw + "\\Shared|C:\\Gone\\s.dll=0x00000001 (1)|REG_DWORD",
+         })
+        EXPECT_EQ(CountOf(entries, e), 1u) << e;
+    EXPECT_EQ(entries.size(), 6u);
+
+    // The writer was closed: the next repair writes a file of its own.
+    lib_->Findings().clear();
+    const std::string next = UniqueName("after-cut");
+    EXPECT_EQ(lib_->FixRegistry(rows, next), next);
+    EXPECT_TRUE(test::ParseBackup(ReadFileBytes(next)).wellFormed);
+}
+
+// A repair killed outright: the process ends in the middle of the repair
+// without unwinding, flushing or closing anything. Every element written up
+// to then must already be in the file.
+void ExitNow(std::string, std::string, std::int32_t, std::int32_t) {
+    g_calls.push_back({});
+    if (g_calls.size() >= g_throwAt) std::_Exit(3);
+}
+
+TEST_F(RepairPassTest, KilledRepairLeavesEveryDeletedEntryInTheBackup) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    SeedOnePerCategory();
+    const std::string file = UniqueName("killed");
+    EXPECT_EXIT(
+        {
+            lib_->SetProgressCallback(&ExitNow);
+            g_calls.clear();
+            g_throwAt = 7;  // after the application path key was deleted
+            ResultRows rows = AllRows();
+            lib_->FixRegistry(rows, file);
+        },
+        ::testing::ExitedWithCode(3), "");
+
+    // The child's registry died with it; this process seeded the same one,
+    // so the entries the child deleted before the kill are known.
+    const std::string bytes = ReadFileBytes(file);
+    const auto parsed = test::ParseBackup(bytes);
+    EXPECT_FALSE(parsed.complete);
+    const auto entries = BackupEntries(bytes);
+    for (const std::string& e : {
+             kSw + "\\Clsid\\{C}|(Default)=Class|-",
+             kSw + "\\Clsid\\{C}\\InprocServer32|(Default)=C:\\Gone\\c.dll|-",
+             kSw + "\\Help|gone.hlp=C:\\Gone\\|-",
+             kSw + "\\Fonts|Gone (TrueType)=gone.ttf|-",
+             kSw + "\\Tools\\T|Path=C:\\Gone\\t.exe|-",
+             kSw + "\\Shared|C:\\Gone\\s.dll=0x00000001 (1)|REG_DWORD",
+             kSw + "\\Drivers|msacm.gone=gone.acm|-",
+             kSw + "\\AppPaths\\a.exe|(Default)=C:\\Gone\\a.exe|-",
+         })
+        EXPECT_EQ(CountOf(entries, e), 1u) << e;
+    EXPECT_EQ(entries.size(), 8u) << bytes;
+    // It breaks off after a complete element.
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+}
+
+TEST(BackupFileName, EnglishNamesAndTwoDigitFields) {
+    std::tm t{};
+    t.tm_year = 2026 - 1900;
+    t.tm_mon = 11;
+    t.tm_mday = 6;
+    t.tm_wday = 0;
+    t.tm_hour = 5;
+    t.tm_min = 4;
+    t.tm_sec = 47;
+    EXPECT_EQ(FormatBackupFileName(t), "FixedOnSundayDecember062026050447.xml");
+    t.tm_mon = 0;
+    t.tm_mday = 21;
+    t.tm_wday = 3;
+    t.tm_hour = 23;
+    t.tm_min = 59;
+    t.tm_sec = 9;
+    EXPECT_EQ(FormatBackupFileName(t), "FixedOnWednesdayJanuary212026235909.xml");
+}
+
+TEST(BackupFileName, UsesTheLocalTimeNow) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const std::time_t before = std::time(nullptr);
+        const std::string name = MakeBackupFileName();
+        const std::time_t after = std::time(nullptr);
+        if (before != after) continue;  // a second boundary passed: try again
+        std::tm local{};
+#ifdef _WIN32
+        localtime_s(&local, &before);
+#else
+        localtime_r(&before, &local);
+#endif
+        EXPECT_EQ(name, FormatBackupFileName(local));
+        char c[80];
+        std::strftime(c, sizeof c, "FixedOn%A%B%d%Y%H%M%S.xml", &local);  // C locale here
+        EXPECT_EQ(name, c);
+        return;
+    }
+}
+
+}  // namespace
+}  // namespace qm
