@@ -1,0 +1,109 @@
+// CShortcut: finds shell shortcut files (".lnk") below the roots of the fixed
+// drives whose target path no longer exists, and deletes them on request.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/registry_lib.h"
+#include "platform/file_system.h"
+#include "platform/shortcut_resolver.h"
+
+namespace qm {
+
+// Progress texts.
+constexpr const char* kStatusSearchingDir = "Searching Dir For Shorcuts";
+constexpr const char* kStatusScanningShortcuts = "Scanning ShortCuts";
+constexpr const char* kStatusFixingShortcuts = "Fixing ShortCuts";
+
+// The services a shortcut scanner works with; null means the process default.
+struct ShortcutServices {
+    IFileSystem* fileSystem = nullptr;
+    IShortcutResolver* resolver = nullptr;
+};
+
+class CShortcut {
+public:
+    // True for a path that must not be reported (the ignore list).
+    using IgnoreTest = std::function<bool(const std::string& path)>;
+
+    CShortcut();
+    explicit CShortcut(const ShortcutServices& services);
+    virtual ~CShortcut() = default;
+    CShortcut(const CShortcut&) = delete;
+    CShortcut& operator=(const CShortcut&) = delete;
+
+    // Full scan of the fixed drives (all of them, or those SetDriveFilter
+    // names). Resets the counters and the broken list first.
+    void ScanLinkFile();
+    // Walks the folder tree below `folder` (not the folder itself), examining
+    // the shortcut files of every directory before entering its
+    // sub-directories. Never enters a symbolic link, junction or other
+    // reparse point, nor a directory already on the path being walked.
+    void RecurseFolder(const std::string& folder);
+    // Examines every "*.lnk" entry directly inside `folder`.
+    void SearchLinkFileAndResolve(const std::string& folder);
+    // Examines one shortcut file: counts it as scanned and, when its target
+    // path does not exist and the shortcut is not ignored, appends it to the
+    // broken list. Returns the result code of the last shell call made
+    // (negative: the file could not be loaded as a shortcut).
+    std::int32_t ResolveShortCut(const std::string& path);
+    // Deletes every shortcut in the broken list (read-only ones too); emptied
+    // entries are left alone. Counts the deletions in errors fixed.
+    void FixLinkFile();
+
+    // --- the broken list ---------------------------------------------------
+    // Full paths of the shortcut files whose target is missing, in the order
+    // found. An entry the owner has emptied names no file.
+    const std::vector<std::string>& BrokenLinks() const { return broken_; }
+    // The missing target of each broken shortcut (same order).
+    const std::vector<std::string>& BrokenTargets() const { return targets_; }
+    void ClearBrokenLinks();
+    // Empties entry i (keeps that shortcut in the repair); out of range: nothing.
+    void EmptyBrokenLink(std::size_t i);
+
+    // --- counters and settings ---------------------------------------------
+    std::int32_t ItemsScanned() const { return itemsScanned_; }
+    std::int32_t ErrorsFixed() const { return errorsFixed_; }
+    std::int32_t ErrorsFound() const { return errorsFound_; }
+    void SetProgressCallback(ScanProgressCallback cb) { progress_ = cb; }
+    ScanProgressCallback GetProgressCallback() const { return progress_; }
+    // Shortcut paths for which the test is true are examined and counted as
+    // scanned but never reported. Unset: nothing is ignored.
+    void SetIgnoreTest(IgnoreTest test) { ignored_ = std::move(test); }
+    // Consults the engine's ignore list (exact path). The engine must outlive
+    // the scans; it reloads the list at the start of every scan run.
+    void UseIgnoreListOf(const CRegistryLib& engine);
+    // Drive letters ScanLinkFile may walk ("CD"; either case). Empty: every
+    // fixed drive. Drives that are not fixed are never walked.
+    void SetDriveFilter(const std::string& letters) { driveFilter_ = letters; }
+    const std::string& DriveFilter() const { return driveFilter_; }
+
+    IFileSystem& FileSystem() { return *fs_; }
+
+private:
+    bool DriveSelected(char letter) const;
+    bool OnCurrentPath(const FileIdentity& id) const;
+    void ReportProgress(const std::string& item, const char* status, std::int32_t scanned,
+                        std::int32_t found) const;
+
+    std::vector<std::string> broken_;
+    std::int32_t itemsScanned_ = 0;
+    std::int32_t errorsFixed_ = 0;
+    std::int32_t errorsFound_ = 0;
+    ScanProgressCallback progress_ = nullptr;
+
+    std::vector<std::string> targets_;
+    IgnoreTest ignored_;
+    std::string driveFilter_;
+    IFileSystem* fs_;
+    IShortcutResolver* resolver_;
+    // Identities of the directories from the drive root down to the one
+    // being walked.
+    std::vector<FileIdentity> currentPath_;
+    int depth_ = 0;  // RecurseFolder calls open
+};
+
+}  // namespace qm

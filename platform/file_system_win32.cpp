@@ -1,0 +1,117 @@
+// The real file system through the Win32 calls.
+#include <windows.h>
+
+#include <io.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "platform/file_system.h"
+
+namespace qm {
+
+namespace {
+
+class Win32Find : public FindHandle {
+public:
+    explicit Win32Find(HANDLE handle) : handle_(handle) {}
+    ~Win32Find() override { ::FindClose(handle_); }
+    Win32Find(const Win32Find&) = delete;
+    Win32Find& operator=(const Win32Find&) = delete;
+
+    bool FindNextFileA(FindData& data) override {
+        WIN32_FIND_DATAA found;
+        if (!::FindNextFileA(handle_, &found)) return false;
+        data.attributes = found.dwFileAttributes;
+        data.name = found.cFileName;
+        return true;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+// A file handle closed on scope exit.
+class ScopedHandle {
+public:
+    explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
+    ~ScopedHandle() {
+        if (valid()) ::CloseHandle(handle_);
+    }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+class Win32FileSystem : public IFileSystem {
+public:
+    std::vector<std::string> GetLogicalDriveStringsA() override {
+        char buffer[MAX_PATH + 1] = {};
+        const DWORD length = ::GetLogicalDriveStringsA(MAX_PATH, buffer);
+        std::vector<std::string> roots;
+        if (length == 0 || length > MAX_PATH) return roots;
+        for (const char* p = buffer; *p != '\0' && p < buffer + length; p += std::strlen(p) + 1)
+            roots.emplace_back(p);
+        return roots;
+    }
+
+    std::uint32_t GetDriveTypeA(const std::string& root) override {
+        return ::GetDriveTypeA(root.c_str());
+    }
+
+    std::unique_ptr<FindHandle> FindFirstFileA(const std::string& pattern,
+                                               FindData& data) override {
+        WIN32_FIND_DATAA found;
+        const HANDLE handle = ::FindFirstFileA(pattern.c_str(), &found);
+        if (handle == INVALID_HANDLE_VALUE) return nullptr;
+        data.attributes = found.dwFileAttributes;
+        data.name = found.cFileName;
+        return std::make_unique<Win32Find>(handle);
+    }
+
+    bool GetFileIdentity(const std::string& path, FileIdentity& identity) override {
+        // No access rights needed; FILE_FLAG_BACKUP_SEMANTICS opens directories.
+        ScopedHandle file(::CreateFileA(path.c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                        nullptr));
+        if (!file.valid()) return false;
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!::GetFileInformationByHandle(file.get(), &info)) return false;
+        identity.volume = info.dwVolumeSerialNumber;
+        identity.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        return true;
+    }
+
+    std::uint32_t GetFileAttributesA(const std::string& path) override {
+        return ::GetFileAttributesA(path.c_str());
+    }
+
+    bool SetFileAttributesA(const std::string& path, std::uint32_t attributes) override {
+        return ::SetFileAttributesA(path.c_str(), attributes) != FALSE;
+    }
+
+    bool DeleteFileA(const std::string& path) override {
+        return ::DeleteFileA(path.c_str()) != FALSE;
+    }
+
+    bool Access(const std::string& path) override { return ::_access(path.c_str(), 0) == 0; }
+};
+
+std::atomic<IFileSystem*> g_fileSystem{nullptr};
+
+}  // namespace
+
+IFileSystem& DefaultFileSystem() {
+    if (IFileSystem* chosen = g_fileSystem.load()) return *chosen;
+    static Win32FileSystem real;
+    return real;
+}
+
+void SetDefaultFileSystem(IFileSystem* fileSystem) { g_fileSystem.store(fileSystem); }
+
+}  // namespace qm

@@ -1,0 +1,118 @@
+#include <windows.h>
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <wrl/client.h>
+
+#include "tests/shortcut/scan_tree.h"
+#include "tests/shortcut/scratch_drive_win32.h"
+
+namespace qm::test {
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+std::string CurrentDirectory() {
+    char buffer[MAX_PATH];
+    const DWORD n = ::GetCurrentDirectoryA(MAX_PATH, buffer);
+    return n > 0 && n < MAX_PATH ? std::string(buffer, n) : std::string();
+}
+
+std::string HostRel(const std::string& rel) {
+    std::string out = rel;
+    for (char& c : out)
+        if (c == '\\') c = '/';
+    return out;
+}
+
+class Win32ScanTree : public ScanTree {
+public:
+    Win32ScanTree() : folder_(CurrentDirectory() + "\\qdrive"), drive_('Q', folder_) {
+        ::CoInitialize(nullptr);
+    }
+    ~Win32ScanTree() override {
+        ::CoUninitialize();
+        if (drive_.ok()) RunHostCommand("/bin/rm", {"-rf", drive_.HostFolder()});
+    }
+
+    bool Ready() const override { return drive_.ok(); }
+
+    void Reset() override {
+        RunHostCommand("/bin/rm", {"-rf", drive_.HostFolder()});
+        ::CreateDirectoryA(folder_.c_str(), nullptr);
+        MakeDir("Programs");
+        MakeDir("Programs\\App");
+        MakeFile("Programs\\App\\app.exe", "MZ");
+    }
+
+    void MakeDir(const std::string& rel) override {
+        ::CreateDirectoryA(Path(rel).c_str(), nullptr);
+    }
+
+    void MakeFile(const std::string& rel, const std::string& content) override {
+        const HANDLE h = ::CreateFileA(Path(rel).c_str(), GENERIC_WRITE, 0, nullptr,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return;
+        DWORD written = 0;
+        ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        ::CloseHandle(h);
+    }
+
+    void MakeShortcut(const std::string& rel, LinkKind kind) override {
+        ComPtr<IShellLinkA> link;
+        if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IShellLinkA,
+                                      reinterpret_cast<void**>(link.GetAddressOf()))))
+            return;
+        if (kind == LinkKind::Intact) {
+            link->SetPath("Q:\\Programs\\App\\app.exe");
+        } else if (kind == LinkKind::Broken) {
+            // Made while the program exists, as an installer would, then removed.
+            MakeDir("Programs\\Removed");
+            MakeFile("Programs\\Removed\\removed.exe", "MZ");
+            link->SetPath(kBrokenTarget);
+        } else {
+            LPITEMIDLIST pidl = nullptr;
+            if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &pidl))) return;
+            link->SetIDList(pidl);
+            ::CoTaskMemFree(pidl);
+        }
+        ComPtr<IPersistFile> file;
+        if (FAILED(link->QueryInterface(IID_IPersistFile,
+                                        reinterpret_cast<void**>(file.GetAddressOf()))))
+            return;
+        WCHAR wide[MAX_PATH];
+        ::MultiByteToWideChar(CP_ACP, 0, Path(rel).c_str(), -1, wide, MAX_PATH);
+        file->Save(wide, TRUE);
+        if (kind == LinkKind::Broken) ::DeleteFileA(kBrokenTarget);
+    }
+
+    bool MakeDirLink(const std::string& rel, const std::string& targetRel) override {
+        const std::string host = drive_.HostFolder();
+        RunHostCommand("/bin/ln", {"-s", host + "/" + HostRel(targetRel), host + "/" + HostRel(rel)});
+        const DWORD attributes = ::GetFileAttributesA(Path(rel).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES;
+    }
+
+    void SetReadOnly(const std::string& rel) override {
+        ::SetFileAttributesA(Path(rel).c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+
+    bool Exists(const std::string& rel) override {
+        return ::GetFileAttributesA(Path(rel).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    ShortcutServices Services() override { return ShortcutServices{}; }
+
+private:
+    std::string folder_;
+    ScratchDrive drive_;
+};
+
+}  // namespace
+
+std::unique_ptr<ScanTree> MakeScanTree() { return std::make_unique<Win32ScanTree>(); }
+
+}  // namespace qm::test
