@@ -42,7 +42,10 @@ inline const std::vector<std::string>& NamePieces() {
 
 class RandomTree {
 public:
-    explicit RandomTree(std::uint32_t seed) : rng_(seed) {}
+    // `nonAsciiNames`: key and value names may hold non-ASCII letters too
+    // (value texts always may).
+    explicit RandomTree(std::uint32_t seed, bool nonAsciiNames = true)
+        : rng_(seed), nonAsciiNames_(nonAsciiNames) {}
 
     int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
 
@@ -50,11 +53,17 @@ public:
         const auto& p = NamePieces();
         return p[static_cast<std::size_t>(Below(static_cast<int>(p.size())))];
     }
+    std::string NamePiece() {
+        for (;;) {
+            std::string p = Piece();
+            if (nonAsciiNames_ || static_cast<unsigned char>(p[0]) < 0x80) return p;
+        }
+    }
 
     // Unique (also without regard to case) thanks to the counter.
     std::string KeyName() {
         std::string s;
-        for (int i = 0, n = 1 + Below(3); i < n; ++i) s += Piece();
+        for (int i = 0, n = 1 + Below(3); i < n; ++i) s += NamePiece();
         return s + "#" + std::to_string(++counter_);
     }
     std::string ValueName() {
@@ -160,6 +169,7 @@ private:
     }
 
     std::mt19937 rng_;
+    bool nonAsciiNames_;
     int counter_ = 0;
 };
 
@@ -183,7 +193,11 @@ inline std::string FirstDifference(const TreeSnapshot& want, const TreeSnapshot&
         if (it == got.end()) return "missing key \"" + path + "\"";
         for (const auto& [name, v] : values) {
             auto jt = it->second.find(name);
-            if (jt == it->second.end()) return "missing value \"" + name + "\" in \"" + path + "\"";
+            if (jt == it->second.end()) {
+                std::string present;
+                for (const auto& [n, unused] : it->second) present += " \"" + n + "\"";
+                return "missing value \"" + name + "\" in \"" + path + "\"; present:" + present;
+            }
             if (!(jt->second == v))
                 return "value \"" + name + "\" in \"" + path + "\": want type " + std::to_string(v.type) +
                        " [" + Hex(v.bytes) + "], got type " + std::to_string(jt->second.type) + " [" +
@@ -201,9 +215,10 @@ inline std::string FirstDifference(const TreeSnapshot& want, const TreeSnapshot&
 // first difference, or "" when the restore gave back exactly what was there.
 inline std::string RoundTrip(CRegistryLib& lib, RecordingRestoreUi& ui, RegKey root,
                              const std::string& rootName, const std::string& parentPath,
-                             std::uint32_t seed, const std::string& file) {
+                             std::uint32_t seed, const std::string& file,
+                             bool nonAsciiNames = true) {
     IRegistry& reg = lib.Registry();
-    RandomTree tree(seed);
+    RandomTree tree(seed, nonAsciiNames);
     const std::string leaf = "RoundTrip " + std::to_string(seed) + " " + tree.KeyName();
     const std::string sub = parentPath + "\\" + leaf;
     RegKey key = kNullKey;
