@@ -2,6 +2,7 @@
 // ignore list and are blanked, and the repair leaves them alone.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -83,6 +84,13 @@ protected:
         ASSERT_EQ(shortcuts_->BrokenLinks().size(), 3u);
     }
 
+    // The ignore file is a text file: CR LF line ends on Windows.
+    std::string IgnoreFileText() const {
+        std::string text = ReadFileBytes(lib_->IgnoreFile());
+        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+        return text;
+    }
+
     DeskFileSystem fs_;
     GoneResolver resolver_;
     std::unique_ptr<CShortcut> shortcuts_;
@@ -108,7 +116,7 @@ TEST_F(KeepTest, UntickedRowsAreIgnoredAndBlankedAndTheRepairLeavesThemAlone) {
     EXPECT_EQ(shortcuts_->BrokenLinks(),
               (std::vector<std::string>{"C:\\Desk\\a.lnk", "", "C:\\Desk\\c.lnk"}));
     // The ignore file: what it held, then the kept rows' paths in row order.
-    EXPECT_EQ(ReadFileBytes(lib_->IgnoreFile()),
+    EXPECT_EQ(IgnoreFileText(),
               "C:\\Earlier\\one.dll\nC:\\Gone\\keep.ttf\nC:\\Gone\\keep.dll\nC:\\Desk\\b.lnk\n");
     // The copy keeps the finding's other fields.
     ASSERT_EQ(keeper.IgnoreList().size(), 4u);
@@ -138,7 +146,7 @@ TEST_F(KeepTest, UntickedRowsAreIgnoredAndBlankedAndTheRepairLeavesThemAlone) {
 TEST_F(KeepTest, EveryRowTickedRewritesTheIgnoreFileUnchanged) {
     AddFinding("font", "HKEY_LOCAL_MACHINE\\X", kRemoveValue, "a", "b");
     EXPECT_EQ(KeepUntickedRows(*lib_, shortcuts_.get(), {}, *lib_), 0u);
-    EXPECT_EQ(ReadFileBytes(lib_->IgnoreFile()), "C:\\Earlier\\one.dll\n");
+    EXPECT_EQ(IgnoreFileText(), "C:\\Earlier\\one.dll\n");
     EXPECT_EQ(lib_->Findings()[0]->GetKeyPath(), "HKEY_LOCAL_MACHINE\\X");
 }
 
@@ -149,7 +157,7 @@ TEST_F(KeepTest, EveryRowUntickedWithTheEngineAsItsOwnKeeper) {
     EXPECT_EQ(KeepUntickedRows(*lib_, shortcuts_.get(), none, *lib_), 5u);
     for (const auto& f : lib_->Findings()) EXPECT_EQ(f->GetKeyPath(), "");
     for (const auto& s : shortcuts_->BrokenLinks()) EXPECT_EQ(s, "");
-    EXPECT_EQ(ReadFileBytes(lib_->IgnoreFile()),
+    EXPECT_EQ(IgnoreFileText(),
               "C:\\Earlier\\one.dll\nC:\\1\nC:\\2\nC:\\Desk\\a.lnk\nC:\\Desk\\b.lnk\nC:\\Desk\\c.lnk\n");
 }
 
