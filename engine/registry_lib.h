@@ -82,7 +82,9 @@ public:
     // per category, and writes each pass's count into the errors-fixed field
     // of the row with that category's label. Returns the name of the backup
     // file created (the given name, or the given name with a counter when a
-    // file of that name existed already); "" when none could be created.
+    // file of that name existed already); "" when none could be created, in
+    // which case nothing is removed. Once a write to the backup fails, no
+    // further finding is removed (BackupWriter().WriteFailed() tells).
     std::string FixRegistry(ResultRows& rows, const std::string& backupFileName);
 
     // Appends the key named by `keyPath` (root name first) to the backup:

@@ -72,6 +72,11 @@ std::string CRegistryLib::FixRegistry(ResultRows& rows, const std::string& backu
     writer.Close();  // a name takes effect only while the writer is closed
     writer.SetFileName(backupFileName);
     CXmlElement("registry").WriteStartTag(writer, 1, true, true);
+    if (writer.WriteFailed()) {
+        // No backup, no undo: nothing is removed.
+        writer.Close();
+        return writer.GetCreatedFileName();
+    }
     try {
         FixRegistryCLSID(rows);
         FixRegistryHelp(rows);
@@ -109,8 +114,12 @@ std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
         std::string subKey = keyPath;
         const std::string root = CRegistryLib::SeperateMainKey(subKey);
         RegStatus status;
+        // Nothing is removed once the backup has lost a write: what would be
+        // removed might not be in it.
+        CXmlWriter& writer = lib.BackupWriter();
         if (finding->GetRemoveKind() == kRemoveKey) {
-            lib.SaveAsXml(lib.BackupWriter(), keyPath, nullptr);
+            lib.SaveAsXml(writer, keyPath, nullptr);
+            if (writer.WriteFailed()) continue;
             status = lib.RegDelKey(root, subKey);
             if (progress) progress(root + "\n" + subKey, pass.keyCaption, 0, 0);
         } else {
@@ -118,7 +127,8 @@ std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
             // Without its value record a finding names no value; deleting ""
             // would remove the key's unnamed value instead.
             if (value == nullptr) continue;
-            lib.SaveAsXml(lib.BackupWriter(), keyPath, value);
+            lib.SaveAsXml(writer, keyPath, value);
+            if (writer.WriteFailed()) continue;
             if (progress)
                 progress(root + pass.valueSeparator + subKey + pass.valueSeparator + value->name,
                          pass.valueCaption, 0, 0);

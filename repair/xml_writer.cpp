@@ -27,6 +27,8 @@ int CXmlWriter::SetFileName(const std::string& name) {
     if (!open_) {
         fileName_ = name;
         openFailed_ = false;
+        writeFailed_ = false;
+        createdName_.clear();
     }
     return 1;
 }
@@ -53,7 +55,10 @@ bool CXmlWriter::Open() {
 }
 
 int CXmlWriter::Write(const std::string& text) {
-    if (!open_ && !Open()) return 0;
+    if (!open_ && !Open()) {
+        writeFailed_ = true;
+        return 0;
+    }
     if (!declarationWritten_) {
         declarationWritten_ = true;
         const std::int32_t saved = indent_;
@@ -64,7 +69,11 @@ int CXmlWriter::Write(const std::string& text) {
         declaration.WriteDeclaration(*this, 0);
         indent_ = saved;
     }
-    return file_.Write(text.data(), text.size()) ? 1 : 0;
+    if (!file_.Write(text.data(), text.size())) {
+        writeFailed_ = true;
+        return 0;
+    }
+    return 1;
 }
 
 int CXmlWriter::Close() {

@@ -31,12 +31,16 @@ public:
     virtual int Write(const std::string& text);
     // Closes the file and resets the flags and the indent level. Returns 1.
     int Close();
+    // True once a write was dropped (the file could not be created or
+    // written) since the last SetFileName: from then on the file is missing
+    // something that was meant to be in it.
+    bool WriteFailed() const { return writeFailed_; }
 
     bool IsOpen() const { return open_; }
     // The name given by SetFileName.
     const std::string& GetFileName() const { return fileName_; }
     // The name of the file actually created (with its counter, if any); empty
-    // until a file has been created.
+    // until a file has been created since the last SetFileName.
     const std::string& GetCreatedFileName() const { return createdName_; }
 
     std::int32_t IndentLevel() const { return indent_; }
@@ -50,6 +54,7 @@ private:
     bool open_ = false;
     bool declarationWritten_ = false;
     bool openFailed_ = false;  // until Close or a new name: don't retry on every write
+    bool writeFailed_ = false;
     std::string fileName_;
     std::string createdName_;
     std::int32_t indent_ = 0;

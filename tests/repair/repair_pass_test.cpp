@@ -220,13 +220,24 @@ TEST_F(RepairPassTest, BackupIsKeptAndASecondRepairOfTheSameSecondGetsItsOwnFile
     EXPECT_EQ(then, std::vector<std::string>{kSw + "\\Fonts|Second=b.ttf|-"});
 }
 
-TEST_F(RepairPassTest, DeletionsGoOnWhenTheBackupCannotBeCreated) {
+TEST_F(RepairPassTest, NothingIsRemovedWithoutABackup) {
     registry_.SetString(kSw + "\\Fonts", "F", "a.ttf");
+    registry_.SetString(kSw + "\\Clsid\\{C}", "", "x");
     AddFinding("font", kSw + "\\Fonts", kRemoveValue, "F", "a.ttf");
+    AddFinding("CLSID", kSw + "\\Clsid\\{C}", kRemoveKey);
     ResultRows rows = AllRows();
     EXPECT_EQ(lib_->FixRegistry(rows, "no-such-folder-for-quillmere/x.xml"), "");
+    EXPECT_TRUE(lib_->BackupWriter().WriteFailed());
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Fonts", "F"));
+    EXPECT_TRUE(registry_.KeyExists(kSw + "\\Clsid\\{C}"));
+    for (const auto& row : rows) EXPECT_EQ(row->errorsFixed, 0) << row->label;
+    EXPECT_TRUE(g_calls.empty());
+
+    // The next repair with a usable name works.
+    const std::string file = UniqueName("after-failure");
+    EXPECT_EQ(lib_->FixRegistry(rows, file), file);
+    EXPECT_FALSE(lib_->BackupWriter().WriteFailed());
     EXPECT_FALSE(registry_.ValueExists(kSw + "\\Fonts", "F"));
-    EXPECT_EQ(FixedOf(rows, kLabelFonts), 1);
 }
 
 TEST_F(RepairPassTest, RepairCutShortLeavesEveryDeletedEntryInAWellFormedBackup) {
