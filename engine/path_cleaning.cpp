@@ -7,9 +7,11 @@ namespace {
 constexpr auto npos = std::string::npos;
 
 bool Contains(const std::string& text, const char* piece) { return text.find(piece) != npos; }
+bool Contains(const std::string& text, char c) { return text.find(c) != npos; }
 
 // Keeps the text before the first `piece` when it is found past position 0.
-void CutBefore(std::string& text, const char* piece) {
+template <class Piece>
+void CutBefore(std::string& text, Piece piece) {
     const auto pos = text.find(piece);
     if (pos != npos && pos > 0) text.erase(pos);
 }
@@ -24,35 +26,55 @@ bool IsWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-// Steps 3 or 4, as the COM, shared-tools and shared-DLL derivations use them.
-std::string ExpandOrComplete(std::string text, ISystem& system) {
-    if (Contains(text, "%")) return ExpandFirstVariable(std::move(text), system);
+// Steps 1, 2, then 3 (the text holds "%") or 4: the derivation of the COM,
+// shared-tools and shared-DLL rows. The working text is made once, with room
+// for the system directory, since this runs for every COM server.
+std::string CleanExpandOrComplete(const std::string& data, const SystemPaths& system) {
+    const std::string& dir = system.SystemDirectory();
+    std::string text;
+    text.reserve(data.size() + dir.size() + 1);
+    for (std::size_t from = 0; from < data.size();) {
+        auto quote = data.find('"', from);
+        if (quote == npos) quote = data.size();
+        text.append(data, from, quote - from);
+        from = quote + 1;
+    }
+    text = CutSwitches(std::move(text));
+    if (Contains(text, '%')) return ExpandFirstVariable(std::move(text), system);
     return CompleteBareName(std::move(text), system);
 }
 
 }  // namespace
 
 std::string RemoveQuotes(std::string text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text)
-        if (c != '"') out += c;
-    return out;
-}
-
-std::string CutSwitches(std::string text) {
-    CutBefore(text, "/");
-    CutBefore(text, " -");
+    const auto first = text.find('"');
+    if (first == npos) return text;
+    auto kept = text.begin() + std::ptrdiff_t(first);
+    for (auto it = kept; it != text.end(); ++it)
+        if (*it != '"') *kept++ = *it;
+    text.erase(kept, text.end());
     return text;
 }
 
-std::string ExpandFirstVariable(std::string text, ISystem& system) {
+std::string CutSwitches(std::string text) {
+    CutBefore(text, '/');
+    // " -": look only at the blanks.
+    for (auto blank = text.find(' '); blank != npos; blank = text.find(' ', blank + 1)) {
+        if (blank + 1 < text.size() && text[blank + 1] == '-') {
+            if (blank > 0) text.erase(blank);
+            break;
+        }
+    }
+    return text;
+}
+
+std::string ExpandFirstVariable(std::string text, const SystemPaths& system) {
     const auto p = text.find('%');
     if (p == npos) return text;
     const auto q = text.find('%', p + 1);
     if (q == npos) return text;
     const std::string piece = text.substr(p, q - p + 1);
-    const std::string expanded = system.ExpandEnvironmentStrings(piece);
+    const std::string expanded = system.Expand(piece);
     if (expanded == piece) return text;
     std::string out;
     out.reserve(text.size() + expanded.size());
@@ -66,9 +88,12 @@ std::string ExpandFirstVariable(std::string text, ISystem& system) {
     return out;
 }
 
-std::string CompleteBareName(std::string text, ISystem& system) {
-    if (Contains(text, "\\")) return text;
-    return system.GetSystemDirectory() + "\\" + text;
+std::string CompleteBareName(std::string text, const SystemPaths& system) {
+    if (Contains(text, '\\')) return text;
+    const std::string& dir = system.SystemDirectory();
+    text.insert(0, dir.size() + 1, '\\');  // in place when the capacity allows
+    text.replace(0, dir.size(), dir);
+    return text;
 }
 
 std::string CutAfterExe(std::string text) {
@@ -85,9 +110,9 @@ std::string TrimEndQuotes(std::string text) {
 }
 
 bool PassesAbsolutePathFilter(const std::string& text) {
-    if (!Contains(text, ":")) return false;
+    if (!Contains(text, ':')) return false;
     if (!text.empty() && text.back() == '\\') return false;
-    if (Contains(text, ";")) return false;
+    if (Contains(text, ';')) return false;
     return text.size() > 3;
 }
 
@@ -96,7 +121,7 @@ bool IsLauncherCommand(const std::string& text, bool alsoRegsvr32) {
     return alsoRegsvr32 && Contains(text, "\\regsvr32");
 }
 
-bool HoldsWildcard(const std::string& text) { return text.find_first_of("?*") != npos; }
+bool HoldsWildcard(const std::string& text) { return Contains(text, '?') || Contains(text, '*'); }
 
 std::string AsciiLower(std::string text) {
     for (char& c : text)
@@ -112,31 +137,41 @@ std::string TrimWhiteSpace(const std::string& text) {
     return text.substr(first, end - first);
 }
 
+bool EqualsAsciiLower(const std::string& text, const char* lower) {
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        if (lower[i] == '\0' || c != lower[i]) return false;
+    }
+    return lower[i] == '\0';
+}
+
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), npos, tail) == 0;
 }
 
-CleanedPath ComServerPath(const std::string& data, ISystem& system) {
+CleanedPath ComServerPath(const std::string& data, const SystemPaths& system) {
     CleanedPath out;
-    out.path = ExpandOrComplete(CutSwitches(RemoveQuotes(data)), system);
+    out.path = CleanExpandOrComplete(data, system);
     out.test = !EndsWith(out.path, "mailui.dll");
     return out;
 }
 
-CleanedPath HelpFilePath(const std::string& data, const std::string& name, ISystem& system) {
+CleanedPath HelpFilePath(const std::string& data, const std::string& name, const SystemPaths& system) {
     std::string folder = CutSwitches(RemoveQuotes(data));
     CleanedPath out;
-    if (Contains(folder, "%"))
+    if (Contains(folder, '%'))
         out.path = ExpandFirstVariable(std::move(folder), system) + name;
-    else if (!Contains(folder, "\\"))
-        out.path = system.GetSystemDirectory() + "\\" + folder + name;
+    else if (!Contains(folder, '\\'))
+        out.path = system.SystemDirectory() + "\\" + folder + name;
     else
         out.path = folder + name;
     return out;
 }
 
-CleanedPath SharedToolPath(const std::string& data, ISystem& system) {
-    return {ExpandOrComplete(CutSwitches(RemoveQuotes(data)), system), true};
+CleanedPath SharedToolPath(const std::string& data, const SystemPaths& system) {
+    return {CleanExpandOrComplete(data, system), true};
 }
 
 CleanedPath AppPathText(const std::string& data) {
@@ -146,21 +181,21 @@ CleanedPath AppPathText(const std::string& data) {
     return out;
 }
 
-CleanedPath FontPath(const std::string& data, ISystem& system) {
+CleanedPath FontPath(const std::string& data, const SystemPaths& system) {
     std::string text = CutSwitches(RemoveQuotes(data));
-    if (Contains(text, "%"))
+    if (Contains(text, '%'))
         text = ExpandFirstVariable(std::move(text), system);
-    else if (!Contains(text, "\\"))
-        text = system.GetWindowsDirectory() + "\\fonts\\" + text;
+    else if (!Contains(text, '\\'))
+        text = system.WindowsDirectory() + "\\fonts\\" + text;
     return {std::move(text), true};
 }
 
-CleanedPath SharedDllPath(const std::string& name, ISystem& system) {
-    return {ExpandOrComplete(CutSwitches(RemoveQuotes(name)), system), true};
+CleanedPath SharedDllPath(const std::string& name, const SystemPaths& system) {
+    return {CleanExpandOrComplete(name, system), true};
 }
 
-CleanedPath DriverPath(const std::string& data, ISystem& system) {
-    return {system.GetSystemDirectory() + "\\" + data, true};
+CleanedPath DriverPath(const std::string& data, const SystemPaths& system) {
+    return {system.SystemDirectory() + "\\" + data, true};
 }
 
 CleanedPath UninstallPath(const std::string& data) {
@@ -170,11 +205,11 @@ CleanedPath UninstallPath(const std::string& data) {
     return out;
 }
 
-CleanedPath StartupPath(const std::string& data, ISystem& system) {
+CleanedPath StartupPath(const std::string& data, const SystemPaths& system) {
     std::string text = CutSwitches(RemoveQuotes(data));
-    if (Contains(text, "%")) text = ExpandFirstVariable(std::move(text), system);
+    if (Contains(text, '%')) text = ExpandFirstVariable(std::move(text), system);
     text = CutAfterExe(std::move(text));
-    if (!Contains(text, ":")) text = system.GetWindowsDirectory() + "\\" + text;
+    if (!Contains(text, ':')) text = system.WindowsDirectory() + "\\" + text;
     CleanedPath out;
     out.path = TrimEndQuotes(std::move(text));
     out.test = !IsLauncherCommand(out.path, false) && out.path.size() > 3;

@@ -13,6 +13,23 @@
 
 namespace qm {
 
+// The system's directories, read once, and its environment expansion.
+class SystemPaths {
+public:
+    SystemPaths(ISystem& system)  // NOLINT: converts implicitly on purpose
+        : system_(&system),
+          systemDir_(system.GetSystemDirectory()),
+          windowsDir_(system.GetWindowsDirectory()) {}
+    const std::string& SystemDirectory() const { return systemDir_; }
+    const std::string& WindowsDirectory() const { return windowsDir_; }
+    std::string Expand(const std::string& text) const { return system_->ExpandEnvironmentStrings(text); }
+
+private:
+    ISystem* system_;
+    std::string systemDir_;
+    std::string windowsDir_;
+};
+
 // --- the cleaning steps ---------------------------------------------------
 
 // 1. Deletes every double quote.
@@ -22,9 +39,9 @@ std::string RemoveQuotes(std::string text);
 std::string CutSwitches(std::string text);
 // 3. Expands the first %NAME% piece and replaces every occurrence of that
 //    piece. A lone "%" or an unknown variable leaves the text as it was.
-std::string ExpandFirstVariable(std::string text, ISystem& system);
+std::string ExpandFirstVariable(std::string text, const SystemPaths& system);
 // 4. A text without a backslash gets the system directory and "\" in front.
-std::string CompleteBareName(std::string text, ISystem& system);
+std::string CompleteBareName(std::string text, const SystemPaths& system);
 // 5. Cuts just after the first ".exe", then just after the first ".EXE".
 std::string CutAfterExe(std::string text);
 // 6. Removes double quotes at the start and at the end.
@@ -48,6 +65,9 @@ std::string AsciiLower(std::string text);
 // feeds at both ends.
 std::string TrimWhiteSpace(const std::string& text);
 bool EndsWith(const std::string& text, const std::string& tail);
+// True when `text` equals `lower` (given in lower case) but for the letter
+// case of ASCII letters.
+bool EqualsAsciiLower(const std::string& text, const char* lower);
 
 // --- per-category derivations ----------------------------------------------
 
@@ -59,25 +79,25 @@ struct CleanedPath {
 
 // COM server sub-key default: 1, 2, then 3 (text holds "%") or 4; a path
 // ending in "mailui.dll" is not tested.
-CleanedPath ComServerPath(const std::string& data, ISystem& system);
+CleanedPath ComServerPath(const std::string& data, const SystemPaths& system);
 // Help value: the data is a folder, the name a file name, joined without a
 // separator.
-CleanedPath HelpFilePath(const std::string& data, const std::string& name, ISystem& system);
+CleanedPath HelpFilePath(const std::string& data, const std::string& name, const SystemPaths& system);
 // Shared tool "path" value: 1, 2, then 3 or 4.
-CleanedPath SharedToolPath(const std::string& data, ISystem& system);
+CleanedPath SharedToolPath(const std::string& data, const SystemPaths& system);
 // Application path value: 6, tested only when it passes 7.
 CleanedPath AppPathText(const std::string& data);
 // Font value: 1, 2, then 3 (text holds "%"), or the Windows fonts folder in
 // front of a text without a backslash.
-CleanedPath FontPath(const std::string& data, ISystem& system);
+CleanedPath FontPath(const std::string& data, const SystemPaths& system);
 // Shared-DLL value name: 1, 2, then 3 or 4.
-CleanedPath SharedDllPath(const std::string& name, ISystem& system);
+CleanedPath SharedDllPath(const std::string& name, const SystemPaths& system);
 // Driver value: the system directory, "\" and the data unchanged.
-CleanedPath DriverPath(const std::string& data, ISystem& system);
+CleanedPath DriverPath(const std::string& data, const SystemPaths& system);
 // "UninstallString" data: 5, 6, then 7 and 8 (with "\regsvr32").
 CleanedPath UninstallPath(const std::string& data);
 // Run-key value: 1, 2, 3 (text holds "%"), 5, the Windows directory in front
 // of a text without ":", 6, 8, and no test for 3 characters or fewer.
-CleanedPath StartupPath(const std::string& data, ISystem& system);
+CleanedPath StartupPath(const std::string& data, const SystemPaths& system);
 
 }  // namespace qm

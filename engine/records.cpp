@@ -1,6 +1,5 @@
 #include "engine/records.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "platform/codepage.h"
@@ -22,15 +21,43 @@ std::uint8_t ByteAt(const std::uint8_t* data, std::size_t length, std::size_t i)
     return (data != nullptr && i < length) ? data[i] : 0;
 }
 
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+char* PutHexByte(char* p, std::uint8_t b) {
+    *p++ = kHexDigits[b >> 4];
+    *p++ = kHexDigits[b & 15];
+    return p;
+}
+
+// "0x%02x%02x%02x%02x (%d)", written out by hand: scans render every DWORD
+// value they list, and the formatted print costs more than all the rest.
 std::string DwordText(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
     // b0 is the most significant byte.
     const std::uint32_t u = (std::uint32_t(b0) << 24) | (std::uint32_t(b1) << 16) |
                             (std::uint32_t(b2) << 8) | std::uint32_t(b3);
     std::int32_t s;
     std::memcpy(&s, &u, sizeof s);
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "0x%02x%02x%02x%02x (%d)", b0, b1, b2, b3, s);
-    return buf;
+    char buf[32];
+    char* p = buf;
+    *p++ = '0';
+    *p++ = 'x';
+    for (std::uint8_t b : {b0, b1, b2, b3}) p = PutHexByte(p, b);
+    *p++ = ' ';
+    *p++ = '(';
+    std::int64_t v = s;
+    if (v < 0) {
+        *p++ = '-';
+        v = -v;
+    }
+    char digits[12];
+    int n = 0;
+    do {
+        digits[n++] = char('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    while (n > 0) *p++ = digits[--n];
+    *p++ = ')';
+    return std::string(buf, p);
 }
 
 std::string TextUpToZero(const std::uint8_t* data, std::size_t length) {
@@ -58,14 +85,8 @@ std::string ConvertToString(std::uint32_t type, const std::uint8_t* data, std::s
         case kRegBinary:
         case kRegResourceList:
         case kRegResourceRequirementsList: {
-            std::string out;
-            out.reserve(length * 3);
-            char buf[4];
-            for (std::size_t i = 0; i < length; ++i) {
-                if (i) out.push_back(' ');
-                std::snprintf(buf, sizeof buf, "%02x", data[i]);
-                out += buf;
-            }
+            std::string out(length ? length * 3 - 1 : 0, ' ');
+            for (std::size_t i = 0; i < length; ++i) PutHexByte(&out[i * 3], data[i]);
             return out;
         }
         case kRegDword:
@@ -75,13 +96,10 @@ std::string ConvertToString(std::uint32_t type, const std::uint8_t* data, std::s
             return DwordText(ByteAt(data, length, 0), ByteAt(data, length, 1),
                              ByteAt(data, length, 2), ByteAt(data, length, 3));
         case kRegQword: {
-            std::string out = "0x";
-            char buf[4];
-            for (int i = 7; i >= 0; --i) {
-                std::snprintf(buf, sizeof buf, "%02x", ByteAt(data, length, std::size_t(i)));
-                out += buf;
-            }
-            return out;
+            char buf[18] = {'0', 'x'};
+            char* p = buf + 2;
+            for (int i = 7; i >= 0; --i) p = PutHexByte(p, ByteAt(data, length, std::size_t(i)));
+            return std::string(buf, p);
         }
         case kRegMultiSz: {
             // The list ends with two zero bytes; a list stored without them

@@ -7,15 +7,28 @@ namespace qm {
 void CRegistryLib::AddRegistryValues(RegKey key, ValueList& list) {
     RegKeyInfo info;
     const RegStatus queried = registry_->RegQueryInfoKeyA(key, &info);
-    std::vector<char> name;
-    std::vector<std::uint8_t> data;
+    // The buffers are kept per thread between calls: a scan lists the values
+    // of tens of thousands of small keys. A buffer grown for an unusually
+    // large value is given back afterwards.
+    thread_local std::vector<char> name;
+    thread_local std::vector<std::uint8_t> data;
+    struct Shrink {
+        ~Shrink() {
+            constexpr std::size_t kKeep = 64 * 1024;
+            if (name.size() > kKeep) std::vector<char>().swap(name);
+            if (data.size() > kKeep) std::vector<std::uint8_t>().swap(data);
+        }
+    } shrink;
     try {
-        name.resize(std::size_t(info.maxValueNameLen) + 1);
-        data.resize(std::size_t(info.maxValueLen) + 1);
+        if (name.size() < std::size_t(info.maxValueNameLen) + 1)
+            name.resize(std::size_t(info.maxValueNameLen) + 1);
+        if (data.size() < std::size_t(info.maxValueLen) + 1)
+            data.resize(std::size_t(info.maxValueLen) + 1);
     } catch (const std::bad_alloc&) {
         return;
     }
     if (queried == kRegSuccess && info.values != 0 && info.values != 0xFFFFFFFFu) {
+        if (info.values < 0x10000u) list.reserve(list.size() + info.values + 1);
         for (std::uint32_t index = 0; index < info.values; ++index) {
             std::uint32_t nameLen = info.maxValueNameLen + 1;
             std::uint32_t dataLen = info.maxValueLen + 1;

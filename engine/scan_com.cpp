@@ -17,9 +17,8 @@ namespace {
 constexpr const char* kComRoot = "HKEY_CLASSES_ROOT\\CLSID";
 
 bool IsServerSubKey(const std::string& name) {
-    const std::string lower = AsciiLower(name);
-    return lower == "inprocserver32" || lower == "localserver32" || lower == "inprocserver" ||
-           lower == "localserver";
+    return EqualsAsciiLower(name, "inprocserver32") || EqualsAsciiLower(name, "localserver32") ||
+           EqualsAsciiLower(name, "inprocserver") || EqualsAsciiLower(name, "localserver");
 }
 
 // One server sub-key's default value, tested but not yet settled.
@@ -75,7 +74,7 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
                     if (!item || item->name != kDefaultValueName) continue;
                     ++defaults;
                     if (item->data == kValueNotSet) continue;
-                    CleanedPath path = ComServerPath(item->data, *system_);
+                    CleanedPath path = ComServerPath(item->data, frame.Paths());
                     const PathState state = frame.Test(path, true);
                     entries.push_back({std::move(item), std::move(path.path), state, defaults});
                 }
@@ -94,12 +93,13 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
 
         const std::int32_t scannedBefore = frame.Scanned();
         std::int32_t progIdDefaults = 0;
-        for (const auto& e : entries) {
+        for (auto& e : entries) {
             if (!keep && e.state == PathState::Missing) {
                 frame.Record(*e.value, frame.RootPath() + "\\" + className, e.path);
                 progIdDefaults += CountProgIdDefaults(*this, classKey.Get());
             }
-            frame.Report(e.path, scannedBefore + e.defaultsSoFar + progIdDefaults, frame.Found());
+            frame.Report(std::move(e.path), scannedBefore + e.defaultsSoFar + progIdDefaults,
+                         frame.Found());
         }
         frame.CountScanned(defaults + progIdDefaults);
         return inner != LoopEnd::Stopped;

@@ -22,7 +22,7 @@ void CRegistryLib::ScanRegistryFonts(ResultRows& rows) {
                          frame.CountScanned();
                          if (item.data == kValueNotSet) return;
                          frame.Examine(item, [&] { return frame.RootPath(); },
-                                       FontPath(item.data, frame.System()));
+                                       FontPath(item.data, frame.Paths()));
                      });
 }
 
@@ -32,7 +32,7 @@ void CRegistryLib::ScanRegistrySharedFiles(ResultRows& rows) {
         frame.CountScanned();
         if (item.name == kValueNotSet || item.name == kDefaultValueName) return;
         frame.Examine(item, [&] { return frame.RootPath(); },
-                      SharedDllPath(item.name, frame.System()));
+                      SharedDllPath(item.name, frame.Paths()));
     });
 }
 
@@ -42,7 +42,7 @@ void CRegistryLib::ScanRegistryDrivers(ResultRows& rows) {
         frame.CountScanned();
         if (item.data == kValueNotSet) return;
         frame.Examine(item, [&] { return frame.RootPath(); },
-                      DriverPath(item.data, frame.System()));
+                      DriverPath(item.data, frame.Paths()));
     });
 }
 

@@ -3,7 +3,7 @@
 namespace qm {
 
 ScanFrame::ScanFrame(CRegistryLib& lib, ResultRows& rows, Category category, const char* status)
-    : lib_(lib), rows_(rows), info_(InfoFor(category)), status_(status), stop_(kStopEventName) {}
+    : lib_(lib), rows_(rows), info_(InfoFor(category)), status_(status), stop_(kStopEventName), paths_(lib.System()) {}
 
 bool ScanFrame::Open(const std::string& rootPath) {
     if (StopRequested()) return false;
@@ -40,8 +40,8 @@ void ScanFrame::Record(const CRegValueItem& value, const std::string& keyPath,
     ++found_;
 }
 
-void ScanFrame::Report(const std::string& path, std::int32_t scanned, std::int32_t found) const {
-    if (ScanProgressCallback cb = lib_.GetProgressCallback()) cb(path, status_, scanned, found);
+void ScanFrame::Report(std::string path, std::int32_t scanned, std::int32_t found) const {
+    if (ScanProgressCallback cb = lib_.GetProgressCallback()) cb(std::move(path), status_, scanned, found);
 }
 
 void ScanFrame::AppendRow() {

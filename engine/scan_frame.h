@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <new>
 #include <string>
 #include <vector>
@@ -65,14 +66,15 @@ public:
     // Appends a finding with this category's tag and removal kind and counts it.
     void Record(const CRegValueItem& value, const std::string& keyPath, const std::string& path);
     // Calls the progress callback, if one is set, with the current counters.
-    void Report(const std::string& path) const { Report(path, scanned_, found_); }
-    void Report(const std::string& path, std::int32_t scanned, std::int32_t found) const;
+    // The path is handed on (moved), so pass a copy if it is still needed.
+    void Report(std::string path) const { Report(std::move(path), scanned_, found_); }
+    void Report(std::string path, std::int32_t scanned, std::int32_t found) const;
     // Test, record when missing, report: the common handling of one entry.
     // `keyPath()` gives the finding's key path; it is called only for a finding.
     template <class KeyPath>
-    void Examine(const CRegValueItem& value, KeyPath&& keyPath, const CleanedPath& path) {
+    void Examine(const CRegValueItem& value, KeyPath&& keyPath, CleanedPath path) {
         if (Test(path) == PathState::Missing) Record(value, keyPath(), path.path);
-        Report(path.path);
+        Report(std::move(path.path));
     }
 
     // Appends this category's row with the counters so far.
@@ -80,6 +82,8 @@ public:
 
     CRegistryLib& Lib() { return lib_; }
     ISystem& System() { return lib_.System(); }
+    // The directories and expansion the path derivations use, read once per scan.
+    const SystemPaths& Paths() const { return paths_; }
     IRegistry& Registry() { return lib_.Registry(); }
 
     // Runs `visit(name)` for each non-empty sub-key name of `key`, with the
@@ -102,10 +106,13 @@ private:
     const CategoryInfo& info_;
     const char* status_;
     NamedEvent stop_;
+    SystemPaths paths_;
     RegKeyHandle root_;
     std::string rootPath_;
     std::int32_t scanned_ = 0;
     std::int32_t found_ = 0;
+    std::deque<std::vector<char>> nameBuffers_;  // growing keeps references valid
+    std::size_t depth_ = 0;
 };
 
 template <class Visit>
@@ -117,20 +124,30 @@ LoopEnd ScanFrame::ForEachSubKey(RegKey key, Visit&& visit) {
 
 template <class Visit>
 LoopEnd ScanFrame::ForEachSubKey(RegKey key, std::uint32_t maxSubKeyLen, Visit&& visit) {
-    std::vector<char> name;
+    // One name buffer per nesting level, kept for the whole scan.
+    struct Level {
+        std::size_t& depth;
+        explicit Level(std::size_t& d) : depth(++d) {}
+        ~Level() { --depth; }
+    } level(depth_);
     try {
-        name.resize(std::size_t(maxSubKeyLen) + 1);
+        if (nameBuffers_.size() < depth_) nameBuffers_.resize(depth_);
+        std::vector<char>& b = nameBuffers_[depth_ - 1];
+        if (b.size() < std::size_t(maxSubKeyLen) + 1) b.resize(std::size_t(maxSubKeyLen) + 1);
     } catch (const std::bad_alloc&) {
         return LoopEnd::NoNameBuffer;
     }
+    std::vector<char>& buffer = nameBuffers_[depth_ - 1];
+    std::string name;  // reused for every sub-key
     for (std::uint32_t index = 0;; ++index) {
         if (StopRequested()) return LoopEnd::Stopped;
         std::uint32_t length = maxSubKeyLen + 1;
-        name[0] = '\0';
-        if (Registry().RegEnumKeyExA(key, index, name.data(), &length) != kRegSuccess)
+        buffer[0] = '\0';
+        if (Registry().RegEnumKeyExA(key, index, buffer.data(), &length) != kRegSuccess)
             return LoopEnd::Completed;
         if (length == 0) continue;
-        if (!visit(std::string(name.data(), length))) return LoopEnd::Stopped;
+        name.assign(buffer.data(), length);
+        if (!visit(name)) return LoopEnd::Stopped;
     }
 }
 

@@ -14,8 +14,7 @@ constexpr const char* kSharedToolsRoot = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsof
 void CRegistryLib::ScanRegistryHelp(ResultRows& rows) {
     ScanFrame frame(*this, rows, Category::Help, kStatusHelp);
     const auto wanted = [](const std::string& name) {
-        const std::string lower = AsciiLower(name);
-        return lower == "help" || lower == "html help";
+        return EqualsAsciiLower(name, "help") || EqualsAsciiLower(name, "html help");
     };
     RunSubKeyValueScan(frame, kHelpRoot, wanted,
                        [&](const CRegValueItem& item, const std::string& subKey) {
@@ -23,7 +22,7 @@ void CRegistryLib::ScanRegistryHelp(ResultRows& rows) {
                            if (item.data == kValueNotSet) return;
                            frame.Examine(
                                item, [&] { return frame.RootPath() + "\\" + AsciiLower(subKey); },
-                               HelpFilePath(item.data, item.name, frame.System()));
+                               HelpFilePath(item.data, item.name, frame.Paths()));
                        });
 }
 
@@ -44,10 +43,10 @@ void CRegistryLib::ScanRegistrySharedTools(ResultRows& rows) {
     RunSubKeyValueScan(frame, kSharedToolsRoot, [](const std::string&) { return true; },
                        [&](const CRegValueItem& item, const std::string& subKey) {
                            frame.CountScanned();
-                           if (AsciiLower(TrimWhiteSpace(item.name)) != "path") return;
+                           if (!EqualsAsciiLower(TrimWhiteSpace(item.name), "path")) return;
                            if (item.data == kValueNotSet) return;
                            frame.Examine(item, [&] { return frame.RootPath() + "\\" + subKey; },
-                                         SharedToolPath(item.data, frame.System()));
+                                         SharedToolPath(item.data, frame.Paths()));
                        });
 }
 

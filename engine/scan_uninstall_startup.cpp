@@ -29,7 +29,7 @@ void CRegistryLib::ScanRegistryStartup(ResultRows& rows) {
         frame.CountScanned();
         if (item.data == kValueNotSet) return;
         frame.Examine(item, [&] { return frame.RootPath(); },
-                      StartupPath(item.data, frame.System()));
+                      StartupPath(item.data, frame.Paths()));
     });
 }
 

@@ -173,6 +173,10 @@ TEST(NameHelpers, LowerTrimEnds) {
     EXPECT_EQ(TrimWhiteSpace("   "), "");
     EXPECT_TRUE(EndsWith("x\\mailui.dll", "mailui.dll"));
     EXPECT_FALSE(EndsWith("ui.dll", "mailui.dll"));
+    EXPECT_TRUE(EqualsAsciiLower("InProcServer32", "inprocserver32"));
+    EXPECT_FALSE(EqualsAsciiLower("InprocServer", "inprocserver32"));
+    EXPECT_FALSE(EqualsAsciiLower("InprocServer32x", "inprocserver32"));
+    EXPECT_FALSE(EqualsAsciiLower("", "help"));
 }
 
 }  // namespace
