@@ -26,10 +26,14 @@ constexpr RegStatus kRegSuccess = 0;
 constexpr RegStatus kRegInvalidFunction = 1;  // also: unknown root name
 constexpr RegStatus kRegFileNotFound = 2;
 constexpr RegStatus kRegAccessDenied = 5;
+constexpr RegStatus kRegInvalidHandle = 6;       // closed or unknown handle
 constexpr RegStatus kRegInvalidParameter = 87;
+constexpr RegStatus kRegBadPathname = 161;       // sub-key path starting with "\\"
 constexpr RegStatus kRegMoreData = 234;
 constexpr RegStatus kRegNoMoreItems = 259;
+constexpr RegStatus kRegNoAccess = 998;          // null data pointer with a non-zero size
 constexpr RegStatus kRegBadKey = 1010;
+constexpr RegStatus kRegKeyDeleted = 1018;       // the handle's key has been deleted
 
 // Value type codes.
 constexpr std::uint32_t kRegNone = 0;
@@ -50,6 +54,17 @@ constexpr std::uint32_t kKeyAllAccess = 0xF003F;
 constexpr std::uint32_t kKeySetValue = 0x0002;
 constexpr std::uint32_t kKeyDeleteAndEnumerate = 0x10008;
 constexpr std::uint32_t kKeyRead = 0x20019;
+// The single rights the operations check on a handle (as Windows does):
+// RegQueryInfoKeyA, RegQueryValueExA, RegEnumValueA need kKeyQueryValue;
+// RegEnumKeyExA needs kKeyEnumerateSubKeys; RegSetValueExA and
+// RegDeleteValueA need kKeySetValue. RegDeleteKeyA opens the sub-key itself
+// with kDelete, so the parent handle needs no particular right.
+constexpr std::uint32_t kKeyQueryValue = 0x0001;
+constexpr std::uint32_t kKeyCreateSubKey = 0x0004;
+constexpr std::uint32_t kKeyEnumerateSubKeys = 0x0008;
+constexpr std::uint32_t kDelete = 0x10000;
+constexpr std::uint32_t kKeyWrite = 0x20006;
+constexpr std::uint32_t kMaximumAllowed = 0x02000000;
 
 // What RegQueryInfoKeyA reports. Lengths are in bytes (characters) without
 // the terminating zero, as Windows reports them.
@@ -75,6 +90,25 @@ public:
     // same arguments (reduced to what the program uses), same status codes,
     // same buffer-length conventions (lengths in and out are in bytes; a
     // name length on output excludes the terminating zero).
+    //
+    // Behaviour the real registry shows and the memory backend copies
+    // (checked by tests/platform/registry_contract_test.cpp):
+    // - RegOpenKeyA with a null or empty sub-key gives back `parent` itself,
+    //   not a new handle: closing both closes one handle twice. RegOpenKeyExA
+    //   with an empty sub-key gives a root back as it is and a new handle
+    //   for any other key.
+    // - Sub-keys enumerate sorted without regard to case; a path may repeat or
+    //   end with "\\" but not start with it (161).
+    // - 234: RegEnumKeyExA leaves the name length as it was (a name of n
+    //   characters needs a length of n + 1); RegEnumValueA leaves the name
+    //   length, writes the type and puts the needed data size in `dataLen`;
+    //   RegQueryValueExA puts the needed size in `dataLen`.
+    // - A handle answers only for the rights it was opened with (5):
+    //   kKeySetValue for RegSetValueExA / RegDeleteValueA, kKeyQueryValue for
+    //   RegQueryValueExA / RegEnumValueA / RegQueryInfoKeyA,
+    //   kKeyEnumerateSubKeys for RegEnumKeyExA.
+    // - 6 for a closed or unknown handle, 1018 for a handle whose key was
+    //   deleted; RegDeleteKeyA gives 5 for a key that still has sub-keys.
     virtual RegStatus RegOpenKeyA(RegKey parent, const char* subKey, RegKey* result) = 0;
     virtual RegStatus RegOpenKeyExA(RegKey parent, const char* subKey, std::uint32_t access,
                                     RegKey* result) = 0;

@@ -7,6 +7,16 @@
 #include <cstdint>
 #include <string>
 
+#ifdef _WIN32
+// <windows.h> turns these names into macros for their ...A forms. Including it
+// here first and dropping the macros keeps the interface's names the same in
+// every file, whatever it includes afterwards.
+#include <windows.h>
+#undef ExpandEnvironmentStrings
+#undef GetSystemDirectory
+#undef GetWindowsDirectory
+#endif
+
 namespace qm {
 
 class ISystem {

@@ -1,0 +1,648 @@
+// The in-memory registry. Where advapi32 has a convention a caller can see
+// (which length is written on 234, what happens to a buffer, which check comes
+// first), this file follows the NT implementation as Wine reproduces it, and
+// the registry contract tests compare the two.
+//
+// Conventions, per call:
+// - RegEnumKeyExA: name length in characters including room for the zero; a
+//   name of n characters needs n + 1, else 234 and neither the buffer nor the
+//   length is touched. On success the length excludes the zero.
+// - RegEnumValueA: the data is checked first, then the name. On 234 (either)
+//   the name length is left as it was, the data length receives the size the
+//   data needs and the type is written. A null data pointer with a length
+//   reports the size and succeeds.
+// - RegQueryValueExA: on 234 the length receives the needed size; a null data
+//   pointer with a length reports the size; a text that fits with room to
+//   spare and lacks its terminator gets one written after it.
+// - Text sizes reported by queries are ANSI sizes; RegQueryInfoKeyA reports
+//   the stored (UTF-16) size of text values, twice the ANSI size.
+#include "platform/registry_memory.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace qm {
+
+namespace {
+
+constexpr std::size_t kMaxKeyNameChars = 255;
+constexpr RegKey kFirstHandle = 0x1000;
+constexpr RegKey kFirstPredefined = 0x80000000u;
+constexpr RegKey kLastPredefined = 0x80000006u;  // HKEY_DYN_DATA
+constexpr std::uint32_t kGenericRead = 0x80000000u;
+constexpr std::uint32_t kGenericWrite = 0x40000000u;
+constexpr std::uint32_t kGenericExecute = 0x20000000u;
+constexpr std::uint32_t kGenericAll = 0x10000000u;
+constexpr std::uint32_t kWow64Flags = 0x0300;
+constexpr std::uint32_t kDenyDeleteRights = kDelete | kKeySetValue;
+
+bool IsTextType(std::uint32_t type) {
+    return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+// Windows-1252 byte -> UTF-16 code unit, upper-cased as the NT registry does
+// before comparing names (RtlUpcaseUnicodeChar for this range).
+char16_t FoldChar(unsigned char c) {
+    static const char16_t k80to9F[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    char16_t u = (c >= 0x80 && c < 0xA0) ? k80to9F[c - 0x80] : static_cast<char16_t>(c);
+    if (u >= u'a' && u <= u'z') return static_cast<char16_t>(u - 0x20);
+    if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char16_t>(u - 0x20);
+    switch (u) {
+        case 0x00FF: return 0x0178;
+        case 0x0161: return 0x0160;
+        case 0x0153: return 0x0152;
+        case 0x017E: return 0x017D;
+        default: return u;
+    }
+}
+
+int CompareNames(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t x = FoldChar(static_cast<unsigned char>(a[i]));
+        const char16_t y = FoldChar(static_cast<unsigned char>(b[i]));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+std::uint32_t MapGenericAccess(std::uint32_t access) {
+    if (access & kGenericRead) access |= kKeyRead;
+    if (access & kGenericWrite) access |= kKeyWrite;
+    if (access & kGenericExecute) access |= kKeyRead;
+    if (access & kGenericAll) access |= kKeyAllAccess;
+    return access & ~(kGenericRead | kGenericWrite | kGenericExecute | kGenericAll | kWow64Flags);
+}
+
+// Splits a sub-key path into its names; runs of "\\" count as one and a
+// trailing "\\" is ignored. A leading "\\" is refused (161) by the caller.
+std::vector<std::string> SplitPath(const char* path) {
+    std::vector<std::string> parts;
+    if (!path) return parts;
+    std::string current;
+    for (const char* p = path; *p; ++p) {
+        if (*p == '\\') {
+            if (!current.empty()) parts.push_back(current);
+            current.clear();
+        } else {
+            current += *p;
+        }
+    }
+    if (!current.empty()) parts.push_back(current);
+    return parts;
+}
+
+bool SplitFullPath(const std::string& fullPath, RegKey* root, std::vector<std::string>* parts) {
+    const std::size_t slash = fullPath.find('\\');
+    *root = RootKeyFromName(fullPath.substr(0, slash));
+    if (*root == kNullKey) return false;
+    *parts = SplitPath(slash == std::string::npos ? "" : fullPath.c_str() + slash + 1);
+    return true;
+}
+
+}  // namespace
+
+struct MemoryRegistry::Node {
+    struct Value {
+        std::string name;
+        std::uint32_t type = kRegNone;
+        std::vector<std::uint8_t> data;
+    };
+
+    std::string name;
+    Node* parent = nullptr;
+    std::vector<std::shared_ptr<Node>> children;  // sorted by CompareNames
+    std::vector<Value> values;                     // in creation order
+    bool deleted = false;
+    bool permanent = false;  // roots and the key behind HKEY_CLASSES_ROOT
+    std::uint32_t denied = 0;
+    RegStatus infoFailure = kRegSuccess;
+    // The longest figures RegQueryInfoKeyA reports. As in the NT hive they
+    // grow with every new name or larger data and go back to 0 only when
+    // their list becomes empty.
+    std::uint32_t maxSubKeyLen = 0;
+    std::uint32_t maxValueNameLen = 0;
+    std::uint32_t maxValueLen = 0;
+
+    std::vector<std::shared_ptr<Node>>::iterator LowerBound(const std::string& child) {
+        return std::lower_bound(children.begin(), children.end(), child,
+                                [](const std::shared_ptr<Node>& n, const std::string& k) {
+                                    return CompareNames(n->name, k) < 0;
+                                });
+    }
+    std::shared_ptr<Node> Child(const std::string& child) {
+        auto it = LowerBound(child);
+        if (it != children.end() && CompareNames((*it)->name, child) == 0) return *it;
+        return nullptr;
+    }
+    std::shared_ptr<Node> AddChild(const std::string& child) {
+        auto node = std::make_shared<Node>();
+        node->name = child;
+        node->parent = this;
+        children.insert(LowerBound(child), node);
+        maxSubKeyLen = std::max(maxSubKeyLen, static_cast<std::uint32_t>(child.size()));
+        return node;
+    }
+    // Creates or replaces a value; a new value goes after the others.
+    void SetValue(const std::string& valueName, std::uint32_t type,
+                  std::vector<std::uint8_t> data) {
+        Value* v = FindValue(valueName);
+        if (!v) {
+            values.push_back(Value{valueName, type, {}});
+            v = &values.back();
+        }
+        v->type = type;
+        v->data = std::move(data);
+        // Text is held as UTF-16 by NT: two bytes for each ANSI byte.
+        const std::size_t stored = IsTextType(type) ? v->data.size() * 2 : v->data.size();
+        maxValueNameLen = std::max(maxValueNameLen, static_cast<std::uint32_t>(v->name.size()));
+        maxValueLen = std::max(maxValueLen, static_cast<std::uint32_t>(stored));
+    }
+    bool DeleteValue(const std::string& valueName) {
+        auto it = std::find_if(values.begin(), values.end(), [&](const Value& v) {
+            return CompareNames(v.name, valueName) == 0;
+        });
+        if (it == values.end()) return false;
+        values.erase(it);
+        if (values.empty()) maxValueNameLen = maxValueLen = 0;
+        return true;
+    }
+    Value* FindValue(const std::string& valueName) {
+        for (Value& v : values) {
+            if (CompareNames(v.name, valueName) == 0) return &v;
+        }
+        return nullptr;
+    }
+    // Marks the node and everything below it deleted and detaches it.
+    static void MarkDeleted(Node& node) {
+        node.deleted = true;
+        node.parent = nullptr;
+        for (auto& c : node.children) MarkDeleted(*c);
+        node.children.clear();
+    }
+    void RemoveChild(Node* child) {
+        auto it = std::find_if(children.begin(), children.end(),
+                               [child](const std::shared_ptr<Node>& n) { return n.get() == child; });
+        if (it == children.end()) return;
+        std::shared_ptr<Node> keep = *it;
+        children.erase(it);
+        if (children.empty()) maxSubKeyLen = 0;
+        MarkDeleted(*keep);
+    }
+};
+
+MemoryRegistry::MemoryRegistry(bool win9xKeyDeletion)
+    : win9xKeyDeletion_(win9xKeyDeletion), nextHandle_(kFirstHandle) {
+    const RegKey plainRoots[] = {kHkeyCurrentUser, kHkeyLocalMachine, kHkeyUsers,
+                                 kHkeyCurrentConfig};
+    for (RegKey root : plainRoots) {
+        auto node = std::make_shared<Node>();
+        node->name = RootKeyName(root);
+        node->permanent = true;
+        roots_[root] = node;
+    }
+    std::shared_ptr<Node> software = roots_[kHkeyLocalMachine]->AddChild("SOFTWARE");
+    software->permanent = true;
+    std::shared_ptr<Node> classes = software->AddChild("Classes");
+    classes->permanent = true;
+    roots_[kHkeyClassesRoot] = classes;
+}
+
+MemoryRegistry::~MemoryRegistry() = default;
+
+void MemoryRegistry::SetWin9xKeyDeletion(bool on) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    win9xKeyDeletion_ = on;
+}
+
+std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::NodeOfLocked(RegKey key, RegStatus* status,
+                                                                   std::uint32_t neededAccess) const {
+    auto root = roots_.find(key);
+    if (root != roots_.end()) {
+        *status = kRegSuccess;
+        return root->second;
+    }
+    auto it = handles_.find(key);
+    if (it == handles_.end()) {
+        *status = kRegInvalidHandle;
+        return nullptr;
+    }
+    if ((it->second.access & neededAccess) != neededAccess) {
+        *status = kRegAccessDenied;
+        return nullptr;
+    }
+    if (it->second.node->deleted) {
+        *status = kRegKeyDeleted;
+        return nullptr;
+    }
+    *status = kRegSuccess;
+    return it->second.node;
+}
+
+RegKey MemoryRegistry::NewHandleLocked(const std::shared_ptr<Node>& node, std::uint32_t access) {
+    const RegKey key = nextHandle_;
+    nextHandle_ += 4;
+    handles_[key] = Handle{node, access};
+    return key;
+}
+
+namespace {
+
+// The rights a new handle receives, or 5 when the key denies one asked for.
+RegStatus GrantAccess(std::uint32_t requested, std::uint32_t denied, std::uint32_t* granted) {
+    if (requested & kMaximumAllowed) {
+        *granted = (MapGenericAccess(requested & ~kMaximumAllowed) | kKeyAllAccess) & ~denied;
+        return kRegSuccess;
+    }
+    const std::uint32_t access = MapGenericAccess(requested);
+    if (access & denied) return kRegAccessDenied;
+    *granted = access;
+    return kRegSuccess;
+}
+
+}  // namespace
+
+std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::ResolveLocked(RegKey parent,
+                                                                    const char* subKey,
+                                                                    RegStatus* status) const {
+    // HKEY_CLASSES_ROOT accepts one leading backslash on NT.
+    if (parent == kHkeyClassesRoot && subKey && *subKey == '\\') ++subKey;
+    std::shared_ptr<Node> node = NodeOfLocked(parent, status);
+    if (!node) return nullptr;
+    if (subKey && *subKey == '\\') {
+        *status = kRegBadPathname;
+        return nullptr;
+    }
+    for (const std::string& part : SplitPath(subKey)) {
+        node = node->Child(part);
+        if (!node) {
+            *status = kRegFileNotFound;
+            return nullptr;
+        }
+    }
+    return node;
+}
+
+RegStatus MemoryRegistry::OpenLocked(RegKey parent, const char* subKey, std::uint32_t access,
+                                     RegKey* result) {
+    if (!result) return kRegInvalidParameter;
+    *result = kNullKey;
+    // An empty sub-key below a predefined root gives the root handle itself.
+    if ((!subKey || !*subKey) && parent >= kFirstPredefined && parent <= kLastPredefined) {
+        *result = parent;
+        return kRegSuccess;
+    }
+    RegStatus status;
+    std::shared_ptr<Node> node = ResolveLocked(parent, subKey, &status);
+    if (!node) return status;
+    std::uint32_t granted = 0;
+    status = GrantAccess(access, node->denied, &granted);
+    if (status != kRegSuccess) return status;
+    *result = NewHandleLocked(node, granted);
+    return kRegSuccess;
+}
+
+RegStatus MemoryRegistry::CreateLocked(RegKey parent, const char* subKey, std::uint32_t access,
+                                       RegKey* result, bool* created) {
+    if (!result) return kRegBadKey;
+    *result = kNullKey;
+    RegStatus status;
+    std::shared_ptr<Node> node = NodeOfLocked(parent, &status);
+    if (!node) return status;
+    if (subKey && *subKey == '\\') return kRegBadPathname;
+    const std::vector<std::string> parts = SplitPath(subKey);
+    for (const std::string& part : parts) {
+        if (part.size() > kMaxKeyNameChars) return kRegInvalidParameter;
+    }
+    // Check the access on an existing key before creating anything.
+    std::shared_ptr<Node> walk = node;
+    std::size_t existing = 0;
+    for (; existing < parts.size(); ++existing) {
+        std::shared_ptr<Node> next = walk->Child(parts[existing]);
+        if (!next) break;
+        walk = next;
+    }
+    std::uint32_t granted = 0;
+    status = GrantAccess(access, existing == parts.size() ? walk->denied : 0, &granted);
+    if (status != kRegSuccess) return status;
+    for (std::size_t i = existing; i < parts.size(); ++i) walk = walk->AddChild(parts[i]);
+    if (created) *created = existing < parts.size();
+    *result = NewHandleLocked(walk, granted);
+    return kRegSuccess;
+}
+
+RegStatus MemoryRegistry::RegOpenKeyA(RegKey parent, const char* subKey, RegKey* result) {
+    if (!result) return kRegInvalidParameter;
+    if (!subKey || !*subKey) {
+        // advapi32 hands back the parent handle itself, unchecked.
+        *result = parent;
+        return kRegSuccess;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    return OpenLocked(parent, subKey, kMaximumAllowed, result);
+}
+
+RegStatus MemoryRegistry::RegOpenKeyExA(RegKey parent, const char* subKey, std::uint32_t access,
+                                        RegKey* result) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return OpenLocked(parent, subKey, access, result);
+}
+
+RegStatus MemoryRegistry::RegCreateKeyA(RegKey parent, const char* subKey, RegKey* result) {
+    if (!result) return kRegInvalidParameter;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return CreateLocked(parent, subKey, kMaximumAllowed, result, nullptr);
+}
+
+RegStatus MemoryRegistry::RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result,
+                                          bool* created) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return CreateLocked(parent, subKey, kKeyAllAccess, result, created);
+}
+
+RegStatus MemoryRegistry::RegQueryInfoKeyA(RegKey key, RegKeyInfo* info) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    RegStatus status;
+    std::shared_ptr<Node> node = NodeOfLocked(key, &status, kKeyQueryValue);
+    if (!node) return status;
+    if (node->infoFailure != kRegSuccess) return node->infoFailure;
+    if (!info) return kRegSuccess;
+    info->subKeys = static_cast<std::uint32_t>(node->children.size());
+    info->maxSubKeyLen = node->maxSubKeyLen;
+    info->values = static_cast<std::uint32_t>(node->values.size());
+    info->maxValueNameLen = node->maxValueNameLen;
+    info->maxValueLen = node->maxValueLen;
+    return kRegSuccess;
+}
+
+RegStatus MemoryRegistry::RegEnumKeyExA(RegKey key, std::uint32_t index, char* name,
+                                        std::uint32_t* nameLen) {
+    if (!name || !nameLen) return kRegInvalidParameter;
+    std::lock_guard<std::mutex> lock(mutex_);
+    RegStatus status;
+    std::shared_ptr<Node> node = NodeOfLocked(key, &status, kKeyEnumerateSubKeys);
+    if (!node) return status;
+    if (index >= node->children.size()) return kRegNoMoreItems;
+    const std::string& child = node->children[index]->name;
+    if (child.size() >= *nameLen) return kRegMoreData;
+    std::memcpy(name, child.data(), child.size());
+    name[child.size()] = '\0';
+    *nameLen = static_cast<std::uint32_t>(child.size());
+    return kRegSuccess;
+}
+
+namespace {
+
+// Copies value data for RegEnumValueA / RegQueryValueExA. `capacity` is the
+// caller's buffer size. Returns 234 when it does not fit.
+RegStatus CopyValueData(std::uint32_t type, const std::vector<std::uint8_t>& bytes,
+                        std::uint8_t* data, std::uint32_t capacity) {
+    if (!data) return kRegSuccess;
+    const std::size_t len = bytes.size();
+    if (IsTextType(type)) {
+        if (len == 0) return kRegSuccess;
+        if (len > capacity) return kRegMoreData;
+        std::memcpy(data, bytes.data(), len);
+        // A text without its terminator gets one when there is room.
+        if (len < capacity && data[len - 1] != 0) data[len] = 0;
+        return kRegSuccess;
+    }
+    if (len > capacity) return kRegMoreData;
+    if (len) std::memcpy(data, bytes.data(), len);
+    return kRegSuccess;
+}
+
+}  // namespace
+
+RegStatus MemoryRegistry::RegEnumValueA(RegKey key, std::uint32_t index, char* name,
+                                        std::uint32_t* nameLen, std::uint32_t* type,
+                                        std::uint8_t* data, std::uint32_t* dataLen) {
+    if ((data && !dataLen) || !name || !nameLen) return kRegInvalidParameter;
+    std::lock_guard<std::mutex> lock(mutex_);
+    RegStatus status;
+    std::shared_ptr<Node> node = NodeOfLocked(key, &status, kKeyQueryValue);
+    if (!node) return status;
+    if (index >= node->values.size()) return kRegNoMoreItems;
+    const Node::Value& v = node->values[index];
+    status = CopyValueData(v.type, v.data, data, dataLen ? *dataLen : 0);
+    if (status == kRegSuccess) {
+        if (v.name.size() >= *nameLen) {
+            status = kRegMoreData;
+        } else {
+            std::memcpy(name, v.name.data(), v.name.size());
+            name[v.name.size()] = '\0';
+            *nameLen = static_cast<std::uint32_t>(v.name.size());
+        }
+    }
+    if (type) *type = v.type;
+    if (dataLen) *dataLen = static_cast<std::uint32_t>(v.data.size());
+    return status;
+}
+
+RegStatus MemoryRegistry::RegQueryValueExA(RegKey key, const char* name, std::uint32_t* type,
+                                           std::uint8_t* data, std::uint32_t* dataLen) {
+    if (data && !dataLen) return kRegInvalidParameter;
+    std::lock_guard<std::mutex> lock(mutex_);
+    RegStatus status;
+    std::shared_ptr<Node> node = NodeOfLocked(key, &status, kKeyQueryValue);
+    if (!node) return status;
+    const std::uint32_t capacity = dataLen ? *dataLen : 0;
+    if (!data && dataLen) *dataLen = 0;
+    if (type) *type = kRegNone;
+    const Node::Value* v = node->FindValue(name ? name : "");
+    if (!v) return kRegFileNotFound;
+    status = CopyValueData(v->type, v->data, data, capacity);
+    if (type) *type = v->type;
+    if (dataLen) *dataLen = static_cast<std::uint32_t>(v->data.size());
+    return status;
+}
+
+RegStatus MemoryRegistry::RegSetValueExA(RegKey key, const char* name, std::uint32_t type,
+                                         const std::uint8_t* data, std::uint32_t dataLen) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    RegStatus status;
+    std::shared_ptr<Node> node = NodeOfLocked(key, &status, kKeySetValue);
+    if (!node) return status;
+    if (node->denied & kKeySetValue) return kRegAccessDenied;
+    if (!data && dataLen) return kRegNoAccess;
+    std::uint32_t count = dataLen;
+    // NT counts a forgotten terminator: it looks at the byte after the data.
+    if (count && IsTextType(type) && data[count - 1] != 0 && data[count] == 0) ++count;
+    node->SetValue(name ? name : "", type,
+                   count ? std::vector<std::uint8_t>(data, data + count) : std::vector<std::uint8_t>());
+    return kRegSuccess;
+}
+
+RegStatus MemoryRegistry::RegDeleteKeyA(RegKey parent, const char* subKey) {
+    if (!subKey) return kRegInvalidParameter;
+    std::lock_guard<std::mutex> lock(mutex_);
+    RegStatus status;
+    std::shared_ptr<Node> node = ResolveLocked(parent, subKey, &status);
+    if (!node) return status;
+    if (node->denied & kDelete) return kRegAccessDenied;
+    // Depth-first, stopping at the first key that cannot go (95/98/Me); on NT
+    // only a key without sub-keys can be deleted.
+    struct Deleter {
+        static RegStatus Delete(const std::shared_ptr<Node>& n, bool subtree) {
+            if (n->permanent || (n->denied & kDelete)) return kRegAccessDenied;
+            while (subtree && !n->children.empty()) {
+                std::shared_ptr<Node> child = n->children.front();
+                if (Delete(child, true) != kRegSuccess) break;
+            }
+            if (!n->children.empty()) return kRegAccessDenied;
+            n->parent->RemoveChild(n.get());
+            return kRegSuccess;
+        }
+    };
+    return Deleter::Delete(node, win9xKeyDeletion_);
+}
+
+RegStatus MemoryRegistry::RegDeleteValueA(RegKey key, const char* name) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    RegStatus status;
+    std::shared_ptr<Node> node = NodeOfLocked(key, &status, kKeySetValue);
+    if (!node) return status;
+    if (node->denied & kKeySetValue) return kRegAccessDenied;
+    return node->DeleteValue(name ? name : "") ? kRegSuccess : kRegFileNotFound;
+}
+
+RegStatus MemoryRegistry::RegCloseKey(RegKey key) {
+    if (key == kNullKey) return kRegInvalidHandle;
+    if (key >= kFirstPredefined) return kRegSuccess;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return handles_.erase(key) ? kRegSuccess : kRegInvalidHandle;
+}
+
+// ---------------------------------------------------------------- helpers
+
+std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::FindPathLocked(
+    const std::string& fullPath) const {
+    RegKey root;
+    std::vector<std::string> parts;
+    if (!SplitFullPath(fullPath, &root, &parts)) return nullptr;
+    std::shared_ptr<Node> node = roots_.at(root);
+    for (const std::string& part : parts) {
+        node = node->Child(part);
+        if (!node) return nullptr;
+    }
+    return node;
+}
+
+std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::CreatePathLocked(const std::string& fullPath,
+                                                                       RegStatus* status) {
+    RegKey root;
+    std::vector<std::string> parts;
+    if (!SplitFullPath(fullPath, &root, &parts)) {
+        *status = kRegInvalidFunction;
+        return nullptr;
+    }
+    std::shared_ptr<Node> node = roots_.at(root);
+    for (const std::string& part : parts) {
+        std::shared_ptr<Node> next = node->Child(part);
+        node = next ? next : node->AddChild(part);
+    }
+    *status = kRegSuccess;
+    return node;
+}
+
+RegStatus MemoryRegistry::CreateKeyPath(const std::string& fullPath) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    RegStatus status;
+    CreatePathLocked(fullPath, &status);
+    return status;
+}
+
+RegStatus MemoryRegistry::SetValue(const std::string& fullPath, const std::string& name,
+                                   std::uint32_t type, const std::vector<std::uint8_t>& bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    RegStatus status;
+    std::shared_ptr<Node> node = CreatePathLocked(fullPath, &status);
+    if (!node) return status;
+    node->SetValue(name, type, bytes);
+    return kRegSuccess;
+}
+
+RegStatus MemoryRegistry::SetString(const std::string& fullPath, const std::string& name,
+                                    const std::string& text, std::uint32_t type) {
+    std::vector<std::uint8_t> bytes(text.begin(), text.end());
+    bytes.push_back(0);
+    return SetValue(fullPath, name, type, bytes);
+}
+
+RegStatus MemoryRegistry::SetDword(const std::string& fullPath, const std::string& name,
+                                   std::uint32_t value) {
+    std::vector<std::uint8_t> bytes(4);
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    return SetValue(fullPath, name, kRegDword, bytes);
+}
+
+bool MemoryRegistry::KeyExists(const std::string& fullPath) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return FindPathLocked(fullPath) != nullptr;
+}
+
+bool MemoryRegistry::ValueExists(const std::string& fullPath, const std::string& name) const {
+    return GetValue(fullPath, name, nullptr, nullptr);
+}
+
+bool MemoryRegistry::GetValue(const std::string& fullPath, const std::string& name,
+                              std::uint32_t* type, std::vector<std::uint8_t>* bytes) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::shared_ptr<Node> node = FindPathLocked(fullPath);
+    if (!node) return false;
+    const Node::Value* v = node->FindValue(name);
+    if (!v) return false;
+    if (type) *type = v->type;
+    if (bytes) *bytes = v->data;
+    return true;
+}
+
+std::vector<std::string> MemoryRegistry::SubKeyNames(const std::string& fullPath) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> names;
+    if (std::shared_ptr<Node> node = FindPathLocked(fullPath)) {
+        for (const auto& child : node->children) names.push_back(child->name);
+    }
+    return names;
+}
+
+std::vector<std::string> MemoryRegistry::ValueNames(const std::string& fullPath) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> names;
+    if (std::shared_ptr<Node> node = FindPathLocked(fullPath)) {
+        for (const Node::Value& v : node->values) names.push_back(v.name);
+    }
+    return names;
+}
+
+RegStatus MemoryRegistry::SetDenyDelete(const std::string& fullPath, bool deny) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::shared_ptr<Node> node = FindPathLocked(fullPath);
+    if (!node) return kRegFileNotFound;
+    if (deny) {
+        node->denied |= kDenyDeleteRights;
+    } else {
+        node->denied &= ~kDenyDeleteRights;
+    }
+    return kRegSuccess;
+}
+
+RegStatus MemoryRegistry::SetQueryInfoFailure(const std::string& fullPath, RegStatus status) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::shared_ptr<Node> node = FindPathLocked(fullPath);
+    if (!node) return kRegFileNotFound;
+    node->infoFailure = status;
+    return kRegSuccess;
+}
+
+std::size_t MemoryRegistry::OpenHandleCount() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return handles_.size();
+}
+
+}  // namespace qm

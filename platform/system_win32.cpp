@@ -1,0 +1,54 @@
+#include "platform/system_win32.h"
+
+#include <io.h>
+
+#include <atomic>
+
+namespace qm {
+
+namespace {
+constexpr DWORD kBufferSize = 256;
+}  // namespace
+
+bool Win32System::FileExists(const std::string& path) { return _access(path.c_str(), 0) == 0; }
+
+std::string Win32System::ExpandEnvironmentStrings(const std::string& text) {
+    char buffer[kBufferSize];
+    // The result counts the terminating zero; more than the buffer means the
+    // buffer holds nothing usable.
+    const DWORD needed = ::ExpandEnvironmentStringsA(text.c_str(), buffer, kBufferSize);
+    if (needed == 0 || needed > kBufferSize) return text;
+    return std::string(buffer);
+}
+
+std::string Win32System::GetSystemDirectory() {
+    char buffer[kBufferSize];
+    // Success gives the length without the zero; too small a buffer gives the
+    // size needed, which is at least the buffer's.
+    const UINT len = ::GetSystemDirectoryA(buffer, kBufferSize);
+    if (len == 0 || len >= kBufferSize) return std::string();
+    return std::string(buffer, len);
+}
+
+std::string Win32System::GetWindowsDirectory() {
+    char buffer[kBufferSize];
+    const UINT len = ::GetWindowsDirectoryA(buffer, kBufferSize);
+    if (len == 0 || len >= kBufferSize) return std::string();
+    return std::string(buffer, len);
+}
+
+std::uint32_t Win32System::GetVersion() { return ::GetVersion(); }
+
+namespace {
+std::atomic<ISystem*> g_system{nullptr};
+}  // namespace
+
+ISystem& DefaultSystem() {
+    if (ISystem* chosen = g_system.load()) return *chosen;
+    static Win32System real;
+    return real;
+}
+
+void SetDefaultSystem(ISystem* system) { g_system.store(system); }
+
+}  // namespace qm

@@ -1,0 +1,38 @@
+// Named manual-reset events: every object of one name sees one state.
+#include "platform/named_event.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace qm {
+namespace {
+
+TEST(NamedEventTest, ObjectsOfOneNameShareOneManualResetState) {
+    NamedEvent a("QuillmereTestEventShared");
+    NamedEvent b("QuillmereTestEventShared");
+    NamedEvent other("QuillmereTestEventOther");
+    EXPECT_FALSE(a.IsSignalled()) << "created unsignalled";
+    a.Set();
+    EXPECT_TRUE(b.IsSignalled());
+    EXPECT_TRUE(b.IsSignalled()) << "manual reset: a wait does not clear it";
+    EXPECT_FALSE(other.IsSignalled());
+    b.Reset();
+    EXPECT_FALSE(a.IsSignalled());
+    {
+        NamedEvent late("QuillmereTestEventShared");
+        late.Set();
+    }
+    EXPECT_TRUE(a.IsSignalled()) << "state outlives the object that set it";
+}
+
+TEST(NamedEventTest, AnEventGoneWithItsLastObjectStartsAfreshUnsignalled) {
+    auto first = std::make_unique<NamedEvent>("QuillmereTestEventFresh");
+    first->Set();
+    first.reset();
+    NamedEvent again("QuillmereTestEventFresh");
+    EXPECT_FALSE(again.IsSignalled());
+}
+
+}  // namespace
+}  // namespace qm
