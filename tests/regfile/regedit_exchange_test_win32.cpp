@@ -1,0 +1,146 @@
+// Export files exchanged with the registry editor of the test prefix: what
+// it writes loads here, and what is written here it imports to the same
+// registry.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/reg_file.h"
+#include "platform/registry_memory.h"
+#include "platform/registry_win32.h"
+#include "tests/regfile/registry_dump.h"
+
+namespace qm {
+namespace {
+
+using testing::DumpTree;
+
+constexpr const char* kScratch = "Software\\QuillmereRegFileExchange";
+
+// Runs "regedit <args>" and waits for it.
+DWORD RunRegedit(const std::string& args) {
+    std::string command = "regedit.exe " + args;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return GetLastError() | 0x80000000u;
+    WaitForSingleObject(pi.hProcess, 120000);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+void SetRaw(HKEY key, const char* name, DWORD type, const std::string& bytes) {
+    ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                             static_cast<DWORD>(bytes.size())),
+              ERROR_SUCCESS);
+}
+
+class RegeditExchange : public ::testing::Test {
+protected:
+    void SetUp() override { RegDeleteTreeA(HKEY_CURRENT_USER, kScratch); }
+    void TearDown() override {
+        RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
+        std::remove("exported.reg");
+        std::remove("written.reg");
+        std::remove("again.reg");
+    }
+    Win32Registry real_;
+};
+
+TEST_F(RegeditExchange, EveryValueFormRoundTripsThroughTheRegistryEditor) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, (std::string(kScratch) + "\\Child \"key\" & more").c_str(), &key),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kScratch, &key), ERROR_SUCCESS);
+    SetRaw(key, "", REG_SZ, std::string("default", 8));
+    SetRaw(key, "text \\ \"quoted\"", REG_SZ, std::string("C:\\Program Files\\x \"y\".exe", 27));
+    SetRaw(key, "empty", REG_SZ, std::string("", 1));
+    SetRaw(key, "lines", REG_SZ, std::string("a\r\nb\nc", 7));
+    SetRaw(key, "expand", REG_EXPAND_SZ, std::string("%SystemRoot%\\x.dll", 19));
+    SetRaw(key, "multi", REG_MULTI_SZ, std::string("one\0two\0\0", 9));
+    SetRaw(key, "binary", REG_BINARY, std::string("\x00\x01\xff\x7f", 4));
+    SetRaw(key, "no bytes", REG_BINARY, std::string());
+    SetRaw(key, "dword", REG_DWORD, std::string("\x0a\x00\x00\x80", 4));
+    // Not here: a REG_DWORD of fewer than four bytes, which Wine's registry
+    // editor exports as "dword:" with bytes from beyond the value.
+    SetRaw(key, "qword", REG_QWORD, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
+    SetRaw(key, "none", REG_NONE, std::string("\x05\x06", 2));
+    SetRaw(key, "big endian", REG_DWORD_BIG_ENDIAN, std::string("\x00\x00\x00\x0a", 4));
+    SetRaw(key, "odd type", 0x1234, std::string("\xaa", 1));
+    SetRaw(key, "long", REG_BINARY, std::string(500, '\x5a'));
+    RegCloseKey(key);
+    const std::string before = DumpTree(real_, kHkeyCurrentUser, kScratch);
+
+    ASSERT_EQ(RunRegedit(std::string("/e exported.reg \"HKEY_CURRENT_USER\\") + kScratch + "\""), 0u);
+    MemoryRegistry loaded;
+    ASSERT_NO_THROW(EXPECT_EQ(LoadRegFile("exported.reg", loaded), RegFileFormat::Unicode5));
+    EXPECT_EQ(DumpTree(loaded, kHkeyCurrentUser, kScratch), before);
+
+    ASSERT_NO_THROW(SaveRegFile("written.reg", loaded, RegFileFormat::Unicode5));
+    ASSERT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, kScratch), ERROR_SUCCESS);
+    ASSERT_EQ(RunRegedit("/s written.reg"), 0u);
+    EXPECT_EQ(DumpTree(real_, kHkeyCurrentUser, kScratch), before);
+}
+
+// Wine's registry editor stores a text value (types 1, 2, 7) that a file gives
+// without its terminating zero with one added; the A calls show it as one more
+// zero byte. Applied to a dump of what was loaded, this gives what the editor
+// makes of it.
+std::string AddTerminatorsAsTheEditorDoes(const std::string& dump) {
+    std::string out;
+    std::size_t start = 0;
+    while (start < dump.size()) {
+        std::size_t end = dump.find('\n', start);
+        if (end == std::string::npos) end = dump.size();
+        std::string line = dump.substr(start, end - start);
+        for (const char* type : {"\" type 1:", "\" type 2:", "\" type 7:"}) {
+            const std::string t = type;
+            if (line.size() >= t.size() && line.compare(line.size() - t.size(), t.size(), t) == 0) {
+                line += " 00";  // no bytes at all
+            } else if (line.find(t + " ") != std::string::npos && line.compare(line.size() - 3, 3, " 00") != 0) {
+                line += " 00";
+            }
+        }
+        out += line + "\n";
+        start = end + 1;
+    }
+    return out;
+}
+
+// The prefix's own HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE: thousands of keys
+// written by Wine's setup, not by us. HKEY_CLASSES_ROOT is a part of
+// HKEY_LOCAL_MACHINE here, so only the latter goes back through the editor.
+TEST_F(RegeditExchange, WholeHivesExportedByTheRegistryEditorLoadAndWriteBack) {
+    for (const char* root : {"HKEY_CLASSES_ROOT", "HKEY_LOCAL_MACHINE"}) {
+        SCOPED_TRACE(root);
+        ASSERT_EQ(RunRegedit(std::string("/e exported.reg ") + root), 0u);
+        MemoryRegistry loaded;
+        ASSERT_NO_THROW(LoadRegFile("exported.reg", loaded));
+        const std::string first = DumpTree(loaded, kHkeyLocalMachine, "");
+        EXPECT_GT(first.size(), 10000u);
+
+        ASSERT_NO_THROW(SaveRegFile("written.reg", loaded, RegFileFormat::Unicode5));
+        MemoryRegistry reloaded;
+        ASSERT_NO_THROW(LoadRegFile("written.reg", reloaded));
+        EXPECT_EQ(testing::FirstDifference(DumpTree(reloaded, kHkeyLocalMachine, ""), first), "");
+        if (std::string(root) != "HKEY_LOCAL_MACHINE") continue;
+
+        // Imported by the registry editor, our file leaves the registry as it was.
+        ASSERT_EQ(RunRegedit("/s written.reg"), 0u);
+        ASSERT_EQ(RunRegedit(std::string("/e again.reg ") + root), 0u);
+        MemoryRegistry again;
+        ASSERT_NO_THROW(LoadRegFile("again.reg", again));
+        EXPECT_EQ(testing::FirstDifference(DumpTree(again, kHkeyLocalMachine, ""), AddTerminatorsAsTheEditorDoes(first)), "");
+    }
+}
+
+}  // namespace
+}  // namespace qm
