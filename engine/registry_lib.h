@@ -57,6 +57,9 @@ public:
     // --- values ----------------------------------------------------------
     // Appends one item per value of the key, then guarantees a "(Default)" item.
     void AddRegistryValues(RegKey key, ValueList& list);
+    // The same list with only its "(Default)" items: the same items, in the
+    // same order, as AddRegistryValues gives them, without the others.
+    void AddDefaultValues(RegKey key, ValueList& list);
 
     // --- scan run --------------------------------------------------------
     void ScanRegistry(ResultRows& rows, ScanCategoryStates& states);

@@ -1,12 +1,16 @@
+#include <cstring>
 #include <vector>
 
 #include "engine/registry_lib.h"
 
 namespace qm {
 
-void CRegistryLib::AddRegistryValues(RegKey key, ValueList& list) {
+namespace {
+
+// AddRegistryValues, optionally keeping only the items named "(Default)".
+void AppendValues(IRegistry& registry, RegKey key, ValueList& list, bool defaultsOnly) {
     RegKeyInfo info;
-    const RegStatus queried = registry_->RegQueryInfoKeyA(key, &info);
+    const RegStatus queried = registry.RegQueryInfoKeyA(key, &info);
     // The buffers are kept per thread between calls: a scan lists the values
     // of tens of thousands of small keys. A buffer grown for an unusually
     // large value is given back afterwards.
@@ -28,19 +32,23 @@ void CRegistryLib::AddRegistryValues(RegKey key, ValueList& list) {
         return;
     }
     if (queried == kRegSuccess && info.values != 0 && info.values != 0xFFFFFFFFu) {
-        if (info.values < 0x10000u) list.reserve(list.size() + info.values + 1);
+        if (info.values < 0x10000u) list.reserve(list.size() + (defaultsOnly ? 2 : info.values + 1));
         for (std::uint32_t index = 0; index < info.values; ++index) {
             std::uint32_t nameLen = info.maxValueNameLen + 1;
             std::uint32_t dataLen = info.maxValueLen + 1;
             name[0] = '\0';
             data[0] = 0;
             std::uint32_t type = 0;
-            if (registry_->RegEnumValueA(key, index, name.data(), &nameLen, &type, data.data(),
-                                         &dataLen) != kRegSuccess)
+            if (registry.RegEnumValueA(key, index, name.data(), &nameLen, &type, data.data(),
+                                       &dataLen) != kRegSuccess)
+                continue;
+            const bool named = nameLen != 0 || name[0] != '\0';
+            if (defaultsOnly && named &&
+                !(nameLen == 9 && std::memcmp(name.data(), kDefaultValueName, 9) == 0))
                 continue;
             auto item = std::make_unique<CRegValueItem>();
             item->type = type;
-            if (nameLen != 0 || name[0] != '\0') {
+            if (named) {
                 item->name.assign(name.data(), nameLen);
                 item->data = ConvertToString(type, data.data(), dataLen);
             } else if (dataLen != 0 || data[0] != 0) {
@@ -56,6 +64,16 @@ void CRegistryLib::AddRegistryValues(RegKey key, ValueList& list) {
     for (const auto& item : list)
         if (item && item->name == kDefaultValueName) return;
     list.insert(list.begin(), std::make_unique<CRegValueItem>(kDefaultValueName, kValueNotSet, kRegSz));
+}
+
+}  // namespace
+
+void CRegistryLib::AddRegistryValues(RegKey key, ValueList& list) {
+    AppendValues(*registry_, key, list, false);
+}
+
+void CRegistryLib::AddDefaultValues(RegKey key, ValueList& list) {
+    AppendValues(*registry_, key, list, true);
 }
 
 }  // namespace qm

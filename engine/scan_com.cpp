@@ -35,11 +35,8 @@ std::int32_t CountProgIdDefaults(CRegistryLib& lib, RegKey classKey) {
     RegKeyHandle progId;
     if (reg.RegOpenKeyA(classKey, "ProgID", progId.Receive(reg)) != kRegSuccess) return 0;
     ValueList values;
-    lib.AddRegistryValues(progId.Get(), values);
-    std::int32_t n = 0;
-    for (const auto& item : values)
-        if (item && item->name == kDefaultValueName) ++n;
-    return n;
+    lib.AddDefaultValues(progId.Get(), values);
+    return std::int32_t(values.size());
 }
 
 }  // namespace
@@ -69,9 +66,9 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
                     kRegSuccess)
                     return true;
                 ValueList values;
-                AddRegistryValues(server.Get(), values);
+                AddDefaultValues(server.Get(), values);  // only "(Default)" items count here
                 for (auto& item : values) {
-                    if (!item || item->name != kDefaultValueName) continue;
+                    if (!item) continue;
                     ++defaults;
                     if (item->data == kValueNotSet) continue;
                     CleanedPath path = ComServerPath(item->data, frame.Paths());

@@ -124,6 +124,33 @@ protected:
 
 // ---------------------------------------------------------------- COM classes
 
+TEST_F(CategoryScanTest, DefaultValuesAreTheDefaultItemsOfTheFullList) {
+    const std::string base = "HKEY_CURRENT_USER\\Defaults\\";
+    Key(base + "Empty");
+    Str(base + "NamedOnly", "ThreadingModel", "Both");
+    Str(base + "Both", "(Default)", "literal");
+    Str(base + "Both", "ThreadingModel", "Both");
+    Str(base + "Both", "", "unnamed");
+    ASSERT_EQ(reg_.SetValue(base + "NoBytes", "", kRegBinary, {}), kRegSuccess);
+    ASSERT_EQ(reg_.SetValue(base + "Dword", "(Default)", kRegDword, {1, 0, 0, 0}), kRegSuccess);
+    for (const char* name : {"Empty", "NamedOnly", "Both", "NoBytes", "Dword"}) {
+        RegKeyHandle key;
+        ASSERT_EQ(lib_->OpenKey("HKEY_CURRENT_USER", std::string("Defaults\\") + name,
+                                key.Receive(reg_)),
+                  kRegSuccess);
+        ValueList all, defaults;
+        lib_->AddRegistryValues(key.Get(), all);
+        lib_->AddDefaultValues(key.Get(), defaults);
+        std::vector<std::string> expected, got;
+        for (const auto& item : all)
+            if (item->name == "(Default)")
+                expected.push_back(item->data + "|" + std::to_string(item->type));
+        for (const auto& item : defaults) got.push_back(item->name + item->data + "|" + std::to_string(item->type));
+        for (auto& e : expected) e = "(Default)" + e;
+        EXPECT_EQ(got, expected) << name;
+    }
+}
+
 TEST_F(CategoryScanTest, ComCountsDefaultsOfServersAndProgIdOfFindings) {
     const std::string a = std::string(kClsid) + "{AAAAAAAA-0000-0000-0000-00000000000a}";
     Str(a + "\\InprocServer32", "", "\"C:\\Gone\\a.dll\"");
