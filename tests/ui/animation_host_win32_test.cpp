@@ -25,7 +25,7 @@ protected:
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
         wc.lpszClassName = "QmTestAnimationOwner";
         RegisterClassA(&wc);
-        owner_ = CreateWindowExA(WS_EX_TOOLWINDOW, "QmTestAnimationOwner", "", WS_POPUP, kLeft, kTop, 660, 110,
+        owner_ = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, "QmTestAnimationOwner", "", WS_POPUP, kLeft, kTop, 660, 110,
                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         g_host = &host_;
         skin_.SetSkinFile("Skin.ini");

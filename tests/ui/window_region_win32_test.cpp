@@ -95,10 +95,11 @@ LRESULT CALLBACK ImageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+// Topmost, so that windows of other test programs sharing the display stay below.
 class Window {
 public:
     Window(const char* cls, int x, int y, int w, int h)
-        : hwnd_(CreateWindowExA(WS_EX_TOOLWINDOW, cls, "", WS_POPUP, x, y, w, h, nullptr, nullptr,
+        : hwnd_(CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, cls, "", WS_POPUP, x, y, w, h, nullptr, nullptr,
                                 GetModuleHandleA(nullptr), nullptr)) {}
     ~Window() {
         if (hwnd_ != nullptr) DestroyWindow(hwnd_);
@@ -145,7 +146,7 @@ TEST(ShapedWindow, DefaultMaskCutsTheOutsideAway) {
     ShowWindow(backdrop.Get(), SW_SHOWNOACTIVATE);
     ASSERT_TRUE(ApplyWindowRegion(shaped.Get(), mask.Get()));
     ShowWindow(shaped.Get(), SW_SHOWNOACTIVATE);
-    SetWindowPos(shaped.Get(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(shaped.Get(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     UpdateWindow(backdrop.Get());
     UpdateWindow(shaped.Get());
     test::PumpMessages(1500);
