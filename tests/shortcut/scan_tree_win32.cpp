@@ -34,13 +34,13 @@ public:
     }
     ~Win32ScanTree() override {
         ::CoUninitialize();
-        if (drive_.ok()) RunHostCommand("/bin/rm", {"-rf", drive_.HostFolder()});
+        if (drive_.ok()) RemoveFolder();
     }
 
     bool Ready() const override { return drive_.ok(); }
 
     void Reset() override {
-        RunHostCommand("/bin/rm", {"-rf", drive_.HostFolder()});
+        RemoveFolder();
         ::CreateDirectoryA(folder_.c_str(), nullptr);
         MakeDir("Programs");
         MakeDir("Programs\\App");
@@ -91,9 +91,9 @@ public:
 
     bool MakeDirLink(const std::string& rel, const std::string& targetRel) override {
         const std::string host = drive_.HostFolder();
-        RunHostCommand("/bin/ln", {"-s", host + "/" + HostRel(targetRel), host + "/" + HostRel(rel)});
-        const DWORD attributes = ::GetFileAttributesA(Path(rel).c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES;
+        const std::string link = Path(rel);
+        return RunHostCommand("/bin/ln", {"-s", host + "/" + HostRel(targetRel), host + "/" + HostRel(rel)},
+                              [&link] { return ::GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; });
     }
 
     void SetReadOnly(const std::string& rel) override {
@@ -107,6 +107,13 @@ public:
     ShortcutServices Services() override { return ShortcutServices{}; }
 
 private:
+    // rm -rf never follows the links the tests make.
+    void RemoveFolder() {
+        const std::string folder = folder_;
+        RunHostCommand("/bin/rm", {"-rf", drive_.HostFolder()},
+                       [&folder] { return ::GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES; });
+    }
+
     std::string folder_;
     ScratchDrive drive_;
 };

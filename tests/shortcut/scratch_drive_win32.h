@@ -68,9 +68,11 @@ inline bool DefineWineDrive(char letter, const std::string& hostFolder, ULONG ty
     return ok != FALSE;
 }
 
-// Runs a host program (Wine starts host executables given by host path) and
-// waits for it; true when it could be started.
-inline bool RunHostCommand(const std::string& program, const std::vector<std::string>& args) {
+// Starts a host program (Wine runs host executables given by host path) and
+// waits until `done` holds, for at most ten seconds: Wine gives no process
+// handle for a host program, so its effect is what can be waited for.
+template <typename Done>
+bool RunHostCommand(const std::string& program, const std::vector<std::string>& args, Done done) {
     std::string commandLine = program;
     for (const std::string& a : args) commandLine += " \"" + a + "\"";
     STARTUPINFOA startup{};
@@ -81,12 +83,17 @@ inline bool RunHostCommand(const std::string& program, const std::vector<std::st
     if (!::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           nullptr, &startup, &process))
         return false;
+    // For a host program Wine returns no process handle and leaves the thread
+    // handle field unset: closing it would close some other handle.
     if (process.hProcess != nullptr) {
-        ::WaitForSingleObject(process.hProcess, 10000);
         ::CloseHandle(process.hProcess);
+        ::CloseHandle(process.hThread);
     }
-    if (process.hThread != nullptr) ::CloseHandle(process.hThread);
-    return true;
+    for (int waited = 0; waited < 10000; waited += 10) {
+        if (done()) return true;
+        ::Sleep(10);
+    }
+    return done();
 }
 
 // A fixed drive `letter` standing for the Windows folder `folder` (created if
