@@ -1,0 +1,143 @@
+// The settings: registry values under HKEY_LOCAL_MACHINE "Software\QUILLMERE",
+// bound by name to a panel's check boxes and edit boxes, the periodic-scan
+// timetable, and the start-with-Windows value "QUILLMERE" under the Run key.
+//
+// Three kinds of value:
+//   flag  presence means on, whatever the type and data; written as the
+//         REG_SZ "1", switched off by deleting the value;
+//   text  a REG_SZ holding an edit box's text;
+//   time  a REG_DWORD of signed seconds (a point in time since 1970 UTC, or a
+//         period).
+// Reads go through a 256-byte buffer: longer data reads as absent. Every key
+// is opened with full access, for reading and writing alike; a writer creates
+// "Software\QUILLMERE" when it is missing. The Run key is only ever opened.
+// Failures are silent: an unreadable value counts as absent and a failed write
+// leaves the old value (the low-level writers return the status for callers
+// that do report, such as quillmere-cli).
+//
+// Portable: works on any IRegistry and on a window's controls through
+// INamedControls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/registry.h"
+#include "ui/named_controls.h"
+#include "ui/timetable.h"
+
+namespace qm {
+
+constexpr const char* kSettingsKey = "Software\\QUILLMERE";
+constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kRunValueName = "QUILLMERE";
+constexpr std::uint32_t kSettingsBufferSize = 256;
+constexpr const char* kDefaultEditText = "5";
+
+// ---------------------------------------------------------------- the values
+
+enum class SettingKind { Flag, Text, Time };
+
+struct SettingInfo {
+    const char* name;     // value name under "Software\QUILLMERE"
+    SettingKind kind;
+    const char* control;  // bound button or edit box ("" when none)
+    const char* meaning;
+};
+
+// Every value under "Software\QUILLMERE", in a fixed order.
+const std::vector<SettingInfo>& KnownSettings();
+// The entry for `name` (compared without regard to case, as value names are),
+// or null.
+const SettingInfo* FindSetting(const std::string& name);
+
+// ---------------------------------------------------------------- registry side
+// `subKey` is below HKEY_LOCAL_MACHINE.
+
+// True when the value exists and its data fits the 256-byte buffer; `data`
+// (when not null) receives the data bytes and `type` the value type.
+bool ReadSettingValue(IRegistry& registry, const std::string& subKey, const std::string& name,
+                      std::string* data = nullptr, std::uint32_t* type = nullptr);
+// A flag: the value's presence.
+bool ReadSettingFlag(IRegistry& registry, const std::string& subKey, const std::string& name);
+// A text value: its data up to the first zero; false when absent.
+bool ReadSettingText(IRegistry& registry, const std::string& subKey, const std::string& name,
+                     std::string& text);
+// A time value: the REG_DWORD's data, or 0 when it cannot be read or is not a
+// four-byte REG_DWORD.
+std::int32_t ReadSettingTime(IRegistry& registry, const std::string& name);
+
+// Writers under "Software\QUILLMERE" (created when missing).
+RegStatus WriteSettingFlag(IRegistry& registry, const std::string& name);
+RegStatus WriteSettingText(IRegistry& registry, const std::string& name, const std::string& text);
+RegStatus WriteSettingTime(IRegistry& registry, const std::string& name, std::int32_t value);
+// Deletes the value; success when it is gone (also when it never existed).
+RegStatus DeleteSetting(IRegistry& registry, const std::string& name);
+
+// The start-with-Windows value: the program's command for the Run key, built
+// from the running executable's own full path (in double quotes when it holds
+// a space, so that the system cannot take a prefix of it for the program).
+std::string StartWithWindowsCommand(const std::string& executablePath);
+// Writes (on) or deletes (off) "QUILLMERE" under the Run key; the Run key is
+// never created. `executablePath` defaults to the running program's.
+RegStatus WriteStartWithWindows(IRegistry& registry, bool on,
+                                const std::string& executablePath = std::string());
+
+// ---------------------------------------------------------------- a panel's settings
+
+// The settings operations of one panel, on its own controls.
+class CSettingsStore {
+public:
+    CSettingsStore(IRegistry& registry, INamedControls& controls)
+        : registry_(registry), controls_(controls) {}
+
+    // If the value exists under `subKey`, checks the named button; an absent
+    // value leaves the button as it is.
+    void LoadCheckState(const std::string& subKey, const std::string& valueName,
+                        const std::string& buttonName);
+    // Writes the flag when the named button is checked, else deletes it.
+    void SaveCheckState(const std::string& valueName, const std::string& buttonName);
+    // The edit box's text ← the text value, or "5" when it is absent.
+    void LoadEditText(const std::string& subKey, const std::string& valueName,
+                      const std::string& editName);
+    // Writes the edit box's text; an empty text (or no such edit box) writes
+    // nothing and leaves the stored value as it was.
+    void SaveEditText(const std::string& valueName, const std::string& editName);
+    std::int32_t ReadTimeValue(const std::string& valueName);
+    void WriteTimeValue(const std::string& valueName, std::int32_t value);
+    // After a schedule option was pressed: recomputes NextScanTime and
+    // ScanPeriod from the schedule controls at `now` and stores "scannext",
+    // "scanperiod", "scanminutes" and the five schedule flags.
+    void SaveSchedule(std::int64_t now);
+
+    // ---- the panel's life, in the order the panel calls them
+
+    // Construction: NextScanTime and ScanPeriod from the stored values, repaired.
+    void LoadTimetable(const IClock& clock);
+    // After the labels exist: the check boxes from their settings (the Run
+    // value, "enablescan", then ScanEnabled from this panel's
+    // BUTTON_AUTOSCAN_ENABLE, "autoscan", "savereg", the five schedule flags).
+    void LoadButtonSettings();
+    // After the panel's start-up press of BUTTON_ALL: StartScanAtLaunch ← 1
+    // when "autoscan" is present.
+    void LoadStartScanAtLaunch();
+    // After the edit boxes exist: EDIT_BAKUP_COUNT and EDIT_SCAN_PERIOD.
+    void LoadEditSettings();
+    // Destruction: "scannext" and "scanperiod" from NextScanTime and ScanPeriod.
+    void SaveTimetable();
+
+    // BUTTON_STARTUP pressed: toggles it and writes or deletes the Run value.
+    void ToggleStartWithWindows(const std::string& executablePath = std::string());
+    // A flag button pressed (BUTTON_AUTOSCAN, BUTTON_BACKUP): toggle, save.
+    void ToggleFlag(const std::string& valueName, const std::string& buttonName);
+    // BUTTON_AUTOSCAN_ENABLE pressed: ScanEnabled toggled, the button set to
+    // it, "enablescan" saved.
+    void ToggleScanEnabled();
+
+private:
+    IRegistry& registry_;
+    INamedControls& controls_;
+};
+
+}  // namespace qm
