@@ -530,6 +530,14 @@ std::vector<std::uint8_t> SaveRegText(IRegistry& registry, RegFileFormat format)
     return w.Finish();
 }
 
+std::vector<std::uint8_t> SaveRegTextOf(IRegistry& registry, RegKey root, RegFileFormat format) {
+    Writer w(format);
+    w.Line(format == RegFileFormat::Regedit4 ? kHeader4 : kHeader5);
+    WriteKey(registry, root, RootKeyName(root), true, w);
+    w.Line("");
+    return w.Finish();
+}
+
 void SaveRegFile(const std::string& path, IRegistry& registry, RegFileFormat format) {
     const std::vector<std::uint8_t> bytes = SaveRegText(registry, format);
     const std::string temp = path + ".tmp";

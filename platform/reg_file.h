@@ -41,5 +41,7 @@ RegFileFormat LoadRegText(const std::vector<std::uint8_t>& bytes, IRegistry& reg
 // written; the file is replaced only once it has been written whole.
 void SaveRegFile(const std::string& path, IRegistry& registry, RegFileFormat format);
 std::vector<std::uint8_t> SaveRegText(IRegistry& registry, RegFileFormat format);
+// The same for one root and everything under it, as "regedit /e FILE ROOT" does.
+std::vector<std::uint8_t> SaveRegTextOf(IRegistry& registry, RegKey root, RegFileFormat format);
 
 }  // namespace qm

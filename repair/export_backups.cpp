@@ -1,0 +1,182 @@
+#include "repair/export_backups.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace qm {
+
+namespace {
+
+constexpr const char* kSettingsKeyPath = "Software\\QUILLMERE";
+constexpr std::uint32_t kValueBufferSize = 256;
+
+// A value of "Software\QUILLMERE" read through a 256-byte buffer; false when
+// the key or value cannot be read or the data does not fit.
+bool QuerySetting(IRegistry& registry, const char* name, std::string* text) {
+    RegKeyHandle key;
+    if (registry.RegOpenKeyExA(kHkeyLocalMachine, kSettingsKeyPath, kKeyAllAccess,
+                               key.Receive(registry)) != kRegSuccess)
+        return false;
+    std::uint8_t buffer[kValueBufferSize];
+    std::uint32_t size = sizeof buffer;
+    std::uint32_t type = 0;
+    if (registry.RegQueryValueExA(key.Get(), name, &type, buffer, &size) != kRegSuccess) return false;
+    if (size > sizeof buffer) return false;
+    if (text) {
+        text->assign(reinterpret_cast<const char*>(buffer), size);
+        const std::size_t zero = text->find('\0');
+        if (zero != std::string::npos) text->resize(zero);
+    }
+    return true;
+}
+
+// atoi: leading blanks, a sign, digits; saturated.
+long long ParseCount(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > 1000000000LL) value = 1000000000LL;
+    }
+    return negative ? -value : value;
+}
+
+std::string Seconds(std::uint32_t milliseconds) {
+    char text[48];
+    if (milliseconds >= 60000 && milliseconds % 60000 == 0)
+        std::snprintf(text, sizeof text, "%u minute%s", milliseconds / 60000,
+                      milliseconds == 60000 ? "" : "s");
+    else
+        std::snprintf(text, sizeof text, "%.1f seconds", milliseconds / 1000.0);
+    return text;
+}
+
+}  // namespace
+
+std::string ExportFileName(const ExportTime& t) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%4.4d-%2.2d-%2.2d_%2.2d-%2.2d-%2.2d.reg", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    return name;
+}
+
+int FindFiles(IExportHost& host, const std::string& folder, const std::string& pattern,
+              std::vector<std::string>& list) {
+    int count = 0;
+    for (const std::string& name : host.FindFileNames(folder + pattern)) {
+        if (name == "." || name == ".." || name == "desktop.ini") continue;
+        list.push_back(folder + name);
+        ++count;
+    }
+    return count;
+}
+
+std::vector<std::string> ExportsToDelete(std::vector<std::string> files, bool haveKeep,
+                                         const std::string& keepText) {
+    if (!haveKeep) return {};
+    const long long keep = std::max(0LL, ParseCount(keepText));
+    if (static_cast<long long>(files.size()) <= keep) return {};
+    // Names are dated, so name order is time order. The directory's own order
+    // is not (FAT reuses freed slots; other file systems hash).
+    std::sort(files.begin(), files.end());
+    files.resize(files.size() - static_cast<std::size_t>(keep));
+    return files;
+}
+
+ExportResult BackupRegistry(IExportHost& host, IRegistry& registry, const ExportOptions& options) {
+    ExportResult result;
+    const std::string sep(1, host.PathSeparator());
+    const std::string cwd = host.GetCurrentDirectoryA();
+    const std::string name = ExportFileName(host.GetLocalTime());
+    const std::string work = cwd + sep + kExportWorkFile;
+
+    host.DeleteFileA(work);
+    if (host.FileExists(work)) {
+        result.status = ExportStatus::StaleFileKept;
+        result.message = "The registry was not exported: the old export file \"" + work +
+                         "\" could not be deleted.";
+        return result;
+    }
+
+    if (!host.StartEditor(options.editor, options.parameters)) {
+        result.status = ExportStatus::EditorNotStarted;
+        result.message = "The registry was not exported: the registry editor (" + options.editor +
+                         ") could not be started.";
+        return result;
+    }
+
+    const std::string folder = cwd + sep + kExportFolderName;
+    host.CreateDirectoryA(folder);
+
+    // Two exports within one second: the later one gets "_2", "_3"..., which
+    // sort after the first.
+    std::string target = folder + sep + name;
+    for (int n = 2; host.FileExists(target) && n < 1000; ++n)
+        target = folder + sep + name.substr(0, name.size() - 4) + "_" + std::to_string(n) + ".reg";
+
+    // The export is complete when the editor has ended. Some programs let a
+    // file they still write be moved, so the move waits for that; only when
+    // the editor cannot be watched does the move itself tell (it fails while
+    // the editor holds the file open).
+    const std::uint64_t start = host.Milliseconds();
+    for (;;) {
+        const IExportHost::EditorState state = host.EditorStatus();
+        if (state != IExportHost::EditorState::Running) {
+            if (host.MoveFileA(work, target)) break;
+            if (state == IExportHost::EditorState::Ended) {
+                result.status = ExportStatus::EditorFailed;
+                result.message = host.FileExists(work)
+                                     ? "The registry export \"" + work + "\" could not be moved to \"" +
+                                           target + "\"; no older export was deleted."
+                                     : "The registry was not exported: the registry editor ended without "
+                                       "writing \"" + std::string(kExportWorkFile) + "\".";
+                return result;
+            }
+        }
+        if (host.Milliseconds() - start >= options.waitLimitMs) {
+            result.status = ExportStatus::TimedOut;
+            result.message = "The registry export did not finish within " +
+                             Seconds(options.waitLimitMs) + "; no older export was deleted.";
+            return result;
+        }
+        host.Sleep(options.retryMs);
+    }
+    result.backupFile = target;
+
+    std::vector<std::string> files;
+    FindFiles(host, folder + sep, "*.reg", files);
+    std::string keep;
+    const bool haveKeep = QuerySetting(registry, "savecountreg", &keep);
+    for (const std::string& old : ExportsToDelete(files, haveKeep, keep))
+        if (host.DeleteFileA(old)) result.deleted.push_back(old);
+    return result;
+}
+
+bool ExportBeforeRepairWanted(IRegistry& registry) {
+    return QuerySetting(registry, "savereg", nullptr);
+}
+
+bool ExportBeforeRepair(IRegistry& registry, IExportHost& host, const ExportOptions& options,
+                        std::string& where, std::string& error) {
+    where.clear();
+    error.clear();
+    if (!ExportBeforeRepairWanted(registry)) return true;
+    const ExportResult result = BackupRegistry(host, registry, options);
+    if (!result.Succeeded()) {
+        error = result.message;
+        return false;
+    }
+    where = result.backupFile;
+    return true;
+}
+
+bool ExportBeforeRepair(std::string& where, std::string& error) {
+    std::unique_ptr<IExportHost> host = MakeExportHost();
+    return ExportBeforeRepair(DefaultRegistry(), *host, ExportOptions(), where, error);
+}
+
+}  // namespace qm
