@@ -537,19 +537,40 @@ TEST_F(CategoryScanTest, StopMidScanEndsAfterTheCurrentEntryLaterScansMakeNoRow)
     Str(kFonts, "F", "f.ttf");
     g_stopAfterCalls = 2;  // the stop arrives while the second class is reported
 
-    ResultRows rows;
+    // Every scan reads the system directory as it starts: the slots seen then
+    // show which category runs.
     ScanCategoryStates states;
+    class SlotWatcher : public TableSystem {
+    public:
+        explicit SlotWatcher(const ScanCategoryStates& s) : states(s) {}
+        std::string GetSystemDirectory() override {
+            seen.push_back({states[kSlotCom], states[kSlotFonts], states[kSlotStartup]});
+            return TableSystem::GetSystemDirectory();
+        }
+        const ScanCategoryStates& states;
+        std::vector<std::vector<std::int32_t>> seen;
+    } watcher(states);
+    EngineServices services;
+    services.registry = &reg_;
+    services.system = &watcher;
+    services.ignoreFile = kIgnoreFile;
+    CRegistryLib lib(services);
+    lib.SetProgressCallback(&RecordProgress);
+
+    ResultRows rows;
     states[kSlotCom] = 1;
     states[kSlotFonts] = 1;
     states[kSlotStartup] = 1;
-    lib_->ScanRegistry(rows, states);
+    lib.ScanRegistry(rows, states);
 
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0]->label, "Invalid CLSID");
     EXPECT_EQ(rows[0]->itemsScanned, 2);
     EXPECT_EQ(rows[0]->errorsFound, 2);
-    EXPECT_EQ(lib_->Findings().size(), 2u);  // the findings so far stay
+    EXPECT_EQ(lib.Findings().size(), 2u);  // the findings so far stay
     EXPECT_EQ(g_calls.size(), 2u);
+    // COM, then fonts, then startup each ran (slot 2) after the one before ended (-1).
+    EXPECT_EQ(watcher.seen, (std::vector<std::vector<std::int32_t>>{{2, 1, 1}, {-1, 2, 1}, {-1, -1, 2}}));
     EXPECT_EQ(states[kSlotCom], -1);
     EXPECT_EQ(states[kSlotFonts], -1);
     EXPECT_EQ(states[kSlotStartup], -1);
