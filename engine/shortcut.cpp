@@ -10,6 +10,16 @@ bool IsDots(const std::string& name) { return name == "." || name == ".."; }
 
 char UpperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
+// What FindFirstFileA(folder + "\\*.lnk") matches: names ending in ".lnk", in
+// any letter case (directories too).
+bool IsShortcutName(const std::string& name) {
+    if (name.size() < 4) return false;
+    const char* ext = ".LNK";
+    for (std::size_t i = 0; i < 4; ++i)
+        if (UpperLetter(name[name.size() - 4 + i]) != ext[i]) return false;
+    return true;
+}
+
 }  // namespace
 
 CShortcut::CShortcut() : CShortcut(ShortcutServices{}) {}
@@ -80,33 +90,47 @@ void CShortcut::RecurseFolder(const std::string& folder) {
         if (fs_->GetFileIdentity(bareDrive ? folder + "\\" : folder, self))
             currentPath_.push_back(self);
     }
-
     ++depth_;
-    NamedEvent stop(kStopEventName);
-    FindData entry;
-    std::unique_ptr<FindHandle> find = fs_->FindFirstFileA(folder + "\\*.*", entry);
-    if (find) {
-        do {
-            if (stop.IsSignalled()) break;
-            if (IsDots(entry.name)) continue;
-            if ((entry.attributes & kFileAttributeDirectory) == 0) continue;
-            // Links and junctions may lead anywhere, back up the tree included.
-            if (entry.attributes & kFileAttributeReparsePoint) continue;
-            const std::string path = folder + "\\" + entry.name;
-            FileIdentity id;
-            const bool known = fs_->GetFileIdentity(path, id);
-            if (known && OnCurrentPath(id)) continue;
-
-            SearchLinkFileAndResolve(path);
-            ReportProgress(path, kStatusSearchingDir, itemsScanned_, errorsFound_);
-            if (known) currentPath_.push_back(id);
-            RecurseFolder(path);
-            if (known) currentPath_.pop_back();
-        } while (find->FindNextFileA(entry));
-    }
-
+    WalkListing(folder, ListFolder(folder));
     --depth_;
     if (top) currentPath_.clear();
+}
+
+std::vector<FindData> CShortcut::ListFolder(const std::string& folder) {
+    std::vector<FindData> entries;
+    FindData entry;
+    std::unique_ptr<FindHandle> find = fs_->FindFirstFileA(folder + "\\*.*", entry);
+    if (!find) return entries;
+    do {
+        entries.push_back(std::move(entry));
+        entry = FindData{};
+    } while (find->FindNextFileA(entry));
+    return entries;
+}
+
+// Each directory is listed once: the listing serves both for its shortcut
+// files (what a "*.lnk" search would find) and for its sub-directories.
+void CShortcut::WalkListing(const std::string& folder, const std::vector<FindData>& entries) {
+    NamedEvent stop(kStopEventName);
+    for (const FindData& entry : entries) {
+        if (stop.IsSignalled()) break;
+        if (IsDots(entry.name)) continue;
+        if ((entry.attributes & kFileAttributeDirectory) == 0) continue;
+        // Links and junctions may lead anywhere, back up the tree included.
+        if (entry.attributes & kFileAttributeReparsePoint) continue;
+        const std::string path = folder + "\\" + entry.name;
+        FileIdentity id = entry.identity;
+        const bool known = entry.hasIdentity || fs_->GetFileIdentity(path, id);
+        if (known && OnCurrentPath(id)) continue;
+
+        const std::vector<FindData> children = ListFolder(path);
+        for (const FindData& child : children)
+            if (IsShortcutName(child.name)) ResolveShortCut(path + "\\" + child.name);
+        ReportProgress(path, kStatusSearchingDir, itemsScanned_, errorsFound_);
+        if (known) currentPath_.push_back(id);
+        WalkListing(path, children);
+        if (known) currentPath_.pop_back();
+    }
 }
 
 void CShortcut::SearchLinkFileAndResolve(const std::string& folder) {

@@ -39,9 +39,10 @@ public:
     // names). Resets the counters and the broken list first.
     void ScanLinkFile();
     // Walks the folder tree below `folder` (not the folder itself), examining
-    // the shortcut files of every directory before entering its
-    // sub-directories. Never enters a symbolic link, junction or other
-    // reparse point, nor a directory already on the path being walked.
+    // the shortcut files of every directory (as SearchLinkFileAndResolve
+    // would) before entering its sub-directories. Never enters a symbolic
+    // link, junction or other reparse point, nor a directory already on the
+    // path being walked. The stop event is tested before every entry.
     void RecurseFolder(const std::string& folder);
     // Examines every "*.lnk" entry directly inside `folder`.
     void SearchLinkFileAndResolve(const std::string& folder);
@@ -84,6 +85,8 @@ public:
     IFileSystem& FileSystem() { return *fs_; }
 
 private:
+    std::vector<FindData> ListFolder(const std::string& folder);
+    void WalkListing(const std::string& folder, const std::vector<FindData>& entries);
     bool DriveSelected(char letter) const;
     bool OnCurrentPath(const FileIdentity& id) const;
     void ReportProgress(const std::string& item, const char* status, std::int32_t scanned,

@@ -36,12 +36,6 @@ constexpr std::uint32_t kFileAttributeNormal = 0x80;
 constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
 constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 
-// One entry of a directory enumeration (the parts of WIN32_FIND_DATAA used).
-struct FindData {
-    std::uint32_t attributes = 0;
-    std::string name;  // cFileName: the bare name, no folder
-};
-
 // What makes a file or directory itself: two paths with equal identities name
 // the same object (volume serial number and file index on Windows, device and
 // inode on the host).
@@ -52,6 +46,16 @@ struct FileIdentity {
         return a.volume == b.volume && a.index == b.index;
     }
     friend bool operator!=(const FileIdentity& a, const FileIdentity& b) { return !(a == b); }
+};
+
+// One entry of a directory enumeration (the parts of WIN32_FIND_DATAA used).
+struct FindData {
+    std::uint32_t attributes = 0;
+    std::string name;  // cFileName: the bare name, no folder
+    // The entry's identity, when the enumeration had it at no extra cost
+    // (natively; Win32 enumerations leave it unset: ask GetFileIdentity).
+    bool hasIdentity = false;
+    FileIdentity identity;
 };
 
 // An open enumeration; destroying it is FindClose.
@@ -95,7 +99,7 @@ public:
 };
 
 // The process's file system: the real one in the Windows build; natively the
-// folder mapping of DefaultDriveMap() (platform/drive_map.h), with no drives
+// drives of DefaultFileSystemDrives() (platform/file_system_posix.h), with no drives
 // until some are mapped.
 IFileSystem& DefaultFileSystem();
 // Replaces what DefaultFileSystem returns (not owned); null restores the

@@ -28,12 +28,18 @@ std::uint32_t AttributesOf(const struct stat& st, const char* name) {
 
 // The attributes of the entry `name` of the open directory `dir`; false when it
 // has gone. A symbolic link is a reparse point, a directory one when its target
-// is a directory.
-bool EntryAttributes(int dir, const char* name, std::uint32_t& attributes) {
+// is a directory. The identity is set for anything but a link.
+bool EntryAttributes(int dir, const char* name, std::uint32_t& attributes,
+                     FindData* identity = nullptr) {
     struct stat st;
     if (::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
     if (!S_ISLNK(st.st_mode)) {
         attributes = AttributesOf(st, name);
+        if (identity != nullptr) {
+            identity->hasIdentity = true;
+            identity->identity.volume = static_cast<std::uint64_t>(st.st_dev);
+            identity->identity.index = static_cast<std::uint64_t>(st.st_ino);
+        }
         return true;
     }
     attributes = kFileAttributeReparsePoint;
@@ -148,7 +154,7 @@ std::unique_ptr<FindHandle> PosixFileSystem::FindFirstFileA(const std::string& p
         if (std::strchr(name, '\\') != nullptr) continue;
         if (!MatchesFilePattern(namePattern, name)) continue;
         FindData entry;
-        if (!EntryAttributes(fd, name, entry.attributes)) continue;
+        if (!EntryAttributes(fd, name, entry.attributes, &entry)) continue;
         entry.name = name;
         entries.push_back(std::move(entry));
     }

@@ -33,7 +33,7 @@ public:
 };
 
 // The process's resolver: the shell's link object in the Windows build;
-// natively liblnk over DefaultDriveMap().
+// natively liblnk over DefaultFileSystemDrives().
 IShortcutResolver& DefaultShortcutResolver();
 // Replaces what DefaultShortcutResolver returns (not owned); null restores
 // the platform's own.

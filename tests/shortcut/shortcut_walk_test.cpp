@@ -52,7 +52,10 @@ public:
             const std::string name = path.substr(folder.size());
             if (name.find('\\') != std::string::npos) continue;
             if (lnkOnly && (name.size() < 4 || name.substr(name.size() - 4) != ".lnk")) continue;
-            found.push_back({n.second.attributes, name});
+            FindData entry;
+            entry.attributes = n.second.attributes;
+            entry.name = name;
+            found.push_back(entry);
         }
         if (found.empty()) return nullptr;
         data = found.front();
