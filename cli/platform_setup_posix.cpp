@@ -43,11 +43,11 @@ bool CopyFile(const std::string& from, const std::string& to) {
 void SetUp(const NativeOptions& opt, CliState& state) {
     static NativePlatform platform;
     DriveMap& drives = DefaultFileSystemDrives();
-    for (const std::string& spec : opt.drives) {
-        const auto eq = spec.find('=');
-        if (eq != 1 || spec.size() < 3 || !std::isalpha(static_cast<unsigned char>(spec[0])))
-            throw CliError("--drive takes LETTER=FOLDER, not \"" + spec + "\"");
-        drives.Map(spec[0], spec.substr(2));
+    for (const std::string& arg : opt.drives) {
+        const auto eq = arg.find('=');
+        if (eq != 1 || arg.size() < 3 || !std::isalpha(static_cast<unsigned char>(arg[0])))
+            throw CliError("--drive takes LETTER=FOLDER, not \"" + arg + "\"");
+        drives.Map(arg[0], arg.substr(2));
     }
     if (drives.Empty()) {
         platform.system = std::make_unique<MemorySystem>();
@@ -56,10 +56,10 @@ void SetUp(const NativeOptions& opt, CliState& state) {
         mapped->UseWindowsLayout(opt.windowsDir, opt.systemDir);
         platform.system = std::move(mapped);
     }
-    for (const std::string& spec : opt.env) {
-        const auto eq = spec.find('=');
-        if (eq == std::string::npos || eq == 0) throw CliError("--env takes NAME=VALUE, not \"" + spec + "\"");
-        platform.system->SetEnvironmentVariable(spec.substr(0, eq), spec.substr(eq + 1));
+    for (const std::string& arg : opt.env) {
+        const auto eq = arg.find('=');
+        if (eq == std::string::npos || eq == 0) throw CliError("--env takes NAME=VALUE, not \"" + arg + "\"");
+        platform.system->SetEnvironmentVariable(arg.substr(0, eq), arg.substr(eq + 1));
     }
 
     if (opt.registryFile.empty()) {
