@@ -14,5 +14,8 @@ void AddScanCommand(CLI::App& app, CliState& state);
 // "Registry Restoration Failed" (exit 2).
 void AddRestoreCommand(CLI::App& app, CliState& state);
 void AddIgnoreCommand(CLI::App& app, CliState& state);
+// "settings get [NAME] | set NAME [VALUE] | unset NAME": the values under
+// HKEY_LOCAL_MACHINE\Software\QUILLMERE (flags on/off, texts, times in seconds).
+void AddSettingsCommand(CLI::App& app, CliState& state);
 
 }  // namespace qm::cli

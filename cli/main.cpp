@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     AddScanCommand(app, state);
     AddRestoreCommand(app, state);
     AddIgnoreCommand(app, state);
+    AddSettingsCommand(app, state);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

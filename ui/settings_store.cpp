@@ -81,9 +81,11 @@ const SettingInfo* FindSetting(const std::string& name) {
 // ---------------------------------------------------------------- registry side
 
 bool ReadSettingValue(IRegistry& registry, const std::string& subKey, const std::string& name,
-                      std::string* data, std::uint32_t* type) {
+                      std::string* data, std::uint32_t* type, std::uint32_t access) {
     RegKeyHandle key;
-    if (!OpenKey(registry, subKey, key)) return false;
+    if (registry.RegOpenKeyExA(kHkeyLocalMachine, subKey.c_str(), access, key.Receive(registry)) !=
+        kRegSuccess)
+        return false;
     std::uint8_t buffer[kSettingsBufferSize];
     std::uint32_t size = sizeof buffer;
     std::uint32_t valueType = 0;

@@ -56,9 +56,12 @@ const SettingInfo* FindSetting(const std::string& name);
 // `subKey` is below HKEY_LOCAL_MACHINE.
 
 // True when the value exists and its data fits the 256-byte buffer; `data`
-// (when not null) receives the data bytes and `type` the value type.
+// (when not null) receives the data bytes and `type` the value type. The key
+// is opened with `access` (full access, as the program does; a reader that
+// only looks may ask for less).
 bool ReadSettingValue(IRegistry& registry, const std::string& subKey, const std::string& name,
-                      std::string* data = nullptr, std::uint32_t* type = nullptr);
+                      std::string* data = nullptr, std::uint32_t* type = nullptr,
+                      std::uint32_t access = kKeyAllAccess);
 // A flag: the value's presence.
 bool ReadSettingFlag(IRegistry& registry, const std::string& subKey, const std::string& name);
 // A text value: its data up to the first zero; false when absent.
