@@ -17,8 +17,13 @@ namespace {
 constexpr const char* kComRoot = "HKEY_CLASSES_ROOT\\CLSID";
 
 bool IsServerSubKey(const std::string& name) {
-    return EqualsAsciiLower(name, "inprocserver32") || EqualsAsciiLower(name, "localserver32") ||
-           EqualsAsciiLower(name, "inprocserver") || EqualsAsciiLower(name, "localserver");
+    switch (name.size()) {  // the four names differ in length
+        case 14: return EqualsAsciiLower(name, "inprocserver32");
+        case 13: return EqualsAsciiLower(name, "localserver32");
+        case 12: return EqualsAsciiLower(name, "inprocserver");
+        case 11: return EqualsAsciiLower(name, "localserver");
+        default: return false;
+    }
 }
 
 // One server sub-key's default value, tested but not yet settled.
@@ -30,13 +35,16 @@ struct ServerEntry {
 };
 
 // Counts the "(Default)" items of the class's ProgID sub-key (0 without one).
-std::int32_t CountProgIdDefaults(CRegistryLib& lib, RegKey classKey) {
+// `values` is a scratch list.
+std::int32_t CountProgIdDefaults(CRegistryLib& lib, RegKey classKey, ValueList& values) {
     IRegistry& reg = lib.Registry();
     RegKeyHandle progId;
     if (reg.RegOpenKeyA(classKey, "ProgID", progId.Receive(reg)) != kRegSuccess) return 0;
-    ValueList values;
+    values.clear();
     lib.AddDefaultValues(progId.Get(), values);
-    return std::int32_t(values.size());
+    const auto n = std::int32_t(values.size());
+    values.clear();
+    return n;
 }
 
 }  // namespace
@@ -47,6 +55,7 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
     IRegistry& reg = *registry_;
     bool noNameBuffer = false;
     std::vector<ServerEntry> entries;
+    ValueList values;  // emptied and refilled for each server sub-key
 
     const LoopEnd end = frame.ForEachSubKey(frame.Root(), [&](const std::string& className) {
         RegKeyHandle classKey;
@@ -65,7 +74,7 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
                 if (reg.RegOpenKeyA(classKey.Get(), sub.c_str(), server.Receive(reg)) !=
                     kRegSuccess)
                     return true;
-                ValueList values;
+                values.clear();
                 AddDefaultValues(server.Get(), values);  // only "(Default)" items count here
                 for (auto& item : values) {
                     if (!item) continue;
@@ -93,7 +102,7 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
         for (auto& e : entries) {
             if (!keep && e.state == PathState::Missing) {
                 frame.Record(*e.value, frame.RootPath() + "\\" + className, e.path);
-                progIdDefaults += CountProgIdDefaults(*this, classKey.Get());
+                progIdDefaults += CountProgIdDefaults(*this, classKey.Get(), values);
             }
             frame.Report(std::move(e.path), scannedBefore + e.defaultsSoFar + progIdDefaults,
                          frame.Found());

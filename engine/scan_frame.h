@@ -111,7 +111,8 @@ private:
     std::string rootPath_;
     std::int32_t scanned_ = 0;
     std::int32_t found_ = 0;
-    std::deque<std::vector<char>> nameBuffers_;  // growing keeps references valid
+    std::deque<std::vector<char>> nameBuffers_;
+    ValueList values_;  // growing keeps references valid
     std::size_t depth_ = 0;
 };
 
@@ -153,14 +154,19 @@ LoopEnd ScanFrame::ForEachSubKey(RegKey key, std::uint32_t maxSubKeyLen, Visit&&
 
 template <class Visit>
 bool ScanFrame::ForEachValue(RegKey key, Visit&& visit) {
-    ValueList values;
+    ValueList& values = values_;  // one list for the whole scan, emptied for each key
+    values.clear();
     lib_.AddRegistryValues(key, values);
     for (auto& item : values) {
-        if (StopRequested()) return false;  // the rest of the list goes with `values`
+        if (StopRequested()) {
+            values.clear();  // the rest of the list
+            return false;
+        }
         if (!item) continue;
         visit(*item);
         item.reset();
     }
+    values.clear();
     return true;
 }
 
