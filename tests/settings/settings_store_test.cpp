@@ -2,6 +2,12 @@
 // stood in for by a table of names.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <direct.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <map>
 #include <string>
 #include <vector>
@@ -12,6 +18,23 @@
 
 namespace qm {
 namespace {
+
+std::string CurrentDirectoryName() {
+    char buffer[4096] = {};
+#ifdef _WIN32
+    return _getcwd(buffer, sizeof buffer) ? buffer : "";
+#else
+    return getcwd(buffer, sizeof buffer) ? buffer : "";
+#endif
+}
+
+int ChangeDirectory(const char* path) {
+#ifdef _WIN32
+    return _chdir(path);
+#else
+    return chdir(path);
+#endif
+}
 
 const std::string kSettingsPath = "HKEY_LOCAL_MACHINE\\Software\\QUILLMERE";
 const std::string kRunPath = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -263,6 +286,16 @@ TEST_F(SettingsStoreTest, StartWithWindowsNamesTheRunningExecutable) {
     EXPECT_EQ(type, kRegSz);
     const std::string exe = RunningExecutablePath();
     ASSERT_FALSE(exe.empty());
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), StartWithWindowsCommand(exe) + '\0');
+
+    // Started from another folder (a shortcut, the task scheduler): still
+    // the program's own file, not the current directory's.
+    const std::string home = CurrentDirectoryName();
+    ASSERT_EQ(ChangeDirectory(".."), 0);
+    store.ToggleStartWithWindows();
+    store.ToggleStartWithWindows();
+    ASSERT_EQ(ChangeDirectory(home.c_str()), 0);
+    ASSERT_TRUE(reg.GetValue(kRunPath, "QUILLMERE", &type, &bytes));
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), StartWithWindowsCommand(exe) + '\0');
 
     // Loading sees it; unchecking deletes it whoever wrote it.
