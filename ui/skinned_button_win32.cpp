@@ -16,7 +16,7 @@ CSkinnedButton::~CSkinnedButton() { Destroy(); }
 bool CSkinnedButton::Create(HWND parent, ISkinnedButtonParent* clicks, const std::string& name,
                             int index, const RECT& rect, bool checkBox, const HBITMAP images[4],
                             UINT id) {
-    if (window_ != nullptr) return false;
+    if (window_.load() != nullptr) return false;
     clicks_ = clicks;
     name_ = name;
     index_ = index;
@@ -31,24 +31,24 @@ bool CSkinnedButton::Create(HWND parent, ISkinnedButtonParent* clicks, const std
     }
     ReleaseDC(parent, screen);
 
-    window_ = CreateWindowExA(0, "BUTTON", name.c_str(), WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, rect.left,
-                              rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
-                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
-                              reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
-    if (window_ == nullptr) return false;
-    if (!SetWindowSubclass(window_, &CSkinnedButton::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this))) {
-        DestroyWindow(window_);
+    HWND w = CreateWindowExA(0, "BUTTON", name.c_str(), WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, rect.left,
+                             rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                             reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
+                             reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
+    if (w == nullptr) return false;
+    window_ = w;
+    if (!SetWindowSubclass(w, &CSkinnedButton::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this))) {
         window_ = nullptr;
+        DestroyWindow(w);
         return false;
     }
     return true;
 }
 
 void CSkinnedButton::Destroy() {
-    if (window_ == nullptr) return;
-    HWND w = window_;
+    HWND w = window_.exchange(nullptr);
+    if (w == nullptr) return;
     RemoveWindowSubclass(w, &CSkinnedButton::SubclassProc, 0);
-    window_ = nullptr;
     DestroyWindow(w);
 }
 
@@ -59,7 +59,8 @@ void CSkinnedButton::SetChecked(int state) {
 void CSkinnedButton::Repaint() const {
     // Marks the window for painting; the paint itself happens on the
     // window's thread, so this never waits for it.
-    if (window_ != nullptr) InvalidateRect(window_, nullptr, FALSE);
+    HWND w = window_.load();
+    if (w != nullptr) InvalidateRect(w, nullptr, FALSE);
 }
 
 SkinImageState CSkinnedButton::LookFor(bool selected, bool disabled) const {
@@ -93,7 +94,7 @@ LRESULT CALLBACK CSkinnedButton::SubclassProc(HWND window, UINT message, WPARAM 
 }
 
 LRESULT CSkinnedButton::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND window = window_;
+    HWND window = window_.load();
     switch (message) {
         case WM_MOUSEMOVE: {
             const bool leftHeld = (wParam & MK_LBUTTON) != 0;

@@ -59,7 +59,7 @@ public:
                 const RECT& rect, bool checkBox, const HBITMAP images[4], UINT id);
     void Destroy();
 
-    HWND Window() const { return window_; }
+    HWND Window() const { return window_.load(); }
     const std::string& Name() const { return name_; }
     int Index() const { return index_; }
     bool IsCheckBox() const { return checkBox_; }
@@ -81,7 +81,7 @@ private:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Repaint() const;
 
-    HWND window_ = nullptr;
+    std::atomic<HWND> window_{nullptr};  // read by SetChecked on any thread
     ISkinnedButtonParent* clicks_ = nullptr;
     std::string name_;
     int index_ = 0;

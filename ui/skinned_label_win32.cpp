@@ -22,7 +22,7 @@ CSkinnedLabel::~CSkinnedLabel() { Destroy(); }
 
 bool CSkinnedLabel::Create(HWND parent, const SkinTextLine& line, bool italic, HBITMAP background,
                            int index) {
-    if (window_ != nullptr) return false;
+    if (window_.load() != nullptr) return false;
     name_ = line.name;
     index_ = index;
     colour_ = line.colour;
@@ -50,8 +50,8 @@ bool CSkinnedLabel::Create(HWND parent, const SkinTextLine& line, bool italic, H
 }
 
 void CSkinnedLabel::Destroy() {
-    if (window_ == nullptr) return;
     HWND w = window_.exchange(nullptr);
+    if (w == nullptr) return;
     RemoveWindowSubclass(w, &CSkinnedLabel::SubclassProc, 0);
     DestroyWindow(w);
 }
