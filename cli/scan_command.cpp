@@ -13,8 +13,13 @@ void AddScanCommand(CLI::App& app, CliState& state) {
                     "Comma-separated categories: com,shareddlls,drivers,help,apppaths,"
                     "sharedtools,fonts,startup,uninstall,shortcuts (default: all)");
     cmd->add_flag("--json", *json, "Print one JSON object instead of text");
-    cmd->callback([&state, categories, json]() {
-        const CategorySelection selection = ParseCategories(*categories);
+    auto drives = std::make_shared<std::string>();
+    cmd->add_option("--drives", *drives,
+                    "Comma-separated drive letters the shortcut scan walks, e.g. C,D "
+                    "(default: every fixed drive)");
+    cmd->callback([&state, categories, json, drives]() {
+        CategorySelection selection = ParseCategories(*categories);
+        selection.drives = ParseDriveList(*drives);
         EngineServices services;
         services.ignoreFile = state.ignoreFile;
         CRegistryLib engine(services);

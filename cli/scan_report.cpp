@@ -33,6 +33,7 @@ CategorySelection ParseCategories(const std::string& list) {
 void RunScan(CRegistryLib& engine, const CategorySelection& selection, ScanOutcome& outcome) {
     ScanCategoryStates states = selection.states;
     engine.ScanRegistry(outcome.rows, states);
+    if (selection.shortcuts) RunShortcutScan(engine, selection.drives, outcome);
 }
 
 nlohmann::ordered_json RowsToJson(const ResultRows& rows) {

@@ -15,6 +15,7 @@ namespace qm::cli {
 struct CategorySelection {
     ScanCategoryStates states;  // registry categories
     bool shortcuts = false;
+    std::string drives;  // letters the shortcut scan may walk ("CD"); empty = every fixed drive
 };
 // Throws CliError naming the first unknown category.
 CategorySelection ParseCategories(const std::string& list);
@@ -33,6 +34,13 @@ struct ScanOutcome {
 // Runs the registry categories of the selection on `engine` (and, when
 // selected, the shortcut scan), and fills `outcome`.
 void RunScan(CRegistryLib& engine, const CategorySelection& selection, ScanOutcome& outcome);
+
+// "C,D" (or "c:,d:") -> "CD". Throws CliError for anything but drive letters.
+std::string ParseDriveList(const std::string& list);
+// The shortcut scan over `drives` (see CategorySelection), consulting the
+// engine's ignore list: appends the "Missing ShortCuts" row and the broken
+// shortcuts to `outcome` (shortcut_scan.cpp).
+void RunShortcutScan(const CRegistryLib& engine, const std::string& drives, ScanOutcome& outcome);
 
 nlohmann::ordered_json RowsToJson(const ResultRows& rows);
 nlohmann::ordered_json FindingsToJson(const FindingList& findings);
