@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -39,9 +40,26 @@ void AppendValues(IRegistry& registry, RegKey key, ValueList& list, bool default
             name[0] = '\0';
             data[0] = 0;
             std::uint32_t type = 0;
-            if (registry.RegEnumValueA(key, index, name.data(), &nameLen, &type, data.data(),
-                                       &dataLen) != kRegSuccess)
-                continue;
+            RegStatus st = registry.RegEnumValueA(key, index, name.data(), &nameLen, &type,
+                                                  data.data(), &dataLen);
+            // The longest lengths count UTF-16 units, while the 8-bit text of a
+            // name or value may take more bytes (a UTF-8 code page): grow the
+            // buffers and read the value again rather than pass over it.
+            for (int attempt = 0; st == kRegMoreData && attempt < 4; ++attempt) {
+                try {
+                    name.resize(name.size() * 3 + 16);
+                    data.resize(std::max<std::size_t>(data.size() * 3, std::size_t(dataLen) + 1) + 16);
+                } catch (const std::bad_alloc&) {
+                    break;
+                }
+                nameLen = static_cast<std::uint32_t>(name.size());
+                dataLen = static_cast<std::uint32_t>(data.size());
+                name[0] = '\0';
+                data[0] = 0;
+                st = registry.RegEnumValueA(key, index, name.data(), &nameLen, &type, data.data(),
+                                            &dataLen);
+            }
+            if (st != kRegSuccess) continue;
             const bool named = nameLen != 0 || name[0] != '\0';
             if (defaultsOnly && named &&
                 !(nameLen == 9 && std::memcmp(name.data(), kDefaultValueName, 9) == 0))

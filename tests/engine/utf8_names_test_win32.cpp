@@ -1,0 +1,51 @@
+// With the UTF-8 code page the program declares, a name's 8-bit text can be
+// longer than the length the registry reports for it (counted in UTF-16
+// units). Values with such names must still be listed.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "engine/registry_lib.h"
+#include "platform/registry_win32.h"
+#include "platform/system_memory.h"
+
+namespace qm {
+namespace {
+
+constexpr const char* kKey = "Software\\QuillmereUtf8NamesTest";
+
+TEST(Utf8Names, ValuesWhoseNamesTakeMoreBytesThanCharactersAreListed) {
+    if (GetACP() != CP_UTF8) GTEST_SKIP() << "needs the UTF-8 code page";
+    RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kKey, &key), ERROR_SUCCESS);
+    const std::string omega = "\xCE\xA9\xCE\xA9\xCE\xA9";          // three characters, six bytes
+    const std::string cjk = "\xE6\x96\x87\xE5\xAD\x97\xE5\x88\x97";  // three characters, nine bytes
+    ASSERT_EQ(RegSetValueExA(key, omega.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, "data", 0, REG_SZ, reinterpret_cast<const BYTE*>(cjk.c_str()),
+                             static_cast<DWORD>(cjk.size() + 1)),
+              ERROR_SUCCESS);
+
+    Win32Registry registry;
+    MemorySystem system;
+    EngineServices services;
+    services.registry = &registry;
+    services.system = &system;
+    services.ignoreFile = "utf8-names-ignore.lst";
+    CRegistryLib lib(services);
+    ValueList list;
+    lib.AddRegistryValues(reinterpret_cast<RegKey>(key), list);
+    RegCloseKey(key);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+
+    bool sawOmega = false, sawCjk = false;
+    for (const auto& item : list) {
+        if (item->name == omega) sawOmega = item->data == "x";
+        if (item->name == "data") sawCjk = item->data == cjk;
+    }
+    EXPECT_TRUE(sawOmega);
+    EXPECT_TRUE(sawCjk);
+}
+
+}  // namespace
+}  // namespace qm
