@@ -36,6 +36,7 @@ TEST(DemoCycle, ScanFixRestoreGivesBackTheOriginalRegistry) {
     ASSERT_EQ(run.exitCode, 1) << run.err;
     const auto scan = nlohmann::json::parse(run.out);
     EXPECT_EQ(scan["findings"].size(), 10u);
+    EXPECT_EQ(scan["shortcuts"].size(), 1u);
 
     run = RunCli(where + "fix --json");
     ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
@@ -44,7 +45,7 @@ TEST(DemoCycle, ScanFixRestoreGivesBackTheOriginalRegistry) {
     ASSERT_FALSE(backup.empty());
     int fixed = 0;
     for (const auto& row : fix["rows"]) fixed += row["fixed"].get<int>();
-    EXPECT_EQ(fixed, 10);
+    EXPECT_EQ(fixed, 11);  // ten registry entries and the broken shortcut
     EXPECT_EQ(Contents("demo.reg.orig"), original);  // the first fix keeps the original
     EXPECT_NE(Contents("demo.reg"), original);
 
@@ -55,6 +56,9 @@ TEST(DemoCycle, ScanFixRestoreGivesBackTheOriginalRegistry) {
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("Registry Restored Successfuly"), std::string::npos) << run.out;
     EXPECT_EQ(Contents("demo.reg"), original);
+    // The broken shortcut file is gone (the backup holds registry entries only).
+    EXPECT_NE(std::system("test -e 'C/Users/Public/Desktop/Removed Program.lnk'"), 0);
+    EXPECT_EQ(std::system("test -e C/Users/Public/Desktop/App.lnk"), 0);
     ASSERT_EQ(::chdir(".."), 0);
 }
 
