@@ -17,5 +17,9 @@ void AddIgnoreCommand(CLI::App& app, CliState& state);
 // "settings get [NAME] | set NAME [VALUE] | unset NAME": the values under
 // HKEY_LOCAL_MACHINE\Software\QUILLMERE (flags on/off, texts, times in seconds).
 void AddSettingsCommand(CLI::App& app, CliState& state);
+// "schedule list | add --date YYYY-MM-DD --time HH:MM [--frequency F] |
+// delete N": the scheduled scans (Windows only; elsewhere an error, exit 2).
+// add prints the add-schedule message; exit 0 only when the schedule was added.
+void AddScheduleCommand(CLI::App& app, CliState& state);
 
 }  // namespace qm::cli

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     AddRestoreCommand(app, state);
     AddIgnoreCommand(app, state);
     AddSettingsCommand(app, state);
+    AddScheduleCommand(app, state);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "repair/trigger_record.h"
+
 namespace qm {
 
 // COM status codes as the scheduler returns them (HRESULT).
@@ -38,6 +40,15 @@ struct AddScheduleResult {
 };
 
 AddScheduleResult AddSchedule(IScheduleOperations& operations, const std::string& taskName);
+
+// A start given as text: date "YYYY-MM-DD" and time "HH:MM" (24-hour). False
+// for any other form or a date or time that does not exist; the day of the
+// week is filled in from the date.
+bool ParseScheduleStart(const std::string& date, const std::string& time, ScheduleTime* start);
+
+// "once", "daily", "weekly", "monthly" as kScheduleOnce ... kScheduleMonthly;
+// 0 for anything else.
+std::int32_t FrequencyFromName(const std::string& name);
 
 // "Quillmere" on the Windows 95/98/Me family; "Quillmere" followed directly by
 // the logged-on user's name on the NT family.

@@ -241,6 +241,36 @@ TEST(AddScheduleProcedure, FailureWhileLookingShowsNothingAndAddsNothing) {
     EXPECT_EQ(ops.calls, (std::vector<std::string>{"create T", "find T"}));
 }
 
+TEST(AddScheduleProcedure, StartAndFrequencyFromText) {
+    ScheduleTime t;
+    ASSERT_TRUE(ParseScheduleStart("2026-12-09", "07:05", &t));
+    EXPECT_EQ(t.year, 2026);
+    EXPECT_EQ(t.month, 12);
+    EXPECT_EQ(t.day, 9);
+    EXPECT_EQ(t.dayOfWeek, 3);
+    EXPECT_EQ(t.hour, 7);
+    EXPECT_EQ(t.minute, 5);
+    EXPECT_EQ(t.second, 0);
+    ASSERT_TRUE(ParseScheduleStart("2028-02-29", "23:59", &t));
+    for (const char* bad : {"2026-02-29", "2026-13-01", "2026-1-05", "26-12-09", "2026/12/09",
+                            "2026-12-09x", "", "2026-12-0a", "0000-01-01"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_FALSE(ParseScheduleStart(bad, "10:15", &t));
+    }
+    for (const char* bad : {"24:00", "10:60", "9:15", "10:5", "10-15", "10:15:00", "+1:15"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_FALSE(ParseScheduleStart("2026-12-09", bad, &t));
+    }
+    EXPECT_EQ(t.year, 2028) << "a rejected start leaves the output alone";
+
+    EXPECT_EQ(FrequencyFromName("once"), kScheduleOnce);
+    EXPECT_EQ(FrequencyFromName("daily"), kScheduleDaily);
+    EXPECT_EQ(FrequencyFromName("weekly"), kScheduleWeekly);
+    EXPECT_EQ(FrequencyFromName("monthly"), kScheduleMonthly);
+    EXPECT_EQ(FrequencyFromName("Weekly"), 0);
+    EXPECT_EQ(FrequencyFromName("yearly"), 0);
+}
+
 TEST(AddScheduleProcedure, TaskNamePerPlatformFamily) {
     EXPECT_EQ(ComposeTaskName(false, "admin"), "Quillmereadmin");
     EXPECT_EQ(ComposeTaskName(true, "admin"), "Quillmere");
