@@ -128,6 +128,18 @@ protected:
         }
         for (auto it = keys_.rbegin(); it != keys_.rend(); ++it)
             ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, it->c_str());
+        // Shared keys this test brought into being go again once empty.
+        for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
+            DWORD subKeys = 1, values = 1;
+            {
+                Hkey key;
+                if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, it->c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS)
+                    continue;
+                ::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                                   &values, nullptr, nullptr, nullptr, nullptr);
+            }
+            if (subKeys == 0 && values == 0) ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, it->c_str());
+        }
         for (const auto& f : files_) ::DeleteFileA(f.c_str());
         ::RemoveDirectoryA(dir_.c_str());
         std::remove("real-registry-test-ignore.lst");
@@ -137,12 +149,18 @@ protected:
     void OwnKey(const std::string& path) { keys_.push_back(path); }
     // A value in a shared key (only the value is removed at the end).
     void OwnValue(const std::string& key, const std::string& name) { values_.emplace_back(key, name); }
-    void Set(const std::string& key, const std::string& name, const std::string& text) {
-        Hkey k;
+    // Opens or creates the key, noting a shared key that did not exist before.
+    void Create(const std::string& key, Hkey& k) {
+        DWORD disposition = 0;
         ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                    nullptr, k.Out(), nullptr),
+                                    nullptr, k.Out(), &disposition),
                   ERROR_SUCCESS)
             << key;
+        if (disposition == REG_CREATED_NEW_KEY) created_.push_back(key);
+    }
+    void Set(const std::string& key, const std::string& name, const std::string& text) {
+        Hkey k;
+        Create(key, k);
         ASSERT_EQ(::RegSetValueExA(k.Get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
                                    reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1)),
                   ERROR_SUCCESS)
@@ -150,9 +168,7 @@ protected:
     }
     void SetDword(const std::string& key, const std::string& name, DWORD value) {
         Hkey k;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                    nullptr, k.Out(), nullptr),
-                  ERROR_SUCCESS);
+        Create(key, k);
         ASSERT_EQ(::RegSetValueExA(k.Get(), name.c_str(), 0, REG_DWORD,
                                    reinterpret_cast<const BYTE*>(&value), sizeof value),
                   ERROR_SUCCESS);
@@ -172,6 +188,7 @@ protected:
 
     std::string tag_, sys_, win_, dir_;
     std::vector<std::string> keys_;
+    std::vector<std::string> created_;
     std::vector<std::pair<std::string, std::string>> values_;
     std::vector<std::string> files_;
 };
