@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     app.fallthrough();  // global options may follow the command name
     AddPlatformOptions(app, state);
     AddScanCommand(app, state);
+    AddFixCommand(app, state);
     AddRestoreCommand(app, state);
     AddIgnoreCommand(app, state);
     AddSettingsCommand(app, state);

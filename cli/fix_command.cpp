@@ -1,0 +1,121 @@
+// "fix": scan, keep what the user named, remove the rest (registry entries
+// with an XML backup, then broken shortcuts), and report.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/scan_report.h"
+#include "engine/shortcut.h"
+#include "platform/codepage.h"
+#include "repair/export_backups.h"
+#include "repair/keep_selection.h"
+#include "repair/repair_pass.h"
+
+namespace qm::cli {
+
+void AddFixCommand(CLI::App& app, CliState& state) {
+    auto* cmd = app.add_subcommand(
+        "fix",
+        "Scan, then remove what was found (registry entries, then broken shortcuts), writing every "
+        "removed registry key and value to an XML backup file (FixedOn....xml) first");
+    auto categories = std::make_shared<std::string>();
+    auto keep = std::make_shared<std::vector<std::string>>();
+    auto json = std::make_shared<bool>(false);
+    cmd->add_option("--categories", *categories,
+                    "Comma-separated categories: com,shareddlls,drivers,help,apppaths,"
+                    "sharedtools,fonts,startup,uninstall,shortcuts (default: all)");
+    cmd->add_option("--keep", *keep,
+                    "Leave alone every finding (or broken shortcut) whose file path is PATH and add "
+                    "PATH to the ignore list (repeatable)")
+        ->type_name("PATH")
+        ->allow_extra_args(false);
+    cmd->add_flag("--json", *json, "Print one JSON object instead of text");
+    cmd->callback([&state, categories, keep, json]() {
+        const CategorySelection selection = ParseCategories(*categories);
+        EngineServices services;
+        services.ignoreFile = state.ignoreFile;
+        CRegistryLib engine(services);
+
+        // The registry categories, then (this command's own scanner, which
+        // the repair needs) the shortcut scan.
+        CategorySelection registryOnly = selection;
+        registryOnly.shortcuts = false;
+        ScanOutcome outcome;
+        RunScan(engine, registryOnly, outcome);
+        CShortcut shortcuts;
+        if (selection.shortcuts) {
+            shortcuts.UseIgnoreListOf(engine);
+            shortcuts.ScanLinkFile();
+        }
+
+        // As the windows' repairs do: with "savereg" set, a full export of
+        // HKEY_LOCAL_MACHINE first. If it cannot be made, the repair still
+        // runs (its XML backup keeps what it removes) and the exit status is 2.
+        std::string exported, exportError;
+        const bool exportMade = ExportBeforeRepair(exported, exportError);
+
+        // What the user keeps goes to the ignore list and is left alone, as
+        // the rows a user unticks in the main window.
+        const std::vector<bool> ticked =
+            TickedExcept(engine.Findings(), shortcuts.BrokenLinks(), *keep);
+        std::vector<std::string> kept;
+        for (std::size_t i = 0; i < ticked.size(); ++i) {
+            if (ticked[i]) continue;
+            kept.push_back(i < engine.Findings().size()
+                               ? engine.Findings()[i]->GetFilePath()
+                               : shortcuts.BrokenLinks()[i - engine.Findings().size()]);
+        }
+        {
+            CRegistryLib keeper(services);
+            KeepUntickedRows(engine, &shortcuts, ticked, keeper);
+        }
+
+        const std::string requested = MakeBackupFileName();
+        const std::string backup = engine.FixRegistry(outcome.rows, requested);
+        if (backup.empty())
+            throw CliError("cannot create the backup file \"" + requested + "\"; nothing was removed");
+        state.registryChanged(true);
+        const bool backupComplete = !engine.BackupWriter().WriteFailed();
+        if (selection.shortcuts) {
+            if (backupComplete) shortcuts.FixLinkFile();
+            auto row = std::make_unique<CScanError>(kLabelShortcuts, shortcuts.ItemsScanned(),
+                                                    shortcuts.ErrorsFound());
+            row->errorsFixed = backupComplete ? shortcuts.ErrorsFixed() : 0;
+            outcome.rows.push_back(std::move(row));
+        }
+
+        if (*json) {
+            nlohmann::ordered_json keptJson = nlohmann::ordered_json::array();
+            for (const auto& path : kept) keptJson.push_back(AnsiToUtf8(path));
+            PrintJson({{"rows", RowsToJson(outcome.rows)},
+                       {"kept", keptJson},
+                       {"backup", AnsiToUtf8(backup)},
+                       {"registryExport", exported.empty() ? nlohmann::ordered_json(nullptr)
+                                                           : nlohmann::ordered_json(AnsiToUtf8(exported))}});
+        } else {
+            PrintScanText(outcome.rows, FindingList(), {});
+            for (const auto& path : kept) std::printf("kept: %s\n", path.c_str());
+            std::printf("backup: %s\n", backup.c_str());
+            if (!exported.empty()) std::printf("registry export: %s\n", exported.c_str());
+            std::fflush(stdout);
+        }
+        if (!exportMade) {
+            std::fprintf(stderr, "quillmere-cli: %s\n", exportError.c_str());
+            state.exitCode = kExitError;
+            if (backupComplete) return;
+        }
+        if (!backupComplete) {
+            std::fprintf(stderr,
+                         "quillmere-cli: writing the backup file \"%s\" failed; the removals "
+                         "stopped there\n",
+                         backup.c_str());
+            state.exitCode = kExitError;
+            return;
+        }
+        state.exitCode = kExitClean;
+    });
+}
+
+}  // namespace qm::cli
