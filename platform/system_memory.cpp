@@ -64,7 +64,11 @@ std::string MemorySystem::NormalizePath(const std::string& path) {
     while (pos <= text.size()) {
         std::size_t next = text.find('\\', pos);
         if (next == std::string::npos) next = text.size();
-        const std::string part = text.substr(pos, next - pos);
+        std::string part = text.substr(pos, next - pos);
+        // Windows drops trailing blanks and dots from every component
+        // ("C:\\x.exe " names "C:\\x.exe").
+        if (part != "." && part != "..")
+            while (!part.empty() && (part.back() == ' ' || part.back() == '.')) part.pop_back();
         if (part == "..") {
             if (!parts.empty()) parts.pop_back();
         } else if (!part.empty() && part != ".") {

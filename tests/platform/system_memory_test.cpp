@@ -13,6 +13,10 @@ TEST(MemorySystemTest, PathsMatchAsWindowsMatchesThem) {
     EXPECT_TRUE(sys.FileExists("c:\\PROGRAM FILES\\app\\APP.EXE"));
     EXPECT_TRUE(sys.FileExists("C:/Program Files/App/app.exe"));
     EXPECT_TRUE(sys.FileExists("C:\\Program Files\\App\\..\\App\\.\\app.exe"));
+    // Trailing blanks and dots of a component are dropped, as Windows drops them
+    // (a command line cut before its switch keeps the blank before "/").
+    EXPECT_TRUE(sys.FileExists("C:\\Program Files\\App\\app.exe "));
+    EXPECT_TRUE(sys.FileExists("C:\\Program Files\\App.\\app.exe.."));
     // Directories above a file exist, with or without a trailing separator.
     EXPECT_TRUE(sys.FileExists("C:\\Program Files\\App"));
     EXPECT_TRUE(sys.FileExists("C:\\Program Files\\App\\"));
