@@ -1,5 +1,6 @@
 // "fix": scan, keep what the user named, remove the rest (registry entries
-// with an XML backup, then broken shortcuts), and report.
+// with an XML backup, then broken shortcuts), and report. The shortcut scan
+// is run here rather than by RunScan because the repair needs the scanner.
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -32,8 +33,13 @@ void AddFixCommand(CLI::App& app, CliState& state) {
         ->type_name("PATH")
         ->allow_extra_args(false);
     cmd->add_flag("--json", *json, "Print one JSON object instead of text");
-    cmd->callback([&state, categories, keep, json]() {
-        const CategorySelection selection = ParseCategories(*categories);
+    auto drives = std::make_shared<std::string>();
+    cmd->add_option("--drives", *drives,
+                    "Comma-separated drive letters the shortcut scan walks, e.g. C,D "
+                    "(default: every fixed drive)");
+    cmd->callback([&state, categories, keep, json, drives]() {
+        CategorySelection selection = ParseCategories(*categories);
+        selection.drives = ParseDriveList(*drives);
         EngineServices services;
         services.ignoreFile = state.ignoreFile;
         CRegistryLib engine(services);
@@ -47,6 +53,7 @@ void AddFixCommand(CLI::App& app, CliState& state) {
         CShortcut shortcuts;
         if (selection.shortcuts) {
             shortcuts.UseIgnoreListOf(engine);
+            shortcuts.SetDriveFilter(selection.drives);
             shortcuts.ScanLinkFile();
         }
 

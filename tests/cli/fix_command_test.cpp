@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -87,6 +88,34 @@ TEST(FixCommand, RemovesWhatIsNotKeptAndReportsTheBackup) {
     for (const std::string& f : {backup, second, std::string("fix.reg"), std::string("fix.reg.orig"),
                                  std::string("fix-ignore.lst")})
         std::remove(f.c_str());
+}
+
+TEST(FixCommand, KeptShortcutStaysAndIsIgnoredFromThenOn) {
+    const std::string source = std::string(QM_TEST_DATA_DIR) + "/../../demo";
+    ASSERT_EQ(std::system("rm -rf fixlnk && mkdir fixlnk"), 0);
+    ASSERT_EQ(std::system(("cp -r '" + source + "/demo.reg' '" + source + "/C' fixlnk/").c_str()), 0);
+    const std::string where =
+        "--registry fixlnk/demo.reg --drive C=fixlnk/C --ignore-file fixlnk/ignore.lst ";
+    auto run = RunCli(where + "scan --json --categories shortcuts");
+    const auto scan = nlohmann::json::parse(run.out);
+    ASSERT_EQ(scan["shortcuts"].size(), 1u) << run.out;
+    const std::string link = scan["shortcuts"][0]["path"];
+
+    run = RunCli(where + "fix --json --categories shortcuts --keep '" + link + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
+    auto doc = nlohmann::json::parse(run.out);
+    EXPECT_EQ(doc["rows"][0]["label"], "Missing ShortCuts");
+    EXPECT_EQ(doc["rows"][0]["found"], 1);
+    EXPECT_EQ(doc["rows"][0]["fixed"], 0);
+    EXPECT_EQ(doc["kept"], nlohmann::json::array({link}));
+    EXPECT_EQ(NoCr(ReadWholeFile("fixlnk/ignore.lst")), link + "\n");
+    std::remove(std::string(doc["backup"]).c_str());
+
+    run = RunCli(where + "fix --json --categories shortcuts");
+    doc = nlohmann::json::parse(run.out);
+    EXPECT_EQ(doc["rows"][0]["found"], 0) << run.out;  // ignored now
+    std::remove(std::string(doc["backup"]).c_str());
+    ASSERT_EQ(std::system("rm -rf fixlnk"), 0);
 }
 
 TEST(FixCommand, UnknownCategoryIsAUsageError) {
