@@ -142,10 +142,22 @@ LoopEnd ScanFrame::ForEachSubKey(RegKey key, std::uint32_t maxSubKeyLen, Visit&&
     std::string name;  // reused for every sub-key
     for (std::uint32_t index = 0;; ++index) {
         if (StopRequested()) return LoopEnd::Stopped;
-        std::uint32_t length = maxSubKeyLen + 1;
+        std::uint32_t length = static_cast<std::uint32_t>(buffer.size());
         buffer[0] = '\0';
-        if (Registry().RegEnumKeyExA(key, index, buffer.data(), &length) != kRegSuccess)
-            return LoopEnd::Completed;
+        RegStatus st = Registry().RegEnumKeyExA(key, index, buffer.data(), &length);
+        // The longest length counts UTF-16 units; a name whose 8-bit text is
+        // longer (a UTF-8 code page) would otherwise end the enumeration here
+        // and leave every later sub-key unscanned.
+        for (int attempt = 0; st == kRegMoreData && attempt < 4; ++attempt) {
+            try {
+                buffer.resize(buffer.size() * 3 + 16);
+            } catch (const std::bad_alloc&) {
+                break;
+            }
+            length = static_cast<std::uint32_t>(buffer.size());
+            st = Registry().RegEnumKeyExA(key, index, buffer.data(), &length);
+        }
+        if (st != kRegSuccess) return LoopEnd::Completed;
         if (length == 0) continue;
         name.assign(buffer.data(), length);
         if (!visit(name)) return LoopEnd::Stopped;

@@ -49,3 +49,42 @@ TEST(Utf8Names, ValuesWhoseNamesTakeMoreBytesThanCharactersAreListed) {
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+TEST(Utf8Names, ASubKeyWhoseNameTakesMoreBytesThanCharactersDoesNotEndTheScan) {
+    if (GetACP() != CP_UTF8) GTEST_SKIP() << "needs the UTF-8 code page";
+    // Application paths: one product key per sub-key, enumerated in name order;
+    // the non-ASCII name sorts before the broken entry.
+    const std::string root = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+    const std::string wide = root + "QmUtf8\xE6\x96\x87\xE5\xAD\x97\xE5\x88\x97\xE6\x96\x87\xE5\xAD\x97\xE5\x88\x97.exe";
+    const std::string broken = root + "QmUtf8Zz.exe";
+    for (const std::string& path : {wide, broken}) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, path.c_str(), &key), ERROR_SUCCESS);
+        const std::string data = "C:\\QmUtf8NoSuchFolder\\missing.exe";
+        RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                       static_cast<DWORD>(data.size() + 1));
+        RegCloseKey(key);
+    }
+    Win32Registry registry;
+    MemorySystem system;
+    EngineServices services;
+    services.registry = &registry;
+    services.system = &system;
+    services.ignoreFile = "utf8-names-ignore.lst";
+    CRegistryLib lib(services);
+    ResultRows rows;
+    lib.ScanRegistryAppPaths(rows);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, wide.c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, broken.c_str());
+
+    int ours = 0;
+    for (const auto& f : lib.Findings())
+        if (f->GetKeyPath().find("qmutf8") != std::string::npos) ++ours;  // key names lower-cased
+    EXPECT_EQ(ours, 2);
+}
+
+}  // namespace
+}  // namespace qm
