@@ -48,10 +48,13 @@ void WriteAllValues(IRegistry& reg, CXmlWriter& writer, RegKey key, const RegKey
             status = reg.RegEnumValueA(key, index, name.data(), &nameLen, &type, data.data(),
                                        &dataLen);
             if (status != kRegMoreData) break;
+            // The value grew since the key was queried, or its 8-bit name or
+            // data takes more bytes than the lengths reported in UTF-16 units
+            // (a UTF-8 code page): larger buffers either way.
             RegKeyInfo again;
             if (reg.RegQueryInfoKeyA(key, &again) != kRegSuccess) break;
-            maxName = std::max(maxName, again.maxValueNameLen);
-            maxData = std::max({maxData, again.maxValueLen, dataLen});
+            maxName = std::max({maxName * 3 + 16, again.maxValueNameLen});
+            maxData = std::max({maxData * 3 + 16, again.maxValueLen, dataLen});
         }
         if (status == kRegNoMoreItems) return;
         if (status != kRegSuccess) continue;
@@ -156,9 +159,27 @@ int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyName, RegK
     // of this whole backup call, with every element opened so far closed.
     int result = 1;
     for (std::uint32_t index = 0;; ++index) {
-        std::uint32_t len = info.maxSubKeyLen + 1;
+        std::uint32_t len = static_cast<std::uint32_t>(subName.size());
         subName[0] = '\0';
-        if (registry_->RegEnumKeyExA(key, index, subName.data(), &len) != kRegSuccess) break;
+        RegStatus st = registry_->RegEnumKeyExA(key, index, subName.data(), &len);
+        // A name whose 8-bit text is longer than the reported longest (UTF-8
+        // code page): read it again with a larger buffer. Ending the walk here
+        // would leave the rest of the tree out of the backup of a key that is
+        // then deleted whole.
+        for (int attempt = 0; st == kRegMoreData && attempt < 4; ++attempt) {
+            try {
+                subName.resize(subName.size() * 3 + 16);
+            } catch (const std::bad_alloc&) {
+                break;
+            }
+            len = static_cast<std::uint32_t>(subName.size());
+            st = registry_->RegEnumKeyExA(key, index, subName.data(), &len);
+        }
+        if (st == kRegMoreData) {
+            result = 0;  // a sub-key that cannot be read is not backed up: incomplete
+            break;
+        }
+        if (st != kRegSuccess) break;
         if (len == 0) continue;
         const std::string child(subName.data(), len);
         RegKeyHandle childKey;

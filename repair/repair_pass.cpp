@@ -118,8 +118,14 @@ std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
         // removed might not be in it.
         CXmlWriter& writer = lib.BackupWriter();
         if (finding->GetRemoveKind() == kRemoveKey) {
-            lib.SaveAsXml(writer, keyPath, nullptr);
+            const int saved = lib.SaveAsXml(writer, keyPath, nullptr);
             if (writer.WriteFailed()) continue;
+            // A tree the backup could not walk whole stays where it is (a key
+            // that cannot be opened at all goes on to fail its deletion).
+            if (saved == 0) {
+                RegKeyHandle still;
+                if (lib.OpenKey(root, subKey, still.Receive(lib.Registry())) == kRegSuccess) continue;
+            }
             status = lib.RegDelKey(root, subKey);
             if (progress) progress(root + "\n" + subKey, pass.keyCaption, 0, 0);
         } else {

@@ -24,10 +24,10 @@ public:
     std::unique_ptr<FindHandle> FindFirstFileA(const std::string& pattern, FindData& data) override {
         std::vector<FindData> entries;
         if (pattern == "C:\\*.*") {
-            entries.push_back({kFileAttributeDirectory, "Desk"});
+            entries.push_back({kFileAttributeDirectory, "Desk", false, {}});
         } else if (pattern == "C:\\Desk\\*.lnk" || pattern == "C:\\Desk\\*.*") {
             for (const auto& name : links)
-                if (!deleted.count("C:\\Desk\\" + name)) entries.push_back({kFileAttributeArchive, name});
+                if (!deleted.count("C:\\Desk\\" + name)) entries.push_back({kFileAttributeArchive, name, false, {}});
         }
         if (entries.empty()) return nullptr;
         data = entries[0];
