@@ -7,6 +7,8 @@
 
 #include "engine/categories.h"
 #include "repair/repair_pass.h"
+#include "repair/restore_ui.h"
+#include "repair/xml_reader.h"
 #include "repair_fixture.h"
 
 namespace qm {
@@ -201,6 +203,24 @@ TEST_F(RepairPassTest, BlankedFindingsChangeNothing) {
     EXPECT_EQ(g_calls[1].item, "\n\nKept");
 }
 
+TEST_F(RepairPassTest, KeyWhoseTreeTheBackupCannotWalkWholeStays) {
+    registry_.SetString(kSw + "\\Clsid\\{Part}\\Readable", "r", "1");
+    registry_.SetString(kSw + "\\Clsid\\{Part}\\Unreadable", "u", "1");
+    registry_.SetString(kSw + "\\Clsid\\{Whole}", "", "w");
+    ASSERT_EQ(registry_.SetQueryInfoFailure(kSw + "\\Clsid\\{Part}\\Unreadable", 5), kRegSuccess);
+    AddFinding("CLSID", kSw + "\\Clsid\\{Part}", kRemoveKey);
+    AddFinding("CLSID", kSw + "\\Clsid\\{Whole}", kRemoveKey);
+    ResultRows rows = AllRows();
+    const std::string file = UniqueName("partial");
+    lib_->FixRegistry(rows, file);
+
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Clsid\\{Part}\\Readable", "r"));
+    EXPECT_TRUE(registry_.KeyExists(kSw + "\\Clsid\\{Part}\\Unreadable"));
+    EXPECT_FALSE(registry_.KeyExists(kSw + "\\Clsid\\{Whole}"));
+    EXPECT_EQ(FixedOf(rows, kLabelCom), 1);
+    EXPECT_TRUE(test::ParseBackup(ReadFileBytes(file)).wellFormed);
+}
+
 TEST_F(RepairPassTest, BackupIsKeptAndASecondRepairOfTheSameSecondGetsItsOwnFile) {
     registry_.SetString(kSw + "\\Fonts", "First", "a.ttf");
     registry_.SetString(kSw + "\\Fonts", "Second", "b.ttf");
@@ -271,6 +291,17 @@ TEST_F(RepairPassTest, RepairCutShortLeavesEveryDeletedEntryInAWellFormedBackup)
         EXPECT_EQ(CountOf(entries, e), 1u) << e;
     EXPECT_EQ(entries.size(), 6u);
 
+    // Restoring the backup gives back what the cut repair removed.
+    {
+        CXmlReader reader;
+        EXPECT_EQ(lib_->LoadAsXml(reader, file), 1);
+    }
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Clsid\\{C}\\InprocServer32", ""));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Clsid\\{C}", ""));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Help", "gone.hlp"));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Fonts", "Gone (TrueType)"));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Tools\\T", "Path"));
+
     // The writer was closed: the next repair writes a file of its own.
     lib_->Findings().clear();
     const std::string next = UniqueName("after-cut");
@@ -321,6 +352,31 @@ TEST_F(RepairPassTest, KilledRepairLeavesEveryDeletedEntryInTheBackup) {
     // It breaks off after a complete element.
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+
+    // Here, a repair that runs to its end removes everything; the killed
+    // repair's backup then brings back what the killed one had removed.
+    ResultRows rows = AllRows();
+    lib_->FixRegistry(rows, UniqueName("complete"));
+    ASSERT_FALSE(registry_.KeyExists(kSw + "\\Clsid\\{C}"));
+    RecordingRestoreUi ui;
+    lib_->SetRestoreUi(&ui);
+    CXmlReader reader;
+    lib_->LoadAsXml(reader, file);  // the file breaks off: a parse error at its end
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    EXPECT_TRUE(registry_.GetValue(kSw + "\\Clsid\\{C}\\InprocServer32", "", &type, &data));
+    EXPECT_EQ(std::string(data.begin(), data.end()), std::string("C:\\Gone\\c.dll", 13) + '\0');
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Help", "gone.hlp"));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Fonts", "Gone (TrueType)"));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Tools\\T", "Path"));
+    EXPECT_TRUE(registry_.GetValue(kSw + "\\Shared", "C:\\Gone\\s.dll", &type, &data));
+    EXPECT_EQ(type, kRegDword);
+    EXPECT_EQ(data, Bytes({1, 0, 0, 0}));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Drivers", "msacm.gone"));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\AppPaths\\a.exe", ""));
+    // What the killed repair had not reached stays removed.
+    EXPECT_FALSE(registry_.ValueExists(kSw + "\\Run", "GoneStart"));
+    EXPECT_FALSE(registry_.ValueExists(kSw + "\\Uninstall\\U", "UninstallString"));
 }
 
 TEST(BackupFileName, EnglishNamesAndTwoDigitFields) {
