@@ -45,12 +45,10 @@ TEST_F(RealRegistryRoundTrip, RandomTreesComeBackWithTheSameTypesAndBytes) {
     }
 }
 
-// Names with non-ASCII letters. Disabled while the backup writer sizes its
-// value-name and sub-key-name buffers from RegQueryInfoKeyA, which counts
-// characters, not the bytes a multi-byte code page (UTF-8 here) needs: a
-// value whose name takes more bytes than the longest name has characters is
-// left out of the backup, and such a sub-key name ends the sub-key walk.
-TEST_F(RealRegistryRoundTrip, DISABLED_NonAsciiNamesComeBack) {
+// Names with non-ASCII letters. RegQueryInfoKeyA counts a name's characters,
+// not the bytes a multi-byte code page (UTF-8 here) needs; the backup walk
+// must still write every value and sub-key.
+TEST_F(RealRegistryRoundTrip, NonAsciiNamesComeBack) {
     for (std::uint32_t seed = 1; seed <= 100; ++seed) {
         const std::string diff = test::RoundTrip(*lib_, ui_, kHkeyCurrentUser, "HKEY_CURRENT_USER",
                                                  parent_, seed, "round_trip_real.xml", true);
