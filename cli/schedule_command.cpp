@@ -14,6 +14,7 @@
 #include <ctime>
 #include <vector>
 
+#include "platform/com_scope_win32.h"
 #include "repair/schedule_text.h"
 #include "repair/task_schedule_win32.h"
 #endif
@@ -30,19 +31,6 @@ struct ScheduleOptions {
 };
 
 #ifdef _WIN32
-
-class ComScope {
-public:
-    ComScope() : status_(::CoInitialize(nullptr)) {}
-    ~ComScope() {
-        if (SUCCEEDED(status_)) ::CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT status_;
-};
 
 std::string TaskOf(const ScheduleOptions& options) {
     return options.task.empty() ? TaskName() : options.task;

@@ -12,6 +12,7 @@
 
 #include <atomic>
 
+#include "platform/com_scope_win32.h"
 #include "platform/shortcut_resolver.h"
 
 namespace qm {
@@ -19,21 +20,6 @@ namespace qm {
 namespace {
 
 using Microsoft::WRL::ComPtr;
-
-// CoInitialize / CoUninitialize around one shortcut. Uninitialises only what
-// it initialised: a thread already in another apartment keeps it.
-class ComScope {
-public:
-    ComScope() : status_(::CoInitialize(nullptr)) {}
-    ~ComScope() {
-        if (SUCCEEDED(status_)) ::CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT status_;
-};
 
 class ShellLinkResolver : public IShortcutResolver {
 public:

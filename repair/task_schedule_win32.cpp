@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/codepage.h"
+#include "platform/com_scope_win32.h"
 #include "repair/schedule_text.h"
 
 namespace qm {
@@ -43,20 +44,6 @@ std::string Narrow(const wchar_t* text) {
     for (const wchar_t* p = text; *p; ++p) utf16.push_back(static_cast<char16_t>(*p));
     return Utf16ToAnsiText(utf16);
 }
-
-// CoInitialize / CoUninitialize around one operation.
-class ComScope {
-public:
-    ComScope() : status_(::CoInitialize(nullptr)) {}
-    ~ComScope() {
-        if (SUCCEEDED(status_)) ::CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT status_;
-};
 
 HRESULT CreateScheduler(ComPtr<ITaskScheduler>& scheduler) {
     return ::CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
