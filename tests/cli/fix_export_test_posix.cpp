@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/cli/cli_process.h"
+#include "tests/utf16_text.h"
 
 namespace qm {
 namespace {
@@ -38,15 +39,6 @@ std::vector<std::string> Names(const std::string& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-std::string Wide(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        out.push_back(c);
-        out.push_back('\0');
-    }
-    return out;
 }
 
 std::string Registry(const std::string& settings) {
@@ -92,7 +84,7 @@ TEST_F(FixExport, SaveRegExportsFirstKeepsSaveCountAndSaysWhere) {
     // The export holds the registry as it was before the repair.
     const std::string exported = ReadWholeFile("Registry Backups/" + name);
     EXPECT_EQ(exported.substr(0, 2), "\xFF\xFE");
-    EXPECT_NE(exported.find(Wide("\"Qm Drop (TrueType)\"")), std::string::npos);
+    EXPECT_NE(exported.find(testing::Utf16Bytes("\"Qm Drop (TrueType)\"")), std::string::npos);
     EXPECT_EQ(ReadWholeFile("fix.reg").find("Qm Drop"), std::string::npos) << "the repair ran";
 }
 

@@ -14,6 +14,7 @@
 
 #include "platform/registry_memory.h"
 #include "repair/export_backups.h"
+#include "tests/utf16_text.h"
 
 namespace qm {
 namespace {
@@ -23,16 +24,6 @@ std::string ReadFile(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-// UTF-16LE bytes of ASCII text.
-std::string Wide(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        out.push_back(c);
-        out.push_back('\0');
-    }
-    return out;
 }
 
 class ExportHostTest : public ::testing::Test {
@@ -74,9 +65,9 @@ TEST_F(ExportHostTest, RegistryEditorExportLandsInTheBackupFolderUnderTheDatedNa
 
     const std::string text = ReadFile(r.backupFile);
     EXPECT_EQ(text.substr(0, 2), "\xFF\xFE");
-    EXPECT_NE(text.find(Wide("Windows Registry Editor Version 5.00")), std::string::npos);
-    EXPECT_NE(text.find(Wide("[HKEY_LOCAL_MACHINE\\SOFTWARE\\ExportProbe]")), std::string::npos);
-    EXPECT_EQ(text.find(Wide("HKEY_CURRENT_USER")), std::string::npos);
+    EXPECT_NE(text.find(testing::Utf16Bytes("Windows Registry Editor Version 5.00")), std::string::npos);
+    EXPECT_NE(text.find(testing::Utf16Bytes("[HKEY_LOCAL_MACHINE\\SOFTWARE\\ExportProbe]")), std::string::npos);
+    EXPECT_EQ(text.find(testing::Utf16Bytes("HKEY_CURRENT_USER")), std::string::npos);
 }
 
 TEST_F(ExportHostTest, ProgramThatNeverWritesGivesUpWithinTheBound) {

@@ -13,6 +13,7 @@
 
 #include "platform/registry_memory.h"
 #include "repair/export_backups.h"
+#include "tests/utf16_text.h"
 
 namespace qm {
 namespace {
@@ -42,15 +43,6 @@ bool WriteWhole(const std::string& path, const std::string& bytes) {
 }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string Wide(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        out.push_back(c);
-        out.push_back('\0');
-    }
-    return out;
-}
 
 // The names in a folder, sorted (no "." or "..").
 std::vector<std::string> Names(const std::string& folder) {
@@ -139,8 +131,8 @@ TEST_F(RegistryExportTest, RealExportLandsInRegistryBackupsUnderTheDatedName) {
 
     const std::string text = ReadWhole(r.backupFile);
     EXPECT_EQ(text.substr(0, 2), "\xFF\xFE");
-    EXPECT_EQ(text.find(Wide("Windows Registry Editor Version 5.00")), 2u);
-    EXPECT_NE(text.find(Wide("[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion]")),
+    EXPECT_EQ(text.find(testing::Utf16Bytes("Windows Registry Editor Version 5.00")), 2u);
+    EXPECT_NE(text.find(testing::Utf16Bytes("[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion]")),
               std::string::npos);
     // The editor had finished when the file was moved: nothing is added later.
     Sleep(1500);
