@@ -1,5 +1,7 @@
 #include "tests/app/app_driver_win32.h"
 
+#include <algorithm>
+
 
 namespace qm::test {
 
@@ -7,6 +9,7 @@ namespace {
 
 constexpr const char* kMainClass = "QuillmereMainWindow";
 constexpr const char* kPanelClass = "QuillmerePanel";
+constexpr const char* kAnimationClass = "QuillmereAnimationHost";
 
 DWORD OwnerProcess(HWND window) {
     DWORD pid = 0;
@@ -219,7 +222,38 @@ POINT RowPoint(HWND list, int row, bool checkBox) {
 
 std::string DefaultSkinText() { return ReadWholeFile(std::string(QM_SOURCE_DIR) + "/resources/Skin.ini"); }
 
+bool WaitPainted(HWND window, DWORD milliseconds) {
+    // Another process's paint state cannot be asked for; what the screen
+    // shows can. Painted: the window is mostly not black (the screen
+    // behind an unpainted window) and two looks in a row are the same,
+    // the animation's rectangle aside.
+    Capture previous;
+    return WaitUntil(
+        [&] {
+            RECT r{};
+            GetWindowRect(window, &r);
+            Capture now = CaptureScreen(r.left, r.top, r.right - r.left, r.bottom - r.top);
+            if (now.width == 0) return false;
+            for (HWND a = FindWindowExA(window, nullptr, kAnimationClass, nullptr); a != nullptr;
+                 a = FindWindowExA(window, a, kAnimationClass, nullptr)) {
+                RECT ar{};
+                GetWindowRect(a, &ar);
+                for (LONG y = std::max(ar.top, r.top); y < std::min(ar.bottom, r.bottom); ++y)
+                    for (LONG x = std::max(ar.left, r.left); x < std::min(ar.right, r.right); ++x)
+                        now.pixels[static_cast<std::size_t>(y - r.top) * now.width + (x - r.left)] = 0;
+            }
+            std::size_t black = 0;
+            for (std::uint32_t p : now.pixels)
+                if ((p & 0xFFFFFF) == 0) ++black;
+            const bool same = black * 10 < now.pixels.size() * 3 && now == previous;
+            previous = std::move(now);
+            return same;
+        },
+        milliseconds);
+}
+
 bool SaveWindowShot(HWND window, const std::string& path) {
+    if (!WaitPainted(window)) return false;
     RECT r{};
     GetWindowRect(window, &r);
     const Capture shot = CaptureScreen(r.left, r.top, r.right - r.left, r.bottom - r.top);

@@ -77,6 +77,11 @@ POINT RowPoint(HWND list, int row, bool checkBox);
 // (tests/ui/screen_capture_win32.h).
 std::string DefaultSkinText();
 
+// Waits until the screen shows `window` painted: mostly not black (the
+// screen behind an unpainted window) and the same twice in a row, the
+// animation (which keeps changing) aside.
+bool WaitPainted(HWND window, DWORD milliseconds = 15000);
+
 // Saves what the screen shows of `window` (inside its region: the window's
 // own pixels) as a 24-bit BMP.
 bool SaveWindowShot(HWND window, const std::string& path);

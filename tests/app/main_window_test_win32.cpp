@@ -66,14 +66,14 @@ TEST_F(MainWindow, EnterEscapeAndAltF4LeaveItOpenAndExitEndsTheProgram) {
 
 TEST_F(MainWindow, EachPanelButtonShowsItsPanelAndDisablesItself) {
     ASSERT_TRUE(app_.Start());
-    test::SaveWindowShot(app_.Main(), "look-main.bmp");
+    EXPECT_TRUE(test::SaveWindowShot(app_.Main(), "look-main.bmp"));
     ShowTab("BUTTON_IGNORED", "SUBMAIN_IGNORED");
-    test::SaveWindowShot(app_.Main(), "look-ignored.bmp");
+    EXPECT_TRUE(test::SaveWindowShot(app_.Main(), "look-ignored.bmp"));
     ShowTab("BUTTON_ADVSETTINGS", "SUBMAIN_ADVANCED");
-    test::SaveWindowShot(app_.Main(), "look-advanced.bmp");
+    EXPECT_TRUE(test::SaveWindowShot(app_.Main(), "look-advanced.bmp"));
     // Periodic scanning is off without "enablescan": the disabled look.
     ShowTab("BUTTON_AUTOSCAN", "SUBMAIN_SCHEDULE_DISABLED");
-    test::SaveWindowShot(app_.Main(), "look-schedule-disabled.bmp");
+    EXPECT_TRUE(test::SaveWindowShot(app_.Main(), "look-schedule-disabled.bmp"));
     ShowTab("BUTTON_MAIN", "SUBMAIN_MAIN");
 
     // Turning it on from the disabled look switches to the enabled look and
@@ -85,7 +85,7 @@ TEST_F(MainWindow, EachPanelButtonShowsItsPanelAndDisablesItself) {
     EXPECT_TRUE(AppWindow::Checked(app_.Button("BUTTON_AUTOSCAN_ENABLE", app_.Panel("SUBMAIN_SCHEDULE"))));
     ShowTab("BUTTON_MAIN", "SUBMAIN_MAIN");
     ShowTab("BUTTON_AUTOSCAN", "SUBMAIN_SCHEDULE");
-    test::SaveWindowShot(app_.Main(), "look-schedule.bmp");
+    EXPECT_TRUE(test::SaveWindowShot(app_.Main(), "look-schedule.bmp"));
 }
 
 TEST_F(MainWindow, TheStoredScheduleSettingPicksTheEnabledLookAtStartUp) {
