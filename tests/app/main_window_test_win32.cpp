@@ -62,6 +62,32 @@ TEST_F(MainWindow, EnterEscapeAndAltF4LeaveItOpenAndExitEndsTheProgram) {
     Press("BUTTON_EXIT");
     ASSERT_TRUE(app_.WaitForExit());
     EXPECT_FALSE(IsWindow(main));
+    // On its way out the program stored the periodic-scan timetable.
+    EXPECT_TRUE(test::SettingExists(kSettings, "scannext"));
+    EXPECT_TRUE(test::SettingExists(kSettings, "scanperiod"));
+}
+
+TEST_F(MainWindow, MinimiseHidesItUntilTheTrayBringsItBackAndTheTrayClosesIt) {
+    ASSERT_TRUE(app_.Start());
+    HWND main = app_.Main();
+    Press("BUTTON_MINIMIZE");
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main) || IsIconic(main); }));
+    // A double click on the tray icon (icon 132).
+    PostMessageA(main, WM_USER + 2, 132, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && !IsIconic(main); }));
+    // The tray menu's "Close".
+    PostMessageA(main, WM_COMMAND, 32773, 0);
+    ASSERT_TRUE(app_.WaitForExit());
+}
+
+TEST_F(MainWindow, TheSystemMenusAboutItemShowsTheAboutBox) {
+    ASSERT_TRUE(app_.Start());
+    PostMessageA(app_.Main(), WM_SYSCOMMAND, 16, 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (about = app_.Dialog("About Tessaly")) != nullptr; }));
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("About Tessaly") == nullptr; }));
+    EXPECT_TRUE(app_.Running());
 }
 
 TEST_F(MainWindow, EachPanelButtonShowsItsPanelAndDisablesItself) {
