@@ -257,7 +257,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
     Attributes attributes;
     bool tagOpen = false;  // the attributes of elements.back() are still being read
     std::int32_t tagLine = 0;
-    bool rootSeen = false, rootClosed = false;
+    bool rootSeen = false, rootEnded = false, rootClosed = false;
     bool stop = false;
 
     // The first failure is the one reported; `fatal` ends the walk.
@@ -299,7 +299,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
         elements.pop_back();
         switch (e.element) {
             case Element::Registry:
-                rootClosed = true;
+                rootEnded = true;  // closed once its ">" is read
                 break;
             case Element::Key:
                 LoadAsXml_CloseKey(frames.back().key.Release());
@@ -342,7 +342,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
                 Element element;
                 if (!ElementFromName(name, element)) {
                     fail(line, "unknown element <" + name + ">", true);
-                } else if (rootClosed) {
+                } else if (rootEnded) {
                     fail(line, "element <" + name + "> after the end of the registry element", true);
                 } else if (elements.empty() ? element != Element::Registry
                                             : !AllowedIn(elements.back().element, element)) {
@@ -387,6 +387,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
                 break;
         }
         if (!stop && tagOpen && !reader.InTag()) finishStartTag();
+        if (rootEnded && !reader.InTag()) rootClosed = true;
     }
 
     if (!stop && status == 0) {
