@@ -16,6 +16,7 @@ namespace qm {
 namespace {
 
 using test::AppWindow;
+using test::kSettings;
 using test::MainWindow;
 using test::ReadWholeFile;
 using test::WaitUntil;
@@ -48,6 +49,42 @@ TEST_F(MainWindow, IgnoredPanelListsTheFileAndDeletesTheTickedEntries) {
     kept.erase(std::remove(kept.begin(), kept.end(), '\r'), kept.end());  // a text file: CRLF on Windows
     EXPECT_EQ(kept, "C:\\Gone\\two.dll\n");
     EXPECT_FALSE(test::RowChecked(list, 0));
+
+    // The select-all box ticks every row, and clears them again.
+    ASSERT_TRUE(WriteWholeFile("ignore.lst", "C:\\Gone\\two.dll\nC:\\Gone\\four.dll\n"));
+    HWND all = app_.Button("BUTTON_IGNORED_SEL_ALL", panel);
+    Press("BUTTON_IGNORED_DELETE", panel);  // nothing ticked: the list is read again
+    ASSERT_TRUE(WaitUntil([&] { return test::RowCount(list) == 2; }));
+    test::Click(all);
+    ASSERT_TRUE(WaitUntil([&] { return test::RowChecked(list, 0) && test::RowChecked(list, 1); }));
+    EXPECT_TRUE(AppWindow::Checked(all));
+    test::Click(all);
+    ASSERT_TRUE(WaitUntil([&] { return !test::RowChecked(list, 0) && !test::RowChecked(list, 1); }));
+}
+
+TEST_F(MainWindow, ThePeriodEditBoxIsStoredWithTheEveryMinutesSchedule) {
+    test::WriteFlag("enablescan");
+    ASSERT_TRUE(app_.Start());
+    ShowTab("BUTTON_AUTOSCAN", "SUBMAIN_SCHEDULE");
+    HWND panel = app_.Panel("SUBMAIN_SCHEDULE");
+    HWND edit = FindWindowExA(panel, nullptr, "Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    // Another program's control: its text by message (GetWindowText and
+    // SetWindowText do not reach it).
+    char shown[16] = "";
+    SendMessageA(edit, WM_GETTEXT, sizeof shown, reinterpret_cast<LPARAM>(shown));
+    EXPECT_STREQ(shown, "5") << "nothing stored: five minutes";
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("12"));
+    Press("BUTTON_START_EVERY", panel);
+    ASSERT_TRUE(WaitUntil([&] { return test::SettingText(kSettings, "scanminutes") == "12"; }));
+    EXPECT_TRUE(test::SettingExists(kSettings, "scanevery"));
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD period = 0, size = sizeof period;
+    EXPECT_EQ(RegQueryValueExA(key, "scanperiod", nullptr, nullptr, reinterpret_cast<BYTE*>(&period), &size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(period, 720u) << "12 minutes";
 }
 
 TEST_F(MainWindow, RightClickMenuTicksAndUnticksEveryRow) {
