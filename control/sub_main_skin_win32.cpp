@@ -249,7 +249,11 @@ void CSubMainSkin::DeleteCheckedIgnored() {
     const int rows = ignoredList_->RowCount();
     for (int row = 0; row < rows && static_cast<std::size_t>(row) < entryOfRow.size(); ++row)
         if (ignoredList_->Checked(row)) lib.IgnoreList()[entryOfRow[static_cast<std::size_t>(row)]].reset();
-    lib.SaveIgnoreList();
+    if (!lib.SaveIgnoreList()) {
+        // The list on disk is unchanged, and the panel shows it as it is.
+        HWND owner = host_ != nullptr ? host_->OwnerWindow() : Window();
+        MessageBoxA(owner, lib.IgnoreListError().c_str(), "Quillmere", MB_OK | MB_ICONERROR);
+    }
     RefreshIgnoredList();
 }
 
