@@ -206,7 +206,7 @@ void CSubMainSkin::ShowProgress(const ScanCategoryStates& states, int count) {
 
 void CSubMainSkin::RefreshIgnoredList() {
     if (ignoredList_ == nullptr) return;
-    CRegistryLib lib;
+    CRegistryLib lib(EngineServices{&registry_, nullptr, "ignore.lst"});
     ignoredList_->DeleteAllRows();
     int row = 0;
     for (const auto& entry : lib.IgnoreList()) {
@@ -241,7 +241,7 @@ void CSubMainSkin::RestoreFromBackup() {
 
 void CSubMainSkin::DeleteCheckedIgnored() {
     if (ignoredList_ == nullptr) return;
-    CRegistryLib lib;
+    CRegistryLib lib(EngineServices{&registry_, nullptr, "ignore.lst"});
     // Rows show the list's non-empty entries in order; row i is the i-th of them.
     std::vector<std::size_t> entryOfRow;
     for (std::size_t i = 0; i < lib.IgnoreList().size(); ++i)
