@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -242,13 +243,14 @@ void CSubMainSkin::RestoreFromBackup() {
 void CSubMainSkin::DeleteCheckedIgnored() {
     if (ignoredList_ == nullptr) return;
     CRegistryLib lib(EngineServices{&registry_, nullptr, "ignore.lst"});
-    // Rows show the list's non-empty entries in order; row i is the i-th of them.
-    std::vector<std::size_t> entryOfRow;
-    for (std::size_t i = 0; i < lib.IgnoreList().size(); ++i)
-        if (lib.IgnoreList()[i]) entryOfRow.push_back(i);
-    const int rows = ignoredList_->RowCount();
-    for (int row = 0; row < rows && static_cast<std::size_t>(row) < entryOfRow.size(); ++row)
-        if (ignoredList_->Checked(row)) lib.IgnoreList()[entryOfRow[static_cast<std::size_t>(row)]].reset();
+    // The ticked rows' paths leave the list as it is on disk now: the file
+    // may have changed since the rows were filled (quillmere-cli ignore, a
+    // repair), so a row's position need not be its entry's any more.
+    std::vector<std::string> ticked;
+    for (int row = 0; row < ignoredList_->RowCount(); ++row)
+        if (ignoredList_->Checked(row)) ticked.push_back(ignoredList_->Text(row, 1));
+    for (auto& entry : lib.IgnoreList())
+        if (entry && std::find(ticked.begin(), ticked.end(), entry->GetFilePath()) != ticked.end()) entry.reset();
     if (!lib.SaveIgnoreList()) {
         // The list on disk is unchanged, and the panel shows it as it is.
         HWND owner = host_ != nullptr ? host_->OwnerWindow() : Window();
