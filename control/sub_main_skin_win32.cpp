@@ -265,7 +265,15 @@ void CSubMainSkin::DeleteSelectedSchedule() {
     if (row < 0) return;
     HWND owner = host_ != nullptr ? host_->OwnerWindow() : Window();
     if (MessageBoxA(owner, "Are You Sure", "Delete Scheduled Task", MB_OKCANCEL | MB_ICONWARNING) != IDOK) return;
-    DeleteTrigger(TaskName(), row);
+    // Triggers are deleted by position: only when the task still has the
+    // schedule the row shows at that position (another program may have
+    // changed the task since the list was filled); otherwise the list is
+    // only brought up to date.
+    std::vector<std::string> triggers;
+    std::time_t lastRun = 0;
+    ListTriggers(TaskName(), triggers, lastRun);
+    if (static_cast<std::size_t>(row) < triggers.size() && triggers[static_cast<std::size_t>(row)] == scheduleList_->Text(row, 1))
+        DeleteTrigger(TaskName(), row);
     RefreshScheduleList();
     InvalidateRect(Window(), nullptr, TRUE);
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/com_scope_win32.h"
 #include "repair/task_schedule_win32.h"
 #include "tests/app/app_fixture_win32.h"
 
@@ -209,6 +210,42 @@ TEST_F(MainWindow, SchedulePanelAddsAScheduleThroughTheDialogAndDeletesItAfterCo
     std::time_t lastRun = 0;
     ListTriggers(TaskName(), triggers, lastRun);
     EXPECT_TRUE(triggers.empty());
+
+    // A row that no longer matches the task (changed by another program since
+    // the list was filled) deletes nothing: the list is brought up to date.
+    Press("BUTTON_ADDSCHEDULE", panel);
+    ASSERT_TRUE(WaitUntil([&] { return (add = app_.Dialog("Add Schedule")) != nullptr; }));
+    PostMessageA(add, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return (told = app_.Dialog("Quillmere")) != nullptr; }));
+    PostMessageA(told, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return test::RowCount(list) == 1; }));
+    ComScope com;
+    CTaskSchedule other;
+    other.DescribeRunningProgram();
+    ASSERT_TRUE(ParseScheduleStart("2031-03-04", "05:06", &other.start));
+    other.frequency = FrequencyFromName("weekly");
+    ASSERT_TRUE(TaskSucceeded(other.AddTrigger(TaskName())));
+    ASSERT_TRUE(TaskSucceeded(DeleteTrigger(TaskName(), 0)));  // the row's schedule is gone
+    lastClick = 0;
+    ASSERT_TRUE(WaitUntil([&] {
+        if (SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0) == 0) return true;
+        if (GetTickCount() - lastClick > 1000) {
+            test::ClickAt(test::RowPoint(list, 0, false));
+            lastClick = GetTickCount();
+        }
+        return false;
+    }));
+    Press("BUTTON_DELETESCHEDULE", panel);
+    HWND sure = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (sure = app_.Dialog("Delete Scheduled Task")) != nullptr; }));
+    PostMessageA(sure, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("Delete Scheduled Task") == nullptr; }));
+    triggers.clear();
+    ASSERT_TRUE(WaitUntil([&] {
+        ListTriggers(TaskName(), triggers, lastRun);
+        return triggers.size() == 1;
+    }));
+    EXPECT_EQ(test::RowCount(list), 1) << "the list shows the task as it is";
     DeleteTask(TaskName());
 }
 
