@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/com_scope_win32.h"
 #include "repair/task_schedule_win32.h"
 #include "tests/app/app_fixture_win32.h"
 
@@ -16,6 +17,7 @@ namespace qm {
 namespace {
 
 using test::AppWindow;
+using test::kSettings;
 using test::MainWindow;
 using test::ReadWholeFile;
 using test::WaitUntil;
@@ -42,12 +44,49 @@ TEST_F(MainWindow, IgnoredPanelListsTheFileAndDeletesTheTickedEntries) {
     test::ClickAt(test::RowPoint(list, 2, true));
     ASSERT_TRUE(WaitUntil([&] { return test::RowChecked(list, 0) && test::RowChecked(list, 2); }));
     EXPECT_FALSE(test::RowChecked(list, 1));
+    // Meanwhile another program puts a path at the front of the file: the
+    // ticked paths go, not whatever now stands at their rows' positions.
+    ASSERT_TRUE(WriteWholeFile("ignore.lst", "C:\\Gone\\new.dll\nC:\\Gone\\one.dll\nC:\\Gone\\two.dll\n"
+                                             "C:\\Gone\\three.dll\n"));
     Press("BUTTON_IGNORED_DELETE", panel);
-    ASSERT_TRUE(WaitUntil([&] { return test::RowCount(list) == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return test::RowCount(list) == 2; }));
     std::string kept = ReadWholeFile("ignore.lst");
     kept.erase(std::remove(kept.begin(), kept.end(), '\r'), kept.end());  // a text file: CRLF on Windows
-    EXPECT_EQ(kept, "C:\\Gone\\two.dll\n");
+    EXPECT_EQ(kept, "C:\\Gone\\new.dll\nC:\\Gone\\two.dll\n");
     EXPECT_FALSE(test::RowChecked(list, 0));
+
+    // The select-all box ticks every row, and clears them again.
+    HWND all = app_.Button("BUTTON_IGNORED_SEL_ALL", panel);
+    test::Click(all);
+    ASSERT_TRUE(WaitUntil([&] { return test::RowChecked(list, 0) && test::RowChecked(list, 1); }));
+    EXPECT_TRUE(AppWindow::Checked(all));
+    test::Click(all);
+    ASSERT_TRUE(WaitUntil([&] { return !test::RowChecked(list, 0) && !test::RowChecked(list, 1); }));
+}
+
+TEST_F(MainWindow, ThePeriodEditBoxIsStoredWithTheEveryMinutesSchedule) {
+    test::WriteFlag("enablescan");
+    ASSERT_TRUE(app_.Start());
+    ShowTab("BUTTON_AUTOSCAN", "SUBMAIN_SCHEDULE");
+    HWND panel = app_.Panel("SUBMAIN_SCHEDULE");
+    HWND edit = FindWindowExA(panel, nullptr, "Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    // Another program's control: its text by message (GetWindowText and
+    // SetWindowText do not reach it).
+    char shown[16] = "";
+    SendMessageA(edit, WM_GETTEXT, sizeof shown, reinterpret_cast<LPARAM>(shown));
+    EXPECT_STREQ(shown, "5") << "nothing stored: five minutes";
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("12"));
+    Press("BUTTON_START_EVERY", panel);
+    ASSERT_TRUE(WaitUntil([&] { return test::SettingText(kSettings, "scanminutes") == "12"; }));
+    EXPECT_TRUE(test::SettingExists(kSettings, "scanevery"));
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD period = 0, size = sizeof period;
+    EXPECT_EQ(RegQueryValueExA(key, "scanperiod", nullptr, nullptr, reinterpret_cast<BYTE*>(&period), &size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(period, 720u) << "12 minutes";
 }
 
 TEST_F(MainWindow, RightClickMenuTicksAndUnticksEveryRow) {
@@ -171,6 +210,42 @@ TEST_F(MainWindow, SchedulePanelAddsAScheduleThroughTheDialogAndDeletesItAfterCo
     std::time_t lastRun = 0;
     ListTriggers(TaskName(), triggers, lastRun);
     EXPECT_TRUE(triggers.empty());
+
+    // A row that no longer matches the task (changed by another program since
+    // the list was filled) deletes nothing: the list is brought up to date.
+    Press("BUTTON_ADDSCHEDULE", panel);
+    ASSERT_TRUE(WaitUntil([&] { return (add = app_.Dialog("Add Schedule")) != nullptr; }));
+    PostMessageA(add, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return (told = app_.Dialog("Quillmere")) != nullptr; }));
+    PostMessageA(told, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return test::RowCount(list) == 1; }));
+    ComScope com;
+    CTaskSchedule other;
+    other.DescribeRunningProgram();
+    ASSERT_TRUE(ParseScheduleStart("2031-03-04", "05:06", &other.start));
+    other.frequency = FrequencyFromName("weekly");
+    ASSERT_TRUE(TaskSucceeded(other.AddTrigger(TaskName())));
+    ASSERT_TRUE(TaskSucceeded(DeleteTrigger(TaskName(), 0)));  // the row's schedule is gone
+    lastClick = 0;
+    ASSERT_TRUE(WaitUntil([&] {
+        if (SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0) == 0) return true;
+        if (GetTickCount() - lastClick > 1000) {
+            test::ClickAt(test::RowPoint(list, 0, false));
+            lastClick = GetTickCount();
+        }
+        return false;
+    }));
+    Press("BUTTON_DELETESCHEDULE", panel);
+    HWND sure = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (sure = app_.Dialog("Delete Scheduled Task")) != nullptr; }));
+    PostMessageA(sure, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("Delete Scheduled Task") == nullptr; }));
+    triggers.clear();
+    ASSERT_TRUE(WaitUntil([&] {
+        ListTriggers(TaskName(), triggers, lastRun);
+        return triggers.size() == 1;
+    }));
+    EXPECT_EQ(test::RowCount(list), 1) << "the list shows the task as it is";
     DeleteTask(TaskName());
 }
 
