@@ -16,9 +16,13 @@ constexpr int kExitError = 2;     // usage or runtime error
 struct CliState {
     int exitCode = kExitClean;
     std::string ignoreFile = "ignore.lst";
-    // Commands that change the registry (fix, restore) call this once they are
-    // done. The native build writes a registry loaded from a file back to it;
-    // `afterRepair` asks it to keep a copy of the original file first.
+    // `fix` calls this before it removes anything. The native build keeps a
+    // copy of a registry loaded from a file as "FILE.orig" (once); it throws
+    // when that copy cannot be made, and then nothing may be removed.
+    std::function<void()> beforeRepair = []() {};
+    // Commands that change the registry (fix, restore, settings) call this
+    // once they are done. The native build writes a registry loaded from a
+    // file back to it; `afterRepair` says the change was a repair.
     std::function<void(bool afterRepair)> registryChanged = [](bool) {};
 };
 

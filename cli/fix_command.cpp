@@ -86,6 +86,7 @@ void AddFixCommand(CLI::App& app, CliState& state) {
                 throw CliError(keepError + "; nothing was kept or removed");
         }
 
+        state.beforeRepair();
         const std::string requested = MakeBackupFileName();
         // The broken shortcuts go into the same backup, each before it is
         // deleted, so that a restore puts them back too.

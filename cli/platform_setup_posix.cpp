@@ -53,7 +53,7 @@ bool IsCompleteRegFile(const std::vector<std::uint8_t>& bytes) {
     }
 }
 
-// Before the first repair of `file` writes it back: its original is kept as
+// Before the first repair of `file` removes anything: its original is kept as
 // `original`, written whole or not at all. A whole original from an earlier
 // run is left as it is; an incomplete one is replaced, with a message.
 void KeepOriginal(const std::string& file, const std::string& original) {
@@ -62,7 +62,7 @@ void KeepOriginal(const std::string& file, const std::string& original) {
     const ReadStatus existing = ReadWholeFile(original, kRegFileSizeLimit, bytes, error);
     if (existing == ReadStatus::Read && IsCompleteRegFile(bytes)) return;
     if (existing == ReadStatus::Failed || existing == ReadStatus::TooLarge)
-        throw CliError("cannot check the copy of the original registry file: " + error);
+        throw CliError("cannot check the copy of the original registry file: " + error + "; nothing was removed");
     if (ReadWholeFile(file, kRegFileSizeLimit, bytes, error) != ReadStatus::Read ||
         !ReplaceFileAtomically(original, bytes.data(), bytes.size(), error))
         throw CliError("cannot keep a copy of the original registry file as \"" + original + "\": " + error +
@@ -122,11 +122,8 @@ void SetUp(const NativeOptions& opt, CliState& state, bool changesRegistry) {
             throw CliError(e.what());
         }
         const std::string file = opt.registryFile;
-        state.registryChanged = [file](bool afterRepair) {
-            const std::string original = file + ".orig";
-            if (afterRepair) KeepOriginal(file, original);
-            SaveRegFile(file, platform.registry, platform.format);
-        };
+        state.beforeRepair = [file]() { KeepOriginal(file, file + ".orig"); };
+        state.registryChanged = [file](bool) { SaveRegFile(file, platform.registry, platform.format); };
     }
     SetDefaultRegistry(&platform.registry);
     SetDefaultSystem(platform.system.get());

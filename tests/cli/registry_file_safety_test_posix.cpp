@@ -219,6 +219,17 @@ TEST_F(RegistryFileSafety, IncompleteOriginalIsReplacedAndAWholeOneKept) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(run.err.empty()) << run.err;
     EXPECT_EQ(ReadWholeFile("cut.reg.orig"), earlier);
+
+    // An original that cannot be kept stops the fix before it removes anything.
+    Write("cut.reg", original);
+    std::remove("cut.reg.orig");
+    RemoveMatching("FixedOn");
+    ASSERT_EQ(mkdir("cut.reg.orig", 0777), 0);
+    const auto stopped = RunCli("--registry cut.reg --ignore-file none.lst fix --categories fonts");
+    EXPECT_EQ(stopped.exitCode, 2);
+    EXPECT_NE(stopped.err.find("nothing was removed"), std::string::npos) << stopped.err;
+    EXPECT_EQ(ReadWholeFile("cut.reg"), original);
+    for (const std::string& name : NamesIn(".")) EXPECT_EQ(name.rfind("FixedOn", 0), std::string::npos) << name;
 }
 
 // --- the ignore list must be written before anything is removed -------------
