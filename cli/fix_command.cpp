@@ -43,6 +43,9 @@ void AddFixCommand(CLI::App& app, CliState& state) {
         EngineServices services;
         services.ignoreFile = state.ignoreFile;
         CRegistryLib engine(services);
+        // Without its ignore list a repair would remove what the user kept.
+        if (!engine.IgnoreListError().empty())
+            throw CliError(engine.IgnoreListError() + "; nothing was removed");
 
         // The registry categories, then (this command's own scanner, which
         // the repair needs) the shortcut scan.
@@ -76,7 +79,10 @@ void AddFixCommand(CLI::App& app, CliState& state) {
         }
         {
             CRegistryLib keeper(services);
-            KeepUntickedRows(engine, &shortcuts, ticked, keeper);
+            std::string keepError;
+            KeepUntickedRows(engine, &shortcuts, ticked, keeper, &keepError);
+            if (!keepError.empty())
+                throw CliError(keepError + "; nothing was kept or removed");
         }
 
         const std::string requested = MakeBackupFileName();

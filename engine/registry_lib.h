@@ -77,8 +77,19 @@ public:
     // 0 when the path exists or is ignored, -1 when it is missing.
     int CheckFile(const std::string& path);
     bool IsIgnored(const std::string& path) const;
+    // The file is read in binary: a UTF-8 byte-order mark is passed over,
+    // lines end with LF or CR LF, and every other byte (NUL and Ctrl-Z
+    // included) belongs to its line; a Ctrl-Z that ends the file (an old
+    // editor's end-of-file mark) is dropped. A missing file is an empty list;
+    // a file that cannot be read whole leaves the list empty with
+    // IgnoreListError() set, and then SaveIgnoreList refuses to replace it.
     void LoadIgnoreList();
-    void SaveIgnoreList();
+    // Replaces the file atomically (temporary file, flushed, renamed), one
+    // path per line with the platform's line end. False, with
+    // IgnoreListError() saying why, when it could not; the old file stays.
+    bool SaveIgnoreList();
+    // Why the last load or save failed; empty after a success.
+    const std::string& IgnoreListError() const { return ignoreListError_; }
 
     // --- repair side (repair/) ---------------------------------------------
     // Backs up and deletes every finding that still has a key path, one pass
@@ -178,6 +189,8 @@ private:
     IRegistry* registry_;
     ISystem* system_;
     std::string ignoreFile_;
+    std::string ignoreListError_;
+    bool ignoreListUnread_ = false;  // the file exists but could not be read
     CXmlWriter backupWriter_;
     IRestoreUi* restoreUi_ = nullptr;
 };
