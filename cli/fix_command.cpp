@@ -10,6 +10,7 @@
 #include "cli/scan_report.h"
 #include "engine/shortcut.h"
 #include "platform/codepage.h"
+#include "repair/backup_file_element.h"
 #include "repair/export_backups.h"
 #include "repair/keep_selection.h"
 #include "repair/repair_pass.h"
@@ -86,13 +87,20 @@ void AddFixCommand(CLI::App& app, CliState& state) {
         }
 
         const std::string requested = MakeBackupFileName();
-        const std::string backup = engine.FixRegistry(outcome.rows, requested);
+        // The broken shortcuts go into the same backup, each before it is
+        // deleted, so that a restore puts them back too.
+        const std::string backup =
+            engine.FixRegistry(outcome.rows, requested, [&](CXmlWriter& writer) {
+                if (!selection.shortcuts || writer.WriteFailed()) return;
+                shortcuts.FixLinkFile([&](const std::string& path) {
+                    return WriteBackupFileElement(writer, shortcuts.FileSystem(), path);
+                });
+            });
         if (backup.empty())
             throw CliError("cannot create the backup file \"" + requested + "\"; nothing was removed");
         state.registryChanged(true);
         const bool backupComplete = !engine.BackupWriter().WriteFailed();
         if (selection.shortcuts) {
-            if (backupComplete) shortcuts.FixLinkFile();
             auto row = std::make_unique<CScanError>(kLabelShortcuts, shortcuts.ItemsScanned(),
                                                     shortcuts.ErrorsFound());
             row->errorsFixed = backupComplete ? shortcuts.ErrorsFixed() : 0;

@@ -5,12 +5,15 @@
 
 #include "engine/registry_lib.h"
 #include "platform/registry_walk.h"
+#include "repair/backup_value_format.h"
 
 namespace qm {
 namespace {
 
 std::string Escaped(const std::string& text) { return UTF8Conversion(GetEscapedXmlString(text)); }
 
+// A value as a scan recorded it (its text), for a value that is no longer
+// there to be read.
 void WriteValueElement(CXmlWriter& writer, const std::string& name, const std::string& text,
                        std::uint32_t type) {
     if (name == kDefaultValueName && text == kValueNotSet) return;
@@ -22,28 +25,29 @@ void WriteValueElement(CXmlWriter& writer, const std::string& name, const std::s
     v.WriteEmptyElement(writer, 1, true, true);
 }
 
-// Every value of a key in enumeration order, each rendered by its type
-// (the unnamed one too, under the name "(Default)"), so that a restore can
-// give each back with its type and bytes. An unnamed value without data
-// bytes is left out.
+// The value named `name` as the registry holds it (read whole), or else as
+// the finding recorded it.
+void WriteOneValue(IRegistry& reg, CXmlWriter& writer, RegKey key, const CRegValueItem& value) {
+    RegValueRecord record;
+    if (QueryValue(reg, key, value.name.c_str(), &record) == kRegSuccess)
+        WriteBackupValueElement(writer, value.name, record.type, record.data.data(), record.data.size());
+    else
+        WriteValueElement(writer, value.name, value.data, value.type);
+}
+
+// Every value of a key in enumeration order (the unnamed one under the name
+// "(Default)"), each with its type and bytes as a restore gives them back.
 void WriteAllValues(CXmlWriter& writer, const std::vector<RegValueRecord>& values) {
-    for (const RegValueRecord& v : values) {
-        if (v.name.empty()) {
-            if (v.data.empty()) continue;
-            WriteValueElement(writer, kDefaultValueName,
-                              ConvertToString(v.type, v.data.data(), v.data.size()), v.type);
-        } else {
-            WriteValueElement(writer, v.name, ConvertToString(v.type, v.data.data(), v.data.size()),
-                              v.type);
-        }
-    }
+    for (const RegValueRecord& v : values)
+        WriteBackupValueElement(writer, v.name.empty() ? std::string(kDefaultValueName) : v.name,
+                                v.type, v.data.data(), v.data.size());
 }
 
 // Writes a tree read by ReadTree: the first key's content (`value` alone when
-// given, else its values), then every key below it as a "k" element, a key
-// with neither values nor sub-keys as an empty element.
-void WriteTree(CXmlWriter& writer, const std::vector<RegTreeKey>& tree, const CRegValueItem* value,
-               bool ownElement, const std::string& keyName) {
+// given, read from `key`, else its values), then every key below it as a "k"
+// element, a key with neither values nor sub-keys as an empty element.
+void WriteTree(IRegistry& reg, CXmlWriter& writer, RegKey key, const std::vector<RegTreeKey>& tree,
+               const CRegValueItem* value, bool ownElement, const std::string& keyName) {
     std::size_t open = 0;  // "k" elements of the walk still open
     for (std::size_t i = 0; i < tree.size(); ++i) {
         const RegTreeKey& node = tree[i];
@@ -61,7 +65,7 @@ void WriteTree(CXmlWriter& writer, const std::vector<RegTreeKey>& tree, const CR
             ++open;
         }
         if (i == 0 && value != nullptr)
-            WriteValueElement(writer, value->name, value->data, value->type);
+            WriteOneValue(reg, writer, key, *value);
         else
             WriteAllValues(writer, node.values);
     }
@@ -143,7 +147,7 @@ int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyPath,
         k.SetAttribute("name", Escaped(component));
         k.WriteStartTag(writer, 1, true, true);
     }
-    WriteTree(writer, tree, value, false, std::string());
+    WriteTree(*registry_, writer, opened, tree, value, false, std::string());
     for (std::size_t i = 0; i < components.size(); ++i)
         CXmlElement::WriteEndTag("k", writer, -1, true, true);
     return read == kRegSuccess ? 1 : 0;
@@ -153,7 +157,7 @@ int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyName, RegK
                             const CRegValueItem* value) {
     std::vector<RegTreeKey> tree;
     if (ReadTree(*registry_, key, &tree) != kRegSuccess) return 0;
-    WriteTree(writer, tree, value, !keyName.empty(), keyName);
+    WriteTree(*registry_, writer, key, tree, value, !keyName.empty(), keyName);
     return 1;
 }
 
