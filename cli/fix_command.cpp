@@ -14,6 +14,7 @@
 #include "repair/export_backups.h"
 #include "repair/keep_selection.h"
 #include "repair/repair_pass.h"
+#include "repair/xml_writer.h"
 
 namespace qm::cli {
 

@@ -10,6 +10,7 @@
 
 #include "control/main_dlg_win32.h"
 #include "repair/export_backups.h"
+#include "repair/xml_writer.h"
 
 namespace qm {
 

@@ -7,13 +7,16 @@
 #include <cstdint>
 #include <string>
 
-#ifdef _WIN32
-// <windows.h> turns these names into macros for their ...A forms. Including it
-// here first and dropping the macros keeps the interface's names the same in
-// every file, whatever it includes afterwards.
-#include <windows.h>
+// <windows.h> turns these names into macros for their ...A forms; a file that
+// includes it before this header sees the interface's own names all the same
+// (one that includes it afterwards must drop the macros itself).
+#ifdef ExpandEnvironmentStrings
 #undef ExpandEnvironmentStrings
+#endif
+#ifdef GetSystemDirectory
 #undef GetSystemDirectory
+#endif
+#ifdef GetWindowsDirectory
 #undef GetWindowsDirectory
 #endif
 

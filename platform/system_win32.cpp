@@ -1,5 +1,10 @@
 #include "platform/system_win32.h"
 
+#include <windows.h>
+#undef ExpandEnvironmentStrings
+#undef GetSystemDirectory
+#undef GetWindowsDirectory
+
 #include <io.h>
 
 #include <atomic>

@@ -6,6 +6,7 @@
 #include "engine/registry_lib.h"
 #include "platform/registry_walk.h"
 #include "repair/backup_value_format.h"
+#include "repair/xml_writer.h"
 
 namespace qm {
 namespace {

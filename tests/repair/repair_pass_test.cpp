@@ -10,6 +10,7 @@
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 #include "repair_fixture.h"
+#include "repair/xml_writer.h"
 
 namespace qm {
 namespace {
