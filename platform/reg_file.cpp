@@ -71,10 +71,9 @@ Decoded Decode(const std::vector<std::uint8_t>& bytes) {
     header.erase(0, header.find_first_not_of(" \t"));
     while (!header.empty() && (header.back() == ' ' || header.back() == '\t')) header.pop_back();
     if (header == kHeader5) {
-        if (d.format != RegFileFormat::Unicode5) {
-            d.format = RegFileFormat::Utf8_5;
-            for (auto& line : d.lines) line = Utf8ToAnsi(line);
-        }
+        // An 8-bit file is text in the code page, as the editor reads it
+        // (UTF-8 where the code page is UTF-8).
+        if (!d.utf16) d.format = RegFileFormat::Utf8_5;
     } else if (header == kHeader4) {
         // The editor also reads a UTF-16 file with this header; it is written
         // back as version 5.
