@@ -239,6 +239,15 @@ std::string JoinHexLines(const std::vector<std::string>& lines, std::size_t& ind
 // character is not zero. Returned as 8-bit text.
 std::vector<std::uint8_t> TextAsTheEditorStoresIt(std::vector<std::uint8_t> data, bool utf16, int line) {
     if (!utf16) {
+        // UTF-16 text in an 8-bit file (as this program wrote version 5 files
+        // in UTF-8 before): the editor would store its bytes as 8-bit text, a
+        // character then zeros, and reading it either way would change it.
+        bool utf16Shaped = data.size() >= 4 && data.size() % 2 == 0 && data[data.size() - 2] == 0;
+        for (std::size_t i = 1; utf16Shaped && i < data.size(); i += 2) utf16Shaped = data[i] == 0;
+        if (utf16Shaped)
+            throw RegFileError(line, "text given as UTF-16 bytes in an 8-bit file (the registry editor would "
+                                     "store them as 8-bit text, each character followed by a zero); "
+                                     "save the file as UTF-16 or give the text as 8-bit bytes");
         if (!data.empty() && data.back() != 0) data.push_back(0);
         return data;
     }

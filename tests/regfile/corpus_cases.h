@@ -20,6 +20,8 @@ struct CorpusCase {
         // 8-bit text beyond ASCII, read in the code page: the same registry
         // where the editor's code page is ours (UTF-8 natively).
         CodePageText,
+        // Refused by us; the editor stores `skipped` with the bytes of `editorLine`.
+        RefusedEditorMisreads,
     } kind;
     const char* file;
     // Imported, EditorIgnoresFile, CodePageText: the registry below the corpus key, as
@@ -27,6 +29,7 @@ struct CorpusCase {
     std::string expected;
     int line = 0;                 // Refused: the line the error names
     const char* skipped = "";     // Refused: the value the editor leaves out
+    const char* editorLine = "";  // RefusedEditorMisreads: that value as DumpTree writes it
 };
 
 inline const std::vector<CorpusCase>& CorpusCases() {
@@ -68,6 +71,8 @@ inline const std::vector<CorpusCase>& CorpusCases() {
         {CorpusCase::Refused, "continuation_ended_by_key.reg", "would skip this value", 5, "v"},
         {CorpusCase::Refused, "nul_in_quoted_string.reg", "would skip this line", 4, "v"},
         {CorpusCase::Refused, "win31.reg", "Windows 3.1", 1, ""},
+        {CorpusCase::RefusedEditorMisreads, "v5_8bit_utf16_text.reg", "as UTF-16 bytes in an 8-bit file", 4, "v",
+         "  \"v\" type 2: 25 00 41 00 25 00 00 00\n"},
         {CorpusCase::EditorCrashes, "hex1_odd_bytes_utf16.reg", "odd number of bytes"},
     };
     return cases;
