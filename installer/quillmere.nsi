@@ -89,6 +89,15 @@ Section "Uninstall"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   ; "Start with Windows" of the settings panel: a Run value naming the program removed above.
   DeleteRegValue HKLM "${RUN_KEY}" "QUILLMERE"
+  ; The scheduled scans of the user who uninstalls: the task "Quillmere<user name>" starts the
+  ; program removed above. The task scheduler's own command, and the task file it keeps in
+  ; Windows\Tasks where there is one (older systems, Wine).
+  ReadEnvStr $R2 USERNAME
+  ${If} $R2 != ""
+    nsExec::Exec '"$SYSDIR\schtasks.exe" /Delete /TN "Quillmere$R2" /F'
+    Pop $R3
+    Delete "$WINDIR\Tasks\Quillmere$R2.job"
+  ${EndIf}
 
   ; The settings and what the repairs kept (the ignore list, the XML backups and the registry
   ; exports) stay unless the user asks otherwise.

@@ -95,6 +95,9 @@ fi
 "$wine_run" reg add "$run_key" /v QUILLMERE /t REG_SZ /d "$win_install_dir\\quillmere.exe" /f \
     </dev/null >/dev/null 2>&1 || fail "could not set the Run value"
 echo 'C:\kept\by\the\user.dll' >"$install_dir/ignore.lst"
+(cd "$install_dir" && "$wine_run" quillmere-cli.exe schedule add --date 2030-01-01 --time 10:00 </dev/null >/dev/null) ||
+    fail "schedule add"
+[ -n "$(cd "$checker" && "$wine_run" quillmere-cli.exe schedule list </dev/null)" ] || fail "schedule list shows no schedule"
 
 # ---------------------------------------------------------------- silent uninstall (keep data)
 (cd "$drive_c" && "$wine_run" "$win_install_dir\\uninstall.exe" /S </dev/null) || fail "uninstall.exe /S exited with $?"
@@ -105,6 +108,8 @@ done
 [ ! -e "$shortcut" ] || fail "the Start-menu shortcut is still there"
 [ -z "$(reg_value "$uninstall_key" DisplayName)" ] || fail "the uninstall entry is still there"
 [ -z "$(reg_value "$run_key" QUILLMERE)" ] || fail "the Run value QUILLMERE is still there"
+[ -z "$(cd "$checker" && "$wine_run" quillmere-cli.exe schedule list </dev/null)" ] ||
+    fail "the scheduled scan is still there"
 # The question's default: settings and the ignore list stay.
 [ -f "$install_dir/ignore.lst" ] || fail "a silent uninstall removed the ignore list"
 [ "$(cd "$checker" && "$wine_run" quillmere-cli.exe settings get savereg </dev/null | tr -d '\r')" = on ] ||
