@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -58,11 +59,27 @@ std::string MessageText(HWND box) {
     return text;
 }
 
+// Deletes every App Paths key this file seeds (names starting "qmtest-").
+void DeleteSeededKeys() {
+    HKEY paths = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAppPaths, 0, KEY_ALL_ACCESS, &paths) != ERROR_SUCCESS) return;
+    std::vector<std::string> names;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        if (RegEnumKeyExA(paths, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (std::string(name).rfind("qmtest-", 0) == 0) names.push_back(name);
+    }
+    for (const std::string& n : names) RegDeleteKeyA(paths, n.c_str());
+    RegCloseKey(paths);
+}
+
 class ScanRepair : public test::MainWindow {
 protected:
     void SetUp() override {
         MainWindow::SetUp();
         if (IsSkipped()) return;
+        DeleteSeededKeys();
         tree_ = test::MakeScanTree();
         if (!tree_->Ready()) GTEST_SKIP() << "no scratch drive Q:";
         tree_->Reset();
@@ -79,7 +96,7 @@ protected:
     void TearDown() override {
         MainWindow::TearDown();
         SetEnvironmentVariableA("QUILLMERE_SHORTCUT_DRIVES", nullptr);
-        for (const char* name : kSeeded) RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kAppPaths) + "\\" + name).c_str());
+        DeleteSeededKeys();
         DeleteFileA("ignore.lst");
     }
 
@@ -165,6 +182,60 @@ TEST_F(ScanRepair, ScanListsTheBrokenEntriesTickedAndRemoveRepairsOnlyTheTickedO
     Press("BUTTON_SCAN");
     ASSERT_TRUE(WaitUntil([&] { return ShowsResults(); }, 60000));
     EXPECT_EQ(test::RowCount(ResultList()), 0);
+}
+
+TEST_F(ScanRepair, WithSaveregTheDatedExportIsMadeBeforeTheRepair) {
+    test::WriteFlag("savereg");
+    ASSERT_TRUE(app_.Start());
+    TickOnlyScratchCategories();
+    Press("BUTTON_SCAN");
+    ASSERT_TRUE(WaitUntil([&] { return ShowsResults(); }, 60000));
+    ASSERT_EQ(test::RowCount(ResultList()), 3);
+    Press("BUTTON_REMOVE");
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = app_.Dialog("Quillmere")) != nullptr; }, 120000));
+    EXPECT_EQ(MessageText(box), "Items selected have been removed from the system");
+    test::Click(GetDlgItem(box, IDOK));
+
+    const std::vector<std::string> exports = FilesMatching("Registry Backups\\*.reg");
+    ASSERT_EQ(exports.size(), 1u);
+    EXPECT_EQ(exports[0].size(), std::string("2026-12-06_05-06-45.reg").size()) << exports[0];
+    // Made before the entries were removed: it still holds them (regedit
+    // writes UTF-16; the key name's letters are every other byte).
+    const std::string exported = test::ReadWholeFile("Registry Backups\\" + exports[0]);
+    std::string narrow;
+    for (std::size_t i = 0; i < exported.size(); i += 2) narrow += exported[i];
+    EXPECT_NE(narrow.find(kSeeded[0]), std::string::npos);
+    EXPECT_FALSE(KeyExists(std::string(kAppPaths) + "\\" + kSeeded[0]));
+    DeleteFileA(("Registry Backups\\" + exports[0]).c_str());
+    RemoveDirectoryA("Registry Backups");
+}
+
+TEST_F(ScanRepair, ASecondScanPressStopsTheScanShowsWhatWasFoundAndTheNextScanRunsWhole) {
+    // Enough broken entries to keep the scan running while the stop is pressed.
+    constexpr int kMany = 1500;
+    for (int i = 0; i < kMany; ++i) {
+        const std::string n = std::to_string(i);
+        SeedAppPath("qmtest-many-" + n + ".exe", "C:\\qm-gone\\many" + n + ".exe");
+    }
+    ASSERT_TRUE(app_.Start());
+    TickOnlyScratchCategories();
+    const DWORD started = GetTickCount();
+    Press("BUTTON_SCAN");
+    ASSERT_TRUE(WaitUntil([&] { return AppWindow::Checked(app_.Button("BUTTON_SCAN")); }));
+    test::SaveWindowShot(app_.Main(), "window-progress.bmp");
+    Press("BUTTON_SCAN");
+    ASSERT_TRUE(WaitUntil([&] { return ShowsResults(); }, 60000));
+    const int stoppedAt = test::RowCount(ResultList());
+    EXPECT_LT(stoppedAt, kMany + 3) << "stopped before the end";
+    std::printf("stopped scan: %d rows after %lu ms\n", stoppedAt, GetTickCount() - started);
+
+    // The stop is not left behind: the next scan lists everything.
+    const DWORD whole = GetTickCount();
+    Press("BUTTON_SCAN");
+    ASSERT_TRUE(WaitUntil([&] { return ShowsResults() && test::RowCount(ResultList()) == kMany + 3; }, 120000))
+        << test::RowCount(ResultList()) << " rows, results shown: " << ShowsResults();
+    std::printf("whole scan of %d broken entries: %lu ms\n", kMany, GetTickCount() - whole);
 }
 
 // Stores a next-scan time a minute ago.
