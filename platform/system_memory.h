@@ -20,7 +20,7 @@
 #include "platform/system.h"
 
 #ifdef _WIN32
-#undef SetEnvironmentVariable  // a <windows.h> macro (included by system.h)
+#undef SetEnvironmentVariable  // a <windows.h> macro, when a file included it first
 #endif
 
 namespace qm {
