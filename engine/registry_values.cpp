@@ -71,9 +71,11 @@ void AppendValues(IRegistry& registry, RegKey key, ValueList& list, bool default
                 item->data = ConvertToString(type, data.data(), dataLen);
             } else if (dataLen != 0 || data[0] != 0) {
                 item->name = kDefaultValueName;
+                item->isDefault = true;
                 item->data = ConvertToString(kRegSz, data.data(), dataLen);
             } else {
                 item->name = kDefaultValueName;
+                item->isDefault = true;
                 item->data = kValueNotSet;
             }
             list.push_back(std::move(item));
@@ -81,7 +83,9 @@ void AppendValues(IRegistry& registry, RegKey key, ValueList& list, bool default
     }
     for (const auto& item : list)
         if (item && item->name == kDefaultValueName) return;
-    list.insert(list.begin(), std::make_unique<CRegValueItem>(kDefaultValueName, kValueNotSet, kRegSz));
+    auto placeholder = std::make_unique<CRegValueItem>(kDefaultValueName, kValueNotSet, kRegSz);
+    placeholder->isDefault = true;
+    list.insert(list.begin(), std::move(placeholder));
 }
 
 }  // namespace
