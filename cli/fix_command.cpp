@@ -10,6 +10,7 @@
 #include "cli/scan_report.h"
 #include "engine/shortcut.h"
 #include "platform/codepage.h"
+#include "repair/backup_file_element.h"
 #include "repair/export_backups.h"
 #include "repair/keep_selection.h"
 #include "repair/repair_pass.h"
@@ -43,6 +44,9 @@ void AddFixCommand(CLI::App& app, CliState& state) {
         EngineServices services;
         services.ignoreFile = state.ignoreFile;
         CRegistryLib engine(services);
+        // Without its ignore list a repair would remove what the user kept.
+        if (!engine.IgnoreListError().empty())
+            throw CliError(engine.IgnoreListError() + "; nothing was removed");
 
         // The registry categories, then (this command's own scanner, which
         // the repair needs) the shortcut scan.
@@ -76,17 +80,27 @@ void AddFixCommand(CLI::App& app, CliState& state) {
         }
         {
             CRegistryLib keeper(services);
-            KeepUntickedRows(engine, &shortcuts, ticked, keeper);
+            std::string keepError;
+            KeepUntickedRows(engine, &shortcuts, ticked, keeper, &keepError);
+            if (!keepError.empty())
+                throw CliError(keepError + "; nothing was kept or removed");
         }
 
         const std::string requested = MakeBackupFileName();
-        const std::string backup = engine.FixRegistry(outcome.rows, requested);
+        // The broken shortcuts go into the same backup, each before it is
+        // deleted, so that a restore puts them back too.
+        const std::string backup =
+            engine.FixRegistry(outcome.rows, requested, [&](CXmlWriter& writer) {
+                if (!selection.shortcuts || writer.WriteFailed()) return;
+                shortcuts.FixLinkFile([&](const std::string& path) {
+                    return WriteBackupFileElement(writer, shortcuts.FileSystem(), path);
+                });
+            });
         if (backup.empty())
             throw CliError("cannot create the backup file \"" + requested + "\"; nothing was removed");
         state.registryChanged(true);
         const bool backupComplete = !engine.BackupWriter().WriteFailed();
         if (selection.shortcuts) {
-            if (backupComplete) shortcuts.FixLinkFile();
             auto row = std::make_unique<CScanError>(kLabelShortcuts, shortcuts.ItemsScanned(),
                                                     shortcuts.ErrorsFound());
             row->errorsFixed = backupComplete ? shortcuts.ErrorsFixed() : 0;

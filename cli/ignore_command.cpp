@@ -10,7 +10,13 @@ namespace {
 std::unique_ptr<CRegistryLib> OpenList(const CliState& state) {
     EngineServices services;
     services.ignoreFile = state.ignoreFile;
-    return std::make_unique<CRegistryLib>(services);
+    auto lib = std::make_unique<CRegistryLib>(services);
+    if (!lib->IgnoreListError().empty()) throw CliError(lib->IgnoreListError());
+    return lib;
+}
+
+void Save(CRegistryLib& lib) {
+    if (!lib.SaveIgnoreList()) throw CliError(lib.IgnoreListError());
 }
 
 }  // namespace
@@ -38,7 +44,7 @@ void AddIgnoreCommand(CLI::App& app, CliState& state) {
             auto entry = std::make_unique<CRegErrorLog>();
             entry->SetFilePath(*addPath);
             lib->IgnoreList().push_back(std::move(entry));
-            lib->SaveIgnoreList();
+            Save(*lib);
             std::printf("ignored: %s\n", addPath->c_str());
         }
         state.exitCode = kExitClean;
@@ -57,7 +63,7 @@ void AddIgnoreCommand(CLI::App& app, CliState& state) {
             }
         }
         if (!found) throw CliError("not on the ignore list: " + *removePath);
-        lib->SaveIgnoreList();
+        Save(*lib);
         std::printf("no longer ignored: %s\n", removePath->c_str());
         state.exitCode = kExitClean;
     });

@@ -32,6 +32,9 @@ void AddRestoreCommand(CLI::App& app, CliState& state) {
         for (const std::string& message : ui.Messages()) std::printf("%s\n", message.c_str());
         std::printf("%s\n", restored ? "Registry Restored Successfuly" : "Registry Restoration Failed");
         std::fflush(stdout);
+        if (!restored)
+            std::fprintf(stderr, "quillmere-cli: restore failed: %s\n",
+                         engine.LastRestore().Describe().c_str());
         state.exitCode = restored ? kExitClean : kExitError;
     });
 }

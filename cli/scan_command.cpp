@@ -23,6 +23,8 @@ void AddScanCommand(CLI::App& app, CliState& state) {
         EngineServices services;
         services.ignoreFile = state.ignoreFile;
         CRegistryLib engine(services);
+        // Without its ignore list the scan would report what the user ignored.
+        if (!engine.IgnoreListError().empty()) throw CliError(engine.IgnoreListError());
         ScanOutcome outcome;
         RunScan(engine, selection, outcome);
         if (*json) {

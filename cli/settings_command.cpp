@@ -59,6 +59,7 @@ bool Show(IRegistry& reg, const SettingInfo& s, std::string& shown) {
             shown = ReadSettingValue(reg, kSettingsKey, s.name, nullptr, nullptr, kKeyRead) ? "on" : "off";
             return true;
         case SettingKind::Text:
+        case SettingKind::Address:
             {
                 std::string data;
                 if (!ReadSettingValue(reg, kSettingsKey, s.name, &data, nullptr, kKeyRead)) return false;
@@ -141,6 +142,13 @@ void AddSettingsCommand(CLI::App& app, CliState& state) {
                 if (!given || v.empty()) throw CliError(std::string("\"") + s.name + "\" needs a VALUE");
                 if (!IsDecimal(v))
                     throw CliError(std::string("\"") + s.name + "\" takes a whole number, not \"" + v + "\"");
+                Check(WriteSettingText(reg, s.name, v), std::string("set \"") + s.name + "\"");
+                break;
+            case SettingKind::Address:
+                if (!given || v.empty()) throw CliError(std::string("\"") + s.name + "\" needs a VALUE");
+                if (!IsWebAddress(v))
+                    throw CliError(std::string("\"") + s.name + "\" takes a web address (http:// or https://), not \"" +
+                                   v + "\"");
                 Check(WriteSettingText(reg, s.name, v), std::string("set \"") + s.name + "\"");
                 break;
             case SettingKind::Time:

@@ -24,52 +24,32 @@ std::string LocaleInfo(LCTYPE type) {
 
 CAddScheduleDlg::CAddScheduleDlg() : CAddScheduleDlg(TaskName()) {}
 
-CAddScheduleDlg::CAddScheduleDlg(std::string taskName) : taskName_(std::move(taskName)) {}
+CAddScheduleDlg::CAddScheduleDlg(std::string taskName)
+    : CDialogBase(IDD_ADD_SCHEDULE), taskName_(std::move(taskName)) {}
 
 INT_PTR CAddScheduleDlg::DoModal(HWND parent) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_DATE_CLASSES};
     ::InitCommonControlsEx(&controls);
     shownMessage_.clear();
-    return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ADD_SCHEDULE), parent,
-                             &CAddScheduleDlg::DialogProc, reinterpret_cast<LPARAM>(this));
+    return CDialogBase::DoModal(parent);
 }
 
-INT_PTR CALLBACK CAddScheduleDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<CAddScheduleDlg*>(lParam);
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
-        self->hwnd_ = hwnd;
-        self->OnInitDialog();
-        return TRUE;
+bool CAddScheduleDlg::OnCommand(WORD id, WORD code) {
+    if (id == IDOK) {
+        OnOK();
+        return true;
     }
-    auto* self = reinterpret_cast<CAddScheduleDlg*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
-    if (!self) return FALSE;
-    switch (message) {
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            self->OnOK();
-            return TRUE;
-        case IDCANCEL:
-            ::EndDialog(hwnd, IDCANCEL);
-            return TRUE;
-        }
-        break;
-    case WM_DESTROY:
-        self->hwnd_ = nullptr;
-        break;
-    }
-    return FALSE;
+    return CDialogBase::OnCommand(id, code);
 }
 
-void CAddScheduleDlg::OnInitDialog() {
+BOOL CAddScheduleDlg::OnInitDialog() {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
-    ::SendDlgItemMessageA(hwnd_, IDC_SCHEDULE_DATE, DTM_SETSYSTEMTIME, GDT_VALID,
+    ::SendDlgItemMessageA(Window(), IDC_SCHEDULE_DATE, DTM_SETSYSTEMTIME, GDT_VALID,
                           reinterpret_cast<LPARAM>(&now));
-    ::SendDlgItemMessageA(hwnd_, IDC_SCHEDULE_TIME, DTM_SETSYSTEMTIME, GDT_VALID,
+    ::SendDlgItemMessageA(Window(), IDC_SCHEDULE_TIME, DTM_SETSYSTEMTIME, GDT_VALID,
                           reinterpret_cast<LPARAM>(&now));
-    ::CheckRadioButton(hwnd_, IDC_SCHEDULE_ONCE, IDC_SCHEDULE_MONTHLY, IDC_SCHEDULE_ONCE);
+    ::CheckRadioButton(Window(), IDC_SCHEDULE_ONCE, IDC_SCHEDULE_MONTHLY, IDC_SCHEDULE_ONCE);
 
     userName_ = LogonUserName();
     CTaskSchedule program;
@@ -81,15 +61,16 @@ void CAddScheduleDlg::OnInitDialog() {
     const std::string format =
         TimeFormatWithoutSeconds(LocaleInfo(LOCALE_STIMEFORMAT), LocaleInfo(LOCALE_STIME));
     if (!format.empty())
-        ::SendDlgItemMessageA(hwnd_, IDC_SCHEDULE_TIME, DTM_SETFORMATA, 0,
+        ::SendDlgItemMessageA(Window(), IDC_SCHEDULE_TIME, DTM_SETFORMATA, 0,
                               reinterpret_cast<LPARAM>(format.c_str()));
+    return TRUE;
 }
 
 CTaskSchedule CAddScheduleDlg::ScheduleFromControls() const {
     SYSTEMTIME date = {};
     SYSTEMTIME time = {};
-    ::SendDlgItemMessageA(hwnd_, IDC_SCHEDULE_DATE, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&date));
-    ::SendDlgItemMessageA(hwnd_, IDC_SCHEDULE_TIME, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time));
+    ::SendDlgItemMessageA(Window(), IDC_SCHEDULE_DATE, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&date));
+    ::SendDlgItemMessageA(Window(), IDC_SCHEDULE_TIME, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time));
 
     CTaskSchedule schedule;
     schedule.start.year = date.wYear;
@@ -99,7 +80,7 @@ CTaskSchedule CAddScheduleDlg::ScheduleFromControls() const {
     schedule.start.hour = time.wHour;
     schedule.start.minute = time.wMinute;
     for (int id = IDC_SCHEDULE_ONCE; id <= IDC_SCHEDULE_MONTHLY; ++id) {
-        if (::IsDlgButtonChecked(hwnd_, id) == BST_CHECKED)
+        if (::IsDlgButtonChecked(Window(), id) == BST_CHECKED)
             schedule.frequency = kScheduleOnce + (id - IDC_SCHEDULE_ONCE);
     }
     schedule.application = executable_;
@@ -114,9 +95,9 @@ void CAddScheduleDlg::OnOK() {
     const AddScheduleResult result = AddSchedule(schedule, taskName_);
     if (!result.message.empty()) {
         shownMessage_ = result.message;
-        ::MessageBoxA(hwnd_, result.message.c_str(), kApplicationTitle, MB_OK);
+        ::MessageBoxA(Window(), result.message.c_str(), kApplicationTitle, MB_OK);
     }
-    ::EndDialog(hwnd_, IDOK);
+    End(IDOK);
 }
 
 }  // namespace qm

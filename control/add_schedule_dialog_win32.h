@@ -8,10 +8,11 @@
 #include <string>
 
 #include "repair/task_schedule_win32.h"
+#include "ui/dialog_base_win32.h"
 
 namespace qm {
 
-class CAddScheduleDlg {
+class CAddScheduleDlg : public CDialogBase {
 public:
     // Works on the program's task (TaskName()) unless another name is given.
     CAddScheduleDlg();
@@ -25,14 +26,15 @@ public:
     // The message OK showed ("" when none was shown or OK was not pressed).
     const std::string& ShownMessage() const { return shownMessage_; }
 
+protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code) override;
+
 private:
-    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    void OnInitDialog();
     void OnOK();
     // The schedule the controls describe.
     CTaskSchedule ScheduleFromControls() const;
 
-    HWND hwnd_ = nullptr;
     std::string taskName_;
     std::string userName_;
     std::string executable_;

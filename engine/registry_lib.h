@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 namespace qm {
 
 class CXmlReader;
+class IFileSystem;
 class IRestoreUi;
 
 // One "k" element being restored: its key-name component and the key opened
@@ -24,6 +26,19 @@ class IRestoreUi;
 struct RestoreKeyFrame {
     std::string component;
     RegKeyHandle key;
+};
+
+// How the last restore went. It is complete only when the file's root element
+// closed and every key, value and file in it was written back.
+struct RestoreReport {
+    bool complete = false;
+    std::int32_t line = 0;  // line of the file where the first failure was met (0: none, or before the first line)
+    std::string reason;     // what was wrong; empty when complete
+    std::uint32_t keys = 0;     // keys opened or created
+    std::uint32_t values = 0;   // values written
+    std::uint32_t files = 0;    // files put back
+    // "line 7: unknown type \"REG_X\" (2 keys, 3 values and 0 files restored before it)"
+    std::string Describe() const;
 };
 
 // Progress report: (current item, status text, items scanned, errors found),
@@ -77,8 +92,19 @@ public:
     // 0 when the path exists or is ignored, -1 when it is missing.
     int CheckFile(const std::string& path);
     bool IsIgnored(const std::string& path) const;
+    // The file is read in binary: a UTF-8 byte-order mark is passed over,
+    // lines end with LF or CR LF, and every other byte (NUL and Ctrl-Z
+    // included) belongs to its line; a Ctrl-Z that ends the file (an old
+    // editor's end-of-file mark) is dropped. A missing file is an empty list;
+    // a file that cannot be read whole leaves the list empty with
+    // IgnoreListError() set, and then SaveIgnoreList refuses to replace it.
     void LoadIgnoreList();
-    void SaveIgnoreList();
+    // Replaces the file atomically (temporary file, flushed, renamed), one
+    // path per line with the platform's line end. False, with
+    // IgnoreListError() saying why, when it could not; the old file stays.
+    bool SaveIgnoreList();
+    // Why the last load or save failed; empty after a success.
+    const std::string& IgnoreListError() const { return ignoreListError_; }
 
     // --- repair side (repair/) ---------------------------------------------
     // Backs up and deletes every finding that still has a key path, one pass
@@ -88,7 +114,11 @@ public:
     // file of that name existed already); "" when none could be created, in
     // which case nothing is removed. Once a write to the backup fails, no
     // further finding is removed (BackupWriter().WriteFailed() tells).
-    std::string FixRegistry(ResultRows& rows, const std::string& backupFileName);
+    // `beforeEnd`, when given, runs after the passes and before the backup's
+    // "registry" element is closed, so that it can add to the backup (the
+    // shortcut files the repair deletes next).
+    std::string FixRegistry(ResultRows& rows, const std::string& backupFileName,
+                            const std::function<void(CXmlWriter&)>& beforeEnd = {});
 
     // Appends the key named by `keyPath` (root name first) to the backup:
     // the chain of "k" elements down to it, then either `value` alone or all
@@ -122,20 +152,28 @@ public:
     // Lets the user pick a backup file and applies it. False when the user
     // cancelled or the restore failed.
     bool RestoreRegistry();
-    // Writes the keys and values of the backup file back into the registry.
-    // 1 when the whole file was applied; 0 when the file cannot be opened, a
-    // parse error stops the walk (after its message) or a key can be neither
-    // opened nor created (after its message, if any). What was written before
-    // a failure stays written.
+    // Writes the keys, values and files of the backup file back. 1 only when
+    // the file is a complete backup (its "registry" element closed) and all
+    // of it was written; 0 otherwise, with the reason in LastRestore(). The
+    // walk stops at the first malformed element (a parse error, an unknown
+    // element, a key or value without a name, an unknown type name, a value
+    // text its type does not read) and at a key that can be neither opened
+    // nor created; a value or file that cannot be written gives a message
+    // and the walk goes on. What was written before a failure stays written.
     int LoadAsXml(CXmlReader& reader, const std::string& path);
+    const RestoreReport& LastRestore() const { return restoreReport_; }
+    // Where the restore puts back files (not owned; null: the process's own).
+    void SetRestoreFileSystem(IFileSystem* fileSystem) { restoreFs_ = fileSystem; }
     // Opens or creates the key the frames spell (root name first); null and a
     // message when it cannot be created, null without one for an unknown root.
     RegKey LoadAsXml_OpenKey(const std::vector<RestoreKeyFrame>& frames);
     void LoadAsXml_CloseKey(RegKey key);
-    // Writes one value ("(Default)": the unnamed one); a value that cannot be
-    // written gives a message and nothing else.
-    void LoadAsXml_SetValue(RegKey key, const std::string& name, const std::string& text,
-                            const std::string& typeName);
+    // Writes one value ("(Default)": the unnamed one) of the type and bytes
+    // that the text and type name stand for. 1 when written; 0 after the
+    // message "couldn't set value NAME"; -1 when the text or type name is not
+    // what a backup holds (the reason in `error`, nothing written).
+    int LoadAsXml_SetValue(RegKey key, const std::string& name, const std::string& text,
+                           const std::string& typeName, std::string& error);
     // The type code for a backup's type attribute (REG_SZ for anything unknown).
     static std::uint32_t TypeFromString(const std::string& typeName);
 
@@ -178,8 +216,12 @@ private:
     IRegistry* registry_;
     ISystem* system_;
     std::string ignoreFile_;
+    std::string ignoreListError_;
+    bool ignoreListUnread_ = false;  // the file exists but could not be read
     CXmlWriter backupWriter_;
     IRestoreUi* restoreUi_ = nullptr;
+    IFileSystem* restoreFs_ = nullptr;
+    RestoreReport restoreReport_;
 };
 
 // Backup value text to registry data by type code (the inverse of

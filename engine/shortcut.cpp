@@ -173,11 +173,12 @@ std::int32_t CShortcut::ResolveShortCut(const std::string& path) {
     return result;
 }
 
-void CShortcut::FixLinkFile() {
+void CShortcut::FixLinkFile(const std::function<bool(const std::string& path)>& keepFirst) {
     errorsFixed_ = 0;
     for (const std::string& entry : broken_) {
         ReportProgress(entry, kStatusFixingShortcuts, 0, 0);
         if (entry.empty()) continue;  // kept by the user
+        if (keepFirst && !keepFirst(entry)) continue;  // no backup, no deletion
         fs_->SetFileAttributesA(entry, kFileAttributeNormal);
         if (fs_->DeleteFileA(entry)) ++errorsFixed_;
     }

@@ -53,8 +53,10 @@ public:
     // (negative: the file could not be loaded as a shortcut).
     std::int32_t ResolveShortCut(const std::string& path);
     // Deletes every shortcut in the broken list (read-only ones too); emptied
-    // entries are left alone. Counts the deletions in errors fixed.
-    void FixLinkFile();
+    // entries are left alone. Counts the deletions in errors fixed. With
+    // `keepFirst`, a shortcut is deleted only when keepFirst(path) returned
+    // true (it was backed up).
+    void FixLinkFile(const std::function<bool(const std::string& path)>& keepFirst = {});
 
     // --- the broken list ---------------------------------------------------
     // Full paths of the shortcut files whose target is missing, in the order

@@ -8,6 +8,7 @@
 // each drive letter (platform/drive_map.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -103,6 +104,20 @@ public:
     // GetLogicalDriveStringsA. False on Windows and for the drive folders of
     // the portable backend.
     virtual bool IsHostFolderDrive(const std::string& root);
+
+    // The whole content of a regular file; false when it cannot be read or
+    // holds more than `limit` bytes.
+    virtual bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes,
+                               std::size_t limit) {
+        (void)path, (void)bytes, (void)limit;
+        return false;
+    }
+    // Creates a new file holding `bytes`; never replaces an existing one.
+    // False when it cannot, with no file left behind.
+    virtual bool CreateFileWithBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+        (void)path, (void)bytes;
+        return false;
+    }
 };
 
 // The process's file system: the real one in the Windows build; natively the

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -219,6 +220,54 @@ bool PosixFileSystem::Access(const std::string& path) {
     const auto host = drives_.ToHostPath(path);
     if (!host) return false;
     return ::access(host->c_str(), F_OK) == 0;
+}
+
+bool PosixFileSystem::ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes,
+                                    std::size_t limit) {
+    bytes.clear();
+    const auto host = drives_.ToHostPath(path);
+    if (!host) return false;
+    const int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+              static_cast<std::uint64_t>(st.st_size) <= limit;
+    if (ok) {
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t done = 0;
+        while (ok && done < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) ok = false;
+            else done += static_cast<std::size_t>(n);
+        }
+        // The file must end where its size said.
+        char extra;
+        if (ok && ::read(fd, &extra, 1) != 0) ok = false;
+    }
+    ::close(fd);
+    if (!ok) bytes.clear();
+    return ok;
+}
+
+bool PosixFileSystem::CreateFileWithBytes(const std::string& path,
+                                          const std::vector<std::uint8_t>& bytes) {
+    const auto host = drives_.ToHostPath(path);
+    if (!host) return false;
+    const int fd = ::open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = true;
+    std::size_t done = 0;
+    while (ok && done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false;
+        else done += static_cast<std::size_t>(n);
+    }
+    if (ok && ::fsync(fd) != 0) ok = false;
+    if (::close(fd) != 0) ok = false;
+    if (!ok) ::unlink(host->c_str());
+    return ok;
 }
 
 DriveMap& DefaultFileSystemDrives() {

@@ -36,6 +36,9 @@ public:
     bool SetFileAttributesA(const std::string& path, std::uint32_t attributes) override;
     bool DeleteFileA(const std::string& path) override;
     bool Access(const std::string& path) override;
+    bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes,
+                       std::size_t limit) override;
+    bool CreateFileWithBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
 
     const DriveMap& Drives() const { return drives_; }
 

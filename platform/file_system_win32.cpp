@@ -105,6 +105,55 @@ public:
     bool IsHostFolderDrive(const std::string& root) override {
         return root.size() >= 2 && root[1] == ':' && IsWineHostFolderDrive(root[0]);
     }
+
+    bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes,
+                       std::size_t limit) override {
+        bytes.clear();
+        ScopedHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid()) return false;
+        LARGE_INTEGER size;
+        if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &size) ||
+            size.QuadPart < 0 || static_cast<std::uint64_t>(size.QuadPart) > limit)
+            return false;
+        bytes.resize(static_cast<std::size_t>(size.QuadPart));
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            DWORD got = 0;
+            if (!::ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
+                            &got, nullptr) ||
+                got == 0) {
+                bytes.clear();
+                return false;
+            }
+            done += got;
+        }
+        return true;
+    }
+
+    bool CreateFileWithBytes(const std::string& path,
+                             const std::vector<std::uint8_t>& bytes) override {
+        bool ok;
+        {
+            ScopedHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!file.valid()) return false;
+            ok = true;
+            std::size_t done = 0;
+            while (ok && done < bytes.size()) {
+                DWORD wrote = 0;
+                if (!::WriteFile(file.get(), bytes.data() + done,
+                                 static_cast<DWORD>(bytes.size() - done), &wrote, nullptr) ||
+                    wrote == 0)
+                    ok = false;
+                done += wrote;
+            }
+            if (ok && !::FlushFileBuffers(file.get())) ok = false;
+        }
+        if (!ok) ::DeleteFileA(path.c_str());
+        return ok;
+    }
 };
 
 std::atomic<IFileSystem*> g_fileSystem{nullptr};

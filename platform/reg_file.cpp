@@ -1,11 +1,10 @@
 #include "platform/reg_file.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "platform/codepage.h"
+#include "platform/whole_file.h"
 
 namespace qm {
 
@@ -500,10 +499,11 @@ void WriteKey(IRegistry& reg, RegKey key, const std::string& path, bool isRoot, 
     }
 }
 
-std::vector<std::uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot open \"" + path + "\"");
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+std::vector<std::uint8_t> ReadAll(const std::string& path, std::uint64_t limit) {
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (ReadWholeFile(path, limit, bytes, error) != ReadStatus::Read) throw std::runtime_error(error);
+    return bytes;
 }
 
 }  // namespace
@@ -515,8 +515,8 @@ RegFileFormat LoadRegText(const std::vector<std::uint8_t>& bytes, IRegistry& reg
     return d.format;
 }
 
-RegFileFormat LoadRegFile(const std::string& path, IRegistry& registry) {
-    return LoadRegText(ReadAll(path), registry);
+RegFileFormat LoadRegFile(const std::string& path, IRegistry& registry, std::uint64_t sizeLimit) {
+    return LoadRegText(ReadAll(path, sizeLimit), registry);
 }
 
 std::vector<std::uint8_t> SaveRegText(IRegistry& registry, RegFileFormat format) {
@@ -540,25 +540,8 @@ std::vector<std::uint8_t> SaveRegTextOf(IRegistry& registry, RegKey root, RegFil
 
 void SaveRegFile(const std::string& path, IRegistry& registry, RegFileFormat format) {
     const std::vector<std::uint8_t> bytes = SaveRegText(registry, format);
-    const std::string temp = path + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) throw std::runtime_error("cannot write \"" + temp + "\"");
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::remove(temp.c_str());
-            throw std::runtime_error("cannot write \"" + temp + "\"");
-        }
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-#ifdef _WIN32
-        std::remove(path.c_str());
-        if (std::rename(temp.c_str(), path.c_str()) == 0) return;
-#endif
-        std::remove(temp.c_str());
-        throw std::runtime_error("cannot replace \"" + path + "\"");
-    }
+    std::string error;
+    if (!ReplaceFileAtomically(path, bytes.data(), bytes.size(), error)) throw std::runtime_error(error);
 }
 
 }  // namespace qm

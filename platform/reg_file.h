@@ -30,15 +30,21 @@ private:
     int line_;
 };
 
+// The largest registry file read: twice what the registry editor writes for
+// a large HKEY_LOCAL_MACHINE.
+constexpr std::uint64_t kRegFileSizeLimit = 1ull << 30;
+
 // Parses the whole file first and applies it only when all of it is valid, so
 // a malformed file changes nothing. Throws RegFileError, or std::runtime_error
-// when the file cannot be read.
-RegFileFormat LoadRegFile(const std::string& path, IRegistry& registry);
+// when the file cannot be read or is larger than `sizeLimit`.
+RegFileFormat LoadRegFile(const std::string& path, IRegistry& registry,
+                          std::uint64_t sizeLimit = kRegFileSizeLimit);
 RegFileFormat LoadRegText(const std::vector<std::uint8_t>& bytes, IRegistry& registry);
 
 // Writes every key under the five roots (a root itself only when it holds
 // values) with its values. Throws std::runtime_error when the file cannot be
-// written; the file is replaced only once it has been written whole.
+// written; the file is replaced atomically once it has been written whole and
+// flushed to the disk (platform/whole_file.h).
 void SaveRegFile(const std::string& path, IRegistry& registry, RegFileFormat format);
 std::vector<std::uint8_t> SaveRegText(IRegistry& registry, RegFileFormat format);
 // The same for one root and everything under it, as "regedit /e FILE ROOT" does.

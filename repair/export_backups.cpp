@@ -75,16 +75,58 @@ int FindFiles(IExportHost& host, const std::string& folder, const std::string& p
     return count;
 }
 
+bool IsExportFileName(const std::string& name) {
+    // "2026-12-06_05-06-45" then ".reg" or "_N.reg".
+    static const char kShape[] = "dddd-dd-dd_dd-dd-dd";
+    const std::size_t stem = sizeof kShape - 1;
+    if (name.size() < stem + 4 || name.compare(name.size() - 4, 4, ".reg") != 0) return false;
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    for (std::size_t i = 0; i < stem; ++i)
+        if (kShape[i] == 'd' ? !digit(name[i]) : name[i] != kShape[i]) return false;
+    const std::size_t end = name.size() - 4;
+    if (end == stem) return true;
+    if (name[stem] != '_' || end == stem + 1 || name[stem + 1] == '0' || end - stem - 1 > 9) return false;
+    for (std::size_t i = stem + 1; i < end; ++i)
+        if (!digit(name[i])) return false;
+    return true;
+}
+
 std::vector<std::string> ExportsToDelete(std::vector<std::string> files, bool haveKeep,
-                                         const std::string& keepText) {
+                                         const std::string& keepText, const std::string& newest) {
     if (!haveKeep) return {};
-    const long long keep = std::max(0LL, ParseCount(keepText));
-    if (static_cast<long long>(files.size()) <= keep) return {};
-    // Names are dated, so name order is time order. The directory's own order
-    // is not (FAT reuses freed slots; other file systems hash).
-    std::sort(files.begin(), files.end());
-    files.resize(files.size() - static_cast<std::size_t>(keep));
-    return files;
+    auto bareName = [](const std::string& path) {
+        const std::size_t sep = path.find_last_of("\\/");
+        return sep == std::string::npos ? path : path.substr(sep + 1);
+    };
+    // Date and counter ("_2" comes after the plain name, "_10" after "_9").
+    struct Export {
+        std::string path, stamp;
+        long counter;
+    };
+    std::vector<Export> exports;
+    bool newestListed = false;
+    for (std::string& path : files) {
+        const std::string name = bareName(path);
+        if (!IsExportFileName(name)) continue;
+        if (!newest.empty() && path == newest) {
+            newestListed = true;
+            continue;
+        }
+        const long counter = name.size() > 23 ? std::stol(name.substr(20, name.size() - 24)) : 1;
+        exports.push_back({std::move(path), name.substr(0, 19), counter});
+    }
+    // The directory's own order is not time order (FAT reuses freed slots;
+    // other file systems hash); the names are.
+    std::sort(exports.begin(), exports.end(), [](const Export& a, const Export& b) {
+        return a.stamp != b.stamp ? a.stamp < b.stamp : a.counter < b.counter;
+    });
+    // At least one stays: the new export, or else the latest by name.
+    const long long keep = std::max(1LL, ParseCount(keepText)) - (newestListed ? 1 : 0);
+    if (static_cast<long long>(exports.size()) <= keep) return {};
+    std::vector<std::string> doomed;
+    const std::size_t count = exports.size() - static_cast<std::size_t>(keep);
+    for (std::size_t i = 0; i < count; ++i) doomed.push_back(std::move(exports[i].path));
+    return doomed;
 }
 
 ExportResult BackupRegistry(IExportHost& host, IRegistry& registry, const ExportOptions& options) {
@@ -151,7 +193,7 @@ ExportResult BackupRegistry(IExportHost& host, IRegistry& registry, const Export
     FindFiles(host, folder + sep, "*.reg", files);
     std::string keep;
     const bool haveKeep = QuerySetting(registry, "savecountreg", &keep);
-    for (const std::string& old : ExportsToDelete(files, haveKeep, keep))
+    for (const std::string& old : ExportsToDelete(files, haveKeep, keep, target))
         if (host.DeleteFileA(old)) result.deleted.push_back(old);
     return result;
 }

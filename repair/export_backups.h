@@ -15,9 +15,11 @@
 //      The wait is bounded: it ends when the editor has ended without leaving
 //      an export, or after the wait limit. Giving up deletes nothing;
 //   6. the "*.reg" files of the folder are listed (FindFiles) and, when
-//      "savecountreg" exists, the oldest (by name, and so by time) are deleted
-//      until that many remain (0 deletes all, the new one too; a value that is
-//      not a number counts as 0). Without "savecountreg" nothing is deleted.
+//      "savecountreg" exists, the oldest of the exports this program named
+//      (by their dates) are deleted until that many remain. Other files in
+//      the folder (the user's own .reg files) are never deleted, and the new
+//      export is always kept: 0, 1 or a value that is not a number keep it
+//      alone. Without "savecountreg" nothing is deleted.
 // The result says what happened; anything but success comes with one line for
 // the user.
 //
@@ -114,11 +116,19 @@ struct ExportResult {
 int FindFiles(IExportHost& host, const std::string& folder, const std::string& pattern,
               std::vector<std::string>& list);
 
-// The exports to delete so that `keepText` (the "savecountreg" text, read like
-// atoi; negative counts as 0) remain: the ones that sort first by name. None
-// when `haveKeep` is false.
+// Whether `name` (a bare file name) is one an export is given:
+// "YYYY-MM-DD_hh-mm-ss.reg", or "YYYY-MM-DD_hh-mm-ss_N.reg" for the N-th
+// export within one second.
+bool IsExportFileName(const std::string& name);
+
+// The exports among `files` (full paths) to delete so that `keepText` (the
+// "savecountreg" text, read like atoi) remain: the oldest by date and counter.
+// Only files with export names count and are deleted; at least one export is
+// kept, `newest` (the export just made, when given) always. None when
+// `haveKeep` is false.
 std::vector<std::string> ExportsToDelete(std::vector<std::string> files, bool haveKeep,
-                                         const std::string& keepText);
+                                         const std::string& keepText,
+                                         const std::string& newest = std::string());
 
 // One export with pruning ("savecountreg" read from `registry`).
 ExportResult BackupRegistry(IExportHost& host, IRegistry& registry,

@@ -7,7 +7,9 @@
 namespace qm {
 
 std::size_t KeepUntickedRows(CRegistryLib& engine, CShortcut* shortcuts,
-                             const std::vector<bool>& ticked, CRegistryLib& keeper) {
+                             const std::vector<bool>& ticked, CRegistryLib& keeper,
+                             std::string* saveError) {
+    if (saveError != nullptr) saveError->clear();
     auto isTicked = [&ticked](std::size_t row) { return row >= ticked.size() || ticked[row]; };
     // Copies first: `keeper` may be `engine`, whose ignore list grows here.
     std::vector<std::unique_ptr<CRegErrorLog>> entries;
@@ -29,8 +31,9 @@ std::size_t KeepUntickedRows(CRegistryLib& engine, CShortcut* shortcuts,
         }
     }
     const std::size_t kept = entries.size();
+    if (kept == 0) return 0;
     for (auto& entry : entries) keeper.IgnoreList().push_back(std::move(entry));
-    keeper.SaveIgnoreList();
+    if (!keeper.SaveIgnoreList() && saveError != nullptr) *saveError = keeper.IgnoreListError();
     return kept;
 }
 

@@ -20,12 +20,16 @@ class CShortcut;
 // For each unticked finding row: a copy of the finding is appended to
 // `keeper`'s ignore list and the finding's key path is emptied in `engine`.
 // For each unticked shortcut row: an ignore entry with the shortcut's path is
-// appended and the scanner's entry is emptied. Then `keeper`'s ignore list is
-// written to its file. `keeper` is a scratch engine that loaded the ignore
-// file when it was made; it may be `engine` itself. `shortcuts` may be null
-// (no shortcut rows). Returns the number of rows kept.
+// appended and the scanner's entry is emptied. Then, when any row was kept,
+// `keeper`'s ignore list is written to its file. `keeper` is a scratch engine
+// that loaded the ignore file when it was made; it may be `engine` itself.
+// `shortcuts` may be null (no shortcut rows). Returns the number of rows kept.
+// When the list could not be written, `saveError` (if given) says why and is
+// otherwise emptied: a repair must then not run, or the kept rows would come
+// back as findings and be removed next time.
 std::size_t KeepUntickedRows(CRegistryLib& engine, CShortcut* shortcuts,
-                             const std::vector<bool>& ticked, CRegistryLib& keeper);
+                             const std::vector<bool>& ticked, CRegistryLib& keeper,
+                             std::string* saveError = nullptr);
 
 // Check boxes for the rows above, ticked except where the row's file path
 // (a finding's missing file, a broken shortcut's own .lnk path) equals one

@@ -4,12 +4,15 @@
 #include <vector>
 
 #include "engine/registry_lib.h"
+#include "repair/backup_value_format.h"
 
 namespace qm {
 namespace {
 
 std::string Escaped(const std::string& text) { return UTF8Conversion(GetEscapedXmlString(text)); }
 
+// A value as a scan recorded it (its text), for a value that is no longer
+// there to be read.
 void WriteValueElement(CXmlWriter& writer, const std::string& name, const std::string& text,
                        std::uint32_t type) {
     if (name == kDefaultValueName && text == kValueNotSet) return;
@@ -21,10 +24,31 @@ void WriteValueElement(CXmlWriter& writer, const std::string& name, const std::s
     v.WriteEmptyElement(writer, 1, true, true);
 }
 
-// Every value of the key in enumeration order, each rendered by its type
-// (the unnamed one too, under the name "(Default)"), so that a restore can
-// give each back with its type and bytes. An unnamed value without data
-// bytes is left out.
+// The value named `name` as the registry holds it, or else as the finding
+// recorded it.
+void WriteOneValue(IRegistry& reg, CXmlWriter& writer, RegKey key, const CRegValueItem& value) {
+    std::vector<std::uint8_t> data;
+    std::uint32_t type = 0, length = 0;
+    RegStatus status = reg.RegQueryValueExA(key, value.name.c_str(), &type, nullptr, &length);
+    for (int attempt = 0; status == kRegSuccess && attempt < 4; ++attempt) {
+        try {
+            data.assign(std::size_t(length) + 1, 0);
+        } catch (const std::bad_alloc&) {
+            break;
+        }
+        length = static_cast<std::uint32_t>(data.size());
+        status = reg.RegQueryValueExA(key, value.name.c_str(), &type, data.data(), &length);
+        if (status == kRegSuccess) {
+            WriteBackupValueElement(writer, value.name, type, data.data(), length);
+            return;
+        }
+        if (status == kRegMoreData) status = kRegSuccess;  // it grew: again, larger
+    }
+    WriteValueElement(writer, value.name, value.data, value.type);
+}
+
+// Every value of the key in enumeration order (the unnamed one under the
+// name "(Default)"), each with its type and bytes as a restore gives them back.
 void WriteAllValues(IRegistry& reg, CXmlWriter& writer, RegKey key, const RegKeyInfo& info) {
     std::uint32_t maxName = info.maxValueNameLen;
     std::uint32_t maxData = info.maxValueLen;
@@ -58,14 +82,10 @@ void WriteAllValues(IRegistry& reg, CXmlWriter& writer, RegKey key, const RegKey
         }
         if (status == kRegNoMoreItems) return;
         if (status != kRegSuccess) continue;
-        if (nameLen == 0 && name[0] == '\0') {
-            if (dataLen == 0) continue;
-            WriteValueElement(writer, kDefaultValueName, ConvertToString(type, data.data(), dataLen),
-                              type);
-        } else {
-            WriteValueElement(writer, std::string(name.data(), nameLen),
-                              ConvertToString(type, data.data(), dataLen), type);
-        }
+        const bool unnamed = nameLen == 0 && name[0] == '\0';
+        WriteBackupValueElement(writer, unnamed ? std::string(kDefaultValueName)
+                                                : std::string(name.data(), nameLen),
+                                type, data.data(), dataLen);
     }
 }
 
@@ -151,7 +171,7 @@ int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyName, RegK
     }
 
     if (value != nullptr)
-        WriteValueElement(writer, value->name, value->data, value->type);
+        WriteOneValue(*registry_, writer, key, *value);
     else
         WriteAllValues(*registry_, writer, key, info);
 

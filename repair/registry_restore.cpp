@@ -7,6 +7,9 @@
 
 #include "engine/registry_lib.h"
 #include "platform/codepage.h"
+#include "platform/file_system.h"
+#include "repair/backup_file_element.h"
+#include "repair/backup_value_format.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 
@@ -152,79 +155,257 @@ void CRegistryLib::LoadAsXml_CloseKey(RegKey key) {
     if (key != kNullKey) registry_->RegCloseKey(key);
 }
 
-void CRegistryLib::LoadAsXml_SetValue(RegKey key, const std::string& name, const std::string& text,
-                                      const std::string& typeName) {
-    if (key == kNullKey) return;
-    const char* valueName = EqualsNoCase(name, kDefaultValueName) ? "" : name.c_str();
-    const std::uint32_t type = TypeFromString(typeName);
-    const std::vector<std::uint8_t> data = ConvertFromString(text, type);
-    // Binary types may be empty; every other type has at least its terminator.
-    if ((!data.empty() || IsHexBytesType(type)) &&
-        data.size() <= std::numeric_limits<std::uint32_t>::max()) {
-        static const std::uint8_t kNoData = 0;
-        const RegStatus status =
-            registry_->RegSetValueExA(key, valueName, type, data.empty() ? &kNoData : data.data(),
-                                      static_cast<std::uint32_t>(data.size()));
-        if (status == kRegSuccess) return;
+int CRegistryLib::LoadAsXml_SetValue(RegKey key, const std::string& name, const std::string& text,
+                                     const std::string& typeName, std::string& error) {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    if (!ParseBackupValue(text, typeName, type, data, error)) return -1;
+    if (key != kNullKey && data.size() < std::numeric_limits<std::uint32_t>::max()) {
+        const char* valueName = EqualsNoCase(name, kDefaultValueName) ? "" : name.c_str();
+        const auto length = static_cast<std::uint32_t>(data.size());
+        // For a text type whose data does not end in a zero byte, the
+        // registry looks at the byte after the data and counts it too when it
+        // is zero: a byte that is not, so that the value keeps its length.
+        data.push_back(0xFF);
+        if (registry_->RegSetValueExA(key, valueName, type, data.data(), length) == kRegSuccess)
+            return 1;
     }
     if (restoreUi_ != nullptr) restoreUi_->ShowMessage("couldn't set value " + name);
+    return 0;
 }
+
+std::string RestoreReport::Describe() const {
+    std::string text;
+    if (line > 0) text = "line " + std::to_string(line) + ": ";
+    text += reason;
+    text += " (" + std::to_string(keys) + (keys == 1 ? " key, " : " keys, ") +
+            std::to_string(values) + (values == 1 ? " value and " : " values and ") +
+            std::to_string(files) + (files == 1 ? " file" : " files") + " restored before it)";
+    return text;
+}
+
+namespace {
+
+std::string LowerAscii(std::string s) {
+    for (char& c : s) c = AsciiLower(c);
+    return s;
+}
+
+bool IsWhitespace(const std::string& text) {
+    for (const char c : text)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+    return true;
+}
+
+// The elements of a backup and where each may stand.
+enum class Element { Registry, Key, Value, File };
+
+bool ElementFromName(const std::string& lowerName, Element& element) {
+    if (lowerName == "registry") element = Element::Registry;
+    else if (lowerName == "k") element = Element::Key;
+    else if (lowerName == "v") element = Element::Value;
+    else if (lowerName == kBackupFileElement) element = Element::File;
+    else return false;
+    return true;
+}
+
+bool AllowedIn(Element parent, Element child) {
+    switch (parent) {
+        case Element::Registry: return child == Element::Key || child == Element::File;
+        case Element::Key: return child == Element::Key || child == Element::Value;
+        default: return false;
+    }
+}
+
+struct OpenElement {
+    Element element;
+    std::string name;  // as written in the file, lower-cased
+};
+
+// The attributes of one element, names lower-cased, values unescaped.
+class Attributes {
+public:
+    // False when the name was given already.
+    bool Add(const std::string& name, const std::string& value) {
+        if (Find(name) != nullptr) return false;
+        items_.emplace_back(name, value);
+        return true;
+    }
+    const std::string* Find(const std::string& name) const {
+        for (const auto& item : items_)
+            if (item.first == name) return &item.second;
+        return nullptr;
+    }
+    void Clear() { items_.clear(); }
+
+private:
+    std::vector<std::pair<std::string, std::string>> items_;
+};
+
+}  // namespace
 
 int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
     reader.SetShowErrors(true);
     reader.SetErrorUi(restoreUi_);
     reader.SetFileName(path);
+    restoreReport_ = RestoreReport{};
+    RestoreReport& report = restoreReport_;
+    IFileSystem& fs = restoreFs_ != nullptr ? *restoreFs_ : DefaultFileSystem();
 
     std::vector<RestoreKeyFrame> frames;  // closes what is still open on every way out
-    std::string pendingName, pendingText, pendingType;
-    int result = 1;
-    int status = 1;
-    while (result == 1 && (status = reader.ReadNext()) == 1) {
-        const std::int32_t kind = reader.GetKind();
-        if (kind == kXmlAttribute) {
-            const std::string element = GetUnescapedXmlString(reader.GetTagName());
-            const std::string name = GetUnescapedXmlString(reader.GetAttributeName());
-            const std::string value = GetUnescapedXmlString(reader.GetAttributeValue());
-            if (EqualsNoCase(element, "k")) {
-                if (EqualsNoCase(name, "name")) {
-                    frames.push_back(RestoreKeyFrame{value, RegKeyHandle()});
-                    const RegKey key = LoadAsXml_OpenKey(frames);
-                    frames.back().key = RegKeyHandle(*registry_, key);
-                    if (key == kNullKey) result = 0;
-                }
-            } else if (EqualsNoCase(element, "v")) {
-                if (EqualsNoCase(name, "name")) {
-                    pendingName = value;
-                    pendingText.clear();
-                    pendingType.clear();
-                } else if (EqualsNoCase(name, "value")) {
-                    pendingText = value;
-                    pendingType.clear();
-                } else if (EqualsNoCase(name, "type")) {
-                    pendingType = value;
-                }
+    std::vector<OpenElement> elements;
+    Attributes attributes;
+    bool tagOpen = false;  // the attributes of elements.back() are still being read
+    std::int32_t tagLine = 0;
+    bool rootSeen = false, rootEnded = false, rootClosed = false;
+    bool stop = false;
+
+    // The first failure is the one reported; `fatal` ends the walk.
+    auto fail = [&](std::int32_t line, const std::string& reason, bool fatal) {
+        if (report.reason.empty()) {
+            report.line = line;
+            report.reason = reason;
+        }
+        if (fatal) stop = true;
+    };
+
+    // A start tag whose attributes are all read.
+    auto finishStartTag = [&]() {
+        tagOpen = false;
+        const OpenElement& e = elements.back();
+        if (e.element == Element::Registry) {
+            rootSeen = true;
+        } else if (e.element == Element::Key) {
+            const std::string* name = attributes.Find("name");
+            if (name == nullptr) return fail(tagLine, "key element without a name", true);
+            frames.push_back(RestoreKeyFrame{*name, RegKeyHandle()});
+            const RegKey key = LoadAsXml_OpenKey(frames);
+            frames.back().key = RegKeyHandle(*registry_, key);
+            if (key == kNullKey) {
+                std::string full;
+                for (const auto& f : frames) full += (full.empty() ? "" : "\\") + f.component;
+                return fail(tagLine,
+                            RootKeyFromName(frames.front().component) == kNullKey
+                                ? "unknown root key \"" + frames.front().component + "\""
+                                : "couldn't create key " + full,
+                            true);
             }
-        } else if (kind == kXmlEndTag && !frames.empty()) {
-            const std::string element = GetUnescapedXmlString(reader.GetTagName());
-            if (EqualsNoCase(element, "k")) {
+            ++report.keys;
+        }
+    };
+
+    auto closeElement = [&]() {
+        const OpenElement e = elements.back();
+        elements.pop_back();
+        switch (e.element) {
+            case Element::Registry:
+                rootEnded = true;  // closed once its ">" is read
+                break;
+            case Element::Key:
                 LoadAsXml_CloseKey(frames.back().key.Release());
                 frames.pop_back();
-            } else if (EqualsNoCase(element, "v")) {
-                LoadAsXml_SetValue(frames.back().key.Get(), pendingName, pendingText, pendingType);
-                pendingName.clear();
-                pendingText.clear();
-                pendingType.clear();
+                break;
+            case Element::Value: {
+                const std::string* name = attributes.Find("name");
+                const std::string* text = attributes.Find("value");
+                const std::string* type = attributes.Find("type");
+                if (name == nullptr) return fail(tagLine, "value element without a name", true);
+                if (text == nullptr)
+                    return fail(tagLine, "value \"" + *name + "\" without a value text", true);
+                std::string error;
+                const int written = LoadAsXml_SetValue(frames.back().key.Get(), *name, *text,
+                                                       type ? *type : std::string(), error);
+                if (written < 0) return fail(tagLine, "value \"" + *name + "\": " + error, true);
+                if (written == 0) return fail(tagLine, "couldn't set value " + *name, false);
+                ++report.values;
+                break;
+            }
+            case Element::File: {
+                std::string error;
+                const int restored = RestoreBackupFile(fs, restoreUi_, attributes.Find("path"),
+                                                       attributes.Find("data"),
+                                                       attributes.Find("attributes"), error);
+                if (restored < 0) return fail(tagLine, error, true);
+                if (restored == 0) return fail(tagLine, error, false);
+                if (restored == 1) ++report.files;
+                break;
             }
         }
+    };
+
+    int status = 1;
+    while (!stop && (status = reader.ReadNext()) == 1) {
+        const std::int32_t line = reader.GetLineNumber();
+        switch (reader.GetKind()) {
+            case kXmlStartTag: {
+                const std::string name = LowerAscii(GetUnescapedXmlString(reader.GetTagName()));
+                Element element;
+                if (!ElementFromName(name, element)) {
+                    fail(line, "unknown element <" + name + ">", true);
+                } else if (rootEnded) {
+                    fail(line, "element <" + name + "> after the end of the registry element", true);
+                } else if (elements.empty() ? element != Element::Registry
+                                            : !AllowedIn(elements.back().element, element)) {
+                    fail(line,
+                         "element <" + name + "> " +
+                             (elements.empty() ? std::string("outside the registry element")
+                                               : "inside <" + elements.back().name + ">"),
+                         true);
+                } else {
+                    elements.push_back(OpenElement{element, name});
+                    attributes.Clear();
+                    tagOpen = true;
+                    tagLine = line;
+                }
+                break;
+            }
+            case kXmlAttribute:
+                if (tagOpen) {
+                    const std::string name = LowerAscii(GetUnescapedXmlString(reader.GetAttributeName()));
+                    if (!attributes.Add(name, GetUnescapedXmlString(reader.GetAttributeValue())))
+                        fail(line, "attribute \"" + name + "\" given twice", true);
+                }
+                break;
+            case kXmlEndTag: {
+                if (tagOpen) finishStartTag();
+                if (stop) break;
+                const std::string name = LowerAscii(GetUnescapedXmlString(reader.GetTagName()));
+                if (elements.empty()) {
+                    fail(line, "end tag </" + name + "> without its start tag", true);
+                } else if (name != elements.back().name) {
+                    fail(line, "end tag </" + name + "> where </" + elements.back().name + "> belongs",
+                         true);
+                } else {
+                    closeElement();
+                }
+                break;
+            }
+            case kXmlText:
+                if (!IsWhitespace(reader.GetText())) fail(line, "text outside every attribute", true);
+                break;
+            default:  // comments, CDATA, directives, the ends of lines and tags
+                break;
+        }
+        if (!stop && tagOpen && !reader.InTag()) finishStartTag();
+        if (rootEnded && !reader.InTag()) rootClosed = true;
     }
-    // The walk succeeded only if it reached the end of the file: a file that
-    // does not open, a parse error (already shown) or a read error is a failure.
-    if (result == 1 && status == 0 &&
-        (!reader.IsOpen() || !reader.GetErrorText().empty() || reader.ReadFailed()))
-        result = 0;
+
+    if (!stop && status == 0) {
+        if (!reader.IsOpen()) {
+            fail(0, "cannot open the file", true);
+        } else if (!reader.GetErrorText().empty()) {
+            fail(reader.GetLineNumber(), reader.GetErrorReason(), true);
+        } else if (!rootSeen) {
+            fail(reader.GetLineNumber(), "no registry element", true);
+        } else if (!rootClosed) {
+            fail(reader.GetLineNumber(),
+                 "the file ends before the end of the registry element (</registry>)", true);
+        }
+    }
+    report.complete = report.reason.empty();
     frames.clear();
     reader.Close();
-    return result;
+    return report.complete ? 1 : 0;
 }
 
 bool CRegistryLib::RestoreRegistry() {

@@ -67,7 +67,8 @@ std::string MakeBackupFileName() {
     return FormatBackupFileName(local);
 }
 
-std::string CRegistryLib::FixRegistry(ResultRows& rows, const std::string& backupFileName) {
+std::string CRegistryLib::FixRegistry(ResultRows& rows, const std::string& backupFileName,
+                                      const std::function<void(CXmlWriter&)>& beforeEnd) {
     CXmlWriter& writer = backupWriter_;
     writer.Close();  // a name takes effect only while the writer is closed
     writer.SetFileName(backupFileName);
@@ -87,6 +88,7 @@ std::string CRegistryLib::FixRegistry(ResultRows& rows, const std::string& backu
         FixRegistryAppPaths(rows);
         FixRegistryUninstall(rows);
         FixRegistryStartup(rows);
+        if (beforeEnd) beforeEnd(writer);
     } catch (...) {
         // Leave a well-formed file: every element still open is a key chain.
         while (writer.IndentLevel() > 1) CXmlElement::WriteEndTag("k", writer, -1, true, true);

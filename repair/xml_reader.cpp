@@ -7,10 +7,9 @@
 namespace qm {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// Lines longer than this end the file: positions are 32-bit.
-constexpr std::size_t kMaxLineLength = 0x7FFFFFF0u;
+constexpr const char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 }  // namespace
 
@@ -26,11 +25,11 @@ int CXmlReader::Close() {
     return 1;
 }
 
-bool CXmlReader::ReadLine() {
+CXmlReader::LineRead CXmlReader::ReadLine() {
     line_.clear();
     lineEnd_.clear();
     std::FILE* f = file_.get();
-    if (f == nullptr) return false;
+    if (f == nullptr) return LineRead::Failed;
     bool any = false;
     int c;
     while ((c = std::getc(f)) != EOF) {
@@ -44,19 +43,13 @@ bool CXmlReader::ReadLine() {
             } else {
                 lineEnd_ = "\n";
             }
-            return true;
+            return LineRead::Line;
         }
-        if (line_.size() >= kMaxLineLength) {
-            readFailed_ = true;
-            return false;
-        }
+        if (line_.size() >= kMaxXmlLineLength) return LineRead::TooLong;
         line_.push_back(static_cast<char>(c));
     }
-    if (std::ferror(f)) {
-        readFailed_ = true;
-        return false;
-    }
-    return any;
+    if (std::ferror(f)) return LineRead::Failed;
+    return any ? LineRead::Line : LineRead::End;
 }
 
 int CXmlReader::ReadNext() {
@@ -79,19 +72,34 @@ int CXmlReader::ReadNext() {
         kind_ = kXmlNone;
     }
     if (position_ == -1) {
-        if (!ReadLine()) return 0;
-        position_ = 0;
+        const LineRead read = ReadLine();
+        if (read == LineRead::End) return 0;
         ++lineNumber_;
+        if (read == LineRead::Failed) {
+            readFailed_ = true;
+            scanError_ = "the file cannot be read";
+            errorText_ = "Cannot read line " + std::to_string(lineNumber_);
+            return 0;
+        }
+        position_ = 0;
+        if (read == LineRead::TooLong) {
+            scanError_ = "line longer than " + std::to_string(kMaxXmlLineLength) + " bytes";
+        } else {
+            // A byte-order mark may open the file.
+            if (lineNumber_ == 1 && line_.compare(0, 3, kByteOrderMark) == 0) position_ = 3;
+            if (ScanLine()) return 1;
+        }
+    } else if (ScanLine()) {
+        return 1;
     }
-    if (ScanLine()) return 1;
 
     errorText_ = "Parse error in line " + std::to_string(lineNumber_) + " : (" + scanError_ + ")";
     if (showErrors_ && ui_ != nullptr) ui_->ShowMessage(errorText_);
     return 0;
 }
 
-bool CXmlReader::Fail(const char* reason) {
-    scanError_ = reason;
+bool CXmlReader::Fail(std::string reason) {
+    scanError_ = std::move(reason);
     return false;
 }
 
@@ -151,6 +159,9 @@ bool CXmlReader::ScanLine() {
             if (stop == std::string::npos) {
                 // The value goes on in the next line (the line end is added
                 // by the next step).
+                if (valueBuffer_.size() + line_.size() > kMaxXmlLineLength)
+                    return Fail("attribute value longer than " +
+                                std::to_string(kMaxXmlLineLength) + " bytes");
                 valueBuffer_.append(line_, static_cast<std::size_t>(pos), std::string::npos);
                 pos = length;
             } else {

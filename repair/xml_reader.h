@@ -15,6 +15,10 @@ namespace qm {
 
 class IRestoreUi;
 
+// The longest line, and the longest attribute value, the reader takes: a
+// longer one (a file that is no backup) is a parse error.
+constexpr std::size_t kMaxXmlLineLength = 64u * 1024u * 1024u;
+
 // Event kinds.
 enum XmlEventKind : std::int32_t {
     kXmlNone = 0,       // a step that completes nothing
@@ -59,22 +63,26 @@ public:
     const std::string& GetText() const { return text_; }
     const std::string& GetDirectiveName() const { return directiveName_; }
     const std::string& GetErrorText() const { return errorText_; }
+    // What was wrong, without the line ("Syntax error", ...).
+    const std::string& GetErrorReason() const { return scanError_; }
     std::int32_t GetLineNumber() const { return lineNumber_; }
     bool IsOpen() const { return open_; }
     // True when reading the file failed before its end.
     bool ReadFailed() const { return readFailed_; }
+    // True between the "<" of a start or end tag and its ">".
+    bool InTag() const { return inTag_; }
 
 private:
     struct FileCloser {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
 
-    // Reads the next line into line_ without its line end; false at the end
-    // of the file.
-    bool ReadLine();
+    enum class LineRead { Line, End, TooLong, Failed };
+    // Reads the next line into line_ without its line end.
+    LineRead ReadLine();
     // One step of the line scanner; false with scanError_ set on malformed input.
     bool ScanLine();
-    bool Fail(const char* reason);
+    bool Fail(std::string reason);
 
     std::unique_ptr<std::FILE, FileCloser> file_;
     bool open_ = false;

@@ -36,3 +36,5 @@
 
 // ---------------------------------------------------------------- strings
 #define IDS_ABOUTBOX 101          // "&About Tessaly..."
+#define IDS_RECOMMEND_URL 103     // web page of BUTTON_LIVEUPDATE (setting "recommendurl" overrides it)
+#define IDS_SUPPORT_URL 104       // web page of BUTTON_SUPPORT (setting "supporturl" overrides it)

@@ -10,35 +10,13 @@ namespace {
 constexpr char kWindowClass[] = "QuillmereAnimationHost";
 constexpr UINT_PTR kFrameTimer = 1;
 
-bool RegisterHostClass() {
-    static const bool registered = [] {
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof(wc);
-        wc.style = CS_HREDRAW | CS_VREDRAW;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        wc.lpszClassName = kWindowClass;
-        wc.lpfnWndProc = DefWindowProcA;  // replaced per window in WM_NCCREATE
-        return RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
-    return registered;
-}
-
 }  // namespace
 
 CAnimationHost::~CAnimationHost() { Destroy(); }
 
 bool CAnimationHost::Create(const char* windowName, DWORD style, const RECT& rect, HWND parent, UINT id) {
-    if (window_ != nullptr || !RegisterHostClass()) return false;
-    HWND created = CreateWindowExA(0, kWindowClass, windowName, style, rect.left, rect.top,
-                                   rect.right - rect.left, rect.bottom - rect.top, parent,
-                                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
-                                   GetModuleHandleA(nullptr), nullptr);
-    if (created == nullptr) return false;
-    window_ = created;
-    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CAnimationHost::WindowProc));
-    return true;
+    if (Window() != nullptr) return false;
+    return CreateAs(kWindowClass, 0, windowName, style, rect, parent, id);
 }
 
 bool CAnimationHost::SetMovie(const std::string& imagePath, int frameWidth) {
@@ -51,41 +29,38 @@ bool CAnimationHost::SetMovie(const std::string& imagePath, int frameWidth) {
         frameHeight_ = size.cy;
         frameCount_ = size.cx / frameWidth_;
     }
-    if (window_ != nullptr) InvalidateRect(window_, nullptr, FALSE);
+    if (Window() != nullptr) InvalidateRect(Window(), nullptr, FALSE);
     return frameCount_ > 0;
 }
 
 void CAnimationHost::Play() {
-    if (window_ == nullptr) return;
-    if (SetTimer(window_, kFrameTimer, kAnimationFrameInterval, nullptr) != 0) playing_ = true;
+    if (Window() == nullptr) return;
+    if (SetTimer(Window(), kFrameTimer, kAnimationFrameInterval, nullptr) != 0) playing_ = true;
 }
 
 void CAnimationHost::Stop() {
-    if (window_ == nullptr) return;
-    KillTimer(window_, kFrameTimer);
+    if (Window() == nullptr) return;
+    KillTimer(Window(), kFrameTimer);
     playing_ = false;
 }
 
 void CAnimationHost::Destroy() {
-    if (window_ == nullptr) return;
-    HWND window = window_;
+    if (Window() == nullptr) return;
     Stop();
-    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-    window_ = nullptr;
-    DestroyWindow(window);
+    DestroyWindowNow();
 }
 
 void CAnimationHost::Advance() {
     if (frameCount_ <= 1) return;
     frame_ = (frame_ + 1) % frameCount_;
-    InvalidateRect(window_, nullptr, FALSE);
+    InvalidateRect(Window(), nullptr, FALSE);
 }
 
 void CAnimationHost::Paint() {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(window_, &ps);
+    HDC dc = BeginPaint(Window(), &ps);
     RECT client;
-    GetClientRect(window_, &client);
+    GetClientRect(Window(), &client);
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
     // Centre the frame; what it does not cover is filled with its corner colour.
@@ -106,38 +81,33 @@ void CAnimationHost::Paint() {
     } else {
         FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     }
-    EndPaint(window_, &ps);
+    EndPaint(Window(), &ps);
 }
 
-LRESULT CALLBACK CAnimationHost::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<CAnimationHost*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (self != nullptr) {
-        switch (message) {
-            case WM_TIMER:
-                if (wParam == kFrameTimer) {
-                    self->Advance();
-                    return 0;
-                }
-                break;
-            case WM_PAINT:
-                self->Paint();
+LRESULT CAnimationHost::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_TIMER:
+            if (wParam == kFrameTimer) {
+                Advance();
                 return 0;
-            case WM_ERASEBKGND:
-                return 1;
-            case kPlayAnimationMessage:
-            case kStopAnimationMessage:
-                HandleAnimationMessage(*self, message);
-                return 0;
-            case WM_NCDESTROY:
-                self->window_ = nullptr;
-                self->playing_ = false;
-                break;
-            default:
-                break;
-        }
+            }
+            break;
+        case WM_PAINT:
+            Paint();
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case kPlayAnimationMessage:
+        case kStopAnimationMessage:
+            HandleAnimationMessage(*this, message);
+            return 0;
+        default:
+            break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return CWindowBase::HandleMessage(message, wParam, lParam);
 }
+
+void CAnimationHost::OnWindowGone() { playing_ = false; }
 
 bool HandleAnimationMessage(CAnimationHost& host, UINT message) {
     if (message == kPlayAnimationMessage) {

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "ui/gdi_objects_win32.h"
+#include "ui/window_base_win32.h"
 
 namespace qm {
 
@@ -34,10 +35,10 @@ constexpr UINT kAnimationFrameInterval = 80;  // milliseconds per frame
 constexpr const char* kMainAnimationWindowName = "SHOCKWAVE";
 constexpr const char* kScanAnimationWindowName = "SHOCKWAVE2";
 
-class CAnimationHost {
+class CAnimationHost : public CWindowBase {
 public:
     CAnimationHost() = default;
-    ~CAnimationHost();
+    ~CAnimationHost() override;
     CAnimationHost(const CAnimationHost&) = delete;
     CAnimationHost& operator=(const CAnimationHost&) = delete;
 
@@ -55,17 +56,18 @@ public:
     // Destroys the window (also done by the destructor).
     void Destroy();
 
-    HWND Window() const { return window_; }
     bool IsPlaying() const { return playing_; }
     int FrameCount() const { return frameCount_; }
     int CurrentFrame() const { return frame_; }
 
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnWindowGone() override;
+
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Paint();
     void Advance();
 
-    HWND window_ = nullptr;
     SkinBitmap strip_;
     int frameWidth_ = 0;
     int frameHeight_ = 0;

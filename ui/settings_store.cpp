@@ -68,8 +68,33 @@ const std::vector<SettingInfo>& KnownSettings() {
         {"scanminutes", SettingKind::Text, "EDIT_SCAN_PERIOD", "N for every N minutes"},
         {"scannext", SettingKind::Time, "", "time of the next periodic scan (seconds since 1970 UTC)"},
         {"scanperiod", SettingKind::Time, "", "seconds between periodic scans"},
+        {kRecommendAddressSetting, SettingKind::Address, "",
+         "web page BUTTON_LIVEUPDATE opens (recommend to a friend)"},
+        {kSupportAddressSetting, SettingKind::Address, "", "web page BUTTON_SUPPORT opens (the program's site)"},
     };
     return settings;
+}
+
+bool IsWebAddress(const std::string& text) {
+    std::size_t scheme = 0;
+    auto startsWith = [&](const char* prefix) {
+        const std::size_t n = std::strlen(prefix);
+        if (text.size() <= n || !NamesEqual(text.substr(0, n), prefix)) return false;
+        scheme = n;
+        return true;
+    };
+    if (!startsWith("http://") && !startsWith("https://")) return false;
+    for (std::size_t i = scheme; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c <= ' ' || c == 0x7F || c == '"') return false;
+    }
+    return true;
+}
+
+std::string ReadWebAddress(IRegistry& registry, const std::string& name, const std::string& fallback) {
+    std::string text;
+    if (!ReadSettingText(registry, kSettingsKey, name, text) || !IsWebAddress(text)) return fallback;
+    return text;
 }
 
 const SettingInfo* FindSetting(const std::string& name) {
@@ -224,8 +249,8 @@ void CSettingsStore::LoadTimetable(const IClock& clock) {
                       ReadTimeValue("scanperiod"), clock);
 }
 
-void CSettingsStore::LoadButtonSettings() {
-    LoadCheckState(kRunKey, kRunValueName, "BUTTON_STARTUP");
+void CSettingsStore::LoadButtonSettings(bool startWithWindowsBox) {
+    if (startWithWindowsBox) LoadCheckState(kRunKey, kRunValueName, "BUTTON_STARTUP");
     LoadCheckState(kSettingsKey, "enablescan", "BUTTON_AUTOSCAN_ENABLE");
     ScanEnabled = controls_.GetButtonCheck("BUTTON_AUTOSCAN_ENABLE") ? 1 : 0;
     LoadCheckState(kSettingsKey, "autoscan", "BUTTON_AUTOSCAN");

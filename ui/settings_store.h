@@ -37,7 +37,8 @@ constexpr const char* kDefaultEditText = "5";
 
 // ---------------------------------------------------------------- the values
 
-enum class SettingKind { Flag, Text, Time };
+// Address: a text value holding a web address (http:// or https://).
+enum class SettingKind { Flag, Text, Time, Address };
 
 struct SettingInfo {
     const char* name;     // value name under "Software\QUILLMERE"
@@ -51,6 +52,16 @@ const std::vector<SettingInfo>& KnownSettings();
 // The entry for `name` (compared without regard to case, as value names are),
 // or null.
 const SettingInfo* FindSetting(const std::string& name);
+
+// The web pages the main screen opens, overriding the program's built-in
+// addresses when set.
+constexpr const char* kRecommendAddressSetting = "recommendurl";  // BUTTON_LIVEUPDATE
+constexpr const char* kSupportAddressSetting = "supporturl";      // BUTTON_SUPPORT
+
+// True for a text the program may hand to the shell as a web page: it starts
+// with "http://" or "https://" (either case) and holds no control characters
+// or quotes, so it can never name a program or a file to run.
+bool IsWebAddress(const std::string& text);
 
 // ---------------------------------------------------------------- registry side
 // `subKey` is below HKEY_LOCAL_MACHINE.
@@ -70,6 +81,10 @@ bool ReadSettingText(IRegistry& registry, const std::string& subKey, const std::
 // A time value: the REG_DWORD's data, or 0 when it cannot be read or is not a
 // four-byte REG_DWORD.
 std::int32_t ReadSettingTime(IRegistry& registry, const std::string& name);
+
+// The web address stored as `name`, or `fallback` when it is absent or not a
+// web address.
+std::string ReadWebAddress(IRegistry& registry, const std::string& name, const std::string& fallback);
 
 // Writers under "Software\QUILLMERE" (created when missing).
 RegStatus WriteSettingFlag(IRegistry& registry, const std::string& name);
@@ -121,7 +136,9 @@ public:
     // After the labels exist: the check boxes from their settings (the Run
     // value, "enablescan", then ScanEnabled from this panel's
     // BUTTON_AUTOSCAN_ENABLE, "autoscan", "savereg", the five schedule flags).
-    void LoadButtonSettings();
+    // `startWithWindowsBox` false: this panel's BUTTON_STARTUP is something
+    // else (a scan category) and the Run value is not shown in it.
+    void LoadButtonSettings(bool startWithWindowsBox = true);
     // After the panel's start-up press of BUTTON_ALL: StartScanAtLaunch ← 1
     // when "autoscan" is present.
     void LoadStartScanAtLaunch();

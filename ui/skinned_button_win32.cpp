@@ -147,6 +147,10 @@ LRESULT CSkinnedButton::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 Repaint();
             }
             break;
+        case BM_GETCHECK:
+            // The owner's check state, for anyone who asks the window
+            // (accessibility tools, tests driving the program).
+            return checked_.load() != 0 ? BST_CHECKED : BST_UNCHECKED;
         case kSkinEnableMessage:
             EnableWindow(window, wParam != 0);
             return 0;

@@ -13,7 +13,8 @@
 // Clicks: releasing the left mouse button while the pointer is inside the
 // button reports ButtonPressedAt(index) to the button's parent object; a
 // release outside reports nothing. The button never changes its own check
-// state: the owner does (SetChecked), typically in its ButtonPressed.
+// state: the owner does (SetChecked), typically in its ButtonPressed. The
+// window answers BM_GETCHECK with that state.
 //
 // Hover: the first mouse move over the button (no mouse button held) sets the
 // hover look and captures the mouse, so the button sees the pointer leave;

@@ -52,12 +52,17 @@ TEST(DemoCycle, ScanFixRestoreGivesBackTheOriginalRegistry) {
     run = RunCli(where + "scan --json");
     EXPECT_EQ(run.exitCode, 0) << run.out;  // nothing left to find
 
-    run = RunCli("--registry demo.reg restore " + backup);
+    EXPECT_NE(std::system("test -e 'C/Users/Public/Desktop/Removed Program.lnk'"), 0);
+
+    run = RunCli(where + "restore " + backup);
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("Registry Restored Successfuly"), std::string::npos) << run.out;
     EXPECT_EQ(Contents("demo.reg"), original);
-    // The broken shortcut file is gone (the backup holds registry entries only).
-    EXPECT_NE(std::system("test -e 'C/Users/Public/Desktop/Removed Program.lnk'"), 0);
+    // The broken shortcut file is back as it was.
+    EXPECT_EQ(std::system(("cmp -s 'C/Users/Public/Desktop/Removed Program.lnk' '" + source +
+                           "/C/Users/Public/Desktop/Removed Program.lnk'")
+                              .c_str()),
+              0);
     EXPECT_EQ(std::system("test -e C/Users/Public/Desktop/App.lnk"), 0);
     ASSERT_EQ(::chdir(".."), 0);
 }

@@ -72,6 +72,7 @@ TEST_F(FixExport, SaveRegExportsFirstKeepsSaveCountAndSaysWhere) {
     ASSERT_EQ(mkdir("Registry Backups", 0777), 0);
     Write("Registry Backups/2020-01-01_00-00-00.reg", "old");
     Write("Registry Backups/2021-01-01_00-00-00.reg", "old");
+    Write("Registry Backups/mine.reg", "the user's own");  // never pruned
 
     const auto run = RunCli("--registry fix.reg --ignore-file fix.lst fix --categories fonts");
     ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
@@ -79,7 +80,8 @@ TEST_F(FixExport, SaveRegExportsFirstKeepsSaveCountAndSaysWhere) {
     const auto at = run.out.find(marker);
     ASSERT_NE(at, std::string::npos) << run.out;
     const std::string name = run.out.substr(at + marker.size(), 23);
-    EXPECT_EQ(Names("Registry Backups"), (std::vector<std::string>{"2021-01-01_00-00-00.reg", name}));
+    EXPECT_EQ(Names("Registry Backups"),
+              (std::vector<std::string>{"2021-01-01_00-00-00.reg", name, "mine.reg"}));
 
     // The export holds the registry as it was before the repair.
     const std::string exported = ReadWholeFile("Registry Backups/" + name);
@@ -105,7 +107,9 @@ TEST_F(FixExport, WithoutSaveRegNoExportIsMade) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string where = nlohmann::json::parse(run.out)["registryExport"];
     EXPECT_EQ(where.rfind(scratch_ + "/Registry Backups/", 0), 0u) << where;
-    EXPECT_TRUE(Names("Registry Backups").empty()) << "savecountreg 0 keeps none, the new one neither";
+    const std::string name = where.substr(where.rfind('/') + 1);
+    EXPECT_EQ(Names("Registry Backups"), std::vector<std::string>{name})
+        << "savecountreg 0 keeps the export just made";
 }
 
 TEST_F(FixExport, ExportThatCannotBeMadeIsReportedAndTheRepairStillRuns) {

@@ -89,6 +89,20 @@ TEST(RestoreCommand, FailuresPrintTheRestoreMessagesThenFailure) {
     EXPECT_EQ(Lines(run.out),
               "Parse error in line 3 : ('<' symbol not allowed at the end of a line)\n"
               "Registry Restoration Failed\n");
+    EXPECT_EQ(Lines(run.err),
+              "quillmere-cli: restore failed: line 3: '<' symbol not allowed at the end of a line "
+              "(0 keys, 0 values and 0 files restored before it)\n");
+
+    // Cut off: what it holds is written, and the restore fails.
+    const std::string whole = Backup("   <k name=\"Software\"/>\r\n");
+    Write("cli-restore-bad.xml", whole.substr(0, whole.find(" </registry>")));
+    run = RunCli("restore cli-restore-bad.xml");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(Lines(run.out), "Registry Restoration Failed\n");
+    EXPECT_NE(run.err.find("the file ends before the end of the registry element (</registry>) "
+                           "(2 keys, 0 values and 0 files restored before it)"),
+              std::string::npos)
+        << run.err;
 
     const std::string tooLong(300, 'k');
     Write("cli-restore-bad.xml", Backup("   <k name=\"" + tooLong + "\"/>\r\n"));
@@ -99,6 +113,14 @@ TEST(RestoreCommand, FailuresPrintTheRestoreMessagesThenFailure) {
     run = RunCli("restore");
     EXPECT_EQ(run.exitCode, 2);
     std::remove("cli-restore-bad.xml");
+
+#ifndef _WIN32
+    // Not a backup at all: refused with a reason, never an exhausted memory.
+    run = RunCli("restore /dev/zero");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(Lines(run.out).substr(0, 40), "Parse error in line 1 : (line longer tha");
+    EXPECT_NE(run.err.find("restore failed: line 1: line longer than"), std::string::npos) << run.err;
+#endif
 }
 
 }  // namespace

@@ -28,7 +28,8 @@ std::string Lines(const std::string& text) {
     return out;
 }
 
-const char* const kNames[] = {"savereg", "savecountreg", "scannext", "scanperiod", "enablescan", "scanminutes"};
+const char* const kNames[] = {"savereg",    "savecountreg", "scannext",     "scanperiod",
+                              "enablescan", "scanminutes",  "recommendurl", "supporturl"};
 
 class SettingsCommand : public ::testing::Test {
 protected:
@@ -131,6 +132,22 @@ TEST_F(SettingsCommand, BadNamesAndValuesChangeNothingAndExitTwo) {
     EXPECT_NE(RunCli("settings get frob" + Where()).err.find("unknown setting \"frob\""), std::string::npos);
     EXPECT_EQ(Lines(RunCli("settings get savecountreg" + Where()).out), "4\n");
     EXPECT_EQ(Lines(RunCli("settings get savereg" + Where()).out), "off\n");
+}
+
+TEST_F(SettingsCommand, WebAddressesAreSetOnlyToWebPages) {
+    EXPECT_EQ(RunCli("settings set supporturl https://quillmere.example.org/help" + Where()).exitCode, 0);
+    EXPECT_EQ(Lines(RunCli("settings get supporturl" + Where()).out), "https://quillmere.example.org/help\n");
+    EXPECT_EQ(ReadWebAddress(Written(), kSupportAddressSetting, "fallback"), "https://quillmere.example.org/help");
+    // Anything the shell could take for a program or a file is refused and
+    // leaves the stored address as it was.
+    for (const char* bad : {"calc.exe", "file:///C:/Windows/notepad.exe", "https://", "ftp://example.org/"}) {
+        const auto run = RunCli(std::string("settings set supporturl ") + bad + Where());
+        EXPECT_EQ(run.exitCode, 2) << bad;
+        EXPECT_NE(run.err.find("web address"), std::string::npos) << bad;
+    }
+    EXPECT_EQ(Lines(RunCli("settings get supporturl" + Where()).out), "https://quillmere.example.org/help\n");
+    auto run = RunCli("settings get recommendurl" + Where());
+    EXPECT_EQ(run.exitCode, 1) << "not set: the program uses its built-in address";
 }
 
 }  // namespace

@@ -205,16 +205,55 @@ TEST_F(ExportBackupsTest, WithoutSaveCountRegNothingIsDeleted) {
     EXPECT_EQ(host.Backups().size(), 5u);
 }
 
-TEST_F(ExportBackupsTest, ZeroOrANonNumberDeletesEveryExportTheNewOneToo) {
-    for (const char* keep : {"0", "none", "-4"}) {
+TEST_F(ExportBackupsTest, ZeroOneOrANonNumberKeepTheNewExportAlone) {
+    for (const char* keep : {"0", "1", "none", "-4"}) {
         host.files.clear();
         reg.SetString(kSettingsPath, "savecountreg", keep);
         AddBackups({"2020-01-01_00-00-00.reg", "2021-01-01_00-00-00.reg"});
         const ExportResult r = BackupRegistry(host, reg);
         ASSERT_TRUE(r.Succeeded()) << keep;
-        EXPECT_EQ(r.deleted.size(), 3u) << keep;
-        EXPECT_TRUE(host.Backups().empty()) << keep;
+        EXPECT_EQ(r.deleted.size(), 2u) << keep;
+        EXPECT_EQ(host.Backups(), std::vector<std::string>{"2026-12-06_05-06-45.reg"}) << keep;
+        EXPECT_EQ(host.files[r.backupFile], "EXPORT") << keep;
     }
+}
+
+TEST_F(ExportBackupsTest, OnlyExportsThisProgramNamedArePruned) {
+    reg.SetString(kSettingsPath, "savecountreg", "1");
+    // The user's own files in the folder, some of them dated alike.
+    const std::vector<std::string> own = {"my tweaks.reg",           "2019-01-01.reg",
+                                          "2019-01-01_00-00-00.REG", "2019-01-01_00-00-00_01.reg",
+                                          "2019-01-01_00-00-00_x.reg", "2019-01-01_00-00-00 copy.reg",
+                                          "x2019-01-01_00-00-00.reg"};
+    for (const auto& name : own) host.files[kFolder + "\\" + name] = "mine";
+    AddBackups({"2020-01-01_00-00-00.reg", "2020-01-01_00-00-00_2.reg"});
+    const ExportResult r = BackupRegistry(host, reg);
+    ASSERT_TRUE(r.Succeeded()) << r.message;
+    EXPECT_EQ(r.deleted, (std::vector<std::string>{kFolder + "\\2020-01-01_00-00-00.reg",
+                                                    kFolder + "\\2020-01-01_00-00-00_2.reg"}));
+    for (const auto& name : own) EXPECT_EQ(host.files[kFolder + "\\" + name], "mine") << name;
+
+    EXPECT_TRUE(IsExportFileName("2026-12-06_05-06-45.reg"));
+    EXPECT_TRUE(IsExportFileName("2026-12-06_05-06-45_12.reg"));
+    for (const auto& name : own) EXPECT_FALSE(IsExportFileName(name)) << name;
+}
+
+TEST_F(ExportBackupsTest, CountersSortAsNumbersAndTheNewExportStaysWhateverItsName) {
+    // "_10" is newer than "_9", though it sorts before it as text.
+    const std::string d = "2026-12-06_05-06-45";
+    EXPECT_EQ(ExportsToDelete({d + "_10.reg", d + "_9.reg", d + ".reg", d + "_2.reg"}, true, "2"),
+              (std::vector<std::string>{d + ".reg", d + "_2.reg"}));
+    // The export just made is kept even when an older-looking name (a clock
+    // set back) or a newer one (a clock set forward earlier) is around it.
+    EXPECT_EQ(ExportsToDelete({"2030-01-01_00-00-00.reg", "2020-01-01_00-00-00.reg"}, true, "1",
+                              "2020-01-01_00-00-00.reg"),
+              std::vector<std::string>{"2030-01-01_00-00-00.reg"});
+    EXPECT_EQ(ExportsToDelete({"2030-01-01_00-00-00.reg", "2020-01-01_00-00-00.reg"}, true, "2",
+                              "2020-01-01_00-00-00.reg"),
+              std::vector<std::string>{});
+    // Without a new export named, the latest by name stays.
+    EXPECT_EQ(ExportsToDelete({"2030-01-01_00-00-00.reg", "2020-01-01_00-00-00.reg"}, true, "0"),
+              std::vector<std::string>{"2020-01-01_00-00-00.reg"});
 }
 
 TEST_F(ExportBackupsTest, CountIsReadLikeAtoi) {
@@ -224,7 +263,9 @@ TEST_F(ExportBackupsTest, CountIsReadLikeAtoi) {
     ASSERT_TRUE(r.Succeeded());
     EXPECT_EQ(host.Backups(), (std::vector<std::string>{"2022-01-01_00-00-00.reg", "2026-12-06_05-06-45.reg"}));
     // More allowed than present: nothing goes.
-    EXPECT_TRUE(ExportsToDelete({"a.reg", "b.reg"}, true, "99999999999999").empty());
+    EXPECT_TRUE(ExportsToDelete({"2020-01-01_00-00-00.reg", "2021-01-01_00-00-00.reg"}, true,
+                                "99999999999999")
+                    .empty());
 }
 
 TEST_F(ExportBackupsTest, StaleWorkFileIsDeletedBeforeTheEditorStarts) {
@@ -295,12 +336,18 @@ TEST_F(ExportBackupsTest, TwoExportsInOneSecondBothKept) {
     const ExportResult second = BackupRegistry(host, reg);
     ASSERT_TRUE(second.Succeeded()) << second.message;
     EXPECT_EQ(second.backupFile, kFolder + "\\2026-12-06_05-06-45_2.reg");
-    // ...and the later one sorts last, so it is the one kept.
+    // ...and the later one sorts last, so with two kept it is the first that goes.
+    reg.SetString(kSettingsPath, "savecountreg", "2");
+    host.time.second = 46;
+    ASSERT_TRUE(BackupRegistry(host, reg).Succeeded());
+    EXPECT_EQ(host.Backups(),
+              (std::vector<std::string>{"2026-12-06_05-06-45_2.reg", "2026-12-06_05-06-46.reg"}));
+    // A clock set back: the new export is kept all the same.
     reg.SetString(kSettingsPath, "savecountreg", "1");
-    host.time.second = 44;  // a clock set back does not matter either
+    host.time.second = 44;
     const ExportResult third = BackupRegistry(host, reg);
     ASSERT_TRUE(third.Succeeded());
-    EXPECT_EQ(host.Backups(), std::vector<std::string>{"2026-12-06_05-06-45_2.reg"});
+    EXPECT_EQ(host.Backups(), std::vector<std::string>{"2026-12-06_05-06-44.reg"});
 }
 
 TEST_F(ExportBackupsTest, FindFilesSkipsDotsAndDesktopIni) {

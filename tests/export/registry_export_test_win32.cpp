@@ -153,20 +153,22 @@ TEST_F(RegistryExportTest, SaveCountThreeWithFiveExportsKeepsTheNewestThree) {
     EXPECT_EQ(r.deleted.size(), 2u);
 }
 
-TEST_F(RegistryExportTest, MissingSaveCountDeletesNoneAndZeroDeletesAll) {
+TEST_F(RegistryExportTest, MissingSaveCountDeletesNoneAndZeroKeepsTheNewExportAndTheUsersFiles) {
     AddOldBackups({"2023-01-01_00-00-00.reg", "2024-01-01_00-00-00.reg"});
+    ASSERT_TRUE(WriteWhole(folder_ + "\\Before Upgrade.REG", "mine"));
     ExportResult r = BackupRegistry(*MakeExportHost(), reg, QuickEditor());
     ASSERT_TRUE(r.Succeeded()) << r.message;
     EXPECT_EQ(ReadWhole(r.backupFile).substr(0, 5), "fresh");
-    EXPECT_EQ(Names(folder_).size(), 3u);
+    EXPECT_EQ(Names(folder_).size(), 4u);
     EXPECT_TRUE(r.deleted.empty());
 
     reg.SetString(kSettingsPath, "savecountreg", "0");
     r = BackupRegistry(*MakeExportHost(), reg, QuickEditor());
     ASSERT_TRUE(r.Succeeded()) << r.message;
-    EXPECT_EQ(r.deleted.size(), 4u);
-    EXPECT_TRUE(Names(folder_).empty());
-    EXPECT_TRUE(Exists(folder_));
+    EXPECT_EQ(r.deleted.size(), 3u);
+    EXPECT_EQ(Names(folder_).size(), 2u);
+    EXPECT_TRUE(Exists(r.backupFile));
+    EXPECT_EQ(ReadWhole(folder_ + "\\Before Upgrade.REG"), "mine");
 }
 
 TEST_F(RegistryExportTest, StaleWorkFileIsNeverMoved) {

@@ -143,11 +143,25 @@ TEST_F(KeepTest, UntickedRowsAreIgnoredAndBlankedAndTheRepairLeavesThemAlone) {
     EXPECT_EQ(shortcuts_->BrokenLinks(), (std::vector<std::string>{"C:\\Desk\\a.lnk", "C:\\Desk\\c.lnk"}));
 }
 
-TEST_F(KeepTest, EveryRowTickedRewritesTheIgnoreFileUnchanged) {
+TEST_F(KeepTest, EveryRowTickedLeavesTheIgnoreFileAsItWas) {
     AddFinding("font", "HKEY_LOCAL_MACHINE\\X", kRemoveValue, "a", "b");
-    EXPECT_EQ(KeepUntickedRows(*lib_, shortcuts_.get(), {}, *lib_), 0u);
+    std::string error = "x";
+    EXPECT_EQ(KeepUntickedRows(*lib_, shortcuts_.get(), {}, *lib_, &error), 0u);
+    EXPECT_EQ(error, "");
     EXPECT_EQ(IgnoreFileText(), "C:\\Earlier\\one.dll\n");
     EXPECT_EQ(lib_->Findings()[0]->GetKeyPath(), "HKEY_LOCAL_MACHINE\\X");
+    // Nothing to write, so a list that cannot be written is no obstacle.
+    lib_->SetIgnoreFile("no-such-folder/ignore.lst");
+    EXPECT_EQ(KeepUntickedRows(*lib_, shortcuts_.get(), {}, *lib_, &error), 0u);
+    EXPECT_EQ(error, "");
+}
+
+TEST_F(KeepTest, AListThatCannotBeWrittenIsReported) {
+    AddFinding("font", "HKEY_LOCAL_MACHINE\\X", kRemoveValue, "a", "b").SetFilePath("C:\\1");
+    lib_->SetIgnoreFile("no-such-folder/ignore.lst");
+    std::string error;
+    EXPECT_EQ(KeepUntickedRows(*lib_, nullptr, {false}, *lib_, &error), 1u);
+    EXPECT_NE(error.find("no-such-folder/ignore.lst"), std::string::npos) << error;
 }
 
 TEST_F(KeepTest, EveryRowUntickedWithTheEngineAsItsOwnKeeper) {

@@ -37,21 +37,36 @@ TEST_F(RepairTest, KeyWithoutValuesOrSubKeysInTheWalkIsOneEmptyElement) {
     EXPECT_EQ(lines, expected);
 }
 
-TEST_F(RepairTest, DefaultValueNotSetIsNeverWritten) {
-    // A key without an unnamed value gets none; a value literally named
-    // "(Default)" holding "(value not set)" is left out too.
+TEST_F(RepairTest, ValuesHoldingTheValueNotSetTextAreWrittenButNotThePlaceholder) {
+    // Real values whose text happens to be "(value not set)" are deleted
+    // like any other, so they go into the backup.
     registry_.SetString(kKey, "(Default)", "(value not set)");
     registry_.SetString(kKey, "Other", "(value not set)");
+    registry_.SetString(std::string(kKey) + "\\Unnamed", "", "(value not set)");
     const auto entries = test::BackupEntries(BackupOf(kKey));
-    EXPECT_EQ(entries, std::vector<std::string>{
-                           "HKEY_LOCAL_MACHINE\\SOFTWARE\\QmBackup|Other=(value not set)|-"});
+    EXPECT_EQ(entries, (std::vector<std::string>{
+                           "HKEY_LOCAL_MACHINE\\SOFTWARE\\QmBackup|(Default)=(value not set)|-",
+                           "HKEY_LOCAL_MACHINE\\SOFTWARE\\QmBackup|Other=(value not set)|-",
+                           "HKEY_LOCAL_MACHINE\\SOFTWARE\\QmBackup\\Unnamed|(Default)=(value not set)|-"}));
 
-    // The same for a value handed in by a finding.
+    // The placeholder a scan puts in for a key without an unnamed value
+    // names no value: nothing is written for it.
+    const std::string bare = std::string(kKey) + "\\Bare";
+    registry_.CreateKeyPath(bare);
     CRegValueItem placeholder(kDefaultValueName, kValueNotSet, kRegSz);
     int result = 0;
-    const auto lines = Lines(BackupOf(kKey, &placeholder, &result));
+    const auto lines = Lines(BackupOf(bare, &placeholder, &result));
     EXPECT_EQ(result, 1);
     for (const auto& line : lines) EXPECT_EQ(line.find("<v "), std::string::npos) << line;
+}
+
+TEST_F(RepairTest, ValueFindingIsWrittenAsTheRegistryHoldsIt) {
+    // The finding's text is the scan's rendering; the backup takes the bytes.
+    registry_.SetValue(kKey, "odd", kRegSz, Bytes({'a', 0, 'b'}));
+    CRegValueItem finding("odd", "a", kRegSz);
+    const auto entries = test::BackupEntries(BackupOf(kKey, &finding));
+    EXPECT_EQ(entries, std::vector<std::string>{
+                           "HKEY_LOCAL_MACHINE\\SOFTWARE\\QmBackup|odd=61 00 62|hex(1)"});
 }
 
 TEST_F(RepairTest, NamesAndTextsAreEscaped) {
@@ -77,12 +92,14 @@ TEST_F(RepairTest, ValuesAreRenderedByType) {
     // A multi-string spans two lines of the file.
     EXPECT_EQ(lines[5], "     <v name=\"multi\" value=\"a");
     EXPECT_EQ(lines[6], "b\" type=\"REG_MULTI_SZ\"/>");
-    EXPECT_EQ(lines[7], "     <v name=\"big\" value=\"0x0000000a (10)\" type=\"REG_DWORD\"/>");
-    EXPECT_EQ(lines[8], "     <v name=\"none\" value=\"txt\"/>");
+    // What the usual rendering would not give back exactly: hexadecimal
+    // bytes with the type code.
+    EXPECT_EQ(lines[7], "     <v name=\"big\" value=\"00 00 00 0a\" type=\"hex(5)\"/>");
+    EXPECT_EQ(lines[8], "     <v name=\"none\" value=\"74 78 74 00\" type=\"hex(0)\"/>");
     EXPECT_EQ(lines[9], "     <v name=\"bin\" value=\"00 ab 10\" type=\"REG_BINARY\"/>");
     EXPECT_EQ(lines[10], "     <v name=\"q\" value=\"0x0807060504030201\" type=\"REG_QWORD\"/>");
     EXPECT_EQ(lines[11], "     <v name=\"exp\" value=\"%X%\" type=\"REG_EXPAND_SZ\"/>");
-    EXPECT_EQ(lines[12], "     <v name=\"full\" value=\"z\" type=\"\"/>");
+    EXPECT_EQ(lines[12], "     <v name=\"full\" value=\"7a 00\" type=\"hex(9)\"/>");
 }
 
 TEST_F(RepairTest, UnnamedValueIsRenderedByItsTypeToo) {
@@ -103,7 +120,8 @@ TEST_F(RepairTest, UnnamedValueIsRenderedByItsTypeToo) {
                            base + "|(Default)=0x0000000a (10)|REG_DWORD",
                            base + "\\Bin|(Default)=41 00 42|REG_BINARY",
                            base + "\\EmptyText|(Default)=|-",
-                           // an unnamed value without data bytes is left out
+                           // an unnamed value without data bytes too
+                           base + "\\NoData|(Default)=|REG_BINARY",
                            base + "\\NoData|keep=1|-",
                        }));
 }

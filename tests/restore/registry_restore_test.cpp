@@ -116,7 +116,6 @@ TEST_F(RestoreTest, ValuesComeBackByTheirTypeAttribute) {
         "     <v name=\"Exp\" value=\"%SystemRoot%\\x\" type=\"REG_EXPAND_SZ\"/>\r\n"
         "     <v name=\"Multi\" value=\"a\r\n\r\nbc\" type=\"REG_MULTI_SZ\"/>\r\n"
         "     <v name=\"EmptyMulti\" value=\"\" type=\"REG_MULTI_SZ\"/>\r\n"
-        "     <v name=\"Odd\" value=\"x\" type=\"REG_SOMETHING\"/>\r\n"
         "     <v name=\"Blank\" value=\"\" type=\"\"/>\r\n"
         "    </k>\r\n   </k>\r\n  </k>\r\n";
     ASSERT_EQ(Restore(Xml(body)), 1);
@@ -134,7 +133,6 @@ TEST_F(RestoreTest, ValuesComeBackByTheirTypeAttribute) {
     EXPECT_EQ(Value(k, "Exp"), Expect(kRegExpandSz, Text("%SystemRoot%\\x")));
     EXPECT_EQ(Value(k, "Multi"), Expect(kRegMultiSz, B({'a', 0, 0, 'b', 'c', 0, 0})));
     EXPECT_EQ(Value(k, "EmptyMulti"), Expect(kRegMultiSz, B({0})));
-    EXPECT_EQ(Value(k, "Odd"), Expect(kRegSz, Text("x")));
     EXPECT_EQ(Value(k, "Blank"), Expect(kRegSz, Text("")));
 }
 
@@ -158,14 +156,14 @@ TEST_F(RestoreTest, ElementAndAttributeNamesInAnyCase) {
     EXPECT_EQ(Value("HKEY_CURRENT_USER\\Software", "x"), Expect(kRegDword, B({1, 0, 0, 0})));
 }
 
-TEST_F(RestoreTest, ValueOutsideEveryKeyIsIgnored) {
+TEST_F(RestoreTest, ValueOutsideEveryKeyFailsTheRestore) {
     const std::string body =
-        "  <v name=\"Stray\" value=\"1\"/>\r\n"
         "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"In\">\r\n    <v name=\"Kept\" value=\"2\"/>\r\n"
         "   </k>\r\n  </k>\r\n"
-        "  <v name=\"Stray2\" value=\"3\"/>\r\n";
-    EXPECT_EQ(Restore(Xml(body)), 1);
-    EXPECT_EQ(ui_.Messages(), V{});
+        "  <v name=\"Stray\" value=\"3\"/>\r\n";
+    EXPECT_EQ(Restore(Xml(body)), 0);
+    EXPECT_EQ(lib_->LastRestore().line, 8);
+    EXPECT_EQ(lib_->LastRestore().reason, "element <v> inside <registry>");
     EXPECT_EQ(reg_.ValueNames("HKEY_CURRENT_USER"), V{});
     EXPECT_EQ(reg_.ValueNames("HKEY_CURRENT_USER\\In"), V{"Kept"});
 }
@@ -181,17 +179,17 @@ TEST_F(RestoreTest, EntitiesAreReplacedOnceInNamesAndValues) {
     EXPECT_EQ(Value(key, "&lt;"), Expect(kRegSz, Text("&quot;&amp;<\"&amp")));
 }
 
-TEST_F(RestoreTest, AttributesOfAValueTakeEffectInWriterOrderOnly) {
+TEST_F(RestoreTest, AttributesOfAValueMayComeInAnyOrder) {
     const std::string body =
         "  <k name=\"HKEY_CURRENT_USER\">\r\n"
-        "   <v type=\"REG_DWORD\" name=\"A\" value=\"text\"/>\r\n"   // type before name: dropped
-        "   <v name=\"B\" type=\"REG_BINARY\" value=\"01\"/>\r\n"    // type before value: dropped
-        "   <v value=\"lost\" name=\"C\"/>\r\n"                      // value before name: dropped
+        "   <v type=\"REG_DWORD\" name=\"A\" value=\"0x00000007 (7)\"/>\r\n"
+        "   <v name=\"B\" type=\"REG_BINARY\" value=\"01\"/>\r\n"
+        "   <v value=\"text\" name=\"C\"/>\r\n"
         "  </k>\r\n";
     EXPECT_EQ(Restore(Xml(body)), 1);
-    EXPECT_EQ(Value("HKEY_CURRENT_USER", "A"), Expect(kRegSz, Text("text")));
-    EXPECT_EQ(Value("HKEY_CURRENT_USER", "B"), Expect(kRegSz, Text("01")));
-    EXPECT_EQ(Value("HKEY_CURRENT_USER", "C"), Expect(kRegSz, Text("")));
+    EXPECT_EQ(Value("HKEY_CURRENT_USER", "A"), Expect(kRegDword, B({7, 0, 0, 0})));
+    EXPECT_EQ(Value("HKEY_CURRENT_USER", "B"), Expect(kRegBinary, B({1})));
+    EXPECT_EQ(Value("HKEY_CURRENT_USER", "C"), Expect(kRegSz, Text("text")));
 }
 
 TEST_F(RestoreTest, ExistingKeysAreOpenedAndValuesOverwritten) {
@@ -226,9 +224,12 @@ TEST_F(RestoreTest, ValueThatCannotBeWrittenGivesAMessageAndTheRestoreGoesOn) {
         "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"Locked\">\r\n"
         "    <v name=\"a&amp;b\" value=\"1\"/>\r\n    <v name=\"(Default)\" value=\"2\"/>\r\n   </k>\r\n"
         "   <k name=\"Open\">\r\n    <v name=\"c\" value=\"3\"/>\r\n   </k>\r\n  </k>\r\n";
-    EXPECT_EQ(Restore(Xml(body)), 1);
+    EXPECT_EQ(Restore(Xml(body)), 0);
     EXPECT_EQ(ui_.Messages(), (V{"couldn't set value a&b", "couldn't set value (Default)"}));
     EXPECT_EQ(Value("HKEY_CURRENT_USER\\Open", "c"), Expect(kRegSz, Text("3")));
+    // The first failure is reported, with what was restored by then.
+    EXPECT_EQ(lib_->LastRestore().line, 5);
+    EXPECT_EQ(lib_->LastRestore().reason, "couldn't set value a&b");
 }
 
 TEST_F(RestoreTest, ParseErrorFailsAfterItsMessageKeepingWhatWasWritten) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -92,46 +93,70 @@ public:
         return b;
     }
 
-    // A value of one of the types the backup expresses, with data it can
-    // express (text types zero-terminated, fixed sizes for the numbers).
+    // A value of any type code, with data that is typical for it or awkward:
+    // numbers of the wrong size, strings with an odd length, without their
+    // terminator or with zero bytes inside, lists with carriage returns,
+    // empty data, the text "(value not set)", codes no registry names.
     void RandomValue(std::uint32_t* type, std::vector<std::uint8_t>* data, bool unnamed) {
-        static const std::uint32_t kTypes[] = {kRegSz, kRegExpandSz, kRegBinary, kRegDword,
-                                               kRegQword, kRegMultiSz, kRegResourceList,
-                                               kRegResourceRequirementsList};
-        *type = kTypes[Below(8)];
+        (void)unnamed;
+        static const std::uint32_t kOddTypes[] = {12, 13, 0x20, 0x7fffffffu, 0xffff0001u};
+        const int pick = Below(16);
+        *type = pick < 12 ? static_cast<std::uint32_t>(pick) : kOddTypes[Below(5)];
         data->clear();
+        const bool awkward = Below(4) == 0;
+        auto text = [&](const std::string& t, bool terminated) {
+            data->assign(t.begin(), t.end());
+            if (terminated) data->push_back(0);
+        };
         switch (*type) {
             case kRegSz:
-            case kRegExpandSz: {
-                std::string t = Text(true);
-                if (unnamed && t == kValueNotSet) t += "!";
-                data->assign(t.begin(), t.end());
-                data->push_back(0);
+            case kRegExpandSz:
+            case kRegNone:
+            case kRegLink:
+                if (!awkward) {
+                    text(Below(8) == 0 ? std::string(kValueNotSet) : Text(true), *type != kRegLink);
+                    if (*type == kRegLink) *data = Utf16(Text(false));
+                } else {
+                    switch (Below(4)) {
+                        case 0: text(Text(true) + std::string(1, '\0') + Text(false), true); break;
+                        case 1: text(Text(true) + "x", false); break;  // no terminator
+                        case 2: *data = RandomBytes(Below(7)); break;
+                        default: break;                               // no data at all
+                    }
+                }
                 break;
-            }
-            case kRegBinary:
-            case kRegResourceList:
-            case kRegResourceRequirementsList:
-                // Empty too, except for the unnamed value (the backup leaves out
-                // an unnamed value without data).
-                *data = RandomBytes(Below(10) + (unnamed ? 1 : 0));
+            case kRegDword:
+            case kRegDwordBigEndian:
+                *data = RandomBytes(awkward ? Below(9) : 4);
                 break;
-            case kRegDword: *data = RandomBytes(4); break;
-            case kRegQword: *data = RandomBytes(8); break;
+            case kRegQword:
+                *data = RandomBytes(awkward ? Below(12) : 8);
+                break;
             case kRegMultiSz: {
-                // Strings without line breaks; empty ones too, but not a list
-                // that is one empty string (it reads the same as no strings).
                 const int n = Below(4);
                 for (int i = 0; i < n; ++i) {
-                    std::string s = Below(4) == 0 ? std::string() : Text(false);
-                    if (n == 1 && s.empty()) s = "x";
+                    std::string s = Below(4) == 0 ? std::string() : Text(awkward);
                     data->insert(data->end(), s.begin(), s.end());
                     data->push_back(0);
                 }
-                data->push_back(0);
+                if (!awkward || Below(2) == 0) data->push_back(0);
                 break;
             }
+            default:  // binary types and codes without a name
+                *data = RandomBytes(Below(12));
+                break;
         }
+    }
+
+    static std::vector<std::uint8_t> Utf16(const std::string& ansi) {
+        std::vector<std::uint8_t> out;
+        for (const char16_t c : AnsiToUtf16(ansi)) {
+            out.push_back(static_cast<std::uint8_t>(c & 0xff));
+            out.push_back(static_cast<std::uint8_t>(c >> 8));
+        }
+        out.push_back(0);
+        out.push_back(0);
+        return out;
     }
 
     // Fills `key` with values and up to `depth` levels of sub-keys.
@@ -161,8 +186,11 @@ public:
 private:
     static void SetValue(IRegistry& reg, RegKey key, const std::string& name, std::uint32_t type,
                          const std::vector<std::uint8_t>& data) {
-        static const std::uint8_t kNone = 0;
-        ASSERT_EQ(reg.RegSetValueExA(key, name.c_str(), type, data.empty() ? &kNone : data.data(),
+        // A byte after the data that is not zero: the registry would count a
+        // zero there as the terminator of a text value.
+        std::vector<std::uint8_t> buffer = data;
+        buffer.push_back(0xFF);
+        ASSERT_EQ(reg.RegSetValueExA(key, name.c_str(), type, buffer.data(),
                                      static_cast<std::uint32_t>(data.size())),
                   kRegSuccess)
             << name;
@@ -172,6 +200,20 @@ private:
     bool nonAsciiNames_;
     int counter_ = 0;
 };
+
+// How many values of each type came back exactly, over every round trip
+// of the process (printed by the tests).
+inline std::map<std::uint32_t, std::uint64_t>& RoundTripCounts() {
+    static std::map<std::uint32_t, std::uint64_t> counts;
+    return counts;
+}
+
+inline std::string DescribeRoundTripCounts() {
+    std::string out;
+    for (const auto& [type, n] : RoundTripCounts())
+        out += "type " + std::to_string(type) + ": " + std::to_string(n) + "\n";
+    return out;
+}
 
 // Writes the backup of `keyPath` (full path, root name first) to `file` as
 // the repair does: one call inside the "registry" element.
@@ -238,7 +280,11 @@ inline std::string RoundTrip(CRegistryLib& lib, RecordingRestoreUi& ui, RegKey r
     DeleteTree(reg, root, sub);
     if (restored != 1) return "restore failed";
     if (!ui.Messages().empty()) return "message: " + ui.Messages().front();
-    return FirstDifference(before, after);
+    const std::string difference = FirstDifference(before, after);
+    if (difference.empty())
+        for (const auto& [path, values] : before)
+            for (const auto& [name, v] : values) ++RoundTripCounts()[v.type];
+    return difference;
 }
 
 }  // namespace qm::test

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -38,11 +39,17 @@ protected:
 
 // Non-ASCII letters in value texts; names made of ASCII (see below).
 TEST_F(RealRegistryRoundTrip, RandomTreesComeBackWithTheSameTypesAndBytes) {
+    test::RoundTripCounts().clear();
     for (std::uint32_t seed = 1; seed <= 100; ++seed) {
         const std::string diff = test::RoundTrip(*lib_, ui_, kHkeyCurrentUser, "HKEY_CURRENT_USER",
                                                  parent_, seed, "round_trip_real.xml", false);
         ASSERT_EQ(diff, "") << "seed " << seed;
     }
+    // Every type code 0-11 and some without a name, as the registry keeps them.
+    for (std::uint32_t type = 0; type <= 11; ++type)
+        EXPECT_GE(test::RoundTripCounts()[type], 10u) << "type " << type;
+    EXPECT_GE(test::RoundTripCounts().size(), 16u);
+    std::printf("values restored exactly, by type:\n%s", test::DescribeRoundTripCounts().c_str());
 }
 
 // Names with non-ASCII letters. RegQueryInfoKeyA counts a name's characters,

@@ -47,7 +47,7 @@ TEST(XmlReader, BackupFileGivesTagsAttributesAndIndentationText) {
 }
 
 TEST(XmlReader, FirstCharacterOtherThanAngleBracketIsASyntaxErrorInLineOne) {
-    for (const char* content : {" <registry>\r\n", "\xEF\xBB\xBF<registry>\r\n", "registry\r\n",
+    for (const char* content : {" <registry>\r\n", "\xEF\xBB<registry>\r\n", "registry\r\n",
                                 "=\r\n"}) {
         const auto r = ReadEventsOf(content);
         EXPECT_EQ(r.error, "Parse error in line 1 : (Syntax error)") << content;

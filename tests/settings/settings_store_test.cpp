@@ -315,13 +315,41 @@ TEST(StartWithWindowsCommand, PathWithSpacesIsQuoted) {
 }
 
 TEST(KnownSettings, EveryValueIsListedOnceAndFoundWithoutRegardToCase) {
-    EXPECT_EQ(KnownSettings().size(), 12u);
+    EXPECT_EQ(KnownSettings().size(), 14u);
+    EXPECT_EQ(FindSetting("SupportURL")->kind, SettingKind::Address);
     ASSERT_NE(FindSetting("SaveCountReg"), nullptr);
     EXPECT_EQ(FindSetting("SaveCountReg")->kind, SettingKind::Text);
     EXPECT_EQ(FindSetting("scannext")->kind, SettingKind::Time);
     EXPECT_EQ(FindSetting("savereg")->kind, SettingKind::Flag);
     EXPECT_EQ(FindSetting("QUILLMERE"), nullptr);
     EXPECT_EQ(FindSetting("savere"), nullptr);
+}
+
+TEST(StartWithWindowsBox, OnACategoriesPanelTheStartupCategoryIgnoresTheRunValue) {
+    MemoryRegistry reg;
+    reg.CreateKeyPath(kRunPath);
+    reg.SetString(kRunPath, "QUILLMERE", "C:\\Quillmere\\quillmere.exe");
+    FakeControls categories({"BUTTON_ALL", "BUTTON_COM", "BUTTON_STARTUP"}, {});
+    CSettingsStore(reg, categories).LoadButtonSettings(false);
+    EXPECT_EQ(categories.GetButtonCheck("BUTTON_STARTUP"), 0);
+    FakeControls advanced = AdvancedPanel();
+    CSettingsStore(reg, advanced).LoadButtonSettings(true);
+    EXPECT_EQ(advanced.GetButtonCheck("BUTTON_STARTUP"), 1);
+}
+
+TEST(WebAddress, OnlyHttpPagesOverrideTheBuiltInAddress) {
+    EXPECT_TRUE(IsWebAddress("https://www.example.com/quillmere/"));
+    EXPECT_TRUE(IsWebAddress("HTTP://example.org"));
+    for (const char* bad : {"", "http://", "https://", "example.org", "C:\\Windows\\notepad.exe",
+                            "file:///C:/x.exe", "https://a b", "https://a\"b", "https://a\tb", "javascript:x"})
+        EXPECT_FALSE(IsWebAddress(bad)) << bad;
+
+    MemoryRegistry reg;
+    EXPECT_EQ(ReadWebAddress(reg, kSupportAddressSetting, "https://fallback.example/"), "https://fallback.example/");
+    ASSERT_EQ(WriteSettingText(reg, kSupportAddressSetting, "cmd.exe"), kRegSuccess);
+    EXPECT_EQ(ReadWebAddress(reg, kSupportAddressSetting, "https://fallback.example/"), "https://fallback.example/");
+    ASSERT_EQ(WriteSettingText(reg, kSupportAddressSetting, "https://help.example.org/q"), kRegSuccess);
+    EXPECT_EQ(ReadWebAddress(reg, kSupportAddressSetting, "https://fallback.example/"), "https://help.example.org/q");
 }
 
 }  // namespace

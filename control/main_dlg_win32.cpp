@@ -1,0 +1,298 @@
+#include "control/main_dlg_win32.h"
+
+#include <ole2.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "resources/resource.h"
+#include "ui/dialog_base_win32.h"
+#include "ui/settings_store.h"
+#include "ui/skin_resource_win32.h"
+#include "ui/timetable.h"
+
+namespace qm {
+
+namespace {
+
+constexpr const char* kMainClass = "QuillmereMainWindow";
+constexpr const char* kTitle = "Quillmere";
+
+std::string LoadText(UINT id) {
+    char text[512] = "";
+    const int n = LoadStringA(GetModuleHandleA(nullptr), id, text, sizeof text);
+    return n > 0 ? std::string(text, static_cast<std::size_t>(n)) : std::string();
+}
+
+}  // namespace
+
+CMainDlg::CMainDlg(IRegistry& registry)
+    : CMainSkin(registry), Summary(EngineServices{&registry, nullptr, "ignore.lst"}) {
+    icon_ = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+CMainDlg::~CMainDlg() {
+    DestroyWindowNow();
+    if (oleReady_) OleUninitialize();
+}
+
+bool CMainDlg::Create(int showCommand) {
+    // A first size; the mask sets the real one. Centred on the screen.
+    const int width = 708, height = 500;
+    const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    const RECT rect{x, y, x + width, y + height};
+    if (!CreateAs(kMainClass, WS_EX_APPWINDOW, kTitle,
+                  WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, rect, nullptr, 0))
+        return false;
+    if (!InitDialog()) {
+        DestroyWindowNow();
+        return false;
+    }
+    ShowWindow(Window(), showCommand);
+    UpdateWindow(Window());
+    SetForegroundWindow(Window());
+    return true;
+}
+
+bool CMainDlg::InitDialog() {
+    SetWindowTextA(Window(), kTitle);
+    oleReady_ = SUCCEEDED(OleInitialize(nullptr));
+    if (!oleReady_) return true;  // the bare window; the tray's "Close" ends it
+
+    SkinFile skin;
+    const char* diskSkin = std::getenv(kSkinEnvironmentVariable);
+    if (diskSkin != nullptr && *diskSkin != '\0') {
+        skin.SetSkinFile(diskSkin);
+        if (!skin.LoadSkinFile()) {
+            MessageBoxA(Window(), "skin.ini Not Found", kTitle, MB_OK | MB_ICONSTOP);
+            return false;
+        }
+    } else {
+        skin.SetSkinFile("Skin.ini");
+        if (!LoadBuiltInSkin(skin)) {
+            MessageBoxA(Window(), "skin.ini Not Found", kTitle, MB_OK | MB_ICONSTOP);
+            return false;
+        }
+    }
+    SetScreen(&Controls());
+    if (!LoadSkin(skin)) return false;
+    ShowPanel("SUBMAIN_MAIN");
+
+    if (HMENU menu = GetSystemMenu(Window(), FALSE)) {
+        const std::string about = LoadText(IDS_ABOUTBOX);
+        if (!about.empty()) {
+            AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, about.c_str());
+        }
+    }
+    SendMessageA(Window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageA(Window(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    SetTimer(Window(), kTimerIdle, 1000, nullptr);
+    SetTimer(Window(), kTimerPeriodicScan, 10000, nullptr);
+    return true;
+}
+
+void CMainDlg::ShowPanelAsTab(const char* panel, const char* button) {
+    ShowPanel(panel);
+    Controls().EnableAllButtons(true);
+    Controls().EnableButton(button, false);
+}
+
+void CMainDlg::ButtonPressed(const std::string& name) {
+    if (name == "BUTTON_EXIT") {
+        // Closed once this press has been handled to its end.
+        PostMessageA(Window(), kCloseMainMessage, 0, 0);
+    } else if (name == "BUTTON_MINIMIZE") {
+        ShowWindow(Window(), SW_SHOWMINIMIZED);
+    }
+
+    if (name == "BUTTON_MAIN" || name == "BUTTON_SCAN") {
+        ShowPanelAsTab("SUBMAIN_MAIN", "BUTTON_MAIN");
+        if (name == "BUTTON_SCAN") {
+            if (ScanInProgress.load() == 1) {
+                Controls().SetButtonCheck("BUTTON_SCAN", 0);
+                RequestStop();
+            } else {
+                Controls().SetButtonCheck("BUTTON_SCAN", 1);
+                CSubMainSkin* panel = CurrentPanel();
+                auto tick = [&](const char* button) {
+                    return panel != nullptr ? panel->Controls().GetButtonCheck(button) : 0;
+                };
+                ScanCategoryStates& states = States();
+                states[kSlotCom] = tick("BUTTON_COM");
+                states[kSlotSharedDlls] = tick("BUTTON_COM_SUBS");
+                states[kSlotDrivers] = tick("BUTTON_DRV");
+                states[kSlotHelp] = tick("BUTTON_HELP");
+                states[kSlotAppPaths] = tick("BUTTON_APPPATH");
+                states[kSlotSharedTools] = tick("BUTTON_SHARED_TOOLS");
+                states[kSlotFonts] = tick("BUTTON_FONTS");
+                states[kSlotStartup] = tick("BUTTON_STARTUP");
+                states[kSlotShortcuts] = tick("BUTTON_SHORTCUTS");
+                states[kSlotUninstall] = tick("BUTTON_UNINSTALL");
+                ScanInProgress.store(1);
+                ClearStop();
+                if (!StartScanWorker()) {
+                    ScanInProgress.store(0);
+                    Controls().SetButtonCheck("BUTTON_SCAN", 0);
+                }
+            }
+        }
+    }
+    if (ScanInProgress.load() == 1) return;
+    if (name == "BUTTON_REMOVE" && resultsReady_ && StartRepairWorker()) return;
+
+    if (name == "BUTTON_ADVSETTINGS") {
+        ShowPanelAsTab("SUBMAIN_ADVANCED", "BUTTON_ADVSETTINGS");
+    } else if (name == "BUTTON_IGNORED") {
+        ShowPanelAsTab("SUBMAIN_IGNORED", "BUTTON_IGNORED");
+    } else if (name == "BUTTON_AUTOSCAN") {
+        ShowPanelAsTab(ScanEnabled ? "SUBMAIN_SCHEDULE" : "SUBMAIN_SCHEDULE_DISABLED", "BUTTON_AUTOSCAN");
+    } else if (name == "BUTTON_LIVEUPDATE") {
+        OpenWebPage(kRecommendAddressSetting, IDS_RECOMMEND_URL);
+    } else if (name == "BUTTON_SUPPORT") {
+        OpenWebPage(kSupportAddressSetting, IDS_SUPPORT_URL);
+    }
+
+    resultsReady_ = false;
+    if (CSubMainSkin* panel = CurrentPanel()) {
+        CSettingsStore(Engine().Registry(), panel->Controls()).SaveEditText("savecountreg", "EDIT_BAKUP_COUNT");
+        InvalidateRect(panel->Window(), nullptr, TRUE);
+    }
+}
+
+void CMainDlg::OpenWebPage(const std::string& settingName, UINT stringId) {
+    const std::string address = ReadWebAddress(Engine().Registry(), settingName, LoadText(stringId));
+    if (!IsWebAddress(address)) return;
+    ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void CMainDlg::AddTrayIcon() {
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof data;
+    data.hWnd = Window();
+    data.uID = IDI_TRAY;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = kTrayMessage;
+    data.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_TRAY));
+    std::strncpy(data.szTip, kTitle, sizeof data.szTip - 1);
+    trayIcon_ = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
+}
+
+void CMainDlg::RemoveTrayIcon() {
+    if (!trayIcon_) return;
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof data;
+    data.hWnd = Window();
+    data.uID = IDI_TRAY;
+    Shell_NotifyIconA(NIM_DELETE, &data);
+    trayIcon_ = false;
+}
+
+void CMainDlg::ShowFromTray() {
+    ShowWindow(Window(), SW_SHOWNORMAL);
+    SetForegroundWindow(Window());
+    SetFocus(Window());
+}
+
+void CMainDlg::TrayMenu() {
+    HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+    if (menu == nullptr) return;
+    POINT at{};
+    GetCursorPos(&at);
+    SetForegroundWindow(Window());
+    TrackPopupMenu(GetSubMenu(menu, 0), TPM_LEFTBUTTON, at.x, at.y, 0, Window(), nullptr);
+    PostMessageA(Window(), WM_NULL, 0, 0);
+    DestroyMenu(menu);
+}
+
+void CMainDlg::PeriodicScanCheck() {
+    if (PeriodicScanDue(NextScanTime, ScanPeriod, ScanEnabled, ScanInProgress.load(), SystemClock().Now()))
+        ButtonPressed("BUTTON_SCAN");
+}
+
+LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE: {
+            const LRESULT created = CMainSkin::HandleMessage(message, wParam, lParam);
+            if (created != -1) AddTrayIcon();
+            return created;
+        }
+        case kTrayMessage:
+            if (wParam == IDI_TRAY && lParam == WM_LBUTTONDBLCLK) {
+                ShowFromTray();
+                return 0;
+            }
+            if (wParam == IDI_TRAY && lParam == WM_RBUTTONUP) TrayMenu();
+            break;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == ID_TRAY_SHOW) {
+                ShowFromTray();
+                return 0;
+            }
+            if (LOWORD(wParam) == ID_TRAY_CLOSE) {
+                PostMessageA(Window(), kCloseMainMessage, 0, 0);
+                return 0;
+            }
+            // Enter and Escape (IDOK, IDCANCEL) do not close the window.
+            return 0;
+        case kCloseMainMessage:
+            DestroyWindowNow();
+            return 0;
+        case WM_CLOSE:
+            // Alt+F4 and the system menu's Close leave the window open.
+            return 0;
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+                CDialogBase about(IDD_ABOUTBOX);
+                about.DoModal(Window());
+                return 0;
+            }
+            break;
+        case WM_SIZE:
+            // Minimised: only the tray icon remains (when there is one to
+            // bring the window back with).
+            if (wParam == SIZE_MINIMIZED && trayIcon_) {
+                ShowWindow(Window(), SW_HIDE);
+                return 0;
+            }
+            break;
+        case WM_TIMER:
+            if (wParam == kTimerPeriodicScan) PeriodicScanCheck();
+            return 0;
+        case WM_QUERYDRAGICON:
+            return reinterpret_cast<LRESULT>(icon_);
+        case WM_PAINT:
+            if (IsIconic(Window())) {
+                PAINTSTRUCT ps;
+                HDC dc = BeginPaint(Window(), &ps);
+                SendMessageA(Window(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+                RECT client;
+                GetClientRect(Window(), &client);
+                const int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
+                const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
+                DrawIcon(dc, x, y, icon_);
+                EndPaint(Window(), &ps);
+                return 0;
+            }
+            break;
+        case WM_DESTROY: {
+            const LRESULT result = CMainSkin::HandleMessage(message, wParam, lParam);
+            KillTimer(Window(), kTimerIdle);
+            KillTimer(Window(), kTimerPeriodicScan);
+            RemoveTrayIcon();
+            return result;
+        }
+        default:
+            break;
+    }
+    return CMainSkin::HandleMessage(message, wParam, lParam);
+}
+
+void CMainDlg::OnWindowGone() {
+    SetScreen(nullptr);
+    PostQuitMessage(1);
+}
+
+}  // namespace qm

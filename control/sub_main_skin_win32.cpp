@@ -1,0 +1,334 @@
+#include "control/sub_main_skin_win32.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+#include "control/add_schedule_dialog_win32.h"
+#include "control/restore_ui_win32.h"
+#include "control/summary.h"
+#include "engine/registry_lib.h"
+#include "repair/task_schedule_win32.h"
+#include "resources/resource.h"
+#include "ui/skin_image_win32.h"
+#include "ui/timetable.h"
+
+namespace qm {
+
+const char* const kCategoryButtons[13] = {
+    "BUTTON_REGISTRY", "BUTTON_COM",       "BUTTON_COM_SUBS", "BUTTON_DRV",       "BUTTON_HELP",
+    "BUTTON_APPPATH",  "BUTTON_SHARED_TOOLS", "BUTTON_FONTS", "BUTTON_STARTUP",   "BUTTON_SHORTCUTS",
+    "BUTTON_UNINSTALL", "BUTTON_VXD",      "BUTTON_MSDOS",
+};
+
+namespace {
+
+constexpr const char* kPanelClass = "QuillmerePanel";
+
+// The progress label pairs, in the order ShowProgress fills them, with the
+// category slot each shows.
+struct ProgressPair {
+    const char* category;
+    int slot;
+};
+constexpr ProgressPair kProgressPairs[] = {
+    {"COM", kSlotCom},         {"COM_SUBS", kSlotSharedDlls},         {"HELP", kSlotHelp},
+    {"APPPATH", kSlotAppPaths}, {"SHARED_TOOLS", kSlotSharedTools},   {"FONTS", kSlotFonts},
+    {"STARTUP", kSlotStartup},  {"UNINSTALL", kSlotUninstall},        {"DRV", kSlotDrivers},
+    {"SHORTCUTS", kSlotShortcuts},
+};
+
+bool IsPlainToggle(const std::string& name) {
+    static const char* const kToggles[] = {
+        "BUTTON_REGISTRY", "BUTTON_COM",      "BUTTON_COM_SUBS",  "BUTTON_DRV",   "BUTTON_HELP", "BUTTON_APPPATH",
+        "BUTTON_SHARED_TOOLS", "BUTTON_FONTS", "BUTTON_SHORTCUTS", "BUTTON_UNINSTALL", "BUTTON_VXD", "BUTTON_MSDOS",
+    };
+    for (const char* t : kToggles)
+        if (name == t) return true;
+    return false;
+}
+
+std::string FormatRunTime(std::time_t when) {
+    if (when == 0) return "Never";
+    const std::tm* local = std::localtime(&when);  // the user-interface thread only
+    if (local == nullptr) return "Never";
+    char text[64] = "";
+    std::strftime(text, sizeof text, "%H:%M:%S %d-%m-%y", local);
+    return text;
+}
+
+}  // namespace
+
+CSubMainSkin::CSubMainSkin(IRegistry& registry) : registry_(registry), store_(registry, controls_) {
+    store_.LoadTimetable(SystemClock());
+}
+
+CSubMainSkin::~CSubMainSkin() {
+    store_.SaveTimetable();
+    controls_.Free();
+    DestroyWindowNow();
+}
+
+bool CSubMainSkin::Create(IPanelHost* host, HWND parent, const SkinFile& skin, const SkinPanelLine& line,
+                          int number) {
+    host_ = host;
+    name_ = line.name;
+    number_ = number;
+    const RECT rect{line.rect.left, line.rect.top, line.rect.right, line.rect.bottom};
+    // The window text is the panel's name, so that tools can tell panels apart.
+    if (!CreateAs(kPanelClass, 0, name_.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rect, parent, 0))
+        return false;
+    for (int i = 0; i < 4; ++i) LoadSkinImage(skin.ImagePath(line.images[i]), images_[i]);
+    controls_.Attach(Window(), this);
+
+    const HBITMAP images[4] = {images_[0].Get(), images_[1].Get(), images_[2].Get(), images_[3].Get()};
+    controls_.ReadButtonInfo(skin, name_ + "_BUTTONINFO", images);
+    controls_.ReadTextInfo(skin, name_ + "_TEXTINFO", images_[0].Get(), LabelItalic::WhenFieldIsFalse);
+    store_.LoadButtonSettings(!IsCategoriesPanel());
+    ButtonPressed("BUTTON_ALL");
+    store_.LoadStartScanAtLaunch();
+
+    controls_.ReadEditBoxInfo(skin, name_ + "_EDITBOXINFO", images_[0].Get());
+    store_.LoadEditSettings();
+
+    const std::string listSection = name_ + "_LISTINFO";
+    if (listSection == "SUBMAIN_RESULT_LISTINFO") {
+        resultList_ = controls_.ReadListViewInfo(skin, listSection, kListWithCheckBoxes);
+    } else if (listSection == "SUBMAIN_IGNORED_LISTINFO") {
+        ignoredList_ = controls_.ReadListViewInfo(skin, listSection, kListWithCheckBoxes);
+        RefreshIgnoredList();
+    } else if (listSection == "SUBMAIN_SCHEDULE_LISTINFO") {
+        scheduleList_ = controls_.ReadListViewInfo(skin, listSection, kListWithoutCheckBoxes);
+        RefreshScheduleList();
+    }
+    return true;
+}
+
+void CSubMainSkin::ButtonPressed(const std::string& name) {
+    if (ScanInProgress.load() != 0) return;
+    store_.SaveEditText("savecountreg", "EDIT_BAKUP_COUNT");
+
+    if (name == "BUTTON_SCAN") {
+        // The stand-alone result window is not part of this program yet.
+    } else if (name == "BUTTON_STARTUP") {
+        if (IsCategoriesPanel())
+            controls_.SetButtonCheck(name, controls_.GetButtonCheck(name) ? 0 : 1);
+        else
+            store_.ToggleStartWithWindows();
+    } else if (name == "BUTTON_AUTOSCAN") {
+        store_.ToggleFlag("autoscan", name);
+    } else if (name == "BUTTON_BACKUP") {
+        store_.ToggleFlag("savereg", name);
+    } else if (IsPlainToggle(name)) {
+        controls_.SetButtonCheck(name, controls_.GetButtonCheck(name) ? 0 : 1);
+    } else if (name == "BUTTON_ALL") {
+        // Only a categories panel has categories to set.
+        if (IsCategoriesPanel()) {
+            const int v = controls_.GetButtonCheck("BUTTON_ALL") ? 0 : 1;
+            SetCategories(v);
+            controls_.SetButtonCheck("BUTTON_ALL", v);
+        }
+    } else if (name == "BUTTON_RESTORE") {
+        RestoreFromBackup();
+    } else if (name == "BUTTON_ADDSCHEDULE") {
+        CAddScheduleDlg dialog;
+        dialog.DoModal(host_ != nullptr ? host_->OwnerWindow() : Window());
+        if (scheduleList_ != nullptr) RefreshScheduleList();
+    } else if (name == "BUTTON_DELETESCHEDULE") {
+        DeleteSelectedSchedule();
+    } else if (name == "BUTTON_IGNORED_DELETE") {
+        DeleteCheckedIgnored();
+    } else if (name == "BUTTON_IGNORED_SEL_ALL") {
+        const int v = controls_.GetButtonCheck(name) ? 0 : 1;
+        controls_.SetButtonCheck(name, v);
+        if (ignoredList_ != nullptr)
+            for (int i = 0; i < ignoredList_->RowCount(); ++i) ignoredList_->SetChecked(i, v != 0);
+    } else if (name == "BUTTON_AUTOSCAN_ENABLE") {
+        ScanEnabled = ScanEnabled ? 0 : 1;
+        if (host_ != nullptr) host_->ShowPanel(ScanEnabled ? "SUBMAIN_SCHEDULE" : "SUBMAIN_SCHEDULE_DISABLED");
+        // Both looks show the setting, not only the one pressed.
+        controls_.SetButtonCheck(name, ScanEnabled);
+        if (host_ != nullptr) host_->SetButtonCheckOnAllPanels(name, ScanEnabled);
+        store_.SaveCheckState("enablescan", name);
+    }
+
+    if (ScanEnabled == 1) ScheduleOptionPressed(name);
+}
+
+void CSubMainSkin::SetCategories(int state) {
+    for (const char* button : kCategoryButtons) controls_.SetButtonCheck(button, state);
+}
+
+void CSubMainSkin::ScheduleOptionPressed(const std::string& name) {
+    const char* every = "BUTTON_START_EVERY";
+    const char* after = "BUTTON_START_AFTER_EVERY";
+    const char* month = "BUTTON_START_AFTER_EVERY_MONTH";
+    const char* week = "BUTTON_START_AFTER_EVERY_WEEK";
+    const char* day = "BUTTON_START_AFTER_EVERY_DAY";
+    if (name == every) {
+        controls_.SetButtonCheck(after, 0);
+    } else if (name == after) {
+        controls_.SetButtonCheck(every, 0);
+    } else if (name == month || name == week || name == day) {
+        controls_.SetButtonCheck(every, 0);
+        for (const char* unit : {month, week, day})
+            if (name != unit) controls_.SetButtonCheck(unit, 0);
+        controls_.SetButtonCheck(after, 1);
+    } else {
+        return;
+    }
+    controls_.SetButtonCheck(name, 1);
+    store_.SaveSchedule(SystemClock().Now());
+}
+
+void CSubMainSkin::ShowCategoryProgress(const std::string& textLabel, const std::string& countLabel, int state) {
+    if (state == 0 || state == 1) {
+        controls_.SetLabelText(textLabel, "");
+        controls_.SetLabelText(countLabel, "");
+    } else if (state == 2) {
+        char count[16];
+        std::snprintf(count, sizeof count, "%d", count_);
+        controls_.SetLabelText(textLabel, "Scanning");
+        controls_.SetLabelText(countLabel, count);
+    } else if (state == -1) {
+        controls_.SetLabelText(textLabel, "Done");
+    }
+}
+
+void CSubMainSkin::ShowProgress(const ScanCategoryStates& states, int count) {
+    count_ = count;
+    for (const ProgressPair& p : kProgressPairs)
+        ShowCategoryProgress(std::string("PROGRESS_TEXT_") + p.category, std::string("PROGRESS_COUNT_") + p.category,
+                             states[p.slot]);
+}
+
+void CSubMainSkin::RefreshIgnoredList() {
+    if (ignoredList_ == nullptr) return;
+    CRegistryLib lib;
+    ignoredList_->DeleteAllRows();
+    int row = 0;
+    for (const auto& entry : lib.IgnoreList()) {
+        if (!entry) continue;
+        ignoredList_->InsertRow(row++, {"", entry->GetFilePath()});
+    }
+}
+
+void CSubMainSkin::RefreshScheduleList() {
+    if (scheduleList_ == nullptr) return;
+    scheduleList_->DeleteAllRows();
+    std::vector<std::string> triggers;
+    std::time_t lastRun = 0;
+    ListTriggers(TaskName(), triggers, lastRun);
+    const std::string when = FormatRunTime(lastRun);
+    for (std::size_t i = 0; i < triggers.size(); ++i) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%d", static_cast<int>(i + 1));
+        scheduleList_->InsertRow(static_cast<int>(i), {number, triggers[i], when});
+    }
+}
+
+void CSubMainSkin::RestoreFromBackup() {
+    HWND owner = host_ != nullptr ? host_->OwnerWindow() : Window();
+    Win32RestoreUi ui(owner);
+    CRegistryLib lib(EngineServices{&registry_, nullptr, "ignore.lst"});
+    lib.SetRestoreUi(&ui);
+    const bool restored = lib.RestoreRegistry();
+    MessageBoxA(owner, restored ? "Registry Restored Successfuly" : "Registry Restoration Failed",
+                "Registry Restoration", MB_OK | MB_ICONINFORMATION);
+}
+
+void CSubMainSkin::DeleteCheckedIgnored() {
+    if (ignoredList_ == nullptr) return;
+    CRegistryLib lib;
+    // Rows show the list's non-empty entries in order; row i is the i-th of them.
+    std::vector<std::size_t> entryOfRow;
+    for (std::size_t i = 0; i < lib.IgnoreList().size(); ++i)
+        if (lib.IgnoreList()[i]) entryOfRow.push_back(i);
+    const int rows = ignoredList_->RowCount();
+    for (int row = 0; row < rows && static_cast<std::size_t>(row) < entryOfRow.size(); ++row)
+        if (ignoredList_->Checked(row)) lib.IgnoreList()[entryOfRow[static_cast<std::size_t>(row)]].reset();
+    if (!lib.SaveIgnoreList()) {
+        // The list on disk is unchanged, and the panel shows it as it is.
+        HWND owner = host_ != nullptr ? host_->OwnerWindow() : Window();
+        MessageBoxA(owner, lib.IgnoreListError().c_str(), "Quillmere", MB_OK | MB_ICONERROR);
+    }
+    RefreshIgnoredList();
+}
+
+void CSubMainSkin::DeleteSelectedSchedule() {
+    if (scheduleList_ == nullptr || scheduleList_->RowCount() <= 0) return;
+    const int row = scheduleList_->SelectionMark();
+    if (row < 0) return;
+    HWND owner = host_ != nullptr ? host_->OwnerWindow() : Window();
+    if (MessageBoxA(owner, "Are You Sure", "Delete Scheduled Task", MB_OKCANCEL | MB_ICONWARNING) != IDOK) return;
+    DeleteTrigger(TaskName(), row);
+    RefreshScheduleList();
+    InvalidateRect(Window(), nullptr, TRUE);
+}
+
+void CSubMainSkin::ShowListMenu(CSkinnedListView& list) {
+    HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_LIST_MENU));
+    if (menu == nullptr) return;
+    POINT at{};
+    GetCursorPos(&at);
+    if (at.x < 0 || at.y < 0) {
+        GetCaretPos(&at);
+        ClientToScreen(list.Window(), &at);
+        at.x += 2;
+        at.y += 14;
+    }
+    const UINT command = static_cast<UINT>(TrackPopupMenu(GetSubMenu(menu, 0),
+                                                          TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x,
+                                                          at.y, 0, list.Window(), nullptr));
+    DestroyMenu(menu);
+    if (command != ID_LIST_SELECT_ALL && command != ID_LIST_DESELECT_ALL) return;
+    for (int i = 0; i < list.RowCount(); ++i) list.SetChecked(i, command == ID_LIST_SELECT_ALL);
+}
+
+LRESULT CSubMainSkin::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(Window(), &ps);
+            RECT client;
+            GetClientRect(Window(), &client);
+            DrawSkinImage(dc, images_[0].Get(), client);
+            EndPaint(Window(), &ps);
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_LBUTTONDOWN: {
+            // A press on the panel's background drags the whole window.
+            HWND root = GetAncestor(Window(), GA_ROOT);
+            POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            ClientToScreen(Window(), &p);
+            ReleaseCapture();
+            PostMessageA(root, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(p.x, p.y));
+            return 0;
+        }
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header != nullptr && header->code == NM_RCLICK) {
+                for (CSkinnedListView* list : {resultList_, ignoredList_})
+                    if (list != nullptr && list->Window() == header->hwndFrom) ShowListMenu(*list);
+            }
+            break;
+        }
+        case WM_TIMER:
+            return 0;
+        case kPrepareToCloseMessage:
+            // The main screen passes it on to every window of its tree.
+            return 0;
+        case kEnableScanButtonMessage:
+            controls_.EnableButton("BUTTON_SCAN", true);
+            return 0;
+        default:
+            break;
+    }
+    return CWindowBase::HandleMessage(message, wParam, lParam);
+}
+
+}  // namespace qm

@@ -1,0 +1,106 @@
+// CSubMainSkin: one panel of the main screen, built from one line of the
+// skin's [SUBMAINSCREENINFO] and the panel's own sections (<NAME>_BUTTONINFO,
+// _TEXTINFO, _EDITBOXINFO, _LISTINFO). It owns its controls, binds its check
+// boxes and edit boxes to the settings, handles its own buttons by name, shows
+// per-category scan progress, and lists the ignore list and the scheduled
+// scans.
+//
+// BUTTON_STARTUP means two things in the default skin: on a categories panel
+// (one that carries BUTTON_ALL) it is the startup-entries scan category, a
+// plain check box; anywhere else it is "start with Windows", bound to the Run
+// value. Only the latter reads or writes the Run key.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "engine/categories.h"
+#include "platform/registry.h"
+#include "ui/control_set_win32.h"
+#include "ui/gdi_objects_win32.h"
+#include "ui/settings_store.h"
+#include "ui/window_base_win32.h"
+
+namespace qm {
+
+// Sent to every window of the main screen's tree when the screen closes.
+constexpr UINT kPrepareToCloseMessage = WM_USER + 101;
+// Enables the panel's BUTTON_SCAN.
+constexpr UINT kEnableScanButtonMessage = WM_USER + 102;
+
+// What a panel asks of the screen that holds it.
+class IPanelHost {
+public:
+    virtual ~IPanelHost() = default;
+    virtual void ShowPanel(const std::string& name) = 0;
+    // Sets a button of that name on every panel (a setting several panels show).
+    virtual void SetButtonCheckOnAllPanels(const std::string& name, int state) = 0;
+    // The top-level window that owns message boxes and dialogs.
+    virtual HWND OwnerWindow() const = 0;
+};
+
+class CSubMainSkin : public CWindowBase, public ISkinOwner {
+public:
+    // Reads the periodic-scan timetable (and repairs it).
+    explicit CSubMainSkin(IRegistry& registry);
+    // Writes the timetable.
+    ~CSubMainSkin() override;
+
+    // Creates the panel's window as a visible child of `parent` at the line's
+    // rectangle, loads its four images and builds its controls: buttons,
+    // labels and the check boxes' settings, edit boxes and their settings,
+    // list views (the ignored and schedule lists filled).
+    bool Create(IPanelHost* host, HWND parent, const SkinFile& skin, const SkinPanelLine& line, int number);
+
+    const std::string& Name() const { return name_; }
+    int Number() const { return number_; }
+    CControlSet& Controls() { return controls_; }
+    // True for a panel that carries BUTTON_ALL: its BUTTON_STARTUP is a scan category.
+    bool IsCategoriesPanel() const { return controls_.FindButton("BUTTON_ALL") != nullptr; }
+
+    // ISkinOwner
+    void ButtonPressed(const std::string& name) override;
+
+    // Progress display of the categories panel (any thread).
+    void ShowProgress(const ScanCategoryStates& states, int count);
+    void ShowCategoryProgress(const std::string& textLabel, const std::string& countLabel, int state);
+
+    // Reloads the ignored list from the ignore list file.
+    void RefreshIgnoredList();
+    // Reloads the schedule list from the program's scheduled task.
+    void RefreshScheduleList();
+
+    CSkinnedListView* ResultList() const { return resultList_; }
+    CSkinnedListView* IgnoredList() const { return ignoredList_; }
+    CSkinnedListView* ScheduleList() const { return scheduleList_; }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void SetCategories(int state);
+    void RestoreFromBackup();
+    void DeleteCheckedIgnored();
+    void DeleteSelectedSchedule();
+    void ScheduleOptionPressed(const std::string& name);
+    void ShowListMenu(CSkinnedListView& list);
+
+    IRegistry& registry_;
+    IPanelHost* host_ = nullptr;
+    CControlSet controls_;
+    CSettingsStore store_;
+    SkinBitmap images_[4];
+    std::string name_;
+    int number_ = 0;
+    int count_ = 0;
+    CSkinnedListView* resultList_ = nullptr;
+    CSkinnedListView* ignoredList_ = nullptr;
+    CSkinnedListView* scheduleList_ = nullptr;
+};
+
+// The scan categories a categories panel's BUTTON_ALL sets, in order.
+extern const char* const kCategoryButtons[13];
+
+}  // namespace qm

@@ -1,0 +1,69 @@
+#include "control/summary.h"
+
+#include <cstdio>
+
+#include "repair/export_backups.h"
+#include "repair/repair_pass.h"
+
+namespace qm {
+
+std::atomic<int> ScanInProgress{0};
+std::atomic<Summary*> CurrentSummary{nullptr};
+
+void SummaryProgressCallback(std::string, std::string status, std::int32_t, std::int32_t found) {
+    Summary* summary = CurrentSummary.load();
+    if (summary == nullptr) return;
+    INamedControls* screen = summary->Screen();
+    if (screen == nullptr) return;
+    char count[16];
+    std::snprintf(count, sizeof count, "%d", static_cast<int>(found));
+    screen->SetLabelText(kStatusLabel, status);
+    screen->SetLabelText(kErrorsFoundLabel, count);
+}
+
+Summary::Summary(const EngineServices& engine, const ShortcutServices& shortcuts)
+    : engine_(engine), shortcuts_(shortcuts), stop_(kStopEventName) {
+    engine_.SetProgressCallback(&SummaryProgressCallback);
+    shortcuts_.SetProgressCallback(&SummaryProgressCallback);
+    shortcuts_.UseIgnoreListOf(engine_);
+    CurrentSummary.store(this);
+}
+
+Summary::~Summary() {
+    rows_.clear();
+    Summary* self = this;
+    CurrentSummary.compare_exchange_strong(self, nullptr);
+}
+
+void Summary::ButtonPressed(const std::string&) {}
+
+bool Summary::RunScan() {
+    rows_.clear();
+    shortcuts_.ClearBrokenLinks();
+    if (StopRequested()) return true;
+    engine_.ScanRegistry(rows_, states_);
+    if (StopRequested()) return true;
+    if (states_[kSlotShortcuts] != 0) {
+        states_[kSlotShortcuts] = 2;
+        shortcuts_.ScanLinkFile();
+        states_[kSlotShortcuts] = -1;
+    }
+    return StopRequested();
+}
+
+std::string Summary::BackupFileNameFor(const std::tm& localTime) { return FormatBackupFileName(localTime); }
+
+std::string Summary::FixError() {
+    const std::string requested = MakeBackupFileName();
+    if (StopRequested()) return std::string();
+    const std::string written = engine_.FixRegistry(rows_, requested);
+    if (StopRequested()) return written;
+    shortcuts_.FixLinkFile();
+    return written;
+}
+
+bool Summary::ExportBeforeRepair(std::string& where, std::string& error) {
+    return qm::ExportBeforeRepair(engine_.Registry(), *MakeExportHost(), ExportOptions(), where, error);
+}
+
+}  // namespace qm

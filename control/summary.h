@@ -1,0 +1,97 @@
+// Summary: the scan and repair controller a window owns. It holds the engine
+// (CRegistryLib), the shortcut scanner (CShortcut), the per-category result
+// rows and the category selection, runs one scan (RunScan) or one repair
+// (FixError) on the calling worker thread, and lets a stop request through the
+// named stop event end either between stages.
+//
+// Progress: SummaryProgressCallback writes the status text and the number of
+// errors found into the labels TEXT_ERRORSCAN_STATUS and
+// TEXT_ERRORSCAN_ERRORFOUND of the current controller's screen (a window's
+// by-name controls; none: nothing is shown). A window that shows progress its
+// own way installs its own callback on Engine() and Shortcuts().
+//
+// Portable: the engine's services decide which registry and file system are
+// used, so the controller can be run on an in-memory registry.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "engine/categories.h"
+#include "engine/records.h"
+#include "engine/registry_lib.h"
+#include "engine/shortcut.h"
+#include "platform/named_event.h"
+#include "ui/named_controls.h"
+
+namespace qm {
+
+class Summary;
+
+// A scan is active (set by whoever starts a scan worker, cleared when it ends).
+extern std::atomic<int> ScanInProgress;
+// The most recently constructed controller still alive: the one whose screen
+// SummaryProgressCallback writes.
+extern std::atomic<Summary*> CurrentSummary;
+
+// Label names the controller's progress callback writes.
+constexpr const char* kStatusLabel = "TEXT_ERRORSCAN_STATUS";
+constexpr const char* kErrorsFoundLabel = "TEXT_ERRORSCAN_ERRORFOUND";
+
+// Writes `status` and `found` ("%d") into CurrentSummary's screen.
+void SummaryProgressCallback(std::string item, std::string status, std::int32_t scanned,
+                             std::int32_t found);
+
+class Summary {
+public:
+    explicit Summary(const EngineServices& engine = EngineServices(),
+                     const ShortcutServices& shortcuts = ShortcutServices());
+    virtual ~Summary();
+    Summary(const Summary&) = delete;
+    Summary& operator=(const Summary&) = delete;
+
+    // A button of the controller's screen was pressed (by name). Nothing here.
+    virtual void ButtonPressed(const std::string& name);
+
+    // The selected categories (slot 10: the shortcut scan), then the shortcut
+    // scan, on the calling thread. Empties the result rows and the broken
+    // shortcuts first. Returns whether the stop event was set when it ended.
+    bool RunScan();
+    // Backs up and deletes the findings that still have a key path, then the
+    // broken shortcuts still listed, on the calling thread; a stop request
+    // ends it between the two. Returns the backup file's name ("" when none
+    // was written or a stop came first).
+    std::string FixError();
+    // The backup file name for a repair starting at `localTime`.
+    static std::string BackupFileNameFor(const std::tm& localTime);
+    // The registry export a repair makes first when "savereg" is set. False
+    // only when one was wanted and could not be made (`error` says why);
+    // `where` is the export's path ("" when none was wanted).
+    bool ExportBeforeRepair(std::string& where, std::string& error);
+
+    // Asks a running scan or repair to stop; it ends at its next check.
+    void RequestStop() { stop_.Set(); }
+    void ClearStop() { stop_.Reset(); }
+    bool StopRequested() const { return stop_.IsSignalled(); }
+
+    CRegistryLib& Engine() { return engine_; }
+    CShortcut& Shortcuts() { return shortcuts_; }
+    ResultRows& Rows() { return rows_; }
+    ScanCategoryStates& States() { return states_; }
+
+    // The controls SummaryProgressCallback writes into (not owned; null: none).
+    void SetScreen(INamedControls* screen) { screen_.store(screen); }
+    INamedControls* Screen() const { return screen_.load(); }
+
+private:
+    CRegistryLib engine_;
+    CShortcut shortcuts_;
+    ResultRows rows_;
+    ScanCategoryStates states_;
+    NamedEvent stop_;
+    std::atomic<INamedControls*> screen_{nullptr};
+};
+
+}  // namespace qm

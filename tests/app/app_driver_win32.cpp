@@ -1,0 +1,291 @@
+#include "tests/app/app_driver_win32.h"
+
+#include <algorithm>
+
+
+namespace qm::test {
+
+namespace {
+
+constexpr const char* kMainClass = "QuillmereMainWindow";
+constexpr const char* kPanelClass = "QuillmerePanel";
+constexpr const char* kAnimationClass = "QuillmereAnimationHost";
+
+DWORD OwnerProcess(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+std::string Text(HWND window) {
+    char text[512] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string ClassOf(HWND window) {
+    char name[128] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+struct TopLevelSearch {
+    DWORD pid;
+    std::string className;
+    std::string caption;
+    bool anyCaption;
+    HWND found;
+};
+
+BOOL CALLBACK FindTopLevel(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TopLevelSearch*>(param);
+    if (OwnerProcess(window) != search->pid || !IsWindowVisible(window)) return TRUE;
+    if (ClassOf(window) != search->className) return TRUE;
+    if (!search->anyCaption && Text(window) != search->caption) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND TopLevel(DWORD pid, const std::string& className, const std::string& caption, bool anyCaption) {
+    TopLevelSearch search{pid, className, caption, anyCaption, nullptr};
+    EnumWindows(&FindTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void SendMouse(DWORD flags, LONG dx = 0, LONG dy = 0) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    input.mi.dx = dx;
+    input.mi.dy = dy;
+    SendInput(1, &input, sizeof input);
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (done()) return true;
+        if (GetTickCount() - start >= milliseconds) return done();
+        Sleep(20);
+    }
+}
+
+AppWindow::~AppWindow() { Kill(); }
+
+bool AppWindow::Start(const std::string& arguments, const std::string& skin, bool waitForWindow) {
+    Kill();
+    std::string command = std::string("\"") + QM_APP_EXE + "\"";
+    if (!arguments.empty()) command += " " + arguments;
+    SetEnvironmentVariableA("QUILLMERE_SKIN", skin.empty() ? nullptr : skin.c_str());
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    const BOOL started =
+        CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_);
+    SetEnvironmentVariableA("QUILLMERE_SKIN", nullptr);
+    if (!started) return false;
+    pid_ = process_.dwProcessId;
+    if (!waitForWindow) return true;
+    const bool shown = WaitUntil([&] {
+        main_ = TopLevel(pid_, kMainClass, "", true);
+        // Built: the panels exist and the first one is shown alone.
+        return main_ != nullptr && Panel("SUBMAIN_MAIN") != nullptr && IsWindowVisible(Panel("SUBMAIN_MAIN"));
+    });
+    if (shown) SetForegroundWindow(main_);
+    return shown;
+}
+
+bool AppWindow::WaitForExit(DWORD milliseconds) {
+    if (process_.hProcess == nullptr) return true;
+    return WaitForSingleObject(process_.hProcess, milliseconds) == WAIT_OBJECT_0;
+}
+
+bool AppWindow::Running() const {
+    return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+void AppWindow::Kill() {
+    if (process_.hProcess != nullptr) {
+        if (Running()) {
+            TerminateProcess(process_.hProcess, 99);
+            WaitForSingleObject(process_.hProcess, 10000);
+        }
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
+    process_ = PROCESS_INFORMATION{};
+    pid_ = 0;
+    main_ = nullptr;
+}
+
+HWND AppWindow::Panel(const std::string& name) const {
+    if (main_ == nullptr) return nullptr;
+    return FindWindowExA(main_, nullptr, kPanelClass, name.c_str());
+}
+
+std::vector<std::string> AppWindow::VisiblePanels() const {
+    std::vector<std::string> names;
+    if (main_ == nullptr) return names;
+    for (HWND p = FindWindowExA(main_, nullptr, kPanelClass, nullptr); p != nullptr;
+         p = FindWindowExA(main_, p, kPanelClass, nullptr))
+        if (IsWindowVisible(p)) names.push_back(Text(p));
+    return names;
+}
+
+HWND AppWindow::Button(const std::string& name, HWND parent) const {
+    return FindWindowExA(parent != nullptr ? parent : main_, nullptr, "Button", name.c_str());
+}
+
+HWND AppWindow::List(HWND panel) const { return FindWindowExA(panel, nullptr, WC_LISTVIEWA, nullptr); }
+
+bool AppWindow::Checked(HWND button) {
+    return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+HWND AppWindow::Dialog(const std::string& caption) const {
+    return TopLevel(pid_, "#32770", caption, caption.empty());
+}
+
+HWND AppWindow::PopupMenu() const { return TopLevel(pid_, "#32768", "", true); }
+
+POINT Centre(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+void MoveMouse(POINT to) {
+    SetCursorPos(to.x, to.y);
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (to.x * 65535 + w / 2) / (w - 1),
+              (to.y * 65535 + h / 2) / (h - 1));
+}
+
+void MouseButton(bool down, bool right) {
+    if (right)
+        SendMouse(down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP);
+    else
+        SendMouse(down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
+}
+
+void ClickAt(POINT at, bool right) {
+    MoveMouse(at);
+    MouseButton(true, right);
+    MouseButton(false, right);
+}
+
+void Click(HWND window) { ClickAt(Centre(window)); }
+
+void PressKey(WORD key, bool alt) {
+    std::vector<INPUT> inputs;
+    auto add = [&](WORD vk, bool up) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = vk;
+        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(in);
+    };
+    if (alt) add(VK_MENU, false);
+    add(key, false);
+    add(key, true);
+    if (alt) add(VK_MENU, true);
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+int RowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+bool RowChecked(HWND list, int row) {
+    const LRESULT state = SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK);
+    return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+POINT RowPoint(HWND list, int row, bool checkBox) {
+    // Row geometry from what can be asked across processes: the header's
+    // height and the number of rows a page holds.
+    RECT client{};
+    GetClientRect(list, &client);
+    int headerHeight = 0;
+    if (HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0))) {
+        RECT h{};
+        GetWindowRect(header, &h);
+        headerHeight = h.bottom - h.top;
+    }
+    const int perPage = static_cast<int>(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0));
+    const int rowHeight = perPage > 0 ? (client.bottom - headerHeight) / perPage : 17;
+    POINT p{checkBox ? 9 : 60, headerHeight + rowHeight * row + rowHeight / 2};
+    ClientToScreen(list, &p);
+    return p;
+}
+
+std::string DefaultSkinText() { return ReadWholeFile(std::string(QM_SOURCE_DIR) + "/resources/Skin.ini"); }
+
+bool WaitPainted(HWND window, DWORD milliseconds) {
+    // Another process's paint state cannot be asked for; what the screen
+    // shows can. Painted: the window is mostly not black (the screen
+    // behind an unpainted window) and two looks in a row are the same,
+    // the animation's rectangle aside.
+    Capture previous;
+    return WaitUntil(
+        [&] {
+            RECT r{};
+            GetWindowRect(window, &r);
+            Capture now = CaptureScreen(r.left, r.top, r.right - r.left, r.bottom - r.top);
+            if (now.width == 0) return false;
+            for (HWND a = FindWindowExA(window, nullptr, kAnimationClass, nullptr); a != nullptr;
+                 a = FindWindowExA(window, a, kAnimationClass, nullptr)) {
+                RECT ar{};
+                GetWindowRect(a, &ar);
+                for (LONG y = std::max(ar.top, r.top); y < std::min(ar.bottom, r.bottom); ++y)
+                    for (LONG x = std::max(ar.left, r.left); x < std::min(ar.right, r.right); ++x)
+                        now.pixels[static_cast<std::size_t>(y - r.top) * now.width + (x - r.left)] = 0;
+            }
+            std::size_t black = 0;
+            for (std::uint32_t p : now.pixels)
+                if ((p & 0xFFFFFF) == 0) ++black;
+            const bool same = black * 10 < now.pixels.size() * 3 && now == previous;
+            previous = std::move(now);
+            return same;
+        },
+        milliseconds);
+}
+
+bool SaveWindowShot(HWND window, const std::string& path) {
+    if (!WaitPainted(window)) return false;
+    RECT r{};
+    GetWindowRect(window, &r);
+    const Capture shot = CaptureScreen(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return shot.width > 0 && SaveCapture(shot, path);
+}
+
+bool SettingExists(const char* subKey, const char* value) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    const bool exists = RegQueryValueExA(key, value, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return exists;
+}
+
+void DeleteSetting(const char* subKey, const char* value) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    RegDeleteValueA(key, value);
+    RegCloseKey(key);
+}
+
+std::string SettingText(const char* subKey, const char* value) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
+    char data[1024] = "";
+    DWORD size = sizeof data - 1;
+    DWORD type = 0;
+    std::string text;
+    if (RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS)
+        text.assign(data, size > 0 && data[size - 1] == '\0' ? size - 1 : size);
+    RegCloseKey(key);
+    return text;
+}
+
+}  // namespace qm::test

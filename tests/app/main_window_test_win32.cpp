@@ -1,0 +1,202 @@
+// The main window of the real quillmere.exe, started in this test's scratch
+// folder and driven with synthesized mouse and keyboard input (needs a
+// display: Xvfb). Each test starts from no settings and no Run value.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/app/app_fixture_win32.h"
+
+namespace qm {
+namespace {
+
+using test::AppWindow;
+using test::kRun;
+using test::kSettings;
+using test::MainWindow;
+using test::WaitUntil;
+
+TEST_F(MainWindow, OneShapedWindowOfTheMasksSizeShowingTheCategoriesPanel) {
+    ASSERT_TRUE(app_.Start());
+    HWND main = app_.Main();
+    char title[64] = "";
+    GetWindowTextA(main, title, sizeof title);
+    EXPECT_STREQ(title, "Quillmere");
+    EXPECT_EQ(test::VisibleTopLevelWindows(app_.ProcessId()), 1);
+
+    RECT r{};
+    GetWindowRect(main, &r);
+    const SIZE mask = test::MaskSize();
+    ASSERT_GT(mask.cx, 0);
+    EXPECT_EQ(r.right - r.left, mask.cx);
+    EXPECT_EQ(r.bottom - r.top, mask.cy);
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(main, region), COMPLEXREGION) << "cut to the mask's shape";
+    DeleteObject(region);
+
+    EXPECT_EQ(app_.VisiblePanels(), std::vector<std::string>{"SUBMAIN_MAIN"});
+    EXPECT_FALSE(IsWindowEnabled(app_.Button("BUTTON_MAIN")));
+    // Every scan category starts ticked.
+    HWND categories = app_.Panel("SUBMAIN_MAIN");
+    for (const char* box : {"BUTTON_ALL", "BUTTON_COM", "BUTTON_STARTUP", "BUTTON_SHORTCUTS"})
+        EXPECT_TRUE(AppWindow::Checked(app_.Button(box, categories))) << box;
+}
+
+TEST_F(MainWindow, EnterEscapeAndAltF4LeaveItOpenAndExitEndsTheProgram) {
+    ASSERT_TRUE(app_.Start());
+    HWND main = app_.Main();
+    SetForegroundWindow(main);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main; }));
+    test::PressKey(VK_ESCAPE);
+    test::PressKey(VK_RETURN);
+    test::PressKey(VK_F4, true);
+    // Input is handled in order: once this click has shown its panel, the
+    // keys before it have been handled too.
+    ShowTab("BUTTON_IGNORED", "SUBMAIN_IGNORED");
+    EXPECT_TRUE(app_.Running());
+    EXPECT_TRUE(IsWindowVisible(main));
+
+    Press("BUTTON_EXIT");
+    ASSERT_TRUE(app_.WaitForExit());
+    EXPECT_FALSE(IsWindow(main));
+    // On its way out the program stored the periodic-scan timetable.
+    EXPECT_TRUE(test::SettingExists(kSettings, "scannext"));
+    EXPECT_TRUE(test::SettingExists(kSettings, "scanperiod"));
+}
+
+TEST_F(MainWindow, MinimiseHidesItUntilTheTrayBringsItBackAndTheTrayClosesIt) {
+    ASSERT_TRUE(app_.Start());
+    HWND main = app_.Main();
+    Press("BUTTON_MINIMIZE");
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main) || IsIconic(main); }));
+    // A double click on the tray icon (icon 132).
+    PostMessageA(main, WM_USER + 2, 132, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && !IsIconic(main); }));
+    // The tray menu's "Close".
+    PostMessageA(main, WM_COMMAND, 32773, 0);
+    ASSERT_TRUE(app_.WaitForExit());
+}
+
+TEST_F(MainWindow, TheSystemMenusAboutItemShowsTheAboutBox) {
+    ASSERT_TRUE(app_.Start());
+    PostMessageA(app_.Main(), WM_SYSCOMMAND, 16, 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (about = app_.Dialog("About Tessaly")) != nullptr; }));
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("About Tessaly") == nullptr; }));
+    EXPECT_TRUE(app_.Running());
+}
+
+TEST_F(MainWindow, EachPanelButtonShowsItsPanelAndDisablesItself) {
+    ASSERT_TRUE(app_.Start());
+    EXPECT_TRUE(test::SaveWindowShot(app_.Main(), "look-main.bmp"));
+    ShowTab("BUTTON_IGNORED", "SUBMAIN_IGNORED");
+    EXPECT_TRUE(test::SaveWindowShot(app_.Main(), "look-ignored.bmp"));
+    ShowTab("BUTTON_ADVSETTINGS", "SUBMAIN_ADVANCED");
+    EXPECT_TRUE(test::SaveWindowShot(app_.Main(), "look-advanced.bmp"));
+    // Periodic scanning is off without "enablescan": the disabled look.
+    ShowTab("BUTTON_AUTOSCAN", "SUBMAIN_SCHEDULE_DISABLED");
+    EXPECT_TRUE(test::SaveWindowShot(app_.Main(), "look-schedule-disabled.bmp"));
+    ShowTab("BUTTON_MAIN", "SUBMAIN_MAIN");
+
+    // Turning it on from the disabled look switches to the enabled look and
+    // stores the setting; the schedule tab then opens on that look.
+    ShowTab("BUTTON_AUTOSCAN", "SUBMAIN_SCHEDULE_DISABLED");
+    Press("BUTTON_AUTOSCAN_ENABLE", app_.Panel("SUBMAIN_SCHEDULE_DISABLED"));
+    ASSERT_TRUE(WaitUntil([&] { return app_.VisiblePanels() == std::vector<std::string>{"SUBMAIN_SCHEDULE"}; }));
+    EXPECT_TRUE(test::SettingExists(kSettings, "enablescan"));
+    EXPECT_TRUE(AppWindow::Checked(app_.Button("BUTTON_AUTOSCAN_ENABLE", app_.Panel("SUBMAIN_SCHEDULE"))));
+    ShowTab("BUTTON_MAIN", "SUBMAIN_MAIN");
+    ShowTab("BUTTON_AUTOSCAN", "SUBMAIN_SCHEDULE");
+    EXPECT_TRUE(test::SaveWindowShot(app_.Main(), "look-schedule.bmp"));
+}
+
+TEST_F(MainWindow, TheStoredScheduleSettingPicksTheEnabledLookAtStartUp) {
+    test::WriteFlag("enablescan");
+    ASSERT_TRUE(app_.Start());
+    ShowTab("BUTTON_AUTOSCAN", "SUBMAIN_SCHEDULE");
+    // A schedule option on the enabled look is a radio group and is stored.
+    HWND schedule = app_.Panel("SUBMAIN_SCHEDULE");
+    Press("BUTTON_START_AFTER_EVERY_WEEK", schedule);
+    ASSERT_TRUE(WaitUntil([&] { return test::SettingExists(kSettings, "scanweek"); }));
+    EXPECT_TRUE(AppWindow::Checked(app_.Button("BUTTON_START_AFTER_EVERY", schedule)));
+    EXPECT_TRUE(test::SettingExists(kSettings, "scanafterevery"));
+    EXPECT_FALSE(test::SettingExists(kSettings, "scanevery"));
+}
+
+TEST_F(MainWindow, CheckBoxesRoundTripThroughTheRegistryAndTheStartupCategoryLeavesTheRunKeyAlone) {
+    ASSERT_TRUE(app_.Start());
+    HWND categories = app_.Panel("SUBMAIN_MAIN");
+    HWND startupCategory = app_.Button("BUTTON_STARTUP", categories);
+    ASSERT_TRUE(AppWindow::Checked(startupCategory));
+    test::Click(startupCategory);
+    ASSERT_TRUE(WaitUntil([&] { return !AppWindow::Checked(startupCategory); }));
+    test::Click(startupCategory);
+    ASSERT_TRUE(WaitUntil([&] { return AppWindow::Checked(startupCategory); }));
+    EXPECT_FALSE(test::SettingExists(kRun, "QUILLMERE")) << "a scan category is not start-with-Windows";
+
+    ShowTab("BUTTON_ADVSETTINGS", "SUBMAIN_ADVANCED");
+    HWND advanced = app_.Panel("SUBMAIN_ADVANCED");
+    EXPECT_FALSE(AppWindow::Checked(app_.Button("BUTTON_STARTUP", advanced)))
+        << "no Run value: the box is clear whatever the categories panel shows";
+    Press("BUTTON_STARTUP", advanced);
+    ASSERT_TRUE(WaitUntil([&] { return test::SettingExists(kRun, "QUILLMERE"); }));
+    const std::string command = test::SettingText(kRun, "QUILLMERE");
+    EXPECT_NE(command.find("quillmere.exe"), std::string::npos) << command;
+    Press("BUTTON_BACKUP", advanced);
+    ASSERT_TRUE(WaitUntil([&] { return test::SettingExists(kSettings, "savereg"); }));
+    Press("BUTTON_AUTOSCAN", advanced);
+    ASSERT_TRUE(WaitUntil([&] { return test::SettingExists(kSettings, "autoscan"); }));
+    // Off again (a set "autoscan" would start a scan at the next start-up).
+    Press("BUTTON_AUTOSCAN", advanced);
+    ASSERT_TRUE(WaitUntil([&] { return !test::SettingExists(kSettings, "autoscan"); }));
+
+    Press("BUTTON_EXIT");
+    ASSERT_TRUE(app_.WaitForExit());
+    ASSERT_TRUE(app_.Start());
+    advanced = app_.Panel("SUBMAIN_ADVANCED");
+    EXPECT_TRUE(AppWindow::Checked(app_.Button("BUTTON_STARTUP", advanced)));
+    EXPECT_TRUE(AppWindow::Checked(app_.Button("BUTTON_BACKUP", advanced)));
+    EXPECT_FALSE(AppWindow::Checked(app_.Button("BUTTON_AUTOSCAN", advanced)));
+
+    // Unticking start-with-Windows removes the Run value.
+    ShowTab("BUTTON_ADVSETTINGS", "SUBMAIN_ADVANCED");
+    Press("BUTTON_STARTUP", advanced);
+    ASSERT_TRUE(WaitUntil([&] { return !test::SettingExists(kRun, "QUILLMERE"); }));
+}
+
+TEST_F(MainWindow, DraggingTheBackgroundMovesTheWindow) {
+    ASSERT_TRUE(app_.Start());
+    HWND main = app_.Main();
+    RECT before{};
+    GetWindowRect(main, &before);
+    // A point of the background inside the shape, on no control: the left
+    // column below the scan button.
+    POINT from{before.left + 60, before.top + 480};
+    ASSERT_EQ(WindowFromPoint(from), main);
+    test::MoveMouse(from);
+    test::MouseButton(true);
+    POINT to = from;
+    const bool moved = WaitUntil([&] {
+        to.x += 3;
+        to.y += 2;
+        test::MoveMouse(to);
+        RECT now{};
+        GetWindowRect(main, &now);
+        return now.left >= before.left + 30;
+    });
+    test::MouseButton(false);
+    ASSERT_TRUE(moved);
+    RECT after{};
+    ASSERT_TRUE(WaitUntil([&] {
+        GetWindowRect(main, &after);
+        return after.top > before.top;
+    }));
+    EXPECT_EQ(after.right - after.left, before.right - before.left);
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,0 +1,231 @@
+// The panels' lists and the buttons a skin may add (restore, schedules), and
+// what a skin without a usable mask does, in the real quillmere.exe.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "repair/task_schedule_win32.h"
+#include "tests/app/app_fixture_win32.h"
+
+namespace qm {
+namespace {
+
+using test::AppWindow;
+using test::kSettings;
+using test::MainWindow;
+using test::ReadWholeFile;
+using test::WaitUntil;
+using test::WriteWholeFile;
+using test::DefaultSkinText;
+
+// The static text of a message box.
+std::string MessageText(HWND box) {
+    char text[512] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    return text;
+}
+
+TEST_F(MainWindow, IgnoredPanelListsTheFileAndDeletesTheTickedEntries) {
+    ASSERT_TRUE(WriteWholeFile("ignore.lst", "C:\\Gone\\one.dll\nC:\\Gone\\two.dll\nC:\\Gone\\three.dll\n"));
+    ASSERT_TRUE(app_.Start());
+    ShowTab("BUTTON_IGNORED", "SUBMAIN_IGNORED");
+    HWND panel = app_.Panel("SUBMAIN_IGNORED");
+    HWND list = app_.List(panel);
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(test::RowCount(list), 3);
+
+    test::ClickAt(test::RowPoint(list, 0, true));
+    test::ClickAt(test::RowPoint(list, 2, true));
+    ASSERT_TRUE(WaitUntil([&] { return test::RowChecked(list, 0) && test::RowChecked(list, 2); }));
+    EXPECT_FALSE(test::RowChecked(list, 1));
+    Press("BUTTON_IGNORED_DELETE", panel);
+    ASSERT_TRUE(WaitUntil([&] { return test::RowCount(list) == 1; }));
+    std::string kept = ReadWholeFile("ignore.lst");
+    kept.erase(std::remove(kept.begin(), kept.end(), '\r'), kept.end());  // a text file: CRLF on Windows
+    EXPECT_EQ(kept, "C:\\Gone\\two.dll\n");
+    EXPECT_FALSE(test::RowChecked(list, 0));
+
+    // The select-all box ticks every row, and clears them again.
+    ASSERT_TRUE(WriteWholeFile("ignore.lst", "C:\\Gone\\two.dll\nC:\\Gone\\four.dll\n"));
+    HWND all = app_.Button("BUTTON_IGNORED_SEL_ALL", panel);
+    Press("BUTTON_IGNORED_DELETE", panel);  // nothing ticked: the list is read again
+    ASSERT_TRUE(WaitUntil([&] { return test::RowCount(list) == 2; }));
+    test::Click(all);
+    ASSERT_TRUE(WaitUntil([&] { return test::RowChecked(list, 0) && test::RowChecked(list, 1); }));
+    EXPECT_TRUE(AppWindow::Checked(all));
+    test::Click(all);
+    ASSERT_TRUE(WaitUntil([&] { return !test::RowChecked(list, 0) && !test::RowChecked(list, 1); }));
+}
+
+TEST_F(MainWindow, ThePeriodEditBoxIsStoredWithTheEveryMinutesSchedule) {
+    test::WriteFlag("enablescan");
+    ASSERT_TRUE(app_.Start());
+    ShowTab("BUTTON_AUTOSCAN", "SUBMAIN_SCHEDULE");
+    HWND panel = app_.Panel("SUBMAIN_SCHEDULE");
+    HWND edit = FindWindowExA(panel, nullptr, "Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    // Another program's control: its text by message (GetWindowText and
+    // SetWindowText do not reach it).
+    char shown[16] = "";
+    SendMessageA(edit, WM_GETTEXT, sizeof shown, reinterpret_cast<LPARAM>(shown));
+    EXPECT_STREQ(shown, "5") << "nothing stored: five minutes";
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("12"));
+    Press("BUTTON_START_EVERY", panel);
+    ASSERT_TRUE(WaitUntil([&] { return test::SettingText(kSettings, "scanminutes") == "12"; }));
+    EXPECT_TRUE(test::SettingExists(kSettings, "scanevery"));
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD period = 0, size = sizeof period;
+    EXPECT_EQ(RegQueryValueExA(key, "scanperiod", nullptr, nullptr, reinterpret_cast<BYTE*>(&period), &size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(period, 720u) << "12 minutes";
+}
+
+TEST_F(MainWindow, RightClickMenuTicksAndUnticksEveryRow) {
+    ASSERT_TRUE(WriteWholeFile("ignore.lst", "C:\\Gone\\a.dll\nC:\\Gone\\b.dll\nC:\\Gone\\c.dll\n"));
+    ASSERT_TRUE(app_.Start());
+    ShowTab("BUTTON_IGNORED", "SUBMAIN_IGNORED");
+    HWND list = app_.List(app_.Panel("SUBMAIN_IGNORED"));
+    ASSERT_EQ(test::RowCount(list), 3);
+    auto all = [&](bool checked) {
+        for (int i = 0; i < test::RowCount(list); ++i)
+            if (test::RowChecked(list, i) != checked) return false;
+        return true;
+    };
+    for (int item = 0; item < 2; ++item) {
+        test::ClickAt(test::RowPoint(list, 1, false), true);
+        HWND menu = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (menu = app_.PopupMenu()) != nullptr; }));
+        // "Select All" is the first item, "Deselect All" the second.
+        RECT r{};
+        GetWindowRect(menu, &r);
+        const int itemHeight = (r.bottom - r.top) / 2;
+        test::ClickAt(POINT{(r.left + r.right) / 2, r.top + itemHeight * item + itemHeight / 2});
+        ASSERT_TRUE(WaitUntil([&] { return all(item == 0); })) << (item == 0 ? "Select All" : "Deselect All");
+        ASSERT_TRUE(WaitUntil([&] { return app_.PopupMenu() == nullptr; }));
+    }
+}
+
+TEST_F(MainWindow, RestoreButtonPutsBackTheKeysOfTheChosenBackup) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QuillmereWindowTest");
+    ASSERT_TRUE(WriteWholeFile("window-restore.xml",
+                               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n <registry>\r\n"
+                               "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"Software\">\r\n"
+                               "    <k name=\"QuillmereWindowTest\">\r\n"
+                               "     <v name=\"Colour\" value=\"teal\"/>\r\n"
+                               "    </k>\r\n   </k>\r\n  </k>\r\n </registry>\r\n"));
+    const std::string skin = WriteSkin(
+        "restore-skin.ini", SkinWith("3=BUTTON_BACKUP,27,132,9,9,TRUE", "4=BUTTON_RESTORE,200,170,100,25,FALSE"));
+    ASSERT_FALSE(skin.empty());
+    ASSERT_TRUE(app_.Start("", skin));
+    ShowTab("BUTTON_ADVSETTINGS", "SUBMAIN_ADVANCED");
+    Press("BUTTON_RESTORE", app_.Panel("SUBMAIN_ADVANCED"));
+
+    HWND open = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (open = app_.Dialog("")) != nullptr; }));
+    // The file name box: a combo box in the Explorer-style dialog, an edit
+    // box in the old one.
+    if (!SetDlgItemTextA(open, 0x47C, "window-restore.xml")) SetDlgItemTextA(open, 0x480, "window-restore.xml");
+    PostMessageA(open, WM_COMMAND, IDOK, 0);
+    HWND done = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (done = app_.Dialog("Registry Restoration")) != nullptr; }));
+    EXPECT_EQ(MessageText(done), "Registry Restored Successfuly");
+    PostMessageA(done, WM_COMMAND, IDOK, 0);
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\QuillmereWindowTest", 0, KEY_READ, &key), ERROR_SUCCESS);
+    char data[32] = "";
+    DWORD size = sizeof data;
+    EXPECT_EQ(RegQueryValueExA(key, "Colour", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
+    EXPECT_STREQ(data, "teal");
+    RegCloseKey(key);
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QuillmereWindowTest");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\QuillmereWindowTest");
+
+    // Cancelling the file choice is a failed restoration.
+    ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("Registry Restoration") == nullptr; }));
+    Press("BUTTON_RESTORE", app_.Panel("SUBMAIN_ADVANCED"));
+    ASSERT_TRUE(WaitUntil([&] { return (open = app_.Dialog("")) != nullptr; }));
+    PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntil([&] { return (done = app_.Dialog("Registry Restoration")) != nullptr; }));
+    EXPECT_EQ(MessageText(done), "Registry Restoration Failed");
+    PostMessageA(done, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(MainWindow, SchedulePanelAddsAScheduleThroughTheDialogAndDeletesItAfterConfirmation) {
+    DeleteTask(TaskName());
+    test::WriteFlag("enablescan");
+    std::string text = SkinWith("6=BUTTON_AUTOSCAN_ENABLE,82,45,30,25,FALSE",
+                                "7=BUTTON_ADDSCHEDULE,262,176,80,18,FALSE\r\n"
+                                "8=BUTTON_DELETESCHEDULE,262,197,80,18,FALSE");
+    text += "\r\n[SUBMAIN_SCHEDULE_LISTINFO]\r\n1=4,176,250,40,3,#,24,Schedule,150,Last run,70\r\n";
+    const std::string skin = WriteSkin("schedule-skin.ini", text);
+    ASSERT_TRUE(app_.Start("", skin));
+    ShowTab("BUTTON_AUTOSCAN", "SUBMAIN_SCHEDULE");
+    HWND panel = app_.Panel("SUBMAIN_SCHEDULE");
+    HWND list = app_.List(panel);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(test::RowCount(list), 0);
+
+    Press("BUTTON_ADDSCHEDULE", panel);
+    HWND add = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (add = app_.Dialog("Add Schedule")) != nullptr; }));
+    PostMessageA(add, WM_COMMAND, IDOK, 0);
+    HWND told = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (told = app_.Dialog("Quillmere")) != nullptr; }));
+    EXPECT_EQ(MessageText(told), "Schedule Creation Success!!");
+    PostMessageA(told, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return test::RowCount(list) == 1; }));
+
+    // Delete needs a selected row and the user's OK; Cancel keeps it.
+    // (Clicked again while not selected: a click that arrives while the
+    // window is still disabled by the closing dialog is dropped.)
+    DWORD lastClick = 0;
+    ASSERT_TRUE(WaitUntil([&] {
+        if (SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0) == 0) return true;
+        if (GetTickCount() - lastClick > 1000) {
+            test::ClickAt(test::RowPoint(list, 0, false));
+            lastClick = GetTickCount();
+        }
+        return false;
+    }));
+    for (const int answer : {IDCANCEL, IDOK}) {
+        Press("BUTTON_DELETESCHEDULE", panel);
+        HWND sure = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (sure = app_.Dialog("Delete Scheduled Task")) != nullptr; }));
+        EXPECT_EQ(MessageText(sure), "Are You Sure");
+        PostMessageA(sure, WM_COMMAND, answer, 0);
+        ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("Delete Scheduled Task") == nullptr; }));
+    }
+    ASSERT_TRUE(WaitUntil([&] { return test::RowCount(list) == 0; }));
+    std::vector<std::string> triggers;
+    std::time_t lastRun = 0;
+    ListTriggers(TaskName(), triggers, lastRun);
+    EXPECT_TRUE(triggers.empty());
+    DeleteTask(TaskName());
+}
+
+TEST_F(MainWindow, ASkinWhoseMaskCannotBeLoadedSaysSoAndTheProgramEnds) {
+    std::string text = DefaultSkinText();
+    const std::size_t at = text.find("Mask=Mask.bmp");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 13, "Mask=NoSuchMask.bmp");
+    const std::string skin = WriteSkin("no-mask-skin.ini", text);
+    ASSERT_TRUE(app_.Start("", skin, false));
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = app_.Dialog("Quillmere")) != nullptr; }));
+    const std::string message = MessageText(box);
+    EXPECT_NE(message.find("NoSuchMask.bmp"), std::string::npos) << message;
+    EXPECT_NE(message.find("cannot be loaded"), std::string::npos) << message;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(app_.WaitForExit());
+}
+
+}  // namespace
+}  // namespace qm

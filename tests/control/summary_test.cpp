@@ -1,0 +1,165 @@
+// The scan and repair controller on an in-memory registry and system: what a
+// scan runs, where a stop request ends it, what the progress callback writes
+// on the screen, and the repair with its backup file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "control/summary.h"
+#include "platform/named_event.h"
+#include "platform/registry_memory.h"
+#include "platform/system_memory.h"
+
+namespace qm {
+namespace {
+
+const char* const kSharedDlls = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+// Labels by name; the other operations do nothing.
+class LabelScreen : public INamedControls {
+public:
+    void SetButtonCheck(const std::string&, int) override {}
+    int GetButtonCheck(const std::string&) const override { return 0; }
+    void EnableButton(const std::string&, bool) override {}
+    void HideButton(const std::string&, bool) override {}
+    void EnableAllButtons(bool) override {}
+    void SetLabelText(const std::string& name, const std::string& text) override { labels[name] = text; }
+    std::string GetEditText(const std::string&) const override { return ""; }
+    void SetEditText(const std::string&, const std::string&) override {}
+    std::map<std::string, std::string> labels;
+};
+
+class SummaryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        NamedEvent(kStopEventName).Reset();
+        std::remove(ignore_.c_str());
+        // Two shared files that are gone, one that is there.
+        ASSERT_EQ(registry_.SetDword(kSharedDlls, "C:\\Gone\\one.dll", 1), kRegSuccess);
+        ASSERT_EQ(registry_.SetDword(kSharedDlls, "C:\\Gone\\two.dll", 1), kRegSuccess);
+        ASSERT_EQ(registry_.SetDword(kSharedDlls, "C:\\Here\\kept.dll", 1), kRegSuccess);
+        system_.AddFile("C:\\Here\\kept.dll");
+    }
+    void TearDown() override {
+        NamedEvent(kStopEventName).Reset();
+        std::remove(ignore_.c_str());
+        for (const auto& f : written_) std::remove(f.c_str());
+    }
+    EngineServices Services() { return EngineServices{&registry_, &system_, ignore_}; }
+
+    std::string ignore_ = "summary-ignore.lst";
+    MemoryRegistry registry_;
+    MemorySystem system_;
+    std::vector<std::string> written_;
+};
+
+TEST_F(SummaryTest, NoCategorySelectedRunsNothing) {
+    Summary summary(Services());
+    summary.Rows().push_back(std::make_unique<CScanError>("left over", 1, 1));
+    EXPECT_FALSE(summary.RunScan());
+    EXPECT_TRUE(summary.Rows().empty()) << "an earlier run's rows go";
+    EXPECT_TRUE(summary.Engine().Findings().empty());
+}
+
+TEST_F(SummaryTest, ASelectedCategoryRunsAndEndsDone) {
+    Summary summary(Services());
+    summary.States()[kSlotSharedDlls] = 1;
+    EXPECT_FALSE(summary.RunScan());
+    ASSERT_EQ(summary.Rows().size(), 1u);
+    EXPECT_EQ(summary.Rows()[0]->label, "Corrupt Shared Files");
+    EXPECT_EQ(summary.Rows()[0]->errorsFound, 2);
+    EXPECT_EQ(summary.Engine().Findings().size(), 2u);
+    EXPECT_EQ(summary.States()[kSlotSharedDlls], -1);
+    EXPECT_EQ(summary.States()[kSlotShortcuts], 0) << "the shortcut scan was not selected";
+}
+
+TEST_F(SummaryTest, AStopRequestedBeforeTheScanRunsNothing) {
+    Summary summary(Services());
+    summary.States()[kSlotSharedDlls] = 1;
+    summary.RequestStop();
+    EXPECT_TRUE(summary.RunScan());
+    EXPECT_TRUE(summary.Rows().empty());
+    EXPECT_EQ(summary.States()[kSlotSharedDlls], 1);
+}
+
+// Sets the stop event through a handle of its own that is closed at once,
+// the first time it is called.
+int g_calls = 0;
+void StopOnFirstReport(std::string, std::string, std::int32_t, std::int32_t) {
+    if (g_calls++ == 0) NamedEvent(kStopEventName).Set();
+}
+
+TEST_F(SummaryTest, AStopFromTheProgressCallbackThroughAShortLivedHandleEndsTheScan) {
+    // A second category after the first: it must not run.
+    ASSERT_EQ(registry_.SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+                                  "Gone (TrueType)", "gone.ttf"),
+              kRegSuccess);
+    Summary summary(Services());
+    g_calls = 0;
+    summary.Engine().SetProgressCallback(&StopOnFirstReport);
+    summary.States()[kSlotSharedDlls] = 1;
+    summary.States()[kSlotFonts] = 1;
+    EXPECT_TRUE(summary.RunScan());
+    for (const auto& row : summary.Rows()) EXPECT_NE(row->label, "Corrupt Fonts") << "the fonts scan ran";
+    for (const auto& f : summary.Engine().Findings()) EXPECT_NE(f->GetCategory(), "font");
+}
+
+TEST_F(SummaryTest, ProgressShowsTheStatusAndErrorsFoundOfTheCurrentController) {
+    LabelScreen older, newer;
+    Summary first(Services());
+    first.SetScreen(&older);
+    {
+        Summary second(Services());
+        second.SetScreen(&newer);
+        EXPECT_EQ(CurrentSummary.load(), &second);
+        SummaryProgressCallback("C:\\Gone\\one.dll", "Scanning Shared Files", 3, 2);
+        EXPECT_EQ(newer.labels[kStatusLabel], "Scanning Shared Files");
+        EXPECT_EQ(newer.labels[kErrorsFoundLabel], "2");
+        EXPECT_TRUE(older.labels.empty());
+    }
+    EXPECT_EQ(CurrentSummary.load(), nullptr) << "the last one made is gone";
+    SummaryProgressCallback("x", "y", 1, 1);  // no controller: nothing, no crash
+    EXPECT_TRUE(older.labels.empty());
+}
+
+TEST_F(SummaryTest, RepairBacksUpAndRemovesTheFindingsUnlessStopped) {
+    Summary summary(Services());
+    summary.States()[kSlotSharedDlls] = 1;
+    summary.RunScan();
+    ASSERT_EQ(summary.Engine().Findings().size(), 2u);
+
+    summary.RequestStop();
+    EXPECT_EQ(summary.FixError(), "") << "stopped before it began";
+    EXPECT_TRUE(registry_.ValueExists(kSharedDlls, "C:\\Gone\\one.dll"));
+    summary.ClearStop();
+
+    const std::string backup = summary.FixError();
+    written_.push_back(backup);
+    EXPECT_EQ(backup.rfind("FixedOn", 0), 0u) << backup;
+    EXPECT_NE(backup.find(".xml"), std::string::npos);
+    std::FILE* f = std::fopen(backup.c_str(), "rb");
+    EXPECT_NE(f, nullptr) << "the backup is kept: it is the undo";
+    if (f) std::fclose(f);
+    EXPECT_FALSE(registry_.ValueExists(kSharedDlls, "C:\\Gone\\one.dll"));
+    EXPECT_FALSE(registry_.ValueExists(kSharedDlls, "C:\\Gone\\two.dll"));
+    EXPECT_TRUE(registry_.ValueExists(kSharedDlls, "C:\\Here\\kept.dll"));
+    EXPECT_EQ(summary.Rows()[0]->errorsFixed, 2);
+}
+
+TEST(SummaryBackupName, EnglishNamesAndLocalTimeDigits) {
+    std::tm t{};
+    t.tm_year = 2026 - 1900;
+    t.tm_mon = 11;
+    t.tm_mday = 6;
+    t.tm_wday = 0;
+    t.tm_hour = 5;
+    t.tm_min = 4;
+    t.tm_sec = 47;
+    EXPECT_EQ(Summary::BackupFileNameFor(t), "FixedOnSundayDecember062026050447.xml");
+}
+
+}  // namespace
+}  // namespace qm

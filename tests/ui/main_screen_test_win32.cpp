@@ -1,0 +1,148 @@
+// The main window's parts in this process: the window base's message path,
+// the prepare-to-close message reaching the whole tree in order, and the
+// categories panel's progress display, on the built-in skin with the
+// settings in a registry held in memory (needs a display: Xvfb).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "control/main_dlg_win32.h"
+#include "platform/registry_memory.h"
+#include "tests/ui/screen_capture_win32.h"
+#include "ui/window_base_win32.h"
+
+namespace qm {
+namespace {
+
+constexpr UINT kThrow = WM_APP + 1;
+constexpr UINT kHello = WM_APP + 2;
+
+// Records the messages it is asked about; throws on kThrow.
+class Probe : public CWindowBase {
+public:
+    explicit Probe(std::vector<std::string>* log = nullptr, std::string name = "") : log_(log), name_(std::move(name)) {}
+    bool Make(HWND parent) {
+        const DWORD style = parent != nullptr ? WS_CHILD : WS_POPUP;
+        return CreateAs("QuillmereTestProbe", 0, name_.c_str(), style, RECT{0, 0, 50, 50}, parent, 0);
+    }
+    bool gone = false;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == kThrow) throw std::runtime_error("handler failed");
+        if (message == kHello && log_ != nullptr) {
+            log_->push_back(name_);
+            return 7;
+        }
+        return CWindowBase::HandleMessage(message, wParam, lParam);
+    }
+    void OnWindowGone() override { gone = true; }
+
+private:
+    std::vector<std::string>* log_;
+    std::string name_;
+};
+
+TEST(WindowBase, HandlersSeeTheirOwnObjectAndExceptionsStopAtTheWindowProcedure) {
+    Probe probe;
+    ASSERT_TRUE(probe.Make(nullptr));
+    HWND w = probe.Window();
+    ASSERT_NE(w, nullptr);
+    const long before = CWindowBase::CaughtExceptions();
+    SendMessageA(w, kThrow, 0, 0);  // would end the test program if it escaped
+    EXPECT_EQ(CWindowBase::CaughtExceptions(), before + 1);
+    EXPECT_TRUE(IsWindow(w));
+    probe.DestroyWindowNow();
+    EXPECT_FALSE(IsWindow(w));
+    EXPECT_EQ(probe.Window(), nullptr);
+    EXPECT_TRUE(probe.gone);
+}
+
+TEST(WindowBase, PrepareToCloseReachesEveryWindowOfTheTreeDepthFirst) {
+    std::vector<std::string> log;
+    Probe root(&log, "root"), a(&log, "a"), a1(&log, "a1"), a2(&log, "a2"), b(&log, "b");
+    ASSERT_TRUE(root.Make(nullptr));
+    ASSERT_TRUE(a.Make(root.Window()));
+    ASSERT_TRUE(a1.Make(a.Window()));
+    ASSERT_TRUE(a2.Make(a.Window()));
+    ASSERT_TRUE(b.Make(root.Window()));
+    SendToDescendants(root.Window(), kHello, 0, 0);
+    // Each child, then its own children, before the next child (siblings in
+    // z-order, which for windows never reordered is the order of creation).
+    EXPECT_EQ(log, (std::vector<std::string>{"a", "a1", "a2", "b"}));
+}
+
+class MainScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!test::DisplayAvailable()) GTEST_SKIP() << "no display: run under Xvfb with DISPLAY set";
+        window_ = std::make_unique<CMainDlg>(registry_);
+        ASSERT_TRUE(window_->Create(SW_SHOWNOACTIVATE));
+    }
+    void TearDown() override {
+        window_.reset();
+        // The window's end asks this thread's message loop to stop; the
+        // tests have none, so the request is taken out again.
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+    }
+    std::string Label(const std::string& name) {
+        CSkinnedLabel* label = window_->FindPanel("SUBMAIN_MAIN")->Controls().FindLabel(name);
+        return label != nullptr ? label->Text() : "(no label " + name + ")";
+    }
+
+    MemoryRegistry registry_;
+    std::unique_ptr<CMainDlg> window_;
+};
+
+TEST_F(MainScreen, ProgressShowsScanningWithTheCountThenDoneAndClearsUnselectedCategories) {
+    CSubMainSkin* panel = window_->FindPanel("SUBMAIN_MAIN");
+    ASSERT_NE(panel, nullptr);
+    ScanCategoryStates states;
+    states[kSlotCom] = 2;
+    states[kSlotSharedDlls] = -1;
+    states[kSlotHelp] = 0;
+    states[kSlotShortcuts] = 1;
+    panel->Controls().SetLabelText("PROGRESS_TEXT_HELP", "stale");
+    panel->ShowProgress(states, 7);
+    EXPECT_EQ(Label("PROGRESS_TEXT_COM"), "Scanning");
+    EXPECT_EQ(Label("PROGRESS_COUNT_COM"), "7");
+    EXPECT_EQ(Label("PROGRESS_TEXT_COM_SUBS"), "Done");
+    EXPECT_EQ(Label("PROGRESS_TEXT_HELP"), "");
+    EXPECT_EQ(Label("PROGRESS_TEXT_SHORTCUTS"), "");
+
+    states[kSlotCom] = -1;
+    panel->ShowProgress(states, 9);
+    EXPECT_EQ(Label("PROGRESS_TEXT_COM"), "Done");
+    EXPECT_EQ(Label("PROGRESS_COUNT_COM"), "7") << "a finished category keeps its count";
+}
+
+TEST_F(MainScreen, TheControllersProgressGoesToTheMainScreen) {
+    EXPECT_EQ(CurrentSummary.load(), static_cast<Summary*>(window_.get()));
+    EXPECT_EQ(window_->Screen(), &window_->Controls());
+}
+
+TEST_F(MainScreen, SettingsComeFromTheRegistryItWasGiven) {
+    // Nothing stored: the advanced boxes are clear, the categories all ticked,
+    // the timetable a day and a minute away.
+    CSubMainSkin* advanced = window_->FindPanel("SUBMAIN_ADVANCED");
+    ASSERT_NE(advanced, nullptr);
+    EXPECT_EQ(advanced->Controls().GetButtonCheck("BUTTON_STARTUP"), 0);
+    EXPECT_EQ(advanced->Controls().GetButtonCheck("BUTTON_BACKUP"), 0);
+    EXPECT_EQ(window_->FindPanel("SUBMAIN_MAIN")->Controls().GetButtonCheck("BUTTON_STARTUP"), 1);
+    EXPECT_EQ(ScanPeriod, kDefaultScanPeriod);
+
+    advanced->ButtonPressed("BUTTON_BACKUP");
+    EXPECT_TRUE(registry_.ValueExists("HKEY_LOCAL_MACHINE\\Software\\QUILLMERE", "savereg"));
+    window_->FindPanel("SUBMAIN_MAIN")->ButtonPressed("BUTTON_STARTUP");
+    EXPECT_EQ(window_->FindPanel("SUBMAIN_MAIN")->Controls().GetButtonCheck("BUTTON_STARTUP"), 0);
+    EXPECT_EQ(advanced->Controls().GetButtonCheck("BUTTON_STARTUP"), 0);
+}
+
+}  // namespace
+}  // namespace qm

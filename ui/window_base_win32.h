@@ -1,0 +1,55 @@
+// The one window base every window of the program derives from: it registers
+// a window class per class name (once), keeps `this` with the window from
+// WM_NCCREATE on, and hands every message to the virtual HandleMessage.
+// Exceptions never leave the window procedure: one that escapes a handler is
+// counted and the message gets default processing.
+//
+//     class CPanel : public CWindowBase {
+//         LRESULT HandleMessage(UINT m, WPARAM w, LPARAM l) override {
+//             if (m == WM_PAINT) { ...; return 0; }
+//             return CWindowBase::HandleMessage(m, w, l);
+//         }
+//     };
+//     panel.CreateAs("QuillmerePanel", 0, "", WS_CHILD | WS_VISIBLE, rect, parent, 0);
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+
+namespace qm {
+
+class CWindowBase {
+public:
+    CWindowBase() = default;
+    // Destroys the window if it still exists.
+    virtual ~CWindowBase();
+    CWindowBase(const CWindowBase&) = delete;
+    CWindowBase& operator=(const CWindowBase&) = delete;
+
+    // Registers `className` (arrow cursor, no background brush) when it is not
+    // registered yet and creates the window. False when it cannot be created.
+    bool CreateAs(const char* className, DWORD exStyle, const char* title, DWORD style, const RECT& rect,
+                  HWND parent, UINT id);
+    // Destroys the window (WM_DESTROY and WM_NCDESTROY reach HandleMessage).
+    void DestroyWindowNow();
+
+    HWND Window() const { return window_; }
+
+    // Exceptions caught at the window procedure since the process started.
+    static long CaughtExceptions() { return caught_.load(); }
+
+protected:
+    // Default: DefWindowProcA.
+    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // After WM_NCDESTROY: the window is gone and Window() is null.
+    virtual void OnWindowGone() {}
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND window_ = nullptr;
+    static std::atomic<long> caught_;
+};
+
+}  // namespace qm
