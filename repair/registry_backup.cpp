@@ -24,12 +24,14 @@ void WriteValueElement(CXmlWriter& writer, const std::string& name, const std::s
     v.WriteEmptyElement(writer, 1, true, true);
 }
 
-// The value named `name` as the registry holds it, or else as the finding
+// The value of the finding as the registry holds it, or else as the finding
 // recorded it.
 void WriteOneValue(IRegistry& reg, CXmlWriter& writer, RegKey key, const CRegValueItem& value) {
     std::vector<std::uint8_t> data;
     std::uint32_t type = 0, length = 0;
-    RegStatus status = reg.RegQueryValueExA(key, value.name.c_str(), &type, nullptr, &length);
+    // The unnamed value shows as "(Default)"; a value may really carry that name.
+    const char* const name = value.isDefault ? "" : value.name.c_str();
+    RegStatus status = reg.RegQueryValueExA(key, name, &type, nullptr, &length);
     for (int attempt = 0; status == kRegSuccess && attempt < 4; ++attempt) {
         try {
             data.assign(std::size_t(length) + 1, 0);
@@ -37,7 +39,7 @@ void WriteOneValue(IRegistry& reg, CXmlWriter& writer, RegKey key, const CRegVal
             break;
         }
         length = static_cast<std::uint32_t>(data.size());
-        status = reg.RegQueryValueExA(key, value.name.c_str(), &type, data.data(), &length);
+        status = reg.RegQueryValueExA(key, name, &type, data.data(), &length);
         if (status == kRegSuccess) {
             WriteBackupValueElement(writer, value.name, type, data.data(), length);
             return;
