@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -206,7 +207,7 @@ void CSubMainSkin::ShowProgress(const ScanCategoryStates& states, int count) {
 
 void CSubMainSkin::RefreshIgnoredList() {
     if (ignoredList_ == nullptr) return;
-    CRegistryLib lib;
+    CRegistryLib lib(EngineServices{&registry_, nullptr, "ignore.lst"});
     ignoredList_->DeleteAllRows();
     int row = 0;
     for (const auto& entry : lib.IgnoreList()) {
@@ -241,14 +242,15 @@ void CSubMainSkin::RestoreFromBackup() {
 
 void CSubMainSkin::DeleteCheckedIgnored() {
     if (ignoredList_ == nullptr) return;
-    CRegistryLib lib;
-    // Rows show the list's non-empty entries in order; row i is the i-th of them.
-    std::vector<std::size_t> entryOfRow;
-    for (std::size_t i = 0; i < lib.IgnoreList().size(); ++i)
-        if (lib.IgnoreList()[i]) entryOfRow.push_back(i);
-    const int rows = ignoredList_->RowCount();
-    for (int row = 0; row < rows && static_cast<std::size_t>(row) < entryOfRow.size(); ++row)
-        if (ignoredList_->Checked(row)) lib.IgnoreList()[entryOfRow[static_cast<std::size_t>(row)]].reset();
+    CRegistryLib lib(EngineServices{&registry_, nullptr, "ignore.lst"});
+    // The ticked rows' paths leave the list as it is on disk now: the file
+    // may have changed since the rows were filled (quillmere-cli ignore, a
+    // repair), so a row's position need not be its entry's any more.
+    std::vector<std::string> ticked;
+    for (int row = 0; row < ignoredList_->RowCount(); ++row)
+        if (ignoredList_->Checked(row)) ticked.push_back(ignoredList_->Text(row, 1));
+    for (auto& entry : lib.IgnoreList())
+        if (entry && std::find(ticked.begin(), ticked.end(), entry->GetFilePath()) != ticked.end()) entry.reset();
     if (!lib.SaveIgnoreList()) {
         // The list on disk is unchanged, and the panel shows it as it is.
         HWND owner = host_ != nullptr ? host_->OwnerWindow() : Window();
@@ -263,7 +265,15 @@ void CSubMainSkin::DeleteSelectedSchedule() {
     if (row < 0) return;
     HWND owner = host_ != nullptr ? host_->OwnerWindow() : Window();
     if (MessageBoxA(owner, "Are You Sure", "Delete Scheduled Task", MB_OKCANCEL | MB_ICONWARNING) != IDOK) return;
-    DeleteTrigger(TaskName(), row);
+    // Triggers are deleted by position: only when the task still has the
+    // schedule the row shows at that position (another program may have
+    // changed the task since the list was filled); otherwise the list is
+    // only brought up to date.
+    std::vector<std::string> triggers;
+    std::time_t lastRun = 0;
+    ListTriggers(TaskName(), triggers, lastRun);
+    if (static_cast<std::size_t>(row) < triggers.size() && triggers[static_cast<std::size_t>(row)] == scheduleList_->Text(row, 1))
+        DeleteTrigger(TaskName(), row);
     RefreshScheduleList();
     InvalidateRect(Window(), nullptr, TRUE);
 }

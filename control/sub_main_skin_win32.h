@@ -9,6 +9,10 @@
 // (one that carries BUTTON_ALL) it is the startup-entries scan category, a
 // plain check box; anywhere else it is "start with Windows", bound to the Run
 // value. Only the latter reads or writes the Run key.
+//
+// BUTTON_IGNORED_DELETE removes the ticked rows' paths from the ignore list
+// as the file holds it at that moment (not the entries at the rows'
+// positions, which another program may have shifted since the list was read).
 #pragma once
 
 #include <windows.h>

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/com_scope_win32.h"
 #include "repair/task_schedule_win32.h"
 #include "tests/app/app_fixture_win32.h"
 
@@ -43,18 +44,19 @@ TEST_F(MainWindow, IgnoredPanelListsTheFileAndDeletesTheTickedEntries) {
     test::ClickAt(test::RowPoint(list, 2, true));
     ASSERT_TRUE(WaitUntil([&] { return test::RowChecked(list, 0) && test::RowChecked(list, 2); }));
     EXPECT_FALSE(test::RowChecked(list, 1));
+    // Meanwhile another program puts a path at the front of the file: the
+    // ticked paths go, not whatever now stands at their rows' positions.
+    ASSERT_TRUE(WriteWholeFile("ignore.lst", "C:\\Gone\\new.dll\nC:\\Gone\\one.dll\nC:\\Gone\\two.dll\n"
+                                             "C:\\Gone\\three.dll\n"));
     Press("BUTTON_IGNORED_DELETE", panel);
-    ASSERT_TRUE(WaitUntil([&] { return test::RowCount(list) == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return test::RowCount(list) == 2; }));
     std::string kept = ReadWholeFile("ignore.lst");
     kept.erase(std::remove(kept.begin(), kept.end(), '\r'), kept.end());  // a text file: CRLF on Windows
-    EXPECT_EQ(kept, "C:\\Gone\\two.dll\n");
+    EXPECT_EQ(kept, "C:\\Gone\\new.dll\nC:\\Gone\\two.dll\n");
     EXPECT_FALSE(test::RowChecked(list, 0));
 
     // The select-all box ticks every row, and clears them again.
-    ASSERT_TRUE(WriteWholeFile("ignore.lst", "C:\\Gone\\two.dll\nC:\\Gone\\four.dll\n"));
     HWND all = app_.Button("BUTTON_IGNORED_SEL_ALL", panel);
-    Press("BUTTON_IGNORED_DELETE", panel);  // nothing ticked: the list is read again
-    ASSERT_TRUE(WaitUntil([&] { return test::RowCount(list) == 2; }));
     test::Click(all);
     ASSERT_TRUE(WaitUntil([&] { return test::RowChecked(list, 0) && test::RowChecked(list, 1); }));
     EXPECT_TRUE(AppWindow::Checked(all));
@@ -208,6 +210,42 @@ TEST_F(MainWindow, SchedulePanelAddsAScheduleThroughTheDialogAndDeletesItAfterCo
     std::time_t lastRun = 0;
     ListTriggers(TaskName(), triggers, lastRun);
     EXPECT_TRUE(triggers.empty());
+
+    // A row that no longer matches the task (changed by another program since
+    // the list was filled) deletes nothing: the list is brought up to date.
+    Press("BUTTON_ADDSCHEDULE", panel);
+    ASSERT_TRUE(WaitUntil([&] { return (add = app_.Dialog("Add Schedule")) != nullptr; }));
+    PostMessageA(add, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return (told = app_.Dialog("Quillmere")) != nullptr; }));
+    PostMessageA(told, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return test::RowCount(list) == 1; }));
+    ComScope com;
+    CTaskSchedule other;
+    other.DescribeRunningProgram();
+    ASSERT_TRUE(ParseScheduleStart("2031-03-04", "05:06", &other.start));
+    other.frequency = FrequencyFromName("weekly");
+    ASSERT_TRUE(TaskSucceeded(other.AddTrigger(TaskName())));
+    ASSERT_TRUE(TaskSucceeded(DeleteTrigger(TaskName(), 0)));  // the row's schedule is gone
+    lastClick = 0;
+    ASSERT_TRUE(WaitUntil([&] {
+        if (SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0) == 0) return true;
+        if (GetTickCount() - lastClick > 1000) {
+            test::ClickAt(test::RowPoint(list, 0, false));
+            lastClick = GetTickCount();
+        }
+        return false;
+    }));
+    Press("BUTTON_DELETESCHEDULE", panel);
+    HWND sure = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (sure = app_.Dialog("Delete Scheduled Task")) != nullptr; }));
+    PostMessageA(sure, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("Delete Scheduled Task") == nullptr; }));
+    triggers.clear();
+    ASSERT_TRUE(WaitUntil([&] {
+        ListTriggers(TaskName(), triggers, lastRun);
+        return triggers.size() == 1;
+    }));
+    EXPECT_EQ(test::RowCount(list), 1) << "the list shows the task as it is";
     DeleteTask(TaskName());
 }
 

@@ -5,6 +5,12 @@
 #include <csignal>
 #include <sys/resource.h>
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/drive_map.h"
+#include "platform/file_system_posix.h"
+#include "repair/backup_file_element.h"
 #include "repair_fixture.h"
 
 namespace qm {
@@ -61,6 +67,50 @@ TEST_F(RepairTest, NoRemovalOnceTheBackupCannotGrow) {
     EXPECT_GT(removed, 0);
     EXPECT_LT(removed, 20);
     EXPECT_EQ(FixedOf(rows, "Corrupt Fonts"), removed);
+}
+
+// A file may be deleted only when its whole element reached the backup; once
+// a write was lost, no further file is reported as backed up.
+TEST(FileBackupFullDisk, NoFileIsReportedBackedUpOnceTheBackupCannotGrow) {
+    ASSERT_EQ(std::system("rm -rf full-q && mkdir full-q"), 0);
+    DriveMap drives;
+    drives.Map('Q', "full-q");
+    PosixFileSystem fs(drives);
+    for (int i = 0; i < 10; ++i)
+        test::WriteFileBytes("full-q/f" + std::to_string(i) + ".lnk", std::string(30, char('a' + i)));
+
+    const std::string file = "full-files.xml";
+    std::remove(file.c_str());
+    std::vector<bool> saved;
+    {
+        FileSizeLimit limit(700);
+        CXmlWriter writer;
+        writer.SetFileName(file);
+        CXmlElement("registry").WriteStartTag(writer, 1, true, true);
+        for (int i = 0; i < 10; ++i)
+            saved.push_back(WriteBackupFileElement(writer, fs, "Q:\\f" + std::to_string(i) + ".lnk"));
+        writer.Close();
+    }
+    const std::string xml = test::ReadFileBytes(file);
+    int count = 0;
+    for (int i = 0; i < 10; ++i) {
+        if (i > 0 && !saved[i - 1]) {
+            EXPECT_FALSE(saved[i]) << i;
+        }
+        if (!saved[i]) continue;
+        ++count;
+        std::string hex;
+        char byte[4];
+        std::snprintf(byte, sizeof byte, "%02x", 'a' + i);
+        for (int j = 0; j < 30; ++j) hex += (j ? " " : "") + std::string(byte);
+        EXPECT_NE(xml.find("<file path=\"Q:\\f" + std::to_string(i) + ".lnk\" data=\"" + hex +
+                           "\" attributes=\"32\"/>\r\n"),
+                  std::string::npos)
+            << i;
+    }
+    EXPECT_GT(count, 0);
+    EXPECT_LT(count, 10);
+    std::system("rm -rf full-q");
 }
 
 }  // namespace

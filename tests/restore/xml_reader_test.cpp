@@ -200,3 +200,24 @@ TEST(XmlReader, FileNameIsFixedWhileOpenAndStateIsFreshOnReopen) {
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+TEST(XmlReaderEditedFiles, ByteOrderMarkOpensTheFileOnly) {
+    auto r = test::ReadEventsOf("\xEF\xBB\xBF<registry>\r\n</registry>\r\n");
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(r.events, (V{"1:registry", "2:registry"}));
+    r = test::ReadEventsOf("<registry>\r\n\xEF\xBB\xBF</registry>\r\n");
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(r.events, (V{"1:registry", "4:\xEF\xBB\xBF", "2:registry"}));  // text, refused by the restore
+}
+
+TEST(XmlReaderEditedFiles, TabsAndLineFeedsSeparateLikeSpaces) {
+    const auto r = test::ReadEventsOf("<registry>\n\t<k\tname\t=\t\"a\tb\"\n\t\tother='x'\t/>\n</registry>");
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(r.events, (V{"1:registry", "4:\t", "1:k", "3:name=a\tb", "3:other=x", "2:k", "2:registry"}));
+}
+
+}  // namespace
+}  // namespace qm

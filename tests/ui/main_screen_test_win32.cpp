@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "control/main_app_win32.h"
 #include "control/main_dlg_win32.h"
 #include "platform/registry_memory.h"
 #include "tests/ui/screen_capture_win32.h"
@@ -74,6 +75,13 @@ TEST(WindowBase, PrepareToCloseReachesEveryWindowOfTheTreeDepthFirst) {
     // Each child, then its own children, before the next child (siblings in
     // z-order, which for windows never reordered is the order of creation).
     EXPECT_EQ(log, (std::vector<std::string>{"a", "a1", "a2", "b"}));
+}
+
+TEST(MainApp, OnlyTheExactCommandLineScanStartsAScan) {
+    EXPECT_TRUE(CMainApp::IsScanCommandLine("scan"));
+    for (const char* other : {"", "Scan", "SCAN", " scan", "scan ", "scan now", "/scan", "scans"})
+        EXPECT_FALSE(CMainApp::IsScanCommandLine(other)) << '"' << other << '"';
+    EXPECT_FALSE(CMainApp::IsScanCommandLine(nullptr));
 }
 
 class MainScreen : public ::testing::Test {

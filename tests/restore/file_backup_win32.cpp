@@ -1,0 +1,90 @@
+// Files in the backup on the real file system: a file written into the
+// backup comes back with its bytes and its read-only attribute, is not
+// written over when a file of that name is there again, and a folder that
+// is gone fails the restore.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/system_memory.h"
+#include "repair/backup_file_element.h"
+#include "tests/restore/round_trip.h"
+
+namespace qm {
+namespace {
+
+std::string FullPath(const std::string& name) {
+    char buffer[MAX_PATH];
+    const DWORD n = ::GetFullPathNameA(name.c_str(), MAX_PATH, buffer, nullptr);
+    return std::string(buffer, n);
+}
+
+TEST(FileBackupRealFiles, FileComesBackWithItsBytesAndAttributes) {
+    MemorySystem sys;
+    EngineServices services;
+    services.system = &sys;
+    services.ignoreFile = "file-backup-ignore.lst";
+    CRegistryLib lib(services);
+    RecordingRestoreUi ui;
+    lib.SetRestoreUi(&ui);
+    IFileSystem& fs = DefaultFileSystem();
+
+    const std::string path = FullPath("Old & 'Program' copy.lnk");
+    const std::string gone = FullPath("no such folder") + "\\x.lnk";
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileA(path.c_str());
+    std::string bytes = "L";
+    for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<char>(i * 7));
+    test::WriteTextFile(path, bytes);
+    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+
+    const std::string file = "file_backup_real.xml";
+    std::remove(file.c_str());
+    {
+        CXmlWriter writer;
+        writer.SetFileName(file);
+        CXmlElement("registry").WriteStartTag(writer, 1, true, true);
+        ASSERT_TRUE(WriteBackupFileElement(writer, fs, path));
+        EXPECT_FALSE(WriteBackupFileElement(writer, fs, gone));  // nothing to read
+        CXmlElement::WriteEndTag("registry", writer, -1, true, true);
+        writer.Close();
+    }
+    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+    ASSERT_TRUE(::DeleteFileA(path.c_str()));
+
+    CXmlReader reader;
+    ASSERT_EQ(lib.LoadAsXml(reader, file), 1) << lib.LastRestore().Describe();
+    EXPECT_EQ(lib.LastRestore().files, 1u);
+    EXPECT_EQ(test::ReadTextFile(path), bytes);
+    EXPECT_EQ(::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+
+    // There again: left alone.
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    test::WriteTextFile(path, "mine");
+    CXmlReader again;
+    EXPECT_EQ(lib.LoadAsXml(again, file), 1);
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{"kept the existing file " + path});
+    EXPECT_EQ(test::ReadTextFile(path), "mine");
+    ::DeleteFileA(path.c_str());
+
+    // Into a folder that is gone: fails, with the file named.
+    std::string xml = test::ReadTextFile(file);
+    const std::string escaped = GetEscapedXmlString(path);
+    xml.replace(xml.find(escaped), escaped.size(), gone);
+    test::WriteTextFile(file, xml);
+    ui.ClearMessages();
+    CXmlReader third;
+    EXPECT_EQ(lib.LoadAsXml(third, file), 0);
+    EXPECT_EQ(lib.LastRestore().reason, "couldn't restore file " + gone);
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{"couldn't restore file " + gone});
+    std::remove(file.c_str());
+}
+
+}  // namespace
+}  // namespace qm
