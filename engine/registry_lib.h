@@ -37,6 +37,7 @@ struct RestoreReport {
     std::uint32_t keys = 0;     // keys opened or created
     std::uint32_t values = 0;   // values written
     std::uint32_t files = 0;    // files put back
+    bool shown = false;         // the reason was shown as a message already
     // "line 7: unknown type \"REG_X\" (2 keys, 3 values and 0 files restored before it)"
     std::string Describe() const;
 };

@@ -261,10 +261,11 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
     bool stop = false;
 
     // The first failure is the one reported; `fatal` ends the walk.
-    auto fail = [&](std::int32_t line, const std::string& reason, bool fatal) {
+    auto fail = [&](std::int32_t line, const std::string& reason, bool fatal, bool shown = false) {
         if (report.reason.empty()) {
             report.line = line;
             report.reason = reason;
+            report.shown = shown && restoreUi_ != nullptr;
         }
         if (fatal) stop = true;
     };
@@ -288,7 +289,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
                             RootKeyFromName(frames.front().component) == kNullKey
                                 ? "unknown root key \"" + frames.front().component + "\""
                                 : "couldn't create key " + full,
-                            true);
+                            true, RootKeyFromName(frames.front().component) != kNullKey);
             }
             ++report.keys;
         }
@@ -316,7 +317,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
                 const int written = LoadAsXml_SetValue(frames.back().key.Get(), *name, *text,
                                                        type ? *type : std::string(), error);
                 if (written < 0) return fail(tagLine, "value \"" + *name + "\": " + error, true);
-                if (written == 0) return fail(tagLine, "couldn't set value " + *name, false);
+                if (written == 0) return fail(tagLine, "couldn't set value " + *name, false, true);
                 ++report.values;
                 break;
             }
@@ -326,7 +327,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
                                                        attributes.Find("data"),
                                                        attributes.Find("attributes"), error);
                 if (restored < 0) return fail(tagLine, error, true);
-                if (restored == 0) return fail(tagLine, error, false);
+                if (restored == 0) return fail(tagLine, error, false, true);
                 if (restored == 1) ++report.files;
                 break;
             }
@@ -394,7 +395,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
         if (!reader.IsOpen()) {
             fail(0, "cannot open the file", true);
         } else if (!reader.GetErrorText().empty()) {
-            fail(reader.GetLineNumber(), reader.GetErrorReason(), true);
+            fail(reader.GetLineNumber(), reader.GetErrorReason(), true, !reader.ReadFailed());
         } else if (!rootSeen) {
             fail(reader.GetLineNumber(), "no registry element", true);
         } else if (!rootClosed) {
@@ -416,6 +417,9 @@ bool CRegistryLib::RestoreRegistry() {
     CXmlReader reader;
     const int result = LoadAsXml(reader, path);
     restoreUi_->ShowWaitCursor(false);
+    // Why it failed, unless a message said so already.
+    if (result != 1 && !restoreReport_.shown)
+        restoreUi_->ShowMessage("Restoration stopped: " + restoreReport_.Describe());
     return result == 1;
 }
 

@@ -268,6 +268,27 @@ TEST_F(RestoreTest, RestoreRegistryRunsTheDialogThenTheFile) {
         RecordingRestoreUi missing("missing.xml");
         lib_->SetRestoreUi(&missing);
         EXPECT_FALSE(lib_->RestoreRegistry());
+        EXPECT_EQ(missing.Messages(), V{"Restoration stopped: cannot open the file (0 keys, 0 values "
+                                        "and 0 files restored before it)"});
+    }
+    {
+        // Cut off: the reason is shown (the caller then shows the failure).
+        test::WriteTextFile("cut.xml", Xml("  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"S\"/>\r\n").substr(0, 90));
+        RecordingRestoreUi cut("cut.xml");
+        lib_->SetRestoreUi(&cut);
+        EXPECT_FALSE(lib_->RestoreRegistry());
+        ASSERT_EQ(cut.Messages().size(), 1u);
+        EXPECT_EQ(cut.Messages()[0].rfind("Restoration stopped: line ", 0), 0u) << cut.Messages()[0];
+        EXPECT_NE(cut.Messages()[0].find("the file ends before the end of the registry element"),
+                  std::string::npos);
+    }
+    {
+        // A parse error is shown once, by the reader.
+        test::WriteTextFile("bad.xml", "<registry>\r\n<\r\n");
+        RecordingRestoreUi bad("bad.xml");
+        lib_->SetRestoreUi(&bad);
+        EXPECT_FALSE(lib_->RestoreRegistry());
+        EXPECT_EQ(bad.Messages(), V{"Parse error in line 2 : ('<' symbol not allowed at the end of a line)"});
     }
     lib_->SetRestoreUi(nullptr);
     EXPECT_FALSE(lib_->RestoreRegistry());
