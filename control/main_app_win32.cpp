@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <exception>
+#include <string>
 
 #include "control/main_dlg_win32.h"
 #include "platform/registry.h"
@@ -20,12 +22,19 @@ bool CMainApp::InitInstance(const char* commandLine, int showCommand) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_DATE_CLASSES};
     InitCommonControlsEx(&controls);
 
-    CMainDlg window(DefaultRegistry());
-    if (!window.Create(showCommand)) return false;
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+    // Exceptions in the windows' handlers stop at their window procedures;
+    // one while the window is being built ends the program with a message.
+    try {
+        CMainDlg window(DefaultRegistry());
+        if (!window.Create(showCommand)) return false;
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    } catch (const std::exception& e) {
+        const std::string text = std::string("Quillmere could not go on: ") + e.what();
+        MessageBoxA(nullptr, text.c_str(), "Quillmere", MB_OK | MB_ICONSTOP);
     }
     return false;
 }

@@ -30,11 +30,40 @@ std::string LoadText(UINT id) {
 CMainDlg::CMainDlg(IRegistry& registry)
     : CMainSkin(registry), Summary(EngineServices{&registry, nullptr, "ignore.lst"}) {
     icon_ = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    if (const char* drives = std::getenv(kShortcutDrivesEnvironmentVariable)) Shortcuts().SetDriveFilter(drives);
 }
 
 CMainDlg::~CMainDlg() {
     DestroyWindowNow();
+    // A worker still running uses this object. A scan is asked to stop and
+    // given a few seconds (its calls into the gone windows return at once);
+    // a worker that does not end by then ends with the process here.
+    if (worker_ && WaitForSingleObject(worker_.get(), 0) == WAIT_TIMEOUT) {
+        RequestStop();
+        if (WaitForSingleObject(worker_.get(), 5000) == WAIT_TIMEOUT) ExitProcess(1);
+    }
     if (oleReady_) OleUninitialize();
+}
+
+bool CMainDlg::StartWorker(LPTHREAD_START_ROUTINE routine) {
+    HANDLE thread = CreateThread(nullptr, 0, routine, this, CREATE_SUSPENDED, nullptr);
+    if (thread == nullptr) return false;
+    SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
+    worker_.reset(thread);
+    ResumeThread(thread);
+    return true;
+}
+
+bool CMainDlg::StartScanWorker() { return StartWorker(&CMainDlg::MainScanThread); }
+
+bool CMainDlg::StartRepairWorker() {
+    // Taken here, before the worker runs: a second BUTTON_REMOVE finds it set.
+    RepairInProgress.store(1);
+    resultsReady_.store(false);
+    if (StartWorker(&CMainDlg::MainRepairThread)) return true;
+    RepairInProgress.store(0);
+    resultsReady_.store(true);
+    return false;
 }
 
 bool CMainDlg::Create(int showCommand) {
@@ -101,12 +130,15 @@ void CMainDlg::ShowPanelAsTab(const char* panel, const char* button) {
 }
 
 void CMainDlg::ButtonPressed(const std::string& name) {
+    Engine().SetProgressCallback(&MainProgressCallback);
+    Shortcuts().SetProgressCallback(&MainProgressCallback);
     if (name == "BUTTON_EXIT") {
         // Closed once this press has been handled to its end.
         PostMessageA(Window(), kCloseMainMessage, 0, 0);
     } else if (name == "BUTTON_MINIMIZE") {
         ShowWindow(Window(), SW_SHOWMINIMIZED);
     }
+    if (RepairInProgress.load() == 1) return;
 
     if (name == "BUTTON_MAIN" || name == "BUTTON_SCAN") {
         ShowPanelAsTab("SUBMAIN_MAIN", "BUTTON_MAIN");
@@ -117,6 +149,7 @@ void CMainDlg::ButtonPressed(const std::string& name) {
             } else {
                 Controls().SetButtonCheck("BUTTON_SCAN", 1);
                 CSubMainSkin* panel = CurrentPanel();
+                progressPanel_.store(panel);
                 auto tick = [&](const char* button) {
                     return panel != nullptr ? panel->Controls().GetButtonCheck(button) : 0;
                 };
@@ -141,7 +174,7 @@ void CMainDlg::ButtonPressed(const std::string& name) {
         }
     }
     if (ScanInProgress.load() == 1) return;
-    if (name == "BUTTON_REMOVE" && resultsReady_ && StartRepairWorker()) return;
+    if (name == "BUTTON_REMOVE" && resultsReady_.load() && StartRepairWorker()) return;
 
     if (name == "BUTTON_ADVSETTINGS") {
         ShowPanelAsTab("SUBMAIN_ADVANCED", "BUTTON_ADVSETTINGS");
@@ -155,7 +188,7 @@ void CMainDlg::ButtonPressed(const std::string& name) {
         OpenWebPage(kSupportAddressSetting, IDS_SUPPORT_URL);
     }
 
-    resultsReady_ = false;
+    resultsReady_.store(false);
     if (CSubMainSkin* panel = CurrentPanel()) {
         CSettingsStore(Engine().Registry(), panel->Controls()).SaveEditText("savecountreg", "EDIT_BAKUP_COUNT");
         InvalidateRect(panel->Window(), nullptr, TRUE);

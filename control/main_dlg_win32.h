@@ -10,6 +10,9 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "control/main_skin_win32.h"
@@ -27,6 +30,17 @@ constexpr UINT kTimerPeriodicScan = 2;
 // variable names a skin file on disk (its images are looked for beside it,
 // then among the built-in ones).
 constexpr const char* kSkinEnvironmentVariable = "QUILLMERE_SKIN";
+// Drive letters ("CD") the window's shortcut scan may walk, when set; unset:
+// every fixed drive.
+constexpr const char* kShortcutDrivesEnvironmentVariable = "QUILLMERE_SHORTCUT_DRIVES";
+
+// The main window's repair runs (set on the user-interface thread before its
+// worker starts, cleared by the worker after its closing message).
+extern std::atomic<int> RepairInProgress;
+
+// The main window's progress callback: status and current item on the
+// progress panel, then its per-category progress.
+void MainProgressCallback(std::string item, std::string status, std::int32_t scanned, std::int32_t found);
 
 class CMainDlg : public CMainSkin, public Summary {
 public:
@@ -43,7 +57,16 @@ public:
     void ButtonPressed(const std::string& name) override;
 
     // True once a scan or repair result is shown and not yet left.
-    bool ResultsReady() const { return resultsReady_; }
+    bool ResultsReady() const { return resultsReady_.load(); }
+
+    // Worker thread routines (argument: the main window; result 0).
+    static DWORD WINAPI MainScanThread(LPVOID window);
+    static DWORD WINAPI MainRepairThread(LPVOID window);
+    // The body of a repair: the unticked rows to the ignore list, the export
+    // when "savereg" is set, the repair with its backup, the closing message.
+    void RemoveSelectedItems();
+    // The panel progress is shown on (set when a scan starts).
+    CSubMainSkin* ProgressPanel() const { return progressPanel_.load(); }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -51,10 +74,10 @@ protected:
 
     // Seam for the scan worker: starts a scan of ScanCategoryStates on a
     // worker thread; false when none was started.
-    virtual bool StartScanWorker() { return false; }
+    virtual bool StartScanWorker();
     // Seam for the repair worker (after a scan's results): false when none
     // was started.
-    virtual bool StartRepairWorker() { return false; }
+    virtual bool StartRepairWorker();
 
 private:
     bool InitDialog();
@@ -65,11 +88,24 @@ private:
     void ShowFromTray();
     void TrayMenu();
     void PeriodicScanCheck();
+    bool StartWorker(LPTHREAD_START_ROUTINE routine);
+    void ScanFinished(bool stopped);
+    void FillResultList();
+    void SetProgressLabel(const char* label, const std::string& text);
 
     HICON icon_ = nullptr;
     bool oleReady_ = false;
     bool trayIcon_ = false;
-    bool resultsReady_ = false;
+    std::atomic<bool> resultsReady_{false};
+    std::atomic<CSubMainSkin*> progressPanel_{nullptr};
+    int registryRows_ = 0;  // result rows that are registry findings (the rest: shortcuts)
+    struct HandleCloser {
+        void operator()(HANDLE h) const {
+            if (h != nullptr) CloseHandle(h);
+        }
+    };
+    // The last worker started (kept to see whether it still runs at the end).
+    std::unique_ptr<void, HandleCloser> worker_;
 };
 
 }  // namespace qm

@@ -21,6 +21,29 @@ void SummaryProgressCallback(std::string, std::string status, std::int32_t, std:
     screen->SetLabelText(kErrorsFoundLabel, count);
 }
 
+std::string RepairClosingMessage(const RepairOutcome& o) {
+    const bool backupMissing = o.registryToRepair && o.backupFile.empty();
+    if (!o.exportFailed && !backupMissing && !o.backupWriteFailed && o.rowsNotFixed == 0 &&
+        o.shortcutsNotDeleted == 0)
+        return "Items selected have been removed from the system";
+    std::string text;
+    auto line = [&text](const std::string& l) { text += (text.empty() ? "" : "\r\n") + l; };
+    if (o.exportFailed)
+        line("The registry export before the repair failed" +
+             (o.exportError.empty() ? std::string(".") : ": " + o.exportError));
+    if (backupMissing) line("The backup file could not be written: no registry entry was removed.");
+    else if (o.backupWriteFailed)
+        line("Writing the backup " + o.backupFile + " failed part way: the entries after that were not removed.");
+    if (o.rowsNotFixed > 0)
+        line("Some registry entries could not be deleted (Access Denied) in " + std::to_string(o.rowsNotFixed) +
+             (o.rowsNotFixed == 1 ? " category." : " categories."));
+    if (o.shortcutsNotDeleted > 0)
+        line(std::to_string(o.shortcutsNotDeleted) +
+             (o.shortcutsNotDeleted == 1 ? " shortcut could not be deleted." : " shortcuts could not be deleted."));
+    if (!o.backupFile.empty()) line("What was removed is saved in " + o.backupFile + ".");
+    return text;
+}
+
 Summary::Summary(const EngineServices& engine, const ShortcutServices& shortcuts)
     : engine_(engine), shortcuts_(shortcuts), stop_(kStopEventName) {
     engine_.SetProgressCallback(&SummaryProgressCallback);

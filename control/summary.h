@@ -44,6 +44,22 @@ constexpr const char* kErrorsFoundLabel = "TEXT_ERRORSCAN_ERRORFOUND";
 void SummaryProgressCallback(std::string item, std::string status, std::int32_t scanned,
                              std::int32_t found);
 
+// What a repair from the main window achieved, for its closing message.
+struct RepairOutcome {
+    bool exportFailed = false;       // "savereg" asked for an export that could not be made
+    std::string exportError;         // why
+    bool registryToRepair = false;   // some finding still had a key path
+    std::string backupFile;          // the backup written ("" when none)
+    bool backupWriteFailed = false;  // a write to the backup failed part way
+    int rowsNotFixed = 0;            // result rows whose entries could not be deleted (-1)
+    int shortcutsNotDeleted = 0;     // listed shortcuts still on disk
+};
+
+// The closing message of a repair: "Items selected have been removed from the
+// system" when everything selected was removed; otherwise what went wrong,
+// naming the backup file when there is one.
+std::string RepairClosingMessage(const RepairOutcome& outcome);
+
 class Summary {
 public:
     explicit Summary(const EngineServices& engine = EngineServices(),

@@ -1,8 +1,7 @@
-#include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "engine/registry_lib.h"
+#include "platform/registry_walk.h"
 
 namespace qm {
 
@@ -15,64 +14,32 @@ void AppendValues(IRegistry& registry, RegKey key, ValueList& list, bool default
     // The buffers are kept per thread between calls: a scan lists the values
     // of tens of thousands of small keys. A buffer grown for an unusually
     // large value is given back afterwards.
-    thread_local std::vector<char> name;
-    thread_local std::vector<std::uint8_t> data;
+    thread_local RegReadBuffers buffers;
+    thread_local RegValueRecord value;
     struct Shrink {
         ~Shrink() {
             constexpr std::size_t kKeep = 64 * 1024;
-            if (name.size() > kKeep) std::vector<char>().swap(name);
-            if (data.size() > kKeep) std::vector<std::uint8_t>().swap(data);
+            buffers.Trim(kKeep);
+            if (value.data.capacity() > kKeep) std::vector<std::uint8_t>().swap(value.data);
         }
     } shrink;
-    try {
-        if (name.size() < std::size_t(info.maxValueNameLen) + 1)
-            name.resize(std::size_t(info.maxValueNameLen) + 1);
-        if (data.size() < std::size_t(info.maxValueLen) + 1)
-            data.resize(std::size_t(info.maxValueLen) + 1);
-    } catch (const std::bad_alloc&) {
-        return;
-    }
     if (queried == kRegSuccess && info.values != 0 && info.values != 0xFFFFFFFFu) {
         if (info.values < 0x10000u) list.reserve(list.size() + (defaultsOnly ? 2 : info.values + 1));
         for (std::uint32_t index = 0; index < info.values; ++index) {
-            std::uint32_t nameLen = info.maxValueNameLen + 1;
-            std::uint32_t dataLen = info.maxValueLen + 1;
-            name[0] = '\0';
-            data[0] = 0;
-            std::uint32_t type = 0;
-            RegStatus st = registry.RegEnumValueA(key, index, name.data(), &nameLen, &type,
-                                                  data.data(), &dataLen);
-            // The longest lengths count UTF-16 units, while the 8-bit text of a
-            // name or value may take more bytes (a UTF-8 code page): grow the
-            // buffers and read the value again rather than pass over it.
-            for (int attempt = 0; st == kRegMoreData && attempt < 4; ++attempt) {
-                try {
-                    name.resize(name.size() * 3 + 16);
-                    data.resize(std::max<std::size_t>(data.size() * 3, std::size_t(dataLen) + 1) + 16);
-                } catch (const std::bad_alloc&) {
-                    break;
-                }
-                nameLen = static_cast<std::uint32_t>(name.size());
-                dataLen = static_cast<std::uint32_t>(data.size());
-                name[0] = '\0';
-                data[0] = 0;
-                st = registry.RegEnumValueA(key, index, name.data(), &nameLen, &type, data.data(),
-                                            &dataLen);
-            }
-            if (st != kRegSuccess) continue;
-            const bool named = nameLen != 0 || name[0] != '\0';
-            if (defaultsOnly && named &&
-                !(nameLen == 9 && std::memcmp(name.data(), kDefaultValueName, 9) == 0))
-                continue;
+            const RegStatus st = EnumValue(registry, key, index, &value, buffers);
+            if (st == kRegNoMoreItems) break;
+            if (st != kRegSuccess) continue;  // a value that cannot be read is passed over
+            const bool named = !value.name.empty();
+            if (defaultsOnly && named && value.name != kDefaultValueName) continue;
             auto item = std::make_unique<CRegValueItem>();
-            item->type = type;
+            item->type = value.type;
             if (named) {
-                item->name.assign(name.data(), nameLen);
-                item->data = ConvertToString(type, data.data(), dataLen);
-            } else if (dataLen != 0 || data[0] != 0) {
+                item->name = value.name;
+                item->data = ConvertToString(value.type, value.data.data(), value.data.size());
+            } else if (!value.data.empty()) {
                 item->name = kDefaultValueName;
                 item->isDefault = true;
-                item->data = ConvertToString(kRegSz, data.data(), dataLen);
+                item->data = ConvertToString(kRegSz, value.data.data(), value.data.size());
             } else {
                 item->name = kDefaultValueName;
                 item->isDefault = true;

@@ -14,6 +14,7 @@
 #include "engine/path_lookup.h"
 #include "engine/registry_lib.h"
 #include "platform/named_event.h"
+#include "platform/registry_walk.h"
 
 namespace qm {
 
@@ -129,7 +130,7 @@ private:
     std::string rootPath_;
     std::int32_t scanned_ = 0;
     std::int32_t found_ = 0;
-    std::deque<std::vector<char>> nameBuffers_;
+    std::deque<RegReadBuffers> nameBuffers_;
     ValueList values_;  // growing keeps references valid
     std::size_t depth_ = 0;
 };
@@ -160,7 +161,7 @@ LoopEnd ScanFrame::ForEachSubKey(RegKey key, Visit&& visit) {
 
 template <class Visit>
 LoopEnd ScanFrame::ForEachSubKey(RegKey key, std::uint32_t maxSubKeyLen, Visit&& visit) {
-    // One name buffer per nesting level, kept for the whole scan.
+    // One set of buffers per nesting level, kept for the whole scan.
     struct Level {
         std::size_t& depth;
         explicit Level(std::size_t& d) : depth(++d) {}
@@ -168,33 +169,18 @@ LoopEnd ScanFrame::ForEachSubKey(RegKey key, std::uint32_t maxSubKeyLen, Visit&&
     } level(depth_);
     try {
         if (nameBuffers_.size() < depth_) nameBuffers_.resize(depth_);
-        std::vector<char>& b = nameBuffers_[depth_ - 1];
+        std::vector<char>& b = nameBuffers_[depth_ - 1].name;
         if (b.size() < std::size_t(maxSubKeyLen) + 1) b.resize(std::size_t(maxSubKeyLen) + 1);
     } catch (const std::bad_alloc&) {
         return LoopEnd::NoNameBuffer;
     }
-    std::vector<char>& buffer = nameBuffers_[depth_ - 1];
+    RegReadBuffers& buffers = nameBuffers_[depth_ - 1];
     std::string name;  // reused for every sub-key
     for (std::uint32_t index = 0;; ++index) {
         if (StopRequested()) return LoopEnd::Stopped;
-        std::uint32_t length = static_cast<std::uint32_t>(buffer.size());
-        buffer[0] = '\0';
-        RegStatus st = Registry().RegEnumKeyExA(key, index, buffer.data(), &length);
-        // The longest length counts UTF-16 units; a name whose 8-bit text is
-        // longer (a UTF-8 code page) would otherwise end the enumeration here
-        // and leave every later sub-key unscanned.
-        for (int attempt = 0; st == kRegMoreData && attempt < 4; ++attempt) {
-            try {
-                buffer.resize(buffer.size() * 3 + 16);
-            } catch (const std::bad_alloc&) {
-                break;
-            }
-            length = static_cast<std::uint32_t>(buffer.size());
-            st = Registry().RegEnumKeyExA(key, index, buffer.data(), &length);
-        }
-        if (st != kRegSuccess) return LoopEnd::Completed;
-        if (length == 0) continue;
-        name.assign(buffer.data(), length);
+        if (EnumSubKeyName(Registry(), key, index, &name, buffers) != kRegSuccess)
+            return LoopEnd::Completed;
+        if (name.empty()) continue;
         if (!visit(name)) return LoopEnd::Stopped;
     }
 }

@@ -1,7 +1,9 @@
 // Named manual-reset events (CreateEventA / SetEvent / ResetEvent /
 // WaitForSingleObject with a zero time-out). On Win32 they are real kernel
 // events visible to other processes; the portable backend keeps one flag per
-// name for the whole process.
+// name for the whole process. Either way each name's event is held open by
+// the process until it ends, so its state does not die with the last
+// NamedEvent of that name: a set event stays set until it is reset.
 #pragma once
 
 #include <memory>

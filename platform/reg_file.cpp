@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/codepage.h"
+#include "platform/registry_walk.h"
 #include "platform/whole_file.h"
 
 namespace qm {
@@ -18,6 +19,24 @@ constexpr const char* kHeader4 = "REGEDIT4";
 
 bool IsTextType(std::uint32_t type) {
     return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+// The registry holds keys at most this many levels below a root.
+constexpr std::size_t kMaxKeyDepth = 512;
+
+// The number of names in a sub-key path (runs of "\\" count as one).
+std::size_t KeyDepth(const std::string& subKey) {
+    std::size_t depth = 0;
+    bool inName = false;
+    for (const char c : subKey) {
+        if (c == '\\') {
+            inName = false;
+        } else if (!inName) {
+            inName = true;
+            ++depth;
+        }
+    }
+    return depth;
 }
 
 // ---------------------------------------------------------------- decoding
@@ -196,6 +215,9 @@ void ParseKeyLine(const std::string& text, int line, std::vector<Op>& ops) {
     if (root == kNullKey) throw RegFileError(line, "unknown root key \"" + rootName + "\"");
     Op op{remove ? Op::DeleteKey : Op::Key, line, root, slash == std::string::npos ? "" : path.substr(slash + 1), "", 0, {}};
     if (remove && op.subKey.empty()) throw RegFileError(line, "a root key cannot be deleted");
+    if (KeyDepth(op.subKey) > kMaxKeyDepth)
+        throw RegFileError(line, "key deeper than " + std::to_string(kMaxKeyDepth) +
+                                     " levels (the registry's limit)");
     ops.push_back(std::move(op));
 }
 
@@ -315,27 +337,6 @@ std::vector<Op> Parse(const Decoded& d) {
 
 // ---------------------------------------------------------------- applying
 
-void DeleteTree(IRegistry& reg, RegKey parent, const std::string& subKey) {
-    RegKey key = kNullKey;
-    if (reg.RegOpenKeyExA(parent, subKey.c_str(), kKeyAllAccess, &key) != kRegSuccess) return;
-    RegKeyHandle holder(reg, key);
-    for (;;) {
-        char name[1024];
-        std::uint32_t len = sizeof name;
-        if (reg.RegEnumKeyExA(key, 0, name, &len) != kRegSuccess) break;
-        const std::string child(name, len);
-        DeleteTree(reg, key, child);
-        // Stop if the child could not be removed, rather than loop forever.
-        char again[1024];
-        std::uint32_t againLen = sizeof again;
-        if (reg.RegEnumKeyExA(key, 0, again, &againLen) == kRegSuccess &&
-            std::string(again, againLen) == child)
-            break;
-    }
-    holder.Reset();
-    reg.RegDeleteKeyA(parent, subKey.c_str());
-}
-
 void Apply(const std::vector<Op>& ops, IRegistry& reg) {
     RegKeyHandle current;
     for (const Op& op : ops) {
@@ -352,7 +353,7 @@ void Apply(const std::vector<Op>& ops, IRegistry& reg) {
             }
             case Op::DeleteKey:
                 current.Reset();
-                DeleteTree(reg, op.root, op.subKey);
+                DeleteTree(reg, op.root, op.subKey);  // a tree that cannot go whole stays
                 break;
             case Op::Value: {
                 const RegKey key = current ? current.Get() : op.root;
@@ -457,45 +458,57 @@ private:
     std::string text_;
 };
 
-void WriteKey(IRegistry& reg, RegKey key, const std::string& path, bool isRoot, Writer& w) {
-    RegKeyInfo info;
-    if (reg.RegQueryInfoKeyA(key, &info) != kRegSuccess) return;
-    if (!isRoot || info.values > 0) {
+// Writes one key's section: its path line (not for a root without values)
+// and its values.
+void WriteSection(const std::vector<RegValueRecord>& values, const std::string& path, bool isRoot,
+                  Writer& w) {
+    if (!isRoot || !values.empty()) {
         w.Line("");
         w.Line("[" + path + "]");
     }
-    std::vector<char> name(std::size_t(info.maxValueNameLen) + 1);
-    std::vector<std::uint8_t> data(std::size_t(info.maxValueLen) + 1);
-    for (std::uint32_t i = 0;; ++i) {
-        std::uint32_t nameLen = static_cast<std::uint32_t>(name.size());
-        std::uint32_t dataLen = static_cast<std::uint32_t>(data.size());
-        std::uint32_t type = 0;
-        const RegStatus st = reg.RegEnumValueA(key, i, name.data(), &nameLen, &type, data.data(), &dataLen);
-        if (st == kRegMoreData) {
-            name.resize(name.size() * 2 + 256);
-            data.resize(data.size() * 2 + 256);
-            --i;
+    for (const RegValueRecord& v : values) w.Value(v.name, v.type, v.data);
+}
+
+// Writes `root` and every key below it, depth first with sub-keys in
+// enumeration order. A key whose values or names cannot be read is written
+// with what could be read; one that does not open is left out.
+void WriteTree(IRegistry& reg, RegKey root, Writer& w) {
+    struct Level {
+        RegKeyHandle key;
+        std::string path;
+        std::vector<std::string> names;
+        std::size_t next = 0;
+    };
+    std::vector<Level> levels;
+    std::vector<RegValueRecord> values;
+    RegKeyInfo info;
+    if (reg.RegQueryInfoKeyA(root, &info) != kRegSuccess) return;
+    ReadValues(reg, root, &values);
+    WriteSection(values, RootKeyName(root), true, w);
+    levels.push_back(Level{RegKeyHandle(), RootKeyName(root), {}, 0});
+    ReadSubKeyNames(reg, root, &levels.back().names);
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.next >= level.names.size()) {
+            levels.pop_back();
             continue;
         }
-        if (st != kRegSuccess) break;
-        w.Value(std::string(name.data(), nameLen), type,
-                std::vector<std::uint8_t>(data.begin(), data.begin() + dataLen));
-    }
-    std::vector<char> sub(std::size_t(info.maxSubKeyLen) + 1);
-    for (std::uint32_t i = 0;; ++i) {
-        std::uint32_t len = static_cast<std::uint32_t>(sub.size());
-        const RegStatus st = reg.RegEnumKeyExA(key, i, sub.data(), &len);
-        if (st == kRegMoreData) {
-            sub.resize(sub.size() * 2 + 256);
-            --i;
+        const std::string& name = level.names[level.next++];
+        RegKeyHandle child;
+        if (reg.RegOpenKeyExA(level.key ? level.key.Get() : root, name.c_str(), kKeyRead,
+                              child.Receive(reg)) != kRegSuccess)
             continue;
-        }
-        if (st != kRegSuccess) break;
-        const std::string child(sub.data(), len);
-        RegKey childKey = kNullKey;
-        if (reg.RegOpenKeyExA(key, child.c_str(), kKeyRead, &childKey) != kRegSuccess) continue;
-        RegKeyHandle holder(reg, childKey);
-        WriteKey(reg, childKey, path + "\\" + child, false, w);
+        if (levels.size() > kMaxKeyDepth)
+            throw std::runtime_error("cannot write a key deeper than " +
+                                     std::to_string(kMaxKeyDepth) + " levels: " + level.path +
+                                     "\\" + name);
+        if (reg.RegQueryInfoKeyA(child.Get(), &info) != kRegSuccess) continue;
+        std::string path = level.path + "\\" + name;
+        ReadValues(reg, child.Get(), &values);
+        WriteSection(values, path, false, w);
+        Level next{std::move(child), std::move(path), {}, 0};
+        ReadSubKeyNames(reg, next.key.Get(), &next.names);
+        levels.push_back(std::move(next));
     }
 }
 
@@ -525,7 +538,7 @@ std::vector<std::uint8_t> SaveRegText(IRegistry& registry, RegFileFormat format)
     // HKEY_CLASSES_ROOT is a view of HKEY_LOCAL_MACHINE\SOFTWARE\Classes in the
     // registry this writes from, so it is not written twice.
     for (RegKey root : {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyUsers, kHkeyCurrentConfig})
-        WriteKey(registry, root, RootKeyName(root), true, w);
+        WriteTree(registry, root, w);
     w.Line("");
     return w.Finish();
 }
@@ -533,7 +546,7 @@ std::vector<std::uint8_t> SaveRegText(IRegistry& registry, RegFileFormat format)
 std::vector<std::uint8_t> SaveRegTextOf(IRegistry& registry, RegKey root, RegFileFormat format) {
     Writer w(format);
     w.Line(format == RegFileFormat::Regedit4 ? kHeader4 : kHeader5);
-    WriteKey(registry, root, RootKeyName(root), true, w);
+    WriteTree(registry, root, w);
     w.Line("");
     return w.Finish();
 }

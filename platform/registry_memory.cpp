@@ -15,8 +15,11 @@
 //   pointer with a length reports the size; a text that fits with room to
 //   spare and lacks its terminator gets one written after it.
 // - Text sizes reported by queries are ANSI sizes; RegQueryInfoKeyA reports
-//   the stored (UTF-16) size of text values, twice the ANSI size.
+//   the stored (UTF-16) size of text values.
 #include "platform/registry_memory.h"
+
+#include "platform/codepage.h"
+#include "platform/name_case.h"
 
 #include <algorithm>
 #include <cstring>
@@ -41,34 +44,18 @@ bool IsTextType(std::uint32_t type) {
     return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
 }
 
-// Windows-1252 byte -> UTF-16 code unit, upper-cased as the NT registry does
-// before comparing names (RtlUpcaseUnicodeChar for this range).
-char16_t FoldChar(unsigned char c) {
-    static const char16_t k80to9F[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    char16_t u = (c >= 0x80 && c < 0xA0) ? k80to9F[c - 0x80] : static_cast<char16_t>(c);
-    if (u >= u'a' && u <= u'z') return static_cast<char16_t>(u - 0x20);
-    if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char16_t>(u - 0x20);
-    switch (u) {
-        case 0x00FF: return 0x0178;
-        case 0x0161: return 0x0160;
-        case 0x0153: return 0x0152;
-        case 0x017E: return 0x017D;
-        default: return u;
-    }
+// The UTF-16 length of a name, as the NT registry counts it.
+std::uint32_t WideLength(const std::string& name) {
+    bool ascii = true;
+    for (const char ch : name)
+        if (static_cast<unsigned char>(ch) >= 0x80) ascii = false;
+    return static_cast<std::uint32_t>(ascii ? name.size() : AnsiToUtf16(name).size());
 }
 
-int CompareNames(const std::string& a, const std::string& b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const char16_t x = FoldChar(static_cast<unsigned char>(a[i]));
-        const char16_t y = FoldChar(static_cast<unsigned char>(b[i]));
-        if (x != y) return x < y ? -1 : 1;
-    }
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
+// The size NT stores a value's data in: text as UTF-16.
+std::size_t StoredSize(std::uint32_t type, const std::vector<std::uint8_t>& data) {
+    if (!IsTextType(type)) return data.size();
+    return AnsiToUtf16(std::string(data.begin(), data.end())).size() * 2;
 }
 
 std::uint32_t MapGenericAccess(std::uint32_t access) {
@@ -114,38 +101,58 @@ struct MemoryRegistry::Node {
         std::vector<std::uint8_t> data;
     };
 
+    Node() = default;
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+    // Frees a tree of any depth without recursing.
+    ~Node() {
+        std::vector<std::shared_ptr<Node>> pending = std::move(children);
+        while (!pending.empty()) {
+            std::shared_ptr<Node> n = std::move(pending.back());
+            pending.pop_back();
+            if (n.use_count() == 1) {
+                for (auto& c : n->children) pending.push_back(std::move(c));
+                n->children.clear();
+            }
+        }
+    }
+
     std::string name;
+    std::u16string folded;  // FoldedName(name): what lookups compare
     Node* parent = nullptr;
-    std::vector<std::shared_ptr<Node>> children;  // sorted by CompareNames
+    std::vector<std::shared_ptr<Node>> children;  // sorted by folded name
     std::vector<Value> values;                     // in creation order
+    std::unordered_map<std::u16string, std::size_t> valueIndex;  // folded name -> position
     bool deleted = false;
     bool permanent = false;  // roots and the key behind HKEY_CLASSES_ROOT
     std::uint32_t denied = 0;
     RegStatus infoFailure = kRegSuccess;
-    // The longest figures RegQueryInfoKeyA reports. As in the NT hive they
-    // grow with every new name or larger data and go back to 0 only when
-    // their list becomes empty.
+    // The longest figures RegQueryInfoKeyA reports, in UTF-16 units (names)
+    // and stored bytes (data). As in the NT hive they grow with every new
+    // name or larger data and go back to 0 only when their list becomes empty.
     std::uint32_t maxSubKeyLen = 0;
     std::uint32_t maxValueNameLen = 0;
     std::uint32_t maxValueLen = 0;
 
-    std::vector<std::shared_ptr<Node>>::iterator LowerBound(const std::string& child) {
-        return std::lower_bound(children.begin(), children.end(), child,
-                                [](const std::shared_ptr<Node>& n, const std::string& k) {
-                                    return CompareNames(n->name, k) < 0;
+    std::vector<std::shared_ptr<Node>>::iterator LowerBound(const std::u16string& key) {
+        return std::lower_bound(children.begin(), children.end(), key,
+                                [](const std::shared_ptr<Node>& n, const std::u16string& k) {
+                                    return n->folded < k;
                                 });
     }
     std::shared_ptr<Node> Child(const std::string& child) {
-        auto it = LowerBound(child);
-        if (it != children.end() && CompareNames((*it)->name, child) == 0) return *it;
+        const std::u16string key = FoldedName(child);
+        auto it = LowerBound(key);
+        if (it != children.end() && (*it)->folded == key) return *it;
         return nullptr;
     }
     std::shared_ptr<Node> AddChild(const std::string& child) {
         auto node = std::make_shared<Node>();
         node->name = child;
+        node->folded = FoldedName(child);
         node->parent = this;
-        children.insert(LowerBound(child), node);
-        maxSubKeyLen = std::max(maxSubKeyLen, static_cast<std::uint32_t>(child.size()));
+        children.insert(LowerBound(node->folded), node);
+        maxSubKeyLen = std::max(maxSubKeyLen, WideLength(child));
         return node;
     }
     // Creates or replaces a value; a new value goes after the others.
@@ -153,42 +160,44 @@ struct MemoryRegistry::Node {
                   std::vector<std::uint8_t> data) {
         Value* v = FindValue(valueName);
         if (!v) {
+            valueIndex.emplace(FoldedName(valueName), values.size());
             values.push_back(Value{valueName, type, {}});
             v = &values.back();
         }
         v->type = type;
         v->data = std::move(data);
-        // Text is held as UTF-16 by NT: two bytes for each ANSI byte.
-        const std::size_t stored = IsTextType(type) ? v->data.size() * 2 : v->data.size();
-        maxValueNameLen = std::max(maxValueNameLen, static_cast<std::uint32_t>(v->name.size()));
-        maxValueLen = std::max(maxValueLen, static_cast<std::uint32_t>(stored));
+        maxValueNameLen = std::max(maxValueNameLen, WideLength(v->name));
+        maxValueLen = std::max(maxValueLen, static_cast<std::uint32_t>(StoredSize(type, v->data)));
     }
     bool DeleteValue(const std::string& valueName) {
-        auto it = std::find_if(values.begin(), values.end(), [&](const Value& v) {
-            return CompareNames(v.name, valueName) == 0;
-        });
-        if (it == values.end()) return false;
-        values.erase(it);
+        auto it = valueIndex.find(FoldedName(valueName));
+        if (it == valueIndex.end()) return false;
+        const std::size_t position = it->second;
+        valueIndex.erase(it);
+        values.erase(values.begin() + static_cast<std::ptrdiff_t>(position));
+        for (auto& entry : valueIndex)
+            if (entry.second > position) --entry.second;
         if (values.empty()) maxValueNameLen = maxValueLen = 0;
         return true;
     }
     Value* FindValue(const std::string& valueName) {
-        for (Value& v : values) {
-            if (CompareNames(v.name, valueName) == 0) return &v;
-        }
-        return nullptr;
+        auto it = valueIndex.find(FoldedName(valueName));
+        return it == valueIndex.end() ? nullptr : &values[it->second];
     }
     // Marks the node and everything below it deleted and detaches it.
-    static void MarkDeleted(Node& node) {
-        node.deleted = true;
-        node.parent = nullptr;
-        for (auto& c : node.children) MarkDeleted(*c);
-        node.children.clear();
+    static void MarkDeleted(Node& top) {
+        std::vector<Node*> pending{&top};
+        while (!pending.empty()) {
+            Node* n = pending.back();
+            pending.pop_back();
+            n->deleted = true;
+            n->parent = nullptr;
+            for (auto& c : n->children) pending.push_back(c.get());
+        }
     }
     void RemoveChild(Node* child) {
-        auto it = std::find_if(children.begin(), children.end(),
-                               [child](const std::shared_ptr<Node>& n) { return n.get() == child; });
-        if (it == children.end()) return;
+        auto it = LowerBound(child->folded);
+        if (it == children.end() || it->get() != child) return;
         std::shared_ptr<Node> keep = *it;
         children.erase(it);
         if (children.empty()) maxSubKeyLen = 0;
@@ -317,7 +326,7 @@ RegStatus MemoryRegistry::CreateLocked(RegKey parent, const char* subKey, std::u
     if (subKey && *subKey == '\\') return kRegBadPathname;
     const std::vector<std::string> parts = SplitPath(subKey);
     for (const std::string& part : parts) {
-        if (part.size() > kMaxKeyNameChars) return kRegInvalidParameter;
+        if (WideLength(part) > kMaxKeyNameChars) return kRegInvalidParameter;
     }
     // Check the access on an existing key before creating anything.
     std::shared_ptr<Node> walk = node;

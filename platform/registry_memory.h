@@ -4,15 +4,20 @@
 // - the five roots exist; HKEY_CLASSES_ROOT shows the key
 //   HKEY_LOCAL_MACHINE\SOFTWARE\Classes (both are created at start and cannot
 //   be deleted);
-// - key and value names are compared without regard to case (ASCII and the
-//   Windows-1252 letters) and kept as written;
+// - key and value names are compared without regard to case, upper-cased
+//   unit by unit in UTF-16 as Windows does (see name_case.h), and kept as
+//   written; a name is found in logarithmic (sub-keys) or constant (values)
+//   time;
 // - sub-keys are enumerated sorted by their upper-cased names, compared as
 //   UTF-16 code units (the order of the NT hive); values are enumerated in the
 //   order they were created. Deleting an item moves the later ones down by one;
 //   index n past the last item gives 259;
+// - RegQueryInfoKeyA counts the longest names in UTF-16 units, as the NT
+//   registry does, while RegEnumKeyExA and RegEnumValueA need room for the
+//   8-bit name: a name of non-ASCII letters takes more bytes than reported;
 // - data is kept as bytes with its type. For the text types (1, 2, 7) the NT
 //   call stores the text as UTF-16, so RegQueryInfoKeyA reports their longest
-//   data as twice the ANSI size, while queries return the ANSI size. A text of
+//   data as the UTF-16 size, while queries return the ANSI size. A text of
 //   n > 0 bytes whose last byte is not zero but whose byte n is zero is stored
 //   with that zero (NT adds a forgotten terminator, reading one byte past the
 //   given size as Windows does);

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <string>
+#include <vector>
 
 namespace qm {
 
@@ -62,30 +64,105 @@ private:
     HKEY value_ = nullptr;
 };
 
+// Some implementations of the 8-bit calls (Wine's) convert a sub-key path
+// into a fixed buffer of 260 UTF-16 units and answer 234 for a longer one,
+// which the registry itself would take. Such a path is then followed one name
+// at a time below the parent: `step` opens (or creates) each name but the
+// last, `last` acts on the last one below the key reached.
+template <class Step, class Last>
+LONG ByNames(HKEY parent, const char* subKey, Step&& step, Last&& last) {
+    std::vector<std::string> names;
+    std::string current;
+    for (const char* p = subKey; *p; ++p) {
+        if (*p == '\\') {
+            if (!current.empty()) names.push_back(current);
+            current.clear();
+        } else {
+            current.push_back(*p);
+        }
+    }
+    if (!current.empty()) names.push_back(current);
+    if (names.empty()) return ERROR_MORE_DATA;
+    std::vector<HKEY> opened;
+    HKEY key = parent;
+    LONG status = ERROR_SUCCESS;
+    for (std::size_t i = 0; i + 1 < names.size() && status == ERROR_SUCCESS; ++i) {
+        HKEY next = nullptr;
+        status = step(key, names[i].c_str(), &next);
+        if (status == ERROR_SUCCESS) {
+            opened.push_back(next);
+            key = next;
+        }
+    }
+    if (status == ERROR_SUCCESS) status = last(key, names.back().c_str());
+    for (HKEY k : opened) ::RegCloseKey(k);
+    return status;
+}
+
+bool LongPathRefused(LONG status, const char* subKey) {
+    return status == ERROR_MORE_DATA && subKey && std::string(subKey).find('\\') != std::string::npos;
+}
+
+LONG OpenName(HKEY parent, const char* name, HKEY* out) {
+    return ::RegOpenKeyExA(parent, name, 0, MAXIMUM_ALLOWED, out);
+}
+
+LONG CreateName(HKEY parent, const char* name, HKEY* out) {
+    return ::RegCreateKeyExA(parent, name, 0, nullptr, 0, MAXIMUM_ALLOWED, nullptr, out, nullptr);
+}
+
+LONG OpenEx(HKEY parent, const char* subKey, REGSAM access, HKEY* out) {
+    LONG status = ::RegOpenKeyExA(parent, subKey, 0, access, out);
+    if (LongPathRefused(status, subKey)) {
+        status = ByNames(parent, subKey, OpenName, [&](HKEY key, const char* name) {
+            return ::RegOpenKeyExA(key, name, 0, access, out);
+        });
+    }
+    return status;
+}
+
+LONG CreateEx(HKEY parent, const char* subKey, REGSAM access, HKEY* out, DWORD* disposition) {
+    LONG status = ::RegCreateKeyExA(parent, subKey, 0, nullptr, 0, access, nullptr, out, disposition);
+    if (LongPathRefused(status, subKey)) {
+        status = ByNames(parent, subKey, CreateName, [&](HKEY key, const char* name) {
+            return ::RegCreateKeyExA(key, name, 0, nullptr, 0, access, nullptr, out, disposition);
+        });
+    }
+    return status;
+}
+
 }  // namespace
 
 RegStatus Win32Registry::RegOpenKeyA(RegKey parent, const char* subKey, RegKey* result) {
     HkeyOut out(result);
-    return ::RegOpenKeyA(ToHkey(parent), subKey, out.Get());
+    const LONG status = ::RegOpenKeyA(ToHkey(parent), subKey, out.Get());
+    if (LongPathRefused(status, subKey) && out.Get())
+        return OpenEx(ToHkey(parent), subKey, MAXIMUM_ALLOWED, out.Get());
+    return status;
 }
 
 RegStatus Win32Registry::RegOpenKeyExA(RegKey parent, const char* subKey, std::uint32_t access,
                                        RegKey* result) {
     HkeyOut out(result);
-    return ::RegOpenKeyExA(ToHkey(parent), subKey, 0, access, out.Get());
+    if (!out.Get()) return ::RegOpenKeyExA(ToHkey(parent), subKey, 0, access, nullptr);
+    return OpenEx(ToHkey(parent), subKey, access, out.Get());
 }
 
 RegStatus Win32Registry::RegCreateKeyA(RegKey parent, const char* subKey, RegKey* result) {
     HkeyOut out(result);
-    return ::RegCreateKeyA(ToHkey(parent), subKey, out.Get());
+    const LONG status = ::RegCreateKeyA(ToHkey(parent), subKey, out.Get());
+    if (LongPathRefused(status, subKey) && out.Get())
+        return CreateEx(ToHkey(parent), subKey, MAXIMUM_ALLOWED, out.Get(), nullptr);
+    return status;
 }
 
 RegStatus Win32Registry::RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result,
                                          bool* created) {
     HkeyOut out(result);
     DWORD disposition = 0;
-    const LONG status = ::RegCreateKeyExA(ToHkey(parent), subKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                          nullptr, out.Get(), &disposition);
+    if (!out.Get()) return ::RegCreateKeyExA(ToHkey(parent), subKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, nullptr, &disposition);
+    const LONG status = CreateEx(ToHkey(parent), subKey, KEY_ALL_ACCESS, out.Get(), &disposition);
     if (status == ERROR_SUCCESS && created) *created = disposition == REG_CREATED_NEW_KEY;
     return status;
 }
@@ -132,7 +209,9 @@ RegStatus Win32Registry::RegSetValueExA(RegKey key, const char* name, std::uint3
 }
 
 RegStatus Win32Registry::RegDeleteKeyA(RegKey parent, const char* subKey) {
-    return ::RegDeleteKeyA(ToHkey(parent), subKey);
+    const LONG status = ::RegDeleteKeyA(ToHkey(parent), subKey);
+    if (LongPathRefused(status, subKey)) return ByNames(ToHkey(parent), subKey, OpenName, ::RegDeleteKeyA);
+    return status;
 }
 
 RegStatus Win32Registry::RegDeleteValueA(RegKey key, const char* name) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/registry_lib.h"
+#include "platform/registry_walk.h"
 #include "repair/backup_value_format.h"
 
 namespace qm {
@@ -24,71 +25,53 @@ void WriteValueElement(CXmlWriter& writer, const std::string& name, const std::s
     v.WriteEmptyElement(writer, 1, true, true);
 }
 
-// The value of the finding as the registry holds it, or else as the finding
-// recorded it.
+// The value of the finding as the registry holds it (read whole), or else as
+// the finding recorded it. The unnamed value shows as "(Default)"; a value
+// may really carry that name.
 void WriteOneValue(IRegistry& reg, CXmlWriter& writer, RegKey key, const CRegValueItem& value) {
-    std::vector<std::uint8_t> data;
-    std::uint32_t type = 0, length = 0;
-    // The unnamed value shows as "(Default)"; a value may really carry that name.
+    RegValueRecord record;
     const char* const name = value.isDefault ? "" : value.name.c_str();
-    RegStatus status = reg.RegQueryValueExA(key, name, &type, nullptr, &length);
-    for (int attempt = 0; status == kRegSuccess && attempt < 4; ++attempt) {
-        try {
-            data.assign(std::size_t(length) + 1, 0);
-        } catch (const std::bad_alloc&) {
-            break;
-        }
-        length = static_cast<std::uint32_t>(data.size());
-        status = reg.RegQueryValueExA(key, name, &type, data.data(), &length);
-        if (status == kRegSuccess) {
-            WriteBackupValueElement(writer, value.name, type, data.data(), length);
-            return;
-        }
-        if (status == kRegMoreData) status = kRegSuccess;  // it grew: again, larger
-    }
-    WriteValueElement(writer, value.name, value.data, value.type);
+    if (QueryValue(reg, key, name, &record) == kRegSuccess)
+        WriteBackupValueElement(writer, value.name, record.type, record.data.data(), record.data.size());
+    else
+        WriteValueElement(writer, value.name, value.data, value.type);
 }
 
-// Every value of the key in enumeration order (the unnamed one under the
-// name "(Default)"), each with its type and bytes as a restore gives them back.
-void WriteAllValues(IRegistry& reg, CXmlWriter& writer, RegKey key, const RegKeyInfo& info) {
-    std::uint32_t maxName = info.maxValueNameLen;
-    std::uint32_t maxData = info.maxValueLen;
-    std::vector<char> name;
-    std::vector<std::uint8_t> data;
-    for (std::uint32_t index = 0; index < info.values; ++index) {
-        RegStatus status = kRegSuccess;
-        std::uint32_t nameLen = 0, dataLen = 0, type = 0;
-        // A value that grew since the key was queried reports more data:
-        // query again and retry with larger buffers.
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            try {
-                name.assign(std::size_t(maxName) + 1, '\0');
-                data.assign(std::size_t(maxData) + 1, 0);
-            } catch (const std::bad_alloc&) {
-                return;
+// Every value of a key in enumeration order (the unnamed one under the name
+// "(Default)"), each with its type and bytes as a restore gives them back.
+void WriteAllValues(CXmlWriter& writer, const std::vector<RegValueRecord>& values) {
+    for (const RegValueRecord& v : values)
+        WriteBackupValueElement(writer, v.name.empty() ? std::string(kDefaultValueName) : v.name,
+                                v.type, v.data.data(), v.data.size());
+}
+
+// Writes a tree read by ReadTree: the first key's content (`value` alone when
+// given, read from `key`, else its values), then every key below it as a "k"
+// element, a key with neither values nor sub-keys as an empty element.
+void WriteTree(IRegistry& reg, CXmlWriter& writer, RegKey key, const std::vector<RegTreeKey>& tree,
+               const CRegValueItem* value, bool ownElement, const std::string& keyName) {
+    std::size_t open = 0;  // "k" elements of the walk still open
+    for (std::size_t i = 0; i < tree.size(); ++i) {
+        const RegTreeKey& node = tree[i];
+        const std::size_t depth = node.depth + (ownElement ? 1 : 0);
+        for (; open >= depth && open > 0; --open)
+            CXmlElement::WriteEndTag("k", writer, -1, true, true);
+        if (depth > 0) {
+            CXmlElement k("k");
+            k.SetAttribute("name", Escaped(i == 0 ? keyName : node.name));
+            if (node.subKeys == 0 && node.values.empty()) {
+                k.WriteEmptyElement(writer, 1, true, true);
+                continue;
             }
-            nameLen = maxName + 1;
-            dataLen = maxData + 1;
-            type = 0;
-            status = reg.RegEnumValueA(key, index, name.data(), &nameLen, &type, data.data(),
-                                       &dataLen);
-            if (status != kRegMoreData) break;
-            // The value grew since the key was queried, or its 8-bit name or
-            // data takes more bytes than the lengths reported in UTF-16 units
-            // (a UTF-8 code page): larger buffers either way.
-            RegKeyInfo again;
-            if (reg.RegQueryInfoKeyA(key, &again) != kRegSuccess) break;
-            maxName = std::max({maxName * 3 + 16, again.maxValueNameLen});
-            maxData = std::max({maxData * 3 + 16, again.maxValueLen, dataLen});
+            k.WriteStartTag(writer, 1, true, true);
+            ++open;
         }
-        if (status == kRegNoMoreItems) return;
-        if (status != kRegSuccess) continue;
-        const bool unnamed = nameLen == 0 && name[0] == '\0';
-        WriteBackupValueElement(writer, unnamed ? std::string(kDefaultValueName)
-                                                : std::string(name.data(), nameLen),
-                                type, data.data(), dataLen);
+        if (i == 0 && value != nullptr)
+            WriteOneValue(reg, writer, key, *value);
+        else
+            WriteAllValues(writer, node.values);
     }
+    for (; open > 0; --open) CXmlElement::WriteEndTag("k", writer, -1, true, true);
 }
 
 // Splits at every backslash.
@@ -136,87 +119,48 @@ int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyPath,
     if (key.Get() == RootKeyFromName(root)) key.Release();
     const RegKey opened = key ? key.Get() : RootKeyFromName(root);
 
-    const std::vector<std::string> components = PathComponents(keyPath);
+    // The tree is read whole before anything is written: a backup holds a
+    // key removed whole or nothing of it.
+    std::vector<RegTreeKey> tree;
+    const RegStatus read = ReadTree(*registry_, opened, &tree);
+    if (read != kRegSuccess) {
+        if (value == nullptr) return 0;
+        tree.resize(1);  // the value alone
+        tree[0].subKeys = 0;
+    }
+
+    std::vector<std::string> components = PathComponents(keyPath);
+    // The key's own name as the registry stores it (the finding may carry
+    // it in another letter case): a restore creates it under that name.
+    if (components.size() >= 2) {
+        const std::string::size_type slash = rest.rfind('\\');
+        RegKeyHandle parent;
+        const std::string parentPath = slash == std::string::npos ? std::string() : rest.substr(0, slash);
+        std::string stored;
+        if (registry_->RegOpenKeyExA(RootKeyFromName(root), parentPath.c_str(), kKeyEnumerateSubKeys,
+                                     parent.Receive(*registry_)) == kRegSuccess &&
+            StoredSubKeyName(*registry_, parent.Get(), components.back(), &stored) == kRegSuccess)
+            components.back() = stored;
+        // An empty path gives the root itself back, not a handle to close.
+        if (parent.Get() == RootKeyFromName(root)) parent.Release();
+    }
     for (const std::string& component : components) {
         CXmlElement k("k");
         k.SetAttribute("name", Escaped(component));
         k.WriteStartTag(writer, 1, true, true);
     }
-    const int result = SaveAsXml(writer, std::string(), opened, value);
+    WriteTree(*registry_, writer, opened, tree, value, false, std::string());
     for (std::size_t i = 0; i < components.size(); ++i)
         CXmlElement::WriteEndTag("k", writer, -1, true, true);
-    return result;
+    return read == kRegSuccess ? 1 : 0;
 }
 
 int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyName, RegKey key,
                             const CRegValueItem* value) {
-    RegKeyInfo info;
-    if (registry_->RegQueryInfoKeyA(key, &info) != kRegSuccess) return 0;
-    std::vector<char> subName;
-    try {
-        subName.assign(std::size_t(info.maxSubKeyLen) + 1, '\0');
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-
-    const bool ownElement = !keyName.empty();
-    const bool hasContent = info.subKeys != 0 || info.values != 0;
-    if (ownElement) {
-        CXmlElement k("k");
-        k.SetAttribute("name", Escaped(keyName));
-        if (hasContent) {
-            k.WriteStartTag(writer, 1, true, true);
-        } else {
-            k.WriteEmptyElement(writer, 1, true, true);
-            return 1;
-        }
-    }
-
-    if (value != nullptr)
-        WriteOneValue(*registry_, writer, key, *value);
-    else
-        WriteAllValues(*registry_, writer, key, info);
-
-    // The sub-key tree; a key whose information cannot be read ends the walk
-    // of this whole backup call, with every element opened so far closed.
-    int result = 1;
-    for (std::uint32_t index = 0;; ++index) {
-        std::uint32_t len = static_cast<std::uint32_t>(subName.size());
-        subName[0] = '\0';
-        RegStatus st = registry_->RegEnumKeyExA(key, index, subName.data(), &len);
-        // A name whose 8-bit text is longer than the reported longest (UTF-8
-        // code page): read it again with a larger buffer. Ending the walk here
-        // would leave the rest of the tree out of the backup of a key that is
-        // then deleted whole.
-        for (int attempt = 0; st == kRegMoreData && attempt < 4; ++attempt) {
-            try {
-                subName.resize(subName.size() * 3 + 16);
-            } catch (const std::bad_alloc&) {
-                break;
-            }
-            len = static_cast<std::uint32_t>(subName.size());
-            st = registry_->RegEnumKeyExA(key, index, subName.data(), &len);
-        }
-        if (st == kRegMoreData) {
-            result = 0;  // a sub-key that cannot be read is not backed up: incomplete
-            break;
-        }
-        if (st != kRegSuccess) break;
-        if (len == 0) continue;
-        const std::string child(subName.data(), len);
-        RegKeyHandle childKey;
-        if (registry_->RegOpenKeyA(key, child.c_str(), childKey.Receive(*registry_)) !=
-                kRegSuccess ||
-            !childKey)
-            continue;
-        if (SaveAsXml(writer, child, childKey.Get(), nullptr) == 0) {
-            result = 0;
-            break;
-        }
-    }
-
-    if (ownElement) CXmlElement::WriteEndTag("k", writer, -1, true, true);
-    return result;
+    std::vector<RegTreeKey> tree;
+    if (ReadTree(*registry_, key, &tree) != kRegSuccess) return 0;
+    WriteTree(*registry_, writer, key, tree, value, !keyName.empty(), keyName);
+    return 1;
 }
 
 }  // namespace qm

@@ -1,7 +1,8 @@
 // The deletion primitives of the repair: a whole key tree, one value, and the
-// depth-first tree walk for systems whose key deletion refuses keys that
-// still have sub-keys.
+// tree walk for systems whose key deletion refuses keys that still have
+// sub-keys. A tree goes whole or not at all (see DeleteTree).
 #include "engine/registry_lib.h"
+#include "platform/registry_walk.h"
 
 namespace qm {
 
@@ -11,39 +12,17 @@ RegStatus CRegistryLib::RegDelKey(const std::string& rootName, const std::string
     // An empty sub-key names the root itself; the 95/98/Me key deletion would
     // take the whole root tree with it. Nothing the repair removes is a root.
     if (subKey.empty()) return kRegBadKey;
-    if (oldPlatform_) return registry_->RegDeleteKeyA(root, subKey.c_str());
-    const std::string copy = subKey;
-    return RegDeleteKeyNT(root, copy);
+    if (oldPlatform_) {
+        // That deletion stops at the first key it cannot remove: check first.
+        const RegStatus check = CheckDeleteTree(*registry_, root, subKey);
+        if (check != kRegSuccess) return check;
+        return registry_->RegDeleteKeyA(root, subKey.c_str());
+    }
+    return RegDeleteKeyNT(root, subKey);
 }
 
 RegStatus CRegistryLib::RegDeleteKeyNT(RegKey parent, const std::string& subKey) {
-    if (subKey.empty()) return kRegBadKey;
-    RegKeyHandle key;
-    const RegStatus opened = registry_->RegOpenKeyExA(parent, subKey.c_str(),
-                                                      kKeyDeleteAndEnumerate,
-                                                      key.Receive(*registry_));
-    if (opened != kRegSuccess) return opened;
-
-    RegStatus status = kRegSuccess;
-    for (;;) {
-        char name[256];
-        name[0] = '\0';
-        std::uint32_t length = sizeof name;
-        const RegStatus enumerated = registry_->RegEnumKeyExA(key.Get(), 0, name, &length);
-        if (enumerated == kRegNoMoreItems) {
-            // Close before deleting: some registries refuse to delete an open key.
-            key.Reset();
-            status = registry_->RegDeleteKeyA(parent, subKey.c_str());
-            break;
-        }
-        if (enumerated != kRegSuccess) {
-            status = enumerated;
-            break;
-        }
-        const RegStatus child = RegDeleteKeyNT(key.Get(), std::string(name, length));
-        if (child != kRegSuccess) return child;  // children deleted so far stay deleted
-    }
-    return status;
+    return DeleteTree(*registry_, parent, subKey);
 }
 
 RegStatus CRegistryLib::RegDelKeyValue(const std::string& rootName, const std::string& subKey,

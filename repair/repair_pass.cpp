@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/registry_lib.h"
+#include "platform/registry_walk.h"
 
 namespace qm {
 namespace {
@@ -120,16 +121,25 @@ std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
         // removed might not be in it.
         CXmlWriter& writer = lib.BackupWriter();
         if (finding->GetRemoveKind() == kRemoveKey) {
-            const int saved = lib.SaveAsXml(writer, keyPath, nullptr);
-            if (writer.WriteFailed()) continue;
-            // A tree the backup could not walk whole stays where it is (a key
-            // that cannot be opened at all goes on to fail its deletion).
-            if (saved == 0) {
-                RegKeyHandle still;
-                if (lib.OpenKey(root, subKey, still.Receive(lib.Registry())) == kRegSuccess) continue;
+            // A key goes whole or not at all, and the backup holds exactly
+            // what goes: first make sure every key of the tree can be
+            // deleted, then back it up (read whole before anything is
+            // written), then delete it.
+            const RegKey rootKey = RootKeyFromName(root);
+            status = rootKey == kNullKey ? kRegInvalidFunction
+                                         : CheckDeleteTree(lib.Registry(), rootKey, subKey);
+            if (status == kRegSuccess) {
+                const int saved = lib.SaveAsXml(writer, keyPath, nullptr);
+                if (writer.WriteFailed()) continue;
+                status = saved == 0 ? kRegMoreData : lib.RegDelKey(root, subKey);
             }
-            status = lib.RegDelKey(root, subKey);
             if (progress) progress(root + "\n" + subKey, pass.keyCaption, 0, 0);
+            // A key that is gone already (or never was) was not fixed; one
+            // that stays because its tree could not be read or deleted whole
+            // counts against the row, as a refused deletion does.
+            if (status == kRegSuccess) ++fixed;
+            else if (status != kRegFileNotFound && status != kRegInvalidFunction) --fixed;
+            continue;
         } else {
             const CRegValueItem* value = finding->GetValue();
             // Without its value record a finding names no value; deleting ""

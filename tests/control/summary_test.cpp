@@ -163,3 +163,44 @@ TEST(SummaryBackupName, EnglishNamesAndLocalTimeDigits) {
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+TEST(RepairClosingMessage, TheUsualTextOnlyWhenEverythingSelectedWasRemoved) {
+    RepairOutcome all;
+    all.registryToRepair = true;
+    all.backupFile = "Mon_Dec_07_15_30_00_2026.xml";
+    EXPECT_EQ(RepairClosingMessage(all), "Items selected have been removed from the system");
+    // Nothing left to repair (every row unticked): no backup is no failure.
+    EXPECT_EQ(RepairClosingMessage(RepairOutcome()), "Items selected have been removed from the system");
+
+    RepairOutcome noBackup;
+    noBackup.registryToRepair = true;
+    const std::string text = RepairClosingMessage(noBackup);
+    EXPECT_NE(text.find("backup file could not be written"), std::string::npos) << text;
+    EXPECT_EQ(text.find("have been removed"), std::string::npos) << text;
+}
+
+TEST(RepairClosingMessage, EachFailureIsNamedWithTheBackupFile) {
+    RepairOutcome o;
+    o.registryToRepair = true;
+    o.backupFile = "b.xml";
+    o.exportFailed = true;
+    o.exportError = "disk full";
+    o.rowsNotFixed = 2;
+    o.shortcutsNotDeleted = 1;
+    const std::string text = RepairClosingMessage(o);
+    for (const char* part : {"export before the repair failed: disk full", "Access Denied", "2 categories",
+                             "1 shortcut could not be deleted", "saved in b.xml"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
+
+    RepairOutcome partial;
+    partial.registryToRepair = true;
+    partial.backupFile = "b.xml";
+    partial.backupWriteFailed = true;
+    EXPECT_NE(RepairClosingMessage(partial).find("Writing the backup b.xml failed"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qm

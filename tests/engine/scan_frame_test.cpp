@@ -192,6 +192,30 @@ TEST_F(EngineTest, SelectedSlotsGoToTwoThenMinusOneUnselectedStayZero) {
     ASSERT_EQ(rows.size(), 2u);  // one row per selected category
 }
 
+// A stop request made through an event object closed at once, while the COM
+// class scan runs: the event must stay set after that scan's own object is
+// gone, so every later category returns at once.
+void StopThroughAShortLivedObject(std::string, std::string, std::int32_t, std::int32_t) {
+    NamedEvent(kStopEventName).Set();
+}
+
+TEST_F(EngineTest, StopSetThroughAShortLivedObjectStopsTheLaterCategories) {
+    RegKey cls = Create(kHkeyClassesRoot, "CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32");
+    Set(cls, "", kRegSz, Text("C:\\missing\\gone.dll"));
+    registry_.RegCloseKey(cls);
+    lib_->SetProgressCallback(&StopThroughAShortLivedObject);
+    ScanCategoryStates states;
+    states[kSlotCom] = 1;
+    states[kSlotSharedDlls] = 1;
+    states[kSlotFonts] = 1;
+    ResultRows rows;
+    lib_->ScanRegistry(rows, states);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0]->label, "Invalid CLSID");
+    EXPECT_EQ(states[kSlotFonts], -1);
+    NamedEvent(kStopEventName).Reset();
+}
+
 TEST_F(EngineTest, StopEventLeftSetBeforeTheRunIsResetAndEmptiesOldFindings) {
     RegKey cls = Create(kHkeyClassesRoot, "CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32");
     Set(cls, "", kRegSz, Text("C:\\missing\\gone.dll"));

@@ -26,12 +26,18 @@ TEST(NamedEventTest, ObjectsOfOneNameShareOneManualResetState) {
     EXPECT_TRUE(a.IsSignalled()) << "state outlives the object that set it";
 }
 
-TEST(NamedEventTest, AnEventGoneWithItsLastObjectStartsAfreshUnsignalled) {
-    auto first = std::make_unique<NamedEvent>("QuillmereTestEventFresh");
-    first->Set();
+TEST(NamedEventTest, StateSetThroughAnObjectClosedAtOnceIsSeenByALaterOpener) {
+    NamedEvent("QuillmereTestEventLater").Set();
+    EXPECT_TRUE(NamedEvent("QuillmereTestEventLater").IsSignalled());
+    auto first = std::make_unique<NamedEvent>("QuillmereTestEventLater");
+    first->Reset();
     first.reset();
-    NamedEvent again("QuillmereTestEventFresh");
-    EXPECT_FALSE(again.IsSignalled());
+    EXPECT_FALSE(NamedEvent("QuillmereTestEventLater").IsSignalled());
+    // The abort event as the result window sets it after a stopped run.
+    { NamedEvent(kAbortedEventName).Set(); }
+    NamedEvent later(kAbortedEventName);
+    EXPECT_TRUE(later.IsSignalled());
+    later.Reset();
 }
 
 }  // namespace

@@ -136,7 +136,7 @@ RegStatus RegistryContract::DeleteTree(RegKey parent, const std::string& subKey)
     RegStatus status = reg_->RegOpenKeyExA(parent, subKey.c_str(), kKeyDeleteAndEnumerate, &key);
     if (status != kRegSuccess) return status;
     for (;;) {
-        char name[256];
+        char name[4096];  // names of 255 characters in any code page
         std::uint32_t len = sizeof(name);
         status = reg_->RegEnumKeyExA(key, 0, name, &len);
         if (status == kRegNoMoreItems) {

@@ -1,6 +1,7 @@
 // What only the in-memory registry has or does: the Windows 95/98/Me
 // deletion, keys refusing deletion, failing info queries, over-long names,
 // the NT details Wine does not reproduce, the full-path helpers and locking.
+#include "platform/codepage.h"
 #include "platform/registry_memory.h"
 
 #include <gtest/gtest.h>
@@ -128,18 +129,22 @@ TEST_F(MemoryRegistryTest, OverLongKeyNamesOnlyThroughTheHelper) {
 // The NT hive orders sub-keys by their upper-cased UTF-16 names (Wine uses
 // lower case, which differs for "[\]^_`" against letters).
 TEST_F(MemoryRegistryTest, SubKeyOrderIsNtUpperCaseOrderOfTheUnicodeNames) {
-    for (const char* name : {"_under", "zeta", "\xC4gypten", "\x8A" "ech", "beta"}) {
+    const std::string agypten = Utf16ToAnsiText(u"\u00c4gypten");
+    const std::string sech = Utf16ToAnsiText(u"\u0160ech");
+    for (const std::string& name : {std::string("_under"), std::string("zeta"), agypten, sech,
+                                    std::string("beta")}) {
         ASSERT_EQ(reg_.CreateKeyPath(std::string(kBase) + "\\" + name), kRegSuccess);
     }
     RegKey base = OpenBase();
-    // Z (0x5A) < _ (0x5F) < Ä (U+00C4) < Š (U+0160).
-    EXPECT_EQ(EnumSubKeys(base),
-              (std::vector<std::string>{"beta", "zeta", "_under", "\xC4gypten", "\x8A" "ech"}));
-    // Windows-1252 letters match without regard to case.
+    // Z (0x5A) < _ (0x5F) < \u00c4 (U+00C4) < \u0160 (U+0160).
+    EXPECT_EQ(EnumSubKeys(base), (std::vector<std::string>{"beta", "zeta", "_under", agypten, sech}));
+    // Letters beyond ASCII match without regard to case.
     RegKey h = kNullKey;
-    EXPECT_EQ(reg_.RegOpenKeyExA(base, "\xE4GYPTEN", kKeyRead, &h), kRegSuccess);
+    EXPECT_EQ(reg_.RegOpenKeyExA(base, Utf16ToAnsiText(u"\u00e4GYPTEN").c_str(), kKeyRead, &h),
+              kRegSuccess);
     reg_.RegCloseKey(h);
-    EXPECT_EQ(reg_.RegOpenKeyExA(base, "\x9A" "ECH", kKeyRead, &h), kRegSuccess);
+    EXPECT_EQ(reg_.RegOpenKeyExA(base, Utf16ToAnsiText(u"\u0161ECH").c_str(), kKeyRead, &h),
+              kRegSuccess);
     reg_.RegCloseKey(h);
     reg_.RegCloseKey(base);
 }

@@ -171,33 +171,40 @@ TEST_F(RepairTest, KeyThatDoesNotOpenWritesNothing) {
     EXPECT_EQ(result, 0);
 }
 
-TEST_F(RepairTest, UnreadableKeyPartWayClosesEveryElementAndReleasesHandles) {
+TEST_F(RepairTest, KeyWhoseTreeCannotBeReadWholeWritesNothingAndReleasesHandles) {
     const std::string base = std::string(kKey);
     registry_.SetString(base, "top", "1");
     registry_.SetString(base + "\\A\\A1", "a", "1");
     registry_.SetString(base + "\\A\\A2\\Deep", "d", "1");
     registry_.SetString(base + "\\B", "b", "1");
-    ASSERT_EQ(registry_.SetQueryInfoFailure(base + "\\A\\A2\\Deep", 5), kRegSuccess);
     const std::size_t handles = registry_.OpenHandleCount();
+    const std::vector<std::string> empty = Lines(BackupOf("HKEY_LOCAL_MACHINE\\SOFTWARE\\NoSuchQmKey"));
 
-    int result = 1;
-    const std::string bytes = BackupOf(base, nullptr, &result);
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(registry_.OpenHandleCount(), handles);
-    const auto parsed = test::ParseBackup(bytes);
-    EXPECT_TRUE(parsed.wellFormed) << parsed.error << "\n" << bytes;
-    // What came before the unreadable key is there; the walk stopped at it.
-    EXPECT_EQ(test::BackupEntries(bytes),
+    // A key deep in the tree, then the key itself, cannot be read: the
+    // repair leaves such a key where it is, so the backup holds none of it.
+    for (const std::string& unreadable : {base + "\\A\\A2\\Deep", base}) {
+        ASSERT_EQ(registry_.SetQueryInfoFailure(unreadable, 5), kRegSuccess);
+        int result = 1;
+        EXPECT_EQ(Lines(BackupOf(base, nullptr, &result)), empty) << unreadable;
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(registry_.OpenHandleCount(), handles);
+        ASSERT_EQ(registry_.SetQueryInfoFailure(unreadable, 0), kRegSuccess);
+    }
+    int result = 0;
+    EXPECT_EQ(test::BackupEntries(BackupOf(base, nullptr, &result)),
               (std::vector<std::string>{base + "|top=1|-", base + "\\A\\A1|a=1|-",
-                                        base + "\\A\\A2|"}));
+                                        base + "\\A\\A2\\Deep|d=1|-", base + "\\B|b=1|-"}));
+    EXPECT_EQ(result, 1);
+}
 
-    // The key itself unreadable: its chain with nothing inside.
-    ASSERT_EQ(registry_.SetQueryInfoFailure(base, 5), kRegSuccess);
-    const auto lines = Lines(BackupOf(base, nullptr, &result));
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(lines.size(), 9u);
-    EXPECT_TRUE(test::ParseBackup(BackupOf(base)).wellFormed);
-    EXPECT_EQ(registry_.OpenHandleCount(), handles);
+TEST_F(RepairTest, KeyNameIsWrittenAsTheRegistryStoresIt) {
+    registry_.SetString(std::string(kKey) + "\\App Paths\\QBGone.exe\\Sub", "v", "1");
+    const std::string bytes = BackupOf("hkey_local_machine\\software\\QMBACKUP\\App Paths\\qbgone.exe");
+    // The chain above keeps the finding's spelling; the key that would be
+    // removed (and made again by a restore) has its stored name.
+    EXPECT_EQ(bytes.find("qbgone"), std::string::npos) << bytes;
+    EXPECT_EQ(test::BackupEntries(bytes),
+              (std::vector<std::string>{"hkey_local_machine\\software\\QMBACKUP\\App Paths\\QBGone.exe\\Sub|v=1|-"}));
 }
 
 TEST_F(RepairTest, BareRootPathBacksUpWithoutClosingTheRoot) {

@@ -36,18 +36,35 @@ TEST_F(RepairTest, DeleteKeyNTRemovesAThreeLevelTree) {
     EXPECT_EQ(registry_.OpenHandleCount(), handles);
 }
 
-TEST_F(RepairTest, OverlongSubKeyNameStopsTheWalkWithMoreData) {
+TEST_F(RepairTest, SubKeyNamesOfAnyLengthAreReadWholeAndTheTreeGoes) {
     const std::string t = std::string(kBase) + "\\Long";
-    // Sorted before the long name, so deleted before the walk meets it.
     registry_.SetString(t + "\\0first", "x", "1");
-    ASSERT_EQ(registry_.CreateKeyPath(t + "\\" + std::string(300, 'L')), kRegSuccess);
+    ASSERT_EQ(registry_.CreateKeyPath(t + "\\" + std::string(300, 'L') + "\\Below"), kRegSuccess);
+    ASSERT_EQ(registry_.CreateKeyPath(t + "\\" + std::string(256, 'M')), kRegSuccess);
     const std::size_t handles = registry_.OpenHandleCount();
 
-    EXPECT_EQ(lib_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Long"), kRegMoreData);
-    EXPECT_TRUE(registry_.KeyExists(t));
-    EXPECT_TRUE(registry_.KeyExists(t + "\\" + std::string(300, 'L')));
-    EXPECT_FALSE(registry_.KeyExists(t + "\\0first"));  // not transactional
+    EXPECT_EQ(lib_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Long"), kRegSuccess);
+    EXPECT_FALSE(registry_.KeyExists(t));
     EXPECT_EQ(registry_.OpenHandleCount(), handles);
+}
+
+TEST_F(RepairTest, TreeWithAKeyThatCannotGoIsLeftWhole) {
+    const std::string t = std::string(kBase) + "\\Part";
+    // "0first" sorts first: the walk of old deleted it before meeting the
+    // key that refuses, leaving half a tree.
+    registry_.SetString(t + "\\0first", "x", "1");
+    registry_.SetString(t + "\\Locked\\Inner", "x", "1");
+    ASSERT_EQ(registry_.SetDenyDelete(t + "\\Locked\\Inner"), kRegSuccess);
+    const std::size_t handles = registry_.OpenHandleCount();
+    for (bool oldPlatform : {false, true}) {
+        system_.SetVersion(oldPlatform ? 0x80000004u : 0x0A000000u);
+        MakeEngine();
+        registry_.SetWin9xKeyDeletion(oldPlatform);
+        EXPECT_EQ(lib_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Part"), kRegAccessDenied);
+        EXPECT_TRUE(registry_.ValueExists(t + "\\0first", "x")) << oldPlatform;
+        EXPECT_TRUE(registry_.KeyExists(t + "\\Locked\\Inner")) << oldPlatform;
+        EXPECT_EQ(registry_.OpenHandleCount(), handles);
+    }
 }
 
 TEST_F(RepairTest, RefusedDeletionGivesAccessDenied) {

@@ -3,6 +3,7 @@
 // in-memory registry and on the real one alike).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -88,15 +89,23 @@ inline void SnapshotKey(IRegistry& reg, RegKey key, const std::string& relPath, 
     auto& values = out[relPath];
     RegKeyInfo info;
     if (reg.RegQueryInfoKeyA(key, &info) != kRegSuccess) return;
+    // Lengths are reported in UTF-16 units; 8-bit names and texts may need
+    // more bytes (a UTF-8 code page): buffers double until the entry fits.
     std::vector<char> name(std::size_t(info.maxValueNameLen) + 2);
     std::vector<std::uint8_t> data(std::size_t(info.maxValueLen) + 2);
     for (std::uint32_t i = 0;; ++i) {
         std::uint32_t nameLen = static_cast<std::uint32_t>(name.size());
         std::uint32_t dataLen = static_cast<std::uint32_t>(data.size());
         std::uint32_t type = 0;
-        if (reg.RegEnumValueA(key, i, name.data(), &nameLen, &type, data.data(), &dataLen) !=
-            kRegSuccess)
-            break;
+        const RegStatus st =
+            reg.RegEnumValueA(key, i, name.data(), &nameLen, &type, data.data(), &dataLen);
+        if (st == kRegMoreData && name.size() < (1u << 20)) {
+            name.resize(name.size() * 2);
+            data.resize(std::max<std::size_t>(data.size() * 2, dataLen + 2));
+            --i;
+            continue;
+        }
+        if (st != kRegSuccess) break;
         ValueSnapshot v;
         v.type = type;
         v.bytes.assign(data.begin(), data.begin() + dataLen);
@@ -106,7 +115,13 @@ inline void SnapshotKey(IRegistry& reg, RegKey key, const std::string& relPath, 
     std::vector<std::string> children;
     for (std::uint32_t i = 0;; ++i) {
         std::uint32_t len = static_cast<std::uint32_t>(sub.size());
-        if (reg.RegEnumKeyExA(key, i, sub.data(), &len) != kRegSuccess) break;
+        const RegStatus st = reg.RegEnumKeyExA(key, i, sub.data(), &len);
+        if (st == kRegMoreData && sub.size() < (1u << 20)) {
+            sub.resize(sub.size() * 2);
+            --i;
+            continue;
+        }
+        if (st != kRegSuccess) break;
         children.emplace_back(sub.data(), len);
     }
     for (const std::string& child : children) {
@@ -135,7 +150,7 @@ inline bool DeleteTree(IRegistry& reg, RegKey parent, const std::string& subKey)
     {
         RegKeyHandle h(reg, k);
         std::vector<std::string> children;
-        std::vector<char> sub(300);
+        std::vector<char> sub(4096);
         for (std::uint32_t i = 0;; ++i) {
             std::uint32_t len = static_cast<std::uint32_t>(sub.size());
             if (reg.RegEnumKeyExA(k, i, sub.data(), &len) != kRegSuccess) break;
