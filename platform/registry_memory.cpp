@@ -479,11 +479,12 @@ RegStatus MemoryRegistry::RegSetValueExA(RegKey key, const char* name, std::uint
     if (!node) return status;
     if (node->denied & kKeySetValue) return kRegAccessDenied;
     if (!data && dataLen) return kRegNoAccess;
-    std::uint32_t count = dataLen;
-    // NT counts a forgotten terminator: it looks at the byte after the data.
-    if (count && IsTextType(type) && data[count - 1] != 0 && data[count] == 0) ++count;
+    // Exactly the bytes given. NT also counts a terminator the caller left out
+    // when the byte after the data happens to be zero; that byte is not the
+    // caller's to read, so text without its terminator is stored as given
+    // (as NT stores it when that byte is not zero) and queries complete it.
     node->SetValue(name ? name : "", type,
-                   count ? std::vector<std::uint8_t>(data, data + count) : std::vector<std::uint8_t>());
+                   dataLen ? std::vector<std::uint8_t>(data, data + dataLen) : std::vector<std::uint8_t>());
     return kRegSuccess;
 }
 
