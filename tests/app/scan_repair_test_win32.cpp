@@ -183,6 +183,7 @@ TEST_F(ScanRepair, ScanListsTheBrokenEntriesTickedAndRemoveRepairsOnlyTheTickedO
     const std::string backup = test::ReadWholeFile(backups[0]);
     EXPECT_NE(backup.find(kSeeded[0]), std::string::npos);
     EXPECT_EQ(backup.find(kSeeded[1]), std::string::npos);
+    EXPECT_NE(backup.find("broken.lnk"), std::string::npos) << "the deleted shortcut is in the backup";
 
     // The kept entry is ignored from now on and listed on the ignored panel.
     EXPECT_NE(test::ReadWholeFile("ignore.lst").find("C:\\qm-gone\\two.exe"), std::string::npos);
