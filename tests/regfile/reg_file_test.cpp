@@ -215,3 +215,23 @@ TEST(RegFile, EmptyFileIsAnErrorAndContinuationAtTheEndEndsTheData) {
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+// Keys the registry starts with take the spelling of the file that names them
+// first, and are written back with it.
+TEST(RegFile, KeyNamesAreWrittenBackWithTheFilesLetterCase) {
+    MemoryRegistry reg;
+    LoadRegText(Bytes("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\classes\\.Txt]\n@=\"txtfile\"\n"
+                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor]\n"),
+                reg);
+    const std::vector<std::uint8_t> out = SaveRegText(reg, RegFileFormat::Regedit4);
+    const std::string text(out.begin(), out.end());
+    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\classes\\.Txt]"), std::string::npos) << text;
+    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\Vendor]"), std::string::npos) << text;
+    EXPECT_EQ(text.find("SOFTWARE"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace qm
