@@ -156,7 +156,9 @@ std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
             if (progress)
                 progress(root + pass.valueSeparator + subKey + pass.valueSeparator + value->name,
                          pass.valueCaption, 0, 0);
-            status = lib.RegDelKeyValue(root, subKey, value->name);
+            // The unnamed value is shown as "(Default)", but a value may
+            // really carry that name: delete the one the finding is about.
+            status = lib.RegDelKeyValue(root, subKey, value->isDefault ? std::string() : value->name);
         }
         if (status == kRegSuccess) ++fixed;
         else if (status == kRegAccessDenied) --fixed;
