@@ -5,6 +5,7 @@
 #include "repair/backup_file_element.h"
 #include "repair/export_backups.h"
 #include "repair/repair_pass.h"
+#include "repair/xml_writer.h"
 
 namespace qm {
 
