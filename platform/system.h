@@ -18,6 +18,8 @@
 #endif
 #ifdef GetWindowsDirectory
 #undef GetWindowsDirectory
+#endif
+#ifdef GetEnvironmentVariable
 #undef GetEnvironmentVariable
 #endif
 

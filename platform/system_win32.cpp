@@ -4,6 +4,7 @@
 #undef ExpandEnvironmentStrings
 #undef GetSystemDirectory
 #undef GetWindowsDirectory
+#undef GetEnvironmentVariable
 
 #include <io.h>
 
