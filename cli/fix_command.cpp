@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/administrator_check.h"
 #include "cli/commands.h"
 #include "cli/scan_report.h"
 #include "engine/shortcut.h"
@@ -14,6 +15,7 @@
 #include "repair/export_backups.h"
 #include "repair/keep_selection.h"
 #include "repair/repair_pass.h"
+#include "repair/xml_writer.h"
 
 namespace qm::cli {
 
@@ -39,6 +41,7 @@ void AddFixCommand(CLI::App& app, CliState& state) {
                     "Comma-separated drive letters the shortcut scan walks, e.g. C,D "
                     "(default: every fixed drive)");
     cmd->callback([&state, categories, keep, json, drives]() {
+        RequireAdministratorRights("fix");
         CategorySelection selection = ParseCategories(*categories);
         selection.drives = ParseDriveList(*drives);
         EngineServices services;

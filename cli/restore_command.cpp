@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/administrator_check.h"
 #include "cli/commands.h"
 #include "engine/registry_lib.h"
 #include "repair/restore_ui.h"
@@ -15,6 +16,7 @@ void AddRestoreCommand(CLI::App& app, CliState& state) {
     auto file = std::make_shared<std::string>();
     cmd->add_option("FILE", *file, "The backup file")->required();
     cmd->callback([&state, file]() {
+        RequireAdministratorRights("restore");
         if (std::FILE* f = std::fopen(file->c_str(), "rb")) {
             std::fclose(f);
         } else {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/administrator_check.h"
 #include "cli/commands.h"
 #include "platform/registry.h"
 #include "ui/settings_store.h"
@@ -126,6 +127,7 @@ void AddSettingsCommand(CLI::App& app, CliState& state) {
     set->add_option("VALUE", *setValue, "The value");
     set->callback([&state, setName, setValue, set]() {
         const SettingInfo& s = Lookup(*setName);
+        RequireAdministratorRights("settings set");
         const bool given = set->count("VALUE") > 0;
         IRegistry& reg = DefaultRegistry();
         const std::string& v = *setValue;
@@ -166,6 +168,7 @@ void AddSettingsCommand(CLI::App& app, CliState& state) {
     unset->add_option("NAME", *unsetName, "Setting name")->required();
     unset->callback([&state, unsetName]() {
         const SettingInfo& s = Lookup(*unsetName);
+        RequireAdministratorRights("settings unset");
         Check(DeleteSetting(DefaultRegistry(), s.name), std::string("unset \"") + s.name + "\"");
         state.registryChanged(false);
         state.exitCode = kExitClean;

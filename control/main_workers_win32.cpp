@@ -5,11 +5,13 @@
 // never waits for them), so they must never be waited for while they may be
 // sending.
 #include <windows.h>
+#include <objbase.h>
 
 #include <memory>
 
 #include "control/main_dlg_win32.h"
 #include "repair/export_backups.h"
+#include "repair/xml_writer.h"
 
 namespace qm {
 
@@ -18,6 +20,21 @@ std::atomic<int> RepairInProgress{0};
 namespace {
 
 constexpr const char* kCurrentItemLabel = "TEXT_ERRORSCAN_CURRENTITEM";
+
+// COM for the worker's thread while it runs: the shell calls of the export
+// (and of the shortcut scan) need it.
+class ThreadCom {
+public:
+    ThreadCom() : ok_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ~ThreadCom() {
+        if (ok_) CoUninitialize();
+    }
+    ThreadCom(const ThreadCom&) = delete;
+    ThreadCom& operator=(const ThreadCom&) = delete;
+
+private:
+    bool ok_;
+};
 
 CMainDlg* MainWindowOf(Summary* summary) { return dynamic_cast<CMainDlg*>(summary); }
 
@@ -39,6 +56,7 @@ void CMainDlg::SetProgressLabel(const char* label, const std::string& text) {
 }
 
 DWORD WINAPI CMainDlg::MainScanThread(LPVOID argument) {
+    ThreadCom com;
     auto* self = static_cast<CMainDlg*>(argument);
     const bool stopped = self->RunScan();
     self->ScanFinished(stopped);
@@ -49,19 +67,22 @@ void CMainDlg::ScanFinished(bool stopped) {
     CSubMainSkin* progress = ProgressPanel();
     if (progress != nullptr) {
         const ScanCategoryStates states = States();
-        progress->ShowProgress(states, Engine().Findings().empty() ? 0 : static_cast<int>(Engine().Findings().size()));
+        progress->ShowProgress(states, static_cast<int>(Engine().Findings().size() + Shortcuts().BrokenLinks().size()));
     }
     SetProgressLabel(kStatusLabel, stopped ? "Scan stopped" : "ScanComplete");
-    ShowPanel("SUBMAIN_RESULT");
     Controls().EnableAllButtons(true);
     FillResultList();
-    ShowPanel("SUBMAIN_RESULT");
-    Controls().SetButtonCheck("BUTTON_SCAN", 0);
+    // The scan stops counting as running before the results are shown: a
+    // press on BUTTON_SCAN once they can be seen starts a new scan rather than
+    // stopping this finished one. The stop is cleared while this one still
+    // counts as running.
     resultsReady_.store(true);
-    ScanInProgress.store(0);
     ClearStop();
+    ScanInProgress.store(0);
+    ShowPanel("SUBMAIN_RESULT");
     SetProgressLabel(kCurrentItemLabel, "");
     if (States()[kSlotShortcuts] != 0) SetProgressLabel("PROGRESS_TEXT_SHORTCUTS", "Done");
+    Controls().SetButtonCheck("BUTTON_SCAN", 0);
 }
 
 void CMainDlg::FillResultList() {
@@ -79,6 +100,7 @@ void CMainDlg::FillResultList() {
 }
 
 DWORD WINAPI CMainDlg::MainRepairThread(LPVOID argument) {
+    ThreadCom com;
     auto* self = static_cast<CMainDlg*>(argument);
     self->ShowPanel("SUBMAIN_MAIN");
     self->SetProgressLabel(kCurrentItemLabel, "Backup in progress");

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
+#include "repair/backup_file_element.h"
 #include "repair/export_backups.h"
 #include "repair/repair_pass.h"
+#include "repair/xml_writer.h"
 
 namespace qm {
 
@@ -79,9 +81,14 @@ std::string Summary::BackupFileNameFor(const std::tm& localTime) { return Format
 std::string Summary::FixError() {
     const std::string requested = MakeBackupFileName();
     if (StopRequested()) return std::string();
-    const std::string written = engine_.FixRegistry(rows_, requested);
-    if (StopRequested()) return written;
-    shortcuts_.FixLinkFile();
+    // Each broken shortcut goes into the same backup before it is deleted,
+    // so that a restore puts it back too; none is deleted without a backup.
+    const std::string written = engine_.FixRegistry(rows_, requested, [this](CXmlWriter& writer) {
+        if (StopRequested() || writer.WriteFailed()) return;
+        shortcuts_.FixLinkFile([&](const std::string& path) {
+            return WriteBackupFileElement(writer, shortcuts_.FileSystem(), path);
+        });
+    });
     return written;
 }
 

@@ -76,8 +76,9 @@ public:
     // shortcuts first. Returns whether the stop event was set when it ended.
     bool RunScan();
     // Backs up and deletes the findings that still have a key path, then the
-    // broken shortcuts still listed, on the calling thread; a stop request
-    // ends it between the two. Returns the backup file's name ("" when none
+    // broken shortcuts still listed (each written into the same backup before
+    // it is deleted; none without a backup), on the calling thread; a stop
+    // request ends it between the two. Returns the backup file's name ("" when none
     // was written or a stop came first).
     std::string FixError();
     // The backup file name for a repair starting at `localTime`.

@@ -26,6 +26,19 @@ bool IsWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
+// A path written with forward slashes ("C:/Program Files/App/x.dll"), which
+// Windows accepts, would lose everything after its drive letter to the
+// switch cut: its slashes become backslashes first. Only a text that starts
+// with a drive letter, a colon and "/" is such a path, and a "/" after a
+// blank stays (it starts a switch).
+std::string DriveSlashesToBackslashes(std::string text) {
+    const bool letter = !text.empty() && ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
+    if (!letter || text.size() < 3 || text[1] != ':' || text[2] != '/') return text;
+    for (std::size_t i = 2; i < text.size(); ++i)
+        if (text[i] == '/' && text[i - 1] != ' ') text[i] = '\\';
+    return text;
+}
+
 // Steps 1, 2, then 3 (the text holds "%") or 4: the derivation of the COM,
 // shared-tools and shared-DLL rows. The working text is made once, with room
 // for the system directory, since this runs for every COM server.
@@ -39,7 +52,7 @@ std::string CleanExpandOrComplete(const std::string& data, const SystemPaths& sy
         text.append(data, from, quote - from);
         from = quote + 1;
     }
-    text = CutSwitches(std::move(text));
+    text = CutSwitches(DriveSlashesToBackslashes(std::move(text)));
     if (Contains(text, '%')) return ExpandFirstVariable(std::move(text), system);
     return CompleteBareName(std::move(text), system);
 }
@@ -159,7 +172,7 @@ CleanedPath ComServerPath(const std::string& data, const SystemPaths& system) {
 }
 
 CleanedPath HelpFilePath(const std::string& data, const std::string& name, const SystemPaths& system) {
-    std::string folder = CutSwitches(RemoveQuotes(data));
+    std::string folder = CutSwitches(DriveSlashesToBackslashes(RemoveQuotes(data)));
     CleanedPath out;
     if (Contains(folder, '%'))
         out.path = ExpandFirstVariable(std::move(folder), system) + name;
@@ -182,7 +195,7 @@ CleanedPath AppPathText(const std::string& data) {
 }
 
 CleanedPath FontPath(const std::string& data, const SystemPaths& system) {
-    std::string text = CutSwitches(RemoveQuotes(data));
+    std::string text = CutSwitches(DriveSlashesToBackslashes(RemoveQuotes(data)));
     if (Contains(text, '%'))
         text = ExpandFirstVariable(std::move(text), system);
     else if (!Contains(text, '\\'))
@@ -206,7 +219,7 @@ CleanedPath UninstallPath(const std::string& data) {
 }
 
 CleanedPath StartupPath(const std::string& data, const SystemPaths& system) {
-    std::string text = CutSwitches(RemoveQuotes(data));
+    std::string text = CutSwitches(DriveSlashesToBackslashes(RemoveQuotes(data)));
     if (Contains(text, '%')) text = ExpandFirstVariable(std::move(text), system);
     text = CutAfterExe(std::move(text));
     if (!Contains(text, ':')) text = system.WindowsDirectory() + "\\" + text;

@@ -23,6 +23,7 @@ public:
     const std::string& SystemDirectory() const { return systemDir_; }
     const std::string& WindowsDirectory() const { return windowsDir_; }
     std::string Expand(const std::string& text) const { return system_->ExpandEnvironmentStrings(text); }
+    ISystem& System() const { return *system_; }
 
 private:
     ISystem* system_;

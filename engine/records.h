@@ -15,6 +15,9 @@ struct CRegValueItem {
     std::string name;  // "(Default)" for the unnamed value
     std::string data;  // rendered by type; "(value not set)" when there is none
     std::uint32_t type = 1;
+    // The key's unnamed value (shown as "(Default)"), as opposed to a value
+    // really named "(Default)": deleting it means deleting the unnamed one.
+    bool isDefault = false;
 
     CRegValueItem() = default;
     CRegValueItem(std::string n, std::string d, std::uint32_t t)

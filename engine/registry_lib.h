@@ -13,11 +13,11 @@
 #include "engine/records.h"
 #include "platform/registry.h"
 #include "platform/system.h"
-#include "repair/xml_writer.h"
 
 namespace qm {
 
 class CXmlReader;
+class CXmlWriter;
 class IFileSystem;
 class IRestoreUi;
 
@@ -143,7 +143,8 @@ public:
     // deletion refuses keys that still have sub-keys).
     RegStatus RegDeleteKeyNT(RegKey parent, const std::string& subKey);
 
-    CXmlWriter& BackupWriter() { return backupWriter_; }
+    // The backup writer of the repair passes (made on first use, in repair/).
+    CXmlWriter& BackupWriter();
 
     // --- restore side (repair/registry_restore.cpp) -------------------------
     // Where the restore shows its messages, cursors and file dialog (not
@@ -219,7 +220,9 @@ private:
     std::string ignoreFile_;
     std::string ignoreListError_;
     bool ignoreListUnread_ = false;  // the file exists but could not be read
-    CXmlWriter backupWriter_;
+    // Shared ownership keeps the writer's type out of this header: the
+    // engine is built without the repair side.
+    std::shared_ptr<CXmlWriter> backupWriter_;
     IRestoreUi* restoreUi_ = nullptr;
     IFileSystem* restoreFs_ = nullptr;
     RestoreReport restoreReport_;

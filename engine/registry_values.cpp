@@ -38,9 +38,11 @@ void AppendValues(IRegistry& registry, RegKey key, ValueList& list, bool default
                 item->data = ConvertToString(value.type, value.data.data(), value.data.size());
             } else if (!value.data.empty()) {
                 item->name = kDefaultValueName;
+                item->isDefault = true;
                 item->data = ConvertToString(kRegSz, value.data.data(), value.data.size());
             } else {
                 item->name = kDefaultValueName;
+                item->isDefault = true;
                 item->data = kValueNotSet;
             }
             list.push_back(std::move(item));
@@ -48,7 +50,9 @@ void AppendValues(IRegistry& registry, RegKey key, ValueList& list, bool default
     }
     for (const auto& item : list)
         if (item && item->name == kDefaultValueName) return;
-    list.insert(list.begin(), std::make_unique<CRegValueItem>(kDefaultValueName, kValueNotSet, kRegSz));
+    auto placeholder = std::make_unique<CRegValueItem>(kDefaultValueName, kValueNotSet, kRegSz);
+    placeholder->isDefault = true;
+    list.insert(list.begin(), std::move(placeholder));
 }
 
 }  // namespace

@@ -29,7 +29,8 @@ bool IsServerSubKey(const std::string& name) {
 // One server sub-key's default value, tested but not yet settled.
 struct ServerEntry {
     std::unique_ptr<CRegValueItem> value;
-    std::string path;
+    std::string path;      // as cleaned: what progress shows
+    std::string reported;  // what a finding names
     PathState state;
     std::int32_t defaultsSoFar;  // "(Default)" items of this class up to this one
 };
@@ -81,8 +82,15 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
                     ++defaults;
                     if (item->data == kValueNotSet) continue;
                     CleanedPath path = ComServerPath(item->data, frame.Paths());
-                    const PathState state = frame.Test(path, true);
-                    entries.push_back({std::move(item), std::move(path.path), state, defaults});
+                    // A server is a program's command line or a DLL's path:
+                    // either way Windows reads it as a command line would be.
+                    std::string reported;
+                    const CRegValueItem& server = *item;
+                    const PathState state = frame.Judge(
+                        path, [&] { return frame.WindowsLookup().Program(server.data); }, reported,
+                        true);
+                    entries.push_back({std::move(item), std::move(path.path), std::move(reported),
+                                       state, defaults});
                 }
                 return true;
             });
@@ -101,7 +109,7 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
         std::int32_t progIdDefaults = 0;
         for (auto& e : entries) {
             if (!keep && e.state == PathState::Missing) {
-                frame.Record(*e.value, frame.RootPath() + "\\" + className, e.path);
+                frame.Record(*e.value, frame.RootPath() + "\\" + className, e.reported);
                 progIdDefaults += CountProgIdDefaults(*this, classKey.Get(), values);
             }
             frame.Report(std::move(e.path), scannedBefore + e.defaultsSoFar + progIdDefaults,

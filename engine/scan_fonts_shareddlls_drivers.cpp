@@ -22,7 +22,10 @@ void CRegistryLib::ScanRegistryFonts(ResultRows& rows) {
                          frame.CountScanned();
                          if (item.data == kValueNotSet) return;
                          frame.Examine(item, [&] { return frame.RootPath(); },
-                                       FontPath(item.data, frame.Paths()));
+                                       FontPath(item.data, frame.Paths()), [&] {
+                                           return FontLookup(item.data, frame.WindowsLookup(),
+                                                             frame.Paths());
+                                       });
                      });
 }
 
@@ -31,8 +34,11 @@ void CRegistryLib::ScanRegistrySharedFiles(ResultRows& rows) {
     RunValueListScan(frame, kSharedDllsRoot, [&](const CRegValueItem& item) {
         frame.CountScanned();
         if (item.name == kValueNotSet || item.name == kDefaultValueName) return;
+        // The value's name is a file path; a bare name is found on the
+        // search path.
         frame.Examine(item, [&] { return frame.RootPath(); },
-                      SharedDllPath(item.name, frame.Paths()));
+                      SharedDllPath(item.name, frame.Paths()),
+                      [&] { return frame.WindowsLookup().File(item.name); });
     });
 }
 
@@ -42,7 +48,9 @@ void CRegistryLib::ScanRegistryDrivers(ResultRows& rows) {
         frame.CountScanned();
         if (item.data == kValueNotSet) return;
         frame.Examine(item, [&] { return frame.RootPath(); },
-                      DriverPath(item.data, frame.Paths()));
+                      DriverPath(item.data, frame.Paths()), [&] {
+                          return DriverLookup(item.data, frame.WindowsLookup(), frame.Paths());
+                      });
     });
 }
 

@@ -29,13 +29,13 @@ PathState ScanFrame::Test(const CleanedPath& path, bool distinguishIgnored) {
 }
 
 void ScanFrame::Record(const CRegValueItem& value, const std::string& keyPath,
-                       const std::string& path) {
+                       const std::string& path, const char* removeKind) {
     auto finding = std::make_unique<CRegErrorLog>();
     finding->SetValue(std::make_unique<CRegValueItem>(value));
     finding->SetKeyPath(keyPath);
     finding->SetFilePath(path);
     finding->SetCategory(info_.tag);
-    finding->SetRemoveKind(info_.removeKind);
+    finding->SetRemoveKind(removeKind ? removeKind : info_.removeKind);
     lib_.Findings().push_back(std::move(finding));
     ++found_;
 }

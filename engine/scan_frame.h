@@ -11,6 +11,7 @@
 
 #include "engine/categories.h"
 #include "engine/path_cleaning.h"
+#include "engine/path_lookup.h"
 #include "engine/registry_lib.h"
 #include "platform/named_event.h"
 #include "platform/registry_walk.h"
@@ -64,17 +65,31 @@ public:
     // Tests a derived path. A path holding "?" or "*" is never tested.
     // Ignored and Exists are told apart only when `distinguishIgnored`.
     PathState Test(const CleanedPath& path, bool distinguishIgnored = false);
-    // Appends a finding with this category's tag and removal kind and counts it.
-    void Record(const CRegValueItem& value, const std::string& keyPath, const std::string& path);
+    // Test, and for a path found missing a second look: `lookup()` reads the
+    // entry as Windows reads it when it uses it (path_lookup.h). An entry
+    // Windows would find is not missing, and one whose answer lies beyond
+    // this machine is not tested. Either way the cleaning steps never report
+    // more than they did. `reported` receives the path a finding names: the
+    // derived one, or the lookup's when it gives one (a driver's full path,
+    // a help folder joined with its separator); a path on the ignore list
+    // in either form is not missing.
+    template <class SecondLook>
+    PathState Judge(const CleanedPath& path, SecondLook&& lookup, std::string& reported,
+                    bool distinguishIgnored = false);
+    // Appends a finding with this category's tag and removal kind (or the
+    // one given) and counts it.
+    void Record(const CRegValueItem& value, const std::string& keyPath, const std::string& path,
+                const char* removeKind = nullptr);
     // Calls the progress callback, if one is set, with the current counters.
     // The path is handed on (moved), so pass a copy if it is still needed.
     void Report(std::string path) const { Report(std::move(path), scanned_, found_); }
     void Report(std::string path, std::int32_t scanned, std::int32_t found) const;
     // Test, record when missing, report: the common handling of one entry.
     // `keyPath()` gives the finding's key path; it is called only for a finding.
-    template <class KeyPath>
-    void Examine(const CRegValueItem& value, KeyPath&& keyPath, CleanedPath path) {
-        if (Test(path) == PathState::Missing) Record(value, keyPath(), path.path);
+    template <class KeyPath, class SecondLook>
+    void Examine(const CRegValueItem& value, KeyPath&& keyPath, CleanedPath path, SecondLook&& lookup) {
+        std::string reported;
+        if (Judge(path, lookup, reported) == PathState::Missing) Record(value, keyPath(), reported);
         Report(std::move(path.path));
     }
 
@@ -85,6 +100,8 @@ public:
     ISystem& System() { return lib_.System(); }
     // The directories and expansion the path derivations use, read once per scan.
     const SystemPaths& Paths() const { return paths_; }
+    // Windows' own way of finding what an entry names, for the second look.
+    const PathLookup& WindowsLookup() const { return lookup_; }
     IRegistry& Registry() { return lib_.Registry(); }
 
     // Runs `visit(name)` for each non-empty sub-key name of `key`, with the
@@ -108,6 +125,7 @@ private:
     const char* status_;
     NamedEvent stop_;
     SystemPaths paths_;
+    PathLookup lookup_{paths_};
     RegKeyHandle root_;
     std::string rootPath_;
     std::int32_t scanned_ = 0;
@@ -116,6 +134,23 @@ private:
     ValueList values_;  // growing keeps references valid
     std::size_t depth_ = 0;
 };
+
+template <class SecondLook>
+PathState ScanFrame::Judge(const CleanedPath& path, SecondLook&& lookup, std::string& reported,
+                           bool distinguishIgnored) {
+    reported = path.path;
+    const PathState first = Test(path, distinguishIgnored);
+    if (first != PathState::Missing) return first;
+    const LookupResult second = lookup();
+    if (second.verdict == LookupVerdict::Found) return PathState::Exists;
+    if (second.verdict == LookupVerdict::CannotJudge) return PathState::NotTested;
+    if (!second.path.empty() && second.path != path.path) {
+        if (lib_.IsIgnored(second.path))
+            return distinguishIgnored ? PathState::Ignored : PathState::Exists;
+        reported = second.path;
+    }
+    return PathState::Missing;
+}
 
 template <class Visit>
 LoopEnd ScanFrame::ForEachSubKey(RegKey key, Visit&& visit) {

@@ -17,9 +17,11 @@ void CRegistryLib::ScanRegistryUninstall(ResultRows& rows) {
                        [&](const CRegValueItem& item, const std::string& product) {
                            frame.CountScanned();
                            if (item.data == kValueNotSet || item.name != "UninstallString") return;
+                           // The uninstaller is the program of a command line.
                            frame.Examine(
                                item, [&] { return frame.RootPath() + "\\" + AsciiLower(product); },
-                               UninstallPath(item.data));
+                               UninstallPath(item.data),
+                               [&] { return frame.WindowsLookup().Program(item.data); });
                        });
 }
 
@@ -29,7 +31,8 @@ void CRegistryLib::ScanRegistryStartup(ResultRows& rows) {
         frame.CountScanned();
         if (item.data == kValueNotSet) return;
         frame.Examine(item, [&] { return frame.RootPath(); },
-                      StartupPath(item.data, frame.Paths()));
+                      StartupPath(item.data, frame.Paths()),
+                      [&] { return frame.WindowsLookup().Program(item.data); });
     });
 }
 

@@ -55,6 +55,16 @@ bool CShortcut::OnCurrentPath(const FileIdentity& id) const {
     return false;
 }
 
+// A target on a network share (\\server\share), or on a drive that is not
+// there or not local (a removable or optical drive without its medium, a
+// network drive not connected) may well be there when it is used: only a
+// target on a fixed drive (or RAM disk) can be said to be missing.
+bool CShortcut::JudgeableTarget(const std::string& target) {
+    if (target.size() < 3 || target[1] != ':' || (target[2] != '\\' && target[2] != '/')) return false;
+    const std::uint32_t type = fs_->GetDriveTypeA(target.substr(0, 2) + "\\");
+    return type == kDriveFixed || type == kDriveRamdisk;
+}
+
 void CShortcut::ReportProgress(const std::string& item, const char* status, std::int32_t scanned,
                                std::int32_t found) const {
     if (progress_) progress_(item, status, scanned, found);
@@ -76,6 +86,10 @@ void CShortcut::ScanLinkFile() {
         if (root.size() < 2) continue;
         if (fs_->GetDriveTypeA(root) != kDriveFixed) continue;
         if (!DriveSelected(root[0])) continue;
+        // Under Wine a fixed drive may be the host's whole file system (its
+        // "Z:") or a host folder outside the prefix: the host's own files,
+        // walked only when the drive is asked for by name.
+        if (driveFilter_.empty() && fs_->IsHostFolderDrive(root)) continue;
         RecurseFolder(root.substr(0, 2));  // drive letter and colon
     }
 }
@@ -147,8 +161,9 @@ std::int32_t CShortcut::ResolveShortCut(const std::string& path) {
     ReportProgress(path, kStatusScanningShortcuts, itemsScanned_, errorsFound_);
     std::string target;
     const std::int32_t result = resolver_->GetShortcutPath(path, target);
-    // A shortcut without a file-system target (empty path) is not judged.
-    if (result >= 0 && !target.empty() && !fs_->Access(target)) {
+    // A shortcut without a file-system target (empty path) is not judged,
+    // nor one whose target lies beyond this machine's reach (JudgeableTarget).
+    if (result >= 0 && !target.empty() && !fs_->Access(target) && JudgeableTarget(target)) {
         if (!(ignored_ && ignored_(path))) {
             broken_.push_back(path);
             targets_.push_back(target);

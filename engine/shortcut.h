@@ -47,8 +47,9 @@ public:
     // Examines every "*.lnk" entry directly inside `folder`.
     void SearchLinkFileAndResolve(const std::string& folder);
     // Examines one shortcut file: counts it as scanned and, when its target
-    // path does not exist and the shortcut is not ignored, appends it to the
-    // broken list. Returns the result code of the last shell call made
+    // path does not exist on a local fixed drive (a target on a network share
+    // or an absent, removable or network drive is never broken) and the
+    // shortcut is not ignored, appends it to the broken list. Returns the result code of the last shell call made
     // (negative: the file could not be loaded as a shortcut).
     std::int32_t ResolveShortCut(const std::string& path);
     // Deletes every shortcut in the broken list (read-only ones too); emptied
@@ -80,7 +81,9 @@ public:
     // the scans; it reloads the list at the start of every scan run.
     void UseIgnoreListOf(const CRegistryLib& engine);
     // Drive letters ScanLinkFile may walk ("CD"; either case). Empty: every
-    // fixed drive. Drives that are not fixed are never walked.
+    // fixed drive except those standing for host folders outside the Windows
+    // installation (IFileSystem::IsHostFolderDrive: Wine's "Z:"), which are
+    // walked only when named. Drives that are not fixed are never walked.
     void SetDriveFilter(const std::string& letters) { driveFilter_ = letters; }
     const std::string& DriveFilter() const { return driveFilter_; }
 
@@ -90,6 +93,7 @@ private:
     std::vector<FindData> ListFolder(const std::string& folder);
     void WalkListing(const std::string& folder, const std::vector<FindData>& entries);
     bool DriveSelected(char letter) const;
+    bool JudgeableTarget(const std::string& target);
     bool OnCurrentPath(const FileIdentity& id) const;
     void ReportProgress(const std::string& item, const char* status, std::int32_t scanned,
                         std::int32_t found) const;

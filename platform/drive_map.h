@@ -23,6 +23,8 @@ public:
     std::optional<std::string> ToHostPath(const std::string& windowsPath) const;
     // True when the Windows path names an existing file or directory.
     bool Exists(const std::string& windowsPath) const;
+    // True when the Windows path names an existing directory.
+    bool IsDirectory(const std::string& windowsPath) const;
     // The Windows path of a host path below a mapped folder; empty otherwise.
     std::string ToWindowsPath(const std::string& hostPath) const;
 

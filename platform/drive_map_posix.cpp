@@ -104,6 +104,13 @@ bool DriveMap::Exists(const std::string& windowsPath) const {
     return ::stat(host->c_str(), &st) == 0;
 }
 
+bool DriveMap::IsDirectory(const std::string& windowsPath) const {
+    const auto host = ToHostPath(windowsPath);
+    if (!host) return false;
+    struct stat st;
+    return ::stat(host->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 std::string DriveMap::ToWindowsPath(const std::string& hostPath) const {
     for (const auto& d : drives_) {
         const std::string& root = d.second;

@@ -98,6 +98,13 @@ public:
     // `_access(path, 0) == 0`: a file or a directory exists at the path.
     virtual bool Access(const std::string& path) = 0;
 
+    // True for a drive that Wine maps onto the host's whole file system (the
+    // Unix root, its "Z:") or onto a host folder outside the Wine prefix: the
+    // host's own files, not the Windows installation's. `root` as returned by
+    // GetLogicalDriveStringsA. False on Windows and for the drive folders of
+    // the portable backend.
+    virtual bool IsHostFolderDrive(const std::string& root);
+
     // The whole content of a regular file; false when it cannot be read or
     // holds more than `limit` bytes.
     virtual bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes,

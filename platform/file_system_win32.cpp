@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/file_system.h"
+#include "platform/wine_drives_win32.h"
 
 namespace qm {
 
@@ -100,6 +101,10 @@ public:
     }
 
     bool Access(const std::string& path) override { return ::_access(path.c_str(), 0) == 0; }
+
+    bool IsHostFolderDrive(const std::string& root) override {
+        return root.size() >= 2 && root[1] == ':' && IsWineHostFolderDrive(root[0]);
+    }
 
     bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes,
                        std::size_t limit) override {

@@ -17,6 +17,9 @@ public:
     explicit MappedSystem(const DriveMap& drives);
 
     bool FileExists(const std::string& path) override;
+    bool IsDirectory(const std::string& path) override;
+    // Only the mapped drives are there.
+    bool IsLocalDrive(char letter) override;
 
     // Sets the two directories and the variables derived from them
     // (SystemRoot, windir, SystemDrive, ProgramFiles, ... USERPROFILE).

@@ -8,6 +8,10 @@ MappedSystem::MappedSystem(const DriveMap& drives) : drives_(drives) {
 
 bool MappedSystem::FileExists(const std::string& path) { return drives_.Exists(path); }
 
+bool MappedSystem::IsDirectory(const std::string& path) { return drives_.IsDirectory(path); }
+
+bool MappedSystem::IsLocalDrive(char letter) { return drives_.Folder(letter) != nullptr; }
+
 void MappedSystem::UseWindowsLayout(const std::string& windowsDir, const std::string& systemDir) {
     SetWindowsDirectory(windowsDir);
     SetSystemDirectory(systemDir);
@@ -39,6 +43,8 @@ void MappedSystem::UseWindowsLayout(const std::string& windowsDir, const std::st
         {"COMPUTERNAME", "QUILLMERE-DEMO"},
         {"OS", "Windows_NT"},
         {"ComSpec", systemDir + "\\cmd.exe"},
+        {"PATH", systemDir + ";" + windowsDir + ";" + systemDir + "\\Wbem"},
+        {"PATHEXT", ".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH;.MSC"},
     };
     for (const auto& v : vars) SetEnvironmentVariable(v.name, v.value);
 }

@@ -43,6 +43,7 @@ std::size_t KeyDepth(const std::string& subKey) {
 
 struct Decoded {
     RegFileFormat format;
+    bool utf16 = false;  // text data (hex(1), hex(2), hex(7)) is UTF-16 only in UTF-16 files
     std::vector<std::string> lines;  // 8-bit text in the registry's code page
 };
 
@@ -73,6 +74,7 @@ Decoded Decode(const std::vector<std::uint8_t>& bytes) {
             w.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
         text = Utf16ToAnsiText(w);
         d.format = RegFileFormat::Unicode5;
+        d.utf16 = true;
     } else {
         std::size_t start = 0;
         if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) start = 3;
@@ -85,14 +87,23 @@ Decoded Decode(const std::vector<std::uint8_t>& bytes) {
         ++first;
     if (first == d.lines.size()) throw RegFileError(1, "the file is empty, not a registry export");
     std::string header = d.lines[first];
+    header.erase(0, header.find_first_not_of(" \t"));
     while (!header.empty() && (header.back() == ' ' || header.back() == '\t')) header.pop_back();
     if (header == kHeader5) {
-        if (d.format != RegFileFormat::Unicode5) {
-            d.format = RegFileFormat::Utf8_5;
-            for (auto& line : d.lines) line = Utf8ToAnsi(line);
-        }
-    } else if (header == kHeader4 && d.format != RegFileFormat::Unicode5) {
-        d.format = RegFileFormat::Regedit4;
+        // An 8-bit file is text in the code page, as the editor reads it
+        // (UTF-8 where the code page is UTF-8).
+        if (!d.utf16) d.format = RegFileFormat::Utf8_5;
+    } else if (header == kHeader4) {
+        // The editor also reads a UTF-16 file with this header; it is written
+        // back as version 5.
+        if (!d.utf16) d.format = RegFileFormat::Regedit4;
+    } else if (header == "REGEDIT") {
+        throw RegFileError(static_cast<int>(first) + 1,
+                           "a Windows 3.1 REGEDIT file: not supported, only \"" + std::string(kHeader5) +
+                               "\" and \"" + kHeader4 + "\" files");
+    } else if (header.compare(0, 7, "REGEDIT") == 0) {
+        throw RegFileError(static_cast<int>(first) + 1,
+                           "unknown header \"" + header + "\" (the registry editor imports nothing from it)");
     } else {
         throw RegFileError(static_cast<int>(first) + 1,
                            "expected \"" + std::string(kHeader5) + "\" or \"" + kHeader4 + "\"");
@@ -142,7 +153,9 @@ std::string ReadQuoted(const std::string& text, std::size_t& pos, int line, cons
             const char e = text[pos + 1];
             if (e == 'n') out.push_back('\n');
             else if (e == 'r') out.push_back('\r');
-            else if (e == '0') out.push_back('\0');
+            else if (e == '0')
+                throw RegFileError(line, std::string("\\0 in a ") + what +
+                                             " (the registry editor would skip this line)");
             else out.push_back(e);
             pos += 2;
             continue;
@@ -201,6 +214,71 @@ std::vector<std::uint8_t> AnsiToUtf16Bytes(const std::vector<std::uint8_t>& data
     return out;
 }
 
+// Hex data and the lines it continues on: a line ending in ',' then '\\'
+// (blanks and a ;comment may follow) goes on at the next line that is not
+// blank or a ;comment, or ends the data at the end of the file. What the
+// editor would drop the value for is refused here; `index` is left on the
+// data's last line.
+std::string JoinHexLines(const std::vector<std::string>& lines, std::size_t& index, std::string hex) {
+    const auto skipped = [](int line, const std::string& why) {
+        return RegFileError(line, why + " (the registry editor would skip this value)");
+    };
+    for (;;) {
+        std::string t = hex;
+        const auto semi = t.find(';');
+        if (semi != std::string::npos) t = t.substr(0, semi);
+        t = Trim(t);
+        if (t.empty() || t.back() != '\\') return t;
+        t.pop_back();
+        t = Trim(t);
+        const int line = static_cast<int>(index) + 1;
+        if (t.empty() || t.back() != ',')
+            throw skipped(line, "'\\' that continues hex data without a ',' before it");
+        std::size_t next = index + 1;
+        while (next < lines.size()) {
+            const std::string n = Trim(lines[next]);
+            if (!n.empty() && n[0] != ';') break;
+            ++next;
+        }
+        if (next >= lines.size()) {
+            index = lines.size() - 1;
+            t.pop_back();
+            return t;
+        }
+        index = next;
+        const std::string n = Trim(lines[next]);
+        if (n[0] == ',' || n[0] == '#' || n[0] == '[' || HexDigit(n[0]) < 0)
+            throw skipped(static_cast<int>(next) + 1, "hex data continued by \"" + n.substr(0, 20) + "\"");
+        hex = t + n;
+    }
+}
+
+// Text data given as hex, stored as the editor stores it: UTF-16 in a UTF-16
+// file, 8-bit text in any other, completed with a terminator when its last
+// character is not zero. Returned as 8-bit text.
+std::vector<std::uint8_t> TextAsTheEditorStoresIt(std::vector<std::uint8_t> data, bool utf16, int line) {
+    if (!utf16) {
+        // UTF-16 text in an 8-bit file (as this program wrote version 5 files
+        // in UTF-8 before): the editor would store its bytes as 8-bit text, a
+        // character then zeros, and reading it either way would change it.
+        bool utf16Shaped = data.size() >= 4 && data.size() % 2 == 0 && data[data.size() - 2] == 0;
+        for (std::size_t i = 1; utf16Shaped && i < data.size(); i += 2) utf16Shaped = data[i] == 0;
+        if (utf16Shaped)
+            throw RegFileError(line, "text given as UTF-16 bytes in an 8-bit file (the registry editor would "
+                                     "store them as 8-bit text, each character followed by a zero); "
+                                     "save the file as UTF-16 or give the text as 8-bit bytes");
+        if (!data.empty() && data.back() != 0) data.push_back(0);
+        return data;
+    }
+    if (data.size() % 2 != 0)
+        throw RegFileError(line, "UTF-16 text of an odd number of bytes (the registry editor cannot import it)");
+    if (!data.empty() && (data[data.size() - 2] != 0 || data.back() != 0)) {
+        data.push_back(0);
+        data.push_back(0);
+    }
+    return Utf16BytesToAnsi(data);
+}
+
 void ParseKeyLine(const std::string& text, int line, std::vector<Op>& ops) {
     if (text.back() != ']') throw RegFileError(line, "key line without closing ']'");
     std::string path = text.substr(1, text.size() - 2);
@@ -221,7 +299,7 @@ void ParseKeyLine(const std::string& text, int line, std::vector<Op>& ops) {
     ops.push_back(std::move(op));
 }
 
-void ParseValueLine(const std::vector<std::string>& lines, std::size_t& index, RegFileFormat format,
+void ParseValueLine(const std::vector<std::string>& lines, std::size_t& index, bool utf16,
                     const Op* currentKey, std::vector<Op>& ops) {
     const int line = static_cast<int>(index) + 1;
     std::string text = Trim(lines[index]);
@@ -244,7 +322,7 @@ void ParseValueLine(const std::vector<std::string>& lines, std::size_t& index, R
     Op op{Op::Value, line, currentKey->root, currentKey->subKey, name, kRegSz, {}};
     std::string rest = text.substr(pos);
     const auto starts = [&rest](const char* p) { return rest.compare(0, std::char_traits<char>::length(p), p) == 0; };
-    if (rest == "-") {
+    if (rest == "-" || (rest[0] == '-' && Trim(rest.substr(1))[0] == ';')) {
         op.kind = Op::DeleteValue;
     } else if (!rest.empty() && rest[0] == '"') {
         std::size_t p = 0;
@@ -290,24 +368,8 @@ void ParseValueLine(const std::vector<std::string>& lines, std::size_t& index, R
             op.type = t;
             p = close + 2;
         }
-        std::string hex = rest.substr(p);
-        // Continuation lines: a trailing backslash joins the next line.
-        for (;;) {
-            std::string t = hex;
-            const auto semi = t.find(';');
-            if (semi != std::string::npos) t = t.substr(0, semi);
-            t = Trim(t);
-            if (t.empty() || t.back() != '\\') {
-                hex = t;
-                break;
-            }
-            t.pop_back();
-            if (index + 1 >= lines.size()) throw RegFileError(line, "hex data continues past the end of the file");
-            ++index;
-            hex = t + Trim(lines[index]);
-        }
-        op.data = ParseHexBytes(hex, line);
-        if (format != RegFileFormat::Regedit4 && IsTextType(op.type)) op.data = Utf16BytesToAnsi(op.data);
+        op.data = ParseHexBytes(JoinHexLines(lines, index, rest.substr(p)), line);
+        if (IsTextType(op.type)) op.data = TextAsTheEditorStoresIt(std::move(op.data), utf16, line);
     } else if (rest.empty()) {
         throw RegFileError(line, "missing value after '='");
     } else {
@@ -329,7 +391,7 @@ std::vector<Op> Parse(const Decoded& d) {
             currentKey = &ops[currentIndex];
             continue;
         }
-        ParseValueLine(d.lines, i, d.format, currentKey, ops);
+        ParseValueLine(d.lines, i, d.utf16, currentKey, ops);
         currentKey = &ops[currentIndex];  // the vector may have moved
     }
     return ops;
@@ -383,6 +445,14 @@ public:
         text_ += "\r\n";
     }
 
+    // The editor reads an 8-bit version 5 file as 8-bit text in the code
+    // page, so UTF-8 reads back the same only when it is plain ASCII.
+    bool ReadsBackAsUtf8() const {
+        for (char c : text_)
+            if (static_cast<unsigned char>(c) >= 0x80) return false;
+        return true;
+    }
+
     std::vector<std::uint8_t> Finish() const {
         std::vector<std::uint8_t> out;
         if (format_ == RegFileFormat::Unicode5) {
@@ -415,7 +485,8 @@ public:
             Line(head + buf);
             return;
         }
-        if (format_ != RegFileFormat::Regedit4 && IsTextType(type)) data = AnsiToUtf16Bytes(data);
+        // The editor reads text given as hex as UTF-16 only in a UTF-16 file.
+        if (format_ == RegFileFormat::Unicode5 && IsTextType(type)) data = AnsiToUtf16Bytes(data);
         char prefix[24];
         if (type == kRegBinary) std::snprintf(prefix, sizeof prefix, "hex:");
         else std::snprintf(prefix, sizeof prefix, "hex(%x):", type);
@@ -532,23 +603,30 @@ RegFileFormat LoadRegFile(const std::string& path, IRegistry& registry, std::uin
     return LoadRegText(ReadAll(path, sizeLimit), registry);
 }
 
-std::vector<std::uint8_t> SaveRegText(IRegistry& registry, RegFileFormat format) {
+namespace {
+
+std::vector<std::uint8_t> Render(IRegistry& registry, const std::vector<RegKey>& roots, RegFileFormat format) {
     Writer w(format);
     w.Line(format == RegFileFormat::Regedit4 ? kHeader4 : kHeader5);
-    // HKEY_CLASSES_ROOT is a view of HKEY_LOCAL_MACHINE\SOFTWARE\Classes in the
-    // registry this writes from, so it is not written twice.
-    for (RegKey root : {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyUsers, kHkeyCurrentConfig})
-        WriteTree(registry, root, w);
+    for (RegKey root : roots) WriteTree(registry, root, w);
     w.Line("");
+    // Text beyond ASCII goes as UTF-16 with a byte-order mark, which the
+    // editor reads back the same.
+    if (format == RegFileFormat::Utf8_5 && !w.ReadsBackAsUtf8())
+        return Render(registry, roots, RegFileFormat::Unicode5);
     return w.Finish();
 }
 
+}  // namespace
+
+std::vector<std::uint8_t> SaveRegText(IRegistry& registry, RegFileFormat format) {
+    // HKEY_CLASSES_ROOT is a view of HKEY_LOCAL_MACHINE\SOFTWARE\Classes in the
+    // registry this writes from, so it is not written twice.
+    return Render(registry, {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyUsers, kHkeyCurrentConfig}, format);
+}
+
 std::vector<std::uint8_t> SaveRegTextOf(IRegistry& registry, RegKey root, RegFileFormat format) {
-    Writer w(format);
-    w.Line(format == RegFileFormat::Regedit4 ? kHeader4 : kHeader5);
-    WriteTree(registry, root, w);
-    w.Line("");
-    return w.Finish();
+    return Render(registry, {root}, format);
 }
 
 void SaveRegFile(const std::string& path, IRegistry& registry, RegFileFormat format) {

@@ -125,6 +125,8 @@ struct MemoryRegistry::Node {
     std::unordered_map<std::u16string, std::size_t> valueIndex;  // folded name -> position
     bool deleted = false;
     bool permanent = false;  // roots and the key behind HKEY_CLASSES_ROOT
+    // Made by the constructor: the first caller creating it gives its spelling.
+    bool provisionalName = false;
     std::uint32_t denied = 0;
     RegStatus infoFailure = kRegSuccess;
     // The longest figures RegQueryInfoKeyA reports, in UTF-16 units (names)
@@ -145,6 +147,15 @@ struct MemoryRegistry::Node {
         auto it = LowerBound(key);
         if (it != children.end() && (*it)->folded == key) return *it;
         return nullptr;
+    }
+    // The same, for a caller creating the key.
+    std::shared_ptr<Node> ChildToCreate(const std::string& child) {
+        std::shared_ptr<Node> node = Child(child);
+        if (node && node->provisionalName) {
+            node->name = child;
+            node->provisionalName = false;
+        }
+        return node;
     }
     std::shared_ptr<Node> AddChild(const std::string& child) {
         auto node = std::make_shared<Node>();
@@ -217,8 +228,10 @@ MemoryRegistry::MemoryRegistry(bool win9xKeyDeletion)
     }
     std::shared_ptr<Node> software = roots_[kHkeyLocalMachine]->AddChild("SOFTWARE");
     software->permanent = true;
+    software->provisionalName = true;
     std::shared_ptr<Node> classes = software->AddChild("Classes");
     classes->permanent = true;
+    classes->provisionalName = true;
     roots_[kHkeyClassesRoot] = classes;
 }
 
@@ -332,7 +345,7 @@ RegStatus MemoryRegistry::CreateLocked(RegKey parent, const char* subKey, std::u
     std::shared_ptr<Node> walk = node;
     std::size_t existing = 0;
     for (; existing < parts.size(); ++existing) {
-        std::shared_ptr<Node> next = walk->Child(parts[existing]);
+        std::shared_ptr<Node> next = walk->ChildToCreate(parts[existing]);
         if (!next) break;
         walk = next;
     }
@@ -479,11 +492,12 @@ RegStatus MemoryRegistry::RegSetValueExA(RegKey key, const char* name, std::uint
     if (!node) return status;
     if (node->denied & kKeySetValue) return kRegAccessDenied;
     if (!data && dataLen) return kRegNoAccess;
-    std::uint32_t count = dataLen;
-    // NT counts a forgotten terminator: it looks at the byte after the data.
-    if (count && IsTextType(type) && data[count - 1] != 0 && data[count] == 0) ++count;
+    // Exactly the bytes given. NT also counts a terminator the caller left out
+    // when the byte after the data happens to be zero; that byte is not the
+    // caller's to read, so text without its terminator is stored as given
+    // (as NT stores it when that byte is not zero) and queries complete it.
     node->SetValue(name ? name : "", type,
-                   count ? std::vector<std::uint8_t>(data, data + count) : std::vector<std::uint8_t>());
+                   dataLen ? std::vector<std::uint8_t>(data, data + dataLen) : std::vector<std::uint8_t>());
     return kRegSuccess;
 }
 
@@ -552,7 +566,7 @@ std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::CreatePathLocked(const std
     }
     std::shared_ptr<Node> node = roots_.at(root);
     for (const std::string& part : parts) {
-        std::shared_ptr<Node> next = node->Child(part);
+        std::shared_ptr<Node> next = node->ChildToCreate(part);
         node = next ? next : node->AddChild(part);
     }
     *status = kRegSuccess;

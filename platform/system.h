@@ -7,14 +7,20 @@
 #include <cstdint>
 #include <string>
 
-#ifdef _WIN32
-// <windows.h> turns these names into macros for their ...A forms. Including it
-// here first and dropping the macros keeps the interface's names the same in
-// every file, whatever it includes afterwards.
-#include <windows.h>
+// <windows.h> turns these names into macros for their ...A forms; a file that
+// includes it before this header sees the interface's own names all the same
+// (one that includes it afterwards must drop the macros itself).
+#ifdef ExpandEnvironmentStrings
 #undef ExpandEnvironmentStrings
+#endif
+#ifdef GetSystemDirectory
 #undef GetSystemDirectory
+#endif
+#ifdef GetWindowsDirectory
 #undef GetWindowsDirectory
+#endif
+#ifdef GetEnvironmentVariable
+#undef GetEnvironmentVariable
 #endif
 
 namespace qm {
@@ -31,6 +37,19 @@ public:
     virtual std::string GetWindowsDirectory() = 0;  // e.g. "C:\Windows"
     // GetVersion(): the top bit set means the Windows 95/98/Me family.
     virtual std::uint32_t GetVersion() = 0;
+
+    // The value of the environment variable `name` in full (no length
+    // limit); false when it is not set. By default through the expansion of
+    // "%name%".
+    virtual bool GetEnvironmentVariable(const std::string& name, std::string& value);
+    // True when `path` names an existing directory (not a file). By default
+    // nothing is known to be a directory.
+    virtual bool IsDirectory(const std::string& path);
+    // True when what is stored on drive `letter` can be judged from this
+    // machine: the drive is there and local (fixed or RAM disk), not a
+    // removable, optical or network drive, whose files may simply be out of
+    // reach. By default every drive is.
+    virtual bool IsLocalDrive(char letter);
 };
 
 ISystem& DefaultSystem();

@@ -174,6 +174,31 @@ std::uint32_t MemorySystem::GetVersion() {
     return version_;
 }
 
+bool MemorySystem::GetEnvironmentVariable(const std::string& name, std::string& value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = env_.find(Fold(name));
+    if (it == env_.end()) return false;
+    value = it->second.second;
+    return true;
+}
+
+bool MemorySystem::IsDirectory(const std::string& path) {
+    if (path.empty()) return false;
+    const std::string p = NormalizePath(path);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (p == NormalizePath(systemDir_) || p == NormalizePath(windowsDir_)) return true;
+    const std::string below = p + "\\";
+    const auto next = paths_.lower_bound(below);
+    return next != paths_.end() && next->compare(0, below.size(), below) == 0;
+}
+
+bool MemorySystem::IsLocalDrive(char letter) {
+    const std::string drive = NormalizePath(std::string(1, letter) + ":");
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto next = paths_.lower_bound(drive);
+    return next != paths_.end() && next->compare(0, drive.size(), drive) == 0;
+}
+
 void MemorySystem::SetSystemDirectory(const std::string& dir) {
     std::lock_guard<std::mutex> lock(mutex_);
     systemDir_ = dir;

@@ -20,7 +20,7 @@
 #include "platform/system.h"
 
 #ifdef _WIN32
-#undef SetEnvironmentVariable  // a <windows.h> macro (included by system.h)
+#undef SetEnvironmentVariable  // a <windows.h> macro, when a file included it first
 #endif
 
 namespace qm {
@@ -41,6 +41,11 @@ public:
     std::string GetSystemDirectory() override;
     std::string GetWindowsDirectory() override;
     std::uint32_t GetVersion() override;
+    bool GetEnvironmentVariable(const std::string& name, std::string& value) override;
+    // A path with something added below it, or one of the two directories.
+    bool IsDirectory(const std::string& path) override;
+    // A drive with some path on it (the Windows directory's drive always).
+    bool IsLocalDrive(char letter) override;
 
     // A file (or directory) and every directory above it.
     void AddFile(const std::string& path);

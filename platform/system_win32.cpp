@@ -1,5 +1,11 @@
 #include "platform/system_win32.h"
 
+#include <windows.h>
+#undef ExpandEnvironmentStrings
+#undef GetSystemDirectory
+#undef GetWindowsDirectory
+#undef GetEnvironmentVariable
+
 #include <io.h>
 
 #include <atomic>
@@ -38,6 +44,36 @@ std::string Win32System::GetWindowsDirectory() {
 }
 
 std::uint32_t Win32System::GetVersion() { return ::GetVersion(); }
+
+bool Win32System::GetEnvironmentVariable(const std::string& name, std::string& value) {
+    std::string buffer(kBufferSize, '\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        ::SetLastError(ERROR_SUCCESS);
+        const DWORD length = ::GetEnvironmentVariableA(name.c_str(), &buffer[0], DWORD(buffer.size()));
+        if (length == 0) {
+            if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+            value.clear();  // set, but empty
+            return true;
+        }
+        if (length < buffer.size()) {
+            value.assign(buffer.data(), length);
+            return true;
+        }
+        buffer.assign(length + 1, '\0');  // the size needed, zero included
+    }
+    return false;
+}
+
+bool Win32System::IsDirectory(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool Win32System::IsLocalDrive(char letter) {
+    const char root[] = {letter, ':', '\\', '\0'};
+    const UINT type = ::GetDriveTypeA(root);
+    return type == DRIVE_FIXED || type == DRIVE_RAMDISK;
+}
 
 namespace {
 std::atomic<ISystem*> g_system{nullptr};

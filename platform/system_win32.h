@@ -17,6 +17,12 @@ public:
     std::string GetSystemDirectory() override;
     std::string GetWindowsDirectory() override;
     std::uint32_t GetVersion() override;
+    // GetEnvironmentVariableA, as long as the value is.
+    bool GetEnvironmentVariable(const std::string& name, std::string& value) override;
+    // GetFileAttributesA has the directory bit.
+    bool IsDirectory(const std::string& path) override;
+    // GetDriveTypeA of the drive's root is fixed or RAM disk.
+    bool IsLocalDrive(char letter) override;
 };
 
 }  // namespace qm

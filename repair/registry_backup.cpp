@@ -6,6 +6,7 @@
 #include "engine/registry_lib.h"
 #include "platform/registry_walk.h"
 #include "repair/backup_value_format.h"
+#include "repair/xml_writer.h"
 
 namespace qm {
 namespace {
@@ -25,11 +26,13 @@ void WriteValueElement(CXmlWriter& writer, const std::string& name, const std::s
     v.WriteEmptyElement(writer, 1, true, true);
 }
 
-// The value named `name` as the registry holds it (read whole), or else as
-// the finding recorded it.
+// The value of the finding as the registry holds it (read whole), or else as
+// the finding recorded it. The unnamed value shows as "(Default)"; a value
+// may really carry that name.
 void WriteOneValue(IRegistry& reg, CXmlWriter& writer, RegKey key, const CRegValueItem& value) {
     RegValueRecord record;
-    if (QueryValue(reg, key, value.name.c_str(), &record) == kRegSuccess)
+    const char* const name = value.isDefault ? "" : value.name.c_str();
+    if (QueryValue(reg, key, name, &record) == kRegSuccess)
         WriteBackupValueElement(writer, value.name, record.type, record.data.data(), record.data.size());
     else
         WriteValueElement(writer, value.name, value.data, value.type);

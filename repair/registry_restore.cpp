@@ -12,6 +12,7 @@
 #include "repair/backup_value_format.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
+#include "repair/xml_writer.h"
 
 namespace qm {
 namespace {

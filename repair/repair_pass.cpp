@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/registry_lib.h"
+#include "repair/xml_writer.h"
 #include "platform/registry_walk.h"
 
 namespace qm {
@@ -68,9 +69,14 @@ std::string MakeBackupFileName() {
     return FormatBackupFileName(local);
 }
 
+CXmlWriter& CRegistryLib::BackupWriter() {
+    if (!backupWriter_) backupWriter_ = std::make_shared<CXmlWriter>();
+    return *backupWriter_;
+}
+
 std::string CRegistryLib::FixRegistry(ResultRows& rows, const std::string& backupFileName,
                                       const std::function<void(CXmlWriter&)>& beforeEnd) {
-    CXmlWriter& writer = backupWriter_;
+    CXmlWriter& writer = BackupWriter();
     writer.Close();  // a name takes effect only while the writer is closed
     writer.SetFileName(backupFileName);
     CXmlElement("registry").WriteStartTag(writer, 1, true, true);
@@ -150,7 +156,9 @@ std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
             if (progress)
                 progress(root + pass.valueSeparator + subKey + pass.valueSeparator + value->name,
                          pass.valueCaption, 0, 0);
-            status = lib.RegDelKeyValue(root, subKey, value->name);
+            // The unnamed value is shown as "(Default)", but a value may
+            // really carry that name: delete the one the finding is about.
+            status = lib.RegDelKeyValue(root, subKey, value->isDefault ? std::string() : value->name);
         }
         if (status == kRegSuccess) ++fixed;
         else if (status == kRegAccessDenied) --fixed;

@@ -107,7 +107,8 @@ TEST_F(MainWindow, EachPanelButtonShowsItsPanelAndDisablesItself) {
     ShowTab("BUTTON_AUTOSCAN", "SUBMAIN_SCHEDULE_DISABLED");
     Press("BUTTON_AUTOSCAN_ENABLE", app_.Panel("SUBMAIN_SCHEDULE_DISABLED"));
     ASSERT_TRUE(WaitUntil([&] { return app_.VisiblePanels() == std::vector<std::string>{"SUBMAIN_SCHEDULE"}; }));
-    EXPECT_TRUE(test::SettingExists(kSettings, "enablescan"));
+    // The panel switches before the setting is stored.
+    EXPECT_TRUE(WaitUntil([] { return test::SettingExists(kSettings, "enablescan"); }));
     EXPECT_TRUE(AppWindow::Checked(app_.Button("BUTTON_AUTOSCAN_ENABLE", app_.Panel("SUBMAIN_SCHEDULE"))));
     ShowTab("BUTTON_MAIN", "SUBMAIN_MAIN");
     ShowTab("BUTTON_AUTOSCAN", "SUBMAIN_SCHEDULE");

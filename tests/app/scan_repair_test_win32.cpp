@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -58,11 +59,27 @@ std::string MessageText(HWND box) {
     return text;
 }
 
+// Deletes every App Paths key this file seeds (names starting "qmtest-").
+void DeleteSeededKeys() {
+    HKEY paths = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAppPaths, 0, KEY_ALL_ACCESS, &paths) != ERROR_SUCCESS) return;
+    std::vector<std::string> names;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        if (RegEnumKeyExA(paths, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (std::string(name).rfind("qmtest-", 0) == 0) names.push_back(name);
+    }
+    for (const std::string& n : names) RegDeleteKeyA(paths, n.c_str());
+    RegCloseKey(paths);
+}
+
 class ScanRepair : public test::MainWindow {
 protected:
     void SetUp() override {
         MainWindow::SetUp();
         if (IsSkipped()) return;
+        DeleteSeededKeys();
         tree_ = test::MakeScanTree();
         if (!tree_->Ready()) GTEST_SKIP() << "no scratch drive Q:";
         tree_->Reset();
@@ -79,23 +96,34 @@ protected:
     void TearDown() override {
         MainWindow::TearDown();
         SetEnvironmentVariableA("QUILLMERE_SHORTCUT_DRIVES", nullptr);
-        for (const char* name : kSeeded) RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kAppPaths) + "\\" + name).c_str());
+        DeleteSeededKeys();
         DeleteFileA("ignore.lst");
+    }
+
+    // Clicks a check box of `panel` until it shows `wanted` (a click can be
+    // lost while the window is still becoming the active one).
+    bool SetBox(HWND panel, const char* name, bool wanted) {
+        HWND box = app_.Button(name, panel);
+        if (box == nullptr) return false;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (AppWindow::Checked(box) == wanted) return true;
+            test::Click(box);
+            if (WaitUntil([&] { return AppWindow::Checked(box) == wanted; }, 3000)) return true;
+        }
+        return AppWindow::Checked(box) == wanted;
     }
 
     // Ticks only the App Paths and shortcut categories.
     void TickOnlyScratchCategories() {
+        HWND main = app_.Main();
+        SetForegroundWindow(main);
+        WaitUntil([&] { return GetForegroundWindow() == main; }, 3000);
         HWND categories = app_.Panel("SUBMAIN_MAIN");
         ASSERT_NE(categories, nullptr);
-        HWND all = app_.Button("BUTTON_ALL", categories);
-        if (AppWindow::Checked(all)) Press("BUTTON_ALL", categories);
+        ASSERT_TRUE(SetBox(categories, "BUTTON_ALL", false));
         ASSERT_TRUE(WaitUntil([&] { return !AppWindow::Checked(app_.Button("BUTTON_COM", categories)); }));
-        Press("BUTTON_APPPATH", categories);
-        Press("BUTTON_SHORTCUTS", categories);
-        ASSERT_TRUE(WaitUntil([&] {
-            return AppWindow::Checked(app_.Button("BUTTON_APPPATH", categories)) &&
-                   AppWindow::Checked(app_.Button("BUTTON_SHORTCUTS", categories));
-        }));
+        ASSERT_TRUE(SetBox(categories, "BUTTON_APPPATH", true));
+        ASSERT_TRUE(SetBox(categories, "BUTTON_SHORTCUTS", true));
         for (const char* other : {"BUTTON_COM", "BUTTON_COM_SUBS", "BUTTON_DRV", "BUTTON_HELP", "BUTTON_SHARED_TOOLS",
                                   "BUTTON_FONTS", "BUTTON_STARTUP", "BUTTON_UNINSTALL"})
             ASSERT_FALSE(AppWindow::Checked(app_.Button(other, categories))) << other;
@@ -112,7 +140,7 @@ protected:
 
 TEST_F(ScanRepair, ScanListsTheBrokenEntriesTickedAndRemoveRepairsOnlyTheTickedOnesOnce) {
     ASSERT_TRUE(app_.Start());
-    TickOnlyScratchCategories();
+    ASSERT_NO_FATAL_FAILURE(TickOnlyScratchCategories());
 
     Press("BUTTON_SCAN");
     ASSERT_TRUE(WaitUntil([&] { return ShowsResults(); }, 60000));
@@ -155,6 +183,7 @@ TEST_F(ScanRepair, ScanListsTheBrokenEntriesTickedAndRemoveRepairsOnlyTheTickedO
     const std::string backup = test::ReadWholeFile(backups[0]);
     EXPECT_NE(backup.find(kSeeded[0]), std::string::npos);
     EXPECT_EQ(backup.find(kSeeded[1]), std::string::npos);
+    EXPECT_NE(backup.find("broken.lnk"), std::string::npos) << "the deleted shortcut is in the backup";
 
     // The kept entry is ignored from now on and listed on the ignored panel.
     EXPECT_NE(test::ReadWholeFile("ignore.lst").find("C:\\qm-gone\\two.exe"), std::string::npos);
@@ -165,6 +194,69 @@ TEST_F(ScanRepair, ScanListsTheBrokenEntriesTickedAndRemoveRepairsOnlyTheTickedO
     Press("BUTTON_SCAN");
     ASSERT_TRUE(WaitUntil([&] { return ShowsResults(); }, 60000));
     EXPECT_EQ(test::RowCount(ResultList()), 0);
+}
+
+TEST_F(ScanRepair, WithSaveregTheDatedExportIsMadeBeforeTheRepair) {
+    test::WriteFlag("savereg");
+    ASSERT_TRUE(app_.Start());
+    ASSERT_NO_FATAL_FAILURE(TickOnlyScratchCategories());
+    Press("BUTTON_SCAN");
+    ASSERT_TRUE(WaitUntil([&] { return ShowsResults(); }, 60000));
+    ASSERT_EQ(test::RowCount(ResultList()), 3);
+    Press("BUTTON_REMOVE");
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = app_.Dialog("Quillmere")) != nullptr; }, 120000));
+    EXPECT_EQ(MessageText(box), "Items selected have been removed from the system");
+    test::Click(GetDlgItem(box, IDOK));
+
+    const std::vector<std::string> exports = FilesMatching("Registry Backups\\*.reg");
+    ASSERT_EQ(exports.size(), 1u);
+    EXPECT_EQ(exports[0].size(), std::string("2026-12-06_05-06-45.reg").size()) << exports[0];
+    // Made before the entries were removed: it still holds them (regedit
+    // writes UTF-16; the key name's letters are every other byte).
+    const std::string exported = test::ReadWholeFile("Registry Backups\\" + exports[0]);
+    std::string narrow;
+    for (std::size_t i = 0; i < exported.size(); i += 2) narrow += exported[i];
+    EXPECT_NE(narrow.find(kSeeded[0]), std::string::npos);
+    EXPECT_FALSE(KeyExists(std::string(kAppPaths) + "\\" + kSeeded[0]));
+    DeleteFileA(("Registry Backups\\" + exports[0]).c_str());
+    RemoveDirectoryA("Registry Backups");
+}
+
+TEST_F(ScanRepair, ASecondScanPressStopsTheScanShowsWhatWasFoundAndTheNextScanRunsWhole) {
+    // Enough broken entries to keep the scan running while the stop is pressed.
+    constexpr int kMany = 1500;
+    for (int i = 0; i < kMany; ++i) {
+        const std::string n = std::to_string(i);
+        SeedAppPath("qmtest-many-" + n + ".exe", "C:\\qm-gone\\many" + n + ".exe");
+    }
+    ASSERT_TRUE(app_.Start());
+    ASSERT_NO_FATAL_FAILURE(TickOnlyScratchCategories());
+    const DWORD started = GetTickCount();
+    Press("BUTTON_SCAN");
+    ASSERT_TRUE(WaitUntil([&] { return AppWindow::Checked(app_.Button("BUTTON_SCAN")); }));
+    // A moment for the categories panel to show the progress (the picture
+    // for the README); the scan of all the entries takes several seconds.
+    Sleep(700);
+    test::SaveWindowShot(app_.Main(), "window-progress.bmp");
+    // The stop unticks the button at once (a click lost while the machine is
+    // busy is repeated).
+    for (int attempt = 0; attempt < 3 && AppWindow::Checked(app_.Button("BUTTON_SCAN")); ++attempt) {
+        Press("BUTTON_SCAN");
+        WaitUntil([&] { return !AppWindow::Checked(app_.Button("BUTTON_SCAN")); }, 2000);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return ShowsResults(); }, 60000));
+    const int stoppedAt = test::RowCount(ResultList());
+    EXPECT_LT(stoppedAt, kMany + 3) << "stopped before the end";
+    std::printf("stopped scan: %d rows after %lu ms\n", stoppedAt, GetTickCount() - started);
+
+    // The stop is not left behind: the next scan lists everything.
+    const DWORD whole = GetTickCount();
+    Press("BUTTON_SCAN");
+    ASSERT_TRUE(WaitUntil([&] { return AppWindow::Checked(app_.Button("BUTTON_SCAN")); }));
+    ASSERT_TRUE(WaitUntil([&] { return ShowsResults() && test::RowCount(ResultList()) == kMany + 3; }, 120000))
+        << test::RowCount(ResultList()) << " rows, results shown: " << ShowsResults();
+    std::printf("whole scan of %d broken entries: %lu ms\n", kMany, GetTickCount() - whole);
 }
 
 // Stores a next-scan time a minute ago.
@@ -191,7 +283,7 @@ TEST_F(ScanRepair, APeriodicScanThatFallsDueStartsByItselfWhileHidden) {
     test::WriteFlag("enablescan");
     StoreNextScanInThePast();
     ASSERT_TRUE(app_.Start());
-    TickOnlyScratchCategories();
+    ASSERT_NO_FATAL_FAILURE(TickOnlyScratchCategories());
     Press("BUTTON_MINIMIZE");
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(app_.Main()); }));
     // Timer 2 runs every ten seconds.

@@ -272,13 +272,15 @@ TEST_F(CategoryScanTest, HelpFilesInHelpAndHtmlHelpKeysOnly) {
     Str(help, "app.hlp", "C:\\WINDOWS\\Help\\");
     Str(help, "gone.hlp", "C:\\WINDOWS\\Help\\");
     sys_.files.insert("C:\\WINDOWS\\Help\\app.hlp");
-    Str(std::string(kWin) + "\\HTML Help", "app.chm", "C:\\WINDOWS\\Help");  // no trailing "\"
+    // A folder without its closing backslash is the same folder.
+    Str(std::string(kWin) + "\\HTML Help", "app.chm", "C:\\WINDOWS\\Help");
+    Str(std::string(kWin) + "\\HTML Help", "gone.chm", "C:\\WINDOWS\\Help");
     sys_.files.insert("C:\\WINDOWS\\Help\\app.chm");
     Str(std::string(kWin) + "\\CurrentVersion", "ProgramFilesDir", "C:\\Program Files");
 
     const CScanError row = Run(&CRegistryLib::ScanRegistryHelp);
     EXPECT_EQ(row.label, "Corrupt Help Files");
-    EXPECT_EQ(row.itemsScanned, 5);  // help: placeholder + 2, html help: placeholder + 1
+    EXPECT_EQ(row.itemsScanned, 6);  // help: placeholder + 2, html help: placeholder + 2
     EXPECT_EQ(row.errorsFound, 2);
     // Sub-keys come sorted: "Help" before "HTML Help".
     EXPECT_EQ(Finding(0).GetKeyPath(), std::string(kWin) + "\\help");
@@ -287,8 +289,9 @@ TEST_F(CategoryScanTest, HelpFilesInHelpAndHtmlHelpKeysOnly) {
     EXPECT_EQ(Finding(0).GetCategory(), "Help");
     EXPECT_EQ(Finding(0).GetValue()->name, "gone.hlp");
     EXPECT_EQ(Finding(1).GetKeyPath(), std::string(kWin) + "\\html help");
-    EXPECT_EQ(Finding(1).GetFilePath(), "C:\\WINDOWS\\Helpapp.chm");
-    EXPECT_EQ(g_calls.size(), 3u);
+    EXPECT_EQ(Finding(1).GetFilePath(), "C:\\WINDOWS\\Help\\gone.chm");  // the path as Windows reads it
+    EXPECT_EQ(Finding(1).GetValue()->name, "gone.chm");
+    EXPECT_EQ(g_calls.size(), 4u);
     EXPECT_EQ(g_calls[0].status, "Scanning Help Files");
 }
 

@@ -1,6 +1,7 @@
 // The in-memory system against the real calls (Windows build, under Wine in
 // the tests): expansion of odd texts, the 256-byte limits, file existence.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <fstream>

@@ -494,18 +494,21 @@ TEST_P(RegistryContract, SetReplacesTypeAndData) {
     EXPECT_EQ(Info(k).values, 1u);
 }
 
-TEST_P(RegistryContract, TextWithoutTerminatorIsCompletedWhereNtDoesIt) {
+TEST_P(RegistryContract, TextWithoutTerminatorIsStoredAsGivenAndCompletedOnQuery) {
     RegKey k = Create("Terminators");
-    // Counted without its zero, but the zero follows: stored with it.
     const char withZero[] = "abc";
-    ASSERT_EQ(Reg().RegSetValueExA(k, "counted", kRegSz,
-                                   reinterpret_cast<const std::uint8_t*>(withZero), 3),
-              kRegSuccess);
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
-    ASSERT_EQ(Query(k, "counted", &type, &data), kRegSuccess);
-    EXPECT_EQ(data, Text("abc"));
-    // No zero after it: stored as given.
+    if (std::string(GetParam().name) == "Win32") {
+        // NT also counts a left-out terminator when the byte after the data
+        // is zero. The memory registry never reads past the data it is given.
+        ASSERT_EQ(Reg().RegSetValueExA(k, "counted", kRegSz,
+                                       reinterpret_cast<const std::uint8_t*>(withZero), 3),
+                  kRegSuccess);
+        ASSERT_EQ(Query(k, "counted", &type, &data), kRegSuccess);
+        EXPECT_EQ(data, Text("abc"));
+    }
+    // No zero after it: stored as given, by both.
     const char noZero[] = "abcd";
     ASSERT_EQ(Reg().RegSetValueExA(k, "bare", kRegSz,
                                    reinterpret_cast<const std::uint8_t*>(noZero), 3),

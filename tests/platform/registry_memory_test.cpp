@@ -216,6 +216,30 @@ TEST_F(MemoryRegistryTest, ValuesEnumerateInCreationOrderAsOnNt) {
     EXPECT_EQ(reg_.ValueNames(key), (std::vector<std::string>{"zulu", "alpha", "Mike"}));
 }
 
+// Text of every type handed over in a buffer of exactly its size, without a
+// terminator: stored as given, and nothing past the buffer is read (the
+// sanitizer build reports any such read).
+TEST_F(MemoryRegistryTest, TextInAnExactlySizedBufferIsStoredAsGiven) {
+    ASSERT_EQ(reg_.CreateKeyPath(kBase), kRegSuccess);
+    const RegKey key = OpenBase();
+    for (std::uint32_t type : {kRegSz, kRegExpandSz, kRegMultiSz}) {
+        SCOPED_TRACE(type);
+        const std::vector<std::uint8_t> exact{'a', 'b', 'c'};
+        ASSERT_EQ(reg_.RegSetValueExA(key, "v", type, exact.data(), 3), kRegSuccess);
+        std::vector<std::uint8_t> back(3);
+        std::uint32_t len = 3, got = 0;
+        ASSERT_EQ(reg_.RegQueryValueExA(key, "v", &got, back.data(), &len), kRegSuccess);
+        EXPECT_EQ(len, 3u);
+        EXPECT_EQ(back, exact);
+        const std::vector<std::uint8_t> one{'x'};
+        ASSERT_EQ(reg_.RegSetValueExA(key, "v", type, one.data(), 1), kRegSuccess);
+        len = 0;
+        ASSERT_EQ(reg_.RegQueryValueExA(key, "v", &got, nullptr, &len), kRegSuccess);
+        EXPECT_EQ(len, 1u);
+    }
+    reg_.RegCloseKey(key);
+}
+
 TEST_F(MemoryRegistryTest, ClassesRootIsTheMachinesClassesKey) {
     ASSERT_EQ(reg_.SetString("HKEY_CLASSES_ROOT\\CLSID\\{X}", "", "x"), kRegSuccess);
     EXPECT_TRUE(reg_.ValueExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{X}", ""));

@@ -158,7 +158,8 @@ TEST(RegFile, MalformedInputStopsWithTheLineAndChangesNothing) {
         {"REGEDIT4\n\"v\"=\"1\"\n", 2, "outside"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=\n", 3, "missing value"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex(zz):00\n", 3, "hex(type)"},
-        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:00,\\\n", 3, "hex"},  // joins the next line
+        // Joins the next line, which is not hex: the editor would drop the value.
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:00,\\\n", 4, "would skip this value"},
         {"not a registry file\n", 1, "expected"},
         {"", 1, "expected"},
     };
@@ -200,7 +201,7 @@ TEST(RegFile, SaveReplacesTheFileOnlyWhenWrittenWhole) {
 namespace qm {
 namespace {
 
-TEST(RegFile, EmptyFileAndContinuationAtTheEndAreErrors) {
+TEST(RegFile, EmptyFileIsAnErrorAndContinuationAtTheEndEndsTheData) {
     MemoryRegistry reg;
     try {
         LoadRegText({}, reg);
@@ -208,14 +209,28 @@ TEST(RegFile, EmptyFileAndContinuationAtTheEndAreErrors) {
     } catch (const RegFileError& e) {
         EXPECT_NE(std::string(e.what()).find("empty"), std::string::npos) << e.what();
     }
-    try {
-        LoadRegText(Bytes("REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:00,\\\n"), reg);
-        ADD_FAILURE();
-    } catch (const RegFileError& e) {
-        EXPECT_EQ(e.Line(), 3);
-        EXPECT_NE(std::string(e.what()).find("end of the file"), std::string::npos) << e.what();
-    }
-    EXPECT_FALSE(reg.KeyExists("HKEY_CURRENT_USER\\A"));
+    LoadRegText(Bytes("REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:00,\\\n"), reg);
+    EXPECT_EQ(Get(reg, "HKEY_CURRENT_USER\\A", "v").bytes, Bytes(std::string(1, '\0')));
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+// Keys the registry starts with take the spelling of the file that names them
+// first, and are written back with it.
+TEST(RegFile, KeyNamesAreWrittenBackWithTheFilesLetterCase) {
+    MemoryRegistry reg;
+    LoadRegText(Bytes("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\classes\\.Txt]\n@=\"txtfile\"\n"
+                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor]\n"),
+                reg);
+    const std::vector<std::uint8_t> out = SaveRegText(reg, RegFileFormat::Regedit4);
+    const std::string text(out.begin(), out.end());
+    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\classes\\.Txt]"), std::string::npos) << text;
+    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\Vendor]"), std::string::npos) << text;
+    EXPECT_EQ(text.find("SOFTWARE"), std::string::npos) << text;
 }
 
 }  // namespace

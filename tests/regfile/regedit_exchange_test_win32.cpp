@@ -12,29 +12,15 @@
 #include "platform/registry_memory.h"
 #include "platform/registry_win32.h"
 #include "tests/regfile/registry_dump.h"
+#include "tests/regfile/run_regedit_win32.h"
 
 namespace qm {
 namespace {
 
 using testing::DumpTree;
+using testing::RunRegedit;
 
 constexpr const char* kScratch = "Software\\QuillmereRegFileExchange";
-
-// Runs "regedit <args>" and waits for it.
-DWORD RunRegedit(const std::string& args) {
-    std::string command = "regedit.exe " + args;
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return GetLastError() | 0x80000000u;
-    WaitForSingleObject(pi.hProcess, 120000);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
-}
 
 void SetRaw(HKEY key, const char* name, DWORD type, const std::string& bytes) {
     ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),

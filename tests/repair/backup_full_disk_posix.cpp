@@ -12,6 +12,7 @@
 #include "platform/file_system_posix.h"
 #include "repair/backup_file_element.h"
 #include "repair_fixture.h"
+#include "repair/xml_writer.h"
 
 namespace qm {
 namespace {

@@ -14,6 +14,7 @@
 #include "engine/registry_lib.h"
 #include "platform/registry_memory.h"
 #include "platform/system_memory.h"
+#include "repair/xml_writer.h"
 
 namespace qm::test {
 

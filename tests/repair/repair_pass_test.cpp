@@ -10,6 +10,7 @@
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 #include "repair_fixture.h"
+#include "repair/xml_writer.h"
 
 namespace qm {
 namespace {
@@ -420,6 +421,36 @@ TEST(BackupFileName, UsesTheLocalTimeNow) {
         std::strftime(c, sizeof c, "FixedOn%A%B%d%Y%H%M%S.xml", &local);  // C locale here
         EXPECT_EQ(name, c);
         return;
+    }
+}
+
+// The unnamed value and a value really named "(Default)" both show as
+// "(Default)"; a finding on one deletes that one only.
+TEST_F(RepairPassTest, DefaultValueFindingsDeleteTheValueTheyAreAbout) {
+    const std::string run = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Currentversion\\Run";
+    system_.AddFile("C:\\Here\\y.exe");
+    for (const bool unnamedGone : {true, false}) {
+        SCOPED_TRACE(unnamedGone ? "unnamed value broken" : "named \"(Default)\" broken");
+        ASSERT_EQ(registry_.SetString(run, "", unnamedGone ? "C:\\Gone\\x.exe" : "C:\\Here\\y.exe"), kRegSuccess);
+        ASSERT_EQ(registry_.SetString(run, "(Default)", unnamedGone ? "C:\\Here\\y.exe" : "C:\\Gone\\x.exe"),
+                  kRegSuccess);
+        ResultRows rows;
+        lib_->Findings().clear();
+        lib_->ScanRegistryStartup(rows);
+        ASSERT_EQ(lib_->Findings().size(), 1u);
+        EXPECT_EQ(lib_->Findings()[0]->GetValue()->name, "(Default)");  // shown as ever
+        EXPECT_EQ(lib_->Findings()[0]->GetValue()->isDefault, unnamedGone);
+
+        const std::string file = UniqueName(unnamedGone ? "unnamed" : "named");
+        lib_->FixRegistry(rows, file);
+        EXPECT_EQ(registry_.ValueExists(run, ""), !unnamedGone);
+        EXPECT_EQ(registry_.ValueExists(run, "(Default)"), unnamedGone);
+        EXPECT_EQ(rows[0]->errorsFixed, 1);
+        const std::string backup = ReadFileBytes(file);
+        EXPECT_NE(backup.find("name=\"(Default)\" value=\"C:\\Gone\\x.exe\""), std::string::npos) << backup;
+        const std::string sub = run.substr(std::string("HKEY_LOCAL_MACHINE\\").size());
+        lib_->RegDelKeyValue("HKEY_LOCAL_MACHINE", sub, "");
+        lib_->RegDelKeyValue("HKEY_LOCAL_MACHINE", sub, "(Default)");
     }
 }
 

@@ -14,6 +14,7 @@
 #include "platform/system_memory.h"
 #include "repair/backup_file_element.h"
 #include "tests/restore/round_trip.h"
+#include "repair/xml_writer.h"
 
 namespace qm {
 namespace {

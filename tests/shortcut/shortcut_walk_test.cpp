@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,9 @@ public:
     bool SetFileAttributesA(const std::string&, std::uint32_t) override { return false; }
     bool DeleteFileA(const std::string&) override { return false; }
     bool Access(const std::string& path) override { return nodes.count(path) != 0; }
+    bool IsHostFolderDrive(const std::string& root) override { return hostFolders.count(root) != 0; }
+
+    std::set<std::string> hostFolders;  // roots of drives standing for host folders
 
 private:
     struct Listing : FindHandle {
@@ -189,6 +193,47 @@ TEST_F(ShortcutWalk, StopSetBeforeTheScanResetsTheResultsAndWalksNothing) {
     EXPECT_EQ(Scanner().ItemsScanned(), 0);
     EXPECT_TRUE(Scanner().BrokenLinks().empty());
     EXPECT_TRUE(fs_.searched.empty());
+}
+
+TEST_F(ShortcutWalk, TargetsBeyondReachAreNeverBroken) {
+    const std::pair<const char*, std::uint32_t> drives[] = {
+        {"C:\\", kDriveFixed}, {"D:\\", kDriveRemovable}, {"F:\\", kDriveCdrom},
+        {"G:\\", kDriveRemote}, {"H:\\", kDriveRamdisk}};
+    for (const auto& d : drives) fs_.driveTypes[d.first] = d.second;
+    fs_.Dir("C:", 1);
+    fs_.Dir("C:\\D", 2);
+    const std::pair<const char*, const char*> links[] = {
+        {"fixed", "C:\\Gone\\app.exe"},          {"ram", "H:\\Gone\\app.exe"},
+        {"removable", "D:\\Setup\\setup.exe"},   {"optical", "F:\\autorun.exe"},
+        {"network", "G:\\Tools\\tool.exe"},      {"absent", "Q:\\Games\\game.exe"},
+        {"share", "\\\\server\\share\\app.exe"}, {"slashes", "C:/Gone/app.exe"}};
+    for (const auto& [name, target] : links) {
+        const std::string link = std::string("C:\\D\\") + name + ".lnk";
+        fs_.File(link);
+        resolver_.answers[link] = {kShellOk, target};
+    }
+    Scanner().ScanLinkFile();
+    EXPECT_EQ(Scanner().ItemsScanned(), 8);
+    // Listed by name: fixed, ram and slashes of the eight.
+    EXPECT_EQ(Scanner().BrokenLinks(), (Strings{"C:\\D\\fixed.lnk", "C:\\D\\ram.lnk", "C:\\D\\slashes.lnk"}));
+}
+
+TEST_F(ShortcutWalk, HostFolderDrivesAreWalkedOnlyWhenNamed) {
+    for (const char* root : {"C:\\", "Y:\\", "Z:\\"}) {
+        fs_.driveTypes[root] = kDriveFixed;
+        const std::string letter(root, 2);
+        fs_.Dir(letter, letter[0]);
+        fs_.Dir(letter + "\\Dir", letter[0] + 100);
+        fs_.File(letter + "\\Dir\\a.lnk");
+    }
+    fs_.hostFolders = {"Y:\\", "Z:\\"};
+    Scanner().ScanLinkFile();
+    EXPECT_EQ(Scanner().BrokenLinks(), Strings{"C:\\Dir\\a.lnk"});
+    for (const std::string& pattern : fs_.searched) EXPECT_EQ(pattern[0], 'C') << pattern;
+
+    Scanner().SetDriveFilter("cz");
+    Scanner().ScanLinkFile();
+    EXPECT_EQ(Scanner().BrokenLinks(), (Strings{"C:\\Dir\\a.lnk", "Z:\\Dir\\a.lnk"}));
 }
 
 }  // namespace

@@ -1,0 +1,3 @@
+// A portable platform header that pulls in the Windows API.
+#pragma once
+#include <windows.h>

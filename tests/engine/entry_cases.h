@@ -1,0 +1,150 @@
+// Everyday shapes of registry entries, each intact beside its broken twin,
+// for every category: the table both the native test (in-memory registry,
+// mapped drive) and the Windows test (the real registry under Wine) run.
+//
+// Texts hold placeholders: {dir} the case's own scratch folder (its name is
+// the case's tag, so every path of a case carries the tag), {fwd} the same
+// with forward slashes, {sys} and {win} the system and Windows folders,
+// {absent} a drive letter and colon that is not there, {tag} the tag.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/categories.h"
+
+namespace qm::test {
+
+struct EntryCase {
+    const char* shape;
+    Category category;
+    // The value name: for COM the server sub-key's name (its default value
+    // holds the data); for shared DLLs the value's name is the path and
+    // `data` is unused. "" is the unnamed value.
+    const char* value;
+    const char* data;
+    // Files made before the scan (a file that is there already is left as
+    // it is and not removed afterwards).
+    std::vector<const char*> files;
+    bool broken;
+    const char* kind = nullptr;  // the finding's removal kind, when it matters
+    // An App Paths key: a second value beside `value` (name, data).
+    const char* otherValue = nullptr;
+    const char* otherData = nullptr;
+};
+
+inline const std::vector<EntryCase>& EntryCases() {
+    static const std::vector<EntryCase> cases = {
+        // --- command lines with arguments that are no switches -----------
+        {"unquoted spaces, word argument", Category::Startup, "{tag}",
+         "{dir}\\Program Files\\App\\app.exe Embedding", {"{dir}\\Program Files\\App\\app.exe"}, false},
+        {"unquoted spaces, word argument (gone)", Category::Startup, "{tag}",
+         "{dir}\\Program Files\\App\\app.exe Embedding", {}, true},
+        {"extension in mixed case", Category::Startup, "{tag}", "{dir}\\App2\\App2.Exe arg",
+         {"{dir}\\App2\\App2.Exe"}, false},
+        {"extension in mixed case (gone)", Category::Startup, "{tag}", "{dir}\\App2\\App2.Exe arg", {}, true},
+        {"batch file with argument", Category::Startup, "{tag}", "{dir}\\Tools\\tool.cmd start",
+         {"{dir}\\Tools\\tool.cmd"}, false},
+        {"batch file with argument (gone)", Category::Startup, "{tag}", "{dir}\\Tools\\tool.cmd start", {}, true},
+        {"folder holding \" - \"", Category::Startup, "{tag}", "{dir}\\My - App\\app.exe",
+         {"{dir}\\My - App\\app.exe"}, false},
+        {"folder holding \" - \" (gone)", Category::Startup, "{tag}", "{dir}\\My - App\\app.exe", {}, true},
+        {"bare program on the search path", Category::Startup, "{tag}", "cmd.exe /c echo {tag}",
+         {"{sys}\\cmd.exe"}, false},
+        {"bare program, PATHEXT extension", Category::Startup, "{tag}", "{tag}run /quiet",
+         {"{sys}\\{tag}run.Cmd"}, false},
+        {"bare program (gone)", Category::Startup, "{tag}", "{tag}gone.exe /c x", {}, true},
+        {"forward slashes", Category::Startup, "{tag}", "{fwd}/App/app.exe /tray", {"{dir}\\App\\app.exe"}, false},
+        {"forward slashes (gone)", Category::Startup, "{tag}", "{fwd}/App/app.exe /tray", {}, true},
+        {"network share", Category::Startup, "{tag}", "\\\\server\\share\\{tag}\\app.exe", {}, false},
+        {"absent drive", Category::Startup, "{tag}", "{absent}\\{tag}\\app.exe /x", {}, false},
+
+        {"uninstaller, mixed-case extension and switch", Category::Uninstall, "UninstallString",
+         "{dir}\\App\\unins000.Exe /SILENT", {"{dir}\\App\\unins000.Exe"}, false},
+        {"uninstaller, mixed-case extension and switch (gone)", Category::Uninstall, "UninstallString",
+         "{dir}\\App\\unins000.Exe /SILENT", {}, true},
+        {"quoted uninstaller, mixed-case extension", Category::Uninstall, "UninstallString",
+         "\"{dir}\\App\\unins000.Exe\" /SILENT", {"{dir}\\App\\unins000.Exe"}, false},
+        {"quoted uninstaller, mixed-case extension (gone)", Category::Uninstall, "UninstallString",
+         "\"{dir}\\App\\unins000.Exe\" /SILENT", {}, true},
+        {"uninstaller in a folder holding \" - \"", Category::Uninstall, "UninstallString",
+         "{dir}\\My - App\\uninst.exe", {"{dir}\\My - App\\uninst.exe"}, false},
+        {"uninstaller on a network share", Category::Uninstall, "UninstallString",
+         "\\\\server\\share\\{tag}\\setup.exe /remove", {}, false},
+        {"uninstaller on an absent drive", Category::Uninstall, "UninstallString",
+         "{absent}\\{tag}\\uninst.exe", {}, false},
+
+        // --- COM servers -------------------------------------------------
+        {"local server, word argument", Category::Com, "LocalServer32",
+         "{dir}\\Program Files\\App\\app.exe Embedding", {"{dir}\\Program Files\\App\\app.exe"}, false},
+        {"local server, word argument (gone)", Category::Com, "LocalServer32",
+         "{dir}\\Program Files\\App\\app.exe Embedding", {}, true},
+        {"server with a resource index", Category::Com, "InprocServer32", "{dir}\\lib.dll,1",
+         {"{dir}\\lib.dll"}, false},
+        {"server with a resource index (gone)", Category::Com, "InprocServer32", "{dir}\\lib.dll,1", {}, true},
+        {"bare DLL in the Windows folder", Category::Com, "InprocServer32", "{tag}.dll", {"{win}\\{tag}.dll"}, false},
+        {"bare DLL (gone)", Category::Com, "InprocServer32", "{tag}.dll", {}, true},
+        {"server on a network share", Category::Com, "InprocServer32", "\\\\server\\share\\{tag}.dll", {}, false},
+        {"server, forward slashes", Category::Com, "InprocServer32", "{fwd}/x.dll", {"{dir}\\x.dll"}, false},
+        {"server, forward slashes (gone)", Category::Com, "InprocServer32", "{fwd}/x.dll", {}, true},
+
+        // --- application paths -------------------------------------------
+        {"program there, Path folder gone: the value only", Category::AppPaths, "", "{dir}\\app.exe",
+         {"{dir}\\app.exe"}, true, "VAL", "Path", "{dir}\\Gone Folder"},
+        {"program gone, Path folder gone: the key", Category::AppPaths, "", "{dir}\\app.exe", {}, true,
+         "KEY", "Path", "{dir}\\Gone Folder"},
+        {"program there, URL value", Category::AppPaths, "", "{dir}\\app.exe", {"{dir}\\app.exe"}, false,
+         nullptr, "SaveURL", "https://example.com/{tag}/app"},
+        {"program there, file URL value", Category::AppPaths, "", "{dir}\\app.exe", {"{dir}\\app.exe"},
+         false, nullptr, "Help", "file:///C:/{tag}/help.htm"},
+        {"program on an absent drive", Category::AppPaths, "", "{absent}\\{tag}\\app.exe", {}, false},
+        {"program, forward slashes", Category::AppPaths, "", "{fwd}/app.exe", {"{dir}\\app.exe"}, false},
+        {"program, forward slashes (gone)", Category::AppPaths, "", "{fwd}/app.exe", {}, true, "KEY"},
+
+        // --- shared tools, help, fonts, shared DLLs, drivers -------------
+        {"tool with a word argument", Category::SharedTools, "Path", "{dir}\\Tools\\tool.exe Embedding",
+         {"{dir}\\Tools\\tool.exe"}, false},
+        {"tool with a word argument (gone)", Category::SharedTools, "Path",
+         "{dir}\\Tools\\tool.exe Embedding", {}, true},
+        {"help folder without its backslash", Category::Help, "{tag}.chm", "{dir}", {"{dir}\\{tag}.chm"}, false},
+        {"help folder without its backslash (gone)", Category::Help, "{tag}.chm", "{dir}", {}, true},
+        {"help folder on a network share", Category::Help, "{tag}.hlp", "\\\\server\\help\\", {}, false},
+        {"font path holding \" - \"", Category::Fonts, "{tag} (TrueType)", "{dir}\\Font - Bold.ttf",
+         {"{dir}\\Font - Bold.ttf"}, false},
+        {"font path holding \" - \" (gone)", Category::Fonts, "{tag} (TrueType)", "{dir}\\Font - Bold.ttf", {}, true},
+        {"font on an absent drive", Category::Fonts, "{tag} (TrueType)", "{absent}\\{tag}.ttf", {}, false},
+        {"shared DLL name holding \" - \"", Category::SharedDlls, "{dir}\\Common - Files\\x.dll", "",
+         {"{dir}\\Common - Files\\x.dll"}, false},
+        {"shared DLL name holding \" - \" (gone)", Category::SharedDlls, "{dir}\\Common - Files\\x.dll", "", {}, true},
+        {"shared DLL on a network share", Category::SharedDlls, "\\\\server\\share\\{tag}.dll", "", {}, false},
+        {"driver with a full path", Category::Drivers, "msacm.{tag}", "{dir}\\drv.acm", {"{dir}\\drv.acm"}, false},
+        {"driver with a full path (gone)", Category::Drivers, "msacm.{tag}", "{dir}\\drv.acm", {}, true},
+        {"bare driver name", Category::Drivers, "msacm.{tag}", "{tag}.acm", {"{sys}\\{tag}.acm"}, false},
+        {"bare driver name (gone)", Category::Drivers, "msacm.{tag}", "{tag}.acm", {}, true},
+    };
+    return cases;
+}
+
+// The text with the placeholders filled in.
+inline std::string Fill(std::string text, const std::string& tag, const std::string& dir,
+                        const std::string& sys, const std::string& win, const std::string& absent) {
+    std::string fwd = dir;
+    for (char& c : fwd)
+        if (c == '\\') c = '/';
+    const std::pair<const char*, const std::string*> pieces[] = {
+        {"{dir}", &dir}, {"{fwd}", &fwd}, {"{sys}", &sys}, {"{win}", &win}, {"{absent}", &absent}, {"{tag}", &tag}};
+    for (const auto& [name, value] : pieces) {
+        const std::string piece = name;
+        for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + value->size()))
+            text.replace(at, piece.size(), *value);
+    }
+    return text;
+}
+
+inline std::string Lowered(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+}  // namespace qm::test

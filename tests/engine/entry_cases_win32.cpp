@@ -1,0 +1,217 @@
+// The everyday entry shapes of entry_cases.h on the real registry (under
+// Wine: the test prefix's), seeded under the keys the scans read with names
+// of this run, and taken away again; their files live in a scratch folder of
+// drive C: (a few bare names in the system and Windows folders, removed
+// afterwards; a file that was there already is left alone).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/registry_lib.h"
+#include "entry_cases.h"
+
+namespace qm {
+namespace {
+
+using test::EntryCase;
+using test::EntryCases;
+using test::Fill;
+using test::Lowered;
+
+class Hkey {
+public:
+    Hkey() = default;
+    ~Hkey() {
+        if (key_) ::RegCloseKey(key_);
+    }
+    Hkey(const Hkey&) = delete;
+    Hkey& operator=(const Hkey&) = delete;
+    HKEY* Out() { return &key_; }
+    HKEY Get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+constexpr const char* kIgnoreFile = "entry-cases-win32-ignore.lst";
+
+class RealEntryCases : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::remove(kIgnoreFile);
+        pid_ = std::to_string(::GetCurrentProcessId());
+        char buf[MAX_PATH];
+        ASSERT_GT(::GetSystemDirectoryA(buf, MAX_PATH), 0u);
+        sys_ = buf;
+        ASSERT_GT(::GetWindowsDirectoryA(buf, MAX_PATH), 0u);
+        win_ = buf;
+        base_ = win_.substr(0, 3) + "QmCases" + pid_;
+        for (char letter = 'Q'; letter <= 'Y' && absent_.empty(); ++letter) {
+            const char root[] = {letter, ':', '\\', '\0'};
+            if (::GetDriveTypeA(root) == DRIVE_NO_ROOT_DIR) absent_ = std::string(1, letter) + ":";
+        }
+        ASSERT_FALSE(absent_.empty());
+    }
+    void TearDown() override {
+        for (auto it = values_.rbegin(); it != values_.rend(); ++it) {
+            Hkey key;
+            if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, it->first.c_str(), 0, KEY_SET_VALUE, key.Out()) == ERROR_SUCCESS)
+                ::RegDeleteValueA(key.Get(), it->second.c_str());
+        }
+        for (auto it = keys_.rbegin(); it != keys_.rend(); ++it) ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, it->c_str());
+        for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
+            DWORD subKeys = 1, values = 1;
+            {
+                Hkey key;
+                if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, it->c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) continue;
+                ::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                                   nullptr, nullptr, nullptr);
+            }
+            if (subKeys == 0 && values == 0) ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, it->c_str());
+        }
+        for (auto it = files_.rbegin(); it != files_.rend(); ++it) ::DeleteFileA(it->c_str());
+        for (auto it = dirs_.rbegin(); it != dirs_.rend(); ++it) ::RemoveDirectoryA(it->c_str());
+        std::remove(kIgnoreFile);
+    }
+
+    std::string Tag(std::size_t i) const {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "QmE%02zux", i);
+        return buf + pid_;
+    }
+    std::string Filled(const char* text, std::size_t i) const {
+        return Fill(text, Tag(i), base_ + "\\" + Tag(i), sys_, win_, absent_);
+    }
+
+    void Create(const std::string& key, Hkey& k) {
+        DWORD disposition = 0;
+        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, k.Out(),
+                                    &disposition),
+                  ERROR_SUCCESS)
+            << key;
+        if (disposition == REG_CREATED_NEW_KEY) created_.push_back(key);
+    }
+    void Set(const std::string& key, const std::string& name, const std::string& text) {
+        Hkey k;
+        Create(key, k);
+        ASSERT_EQ(::RegSetValueExA(k.Get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                                   reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1)),
+                  ERROR_SUCCESS)
+            << key << " " << name;
+    }
+    void SetShared(const std::string& key, const std::string& name) {
+        Hkey k;
+        Create(key, k);
+        const DWORD one = 1;
+        ASSERT_EQ(::RegSetValueExA(k.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one),
+                  ERROR_SUCCESS);
+    }
+    // Makes the file and the folders above it that are missing.
+    void MakeFile(const std::string& path) {
+        if (::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return;  // not ours
+        for (auto slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1)) {
+            const std::string dir = path.substr(0, slash);
+            if (::CreateDirectoryA(dir.c_str(), nullptr)) dirs_.push_back(dir);
+        }
+        HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+        ::CloseHandle(h);
+        files_.push_back(path);
+    }
+
+    void Seed(const EntryCase& c, std::size_t i) {
+        const std::string tag = Tag(i);
+        const std::string name = Filled(c.value, i);
+        const std::string data = Filled(c.data, i);
+        const std::string sw = "SOFTWARE\\Microsoft\\";
+        switch (c.category) {
+            case Category::Com: {
+                const std::string key = "Software\\Classes\\CLSID\\{" + tag + "}";
+                keys_.push_back(key);
+                Set(key + "\\" + name, "", data);
+                break;
+            }
+            case Category::Startup:
+                values_.emplace_back(sw + "Windows\\CurrentVersion\\Run", name);
+                Set(sw + "Windows\\CurrentVersion\\Run", name, data);
+                break;
+            case Category::Uninstall:
+                keys_.push_back(sw + "Windows\\CurrentVersion\\Uninstall\\" + tag);
+                Set(keys_.back(), name, data);
+                break;
+            case Category::AppPaths: {
+                const std::string key = sw + "Windows\\CurrentVersion\\App Paths\\" + tag + ".exe";
+                keys_.push_back(key);
+                Set(key, name, data);
+                if (c.otherValue) Set(key, c.otherValue, Filled(c.otherData, i));
+                break;
+            }
+            case Category::SharedTools:
+                keys_.push_back(sw + "Shared Tools\\" + tag);
+                Set(keys_.back(), name, data);
+                break;
+            case Category::Help:
+                values_.emplace_back(sw + "Windows\\Help", name);
+                Set(sw + "Windows\\Help", name, data);
+                break;
+            case Category::Fonts:
+                values_.emplace_back(sw + "Windows NT\\CurrentVersion\\Fonts", name);
+                Set(sw + "Windows NT\\CurrentVersion\\Fonts", name, data);
+                break;
+            case Category::SharedDlls:
+                values_.emplace_back(sw + "Windows\\CurrentVersion\\SharedDLLs", name);
+                SetShared(sw + "Windows\\CurrentVersion\\SharedDLLs", name);
+                break;
+            case Category::Drivers:
+                values_.emplace_back(sw + "Windows NT\\CurrentVersion\\Drivers32", name);
+                Set(sw + "Windows NT\\CurrentVersion\\Drivers32", name, data);
+                break;
+            case Category::Shortcuts:
+                break;
+        }
+        for (const char* f : c.files) MakeFile(Filled(f, i));
+    }
+
+    std::string pid_, sys_, win_, base_, absent_;
+    std::vector<std::string> keys_, created_, files_, dirs_;
+    std::vector<std::pair<std::string, std::string>> values_;
+};
+
+TEST_F(RealEntryCases, IntactShapesPassBrokenTwinsAreFound) {
+    const auto& cases = EntryCases();
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        Seed(cases[i], i);
+        if (HasFatalFailure()) return;
+    }
+    EngineServices services;
+    services.ignoreFile = kIgnoreFile;
+    CRegistryLib lib(services);
+    ResultRows rows;
+    ScanCategoryStates states;
+    for (const auto& info : kCategories)
+        if (info.category != Category::Shortcuts) states[info.slot] = 1;
+    lib.ScanRegistry(rows, states);
+    ASSERT_EQ(rows.size(), 9u);
+
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const EntryCase& c = cases[i];
+        const std::string tag = Lowered(Tag(i));
+        std::vector<const CRegErrorLog*> mine;
+        for (const auto& f : lib.Findings()) {
+            const std::string text =
+                f->GetKeyPath() + "|" + (f->GetValue() ? f->GetValue()->name : "") + "|" + f->GetFilePath();
+            if (Lowered(text).find(tag) != std::string::npos) mine.push_back(f.get());
+        }
+        EXPECT_EQ(!mine.empty(), c.broken) << c.shape << " [" << Filled(c.data, i) << "]";
+        if (c.kind) {
+            ASSERT_EQ(mine.size(), 1u) << c.shape;
+            EXPECT_EQ(mine[0]->GetRemoveKind(), c.kind) << c.shape;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,0 +1,72 @@
+// The registry-file corpus read by our reader: each file gives the registry
+// the registry editor makes of it, or is refused with the line and reason.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <set>
+
+#include "platform/reg_file.h"
+#include "platform/registry_memory.h"
+#include "tests/regfile/corpus_cases.h"
+#include "tests/regfile/registry_dump.h"
+
+namespace qm {
+namespace {
+
+const std::string kCorpusDir = std::string(QM_TEST_DATA_DIR) + "/regfile_corpus/";
+
+TEST(RegFileCorpus, EveryFileReadsAsTheEditorReadsItOrIsRefusedWithItsLine) {
+    for (const auto& c : testing::CorpusCases()) {
+        SCOPED_TRACE(c.file);
+        MemoryRegistry reg;
+        reg.SetString("HKEY_CURRENT_USER\\Before", "x", "1");
+        if (c.kind == testing::CorpusCase::Refused || c.kind == testing::CorpusCase::RefusedEditorMisreads ||
+            c.kind == testing::CorpusCase::EditorCrashes) {
+            try {
+                LoadRegFile(kCorpusDir + c.file, reg);
+                ADD_FAILURE() << "accepted";
+            } catch (const RegFileError& e) {
+                if (c.line) {
+                    EXPECT_EQ(e.Line(), c.line) << e.what();
+                }
+                EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
+            }
+            EXPECT_EQ(testing::DumpTree(reg, kHkeyCurrentUser, testing::kCorpusKey), "");
+            EXPECT_TRUE(reg.ValueExists("HKEY_CURRENT_USER\\Before", "x"));
+            continue;
+        }
+        ASSERT_NO_THROW(LoadRegFile(kCorpusDir + c.file, reg));
+        EXPECT_EQ(testing::DumpTree(reg, kHkeyCurrentUser, testing::kCorpusKey), c.expected);
+    }
+}
+
+TEST(RegFileCorpus, EveryFileOfTheFolderHasItsCase) {
+    std::set<std::string> named;
+    for (const auto& c : testing::CorpusCases()) named.insert(c.file);
+    DIR* dir = opendir(kCorpusDir.c_str());
+    ASSERT_NE(dir, nullptr);
+    std::set<std::string> found;
+    while (dirent* e = readdir(dir))
+        if (std::string(e->d_name).size() > 4 && std::string(e->d_name).find(".reg") != std::string::npos)
+            found.insert(e->d_name);
+    closedir(dir);
+    EXPECT_EQ(found, named);
+}
+
+// What is written from each file the editor imports reads back to the same
+// registry, in the format the file came in.
+TEST(RegFileCorpus, WhatIsWrittenFromEachFileReadsBackTheSame) {
+    for (const auto& c : testing::CorpusCases()) {
+        if (c.kind != testing::CorpusCase::Imported && c.kind != testing::CorpusCase::CodePageText) continue;
+        SCOPED_TRACE(c.file);
+        MemoryRegistry reg;
+        const RegFileFormat format = LoadRegFile(kCorpusDir + c.file, reg);
+        MemoryRegistry again;
+        ASSERT_NO_THROW(LoadRegText(SaveRegText(reg, format), again));
+        EXPECT_EQ(testing::DumpTree(again, kHkeyCurrentUser, testing::kCorpusKey), c.expected);
+    }
+}
+
+}  // namespace
+}  // namespace qm
