@@ -92,9 +92,16 @@ protected:
         ASSERT_NE(b, nullptr) << button;
         test::Click(b);
     }
+    // A click on a window that has only just appeared can be lost while Wine is
+    // still activating it, so the press is repeated until the panel shows; a
+    // repeat that comes late lands on the tab button disabled by the first.
     void ShowTab(const char* button, const char* panel) {
-        Press(button);
-        ASSERT_TRUE(WaitUntil([&] { return ShowsAsTab(app_, panel, button); })) << panel;
+        bool shown = false;
+        for (int attempt = 0; attempt < 3 && !shown; ++attempt) {
+            Press(button);
+            shown = WaitUntil([&] { return ShowsAsTab(app_, panel, button); }, 5000);
+        }
+        ASSERT_TRUE(shown) << panel;
     }
 
     // Writes `text` as a skin file in the scratch folder; its full path.
