@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -312,6 +313,61 @@ TEST_F(SummaryWindowTest, StopScanEndsTheRunClosesTheWindowAndSetsTheAbortEvent)
     ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd_); }));
     EXPECT_TRUE(NamedEvent(kAbortedEventName).IsSignalled());
     EXPECT_FALSE(NamedEvent(kStopEventName).IsSignalled());
+    EXPECT_EQ(ScanInProgress.load(), 0);
+}
+
+TEST_F(SummaryWindowTest, PlayAndStopMessagesDriveTheScanAnimation) {
+    HoldingRegistry registry;
+    registry.armed = true;
+    registry.SetString(kAppPaths + "\\qm-gone.exe", "", "C:\\qm-gone\\gone.exe");
+    ASSERT_NO_FATAL_FAILURE(Open(registry, {kSlotAppPaths}));
+    ASSERT_TRUE(PumpUntil([&] { return registry.held.load(); }));
+    PostMessageA(hwnd_, kStopAnimationMessage, 0, 0);  // OnStopFlash
+    EXPECT_TRUE(PumpUntil([&] { return !window_->Animation().IsPlaying(); }, 2000));
+    PostMessageA(hwnd_, kPlayAnimationMessage, 0, 0);  // OnPlayFlash
+    EXPECT_TRUE(PumpUntil([&] { return window_->Animation().IsPlaying(); }, 2000));
+    PostMessageA(hwnd_, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd_); }));
+}
+
+// A registry whose enumeration throws: the scan ends in the worker's handler.
+class ThrowingRegistry : public MemoryRegistry {
+public:
+    RegStatus RegEnumKeyExA(RegKey, std::uint32_t, char*, std::uint32_t*) override {
+        throw std::runtime_error("registry gone");
+    }
+};
+
+BOOL CALLBACK FindScanThreadBox(HWND window, LPARAM found) {
+    char caption[64] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    if (IsWindowVisible(window) && std::string(caption) == "Scan thread") {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+TEST_F(SummaryWindowTest, AnExceptionInTheScanIsReportedAndTheResultsOfWhatRanAreShown) {
+    ThrowingRegistry registry;
+    registry.SetString(kAppPaths + "\\qm-gone.exe", "", "C:\\qm-gone\\gone.exe");
+    ASSERT_NO_FATAL_FAILURE(Open(registry, {kSlotAppPaths}));
+    HWND box = nullptr;
+    ASSERT_TRUE(PumpUntil([&] {
+        EnumWindows(&FindScanThreadBox, reinterpret_cast<LPARAM>(&box));
+        return box != nullptr;
+    })) << "the message box of the scan thread";
+    char text[128] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    EXPECT_STREQ(text, "Error Occured while scanning");
+    EXPECT_TRUE(IsWindow(hwnd_));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(PumpUntil([&] { return window_->ScreenName() == kScanCompleteScreen; }));
+    const std::vector<std::vector<std::string>> rows = Rows();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back()[0], "Missing ShortCuts");
+    window_->ButtonPressed("BUTTON_CANCEL");
+    EXPECT_FALSE(IsWindow(hwnd_));
     EXPECT_EQ(ScanInProgress.load(), 0);
 }
 
