@@ -19,6 +19,7 @@
 #include "platform/named_event.h"
 #include "platform/registry_memory.h"
 #include "tests/ui/screen_capture_win32.h"
+#include "ui/skin_image_win32.h"
 #include "ui/skin_resource_win32.h"
 
 namespace qm {
@@ -369,6 +370,23 @@ TEST_F(SummaryWindowTest, AnExceptionInTheScanIsReportedAndTheResultsOfWhatRanAr
     window_->ButtonPressed("BUTTON_CANCEL");
     EXPECT_FALSE(IsWindow(hwnd_));
     EXPECT_EQ(ScanInProgress.load(), 0);
+}
+
+TEST_F(SummaryWindowTest, EveryImageOfTheDefaultScreensIsBuiltIn) {
+    // No file beside the skin: each image must come from the program itself.
+    for (const char* screen : {kErrorScanScreen, kScanCompleteScreen, kErrorFixingScreen, kFixCompleteScreen}) {
+        const std::vector<SkinEntry> lines = skin_.ReadNumberedSection(std::string(screen) + "INFO");
+        ASSERT_EQ(lines.size(), 1u) << screen;
+        const SkinPanelLine line = ParsePanelLine(lines[0].value);
+        EXPECT_EQ(line.name, screen);
+        for (const std::string& image : line.images) {
+            ASSERT_EQ(GetFileAttributesA(skin_.ImagePath(image).c_str()), INVALID_FILE_ATTRIBUTES) << image;
+            SkinBitmap bitmap;
+            const SIZE size = LoadSkinImage(skin_.ImagePath(image), bitmap);
+            EXPECT_TRUE(bitmap) << screen << ": " << image;
+            EXPECT_EQ(size.cx, 349) << image;
+        }
+    }
 }
 
 TEST_F(SummaryWindowTest, ASkinWithoutResultScreensBuildsNoWindow) {
