@@ -275,6 +275,9 @@ struct HiveFile::Impl {
         }
         for (const auto& [fold, name] : wantedByFold) {
             if (present.count(fold)) continue;
+            // A key that only leads to where another hive is mounted is not this hive's.
+            const std::u16string addRel = rel.empty() ? fold : rel + u"\\" + fold;
+            if (skip.count(addRel) || !HasOwnContent(reg, full + "\\" + name, addRel)) continue;
             const hive_node_h child = hivex_node_add_child(h, node, name.c_str());
             if (child == 0)
                 throw HiveError("cannot add the key \"" + full + "\\" + name + "\": " + std::strerror(errno));
@@ -284,6 +287,22 @@ struct HiveFile::Impl {
         }
         if (removedOrAdded) ++changed;
         return changed;
+    }
+
+    // Whether the key at `full` holds anything of this hive: always, unless it
+    // leads to a skipped sub-tree, when it needs values or other sub-keys.
+    bool HasOwnContent(const MemoryRegistry& reg, const std::string& full, const std::u16string& rel) {
+        bool leadsToSkip = false;
+        for (const std::u16string& s : skip)
+            if (s.size() > rel.size() && s.compare(0, rel.size(), rel) == 0 && s[rel.size()] == u'\\')
+                leadsToSkip = true;
+        if (!leadsToSkip) return true;
+        if (!reg.ValueNames(full).empty()) return true;
+        for (const std::string& child : reg.SubKeyNames(full)) {
+            const std::u16string childRel = rel + u"\\" + FoldedName(child);
+            if (!skip.count(childRel) && HasOwnContent(reg, full + "\\" + child, childRel)) return true;
+        }
+        return false;
     }
 
     // Rewrites the node's values when they differ from the registry's;

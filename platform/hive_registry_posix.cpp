@@ -68,8 +68,10 @@ void HiveRegistry::SetCurrentControlSet(const std::string& name) { currentContro
 std::vector<std::string> HiveRegistry::Commit() {
     std::vector<std::string> written;
     for (Mounted& m : hives_) {
-        if (m.file->ApplyChanges(memory_, m.mountPath, m.skip) == 0) continue;
+        if (m.file->ApplyChanges(memory_, m.mountPath, m.skip) > 0) m.pending = true;
+        if (!m.pending) continue;
         m.file->Commit();
+        m.pending = false;
         written.push_back(m.file->Path());
     }
     return written;

@@ -83,6 +83,7 @@ private:
         std::unique_ptr<HiveFile> file;
         std::string mountPath;
         std::vector<std::string> skip;
+        bool pending = false;  // changes applied to the hive but not yet written
     };
     // A key seen through HKEY_CLASSES_ROOT: the user's and the machine's key
     // of that name (either may be missing: kNullKey).
