@@ -165,9 +165,11 @@ void CSummaryWindow::OnPrepareToClose() { Close(false); }
 void CSummaryWindow::CloseStopped() {
     list_.reset();
     Rows().clear();
+    // Aborted is set before the stop is cleared: whoever watches both never
+    // sees the run as still going with no stop asked.
+    NamedEvent(kAbortedEventName).Set();
     ClearStop();
     ScanInProgress.store(0);
-    NamedEvent(kAbortedEventName).Set();
     DestroyWindowNow();
 }
 

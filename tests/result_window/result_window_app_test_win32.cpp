@@ -351,8 +351,11 @@ TEST_F(ResultWindowApp, OpenedWhileTheStopEventIsSetItClosesItselfThroughTheStop
 class LongScan : public ResultWindowApp {
 protected:
     static void SetUpTestSuite() {
+        // Unquoted, with blanks: each entry's program is looked for prefix by
+        // prefix (and with each PATHEXT extension), which makes each one slow.
         for (int i = 0; i < kMany; ++i)
-            SeedAppPath("qmrw-many-" + std::to_string(i) + ".exe", "C:\\qm-gone\\many" + std::to_string(i) + ".exe");
+            SeedAppPath("qmrw-many-" + std::to_string(i) + ".exe",
+                        "C:\\qm-gone\\a b c d e f g h i j k l\\many" + std::to_string(i) + ".exe");
     }
     static void TearDownTestSuite() { DeleteSeededKeys(true); }
     void SetUp() override {
@@ -378,12 +381,20 @@ TEST_F(LongScan, StopScanClosesTheWindowOnceTheScanReturnsAndSetsTheAbortEvent) 
     HWND window = OpenResultWindow();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(Scanning(window));
-    // A stop made before the scan has reset the event is lost (the scan then
-    // runs to its end): pressed again while the screen still shows it.
+    // A click can be lost while the window is being activated, and a stop
+    // made before the scan has reset the event is lost too (the event is
+    // then clear again while the scan goes on): pressed again then.
     for (int attempt = 0; attempt < 5 && Scanning(window); ++attempt) {
         SetForegroundWindow(window);
+        WaitUntil([&] { return GetForegroundWindow() == window; }, 2000);
         test::Click(FindWindowExA(window, nullptr, "Button", "BUTTON_STOPSCAN"));
-        WaitUntil([&] { return !IsWindow(window); }, 2000);
+        if (!WaitUntil([&] { return !IsWindow(window) || EventSet("QUILLMERESTOPSCANNING"); }, 1000)) continue;
+        WaitUntil(
+            [&] {
+                return !IsWindow(window) || (Scanning(window) && !EventSet("QUILLMERESTOPSCANNING") &&
+                                             !EventSet("QUILLMERE_ABORTED"));
+            },
+            60000);
     }
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }, 60000));
     EXPECT_TRUE(EventSet("QUILLMERE_ABORTED"));

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "platform/named_event.h"
 #include "platform/registry_memory.h"
 #include "tests/ui/screen_capture_win32.h"
+#include "ui/skin_image_win32.h"
 #include "ui/skin_resource_win32.h"
 
 namespace qm {
@@ -313,6 +315,78 @@ TEST_F(SummaryWindowTest, StopScanEndsTheRunClosesTheWindowAndSetsTheAbortEvent)
     EXPECT_TRUE(NamedEvent(kAbortedEventName).IsSignalled());
     EXPECT_FALSE(NamedEvent(kStopEventName).IsSignalled());
     EXPECT_EQ(ScanInProgress.load(), 0);
+}
+
+TEST_F(SummaryWindowTest, PlayAndStopMessagesDriveTheScanAnimation) {
+    HoldingRegistry registry;
+    registry.armed = true;
+    registry.SetString(kAppPaths + "\\qm-gone.exe", "", "C:\\qm-gone\\gone.exe");
+    ASSERT_NO_FATAL_FAILURE(Open(registry, {kSlotAppPaths}));
+    ASSERT_TRUE(PumpUntil([&] { return registry.held.load(); }));
+    PostMessageA(hwnd_, kStopAnimationMessage, 0, 0);  // OnStopFlash
+    EXPECT_TRUE(PumpUntil([&] { return !window_->Animation().IsPlaying(); }, 2000));
+    PostMessageA(hwnd_, kPlayAnimationMessage, 0, 0);  // OnPlayFlash
+    EXPECT_TRUE(PumpUntil([&] { return window_->Animation().IsPlaying(); }, 2000));
+    PostMessageA(hwnd_, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd_); }));
+}
+
+// A registry whose enumeration throws: the scan ends in the worker's handler.
+class ThrowingRegistry : public MemoryRegistry {
+public:
+    RegStatus RegEnumKeyExA(RegKey, std::uint32_t, char*, std::uint32_t*) override {
+        throw std::runtime_error("registry gone");
+    }
+};
+
+BOOL CALLBACK FindScanThreadBox(HWND window, LPARAM found) {
+    char caption[64] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    if (IsWindowVisible(window) && std::string(caption) == "Scan thread") {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+TEST_F(SummaryWindowTest, AnExceptionInTheScanIsReportedAndTheResultsOfWhatRanAreShown) {
+    ThrowingRegistry registry;
+    registry.SetString(kAppPaths + "\\qm-gone.exe", "", "C:\\qm-gone\\gone.exe");
+    ASSERT_NO_FATAL_FAILURE(Open(registry, {kSlotAppPaths}));
+    HWND box = nullptr;
+    ASSERT_TRUE(PumpUntil([&] {
+        EnumWindows(&FindScanThreadBox, reinterpret_cast<LPARAM>(&box));
+        return box != nullptr;
+    })) << "the message box of the scan thread";
+    char text[128] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    EXPECT_STREQ(text, "Error Occured while scanning");
+    EXPECT_TRUE(IsWindow(hwnd_));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(PumpUntil([&] { return window_->ScreenName() == kScanCompleteScreen; }));
+    const std::vector<std::vector<std::string>> rows = Rows();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back()[0], "Missing ShortCuts");
+    window_->ButtonPressed("BUTTON_CANCEL");
+    EXPECT_FALSE(IsWindow(hwnd_));
+    EXPECT_EQ(ScanInProgress.load(), 0);
+}
+
+TEST_F(SummaryWindowTest, EveryImageOfTheDefaultScreensIsBuiltIn) {
+    // No file beside the skin: each image must come from the program itself.
+    for (const char* screen : {kErrorScanScreen, kScanCompleteScreen, kErrorFixingScreen, kFixCompleteScreen}) {
+        const std::vector<SkinEntry> lines = skin_.ReadNumberedSection(std::string(screen) + "INFO");
+        ASSERT_EQ(lines.size(), 1u) << screen;
+        const SkinPanelLine line = ParsePanelLine(lines[0].value);
+        EXPECT_EQ(line.name, screen);
+        for (const std::string& image : line.images) {
+            ASSERT_EQ(GetFileAttributesA(skin_.ImagePath(image).c_str()), INVALID_FILE_ATTRIBUTES) << image;
+            SkinBitmap bitmap;
+            const SIZE size = LoadSkinImage(skin_.ImagePath(image), bitmap);
+            EXPECT_TRUE(bitmap) << screen << ": " << image;
+            EXPECT_EQ(size.cx, 349) << image;
+        }
+    }
 }
 
 TEST_F(SummaryWindowTest, ASkinWithoutResultScreensBuildsNoWindow) {
