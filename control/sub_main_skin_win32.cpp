@@ -195,16 +195,31 @@ BOOL CALLBACK CancelResultWindow(HWND window, LPARAM) {
 
 void CSubMainSkin::CloseResultWindow(DWORD milliseconds) {
     if (!resultThread_) return;
-    // Posted, not sent: this thread never waits for the result window's
-    // thread other than here, with a time-out. The window may still be being
-    // built: the cancel is posted to it again until the thread ends.
-    const DWORD threadId = GetThreadId(resultThread_.get());
+    // Posted, not sent, and while waiting this thread still answers messages
+    // sent to it (the system's activation of another window when the result
+    // window goes may send some), so neither thread waits for the other
+    // without end. The window may still be being built: the cancel is posted
+    // to it again until the thread ends.
+    HANDLE thread = resultThread_.get();
+    const DWORD threadId = GetThreadId(thread);
     const DWORD start = GetTickCount();
+    DWORD lastCancel = 0;
     bool cancelled = false;
-    while (WaitForSingleObject(resultThread_.get(), cancelled ? 200 : 0) == WAIT_TIMEOUT) {
-        if (GetTickCount() - start >= milliseconds) break;
-        EnumThreadWindows(threadId, &CancelResultWindow, 0);
-        cancelled = true;
+    for (;;) {
+        const DWORD now = GetTickCount();
+        if (now - start >= milliseconds) break;
+        if (!cancelled || now - lastCancel >= 200) {
+            EnumThreadWindows(threadId, &CancelResultWindow, 0);
+            cancelled = true;
+            lastCancel = now;
+        }
+        const DWORD left = milliseconds - (now - start);
+        const DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, left < 200 ? left : 200, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) break;
+        if (woke == WAIT_OBJECT_0 + 1) {
+            MSG msg;
+            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // answers what was sent
+        }
     }
     resultThread_.reset();
 }
