@@ -182,45 +182,9 @@ bool CSubMainSkin::ResultWindowRunning() const {
     return resultThread_ && WaitForSingleObject(resultThread_.get(), 0) == WAIT_TIMEOUT;
 }
 
-namespace {
-
-BOOL CALLBACK CancelResultWindow(HWND window, LPARAM) {
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (std::string(name) == kResultWindowClass) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-    return TRUE;
-}
-
-}  // namespace
-
 void CSubMainSkin::CloseResultWindow(DWORD milliseconds) {
     if (!resultThread_) return;
-    // Posted, not sent, and while waiting this thread still answers messages
-    // sent to it (the system's activation of another window when the result
-    // window goes may send some), so neither thread waits for the other
-    // without end. The window may still be being built: the cancel is posted
-    // to it again until the thread ends.
-    HANDLE thread = resultThread_.get();
-    const DWORD threadId = GetThreadId(thread);
-    const DWORD start = GetTickCount();
-    DWORD lastCancel = 0;
-    bool cancelled = false;
-    for (;;) {
-        const DWORD now = GetTickCount();
-        if (now - start >= milliseconds) break;
-        if (!cancelled || now - lastCancel >= 200) {
-            EnumThreadWindows(threadId, &CancelResultWindow, 0);
-            cancelled = true;
-            lastCancel = now;
-        }
-        const DWORD left = milliseconds - (now - start);
-        const DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, left < 200 ? left : 200, QS_SENDMESSAGE);
-        if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) break;
-        if (woke == WAIT_OBJECT_0 + 1) {
-            MSG msg;
-            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // answers what was sent
-        }
-    }
+    CThreadSummary::Close(resultThread_.get(), milliseconds);
     resultThread_.reset();
 }
 
