@@ -199,6 +199,21 @@ void ClickAt(POINT at, bool right) {
 
 void Click(HWND window) { ClickAt(Centre(window)); }
 
+bool MakeForeground(HWND top) {
+    // The foreground window, and the active window of its thread as that
+    // thread has taken it on (an activation still under way when the click
+    // comes can swallow it).
+    auto active = [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetForegroundWindow() == top && GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info) &&
+               info.hwndActive == top;
+    };
+    if (active()) return true;
+    if (GetForegroundWindow() != top) SetForegroundWindow(top);
+    return WaitUntil(active, 5000);
+}
+
 bool TakesClicks(HWND window) {
     HWND top = GetAncestor(window, GA_ROOT);
     return IsWindowVisible(window) && IsWindowEnabled(window) && top != nullptr && IsWindowEnabled(top) &&

@@ -93,6 +93,7 @@ protected:
         HWND b = app_.Button(button, panel);
         ASSERT_NE(b, nullptr) << button;
         ASSERT_TRUE(WaitUntil([&] { return test::TakesClicks(b); })) << button << " cannot be clicked";
+        ASSERT_TRUE(test::MakeForeground(GetAncestor(b, GA_ROOT))) << button << ": its window is not the active one";
         test::Click(b);
     }
     // Clicks a button at once, whatever state it is in (a press the program
