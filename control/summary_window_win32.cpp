@@ -49,6 +49,11 @@ bool CSummaryWindow::StartWorker(LPTHREAD_START_ROUTINE routine) {
 // ---------------------------------------------------------------- screens
 
 bool CSummaryWindow::ReadScreenInfo(const std::string& screen, bool firstScreen, bool withList) {
+    // The previous screen goes first; a screen the skin lacks leaves the
+    // window empty.
+    controls_.Free();
+    for (SkinBitmap& image : images_) image.Reset();
+    shownScreen_ = screen;
     bool built = false;
     for (const SkinEntry& entry : skin_.ReadNumberedSection(screen + "INFO")) {
         const SkinPanelLine line = ParsePanelLine(entry.value);
@@ -135,7 +140,7 @@ void CSummaryWindow::Paint() {
 void CSummaryWindow::ButtonPressed(const std::string& name) {
     if (name == "BUTTON_FIXERROR") {
         // Only from the results of a finished scan, one repair at a time.
-        if (WorkerRunning() || screenName_ != kScanCompleteScreen) return;
+        if (WorkerRunning() || shownScreen_ != kScanCompleteScreen) return;
         controls_.EnableButton(name, false);
         list_.reset();
         animation_.Destroy();

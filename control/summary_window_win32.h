@@ -90,7 +90,10 @@ public:
     static DWORD WINAPI ScanThread(LPVOID window);
     static DWORD WINAPI FixThread(LPVOID window);
 
+    // The name field of the screen's line, and the screen last built (one of
+    // the four names above; a skin may name its screens otherwise).
     const std::string& ScreenName() const { return screenName_; }
+    const std::string& ShownScreen() const { return shownScreen_; }
     int ScreenKey() const { return screenKey_; }
     CControlSet& Controls() { return controls_; }
     CSkinnedListView* List() const { return list_.get(); }
@@ -136,6 +139,7 @@ private:
     SkinRect rect_;
     SIZE imageSize_{0, 0};
     std::string screenName_;
+    std::string shownScreen_;
     int screenKey_ = 0;
     CAnimationHost animation_;
     std::unique_ptr<CSkinnedListView> list_;

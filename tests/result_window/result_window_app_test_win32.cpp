@@ -12,6 +12,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -403,20 +404,38 @@ TEST_F(LongScan, StopScanClosesTheWindowOnceTheScanReturnsAndSetsTheAbortEvent) 
     EXPECT_TRUE(PanelIdle());
 }
 
-TEST_F(LongScan, EnterDuringTheScanClosesTheWindowAfterItsWorkerAndTheProgramGoesOn) {
+// Enter, Escape and the main screen's prepare-to-close message during the
+// scan: the window closes (once its worker has ended; the order itself is
+// checked inside the program by summary_window_test) and the program goes on.
+struct AppClose {
+    const char* name;
+    std::function<void(HWND)> close;
+};
+
+class ClosingTheScan : public LongScan, public ::testing::WithParamInterface<AppClose> {};
+
+TEST_P(ClosingTheScan, ClosesTheWindowAndTheProgramGoesOn) {
     HWND window = OpenResultWindow();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(Scanning(window));
     for (int attempt = 0; attempt < 3 && IsWindow(window); ++attempt) {
         SetForegroundWindow(window);
         WaitUntil([&] { return GetForegroundWindow() == window; }, 2000);
-        test::PressKey(VK_RETURN);
+        GetParam().close(window);
         WaitUntil([&] { return !IsWindow(window); }, 5000);
     }
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }, 60000));
     EXPECT_TRUE(app_.Running());
+    EXPECT_TRUE(FilesMatching("FixedOn*.xml").empty());
     EXPECT_TRUE(PanelIdle());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, ClosingTheScan,
+    ::testing::Values(AppClose{"Enter", [](HWND) { test::PressKey(VK_RETURN); }},
+                      AppClose{"Escape", [](HWND) { test::PressKey(VK_ESCAPE); }},
+                      AppClose{"PrepareToClose", [](HWND w) { PostMessageA(w, WM_USER + 101, 0, 0); }}),
+    [](const ::testing::TestParamInfo<AppClose>& info) { return std::string(info.param.name); });
 
 TEST_F(LongScan, ClosingTheMainWindowWhileTheResultWindowScansExitsCleanly) {
     HWND window = OpenResultWindow();
