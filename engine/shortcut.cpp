@@ -57,7 +57,19 @@ bool CShortcut::DriveSelected(char letter) const {
 // target on a fixed drive (or RAM disk) can be said to be missing.
 bool CShortcut::JudgeableTarget(const std::string& target) {
     if (target.size() < 3 || target[1] != ':' || (target[2] != '\\' && target[2] != '/')) return false;
-    const std::uint32_t type = fs_->GetDriveTypeA(target.substr(0, 2) + "\\");
+    std::uint32_t type;
+    if (stop_ == nullptr) {
+        type = fs_->GetDriveTypeA(target.substr(0, 2) + "\\");
+    } else {
+        // Within one walk each drive's type is asked for once.
+        const auto known = driveTypes_.find(UpperLetter(target[0]));
+        if (known != driveTypes_.end()) {
+            type = known->second;
+        } else {
+            type = fs_->GetDriveTypeA(target.substr(0, 2) + "\\");
+            driveTypes_.emplace(UpperLetter(target[0]), type);
+        }
+    }
     return type == kDriveFixed || type == kDriveRamdisk;
 }
 
@@ -111,6 +123,7 @@ void CShortcut::BeginWalk(const std::vector<std::string>& roots) {
     listed_.clear();
     driveRoots_.clear();
     links_.clear();
+    driveTypes_.clear();
     stopped_ = false;
     for (const std::string& root : roots) {
         if (root.size() < 2 || fs_->GetDriveTypeA(root) != kDriveFixed) continue;

@@ -140,8 +140,11 @@ private:
     // Reparse points met, to be followed once the plain tree is walked: by
     // depth (backslashes in the path), then in the order met.
     std::multimap<std::size_t, std::string> links_;
-    const NamedEvent* stop_ = nullptr;
+    const NamedEvent* stop_ = nullptr;  // set while a walk is under way
     bool stopped_ = false;
+    // Drive types asked for by the walk (a query costs a server request
+    // under Wine), by upper-case letter.
+    std::map<char, std::uint32_t> driveTypes_;
 };
 
 }  // namespace qm
