@@ -6,7 +6,9 @@ ScanFrame::ScanFrame(CRegistryLib& lib, ResultRows& rows, Category category, con
     : lib_(lib), rows_(rows), info_(InfoFor(category)), status_(status), stop_(kStopEventName), paths_(lib.System()) {}
 
 bool ScanFrame::Open(const std::string& rootPath) {
-    if (StopRequested()) return false;
+    // Once per category the event itself is looked at, so a stop set by
+    // another process ends the run at the next category at the latest.
+    if (stop_.IsSignalledNow()) return false;
     rootPath_ = rootPath;
     std::string rest = rootPath;
     const std::string rootName = CRegistryLib::SeperateMainKey(rest);
