@@ -85,7 +85,7 @@ void CShortcut::ScanLinkFile() {
     ClearBrokenLinks();
 
     NamedEvent stop(kStopEventName);
-    if (stop.IsSignalled()) return;
+    if (stop.IsSignalledNow()) return;
     const std::unique_ptr<ShortcutBatch> batch = resolver_->BeginBatch();
     stop_ = &stop;
     const std::vector<std::string> roots = fs_->GetLogicalDriveStringsA();
