@@ -57,20 +57,20 @@ bool CShortcut::DriveSelected(char letter) const {
 // target on a fixed drive (or RAM disk) can be said to be missing.
 bool CShortcut::JudgeableTarget(const std::string& target) {
     if (target.size() < 3 || target[1] != ':' || (target[2] != '\\' && target[2] != '/')) return false;
-    std::uint32_t type;
-    if (stop_ == nullptr) {
-        type = fs_->GetDriveTypeA(target.substr(0, 2) + "\\");
-    } else {
-        // Within one walk each drive's type is asked for once.
-        const auto known = driveTypes_.find(UpperLetter(target[0]));
-        if (known != driveTypes_.end()) {
-            type = known->second;
-        } else {
-            type = fs_->GetDriveTypeA(target.substr(0, 2) + "\\");
-            driveTypes_.emplace(UpperLetter(target[0]), type);
-        }
-    }
+    const std::uint32_t type = DriveType(target.substr(0, 2) + "\\");
     return type == kDriveFixed || type == kDriveRamdisk;
+}
+
+// Within a walk each drive's type is asked for once (under Wine the query is
+// a request to the server).
+std::uint32_t CShortcut::DriveType(const std::string& root) {
+    if (stop_ == nullptr || root.empty()) return fs_->GetDriveTypeA(root);
+    const char letter = UpperLetter(root[0]);
+    const auto known = driveTypes_.find(letter);
+    if (known != driveTypes_.end()) return known->second;
+    const std::uint32_t type = fs_->GetDriveTypeA(root);
+    driveTypes_.emplace(letter, type);
+    return type;
 }
 
 void CShortcut::ReportProgress(const std::string& item, const char* status, std::int32_t scanned,
@@ -87,12 +87,12 @@ void CShortcut::ScanLinkFile() {
     NamedEvent stop(kStopEventName);
     if (stop.IsSignalledNow()) return;
     const std::unique_ptr<ShortcutBatch> batch = resolver_->BeginBatch();
-    stop_ = &stop;
+    const WalkScope walk(*this, stop);
     const std::vector<std::string> roots = fs_->GetLogicalDriveStringsA();
     BeginWalk(roots);
     for (const std::string& root : roots) {
         if (root.size() < 2) continue;
-        if (fs_->GetDriveTypeA(root) != kDriveFixed) continue;
+        if (DriveType(root) != kDriveFixed) continue;
         if (!DriveSelected(root[0])) continue;
         // Under Wine a fixed drive may be the host's whole file system (its
         // "Z:") or a host folder outside the prefix: the host's own files,
@@ -102,17 +102,15 @@ void CShortcut::ScanLinkFile() {
         WalkRoot(root.substr(0, 2));  // drive letter and colon
     }
     FollowLinks();
-    stop_ = nullptr;
 }
 
 void CShortcut::RecurseFolder(const std::string& folder) {
     NamedEvent stop(kStopEventName);
     const std::unique_ptr<ShortcutBatch> batch = resolver_->BeginBatch();
-    stop_ = &stop;
+    const WalkScope walk(*this, stop);
     BeginWalk(fs_->GetLogicalDriveStringsA());
     WalkRoot(folder);
     FollowLinks();
-    stop_ = nullptr;
 }
 
 // The roots of the fixed drives count as listed from the start: a link to a
@@ -123,10 +121,9 @@ void CShortcut::BeginWalk(const std::vector<std::string>& roots) {
     listed_.clear();
     driveRoots_.clear();
     links_.clear();
-    driveTypes_.clear();
     stopped_ = false;
     for (const std::string& root : roots) {
-        if (root.size() < 2 || fs_->GetDriveTypeA(root) != kDriveFixed) continue;
+        if (root.size() < 2 || DriveType(root) != kDriveFixed) continue;
         FileIdentity id;
         if (!fs_->GetFileIdentity(root, id)) continue;
         driveRoots_.push_back(id);

@@ -109,6 +109,25 @@ private:
     };
     using Volume = std::optional<std::uint64_t>;
 
+    // Marks a walk under way (the stop event it tests) for its lifetime.
+    class WalkScope {
+    public:
+        WalkScope(CShortcut& owner, const NamedEvent& stop) : owner_(owner) {
+            owner_.stop_ = &stop;
+            owner_.driveTypes_.clear();
+        }
+        ~WalkScope() {
+            owner_.stop_ = nullptr;
+            owner_.listed_.clear();
+            owner_.links_.clear();
+        }
+        WalkScope(const WalkScope&) = delete;
+        WalkScope& operator=(const WalkScope&) = delete;
+
+    private:
+        CShortcut& owner_;
+    };
+
     void BeginWalk(const std::vector<std::string>& roots);
     void WalkRoot(const std::string& folder);
     void EnterFolder(const std::string& path, Volume volume);
@@ -118,6 +137,7 @@ private:
     bool Stopped();
     bool DriveSelected(char letter) const;
     bool JudgeableTarget(const std::string& target);
+    std::uint32_t DriveType(const std::string& root);
     void ReportProgress(const std::string& item, const char* status, std::int32_t scanned,
                         std::int32_t found) const;
 
