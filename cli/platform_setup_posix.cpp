@@ -11,6 +11,7 @@
 
 #include "cli/demo_registry.h"
 #include "cli/platform_setup.h"
+#include "cli/standard_output.h"
 #include "platform/file_lock.h"
 #include "platform/file_system_posix.h"
 #include "platform/hive_registry_posix.h"
@@ -76,17 +77,15 @@ void KeepOriginal(const std::string& file, const std::string& original) {
         throw CliError("cannot keep a copy of the original registry file as \"" + original + "\": " + error +
                        "; nothing was removed");
     if (existing == ReadStatus::Read)
-        std::fprintf(stderr,
-                     "quillmere-cli: \"%s\" was incomplete; it now holds \"%s\" as it was before this "
-                     "fix\n",
-                     original.c_str(), file.c_str());
+        Complain("quillmere-cli: \"%s\" was incomplete; it now holds \"%s\" as it was before this fix\n",
+                 original.c_str(), file.c_str());
 }
 
 // Locks a file for a run that changes it (see kRegistryLockWaitMs).
 void LockForChange(ExclusiveFileLock& lock, const std::string& file) {
     std::string error;
     const auto locked = lock.Lock(file, kRegistryLockWaitMs, [&file]() {
-        std::fprintf(stderr, "quillmere-cli: waiting for another run that is changing \"%s\"\n", file.c_str());
+        Complain("quillmere-cli: waiting for another run that is changing \"%s\"\n", file.c_str());
     }, error);
     if (locked != ExclusiveFileLock::Result::Locked) throw CliError(error);
 }

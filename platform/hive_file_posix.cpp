@@ -281,12 +281,30 @@ struct HiveFile::Impl {
             const hive_node_h child = hivex_node_add_child(h, node, name.c_str());
             if (child == 0)
                 throw HiveError("cannot add the key \"" + full + "\\" + name + "\": " + std::strerror(errno));
+            CheckOrder(node, full + "\\" + name);
             removedOrAdded = true;
             const std::u16string childRel = rel.empty() ? fold : rel + u"\\" + fold;
             changed += Apply(reg, child, full + "\\" + name, childRel);
         }
         if (removedOrAdded) ++changed;
         return changed;
+    }
+
+    // Windows finds a key by its place among its siblings, sorted by their
+    // upper-cased UTF-16 names; hivex sorts names beyond ASCII otherwise.
+    void CheckOrder(hive_node_h parent, const std::string& added) {
+        std::u16string previous;
+        bool first = true;
+        for (hive_node_h child : Children(parent)) {
+            std::string name;
+            if (!Name(child, &name)) continue;
+            const std::u16string folded = FoldedName(name);
+            if (!first && folded < previous)
+                throw HiveError("cannot add the key \"" + added +
+                                "\": it would stand out of the order Windows looks keys up in");
+            previous = folded;
+            first = false;
+        }
     }
 
     // Whether the key at `full` holds anything of this hive: always, unless it

@@ -353,6 +353,29 @@ TEST(OfflineWindows, KeyWithABigDataValueIsNeverRewritten) {
     EXPECT_THROW(file.ApplyChanges(changed, "HKEY_LOCAL_MACHINE\\SOFTWARE"), HiveError);
 }
 
+TEST(OfflineWindows, NewKeysGoWhereWindowsLooksForThem) {
+    Shell("rm -rf order && mkdir order");
+    MemoryRegistry source;
+    source.SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Keys\\é", "", "x");
+    testing::WriteEmptyHive("order/SOFTWARE");
+    testing::FillHive("order/SOFTWARE", source, "HKEY_LOCAL_MACHINE\\SOFTWARE");
+    HiveRegistry reg;
+    reg.Mount("order/SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE", true);
+    RegKey key = kNullKey;
+    // Upper-cased as Windows compares, "É1" follows "É"; hivex would put it first.
+    EXPECT_EQ(reg.RegCreateKeyA(kHkeyLocalMachine, "SOFTWARE\\Keys\\É1\\Sub", &key), kRegAccessDenied);
+    EXPECT_EQ(reg.RegCreateKeyA(kHkeyLocalMachine, "SOFTWARE\\Keys\\ü\\Sub", &key), 0);
+    reg.RegCloseKey(key);
+    EXPECT_EQ(reg.RegCreateKeyA(kHkeyLocalMachine, "SOFTWARE\\Keys\\É\\Sub", &key), 0);  // the same key
+    reg.RegCloseKey(key);
+    EXPECT_EQ(reg.Commit().size(), 1u);
+    HiveRegistry reread;
+    reread.Mount("order/SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE", false);
+    EXPECT_EQ(reread.Memory().SubKeyNames("HKEY_LOCAL_MACHINE\\SOFTWARE\\Keys"),
+              (std::vector<std::string>{"é", "ü"}));
+    EXPECT_TRUE(reread.Memory().KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Keys\\É\\SUB"));
+}
+
 TEST(OfflineWindows, UserProfilesAndTheirChoice) {
     MakeDemoInstallation("users");
     MemoryRegistry second;
