@@ -214,6 +214,18 @@ bool MakeForeground(HWND top) {
     return WaitUntil(active, 5000);
 }
 
+std::string InputState(HWND top) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    auto name = [](HWND w) { return w == nullptr ? std::string("none") : "'" + Text(w) + "'"; };
+    return "foreground " + name(GetForegroundWindow()) + ", active " + name(info.hwndActive) + ", focus " +
+           name(info.hwndFocus) + ", capture " + name(info.hwndCapture) + ", pointer " + std::to_string(cursor.x) +
+           "," + std::to_string(cursor.y) + ", under it " + name(WindowFromPoint(cursor));
+}
+
 bool TakesClicks(HWND window) {
     HWND top = GetAncestor(window, GA_ROOT);
     return IsWindowVisible(window) && IsWindowEnabled(window) && top != nullptr && IsWindowEnabled(top) &&

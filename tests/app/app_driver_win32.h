@@ -76,6 +76,9 @@ bool TakesClicks(HWND window);
 // that is not the foreground one activates it first, and under Wine that
 // activation can swallow the click); false when it did not become it.
 bool MakeForeground(HWND top);
+// The foreground, active, focus and capture windows of `top`'s thread and the
+// pointer, as text (for failure messages).
+std::string InputState(HWND top);
 
 // A list view's rows, from outside the program: row count, check state,
 // and the screen point of a row's check box or text.

@@ -105,7 +105,8 @@ protected:
     }
     void ShowTab(const char* button, const char* panel) {
         Press(button);
-        ASSERT_TRUE(WaitUntil([&] { return ShowsAsTab(app_, panel, button); })) << panel;
+        ASSERT_TRUE(WaitUntil([&] { return ShowsAsTab(app_, panel, button); }))
+            << panel << " (" << test::InputState(app_.Main()) << ")";
     }
 
     // Writes `text` as a skin file in the scratch folder; its full path.
