@@ -7,9 +7,11 @@
       programs, shared tools and filler keys no scan reads) as a registry
       editor file, and creates nine in ten of the files they name under
       DRIVE_C/qmbench (the others are the broken entries).
-  bench_prefix.py backup-to-reg BACKUP.xml RESTORE.reg DELETE.reg
+  bench_prefix.py backup-to-reg BACKUP.xml RESTORE.reg DELETE.reg [TIMES REPEATED.xml]
       the keys and values of a repair's XML backup as a registry editor file
-      that writes them back, and one that deletes the same values.
+      that writes them back, and one that deletes the same values; with
+      TIMES, the restore file and REPEATED.xml (the backup) hold the entries
+      TIMES over, for a restore long enough to time against program start-up.
 """
 import os
 import sys
@@ -137,7 +139,18 @@ def value_line(name, text, type_name):
     return "%s=hex(%x):%s" % (left, code if code is not None else 3, hex_bytes(data))
 
 
-def backup_to_reg(backup, restore_reg, delete_reg):
+def repeat_backup(backup, times, repeated):
+    text = open(backup, "rb").read()
+    start = text.index(b"<registry>") + len(b"<registry>")
+    end = text.rindex(b"</registry>")
+    body = text[start:end]
+    while body.endswith(b" "):  # the indentation of the end tag
+        body = body[:-1]
+    with open(repeated, "wb") as f:
+        f.write(text[:start] + body * times + text[len(text[:start]) + len(body):])
+
+
+def backup_to_reg(backup, restore_reg, delete_reg, times=1):
     tree = ET.parse(backup)
     order, values = [], {}
 
@@ -167,7 +180,7 @@ def backup_to_reg(backup, restore_reg, delete_reg):
             delete.append(("@" if name == "(Default)" else reg_string(name)) + "=-\r\n")
         restore.append("\r\n")
         delete.append("\r\n")
-    write_reg(restore_reg, "".join(restore))
+    write_reg(restore_reg, "".join(restore[:1] + restore[1:] * times))
     write_reg(delete_reg, "".join(delete))
     print("%d keys, %d values" % (len(order), sum(len(values[k][1]) for k in order)))
 
@@ -177,5 +190,8 @@ if __name__ == "__main__":
         make(sys.argv[2], sys.argv[3], int(sys.argv[4]))
     elif len(sys.argv) == 5 and sys.argv[1] == "backup-to-reg":
         backup_to_reg(sys.argv[2], sys.argv[3], sys.argv[4])
+    elif len(sys.argv) == 7 and sys.argv[1] == "backup-to-reg":
+        backup_to_reg(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]))
+        repeat_backup(sys.argv[2], int(sys.argv[5]), sys.argv[6])
     else:
         sys.exit(__doc__)
