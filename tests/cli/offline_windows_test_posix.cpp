@@ -2,8 +2,14 @@
 // made at test time from the same registries the --registry tests use.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <algorithm>
 #include <cstdlib>
@@ -264,6 +270,43 @@ TEST(OfflineWindows, DirtyHiveIsScannedButNeverWritten) {
     WriteLog("dirty/C" + kConfig + "SOFTWARE.LOG2", sequence - 1);
     run = RunCli("--windows dirty/C fix");
     EXPECT_EQ(run.exitCode, 0) << run.err;
+}
+
+TEST(OfflineWindows, ASecondRunWaitsForTheFirstAndReadsWhatItWrote) {
+    MakeDemoInstallation("held");
+    const std::string software = "held/C" + kConfig + "SOFTWARE";
+    const int fd = ::open(software.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);  // as a running fix holds it
+    const pid_t fix = ::fork();
+    if (fix == 0) {
+        std::freopen("held-err.txt", "w", stderr);
+        std::freopen("/dev/null", "w", stdout);
+        ::execl(QM_CLI_EXE, QM_CLI_EXE, "--windows", "held/C", "fix", "--categories", "fonts", nullptr);
+        ::_exit(127);
+    }
+    ASSERT_GT(fix, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(::waitpid(fix, nullptr, WNOHANG), 0) << "it did not wait";
+    EXPECT_NE(Bytes("held-err.txt").find("waiting for another run"), std::string::npos);
+    {
+        // The holder writes the hive anew (as a fix does) and lets go.
+        HiveFile hive(software, true);
+        MemoryRegistry reg;
+        hive.LoadInto(reg, "HKEY_LOCAL_MACHINE\\SOFTWARE");
+        reg.CreateKeyPath("HKEY_LOCAL_MACHINE\\SOFTWARE\\QmWrittenMeanwhile");
+        ASSERT_EQ(hive.ApplyChanges(reg, "HKEY_LOCAL_MACHINE\\SOFTWARE"), 1u);
+        hive.Commit();
+    }
+    ::close(fd);
+    int status = 0;
+    ASSERT_EQ(::waitpid(fix, &status, 0), fix);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Bytes("held-err.txt");
+    HiveRegistry after;
+    after.Mount(software, "HKEY_LOCAL_MACHINE\\SOFTWARE", false);
+    EXPECT_TRUE(after.Memory().KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\QmWrittenMeanwhile"));
+    EXPECT_FALSE(after.Memory().ValueExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+                                            "Contoso Sans (TrueType)"));
 }
 
 TEST(OfflineWindows, FailedCommitLeavesTheHiveUnchanged) {
