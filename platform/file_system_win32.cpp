@@ -63,16 +63,16 @@ public:
     bool ListFolder(const std::string& folder, std::vector<FindData>& entries) override {
         entries.clear();
         const bool bareDrive = folder.size() == 2 && folder[1] == ':';
-        ScopedHandle dir(::CreateFileA(bareDrive ? (folder + "\\").c_str() : folder.c_str(),
-                                       FILE_LIST_DIRECTORY,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        if (!dir.valid()) return false;
+        Win32Handle dir(::CreateFileA(bareDrive ? (folder + "\\").c_str() : folder.c_str(),
+                                      FILE_LIST_DIRECTORY,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!dir.Valid()) return false;
         const UINT codePage = ::AreFileApisANSI() ? CP_ACP : CP_OEMCP;
         std::vector<unsigned char> block(64 * 1024);
         bool first = true;
         for (;;) {
-            if (!::GetFileInformationByHandleEx(dir.get(), FileIdBothDirectoryInfo, block.data(),
+            if (!::GetFileInformationByHandleEx(dir.Get(), FileIdBothDirectoryInfo, block.data(),
                                                 static_cast<DWORD>(block.size()))) {
                 const DWORD error = ::GetLastError();
                 if (error == ERROR_NO_MORE_FILES) break;
