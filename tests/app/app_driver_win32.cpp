@@ -1,5 +1,7 @@
 #include "tests/app/app_driver_win32.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 
 
@@ -201,6 +203,18 @@ void ClickAt(POINT at, bool right) {
 }
 
 void Click(HWND window) { ClickAt(Centre(window)); }
+
+int ThreadCount(DWORD pid) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    int count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == pid) ++count;
+    CloseHandle(snapshot);
+    return count;
+}
 
 bool MakeForeground(HWND top) {
     // The foreground window, and the active window of its thread as that

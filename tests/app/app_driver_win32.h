@@ -76,6 +76,8 @@ bool TakesClicks(HWND window);
 // that is not the foreground one activates it first, and under Wine that
 // activation can swallow the click); false when it did not become it.
 bool MakeForeground(HWND top);
+// The number of threads of process `pid` (-1 when unknown).
+int ThreadCount(DWORD pid);
 // The foreground, active, focus and capture windows of `top`'s thread and the
 // pointer, as text (for failure messages).
 std::string InputState(HWND top);

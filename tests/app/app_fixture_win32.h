@@ -106,9 +106,17 @@ protected:
     void ShowTab(const char* button, const char* panel) {
         Press(button);
         ASSERT_TRUE(WaitUntil([&] { return ShowsAsTab(app_, panel, button); }))
-            << panel << " (" << test::InputState(app_.Main()) << ")";
+            << panel << " (" << test::InputState(app_.Main()) << "; " << TabState() << ")";
     }
 
+    // The visible panels and the tab buttons' states, as text.
+    std::string TabState() const {
+        std::string text = "panels";
+        for (const std::string& p : app_.VisiblePanels()) text += " " + p;
+        for (const char* tab : kTabButtons)
+            text += std::string(", ") + tab + (IsWindowEnabled(app_.Button(tab)) ? " enabled" : " disabled");
+        return text;
+    }
     // Writes `text` as a skin file in the scratch folder; its full path.
     static std::string WriteSkin(const std::string& name, const std::string& text) {
         if (!WriteWholeFile(name, text)) return "";

@@ -284,6 +284,7 @@ TEST_F(ScanRepair, ScanListsTheSeededBrokenEntriesTickedAndRemoveRepairsOnlyTheT
     ASSERT_TRUE(WaitUntil([&] { return !test::RowChecked(list, kept); }));
 
     // Two presses in quick succession: one repair.
+    const int threads = test::ThreadCount(app_.ProcessId());
     Press("BUTTON_REMOVE");
     PressNow("BUTTON_REMOVE");
     HWND box = ClosingMessage();
@@ -296,6 +297,8 @@ TEST_F(ScanRepair, ScanListsTheSeededBrokenEntriesTickedAndRemoveRepairsOnlyTheT
     EXPECT_NE(app_.VisiblePanels(), std::vector<std::string>{"SUBMAIN_IGNORED"});
     test::Click(GetDlgItem(box, IDOK));
     ASSERT_TRUE(WaitUntil([&] { return test::ShowsAsTab(app_, "SUBMAIN_MAIN", "BUTTON_MAIN"); }));
+    // The repair's thread, which owned the closing message, has ended.
+    EXPECT_TRUE(WaitUntil([&] { return test::ThreadCount(app_.ProcessId()) <= threads; }));
 
     // The ticked entries are gone, everything else is as it was: the twins,
     // the unticked entry, the rest of each area.
