@@ -164,3 +164,49 @@ RegView ViewOfPath(const std::string& fullPath) {
 }
 
 }  // namespace qm
+
+namespace qm {
+
+bool ViewRegistry::ViewApplies(RegKey parent) const {
+    return view_ == RegView::k32 && !RootKeyName(parent).empty();
+}
+
+RegStatus ViewRegistry::RegOpenKeyA(RegKey parent, const char* subKey, RegKey* result) {
+    if (!ViewApplies(parent) || !subKey || !*subKey) return base_.RegOpenKeyA(parent, subKey, result);
+    return base_.RegOpenKeyExA(parent, subKey, kMaximumAllowed | ViewAccess(view_), result);
+}
+
+RegStatus ViewRegistry::RegOpenKeyExA(RegKey parent, const char* subKey, std::uint32_t access,
+                                      RegKey* result) {
+    if (ViewApplies(parent) && !(access & kKeyWow64Res)) access |= ViewAccess(view_);
+    return base_.RegOpenKeyExA(parent, subKey, access, result);
+}
+
+RegStatus ViewRegistry::RegCreateKeyA(RegKey parent, const char* subKey, RegKey* result) {
+    if (!ViewApplies(parent)) return base_.RegCreateKeyA(parent, subKey, result);
+    return base_.RegCreateKeyExA(parent, subKey, result, nullptr, ViewAccess(view_));
+}
+
+RegStatus ViewRegistry::RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result,
+                                        bool* created, std::uint32_t view) {
+    if (ViewApplies(parent) && !(view & kKeyWow64Res)) view |= ViewAccess(view_);
+    return base_.RegCreateKeyExA(parent, subKey, result, created, view);
+}
+
+RegStatus ViewRegistry::RegDeleteKeyA(RegKey parent, const char* subKey) {
+    if (!ViewApplies(parent) || !subKey) return base_.RegDeleteKeyA(parent, subKey);
+    // The key's parent is opened in the view; the last name goes below it.
+    std::string path(subKey);
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    const std::size_t slash = path.rfind('\\');
+    if (slash == std::string::npos) return base_.RegDeleteKeyA(parent, subKey);
+    RegKey above = kNullKey;
+    const RegStatus opened = base_.RegOpenKeyExA(parent, path.substr(0, slash).c_str(),
+                                                 kMaximumAllowed | ViewAccess(view_), &above);
+    if (opened != kRegSuccess) return opened;
+    const RegStatus status = base_.RegDeleteKeyA(above, path.c_str() + slash + 1);
+    base_.RegCloseKey(above);
+    return status;
+}
+
+}  // namespace qm

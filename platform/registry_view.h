@@ -43,3 +43,57 @@ std::string ViewPathText(const std::string& fullPath, RegView view);
 RegView ViewOfPath(const std::string& fullPath);
 
 }  // namespace qm
+
+namespace qm {
+
+// Another registry seen through one view: every open or create below a
+// predefined root follows its path in `view`, and a key path deleted below a
+// root is deleted in that view. Calls below an open handle go through as
+// they are (the handle is in the view already). Not owning.
+class ViewRegistry : public IRegistry {
+public:
+    ViewRegistry(IRegistry& base, RegView view) : base_(base), view_(view) {}
+    RegView View() const { return view_; }
+    IRegistry& Base() const { return base_; }
+
+    RegStatus RegOpenKeyA(RegKey parent, const char* subKey, RegKey* result) override;
+    RegStatus RegOpenKeyExA(RegKey parent, const char* subKey, std::uint32_t access,
+                            RegKey* result) override;
+    RegStatus RegCreateKeyA(RegKey parent, const char* subKey, RegKey* result) override;
+    RegStatus RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result, bool* created,
+                              std::uint32_t view = 0) override;
+    RegStatus RegQueryInfoKeyA(RegKey key, RegKeyInfo* info) override {
+        return base_.RegQueryInfoKeyA(key, info);
+    }
+    RegStatus RegEnumKeyExA(RegKey key, std::uint32_t index, char* name,
+                            std::uint32_t* nameLen) override {
+        return base_.RegEnumKeyExA(key, index, name, nameLen);
+    }
+    RegStatus RegEnumValueA(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameLen,
+                            std::uint32_t* type, std::uint8_t* data,
+                            std::uint32_t* dataLen) override {
+        return base_.RegEnumValueA(key, index, name, nameLen, type, data, dataLen);
+    }
+    RegStatus RegQueryValueExA(RegKey key, const char* name, std::uint32_t* type,
+                               std::uint8_t* data, std::uint32_t* dataLen) override {
+        return base_.RegQueryValueExA(key, name, type, data, dataLen);
+    }
+    RegStatus RegSetValueExA(RegKey key, const char* name, std::uint32_t type,
+                             const std::uint8_t* data, std::uint32_t dataLen) override {
+        return base_.RegSetValueExA(key, name, type, data, dataLen);
+    }
+    RegStatus RegDeleteKeyA(RegKey parent, const char* subKey) override;
+    RegStatus RegDeleteValueA(RegKey key, const char* name) override {
+        return base_.RegDeleteValueA(key, name);
+    }
+    RegStatus RegCloseKey(RegKey key) override { return base_.RegCloseKey(key); }
+    bool RegIsSameKey(RegKey a, RegKey b) override { return base_.RegIsSameKey(a, b); }
+
+private:
+    bool ViewApplies(RegKey parent) const;
+
+    IRegistry& base_;
+    RegView view_;
+};
+
+}  // namespace qm
