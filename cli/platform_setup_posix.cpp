@@ -1,6 +1,7 @@
 // Native build: the commands work on a registry held in memory, either the
-// built-in demonstration registry or one loaded from a registry export file,
-// and on drive letters mapped to host folders.
+// built-in demonstration registry, one loaded from a registry export file, or
+// the hive files of an offline Windows installation, and on drive letters
+// mapped to host folders.
 #include <sys/stat.h>
 
 #include <cctype>
@@ -12,6 +13,8 @@
 #include "cli/platform_setup.h"
 #include "platform/file_lock.h"
 #include "platform/file_system_posix.h"
+#include "platform/hive_registry_posix.h"
+#include "platform/offline_windows_posix.h"
 #include "platform/mapped_system.h"
 #include "platform/reg_file.h"
 #include "platform/registry_memory.h"
@@ -22,6 +25,9 @@ namespace {
 
 struct NativeOptions {
     std::string registryFile;
+    std::string windowsRoot;  // --windows DIR
+    std::string user;         // --user NAME
+    bool windowsDirGiven = false, systemDirGiven = false;
     std::vector<std::string> drives;  // "C=DIR"
     std::string windowsDir = "C:\\Windows";
     std::string systemDir = "C:\\Windows\\System32";
@@ -33,6 +39,8 @@ struct NativePlatform {
     std::unique_ptr<MemorySystem> system;
     RegFileFormat format = RegFileFormat::Unicode5;
     ExclusiveFileLock lock;
+    std::unique_ptr<HiveRegistry> hives;
+    std::vector<std::unique_ptr<ExclusiveFileLock>> hiveLocks;
 };
 
 // How long a run waits for another one that is changing the same registry file.
@@ -74,8 +82,63 @@ void KeepOriginal(const std::string& file, const std::string& original) {
                      original.c_str(), file.c_str());
 }
 
+// Locks a file for a run that changes it (see kRegistryLockWaitMs).
+void LockForChange(ExclusiveFileLock& lock, const std::string& file) {
+    std::string error;
+    const auto locked = lock.Lock(file, kRegistryLockWaitMs, [&file]() {
+        std::fprintf(stderr, "quillmere-cli: waiting for another run that is changing \"%s\"\n", file.c_str());
+    }, error);
+    if (locked != ExclusiveFileLock::Result::Locked) throw CliError(error);
+}
+
+// --windows DIR: the hives of the installation, its drive C: and the
+// environment its registry describes.
+void SetUpOfflineWindows(const NativeOptions& opt, NativePlatform& platform, CliState& state,
+                         bool changesRegistry) {
+    DriveMap& drives = DefaultFileSystemDrives();
+    if (drives.Folder('C')) throw CliError("--windows maps drive C: itself; do not give --drive C=...");
+    struct stat st {};
+    if (::stat(opt.windowsRoot.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        throw CliError("--windows " + opt.windowsRoot + ": no such folder");
+    drives.Map('C', opt.windowsRoot);
+    platform.hives = std::make_unique<HiveRegistry>();
+    OfflineWindows windows;
+    try {
+        windows = LoadOfflineWindows(*platform.hives, opt.windowsRoot, opt.user, changesRegistry);
+    } catch (const HiveError& e) {
+        throw CliError(e.what());
+    }
+    if (changesRegistry) {
+        const std::string dirty = OfflineHivesNotWritable(windows);
+        if (!dirty.empty())
+            throw CliError("will not change the registry of \"" + opt.windowsRoot + "\": " + dirty +
+                           ". Start that Windows and shut it down fully (shutdown /s /f /t 0), or scan "
+                           "only; nothing was changed");
+        for (const std::string& hive : windows.hives) {
+            platform.hiveLocks.push_back(std::make_unique<ExclusiveFileLock>());
+            LockForChange(*platform.hiveLocks.back(), hive);
+        }
+    }
+    auto mapped = std::make_unique<MappedSystem>(drives);
+    mapped->UseWindowsLayout(opt.windowsDirGiven ? opt.windowsDir : windows.windowsDir,
+                             opt.systemDirGiven ? opt.systemDir : windows.systemDir);
+    for (const auto& [name, value] : windows.environment)
+        mapped->SetEnvironmentVariable(name, mapped->ExpandEnvironmentStrings(value));
+    platform.system = std::move(mapped);
+    HiveRegistry* hives = platform.hives.get();
+    state.registryChanged = [hives](bool) {
+        try {
+            hives->Commit();
+        } catch (const HiveError& e) {
+            throw CliError(e.what());
+        }
+    };
+}
+
 void SetUp(const NativeOptions& opt, CliState& state, bool changesRegistry) {
     static NativePlatform platform;
+    if (!opt.windowsRoot.empty() && !opt.registryFile.empty())
+        throw CliError("--windows and --registry cannot be given together");
     DriveMap& drives = DefaultFileSystemDrives();
     for (const std::string& arg : opt.drives) {
         const auto eq = arg.find('=');
@@ -86,7 +149,9 @@ void SetUp(const NativeOptions& opt, CliState& state, bool changesRegistry) {
             throw CliError("--drive " + arg + ": no such folder");
         drives.Map(arg[0], arg.substr(2));
     }
-    if (drives.Empty()) {
+    if (!opt.windowsRoot.empty()) {
+        SetUpOfflineWindows(opt, platform, state, changesRegistry);
+    } else if (drives.Empty()) {
         platform.system = std::make_unique<MemorySystem>();
     } else {
         auto mapped = std::make_unique<MappedSystem>(drives);
@@ -99,21 +164,18 @@ void SetUp(const NativeOptions& opt, CliState& state, bool changesRegistry) {
         platform.system->SetEnvironmentVariable(arg.substr(0, eq), arg.substr(eq + 1));
     }
 
+    if (platform.hives) {
+        SetDefaultRegistry(platform.hives.get());
+        SetDefaultSystem(platform.system.get());
+        return;
+    }
     if (opt.registryFile.empty()) {
         PopulateDemoRegistry(platform.registry, *platform.system);
     } else {
         // Runs that change the file one at a time, each reading what the
         // previous one wrote: two at once would each write back their own
         // registry, and one run's removals would be silently undone.
-        if (changesRegistry) {
-            std::string error;
-            const std::string file = opt.registryFile;
-            const auto locked = platform.lock.Lock(file, kRegistryLockWaitMs, [&file]() {
-                std::fprintf(stderr, "quillmere-cli: waiting for another run that is changing \"%s\"\n",
-                             file.c_str());
-            }, error);
-            if (locked != ExclusiveFileLock::Result::Locked) throw CliError(error);
-        }
+        if (changesRegistry) LockForChange(platform.lock, opt.registryFile);
         try {
             platform.format = LoadRegFile(opt.registryFile, platform.registry);
         } catch (const RegFileError& e) {
@@ -139,10 +201,19 @@ void AddPlatformOptions(CLI::App& app, CliState& state) {
                    "registry; fix and restore write it back")
         ->check(CLI::ExistingFile);
     app.add_option("--drive", opt.drives, "Map a drive letter to a folder: C=DIR (repeatable)");
-    app.add_option("--windows-dir", opt.windowsDir, "Windows directory (default C:\\Windows)");
-    app.add_option("--system-dir", opt.systemDir, "System directory (default C:\\Windows\\System32)");
+    app.add_option("--windows", opt.windowsRoot,
+                   "Work on the offline Windows installation whose drive C: is this folder: its registry "
+                   "hives (fix and restore write them back), its drive and its environment");
+    app.add_option("--user", opt.user,
+                   "With --windows: the user profile whose hives stand for HKEY_CURRENT_USER (default: the "
+                   "only one)");
+    auto* windowsDir = app.add_option("--windows-dir", opt.windowsDir, "Windows directory (default C:\\Windows)");
+    auto* systemDir = app.add_option("--system-dir", opt.systemDir, "System directory (default C:\\Windows\\System32)");
     app.add_option("--env", opt.env, "Set an environment variable: NAME=VALUE (repeatable)");
-    app.parse_complete_callback([&app, &state]() {
+    app.parse_complete_callback([&app, &state, windowsDir, systemDir]() {
+        opt.windowsDirGiven = windowsDir->count() > 0;
+        opt.systemDirGiven = systemDir->count() > 0;
+        if (!opt.user.empty() && opt.windowsRoot.empty()) throw CliError("--user goes with --windows");
         bool changes = false;
         for (const CLI::App* command : app.get_subcommands())
             for (const char* name : {"fix", "restore", "settings"})

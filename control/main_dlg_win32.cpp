@@ -150,20 +150,7 @@ void CMainDlg::ButtonPressed(const std::string& name) {
                 Controls().SetButtonCheck("BUTTON_SCAN", 1);
                 CSubMainSkin* panel = CurrentPanel();
                 progressPanel_.store(panel);
-                auto tick = [&](const char* button) {
-                    return panel != nullptr ? panel->Controls().GetButtonCheck(button) : 0;
-                };
-                ScanCategoryStates& states = States();
-                states[kSlotCom] = tick("BUTTON_COM");
-                states[kSlotSharedDlls] = tick("BUTTON_COM_SUBS");
-                states[kSlotDrivers] = tick("BUTTON_DRV");
-                states[kSlotHelp] = tick("BUTTON_HELP");
-                states[kSlotAppPaths] = tick("BUTTON_APPPATH");
-                states[kSlotSharedTools] = tick("BUTTON_SHARED_TOOLS");
-                states[kSlotFonts] = tick("BUTTON_FONTS");
-                states[kSlotStartup] = tick("BUTTON_STARTUP");
-                states[kSlotShortcuts] = tick("BUTTON_SHORTCUTS");
-                states[kSlotUninstall] = tick("BUTTON_UNINSTALL");
+                ReadCategoryStates(panel != nullptr ? &panel->Controls() : nullptr, States());
                 ScanInProgress.store(1);
                 ClearStop();
                 if (!StartScanWorker()) {

@@ -10,6 +10,7 @@
 #include "control/add_schedule_dialog_win32.h"
 #include "control/restore_ui_win32.h"
 #include "control/summary.h"
+#include "control/thread_summary_win32.h"
 #include "engine/registry_lib.h"
 #include "repair/task_schedule_win32.h"
 #include "resources/resource.h"
@@ -68,6 +69,7 @@ CSubMainSkin::CSubMainSkin(IRegistry& registry) : registry_(registry), store_(re
 
 CSubMainSkin::~CSubMainSkin() {
     store_.SaveTimetable();
+    CloseResultWindow();
     controls_.Free();
     DestroyWindowNow();
 }
@@ -75,6 +77,7 @@ CSubMainSkin::~CSubMainSkin() {
 bool CSubMainSkin::Create(IPanelHost* host, HWND parent, const SkinFile& skin, const SkinPanelLine& line,
                           int number) {
     host_ = host;
+    skin_ = skin;
     name_ = line.name;
     number_ = number;
     const RECT rect{line.rect.left, line.rect.top, line.rect.right, line.rect.bottom};
@@ -112,7 +115,7 @@ void CSubMainSkin::ButtonPressed(const std::string& name) {
     store_.SaveEditText("savecountreg", "EDIT_BAKUP_COUNT");
 
     if (name == "BUTTON_SCAN") {
-        // The stand-alone result window is not part of this program yet.
+        StartResultWindow();
     } else if (name == "BUTTON_STARTUP") {
         if (IsCategoriesPanel())
             controls_.SetButtonCheck(name, controls_.GetButtonCheck(name) ? 0 : 1);
@@ -156,6 +159,54 @@ void CSubMainSkin::ButtonPressed(const std::string& name) {
     }
 
     if (ScanEnabled == 1) ScheduleOptionPressed(name);
+}
+
+void CSubMainSkin::StartResultWindow() {
+    // At most one: a window whose thread has not ended yet is still closing.
+    if (ResultWindowRunning()) return;
+    ScanInProgress.store(1);
+    CThreadSummary::Setup setup;
+    setup.skin = skin_;
+    setup.starter = Window();
+    setup.engine = EngineServices{&registry_, nullptr, "ignore.lst"};
+    ReadCategoryStates(&controls_, setup.states);
+    HANDLE thread = CThreadSummary::Start(setup);
+    if (thread == nullptr) {
+        ScanInProgress.store(0);
+        return;
+    }
+    resultThread_.reset(thread);
+}
+
+bool CSubMainSkin::ResultWindowRunning() const {
+    return resultThread_ && WaitForSingleObject(resultThread_.get(), 0) == WAIT_TIMEOUT;
+}
+
+namespace {
+
+BOOL CALLBACK CancelResultWindow(HWND window, LPARAM) {
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (std::string(name) == kResultWindowClass) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+
+}  // namespace
+
+void CSubMainSkin::CloseResultWindow(DWORD milliseconds) {
+    if (!resultThread_) return;
+    // Posted, not sent: this thread never waits for the result window's
+    // thread other than here, with a time-out. The window may still be being
+    // built: the cancel is posted to it again until the thread ends.
+    const DWORD threadId = GetThreadId(resultThread_.get());
+    const DWORD start = GetTickCount();
+    bool cancelled = false;
+    while (WaitForSingleObject(resultThread_.get(), cancelled ? 200 : 0) == WAIT_TIMEOUT) {
+        if (GetTickCount() - start >= milliseconds) break;
+        EnumThreadWindows(threadId, &CancelResultWindow, 0);
+        cancelled = true;
+    }
+    resultThread_.reset();
 }
 
 void CSubMainSkin::SetCategories(int state) {
@@ -330,7 +381,9 @@ LRESULT CSubMainSkin::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         case WM_TIMER:
             return 0;
         case kPrepareToCloseMessage:
-            // The main screen passes it on to every window of its tree.
+            // The main screen passes it on to every window of its tree. A
+            // result window started here is no child of it: it is closed here.
+            CloseResultWindow();
             return 0;
         case kEnableScanButtonMessage:
             controls_.EnableButton("BUTTON_SCAN", true);

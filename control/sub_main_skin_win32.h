@@ -10,6 +10,12 @@
 // plain check box; anywhere else it is "start with Windows", bound to the Run
 // value. Only the latter reads or writes the Run key.
 //
+// BUTTON_SCAN (which no panel of the default skin carries) opens the result
+// window (control/thread_summary_win32.h) on a thread of its own, built from
+// the same skin as the panel and scanning the categories ticked on this
+// panel. While the panel goes (prepare-to-close, destruction) a result window
+// still open is cancelled and waited for, at most ten seconds.
+//
 // BUTTON_IGNORED_DELETE removes the ticked rows' paths from the ignore list
 // as the file holds it at that moment (not the entries at the rows'
 // positions, which another program may have shifted since the list was read).
@@ -80,6 +86,13 @@ public:
     CSkinnedListView* IgnoredList() const { return ignoredList_; }
     CSkinnedListView* ScheduleList() const { return scheduleList_; }
 
+    // The result window started from this panel still runs.
+    bool ResultWindowRunning() const;
+    // Cancels a result window still running and waits for its thread, at
+    // most `milliseconds`; then forgets it.
+    void CloseResultWindow(DWORD milliseconds = kResultWindowWait);
+    static constexpr DWORD kResultWindowWait = 10000;
+
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -90,6 +103,13 @@ private:
     void DeleteSelectedSchedule();
     void ScheduleOptionPressed(const std::string& name);
     void ShowListMenu(CSkinnedListView& list);
+    void StartResultWindow();
+
+    struct HandleCloser {
+        void operator()(HANDLE h) const {
+            if (h != nullptr) CloseHandle(h);
+        }
+    };
 
     IRegistry& registry_;
     IPanelHost* host_ = nullptr;
@@ -102,6 +122,8 @@ private:
     CSkinnedListView* resultList_ = nullptr;
     CSkinnedListView* ignoredList_ = nullptr;
     CSkinnedListView* scheduleList_ = nullptr;
+    SkinFile skin_;  // the skin the panel was built from, for its result window
+    std::unique_ptr<void, HandleCloser> resultThread_;
 };
 
 // The scan categories a categories panel's BUTTON_ALL sets, in order.

@@ -1,6 +1,9 @@
 #include "control/summary.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <mutex>
+#include <vector>
 
 #include "repair/backup_file_element.h"
 #include "repair/export_backups.h"
@@ -11,6 +14,35 @@ namespace qm {
 
 std::atomic<int> ScanInProgress{0};
 std::atomic<Summary*> CurrentSummary{nullptr};
+
+namespace {
+
+// The controllers alive, oldest first; CurrentSummary is the last one. Never
+// destroyed: a worker still running while the process ends may use it.
+struct LiveSummaries {
+    std::mutex lock;
+    std::vector<Summary*> alive;
+};
+LiveSummaries& Live() {
+    static LiveSummaries* live = new LiveSummaries;
+    return *live;
+}
+
+}  // namespace
+
+void ReadCategoryStates(const INamedControls* buttons, ScanCategoryStates& states) {
+    auto tick = [buttons](const char* name) { return buttons != nullptr ? buttons->GetButtonCheck(name) : 0; };
+    states[kSlotCom] = tick("BUTTON_COM");
+    states[kSlotSharedDlls] = tick("BUTTON_COM_SUBS");
+    states[kSlotDrivers] = tick("BUTTON_DRV");
+    states[kSlotHelp] = tick("BUTTON_HELP");
+    states[kSlotAppPaths] = tick("BUTTON_APPPATH");
+    states[kSlotSharedTools] = tick("BUTTON_SHARED_TOOLS");
+    states[kSlotFonts] = tick("BUTTON_FONTS");
+    states[kSlotStartup] = tick("BUTTON_STARTUP");
+    states[kSlotShortcuts] = tick("BUTTON_SHORTCUTS");
+    states[kSlotUninstall] = tick("BUTTON_UNINSTALL");
+}
 
 void SummaryProgressCallback(std::string, std::string status, std::int32_t, std::int32_t found) {
     Summary* summary = CurrentSummary.load();
@@ -51,13 +83,18 @@ Summary::Summary(const EngineServices& engine, const ShortcutServices& shortcuts
     engine_.SetProgressCallback(&SummaryProgressCallback);
     shortcuts_.SetProgressCallback(&SummaryProgressCallback);
     shortcuts_.UseIgnoreListOf(engine_);
+    LiveSummaries& live = Live();
+    std::lock_guard<std::mutex> hold(live.lock);
+    live.alive.push_back(this);
     CurrentSummary.store(this);
 }
 
 Summary::~Summary() {
     rows_.clear();
-    Summary* self = this;
-    CurrentSummary.compare_exchange_strong(self, nullptr);
+    LiveSummaries& live = Live();
+    std::lock_guard<std::mutex> hold(live.lock);
+    live.alive.erase(std::remove(live.alive.begin(), live.alive.end(), this), live.alive.end());
+    CurrentSummary.store(live.alive.empty() ? nullptr : live.alive.back());
 }
 
 void Summary::ButtonPressed(const std::string&) {}

@@ -33,8 +33,17 @@ class Summary;
 // A scan is active (set by whoever starts a scan worker, cleared when it ends).
 extern std::atomic<int> ScanInProgress;
 // The most recently constructed controller still alive: the one whose screen
-// SummaryProgressCallback writes.
+// SummaryProgressCallback writes. When it is destroyed the one constructed
+// before it (if still alive) is current again, so the main window's progress
+// comes back once a result window has closed.
 extern std::atomic<Summary*> CurrentSummary;
+
+// The scan categories ticked on a screen's check boxes (their check value; 0
+// when unticked or missing, all 0 without a screen): slot 1 BUTTON_COM, 3 BUTTON_COM_SUBS, 4
+// BUTTON_DRV, 5 BUTTON_HELP, 6 BUTTON_APPPATH, 7 BUTTON_SHARED_TOOLS, 8
+// BUTTON_FONTS, 9 BUTTON_STARTUP, 10 BUTTON_SHORTCUTS, 11 BUTTON_UNINSTALL.
+// The other slots are left as they are.
+void ReadCategoryStates(const INamedControls* buttons, ScanCategoryStates& states);
 
 // Label names the controller's progress callback writes.
 constexpr const char* kStatusLabel = "TEXT_ERRORSCAN_STATUS";

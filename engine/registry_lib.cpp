@@ -57,7 +57,7 @@ RegStatus CRegistryLib::OpenKey(const std::string& rootName, const std::string& 
 
 bool CRegistryLib::StopRequested() const {
     NamedEvent stop(kStopEventName);
-    return stop.IsSignalled();
+    return stop.IsSignalledNow();
 }
 
 void CRegistryLib::ReportProgress(const std::string& item, const std::string& status,

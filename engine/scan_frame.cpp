@@ -16,7 +16,9 @@ void ScanFrame::EnterView32() {
 }
 
 bool ScanFrame::Open(const std::string& rootPath) {
-    if (StopRequested()) return false;
+    // Once per category the event itself is looked at, so a stop set by
+    // another process ends the run at the next category at the latest.
+    if (stop_.IsSignalledNow()) return false;
     rootPath_ = rootPath;
     std::string rest = rootPath;
     const std::string rootName = CRegistryLib::SeperateMainKey(rest);

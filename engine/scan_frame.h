@@ -50,7 +50,8 @@ class ScanFrame {
 public:
     ScanFrame(CRegistryLib& lib, ResultRows& rows, Category category, const char* status);
 
-    // The stop test: a zero-time-out wait on the stop event.
+    // The stop test before every entry: the process's flag of the stop event
+    // (named_event.h), a memory read rather than a wait on the event.
     bool StopRequested() const { return stop_.IsSignalled(); }
 
     // Stop test at entry, split and open `rootPath`, zero the counters.

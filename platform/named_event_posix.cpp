@@ -1,4 +1,5 @@
-// Named events without a kernel: one flag per name, held by the process's
+// Named events without a kernel: one flag per name (the event and the
+// process's flag are one and the same here), held by the process's
 // table of named events for as long as the process runs, so a state set
 // through a short-lived NamedEvent stays until it is reset.
 #include "platform/named_event.h"
@@ -35,5 +36,8 @@ void NamedEvent::Set() { impl_->flag->store(true); }
 void NamedEvent::Reset() { impl_->flag->store(false); }
 
 bool NamedEvent::IsSignalled() const { return impl_->flag->load(); }
+
+// No other process shares the flag, so it is always up to date.
+bool NamedEvent::IsSignalledNow() const { return impl_->flag->load(); }
 
 }  // namespace qm

@@ -2,10 +2,17 @@
 // event lives only while a handle to it is open, so the process keeps one
 // handle per name until it ends: a state set through a short-lived
 // NamedEvent stays until it is reset, and other processes see it too.
+//
+// Next to each handle lives the process's flag for that name. Set and Reset
+// change event and flag under one lock, and a look at the event (which
+// copies its state into the flag) takes the same lock, so a look that began
+// before a Set cannot overwrite the Set's flag with the older state.
 #include "platform/named_event.h"
 
 #include <windows.h>
 
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 
@@ -13,37 +20,89 @@ namespace qm {
 
 namespace {
 
-HANDLE HandleFor(const std::string& name) {
+using Clock = std::chrono::steady_clock;
+
+struct Shared {
+    HANDLE handle = nullptr;  // never closed: held for the process's life
+    std::mutex lock;
+    std::atomic<bool> flag{false};
+    std::atomic<Clock::rep> lookedAt{0};  // when the event was last looked at
+
+    void Stamp() { lookedAt.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed); }
+
+    // Copies the event's state into the flag; the caller holds `lock`.
+    bool Look() {
+        const bool set = ::WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+        flag.store(set);
+        Stamp();
+        return set;
+    }
+};
+
+Shared* SharedFor(const std::string& name) {
     static std::mutex mutex;
-    static std::map<std::string, HANDLE> table;  // never closed: held for the process's life
-    std::lock_guard<std::mutex> lock(mutex);
-    HANDLE& handle = table[name];
-    // Manual reset, not signalled when created; an existing event is opened.
-    // A failed open is tried again by the next object of that name.
-    if (handle == nullptr) handle = ::CreateEventA(nullptr, TRUE, FALSE, name.c_str());
-    return handle;
+    static std::map<std::string, std::unique_ptr<Shared>> table;
+    std::lock_guard<std::mutex> guard(mutex);
+    std::unique_ptr<Shared>& slot = table[name];
+    if (!slot) slot = std::make_unique<Shared>();
+    // Manual reset, not signalled when created; an existing event is opened
+    // (perhaps already set by another process). A failed open is tried again
+    // by the next object of that name.
+    if (slot->handle == nullptr) {
+        std::lock_guard<std::mutex> state(slot->lock);
+        slot->handle = ::CreateEventA(nullptr, TRUE, FALSE, name.c_str());
+        if (slot->handle) slot->Look();
+    }
+    return slot.get();
 }
 
 }  // namespace
 
 struct NamedEvent::Impl {
-    HANDLE handle = nullptr;
+    Shared* shared;
 };
 
-NamedEvent::NamedEvent(const std::string& name) : impl_(std::make_unique<Impl>(Impl{HandleFor(name)})) {}
+NamedEvent::NamedEvent(const std::string& name) : impl_(std::make_unique<Impl>(Impl{SharedFor(name)})) {}
 
 NamedEvent::~NamedEvent() = default;
 
 void NamedEvent::Set() {
-    if (impl_->handle) ::SetEvent(impl_->handle);
+    Shared& s = *impl_->shared;
+    if (!s.handle) return;
+    std::lock_guard<std::mutex> guard(s.lock);
+    ::SetEvent(s.handle);
+    s.flag.store(true);
+    s.Stamp();
 }
 
 void NamedEvent::Reset() {
-    if (impl_->handle) ::ResetEvent(impl_->handle);
+    Shared& s = *impl_->shared;
+    if (!s.handle) return;
+    std::lock_guard<std::mutex> guard(s.lock);
+    ::ResetEvent(s.handle);
+    s.flag.store(false);
+    s.Stamp();
 }
 
 bool NamedEvent::IsSignalled() const {
-    return impl_->handle && ::WaitForSingleObject(impl_->handle, 0) == WAIT_OBJECT_0;
+    Shared& s = *impl_->shared;
+    if (!s.handle) return false;
+    static const Clock::rep recheck =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(kEventRecheckMs)).count();
+    const Clock::rep now = Clock::now().time_since_epoch().count();
+    if (now - s.lookedAt.load(std::memory_order_relaxed) >= recheck) {
+        // One thread looks; the others go on with the flag as it is.
+        std::unique_lock<std::mutex> guard(s.lock, std::try_to_lock);
+        if (guard.owns_lock()) return s.Look();
+    }
+    return s.flag.load();
+}
+
+bool NamedEvent::IsSignalledNow() const {
+    Shared& s = *impl_->shared;
+    if (!s.handle) return false;
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.Look();
 }
 
 }  // namespace qm

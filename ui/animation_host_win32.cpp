@@ -61,11 +61,20 @@ void CAnimationHost::Paint() {
     HDC dc = BeginPaint(Window(), &ps);
     RECT client;
     GetClientRect(Window(), &client);
+    // Centre the frame in the part of the control its parent shows (a skin
+    // may give a rectangle reaching past the window's edge); what it does
+    // not cover is filled with its corner colour.
+    RECT shown = client;
+    if (HWND parent = GetParent(Window())) {
+        RECT parentClient;
+        GetClientRect(parent, &parentClient);
+        MapWindowPoints(parent, Window(), reinterpret_cast<POINT*>(&parentClient), 2);
+        if (!IntersectRect(&shown, &client, &parentClient)) shown = client;
+    }
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
-    // Centre the frame; what it does not cover is filled with its corner colour.
-    const int x = (width - frameWidth_) / 2;
-    const int y = (height - frameHeight_) / 2;
+    const int x = shown.left + (shown.right - shown.left - frameWidth_) / 2;
+    const int y = shown.top + (shown.bottom - shown.top - frameHeight_) / 2;
     COLORREF fill = RGB(0, 0, 0);
     if (frameCount_ > 0) {
         MemoryDc memory(dc);

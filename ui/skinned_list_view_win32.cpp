@@ -6,13 +6,13 @@ namespace qm {
 
 CSkinnedListView::~CSkinnedListView() { Destroy(); }
 
-bool CSkinnedListView::Create(HWND parent, const SkinListLine& line, DWORD extendedStyle) {
+bool CSkinnedListView::Create(HWND parent, const SkinListLine& line, DWORD extendedStyle, UINT id, DWORD style) {
     if (window_ != nullptr) return false;
     INITCOMMONCONTROLSEX init{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&init);
-    window_ = CreateWindowExA(0, WC_LISTVIEWA, "", kSkinListViewStyle, line.rect.left, line.rect.top,
+    window_ = CreateWindowExA(0, WC_LISTVIEWA, "", style, line.rect.left, line.rect.top,
                               line.rect.Width(), line.rect.Height(), parent,
-                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kSkinListViewId)),
+                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
                               reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
     if (window_ == nullptr) return false;
     SendMessageA(window_, LVM_SETEXTENDEDLISTVIEWSTYLE, extendedStyle, extendedStyle);

@@ -18,6 +18,8 @@ constexpr DWORD kSkinListViewStyle = 0x50800005;  // child, visible, border, rep
 constexpr UINT kSkinListViewId = 1010;
 constexpr DWORD kListWithCheckBoxes = 0x25;       // grid lines, check boxes, full-row select
 constexpr DWORD kListWithoutCheckBoxes = 0x21;    // grid lines, full-row select
+constexpr DWORD kReportListStyle = 0x50800001;    // child, visible, border, report
+constexpr DWORD kListFullRowSelect = 0x20;        // full-row select only
 
 class CSkinnedListView {
 public:
@@ -26,7 +28,10 @@ public:
     CSkinnedListView(const CSkinnedListView&) = delete;
     CSkinnedListView& operator=(const CSkinnedListView&) = delete;
 
-    bool Create(HWND parent, const SkinListLine& line, DWORD extendedStyle);
+    // `id` and `style`: the main window's lists take the defaults; the result
+    // window's list is a plain report view (child, visible, border) with id 0.
+    bool Create(HWND parent, const SkinListLine& line, DWORD extendedStyle, UINT id = kSkinListViewId,
+                DWORD style = kSkinListViewStyle);
     void Destroy();
     HWND Window() const { return window_; }
 

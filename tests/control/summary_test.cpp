@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -120,9 +121,45 @@ TEST_F(SummaryTest, ProgressShowsTheStatusAndErrorsFoundOfTheCurrentController) 
         EXPECT_EQ(newer.labels[kErrorsFoundLabel], "2");
         EXPECT_TRUE(older.labels.empty());
     }
-    EXPECT_EQ(CurrentSummary.load(), nullptr) << "the last one made is gone";
+    // A result window's controller has gone: the main window's is current
+    // again and hears the progress of its next scan.
+    EXPECT_EQ(CurrentSummary.load(), &first);
+    SummaryProgressCallback("x", "Scanning Fonts", 1, 1);
+    EXPECT_EQ(older.labels[kStatusLabel], "Scanning Fonts");
+}
+
+TEST_F(SummaryTest, TheNewestControllerStillAliveIsCurrentWhicheverGoesFirst) {
+    auto first = std::make_unique<Summary>(Services());
+    auto second = std::make_unique<Summary>(Services());
+    first.reset();
+    EXPECT_EQ(CurrentSummary.load(), second.get()) << "an older one going changes nothing";
+    second.reset();
+    EXPECT_EQ(CurrentSummary.load(), nullptr);
     SummaryProgressCallback("x", "y", 1, 1);  // no controller: nothing, no crash
-    EXPECT_TRUE(older.labels.empty());
+}
+
+TEST(ReadCategoryStates, EachCategoryButtonFillsItsSlotAndTheOthersAreLeftAlone) {
+    class Ticks : public INamedControls {
+    public:
+        void SetButtonCheck(const std::string&, int) override {}
+        int GetButtonCheck(const std::string& name) const override {
+            return name == "BUTTON_APPPATH" || name == "BUTTON_SHORTCUTS" || name == "BUTTON_UNINSTALL" ? 1 : 0;
+        }
+        void EnableButton(const std::string&, bool) override {}
+        void HideButton(const std::string&, bool) override {}
+        void EnableAllButtons(bool) override {}
+        void SetLabelText(const std::string&, const std::string&) override {}
+        std::string GetEditText(const std::string&) const override { return ""; }
+        void SetEditText(const std::string&, const std::string&) override {}
+    } ticks;
+    ScanCategoryStates states;
+    for (int i = 0; i < 14; ++i) states[i] = 7;
+    ReadCategoryStates(&ticks, states);
+    const int expected[14] = {7, 0, 7, 0, 0, 0, 1, 0, 0, 0, 1, 1, 7, 7};
+    for (int i = 0; i < 14; ++i) EXPECT_EQ(states[i], expected[i]) << "slot " << i;
+    ReadCategoryStates(nullptr, states);
+    for (int slot : {kSlotAppPaths, kSlotShortcuts, kSlotUninstall}) EXPECT_EQ(states[slot], 0);
+    EXPECT_EQ(states[0], 7);
 }
 
 TEST_F(SummaryTest, RepairBacksUpAndRemovesTheFindingsUnlessStopped) {

@@ -24,6 +24,10 @@ TEST(NamedEventTest, ObjectsOfOneNameShareOneManualResetState) {
         late.Set();
     }
     EXPECT_TRUE(a.IsSignalled()) << "state outlives the object that set it";
+    EXPECT_TRUE(a.IsSignalledNow());
+    a.Reset();
+    EXPECT_FALSE(b.IsSignalled()) << "a reset in this process is seen at once";
+    EXPECT_FALSE(b.IsSignalledNow());
 }
 
 TEST(NamedEventTest, StateSetThroughAnObjectClosedAtOnceIsSeenByALaterOpener) {

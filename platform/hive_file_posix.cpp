@@ -1,0 +1,484 @@
+#include "platform/hive_file_posix.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <hivex.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "platform/codepage.h"
+#include "platform/name_case.h"
+#include "platform/whole_file.h"
+
+namespace qm {
+
+static_assert(sizeof(hive_type) == sizeof(std::uint32_t), "hive_type carries the raw type code");
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 4096;
+constexpr std::size_t kLogEntriesStart = 512;
+constexpr std::uint64_t kHiveSizeLimit = 4ull << 30;
+
+bool IsTextType(std::uint32_t type) {
+    return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    if (at + 4 > b.size()) return 0;
+    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
+           std::uint32_t(b[at + 3]) << 24;
+}
+
+// Up to `size` bytes from the start of a file.
+std::vector<std::uint8_t> ReadHead(const std::string& path, std::size_t size) {
+    std::vector<std::uint8_t> bytes(size);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+std::string BaseName(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Files in `folder` whose name is `name` without regard to (ASCII) case.
+std::vector<std::string> FilesNamed(const std::string& folder, const std::string& name) {
+    std::vector<std::string> found;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return found;
+    while (dirent* e = ::readdir(dir))
+        if (FoldedName(e->d_name) == FoldedName(name)) found.push_back(folder + "/" + e->d_name);
+    ::closedir(dir);
+    return found;
+}
+
+// Whether a transaction log holds changes the hive with secondary sequence
+// number `hiveSequence` has not received: a log of the newer format ("HvLE"
+// entries after its 512-byte header) does when an entry carries that sequence
+// number or a later one; an older log ("DIRT") when its header is newer than
+// the hive's.
+bool LogHasNewerData(const std::string& log, std::uint32_t hiveSequence) {
+    struct stat st {};
+    if (::stat(log.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uint64_t>(st.st_size) < kLogEntriesStart + 4)
+        return false;
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (ReadWholeFile(log, kHiveSizeLimit, bytes, error) != ReadStatus::Read) return false;
+    if (std::memcmp(bytes.data(), "regf", 4) != 0) return false;
+    std::size_t at = kLogEntriesStart;
+    if (std::memcmp(bytes.data() + at, "HvLE", 4) == 0) {
+        while (at + 16 <= bytes.size() && std::memcmp(bytes.data() + at, "HvLE", 4) == 0) {
+            const std::uint32_t size = Le32(bytes, at + 4);
+            if (Le32(bytes, at + 12) >= hiveSequence) return true;
+            if (size < 16 || size % 512 != 0) break;
+            at += size;
+        }
+        return false;
+    }
+    if (std::memcmp(bytes.data() + at, "DIRT", 4) == 0) return Le32(bytes, 8) > hiveSequence;
+    return false;
+}
+
+// Text data as the registry's 8-bit calls return it.
+std::vector<std::uint8_t> Utf16ToAnsiBytes(const char* data, std::size_t len) {
+    std::u16string w;
+    w.reserve(len / 2);
+    for (std::size_t i = 0; i + 1 < len; i += 2)
+        w.push_back(static_cast<char16_t>(static_cast<unsigned char>(data[i]) |
+                                          static_cast<unsigned char>(data[i + 1]) << 8));
+    const std::string a = Utf16ToAnsiText(w);
+    return std::vector<std::uint8_t>(a.begin(), a.end());
+}
+
+std::vector<std::uint8_t> AnsiToUtf16Bytes(const std::vector<std::uint8_t>& data) {
+    const std::u16string w = AnsiToUtf16(std::string(data.begin(), data.end()));
+    std::vector<std::uint8_t> out;
+    out.reserve(w.size() * 2);
+    for (char16_t u : w) {
+        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(u >> 8));
+    }
+    return out;
+}
+
+// A malloc'ed result of hivex, freed when it goes out of scope.
+template <typename T>
+struct Freed {
+    T* p = nullptr;
+    explicit Freed(T* q) : p(q) {}
+    ~Freed() { std::free(p); }
+    Freed(const Freed&) = delete;
+    Freed& operator=(const Freed&) = delete;
+};
+
+std::string Describe(const std::string& path, const std::string& what) {
+    return "\"" + path + "\": " + what + ": " + std::strerror(errno);
+}
+
+// One value as the hive holds it, with what the registry shows of it.
+struct HiveValue {
+    bool readable = false;  // its name converts and its data reads
+    std::string name;
+    std::u16string folded;
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> raw;   // the hive's bytes
+    std::vector<std::uint8_t> shown;  // what the registry holds for it
+};
+
+}  // namespace
+
+std::size_t HiveStoredSize(std::uint32_t type, const std::vector<std::uint8_t>& data) {
+    if (!IsTextType(type)) return data.size();
+    return AnsiToUtf16(std::string(data.begin(), data.end())).size() * 2;
+}
+
+HiveCleanliness CheckHiveCleanliness(const std::string& path) {
+    HiveCleanliness result;
+    const std::vector<std::uint8_t> head = ReadHead(path, kHeaderSize);
+    if (head.size() < 512 || std::memcmp(head.data(), "regf", 4) != 0) {
+        result.clean = false;
+        result.reason = "it is not a registry hive";
+        return result;
+    }
+    const std::uint32_t primary = Le32(head, 4), secondary = Le32(head, 8);
+    if (primary != secondary) {
+        result.clean = false;
+        result.reason = "its two sequence numbers differ (" + std::to_string(primary) + " and " +
+                        std::to_string(secondary) +
+                        "): Windows did not finish writing it (an unclean shut-down or Fast Startup)";
+        return result;
+    }
+    const std::string folder = FolderOf(path), base = BaseName(path);
+    for (const char* suffix : {".LOG1", ".LOG2", ".LOG"})
+        for (const std::string& log : FilesNamed(folder, base + suffix))
+            if (LogHasNewerData(log, secondary)) {
+                result.clean = false;
+                result.reason = "\"" + log +
+                                "\" holds changes Windows has not yet written into it (an unclean "
+                                "shut-down or Fast Startup)";
+                return result;
+            }
+    return result;
+}
+
+struct HiveFile::Impl {
+    hive_h* h = nullptr;
+    bool writable = false;
+    std::set<std::u16string> skip;  // folded paths below the root
+
+    ~Impl() {
+        if (h) hivex_close(h);
+    }
+
+    std::vector<hive_node_h> Children(hive_node_h node) {
+        errno = 0;
+        Freed<hive_node_h> list(hivex_node_children(h, node));
+        if (!list.p) throw HiveError("cannot read the sub-keys of a key: " + std::string(std::strerror(errno)));
+        std::vector<hive_node_h> out;
+        for (hive_node_h* p = list.p; *p; ++p) out.push_back(*p);
+        return out;
+    }
+
+    // The node's name; false when it cannot be read as text.
+    bool Name(hive_node_h node, std::string* name) {
+        Freed<char> n(hivex_node_name(h, node));
+        if (!n.p) return false;
+        *name = n.p;
+        return true;
+    }
+
+    std::vector<HiveValue> Values(hive_node_h node) {
+        errno = 0;
+        Freed<hive_value_h> list(hivex_node_values(h, node));
+        if (!list.p) throw HiveError("cannot read the values of a key: " + std::string(std::strerror(errno)));
+        std::vector<HiveValue> out;
+        for (hive_value_h* p = list.p; *p; ++p) {
+            HiveValue v;
+            // Hives hold type codes beyond hive_type's enumerators: read the raw number.
+            std::uint32_t t = 0;
+            std::size_t len = 0;
+            Freed<char> data(hivex_value_value(h, *p, reinterpret_cast<hive_type*>(&t), &len));
+            Freed<char> key(hivex_value_key(h, *p));
+            v.type = t;
+            if (data.p) v.raw.assign(data.p, data.p + len);
+            if (data.p && key.p) {
+                v.readable = true;
+                v.name = key.p;
+                v.folded = FoldedName(v.name);
+                v.shown = IsTextType(t) ? Utf16ToAnsiBytes(data.p, len) : v.raw;
+            }
+            out.push_back(std::move(v));
+        }
+        return out;
+    }
+
+    void Load(MemoryRegistry& reg, hive_node_h node, const std::string& full, const std::u16string& rel) {
+        reg.CreateKeyPath(full);
+        for (const HiveValue& v : Values(node))
+            if (v.readable) reg.SetValue(full, v.name, v.type, v.shown);
+        for (hive_node_h child : Children(node)) {
+            std::string name;
+            if (!Name(child, &name)) continue;
+            const std::u16string childRel = rel.empty() ? FoldedName(name) : rel + u"\\" + FoldedName(name);
+            if (skip.count(childRel)) continue;
+            Load(reg, child, full + "\\" + name, childRel);
+        }
+    }
+
+    // Makes `node` hold the values and sub-keys `reg` holds at `full`.
+    std::size_t Apply(const MemoryRegistry& reg, hive_node_h node, const std::string& full,
+                      const std::u16string& rel) {
+        std::size_t changed = ApplyValues(reg, node, full) ? 1 : 0;
+
+        std::vector<std::string> wanted = reg.SubKeyNames(full);
+        std::map<std::u16string, std::string> wantedByFold;
+        for (const std::string& n : wanted) wantedByFold.emplace(FoldedName(n), n);
+        std::set<std::u16string> present;
+        bool removedOrAdded = false;
+        for (hive_node_h child : Children(node)) {
+            std::string name;
+            if (!Name(child, &name)) continue;  // not shown, never touched
+            const std::u16string fold = FoldedName(name);
+            const std::u16string childRel = rel.empty() ? fold : rel + u"\\" + fold;
+            if (skip.count(childRel)) {
+                present.insert(fold);
+                continue;
+            }
+            if (!wantedByFold.count(fold)) {
+                if (hivex_node_delete_child(h, child) != 0)
+                    throw HiveError("cannot delete the key \"" + full + "\\" + name +
+                                    "\": " + std::strerror(errno));
+                removedOrAdded = true;
+                continue;
+            }
+            present.insert(fold);
+            changed += Apply(reg, child, full + "\\" + name, childRel);
+        }
+        for (const auto& [fold, name] : wantedByFold) {
+            if (present.count(fold)) continue;
+            // A key that only leads to where another hive is mounted is not this hive's.
+            const std::u16string addRel = rel.empty() ? fold : rel + u"\\" + fold;
+            if (skip.count(addRel) || !HasOwnContent(reg, full + "\\" + name, addRel)) continue;
+            const hive_node_h child = hivex_node_add_child(h, node, name.c_str());
+            if (child == 0)
+                throw HiveError("cannot add the key \"" + full + "\\" + name + "\": " + std::strerror(errno));
+            removedOrAdded = true;
+            const std::u16string childRel = rel.empty() ? fold : rel + u"\\" + fold;
+            changed += Apply(reg, child, full + "\\" + name, childRel);
+        }
+        if (removedOrAdded) ++changed;
+        return changed;
+    }
+
+    // Whether the key at `full` holds anything of this hive: always, unless it
+    // leads to a skipped sub-tree, when it needs values or other sub-keys.
+    bool HasOwnContent(const MemoryRegistry& reg, const std::string& full, const std::u16string& rel) {
+        bool leadsToSkip = false;
+        for (const std::u16string& s : skip)
+            if (s.size() > rel.size() && s.compare(0, rel.size(), rel) == 0 && s[rel.size()] == u'\\')
+                leadsToSkip = true;
+        if (!leadsToSkip) return true;
+        if (!reg.ValueNames(full).empty()) return true;
+        for (const std::string& child : reg.SubKeyNames(full)) {
+            const std::u16string childRel = rel + u"\\" + FoldedName(child);
+            if (!skip.count(childRel) && HasOwnContent(reg, full + "\\" + child, childRel)) return true;
+        }
+        return false;
+    }
+
+    // Rewrites the node's values when they differ from the registry's;
+    // returns whether it did.
+    bool ApplyValues(const MemoryRegistry& reg, hive_node_h node, const std::string& full) {
+        const std::vector<HiveValue> have = Values(node);
+        const std::vector<std::string> names = reg.ValueNames(full);
+        struct Wanted {
+            std::string name;
+            std::uint32_t type = 0;
+            std::vector<std::uint8_t> bytes;
+            bool matched = false;
+        };
+        std::vector<Wanted> wanted;
+        std::map<std::u16string, std::size_t> wantedByFold;
+        for (const std::string& n : names) {
+            Wanted w;
+            w.name = n;
+            if (!reg.GetValue(full, n, &w.type, &w.bytes)) continue;
+            wantedByFold.emplace(FoldedName(n), wanted.size());
+            wanted.push_back(std::move(w));
+        }
+
+        struct Out {
+            std::string name;
+            std::uint32_t type;
+            std::vector<std::uint8_t> bytes;
+        };
+        std::vector<Out> result;
+        bool differs = false;
+        for (const HiveValue& v : have) {
+            if (!v.readable) {  // not shown: kept as it is
+                result.push_back(Out{v.name, v.type, v.raw});
+                continue;
+            }
+            auto it = wantedByFold.find(v.folded);
+            if (it == wantedByFold.end()) {
+                differs = true;
+                continue;
+            }
+            Wanted& w = wanted[it->second];
+            w.matched = true;
+            if (w.type == v.type && w.bytes == v.shown) {
+                result.push_back(Out{v.name, v.type, v.raw});
+            } else {
+                differs = true;
+                result.push_back(Out{v.name, w.type,
+                                     IsTextType(w.type) ? AnsiToUtf16Bytes(w.bytes) : w.bytes});
+            }
+        }
+        for (const Wanted& w : wanted) {
+            if (w.matched) continue;
+            differs = true;
+            result.push_back(Out{w.name, w.type,
+                                 IsTextType(w.type) ? AnsiToUtf16Bytes(w.bytes) : w.bytes});
+        }
+        if (!differs) return false;
+
+        for (const Out& o : result)
+            if (o.bytes.size() > kHiveBigDataLimit)
+                throw HiveError("the key \"" + full + "\" holds a value larger than " +
+                                std::to_string(kHiveBigDataLimit) +
+                                " bytes, which cannot be rewritten safely; it was left as it was");
+        std::vector<hive_set_value> set(result.size());
+        for (std::size_t i = 0; i < result.size(); ++i) {
+            set[i].key = const_cast<char*>(result[i].name.c_str());
+            std::memcpy(&set[i].t, &result[i].type, sizeof result[i].type);
+            set[i].len = result[i].bytes.size();
+            set[i].value = reinterpret_cast<char*>(result[i].bytes.data());
+        }
+        if (hivex_node_set_values(h, node, set.size(), set.data(), 0) != 0)
+            throw HiveError("cannot write the values of \"" + full + "\": " + std::strerror(errno));
+        return true;
+    }
+};
+
+HiveFile::HiveFile(const std::string& path, bool writable) : path_(path), impl_(std::make_unique<Impl>()) {
+    errno = 0;
+    impl_->writable = writable;
+    impl_->h = hivex_open(path.c_str(), writable ? HIVEX_OPEN_WRITE : 0);
+    if (!impl_->h) throw HiveError(Describe(path, "cannot open the registry hive"));
+}
+
+HiveFile::~HiveFile() = default;
+
+namespace {
+
+std::set<std::u16string> FoldedPaths(const std::vector<std::string>& paths) {
+    std::set<std::u16string> out;
+    for (const std::string& p : paths) out.insert(FoldedName(p));
+    return out;
+}
+
+}  // namespace
+
+void HiveFile::LoadInto(MemoryRegistry& registry, const std::string& mountPath,
+                        const std::vector<std::string>& skip) {
+    impl_->skip = FoldedPaths(skip);
+    try {
+        impl_->Load(registry, hivex_root(impl_->h), mountPath, u"");
+    } catch (const HiveError& e) {
+        throw HiveError("\"" + path_ + "\": " + e.what());
+    }
+}
+
+std::size_t HiveFile::ApplyChanges(const MemoryRegistry& registry, const std::string& mountPath,
+                                   const std::vector<std::string>& skip) {
+    if (!impl_->writable) throw HiveError("\"" + path_ + "\" was opened for reading only");
+    impl_->skip = FoldedPaths(skip);
+    try {
+        return impl_->Apply(registry, hivex_root(impl_->h), mountPath, u"");
+    } catch (const HiveError& e) {
+        throw HiveError("\"" + path_ + "\": " + e.what());
+    }
+}
+
+namespace {
+
+// Whether the file at `path` opens as a hive.
+bool IsWholeHive(const std::string& path) {
+    hive_h* h = hivex_open(path.c_str(), 0);
+    if (!h) return false;
+    hivex_close(h);
+    return true;
+}
+
+// Flushes a written file (and then its folder's entries) to the disk.
+bool FlushFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+void FlushFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+void HiveFile::Commit() {
+    if (!impl_->writable) throw HiveError("\"" + path_ + "\" was opened for reading only");
+    const std::string original = path_ + ".orig";
+    struct stat st {};
+    const bool haveOriginal = ::stat(original.c_str(), &st) == 0;
+    if (!haveOriginal || !IsWholeHive(original)) {
+        std::vector<std::uint8_t> bytes;
+        std::string error;
+        if (ReadWholeFile(path_, kHiveSizeLimit, bytes, error) != ReadStatus::Read ||
+            !ReplaceFileAtomically(original, bytes.data(), bytes.size(), error))
+            throw HiveError("cannot keep a copy of the hive as \"" + original + "\": " + error +
+                            "; \"" + path_ + "\" was not changed");
+        if (haveOriginal)
+            std::fprintf(stderr,
+                         "quillmere-cli: \"%s\" was not a whole hive; it now holds \"%s\" as it was "
+                         "before this change\n",
+                         original.c_str(), path_.c_str());
+    }
+    const std::string temp = AtomicTempName(path_);
+    errno = 0;
+    if (hivex_commit(impl_->h, temp.c_str(), 0) != 0) {
+        const std::string why = std::strerror(errno ? errno : EIO);
+        struct stat t {};
+        if (::lstat(temp.c_str(), &t) == 0 && S_ISREG(t.st_mode)) ::unlink(temp.c_str());
+        throw HiveError("cannot write \"" + temp + "\": " + why + "; \"" + path_ + "\" was not changed");
+    }
+    if (!FlushFile(temp) || ::rename(temp.c_str(), path_.c_str()) != 0) {
+        const std::string why = std::strerror(errno ? errno : EIO);
+        ::unlink(temp.c_str());
+        throw HiveError("cannot replace \"" + path_ + "\": " + why + "; it was not changed");
+    }
+    FlushFolder(FolderOf(path_));
+}
+
+}  // namespace qm

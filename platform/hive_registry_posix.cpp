@@ -1,0 +1,366 @@
+#include "platform/hive_registry_posix.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/name_case.h"
+
+namespace qm {
+
+namespace {
+
+constexpr RegKey kFirstMerged = 0x40000000u;
+constexpr const char* kUserClasses = "HKEY_CURRENT_USER\\Software\\Classes";
+constexpr const char* kSystemControlSet = "SYSTEM\\CurrentControlSet";
+
+bool Empty(const char* s) { return s == nullptr || *s == '\0'; }
+
+// Every sub-key name of `key`, in enumeration order.
+RegStatus AllSubKeyNames(IRegistry& reg, RegKey key, std::vector<std::string>* names) {
+    std::vector<char> buffer(256);
+    for (std::uint32_t i = 0;; ++i) {
+        std::uint32_t len = static_cast<std::uint32_t>(buffer.size());
+        const RegStatus s = reg.RegEnumKeyExA(key, i, buffer.data(), &len);
+        if (s == kRegNoMoreItems) return kRegSuccess;
+        if (s == kRegMoreData) {
+            buffer.resize(buffer.size() * 4);
+            --i;
+            continue;
+        }
+        if (s != kRegSuccess) return s;
+        names->emplace_back(buffer.data(), len);
+    }
+}
+
+}  // namespace
+
+HiveRegistry::HiveRegistry() : nextMerged_(kFirstMerged) {}
+
+HiveRegistry::~HiveRegistry() {
+    for (auto& [handle, m] : merged_) {
+        if (m.user) memory_.RegCloseKey(m.user);
+        if (m.machine) memory_.RegCloseKey(m.machine);
+    }
+    if (userClasses_) memory_.RegCloseKey(userClasses_);
+}
+
+void HiveRegistry::Mount(const std::string& file, const std::string& mountPath, bool writable,
+                         const std::vector<std::string>& skip) {
+    Mounted m;
+    m.file = std::make_unique<HiveFile>(file, writable);
+    m.mountPath = mountPath;
+    m.skip = skip;
+    m.file->LoadInto(memory_, mountPath, skip);
+    hives_.push_back(std::move(m));
+    ++generation_;
+}
+
+void HiveRegistry::MergeUserClasses() {
+    mergeClasses_ = true;
+    memory_.CreateKeyPath(kUserClasses);
+    memory_.RegOpenKeyExA(kHkeyCurrentUser, "Software\\Classes", kKeyAllAccess, &userClasses_);
+    rootView_.user = userClasses_;
+    rootView_.machine = kHkeyClassesRoot;
+}
+
+void HiveRegistry::SetCurrentControlSet(const std::string& name) { currentControlSet_ = name; }
+
+std::vector<std::string> HiveRegistry::Commit() {
+    std::vector<std::string> written;
+    for (Mounted& m : hives_) {
+        if (m.file->ApplyChanges(memory_, m.mountPath, m.skip) > 0) m.pending = true;
+        if (!m.pending) continue;
+        m.file->Commit();
+        m.pending = false;
+        written.push_back(m.file->Path());
+    }
+    return written;
+}
+
+std::string HiveRegistry::Resolve(RegKey parent, const char* subKey) const {
+    std::string path = subKey ? subKey : "";
+    if (parent != kHkeyLocalMachine || currentControlSet_.empty()) return path;
+    const std::size_t n = std::strlen(kSystemControlSet);
+    if (path.size() < n || FoldedName(path.substr(0, n)) != FoldedName(kSystemControlSet)) return path;
+    if (path.size() > n && path[n] != '\\') return path;
+    return "SYSTEM\\" + currentControlSet_ + path.substr(n);
+}
+
+HiveRegistry::Merged* HiveRegistry::MergedOf(RegKey key) {
+    auto it = merged_.find(key);
+    return it == merged_.end() ? nullptr : &it->second;
+}
+
+HiveRegistry::Merged* HiveRegistry::ViewOf(RegKey key) {
+    if (key == kHkeyClassesRoot && mergeClasses_) return &rootView_;
+    return MergedOf(key);
+}
+
+RegKey HiveRegistry::NewMerged(RegKey user, RegKey machine) {
+    const RegKey handle = nextMerged_;
+    nextMerged_ += 4;
+    Merged m;
+    m.user = user;
+    m.machine = machine;
+    merged_.emplace(handle, std::move(m));
+    return handle;
+}
+
+RegKey HiveRegistry::ValueKey(RegKey key) {
+    if (key == kHkeyClassesRoot && mergeClasses_) return userClasses_ ? userClasses_ : key;
+    if (Merged* m = MergedOf(key)) return m->user ? m->user : m->machine;
+    return key;
+}
+
+RegStatus HiveRegistry::OpenMerged(RegKey parent, const char* subKey, std::uint32_t access,
+                                   bool create, RegKey* result, bool* created) {
+    RegKey userParent = kNullKey, machineParent = kNullKey;
+    if (parent == kHkeyClassesRoot) {
+        userParent = userClasses_;
+        machineParent = kHkeyClassesRoot;
+        if (subKey && *subKey == '\\') ++subKey;  // as HKEY_CLASSES_ROOT accepts on NT
+    } else {
+        const Merged* m = MergedOf(parent);
+        userParent = m->user;
+        machineParent = m->machine;
+    }
+    if (subKey && *subKey == '\\') return kRegBadPathname;
+    RegKey user = kNullKey, machine = kNullKey;
+    RegStatus su = kRegFileNotFound, sm = kRegFileNotFound;
+    if (userParent) su = memory_.RegOpenKeyExA(userParent, subKey, access, &user);
+    if (machineParent) sm = memory_.RegOpenKeyExA(machineParent, subKey, access, &machine);
+    if (created) *created = false;
+    if (su != kRegSuccess && sm != kRegSuccess) {
+        const RegStatus refusal = (su == kRegAccessDenied || sm == kRegAccessDenied) ? kRegAccessDenied
+                                                                                     : (machineParent ? sm : su);
+        if (!create || refusal == kRegAccessDenied || refusal == kRegBadPathname) return refusal;
+        // A new key goes to the machine's classes unless only the user has the parent.
+        const RegKey where = machineParent ? machineParent : userParent;
+        bool made = false;
+        const RegStatus s = memory_.RegCreateKeyExA(where, subKey, where == machineParent ? &machine : &user, &made);
+        if (s != kRegSuccess) return s;
+        ++generation_;
+        if (created) *created = made;
+    }
+    *result = NewMerged(user, machine);
+    return kRegSuccess;
+}
+
+RegStatus HiveRegistry::MergedNames(Merged& m, std::vector<std::string>** names) {
+    if (!m.haveNames || m.generation != generation_) {
+        std::vector<std::string> user, machine;
+        if (m.user) {
+            const RegStatus s = AllSubKeyNames(memory_, m.user, &user);
+            if (s != kRegSuccess) return s;
+        }
+        if (m.machine) {
+            const RegStatus s = AllSubKeyNames(memory_, m.machine, &machine);
+            if (s != kRegSuccess) return s;
+        }
+        std::vector<std::pair<std::u16string, std::string>> all;
+        for (const std::string& n : user) all.emplace_back(FoldedName(n), n);
+        for (const std::string& n : machine) all.emplace_back(FoldedName(n), n);
+        // Stable: the user's spelling comes first among equal names and is kept.
+        std::stable_sort(all.begin(), all.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        m.names.clear();
+        for (std::size_t i = 0; i < all.size(); ++i)
+            if (i == 0 || all[i].first != all[i - 1].first) m.names.push_back(all[i].second);
+        m.haveNames = true;
+        m.generation = generation_;
+    }
+    *names = &m.names;
+    return kRegSuccess;
+}
+
+RegStatus HiveRegistry::RegOpenKeyA(RegKey parent, const char* subKey, RegKey* result) {
+    const bool merged = (parent == kHkeyClassesRoot && mergeClasses_) || MergedOf(parent);
+    if (!merged) return memory_.RegOpenKeyA(parent, Resolve(parent, subKey).c_str(), result);
+    if (!result) return kRegInvalidParameter;
+    if (Empty(subKey)) {
+        *result = parent;
+        return kRegSuccess;
+    }
+    return OpenMerged(parent, subKey, kMaximumAllowed, false, result, nullptr);
+}
+
+RegStatus HiveRegistry::RegOpenKeyExA(RegKey parent, const char* subKey, std::uint32_t access,
+                                      RegKey* result) {
+    const bool merged = (parent == kHkeyClassesRoot && mergeClasses_) || MergedOf(parent);
+    if (!merged) return memory_.RegOpenKeyExA(parent, Resolve(parent, subKey).c_str(), access, result);
+    if (!result) return kRegInvalidParameter;
+    if (Empty(subKey) && parent == kHkeyClassesRoot) {
+        *result = parent;
+        return kRegSuccess;
+    }
+    return OpenMerged(parent, subKey ? subKey : "", access, false, result, nullptr);
+}
+
+RegStatus HiveRegistry::RegCreateKeyA(RegKey parent, const char* subKey, RegKey* result) {
+    const bool merged = (parent == kHkeyClassesRoot && mergeClasses_) || MergedOf(parent);
+    if (!merged) {
+        const RegStatus s = memory_.RegCreateKeyA(parent, Resolve(parent, subKey).c_str(), result);
+        if (s == kRegSuccess) ++generation_;
+        return s;
+    }
+    if (!result) return kRegInvalidParameter;
+    if (Empty(subKey)) {
+        *result = parent;
+        return kRegSuccess;
+    }
+    return OpenMerged(parent, subKey, kKeyAllAccess, true, result, nullptr);
+}
+
+RegStatus HiveRegistry::RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result,
+                                        bool* created) {
+    const bool merged = (parent == kHkeyClassesRoot && mergeClasses_) || MergedOf(parent);
+    if (!merged) {
+        const RegStatus s = memory_.RegCreateKeyExA(parent, Resolve(parent, subKey).c_str(), result, created);
+        if (s == kRegSuccess) ++generation_;
+        return s;
+    }
+    if (!result) return kRegInvalidParameter;
+    return OpenMerged(parent, subKey ? subKey : "", kKeyAllAccess, true, result, created);
+}
+
+RegStatus HiveRegistry::RegQueryInfoKeyA(RegKey key, RegKeyInfo* info) {
+    Merged* m = ViewOf(key);
+    if (!m) return memory_.RegQueryInfoKeyA(key, info);
+    if (!info) return kRegInvalidParameter;
+    RegKeyInfo userInfo, machineInfo;
+    if (m->user) {
+        const RegStatus s = memory_.RegQueryInfoKeyA(m->user, &userInfo);
+        if (s != kRegSuccess) return s;
+    }
+    if (m->machine) {
+        const RegStatus s = memory_.RegQueryInfoKeyA(m->machine, &machineInfo);
+        if (s != kRegSuccess) return s;
+    }
+    std::vector<std::string>* names = nullptr;
+    const RegStatus s = MergedNames(*m, &names);
+    if (s != kRegSuccess) return s;
+    const RegKeyInfo& values = m->user ? userInfo : machineInfo;
+    info->subKeys = static_cast<std::uint32_t>(names->size());
+    info->maxSubKeyLen = std::max(userInfo.maxSubKeyLen, machineInfo.maxSubKeyLen);
+    info->values = values.values;
+    info->maxValueNameLen = values.maxValueNameLen;
+    info->maxValueLen = values.maxValueLen;
+    return kRegSuccess;
+}
+
+RegStatus HiveRegistry::RegEnumKeyExA(RegKey key, std::uint32_t index, char* name,
+                                      std::uint32_t* nameLen) {
+    Merged* m = ViewOf(key);
+    if (!m) return memory_.RegEnumKeyExA(key, index, name, nameLen);
+    if (!m->user) return memory_.RegEnumKeyExA(m->machine, index, name, nameLen);
+    if (!m->machine) return memory_.RegEnumKeyExA(m->user, index, name, nameLen);
+    if (!name || !nameLen) return kRegInvalidParameter;
+    std::vector<std::string>* names = nullptr;
+    const RegStatus s = MergedNames(*m, &names);
+    if (s != kRegSuccess) return s;
+    if (index >= names->size()) return kRegNoMoreItems;
+    const std::string& n = (*names)[index];
+    if (*nameLen < n.size() + 1) return kRegMoreData;
+    std::memcpy(name, n.c_str(), n.size() + 1);
+    *nameLen = static_cast<std::uint32_t>(n.size());
+    return kRegSuccess;
+}
+
+RegStatus HiveRegistry::RegEnumValueA(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameLen,
+                                      std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataLen) {
+    return memory_.RegEnumValueA(ValueKey(key), index, name, nameLen, type, data, dataLen);
+}
+
+RegStatus HiveRegistry::RegQueryValueExA(RegKey key, const char* name, std::uint32_t* type,
+                                         std::uint8_t* data, std::uint32_t* dataLen) {
+    return memory_.RegQueryValueExA(ValueKey(key), name, type, data, dataLen);
+}
+
+RegStatus HiveRegistry::CheckBigData(RegKey key, const char* name, bool setting, std::uint32_t type,
+                                     const std::uint8_t* data, std::uint32_t dataLen) {
+    if (setting && data) {
+        const std::vector<std::uint8_t> bytes(data, data + dataLen);
+        if (HiveStoredSize(type, bytes) > kHiveBigDataLimit) return kRegAccessDenied;
+    }
+    RegKey query = kNullKey;
+    if (memory_.RegOpenKeyExA(key, "", kKeyQueryValue, &query) != kRegSuccess) return kRegSuccess;
+    RegKeyHandle owned;
+    if (query != key && (query < 0x80000000u || query > 0x80000006u)) owned = RegKeyHandle(memory_, query);
+    RegKeyInfo info;
+    if (memory_.RegQueryInfoKeyA(query, &info) != kRegSuccess || info.maxValueLen <= kHiveBigDataLimit)
+        return kRegSuccess;
+    const std::u16string changed = FoldedName(name ? name : "");
+    std::vector<char> valueName(info.maxValueNameLen * 4 + 2);
+    for (std::uint32_t i = 0;; ++i) {
+        std::uint32_t nameLen = static_cast<std::uint32_t>(valueName.size());
+        std::uint32_t valueType = 0, size = 0;
+        RegStatus s = memory_.RegEnumValueA(query, i, valueName.data(), &nameLen, &valueType, nullptr, &size);
+        if (s != kRegSuccess) break;
+        if (FoldedName(std::string(valueName.data(), nameLen)) == changed) continue;  // replaced or deleted
+        std::vector<std::uint8_t> bytes(size);
+        nameLen = static_cast<std::uint32_t>(valueName.size());
+        s = memory_.RegEnumValueA(query, i, valueName.data(), &nameLen, &valueType, bytes.data(), &size);
+        if (s != kRegSuccess) break;
+        bytes.resize(size);
+        if (HiveStoredSize(valueType, bytes) > kHiveBigDataLimit) return kRegAccessDenied;
+    }
+    return kRegSuccess;
+}
+
+RegStatus HiveRegistry::RegSetValueExA(RegKey key, const char* name, std::uint32_t type,
+                                       const std::uint8_t* data, std::uint32_t dataLen) {
+    const RegKey target = ValueKey(key);
+    const RegStatus refused = CheckBigData(target, name, true, type, data, dataLen);
+    if (refused != kRegSuccess) return refused;
+    const RegStatus s = memory_.RegSetValueExA(target, name, type, data, dataLen);
+    if (s == kRegSuccess) ++generation_;
+    return s;
+}
+
+RegStatus HiveRegistry::RegDeleteKeyA(RegKey parent, const char* subKey) {
+    RegKey where = parent;
+    if (parent == kHkeyClassesRoot && mergeClasses_) {
+        where = kHkeyClassesRoot;
+        if (subKey && *subKey == '\\') ++subKey;
+        RegKey probe = kNullKey;
+        if (userClasses_ && !Empty(subKey) &&
+            memory_.RegOpenKeyExA(userClasses_, subKey, kKeyRead, &probe) == kRegSuccess) {
+            memory_.RegCloseKey(probe);
+            where = userClasses_;
+        }
+    } else if (Merged* m = MergedOf(parent)) {
+        where = m->machine ? m->machine : m->user;
+        RegKey probe = kNullKey;
+        if (m->user && !Empty(subKey) && memory_.RegOpenKeyExA(m->user, subKey, kKeyRead, &probe) == kRegSuccess) {
+            memory_.RegCloseKey(probe);
+            where = m->user;
+        }
+    }
+    const RegStatus s = memory_.RegDeleteKeyA(where, Resolve(where, subKey).c_str());
+    if (s == kRegSuccess) ++generation_;
+    return s;
+}
+
+RegStatus HiveRegistry::RegDeleteValueA(RegKey key, const char* name) {
+    const RegKey target = ValueKey(key);
+    const RegStatus refused = CheckBigData(target, name, false, 0, nullptr, 0);
+    if (refused != kRegSuccess) {
+        // Only when the value is there: a missing value still gives 2.
+        std::uint32_t type = 0, size = 0;
+        if (memory_.RegQueryValueExA(target, name, &type, nullptr, &size) == kRegSuccess) return refused;
+    }
+    const RegStatus s = memory_.RegDeleteValueA(target, name);
+    if (s == kRegSuccess) ++generation_;
+    return s;
+}
+
+RegStatus HiveRegistry::RegCloseKey(RegKey key) {
+    auto it = merged_.find(key);
+    if (it == merged_.end()) return memory_.RegCloseKey(key);
+    if (it->second.user) memory_.RegCloseKey(it->second.user);
+    if (it->second.machine) memory_.RegCloseKey(it->second.machine);
+    merged_.erase(it);
+    return kRegSuccess;
+}
+
+}  // namespace qm
