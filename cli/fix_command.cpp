@@ -9,6 +9,7 @@
 #include "cli/administrator_check.h"
 #include "cli/commands.h"
 #include "cli/scan_report.h"
+#include "cli/standard_output.h"
 #include "engine/shortcut.h"
 #include "platform/codepage.h"
 #include "repair/backup_file_element.h"
@@ -127,15 +128,13 @@ void AddFixCommand(CLI::App& app, CliState& state) {
             std::fflush(stdout);
         }
         if (!exportMade) {
-            std::fprintf(stderr, "quillmere-cli: %s\n", exportError.c_str());
+            Complain("quillmere-cli: %s\n", exportError.c_str());
             state.exitCode = kExitError;
             if (backupComplete) return;
         }
         if (!backupComplete) {
-            std::fprintf(stderr,
-                         "quillmere-cli: writing the backup file \"%s\" failed; the removals "
-                         "stopped there\n",
-                         backup.c_str());
+            Complain("quillmere-cli: writing the backup file \"%s\" failed; the removals stopped there\n",
+                     backup.c_str());
             state.exitCode = kExitError;
             return;
         }

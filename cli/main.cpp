@@ -4,9 +4,11 @@
 
 #include "cli/commands.h"
 #include "cli/platform_setup.h"
+#include "cli/standard_output.h"
 
 int main(int argc, char** argv) {
     using namespace qm::cli;
+    BufferStandardOutput();
     CliState state;
     CLI::App app{"Quillmere registry cleaner, command line", "quillmere-cli"};
     app.require_subcommand(1);
@@ -25,13 +27,13 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "quillmere-cli: %s (see --help)\n", e.what());
+        Complain("quillmere-cli: %s (see --help)\n", e.what());
         return kExitError;
     } catch (const CliError& e) {
-        std::fprintf(stderr, "quillmere-cli: %s\n", e.what());
+        Complain("quillmere-cli: %s\n", e.what());
         return kExitError;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "quillmere-cli: %s\n", e.what());
+        Complain("quillmere-cli: %s\n", e.what());
         return kExitError;
     }
     return state.exitCode;

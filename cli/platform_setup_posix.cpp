@@ -4,6 +4,7 @@
 // mapped to host folders.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <memory>
@@ -11,6 +12,7 @@
 
 #include "cli/demo_registry.h"
 #include "cli/platform_setup.h"
+#include "cli/standard_output.h"
 #include "platform/file_lock.h"
 #include "platform/file_system_posix.h"
 #include "platform/hive_registry_posix.h"
@@ -76,19 +78,21 @@ void KeepOriginal(const std::string& file, const std::string& original) {
         throw CliError("cannot keep a copy of the original registry file as \"" + original + "\": " + error +
                        "; nothing was removed");
     if (existing == ReadStatus::Read)
-        std::fprintf(stderr,
-                     "quillmere-cli: \"%s\" was incomplete; it now holds \"%s\" as it was before this "
-                     "fix\n",
-                     original.c_str(), file.c_str());
+        Complain("quillmere-cli: \"%s\" was incomplete; it now holds \"%s\" as it was before this fix\n",
+                 original.c_str(), file.c_str());
 }
 
-// Locks a file for a run that changes it (see kRegistryLockWaitMs).
-void LockForChange(ExclusiveFileLock& lock, const std::string& file) {
+// Locks a file for a run that changes it (see kRegistryLockWaitMs). Returns
+// whether it had to wait for another run.
+bool LockForChange(ExclusiveFileLock& lock, const std::string& file) {
     std::string error;
-    const auto locked = lock.Lock(file, kRegistryLockWaitMs, [&file]() {
-        std::fprintf(stderr, "quillmere-cli: waiting for another run that is changing \"%s\"\n", file.c_str());
+    bool waited = false;
+    const auto locked = lock.Lock(file, kRegistryLockWaitMs, [&file, &waited]() {
+        waited = true;
+        Complain("quillmere-cli: waiting for another run that is changing \"%s\"\n", file.c_str());
     }, error);
     if (locked != ExclusiveFileLock::Result::Locked) throw CliError(error);
+    return waited;
 }
 
 // --windows DIR: the hives of the installation, its drive C: and the
@@ -101,23 +105,35 @@ void SetUpOfflineWindows(const NativeOptions& opt, NativePlatform& platform, Cli
     if (::stat(opt.windowsRoot.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         throw CliError("--windows " + opt.windowsRoot + ": no such folder");
     drives.Map('C', opt.windowsRoot);
-    platform.hives = std::make_unique<HiveRegistry>();
     OfflineWindows windows;
-    try {
-        windows = LoadOfflineWindows(*platform.hives, opt.windowsRoot, opt.user, changesRegistry);
-    } catch (const HiveError& e) {
-        throw CliError(e.what());
-    }
+    const auto load = [&]() {
+        platform.hives = std::make_unique<HiveRegistry>();
+        try {
+            windows = LoadOfflineWindows(*platform.hives, opt.windowsRoot, opt.user, changesRegistry);
+        } catch (const HiveError& e) {
+            throw CliError(e.what());
+        }
+    };
+    load();
     if (changesRegistry) {
+        // Which hives there are is known once they are read; a run that had to
+        // wait for another one reads them again, as that one left them.
+        std::vector<std::string> locked;
+        for (bool again = true; again;) {
+            again = false;
+            for (const std::string& hive : windows.hives) {
+                if (std::find(locked.begin(), locked.end(), hive) != locked.end()) continue;
+                platform.hiveLocks.push_back(std::make_unique<ExclusiveFileLock>());
+                if (LockForChange(*platform.hiveLocks.back(), hive)) again = true;
+                locked.push_back(hive);
+            }
+            if (again) load();
+        }
         const std::string dirty = OfflineHivesNotWritable(windows);
         if (!dirty.empty())
             throw CliError("will not change the registry of \"" + opt.windowsRoot + "\": " + dirty +
                            ". Start that Windows and shut it down fully (shutdown /s /f /t 0), or scan "
                            "only; nothing was changed");
-        for (const std::string& hive : windows.hives) {
-            platform.hiveLocks.push_back(std::make_unique<ExclusiveFileLock>());
-            LockForChange(*platform.hiveLocks.back(), hive);
-        }
     }
     auto mapped = std::make_unique<MappedSystem>(drives);
     mapped->UseWindowsLayout(opt.windowsDirGiven ? opt.windowsDir : windows.windowsDir,

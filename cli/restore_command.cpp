@@ -4,6 +4,7 @@
 
 #include "cli/administrator_check.h"
 #include "cli/commands.h"
+#include "cli/standard_output.h"
 #include "engine/registry_lib.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
@@ -20,7 +21,7 @@ void AddRestoreCommand(CLI::App& app, CliState& state) {
         if (std::FILE* f = std::fopen(file->c_str(), "rb")) {
             std::fclose(f);
         } else {
-            std::fprintf(stderr, "quillmere-cli: cannot open \"%s\"\n", file->c_str());
+            Complain("quillmere-cli: cannot open \"%s\"\n", file->c_str());
         }
         EngineServices services;
         services.ignoreFile = state.ignoreFile;
@@ -35,8 +36,7 @@ void AddRestoreCommand(CLI::App& app, CliState& state) {
         std::printf("%s\n", restored ? "Registry Restored Successfuly" : "Registry Restoration Failed");
         std::fflush(stdout);
         if (!restored)
-            std::fprintf(stderr, "quillmere-cli: restore failed: %s\n",
-                         engine.LastRestore().Describe().c_str());
+            Complain("quillmere-cli: restore failed: %s\n", engine.LastRestore().Describe().c_str());
         state.exitCode = restored ? kExitClean : kExitError;
     });
 }

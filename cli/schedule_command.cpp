@@ -1,23 +1,17 @@
 // "schedule list | add | delete": the scheduled scans of the Windows task
 // scheduler (one task per user, one trigger per schedule). The native build
 // has no task scheduler: the command exists there and fails with exit 2.
+#include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "repair/add_schedule.h"
-
-#ifdef _WIN32
-#include <windows.h>
-
-#include <ctime>
-#include <vector>
-
-#include "platform/com_scope_win32.h"
 #include "repair/schedule_text.h"
-#include "repair/task_schedule_win32.h"
-#endif
+#include "repair/scheduled_scans.h"
 
 namespace qm::cli {
 namespace {
@@ -30,10 +24,12 @@ struct ScheduleOptions {
     int number = 0;
 };
 
-#ifdef _WIN32
+[[noreturn]] void Unavailable() {
+    throw CliError("schedule: not available on this platform (it needs the Windows task scheduler)");
+}
 
 std::string TaskOf(const ScheduleOptions& options) {
-    return options.task.empty() ? TaskName() : options.task;
+    return options.task.empty() ? DefaultScheduledTask() : options.task;
 }
 
 std::string StatusText(TaskStatus status) {
@@ -42,46 +38,32 @@ std::string StatusText(TaskStatus status) {
     return buf;
 }
 
-bool IsMissingTask(TaskStatus status) {
-    return status == static_cast<TaskStatus>(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-}
-
-// The program the task starts: quillmere.exe beside this program when it is
-// there, otherwise this program (whose "scan" command scans).
-void DescribeProgram(CTaskSchedule& schedule) {
-    schedule.DescribeRunningProgram();
-    const std::string gui = schedule.workingFolder + "\\quillmere.exe";
-    if (::GetFileAttributesA(gui.c_str()) != INVALID_FILE_ATTRIBUTES) schedule.application = gui;
-}
-
 void List(CliState& state, const ScheduleOptions& options) {
-    ComScope com;
+    if (!HaveTaskScheduler()) Unavailable();
     std::vector<std::string> list;
     std::time_t lastRun = 0;
-    const TaskStatus status = ListTriggers(TaskOf(options), list, lastRun);
+    const TaskStatus status = ListScheduledScans(TaskOf(options), list, lastRun);
     const std::string ran = FormatLastRunTime(lastRun);
     for (std::size_t i = 0; i < list.size(); ++i)
         std::printf("%u\t%s\t%s\n", static_cast<unsigned>(i + 1), list[i].c_str(), ran.c_str());
     std::fflush(stdout);
     // No task yet simply means no schedules.
-    if (!TaskSucceeded(status) && !IsMissingTask(status))
+    if (!TaskSucceeded(status) && status != kTaskMissing)
         throw CliError("cannot list the schedules of task \"" + TaskOf(options) + "\" (status " +
                        StatusText(status) + ")");
     state.exitCode = kExitClean;
 }
 
 void Add(CliState& state, const ScheduleOptions& options) {
-    CTaskSchedule schedule;
-    if (!ParseScheduleStart(options.date, options.time, &schedule.start))
+    if (!HaveTaskScheduler()) Unavailable();
+    ScheduleTime start;
+    if (!ParseScheduleStart(options.date, options.time, &start))
         throw CliError("expected --date YYYY-MM-DD and --time HH:MM naming a real date and time, got \"" +
                        options.date + "\" and \"" + options.time + "\"");
-    schedule.frequency = FrequencyFromName(options.frequency);
-    if (schedule.frequency == 0)
+    const std::int32_t frequency = FrequencyFromName(options.frequency);
+    if (frequency == 0)
         throw CliError("--frequency must be once, daily, weekly or monthly, not \"" + options.frequency + "\"");
-    DescribeProgram(schedule);
-
-    ComScope com;
-    const AddScheduleResult result = AddSchedule(schedule, TaskOf(options));
+    const AddScheduleResult result = AddScheduledScan(TaskOf(options), start, frequency);
     if (result.message.empty())
         throw CliError("cannot look for the schedules of task \"" + TaskOf(options) + "\" (status " +
                        StatusText(result.status) + ")");
@@ -91,10 +73,10 @@ void Add(CliState& state, const ScheduleOptions& options) {
 }
 
 void Delete(CliState& state, const ScheduleOptions& options) {
-    ComScope com;
-    const TaskStatus status = options.number >= 1 ? DeleteTrigger(TaskOf(options), options.number - 1)
-                                                  : static_cast<TaskStatus>(SCHED_E_TRIGGER_NOT_FOUND);
-    if (status == static_cast<TaskStatus>(SCHED_E_TRIGGER_NOT_FOUND) || IsMissingTask(status))
+    if (!HaveTaskScheduler()) Unavailable();
+    const TaskStatus status =
+        options.number >= 1 ? DeleteScheduledScan(TaskOf(options), options.number - 1) : kTriggerMissing;
+    if (status == kTriggerMissing || status == kTaskMissing)
         throw CliError("there is no schedule " + std::to_string(options.number) + " (see schedule list)");
     if (!TaskSucceeded(status))
         throw CliError("cannot delete schedule " + std::to_string(options.number) + " (status " +
@@ -102,17 +84,6 @@ void Delete(CliState& state, const ScheduleOptions& options) {
     std::printf("Deleted schedule %d\n", options.number);
     state.exitCode = kExitClean;
 }
-
-#else
-
-[[noreturn]] void Unavailable() {
-    throw CliError("schedule: not available on this platform (it needs the Windows task scheduler)");
-}
-void List(CliState&, const ScheduleOptions&) { Unavailable(); }
-void Add(CliState&, const ScheduleOptions&) { Unavailable(); }
-void Delete(CliState&, const ScheduleOptions&) { Unavailable(); }
-
-#endif
 
 }  // namespace
 

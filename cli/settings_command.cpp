@@ -12,7 +12,7 @@
 #include "cli/administrator_check.h"
 #include "cli/commands.h"
 #include "platform/registry.h"
-#include "ui/settings_store.h"
+#include "platform/settings_values.h"
 
 namespace qm::cli {
 namespace {

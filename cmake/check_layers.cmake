@@ -1,6 +1,8 @@
 # The layers the build enforces: a folder may include headers only of the
 # folders below it (platform <- engine <- repair <- control; ui <- platform;
-# control above all), and <windows.h> appears only in *_win32.* files.
+# control above all; the command line, cli/, on platform, engine and repair
+# without the window's ui/ and control/), and <windows.h> appears only in
+# *_win32.* files.
 #
 # Included by CMakeLists.txt, which fails to configure on a breach; also a
 # script: cmake -DQM_LAYER_ROOT=DIR -P cmake/check_layers.cmake
@@ -12,11 +14,12 @@ set(QM_LAYER_ALLOWED_engine platform engine)
 set(QM_LAYER_ALLOWED_repair platform engine repair)
 set(QM_LAYER_ALLOWED_ui platform ui)
 set(QM_LAYER_ALLOWED_control platform engine repair ui control)
+set(QM_LAYER_ALLOWED_cli platform engine repair cli)
 
 # Sets `out` to one line per breach found below `root` ("" when none).
 function(qm_check_layers root out)
   set(problems)
-  foreach(layer platform engine repair ui control)
+  foreach(layer platform engine repair ui control cli)
     file(GLOB files "${root}/${layer}/*.h" "${root}/${layer}/*.cpp")
     list(SORT files)
     foreach(f IN LISTS files)

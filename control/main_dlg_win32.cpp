@@ -228,8 +228,15 @@ void CMainDlg::TrayMenu() {
 }
 
 void CMainDlg::PeriodicScanCheck() {
-    if (PeriodicScanDue(NextScanTime, ScanPeriod, ScanEnabled, ScanInProgress.load(), SystemClock().Now()))
-        ButtonPressed("BUTTON_SCAN");
+    const std::int32_t before = NextScanTime;
+    const bool due = PeriodicScanDue(NextScanTime, ScanPeriod, ScanEnabled, ScanInProgress.load(), SystemClock().Now());
+    // A timetable that moved on is stored at once, not only on exit: a
+    // program that is ended without closing its window starts from it next
+    // time.
+    if (NextScanTime != before)
+        if (CSubMainSkin* panel = FindPanel("SUBMAIN_MAIN"))
+            CSettingsStore(Engine().Registry(), panel->Controls()).SaveTimetable();
+    if (due) ButtonPressed("BUTTON_SCAN");
 }
 
 LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -259,6 +266,9 @@ LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case kCloseMainMessage:
             DestroyWindowNow();
+            return 0;
+        case kScanFinishedMessage:
+            ScanFinished(wParam != 0);
             return 0;
         case WM_CLOSE:
             // Alt+F4 and the system menu's Close leave the window open.

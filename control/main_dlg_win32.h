@@ -23,6 +23,8 @@ namespace qm {
 // Tray icon notifications and the deferred close.
 constexpr UINT kTrayMessage = WM_USER + 2;
 constexpr UINT kCloseMainMessage = WM_APP + 0x171;
+// Posted by the scan worker when its scan has ended (wParam 1: stopped).
+constexpr UINT kScanFinishedMessage = WM_APP + 0x172;
 constexpr UINT kTimerIdle = 1;
 constexpr UINT kTimerPeriodicScan = 2;
 

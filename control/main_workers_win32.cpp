@@ -3,7 +3,8 @@
 // report through. Both run at the lowest priority. They update the screen
 // through the controls (messages sent to the user-interface thread, which
 // never waits for them), so they must never be waited for while they may be
-// sending.
+// sending. The scan worker hands its end to that thread (a posted message):
+// the results are shown there, between two button presses.
 #include <windows.h>
 #include <objbase.h>
 
@@ -59,7 +60,12 @@ DWORD WINAPI CMainDlg::MainScanThread(LPVOID argument) {
     ThreadCom com;
     auto* self = static_cast<CMainDlg*>(argument);
     const bool stopped = self->RunScan();
-    self->ScanFinished(stopped);
+    // The results are shown by the user-interface thread, between two of its
+    // button presses: a press handled before this message finds the scan still
+    // running (a stop, which no longer has anything to stop), a press handled
+    // after it finds the results shown and the scan ended. Posted: the worker
+    // never waits for that thread.
+    PostMessageA(self->Window(), kScanFinishedMessage, stopped ? 1 : 0, 0);
     return 0;
 }
 
@@ -70,19 +76,16 @@ void CMainDlg::ScanFinished(bool stopped) {
         progress->ShowProgress(states, static_cast<int>(Engine().Findings().size() + Shortcuts().BrokenLinks().size()));
     }
     SetProgressLabel(kStatusLabel, stopped ? "Scan stopped" : "ScanComplete");
-    Controls().EnableAllButtons(true);
-    FillResultList();
-    // The scan stops counting as running before the results are shown: a
-    // press on BUTTON_SCAN once they can be seen starts a new scan rather than
-    // stopping this finished one. The stop is cleared while this one still
-    // counts as running.
-    resultsReady_.store(true);
-    ClearStop();
-    ScanInProgress.store(0);
-    ShowPanel("SUBMAIN_RESULT");
     SetProgressLabel(kCurrentItemLabel, "");
     if (States()[kSlotShortcuts] != 0) SetProgressLabel("PROGRESS_TEXT_SHORTCUTS", "Done");
+    FillResultList();
+    ClearStop();
+    resultsReady_.store(true);
+    ScanInProgress.store(0);
+    Controls().EnableAllButtons(true);
     Controls().SetButtonCheck("BUTTON_SCAN", 0);
+    // Last: once the result panel can be seen, everything above is done.
+    ShowPanel("SUBMAIN_RESULT");
 }
 
 void CMainDlg::FillResultList() {
@@ -150,7 +153,8 @@ void CMainDlg::RemoveSelectedItems() {
     outcome.backupFile = FixError();
     outcome.backupWriteFailed = Engine().BackupWriter().WriteFailed();
     for (const auto& row : Rows())
-        if (row && row->errorsFixed == -1) ++outcome.rowsNotFixed;
+        if (row && row->errorsFixed < 0) ++outcome.rowsNotFixed;
+    outcome.entriesNotDeleted = RegistryEntriesLeft();
     for (const std::string& path : Shortcuts().BrokenLinks())
         if (!path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) ++outcome.shortcutsNotDeleted;
 

@@ -182,30 +182,9 @@ bool CSubMainSkin::ResultWindowRunning() const {
     return resultThread_ && WaitForSingleObject(resultThread_.get(), 0) == WAIT_TIMEOUT;
 }
 
-namespace {
-
-BOOL CALLBACK CancelResultWindow(HWND window, LPARAM) {
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (std::string(name) == kResultWindowClass) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-    return TRUE;
-}
-
-}  // namespace
-
 void CSubMainSkin::CloseResultWindow(DWORD milliseconds) {
     if (!resultThread_) return;
-    // Posted, not sent: this thread never waits for the result window's
-    // thread other than here, with a time-out. The window may still be being
-    // built: the cancel is posted to it again until the thread ends.
-    const DWORD threadId = GetThreadId(resultThread_.get());
-    const DWORD start = GetTickCount();
-    bool cancelled = false;
-    while (WaitForSingleObject(resultThread_.get(), cancelled ? 200 : 0) == WAIT_TIMEOUT) {
-        if (GetTickCount() - start >= milliseconds) break;
-        EnumThreadWindows(threadId, &CancelResultWindow, 0);
-        cancelled = true;
-    }
+    CThreadSummary::Close(resultThread_.get(), milliseconds);
     resultThread_.reset();
 }
 

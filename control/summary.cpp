@@ -58,7 +58,7 @@ void SummaryProgressCallback(std::string, std::string status, std::int32_t, std:
 std::string RepairClosingMessage(const RepairOutcome& o) {
     const bool backupMissing = o.registryToRepair && o.backupFile.empty();
     if (!o.exportFailed && !backupMissing && !o.backupWriteFailed && o.rowsNotFixed == 0 &&
-        o.shortcutsNotDeleted == 0)
+        o.entriesNotDeleted == 0 && o.shortcutsNotDeleted == 0)
         return "Items selected have been removed from the system";
     std::string text;
     auto line = [&text](const std::string& l) { text += (text.empty() ? "" : "\r\n") + l; };
@@ -68,7 +68,11 @@ std::string RepairClosingMessage(const RepairOutcome& o) {
     if (backupMissing) line("The backup file could not be written: no registry entry was removed.");
     else if (o.backupWriteFailed)
         line("Writing the backup " + o.backupFile + " failed part way: the entries after that were not removed.");
-    if (o.rowsNotFixed > 0)
+    if (o.entriesNotDeleted > 0)
+        line(std::to_string(o.entriesNotDeleted) +
+             (o.entriesNotDeleted == 1 ? " registry entry" : " registry entries") +
+             " could not be deleted (Access Denied).");
+    else if (o.rowsNotFixed > 0)
         line("Some registry entries could not be deleted (Access Denied) in " + std::to_string(o.rowsNotFixed) +
              (o.rowsNotFixed == 1 ? " category." : " categories."));
     if (o.shortcutsNotDeleted > 0)
@@ -111,6 +115,30 @@ bool Summary::RunScan() {
         states_[kSlotShortcuts] = -1;
     }
     return StopRequested();
+}
+
+int Summary::RegistryEntriesLeft() {
+    IRegistry& registry = engine_.Registry();
+    int left = 0;
+    for (const auto& finding : engine_.Findings()) {
+        if (!finding || finding->GetKeyPath().empty()) continue;
+        std::string subKey = finding->GetKeyPath();
+        const RegKey root = RootKeyFromName(CRegistryLib::SeperateMainKey(subKey));
+        if (root == kNullKey || subKey.empty()) continue;
+        RegKey opened = kNullKey;
+        if (registry.RegOpenKeyExA(root, subKey.c_str(), kKeyRead, &opened) != kRegSuccess) continue;  // gone
+        RegKeyHandle key(registry, opened);
+        if (finding->GetRemoveKind() == kRemoveKey) {
+            ++left;
+            continue;
+        }
+        const CRegValueItem* value = finding->GetValue();
+        if (value == nullptr) continue;
+        const std::string name = value->isDefault ? std::string() : value->name;
+        std::uint32_t size = 0;
+        if (registry.RegQueryValueExA(key.Get(), name.c_str(), nullptr, nullptr, &size) == kRegSuccess) ++left;
+    }
+    return left;
 }
 
 std::string Summary::BackupFileNameFor(const std::tm& localTime) { return FormatBackupFileName(localTime); }

@@ -60,7 +60,8 @@ struct RepairOutcome {
     bool registryToRepair = false;   // some finding still had a key path
     std::string backupFile;          // the backup written ("" when none)
     bool backupWriteFailed = false;  // a write to the backup failed part way
-    int rowsNotFixed = 0;            // result rows whose entries could not be deleted (-1)
+    int rowsNotFixed = 0;            // result rows whose entries could not be deleted (fixed count < 0)
+    int entriesNotDeleted = 0;       // ticked registry findings still in the registry afterwards
     int shortcutsNotDeleted = 0;     // listed shortcuts still on disk
 };
 
@@ -90,6 +91,12 @@ public:
     // request ends it between the two. Returns the backup file's name ("" when none
     // was written or a stop came first).
     std::string FixError();
+    // After a repair: how many findings that still have a key path (the ones
+    // the repair was to remove) are still in the registry, the key of a key
+    // finding or the value of a value finding. A category's fixed count nets
+    // removals against refusals, so this is what tells of a refused deletion
+    // in a category where others went through.
+    int RegistryEntriesLeft();
     // The backup file name for a repair starting at `localTime`.
     static std::string BackupFileNameFor(const std::tm& localTime);
     // The registry export a repair makes first when "savereg" is set. False

@@ -2,6 +2,8 @@
 
 #include <ole2.h>
 
+#include <string>
+
 namespace qm {
 
 HANDLE CThreadSummary::Start(const Setup& setup) {
@@ -9,6 +11,46 @@ HANDLE CThreadSummary::Start(const Setup& setup) {
     HANDLE handle = CreateThread(nullptr, 0, &CThreadSummary::ThreadMain, thread, 0, nullptr);
     if (handle == nullptr) delete thread;
     return handle;
+}
+
+namespace {
+
+BOOL CALLBACK CancelResultWindow(HWND window, LPARAM) {
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (std::string(name) == kResultWindowClass) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+
+}  // namespace
+
+bool CThreadSummary::Close(HANDLE thread, DWORD milliseconds) {
+    if (thread == nullptr) return true;
+    // Posted, not sent, and while waiting this thread still answers messages
+    // sent to it (the system's activation of another window when the result
+    // window goes may send some), so neither thread waits for the other
+    // without end. The window may still be being built: the cancel is posted
+    // to it again until the thread ends.
+    const DWORD threadId = GetThreadId(thread);
+    const DWORD start = GetTickCount();
+    DWORD lastCancel = 0;
+    bool cancelled = false;
+    for (;;) {
+        if (WaitForSingleObject(thread, 0) != WAIT_TIMEOUT) return true;
+        const DWORD now = GetTickCount();
+        if (now - start >= milliseconds) return false;
+        if (!cancelled || now - lastCancel >= 200) {
+            EnumThreadWindows(threadId, &CancelResultWindow, 0);
+            cancelled = true;
+            lastCancel = now;
+        }
+        const DWORD left = milliseconds - (now - start);
+        const DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, left < 200 ? left : 200, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0 + 1) {
+            MSG msg;
+            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // answers what was sent
+        }
+    }
 }
 
 DWORD WINAPI CThreadSummary::ThreadMain(LPVOID argument) {

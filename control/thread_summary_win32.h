@@ -36,6 +36,11 @@ public:
     // Starts the thread. The returned handle is the caller's to close (null
     // when no thread could be started).
     static HANDLE Start(const Setup& setup);
+    // Cancels the result window of a thread started by Start (as Escape
+    // does) and waits for the thread to end, at most `milliseconds`. True
+    // when it has ended. The caller's thread keeps answering messages sent
+    // to it meanwhile.
+    static bool Close(HANDLE thread, DWORD milliseconds);
 
     // The thread's own steps (public for the thread routine).
     bool InitInstance();

@@ -1,5 +1,7 @@
 #include "engine/shortcut.h"
 
+#include <algorithm>
+
 #include "platform/named_event.h"
 
 namespace qm {
@@ -49,20 +51,26 @@ bool CShortcut::DriveSelected(char letter) const {
     return false;
 }
 
-bool CShortcut::OnCurrentPath(const FileIdentity& id) const {
-    for (const FileIdentity& entered : currentPath_)
-        if (entered == id) return true;
-    return false;
-}
-
 // A target on a network share (\\server\share), or on a drive that is not
 // there or not local (a removable or optical drive without its medium, a
 // network drive not connected) may well be there when it is used: only a
 // target on a fixed drive (or RAM disk) can be said to be missing.
 bool CShortcut::JudgeableTarget(const std::string& target) {
     if (target.size() < 3 || target[1] != ':' || (target[2] != '\\' && target[2] != '/')) return false;
-    const std::uint32_t type = fs_->GetDriveTypeA(target.substr(0, 2) + "\\");
+    const std::uint32_t type = DriveType(target.substr(0, 2) + "\\");
     return type == kDriveFixed || type == kDriveRamdisk;
+}
+
+// Within a walk each drive's type is asked for once (under Wine the query is
+// a request to the server).
+std::uint32_t CShortcut::DriveType(const std::string& root) {
+    if (stop_ == nullptr || root.empty()) return fs_->GetDriveTypeA(root);
+    const char letter = UpperLetter(root[0]);
+    const auto known = driveTypes_.find(letter);
+    if (known != driveTypes_.end()) return known->second;
+    const std::uint32_t type = fs_->GetDriveTypeA(root);
+    driveTypes_.emplace(letter, type);
+    return type;
 }
 
 void CShortcut::ReportProgress(const std::string& item, const char* status, std::int32_t scanned,
@@ -75,76 +83,138 @@ void CShortcut::ScanLinkFile() {
     errorsFixed_ = 0;
     itemsScanned_ = 0;
     ClearBrokenLinks();
-    currentPath_.clear();
-    depth_ = 0;
 
-    {
-        NamedEvent stop(kStopEventName);
-        if (stop.IsSignalled()) return;
-    }
-    for (const std::string& root : fs_->GetLogicalDriveStringsA()) {
+    NamedEvent stop(kStopEventName);
+    if (stop.IsSignalledNow()) return;
+    const std::unique_ptr<ShortcutBatch> batch = resolver_->BeginBatch();
+    const WalkScope walk(*this, stop);
+    const std::vector<std::string> roots = fs_->GetLogicalDriveStringsA();
+    BeginWalk(roots);
+    for (const std::string& root : roots) {
         if (root.size() < 2) continue;
-        if (fs_->GetDriveTypeA(root) != kDriveFixed) continue;
+        if (DriveType(root) != kDriveFixed) continue;
         if (!DriveSelected(root[0])) continue;
         // Under Wine a fixed drive may be the host's whole file system (its
         // "Z:") or a host folder outside the prefix: the host's own files,
         // walked only when the drive is asked for by name.
         if (driveFilter_.empty() && fs_->IsHostFolderDrive(root)) continue;
-        RecurseFolder(root.substr(0, 2));  // drive letter and colon
+        if (stopped_) break;
+        WalkRoot(root.substr(0, 2));  // drive letter and colon
     }
+    FollowLinks();
 }
 
 void CShortcut::RecurseFolder(const std::string& folder) {
-    // At the top of a walk the folder itself starts the current path.
-    const bool top = depth_ == 0;
-    if (top) {
-        currentPath_.clear();
-        const bool bareDrive = folder.size() == 2 && folder[1] == ':';
-        FileIdentity self;
-        if (fs_->GetFileIdentity(bareDrive ? folder + "\\" : folder, self))
-            currentPath_.push_back(self);
-    }
-    ++depth_;
-    WalkListing(folder, ListFolder(folder));
-    --depth_;
-    if (top) currentPath_.clear();
-}
-
-std::vector<FindData> CShortcut::ListFolder(const std::string& folder) {
-    std::vector<FindData> entries;
-    FindData entry;
-    std::unique_ptr<FindHandle> find = fs_->FindFirstFileA(folder + "\\*.*", entry);
-    if (!find) return entries;
-    do {
-        entries.push_back(std::move(entry));
-        entry = FindData{};
-    } while (find->FindNextFileA(entry));
-    return entries;
-}
-
-// Each directory is listed once: the listing serves both for its shortcut
-// files (what a "*.lnk" search would find) and for its sub-directories.
-void CShortcut::WalkListing(const std::string& folder, const std::vector<FindData>& entries) {
     NamedEvent stop(kStopEventName);
-    for (const FindData& entry : entries) {
-        if (stop.IsSignalled()) break;
-        if (IsDots(entry.name)) continue;
-        if ((entry.attributes & kFileAttributeDirectory) == 0) continue;
-        // Links and junctions may lead anywhere, back up the tree included.
-        if (entry.attributes & kFileAttributeReparsePoint) continue;
-        const std::string path = folder + "\\" + entry.name;
-        FileIdentity id = entry.identity;
-        const bool known = entry.hasIdentity || fs_->GetFileIdentity(path, id);
-        if (known && OnCurrentPath(id)) continue;
+    const std::unique_ptr<ShortcutBatch> batch = resolver_->BeginBatch();
+    const WalkScope walk(*this, stop);
+    BeginWalk(fs_->GetLogicalDriveStringsA());
+    WalkRoot(folder);
+    FollowLinks();
+}
 
-        const std::vector<FindData> children = ListFolder(path);
-        for (const FindData& child : children)
-            if (IsShortcutName(child.name)) ResolveShortCut(path + "\\" + child.name);
-        ReportProgress(path, kStatusSearchingDir, itemsScanned_, errorsFound_);
-        if (known) currentPath_.push_back(id);
-        WalkListing(path, children);
-        if (known) currentPath_.pop_back();
+// The roots of the fixed drives count as listed from the start: a link to a
+// whole drive leads to one that is walked as a drive, or that was left out.
+// Their identities also tell where a plain directory is another drive's root
+// (under Wine a host folder may hold a drive's folder).
+void CShortcut::BeginWalk(const std::vector<std::string>& roots) {
+    listed_.clear();
+    driveRoots_.clear();
+    links_.clear();
+    stopped_ = false;
+    for (const std::string& root : roots) {
+        if (root.size() < 2 || DriveType(root) != kDriveFixed) continue;
+        FileIdentity id;
+        if (!fs_->GetFileIdentity(root, id)) continue;
+        driveRoots_.push_back(id);
+        listed_.insert(id);
     }
+}
+
+void CShortcut::WalkRoot(const std::string& folder) {
+    const bool bareDrive = folder.size() == 2 && folder[1] == ':';
+    FileIdentity self;
+    Volume volume;
+    if (fs_->GetFileIdentity(bareDrive ? folder + "\\" : folder, self)) {
+        listed_.insert(self);
+        volume = self.volume;
+    }
+    std::vector<FindData> entries;
+    fs_->ListFolder(folder, entries);
+    WalkListing(folder, entries, volume);
+}
+
+bool CShortcut::Stopped() {
+    if (!stopped_ && stop_ != nullptr && stop_->IsSignalled()) stopped_ = true;
+    return stopped_;
+}
+
+// A plain directory lies on its parent's volume, so the listing's file index
+// makes its identity with no query; only where the index is that of another
+// drive's root (Wine: a host folder holding a drive's folder) is it asked for.
+bool CShortcut::IdentityOf(const FindData& entry, const std::string& path, Volume volume,
+                           FileIdentity& id) {
+    if (entry.hasIdentity) {
+        id = entry.identity;
+        return true;
+    }
+    if (entry.hasFileIndex && volume) {
+        bool otherRoot = false;
+        for (const FileIdentity& root : driveRoots_)
+            if (root.index == entry.fileIndex && root.volume != *volume) otherRoot = true;
+        if (!otherRoot) {
+            id = FileIdentity{*volume, entry.fileIndex};
+            return true;
+        }
+    }
+    return fs_->GetFileIdentity(path, id);
+}
+
+// Lists a directory once: the listing serves both for its shortcut files
+// (what a "*.lnk" search would find) and for its sub-directories.
+void CShortcut::EnterFolder(const std::string& path, Volume volume) {
+    std::vector<FindData> children;
+    fs_->ListFolder(path, children);
+    for (const FindData& child : children)
+        if (IsShortcutName(child.name)) ResolveShortCut(path + "\\" + child.name);
+    ReportProgress(path, kStatusSearchingDir, itemsScanned_, errorsFound_);
+    WalkListing(path, children, volume);
+}
+
+void CShortcut::WalkListing(const std::string& folder, const std::vector<FindData>& entries,
+                            Volume volume) {
+    for (const FindData& entry : entries) {
+        if ((entry.attributes & kFileAttributeDirectory) == 0 || IsDots(entry.name)) continue;
+        if (Stopped()) break;
+        std::string path = folder + "\\" + entry.name;
+        // Links and junctions may lead anywhere, back up the tree included:
+        // they are followed once the plain tree is done.
+        if (entry.attributes & kFileAttributeReparsePoint) {
+            const auto depth = static_cast<std::size_t>(std::count(path.begin(), path.end(), '\\'));
+            links_.emplace(depth, std::move(path));
+            continue;
+        }
+        FileIdentity id;
+        const bool known = IdentityOf(entry, path, volume, id);
+        if (known && !listed_.insert(id).second) continue;  // reached before (a bind mount)
+        EnterFolder(path, known ? Volume(id.volume) : Volume());
+    }
+}
+
+// Each link leads to a folder walked as its own tree (links met there join
+// the queue), unless that folder was listed already; a link whose target
+// cannot be identified is not followed. Nearest the top first: under Wine the
+// profile's Desktop, Documents, Music... and the deeper Templates all lead
+// to one host folder, which is then named by the Desktop.
+void CShortcut::FollowLinks() {
+    while (!links_.empty() && !Stopped()) {
+        const std::string path = std::move(links_.begin()->second);
+        links_.erase(links_.begin());
+        FileIdentity id;
+        if (!fs_->GetFileIdentity(path, id) || !listed_.insert(id).second) continue;
+        EnterFolder(path, id.volume);
+    }
+    links_.clear();
 }
 
 void CShortcut::SearchLinkFileAndResolve(const std::string& folder) {

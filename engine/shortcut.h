@@ -4,7 +4,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/registry_lib.h"
@@ -12,6 +15,8 @@
 #include "platform/shortcut_resolver.h"
 
 namespace qm {
+
+class NamedEvent;
 
 // Progress texts.
 constexpr const char* kStatusSearchingDir = "Searching Dir For Shorcuts";
@@ -40,9 +45,16 @@ public:
     void ScanLinkFile();
     // Walks the folder tree below `folder` (not the folder itself), examining
     // the shortcut files of every directory (as SearchLinkFileAndResolve
-    // would) before entering its sub-directories. Never enters a symbolic
-    // link, junction or other reparse point, nor a directory already on the
-    // path being walked. The stop event is tested before every entry.
+    // would) before entering its sub-directories. Each directory is listed
+    // once. Directories reached through symbolic links, junctions and other
+    // reparse points are walked too, after every directory reachable
+    // without one, the links nearest the top first (so a folder is named by
+    // its own path where it has one, else by its shortest path through a
+    // link), but each real folder only once over the whole walk, told by its file
+    // identity: a link to a folder already walked, to a drive's root or
+    // back up its own tree is passed over, so every cycle ends. A
+    // ScanLinkFile is one walk over all its drives. The stop event is tested
+    // before every directory entry.
     void RecurseFolder(const std::string& folder);
     // Examines every "*.lnk" entry directly inside `folder`.
     void SearchLinkFileAndResolve(const std::string& folder);
@@ -90,11 +102,42 @@ public:
     IFileSystem& FileSystem() { return *fs_; }
 
 private:
-    std::vector<FindData> ListFolder(const std::string& folder);
-    void WalkListing(const std::string& folder, const std::vector<FindData>& entries);
+    struct IdentityHash {
+        std::size_t operator()(const FileIdentity& id) const {
+            return std::hash<std::uint64_t>()(id.index * 0x9E3779B97F4A7C15ull ^ id.volume);
+        }
+    };
+    using Volume = std::optional<std::uint64_t>;
+
+    // Marks a walk under way (the stop event it tests) for its lifetime.
+    class WalkScope {
+    public:
+        WalkScope(CShortcut& owner, const NamedEvent& stop) : owner_(owner) {
+            owner_.stop_ = &stop;
+            owner_.driveTypes_.clear();
+        }
+        ~WalkScope() {
+            owner_.stop_ = nullptr;
+            owner_.listed_.clear();
+            owner_.links_.clear();
+        }
+        WalkScope(const WalkScope&) = delete;
+        WalkScope& operator=(const WalkScope&) = delete;
+
+    private:
+        CShortcut& owner_;
+    };
+
+    void BeginWalk(const std::vector<std::string>& roots);
+    void WalkRoot(const std::string& folder);
+    void EnterFolder(const std::string& path, Volume volume);
+    void WalkListing(const std::string& folder, const std::vector<FindData>& entries, Volume volume);
+    void FollowLinks();
+    bool IdentityOf(const FindData& entry, const std::string& path, Volume volume, FileIdentity& id);
+    bool Stopped();
     bool DriveSelected(char letter) const;
     bool JudgeableTarget(const std::string& target);
-    bool OnCurrentPath(const FileIdentity& id) const;
+    std::uint32_t DriveType(const std::string& root);
     void ReportProgress(const std::string& item, const char* status, std::int32_t scanned,
                         std::int32_t found) const;
 
@@ -109,10 +152,19 @@ private:
     std::string driveFilter_;
     IFileSystem* fs_;
     IShortcutResolver* resolver_;
-    // Identities of the directories from the drive root down to the one
-    // being walked.
-    std::vector<FileIdentity> currentPath_;
-    int depth_ = 0;  // RecurseFolder calls open
+
+    // --- the walk under way ------------------------------------------------
+    // Directories listed so far, and the roots of the fixed drives.
+    std::unordered_set<FileIdentity, IdentityHash> listed_;
+    std::vector<FileIdentity> driveRoots_;
+    // Reparse points met, to be followed once the plain tree is walked: by
+    // depth (backslashes in the path), then in the order met.
+    std::multimap<std::size_t, std::string> links_;
+    const NamedEvent* stop_ = nullptr;  // set while a walk is under way
+    bool stopped_ = false;
+    // Drive types asked for by the walk (a query costs a server request
+    // under Wine), by upper-case letter.
+    std::map<char, std::uint32_t> driveTypes_;
 };
 
 }  // namespace qm

@@ -57,6 +57,11 @@ struct FindData {
     // (natively; Win32 enumerations leave it unset: ask GetFileIdentity).
     bool hasIdentity = false;
     FileIdentity identity;
+    // The entry's file index on the volume of the folder listed, when the
+    // listing had it at no extra cost (Win32 ListFolder). For a reparse point
+    // it may be the link's own index or its target's: ask GetFileIdentity.
+    bool hasFileIndex = false;
+    std::uint64_t fileIndex = 0;
 };
 
 // An open enumeration; destroying it is FindClose.
@@ -84,6 +89,13 @@ public:
     // otherwise the first entry is in `data`.
     virtual std::unique_ptr<FindHandle> FindFirstFileA(const std::string& pattern,
                                                       FindData& data) = 0;
+
+    // Every entry of `folder` ("C:\Users", or "C:" for a drive's root), as
+    // FindFirstFileA(folder + "\*.*") and FindNextFileA list them, in one
+    // call; false (and nothing listed) when the folder cannot be read. The
+    // default lists through FindFirstFileA; the Win32 backend reads the
+    // directory in large blocks that carry each entry's file index.
+    virtual bool ListFolder(const std::string& folder, std::vector<FindData>& entries);
 
     // The identity of an existing file or directory (links followed); false
     // when it cannot be had.

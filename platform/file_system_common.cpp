@@ -5,4 +5,16 @@ namespace qm {
 
 bool IFileSystem::IsHostFolderDrive(const std::string&) { return false; }
 
+bool IFileSystem::ListFolder(const std::string& folder, std::vector<FindData>& entries) {
+    entries.clear();
+    FindData entry;
+    std::unique_ptr<FindHandle> find = FindFirstFileA(folder + "\\*.*", entry);
+    if (!find) return false;
+    do {
+        entries.push_back(std::move(entry));
+        entry = FindData{};
+    } while (find->FindNextFileA(entry));
+    return true;
+}
+
 }  // namespace qm

@@ -74,6 +74,59 @@ public:
         return std::make_unique<Win32Find>(handle);
     }
 
+    // The directory is opened once and read in 64 KiB blocks of
+    // FILE_ID_BOTH_DIR_INFO records, which carry each entry's file index: far
+    // fewer calls than FindFirstFileA / FindNextFileA, and no identity query
+    // per directory. Names are converted as the A functions convert them.
+    bool ListFolder(const std::string& folder, std::vector<FindData>& entries) override {
+        entries.clear();
+        const bool bareDrive = folder.size() == 2 && folder[1] == ':';
+        ScopedHandle dir(::CreateFileA(bareDrive ? (folder + "\\").c_str() : folder.c_str(),
+                                       FILE_LIST_DIRECTORY,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!dir.valid()) return false;
+        const UINT codePage = ::AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+        std::vector<unsigned char> block(64 * 1024);
+        bool first = true;
+        for (;;) {
+            if (!::GetFileInformationByHandleEx(dir.get(), FileIdBothDirectoryInfo, block.data(),
+                                                static_cast<DWORD>(block.size()))) {
+                const DWORD error = ::GetLastError();
+                if (error == ERROR_NO_MORE_FILES) break;
+                // A file system without these records: list it the usual way.
+                if (first && (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+                              error == ERROR_INVALID_FUNCTION))
+                    return IFileSystem::ListFolder(folder, entries);
+                break;  // what was read so far stands, as FindNextFileA would stop
+            }
+            first = false;
+            std::size_t offset = 0;
+            for (;;) {
+                const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(block.data() + offset);
+                FindData entry;
+                entry.attributes = info->FileAttributes;
+                const int wideLength = static_cast<int>(info->FileNameLength / sizeof(WCHAR));
+                const int length = ::WideCharToMultiByte(codePage, 0, info->FileName, wideLength,
+                                                         nullptr, 0, nullptr, nullptr);
+                if (length > 0) {
+                    entry.name.resize(static_cast<std::size_t>(length));
+                    ::WideCharToMultiByte(codePage, 0, info->FileName, wideLength, &entry.name[0],
+                                          length, nullptr, nullptr);
+                    const std::uint64_t index = static_cast<std::uint64_t>(info->FileId.QuadPart);
+                    if (index != 0) {
+                        entry.hasFileIndex = true;
+                        entry.fileIndex = index;
+                    }
+                    entries.push_back(std::move(entry));
+                }
+                if (info->NextEntryOffset == 0) break;
+                offset += info->NextEntryOffset;
+            }
+        }
+        return !entries.empty();
+    }
+
     bool GetFileIdentity(const std::string& path, FileIdentity& identity) override {
         // No access rights needed; FILE_FLAG_BACKUP_SEMANTICS opens directories.
         ScopedHandle file(::CreateFileA(path.c_str(), 0,

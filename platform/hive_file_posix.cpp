@@ -189,10 +189,11 @@ struct HiveFile::Impl {
         if (h) hivex_close(h);
     }
 
-    std::vector<hive_node_h> Children(hive_node_h node) {
+    std::vector<hive_node_h> Children(hive_node_h node, const std::string& full = "") {
         errno = 0;
         Freed<hive_node_h> list(hivex_node_children(h, node));
-        if (!list.p) throw HiveError("cannot read the sub-keys of a key: " + std::string(std::strerror(errno)));
+        if (!list.p)
+            throw HiveError("cannot read the sub-keys of \"" + full + "\": " + std::string(std::strerror(errno)));
         std::vector<hive_node_h> out;
         for (hive_node_h* p = list.p; *p; ++p) out.push_back(*p);
         return out;
@@ -206,10 +207,11 @@ struct HiveFile::Impl {
         return true;
     }
 
-    std::vector<HiveValue> Values(hive_node_h node) {
+    std::vector<HiveValue> Values(hive_node_h node, const std::string& full = "") {
         errno = 0;
         Freed<hive_value_h> list(hivex_node_values(h, node));
-        if (!list.p) throw HiveError("cannot read the values of a key: " + std::string(std::strerror(errno)));
+        if (!list.p)
+            throw HiveError("cannot read the values of \"" + full + "\": " + std::string(std::strerror(errno)));
         std::vector<HiveValue> out;
         for (hive_value_h* p = list.p; *p; ++p) {
             HiveValue v;
@@ -233,15 +235,24 @@ struct HiveFile::Impl {
 
     void Load(MemoryRegistry& reg, hive_node_h node, const std::string& full, const std::u16string& rel) {
         reg.CreateKeyPath(full);
-        for (const HiveValue& v : Values(node))
+        // A key holding what cannot be shown (a value hivex cannot read, a
+        // name that is not text) must not change: its rewrite would lose it.
+        bool hidden = false;
+        for (const HiveValue& v : Values(node, full)) {
             if (v.readable) reg.SetValue(full, v.name, v.type, v.shown);
-        for (hive_node_h child : Children(node)) {
+            else hidden = true;
+        }
+        for (hive_node_h child : Children(node, full)) {
             std::string name;
-            if (!Name(child, &name)) continue;
+            if (!Name(child, &name)) {
+                hidden = true;
+                continue;
+            }
             const std::u16string childRel = rel.empty() ? FoldedName(name) : rel + u"\\" + FoldedName(name);
             if (skip.count(childRel)) continue;
             Load(reg, child, full + "\\" + name, childRel);
         }
+        if (hidden) reg.SetDenyDelete(full);
     }
 
     // Makes `node` hold the values and sub-keys `reg` holds at `full`.
@@ -254,7 +265,7 @@ struct HiveFile::Impl {
         for (const std::string& n : wanted) wantedByFold.emplace(FoldedName(n), n);
         std::set<std::u16string> present;
         bool removedOrAdded = false;
-        for (hive_node_h child : Children(node)) {
+        for (hive_node_h child : Children(node, full)) {
             std::string name;
             if (!Name(child, &name)) continue;  // not shown, never touched
             const std::u16string fold = FoldedName(name);
@@ -281,12 +292,30 @@ struct HiveFile::Impl {
             const hive_node_h child = hivex_node_add_child(h, node, name.c_str());
             if (child == 0)
                 throw HiveError("cannot add the key \"" + full + "\\" + name + "\": " + std::strerror(errno));
+            CheckOrder(node, full + "\\" + name);
             removedOrAdded = true;
             const std::u16string childRel = rel.empty() ? fold : rel + u"\\" + fold;
             changed += Apply(reg, child, full + "\\" + name, childRel);
         }
         if (removedOrAdded) ++changed;
         return changed;
+    }
+
+    // Windows finds a key by its place among its siblings, sorted by their
+    // upper-cased UTF-16 names; hivex sorts names beyond ASCII otherwise.
+    void CheckOrder(hive_node_h parent, const std::string& added) {
+        std::u16string previous;
+        bool first = true;
+        for (hive_node_h child : Children(parent)) {
+            std::string name;
+            if (!Name(child, &name)) continue;
+            const std::u16string folded = FoldedName(name);
+            if (!first && folded < previous)
+                throw HiveError("cannot add the key \"" + added +
+                                "\": it would stand out of the order Windows looks keys up in");
+            previous = folded;
+            first = false;
+        }
     }
 
     // Whether the key at `full` holds anything of this hive: always, unless it
@@ -308,7 +337,7 @@ struct HiveFile::Impl {
     // Rewrites the node's values when they differ from the registry's;
     // returns whether it did.
     bool ApplyValues(const MemoryRegistry& reg, hive_node_h node, const std::string& full) {
-        const std::vector<HiveValue> have = Values(node);
+        const std::vector<HiveValue> have = Values(node, full);
         const std::vector<std::string> names = reg.ValueNames(full);
         struct Wanted {
             std::string name;
@@ -360,6 +389,10 @@ struct HiveFile::Impl {
                                  IsTextType(w.type) ? AnsiToUtf16Bytes(w.bytes) : w.bytes});
         }
         if (!differs) return false;
+        for (const HiveValue& v : have)
+            if (!v.readable)
+                throw HiveError("the key \"" + full + "\" holds a value that cannot be read, so it cannot be "
+                                "rewritten; it was left as it was");
 
         for (const Out& o : result)
             if (o.bytes.size() > kHiveBigDataLimit)

@@ -65,8 +65,11 @@ public:
     // path such as "HKEY_LOCAL_MACHINE\\SOFTWARE"). Sub-trees named in `skip`
     // (paths below the hive's root, e.g. "Software\\Classes") are left out.
     // Text values (types 1, 2, 7) are converted from UTF-16 to 8-bit text as
-    // the registry's 8-bit calls return them. Throws HiveError when the hive
-    // cannot be read.
+    // the registry's 8-bit calls return them. A key holding a value hivex
+    // cannot read, or a sub-key whose name is not text, is loaded without
+    // them and refuses changes (MemoryRegistry::SetDenyDelete), since
+    // rewriting it would lose them. Throws HiveError when the hive cannot be
+    // read.
     void LoadInto(MemoryRegistry& registry, const std::string& mountPath,
                   const std::vector<std::string>& skip = {});
 

@@ -32,6 +32,39 @@ RegStatus AllSubKeyNames(IRegistry& reg, RegKey key, std::vector<std::string>* n
     }
 }
 
+// The order hivex gives a new key among its siblings: ASCII letters
+// upper-cased, every other byte of the UTF-8 name as it is.
+int HivexOrder(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 0x20);
+        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 0x20);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+int WindowsOrder(const std::string& a, const std::string& b) {
+    const std::u16string x = FoldedName(a), y = FoldedName(b);
+    return x == y ? 0 : (x < y ? -1 : 1);
+}
+
+std::vector<std::string> SplitKeyPath(const char* path) {
+    std::vector<std::string> parts;
+    std::string current;
+    for (const char* p = path ? path : ""; *p; ++p) {
+        if (*p == '\\') {
+            if (!current.empty()) parts.push_back(current);
+            current.clear();
+        } else {
+            current += *p;
+        }
+    }
+    if (!current.empty()) parts.push_back(current);
+    return parts;
+}
+
 }  // namespace
 
 HiveRegistry::HiveRegistry() : nextMerged_(kFirstMerged) {}
@@ -136,6 +169,7 @@ RegStatus HiveRegistry::OpenMerged(RegKey parent, const char* subKey, std::uint3
         if (!create || refusal == kRegAccessDenied || refusal == kRegBadPathname) return refusal;
         // A new key goes to the machine's classes unless only the user has the parent.
         const RegKey where = machineParent ? machineParent : userParent;
+        if (!PlacedInOrder(where, subKey)) return kRegAccessDenied;
         bool made = false;
         const RegStatus s = memory_.RegCreateKeyExA(where, subKey, where == machineParent ? &machine : &user, &made,
                                                      access & kKeyWow64Res);
@@ -174,6 +208,28 @@ RegStatus HiveRegistry::MergedNames(Merged& m, std::vector<std::string>** names)
     return kRegSuccess;
 }
 
+bool HiveRegistry::PlacedInOrder(RegKey parent, const char* subKey) {
+    RegKey current = kNullKey;
+    if (memory_.RegOpenKeyExA(parent, "", kKeyEnumerateSubKeys, &current) != kRegSuccess) return true;
+    std::vector<RegKeyHandle> held;
+    if (current != parent) held.emplace_back(memory_, current);
+    for (const std::string& part : SplitKeyPath(subKey)) {
+        RegKey next = kNullKey;
+        if (memory_.RegOpenKeyExA(current, part.c_str(), kKeyEnumerateSubKeys, &next) == kRegSuccess) {
+            held.emplace_back(memory_, next);
+            current = next;
+            continue;
+        }
+        // The first key to be made: the keys below it have no siblings.
+        std::vector<std::string> siblings;
+        if (AllSubKeyNames(memory_, current, &siblings) != kRegSuccess) return true;
+        for (const std::string& sibling : siblings)
+            if ((HivexOrder(part, sibling) < 0) != (WindowsOrder(part, sibling) < 0)) return false;
+        return true;
+    }
+    return true;
+}
+
 RegStatus HiveRegistry::RegOpenKeyA(RegKey parent, const char* subKey, RegKey* result) {
     const bool merged = (parent == kHkeyClassesRoot && mergeClasses_) || MergedOf(parent);
     if (!merged) return memory_.RegOpenKeyA(parent, Resolve(parent, subKey).c_str(), result);
@@ -200,7 +256,9 @@ RegStatus HiveRegistry::RegOpenKeyExA(RegKey parent, const char* subKey, std::ui
 RegStatus HiveRegistry::RegCreateKeyA(RegKey parent, const char* subKey, RegKey* result) {
     const bool merged = (parent == kHkeyClassesRoot && mergeClasses_) || MergedOf(parent);
     if (!merged) {
-        const RegStatus s = memory_.RegCreateKeyA(parent, Resolve(parent, subKey).c_str(), result);
+        const std::string path = Resolve(parent, subKey);
+        if (!PlacedInOrder(parent, path.c_str())) return kRegAccessDenied;
+        const RegStatus s = memory_.RegCreateKeyA(parent, path.c_str(), result);
         if (s == kRegSuccess) ++generation_;
         return s;
     }
@@ -216,8 +274,9 @@ RegStatus HiveRegistry::RegCreateKeyExA(RegKey parent, const char* subKey, RegKe
                                         bool* created, std::uint32_t view) {
     const bool merged = (parent == kHkeyClassesRoot && mergeClasses_) || MergedOf(parent);
     if (!merged) {
-        const RegStatus s =
-            memory_.RegCreateKeyExA(parent, Resolve(parent, subKey).c_str(), result, created, view);
+        const std::string path = Resolve(parent, subKey);
+        if (!PlacedInOrder(parent, path.c_str())) return kRegAccessDenied;
+        const RegStatus s = memory_.RegCreateKeyExA(parent, path.c_str(), result, created, view);
         if (s == kRegSuccess) ++generation_;
         return s;
     }

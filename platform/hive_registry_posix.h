@@ -17,7 +17,10 @@
 //   "Select\Current" names;
 // - a change to a key that holds, or would then hold, a value larger than
 //   kHiveBigDataLimit bytes is refused with 5 (access denied): the hive could
-//   not be written back without changing how that value is stored.
+//   not be written back without changing how that value is stored;
+// - a new key whose name hivex would sort among its siblings otherwise than
+//   Windows does (names beyond ASCII differing in case) is refused with 5:
+//   Windows looks keys up in that order and could no longer find it.
 #pragma once
 
 #include <cstdint>
@@ -109,6 +112,9 @@ private:
     // The sub-key path with "SYSTEM\CurrentControlSet" resolved when `parent`
     // is the HKEY_LOCAL_MACHINE root.
     std::string Resolve(RegKey parent, const char* subKey) const;
+    // False when the first key `subKey` would make below `parent` would go
+    // where Windows would not look for it (see the header comment).
+    bool PlacedInOrder(RegKey parent, const char* subKey);
     // 5 when setting (`setting`) or deleting value `name` of `key` would
     // leave the key holding a value the hive keeps in big-data form.
     RegStatus CheckBigData(RegKey key, const char* name, bool setting, std::uint32_t type,

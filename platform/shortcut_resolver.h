@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace qm {
@@ -17,9 +18,22 @@ constexpr std::int32_t kShellAccessDenied = static_cast<std::int32_t>(0x80070005
 constexpr std::int32_t kShellFileNotFound = static_cast<std::int32_t>(0x80070002u);
 constexpr std::int32_t kShellPathNotFound = static_cast<std::int32_t>(0x80070003u);
 
+// What a run of GetShortcutPath calls on one thread shares, held until this
+// object is destroyed (on the thread that began it).
+class ShortcutBatch {
+public:
+    virtual ~ShortcutBatch() = default;
+};
+
 class IShortcutResolver {
 public:
     virtual ~IShortcutResolver() = default;
+
+    // Prepares the calling thread for many GetShortcutPath calls: the Win32
+    // backend initialises COM once and keeps one shell-link object for them
+    // all, instead of doing both for every file. Null when nothing needs
+    // keeping. Calls made without a batch work as well.
+    virtual std::unique_ptr<ShortcutBatch> BeginBatch() { return nullptr; }
 
     // Loads the shortcut file `shortcutPath` and reads its target path as
     // IShellLinkA::GetPath gives it. Returns the result code of the last

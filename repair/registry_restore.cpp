@@ -10,6 +10,7 @@
 #include "platform/file_system.h"
 #include "repair/backup_file_element.h"
 #include "repair/backup_value_format.h"
+#include "repair/restore_keys.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 #include "repair/xml_writer.h"
@@ -258,7 +259,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
     RestoreReport& report = restoreReport_;
     IFileSystem& fs = restoreFs_ != nullptr ? *restoreFs_ : DefaultFileSystem();
 
-    std::vector<RestoreKeyFrame> frames;  // closes what is still open on every way out
+    RestoreKeys keys(*registry_, restoreUi_);  // closes what is still open on every way out
     std::vector<OpenElement> elements;
     Attributes attributes;
     bool tagOpen = false;  // the attributes of elements.back() are still being read
@@ -276,6 +277,9 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
         if (fatal) stop = true;
     };
 
+    // A key that could not be opened or created (its message was shown).
+    auto keyFailed = [&]() { fail(keys.FailedLine(), "couldn't create key " + keys.FailedPath(), true, true); };
+
     // A start tag whose attributes are all read.
     auto finishStartTag = [&]() {
         tagOpen = false;
@@ -285,26 +289,15 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
         } else if (e.element == Element::Key) {
             const std::string* name = attributes.Find("name");
             if (name == nullptr) return fail(tagLine, "key element without a name", true);
-            RegView view = frames.empty() ? RegView::k64 : frames.front().view;
             // Only the outermost key says which view its chain is in.
-            if (const std::string* given = frames.empty() ? attributes.Find("view") : nullptr) {
+            RegView view = RegView::k64;
+            if (const std::string* given = keys.Empty() ? attributes.Find("view") : nullptr) {
                 if (*given == ViewName(RegView::k32)) view = RegView::k32;
                 else if (*given != ViewName(RegView::k64))
                     return fail(tagLine, "unknown registry view \"" + *given + "\"", true);
             }
-            frames.push_back(RestoreKeyFrame{*name, RegKeyHandle(), view});
-            const RegKey key = LoadAsXml_OpenKey(frames);
-            frames.back().key = RegKeyHandle(*registry_, key);
-            if (key == kNullKey) {
-                std::string full;
-                for (const auto& f : frames) full += (full.empty() ? "" : "\\") + f.component;
-                return fail(tagLine,
-                            RootKeyFromName(frames.front().component) == kNullKey
-                                ? "unknown root key \"" + frames.front().component + "\""
-                                : "couldn't create key " + full,
-                            true, RootKeyFromName(frames.front().component) != kNullKey);
-            }
-            ++report.keys;
+            // Opened when something is written into it (restore_keys.h).
+            if (!keys.Push(*name, tagLine, view)) return fail(tagLine, "unknown root key \"" + *name + "\"", true);
         }
     };
 
@@ -316,8 +309,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
                 rootEnded = true;  // closed once its ">" is read
                 break;
             case Element::Key:
-                LoadAsXml_CloseKey(frames.back().key.Release());
-                frames.pop_back();
+                if (!keys.Pop()) keyFailed();
                 break;
             case Element::Value: {
                 const std::string* name = attributes.Find("name");
@@ -326,9 +318,10 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
                 if (name == nullptr) return fail(tagLine, "value element without a name", true);
                 if (text == nullptr)
                     return fail(tagLine, "value \"" + *name + "\" without a value text", true);
+                const RegKey key = keys.Need();
+                if (key == kNullKey) return keyFailed();
                 std::string error;
-                const int written = LoadAsXml_SetValue(frames.back().key.Get(), *name, *text,
-                                                       type ? *type : std::string(), error);
+                const int written = LoadAsXml_SetValue(key, *name, *text, type ? *type : std::string(), error);
                 if (written < 0) return fail(tagLine, "value \"" + *name + "\": " + error, true);
                 if (written == 0) return fail(tagLine, "couldn't set value " + *name, false, true);
                 ++report.values;
@@ -416,8 +409,10 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
                  "the file ends before the end of the registry element (</registry>)", true);
         }
     }
+    keys.Finish();
+    if (keys.Failed() && report.reason.empty()) keyFailed();
+    report.keys = keys.KeysRestored();
     report.complete = report.reason.empty();
-    frames.clear();
     reader.Close();
     return report.complete ? 1 : 0;
 }

@@ -1,19 +1,7 @@
-// The settings: registry values under HKEY_LOCAL_MACHINE "Software\QUILLMERE",
-// bound by name to a panel's check boxes and edit boxes, the periodic-scan
-// timetable, and the start-with-Windows value "QUILLMERE" under the Run key.
-//
-// Three kinds of value:
-//   flag  presence means on, whatever the type and data; written as the
-//         REG_SZ "1", switched off by deleting the value;
-//   text  a REG_SZ holding an edit box's text;
-//   time  a REG_DWORD of signed seconds (a point in time since 1970 UTC, or a
-//         period).
-// Reads go through a 256-byte buffer: longer data reads as absent. Every key
-// is opened with full access, for reading and writing alike; a writer creates
-// "Software\QUILLMERE" when it is missing. The Run key is only ever opened.
-// Failures are silent: an unreadable value counts as absent and a failed write
-// leaves the old value (the low-level writers return the status for callers
-// that do report, such as quillmere-cli).
+// A window panel's settings: the values of platform/settings_values.h bound by
+// name to the panel's check boxes and edit boxes, and the periodic-scan
+// timetable. Failures are silent: an unreadable value counts as absent and a
+// failed write leaves the old value.
 //
 // Portable: works on any IRegistry and on a window's controls through
 // INamedControls.
@@ -21,86 +9,13 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "platform/registry.h"
+#include "platform/settings_values.h"
 #include "ui/named_controls.h"
 #include "ui/timetable.h"
 
 namespace qm {
-
-constexpr const char* kSettingsKey = "Software\\QUILLMERE";
-constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* kRunValueName = "QUILLMERE";
-constexpr std::uint32_t kSettingsBufferSize = 256;
-constexpr const char* kDefaultEditText = "5";
-
-// ---------------------------------------------------------------- the values
-
-// Address: a text value holding a web address (http:// or https://).
-enum class SettingKind { Flag, Text, Time, Address };
-
-struct SettingInfo {
-    const char* name;     // value name under "Software\QUILLMERE"
-    SettingKind kind;
-    const char* control;  // bound button or edit box ("" when none)
-    const char* meaning;
-};
-
-// Every value under "Software\QUILLMERE", in a fixed order.
-const std::vector<SettingInfo>& KnownSettings();
-// The entry for `name` (compared without regard to case, as value names are),
-// or null.
-const SettingInfo* FindSetting(const std::string& name);
-
-// The web pages the main screen opens, overriding the program's built-in
-// addresses when set.
-constexpr const char* kRecommendAddressSetting = "recommendurl";  // BUTTON_LIVEUPDATE
-constexpr const char* kSupportAddressSetting = "supporturl";      // BUTTON_SUPPORT
-
-// True for a text the program may hand to the shell as a web page: it starts
-// with "http://" or "https://" (either case) and holds no control characters
-// or quotes, so it can never name a program or a file to run.
-bool IsWebAddress(const std::string& text);
-
-// ---------------------------------------------------------------- registry side
-// `subKey` is below HKEY_LOCAL_MACHINE.
-
-// True when the value exists and its data fits the 256-byte buffer; `data`
-// (when not null) receives the data bytes and `type` the value type. The key
-// is opened with `access` (full access, as the program does; a reader that
-// only looks may ask for less).
-bool ReadSettingValue(IRegistry& registry, const std::string& subKey, const std::string& name,
-                      std::string* data = nullptr, std::uint32_t* type = nullptr,
-                      std::uint32_t access = kKeyAllAccess);
-// A flag: the value's presence.
-bool ReadSettingFlag(IRegistry& registry, const std::string& subKey, const std::string& name);
-// A text value: its data up to the first zero; false when absent.
-bool ReadSettingText(IRegistry& registry, const std::string& subKey, const std::string& name,
-                     std::string& text);
-// A time value: the REG_DWORD's data, or 0 when it cannot be read or is not a
-// four-byte REG_DWORD.
-std::int32_t ReadSettingTime(IRegistry& registry, const std::string& name);
-
-// The web address stored as `name`, or `fallback` when it is absent or not a
-// web address.
-std::string ReadWebAddress(IRegistry& registry, const std::string& name, const std::string& fallback);
-
-// Writers under "Software\QUILLMERE" (created when missing).
-RegStatus WriteSettingFlag(IRegistry& registry, const std::string& name);
-RegStatus WriteSettingText(IRegistry& registry, const std::string& name, const std::string& text);
-RegStatus WriteSettingTime(IRegistry& registry, const std::string& name, std::int32_t value);
-// Deletes the value; success when it is gone (also when it never existed).
-RegStatus DeleteSetting(IRegistry& registry, const std::string& name);
-
-// The start-with-Windows value: the program's command for the Run key, built
-// from the running executable's own full path (in double quotes when it holds
-// a space, so that the system cannot take a prefix of it for the program).
-std::string StartWithWindowsCommand(const std::string& executablePath);
-// Writes (on) or deletes (off) "QUILLMERE" under the Run key; the Run key is
-// never created. `executablePath` defaults to the running program's.
-RegStatus WriteStartWithWindows(IRegistry& registry, bool on,
-                                const std::string& executablePath = std::string());
 
 // ---------------------------------------------------------------- a panel's settings
 

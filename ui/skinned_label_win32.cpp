@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "ui/skin_image_win32.h"
@@ -37,7 +38,7 @@ bool CSkinnedLabel::Create(HWND parent, const SkinTextLine& line, bool italic, H
     CopyImageRect(screen, background_, background, rect);
     ReleaseDC(parent, screen);
 
-    HWND w = CreateWindowExA(0, "STATIC", line.text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT, rect.left,
+    HWND w = CreateWindowExA(0, "STATIC", name_.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT, rect.left,
                              rect.top, rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
                              reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
     if (w == nullptr) return false;
@@ -87,6 +88,32 @@ void CSkinnedLabel::Paint(HDC dc) const {
     SetBkMode(dc, oldMode);
 }
 
+LRESULT CSkinnedLabel::AnswerGetText(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const {
+    const std::string text = Text();
+    // The subclass may have made the window a Unicode one: the message then
+    // comes in its Unicode form.
+    if (IsWindowUnicode(window)) {
+        const int wide = MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
+        std::wstring converted(static_cast<std::size_t>(wide), L'\0');
+        if (wide > 0)
+            MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), converted.data(), wide);
+        if (message == WM_GETTEXTLENGTH) return static_cast<LRESULT>(converted.size());
+        if (wParam == 0 || lParam == 0) return 0;
+        const std::size_t n = std::min(converted.size(), static_cast<std::size_t>(wParam) - 1);
+        auto* out = reinterpret_cast<wchar_t*>(lParam);
+        converted.copy(out, n);
+        out[n] = L'\0';
+        return static_cast<LRESULT>(n);
+    }
+    if (message == WM_GETTEXTLENGTH) return static_cast<LRESULT>(text.size());
+    if (wParam == 0 || lParam == 0) return 0;
+    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(wParam) - 1);
+    auto* out = reinterpret_cast<char*>(lParam);
+    text.copy(out, n);
+    out[n] = '\0';
+    return static_cast<LRESULT>(n);
+}
+
 LRESULT CALLBACK CSkinnedLabel::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                              UINT_PTR, DWORD_PTR self) {
     auto* label = reinterpret_cast<CSkinnedLabel*>(self);
@@ -100,6 +127,9 @@ LRESULT CALLBACK CSkinnedLabel::SubclassProc(HWND window, UINT message, WPARAM w
         }
         case WM_ERASEBKGND:
             return 1;  // the paint covers everything
+        case WM_GETTEXT:
+        case WM_GETTEXTLENGTH:
+            return label->AnswerGetText(window, message, wParam, lParam);
         case WM_NCDESTROY:
             RemoveWindowSubclass(window, &CSkinnedLabel::SubclassProc, 0);
             label->window_ = nullptr;

@@ -3,7 +3,10 @@
 // (transparent background, from the top-left corner, lines broken only at
 // explicit line breaks).
 //
-// The drawn text is the label's own, not its window text. Any thread may set
+// The drawn text is the label's own, not its window text: the window text is
+// the label's skin name (so that the label can be found by name, as the
+// buttons can), and WM_GETTEXT answers with the drawn text (what is read off
+// the screen is what is shown there). Any thread may set
 // it: SetText hands the text over under a lock (the paint on the window's
 // thread copies it under the same lock) and invalidates the label. It never
 // sends a message and never waits for the window's thread, so a worker can
@@ -52,6 +55,8 @@ public:
 private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR self);
+    // WM_GETTEXT / WM_GETTEXTLENGTH: the drawn text.
+    LRESULT AnswerGetText(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const;
 
     std::atomic<HWND> window_{nullptr};  // read by SetText on any thread
     std::string name_;

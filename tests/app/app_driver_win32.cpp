@@ -149,6 +149,15 @@ HWND AppWindow::Dialog(const std::string& caption) const {
     return TopLevel(pid_, "#32770", caption, caption.empty());
 }
 
+std::string AppWindow::LabelText(HWND panel, const std::string& name) const {
+    // Found by its window text (its name); asked, it answers with what it shows.
+    HWND label = FindWindowExA(panel, nullptr, "Static", name.c_str());
+    if (label == nullptr) return "";
+    char text[256] = "";
+    SendMessageA(label, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
 HWND AppWindow::PopupMenu() const { return TopLevel(pid_, "#32768", "", true); }
 
 POINT Centre(HWND window) {
@@ -157,27 +166,44 @@ POINT Centre(HWND window) {
     return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
-void MoveMouse(POINT to) {
-    SetCursorPos(to.x, to.y);
+// SendInput's absolute coordinates (0..65535 across the screen) of a screen point.
+static POINT Absolute(POINT at) {
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (to.x * 65535 + w / 2) / (w - 1),
-              (to.y * 65535 + h / 2) / (h - 1));
+    return POINT{(at.x * 65535 + w / 2) / (w - 1), (at.y * 65535 + h / 2) / (h - 1)};
 }
 
-void MouseButton(bool down, bool right) {
-    if (right)
-        SendMouse(down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP);
-    else
-        SendMouse(down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
+void MoveMouse(POINT to) {
+    SetCursorPos(to.x, to.y);
+    const POINT a = Absolute(to);
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, a.x, a.y);
+}
+
+void MouseButton(POINT at, bool down, bool right) {
+    const POINT a = Absolute(at);
+    const DWORD button = right ? (down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP)
+                               : (down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button, a.x, a.y);
 }
 
 void ClickAt(POINT at, bool right) {
+    // The press and the release carry the point themselves. A button event
+    // without one happens wherever the pointer is by then, and under Wine that
+    // can be an earlier point: moving the pointer also moves the X pointer,
+    // and the program under it reports that motion back when it gets round to
+    // its X events, so on a busy machine the motion of a previous click can
+    // arrive after this click's move and put the pointer back there.
     MoveMouse(at);
-    MouseButton(true, right);
-    MouseButton(false, right);
+    MouseButton(at, true, right);
+    MouseButton(at, false, right);
 }
 
 void Click(HWND window) { ClickAt(Centre(window)); }
+
+bool TakesClicks(HWND window) {
+    HWND top = GetAncestor(window, GA_ROOT);
+    return IsWindowVisible(window) && IsWindowEnabled(window) && top != nullptr && IsWindowEnabled(top) &&
+           WindowFromPoint(Centre(window)) == window;
+}
 
 void PressKey(WORD key, bool alt) {
     std::vector<INPUT> inputs;
@@ -220,6 +246,52 @@ POINT RowPoint(HWND list, int row, bool checkBox) {
     return p;
 }
 
+std::string RowText(HWND list, int row, int column) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process == nullptr) return "";
+    constexpr SIZE_T kTextSize = 1024;
+    char* remote = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kTextSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    std::string text;
+    if (remote != nullptr) {
+        LVITEMA item{};
+        item.iSubItem = column;
+        item.cchTextMax = static_cast<int>(kTextSize);
+        item.pszText = remote + sizeof(LVITEMA);
+        std::vector<char> buffer(kTextSize + 1, '\0');
+        if (WriteProcessMemory(process, remote, &item, sizeof item, nullptr) &&
+            SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote)) > 0 &&
+            ReadProcessMemory(process, item.pszText, buffer.data(), kTextSize, nullptr))
+            text = buffer.data();
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return text;
+}
+
+bool InsertMarkerRow(HWND list, const std::string& text) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+    if (process == nullptr) return false;
+    char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + text.size() + 1,
+                                                     MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    bool inserted = false;
+    if (remote != nullptr) {
+        LVITEMA item{};
+        item.mask = LVIF_TEXT;
+        item.pszText = remote + sizeof(LVITEMA);
+        inserted = WriteProcessMemory(process, remote, &item, sizeof item, nullptr) &&
+                   WriteProcessMemory(process, item.pszText, text.c_str(), text.size() + 1, nullptr) &&
+                   SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(remote)) >= 0;
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return inserted;
+}
+
 std::string DefaultSkinText() { return ReadWholeFile(std::string(QM_SOURCE_DIR) + "/resources/Skin.ini"); }
 
 bool WaitPainted(HWND window, DWORD milliseconds) {
@@ -254,6 +326,16 @@ bool WaitPainted(HWND window, DWORD milliseconds) {
 
 bool SaveWindowShot(HWND window, const std::string& path) {
     if (!WaitPainted(window)) return false;
+    RECT r{};
+    GetWindowRect(window, &r);
+    const Capture shot = CaptureScreen(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return shot.width > 0 && SaveCapture(shot, path);
+}
+
+bool SaveWindowShotNow(HWND window, const std::string& path) {
+    // What is waiting to be painted is painted first (sent to the window's
+    // thread, which answers once it has painted).
+    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT r{};
     GetWindowRect(window, &r);
     const Capture shot = CaptureScreen(r.left, r.top, r.right - r.left, r.bottom - r.top);

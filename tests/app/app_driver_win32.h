@@ -49,6 +49,9 @@ public:
     static bool Checked(HWND button);
     // A visible dialog of the program with this caption (any when empty).
     HWND Dialog(const std::string& caption) const;
+    // The text a skinned label of `panel` shows ("" when there is no such
+    // label).
+    std::string LabelText(HWND panel, const std::string& name) const;
     // A visible pop-up menu of the program.
     HWND PopupMenu() const;
 
@@ -61,16 +64,25 @@ private:
 // Input. Points are in screen coordinates.
 void MoveMouse(POINT to);
 void ClickAt(POINT at, bool right = false);
-void MouseButton(bool down, bool right = false);
+// A press or release at `at` (the event carries the point: see ClickAt).
+void MouseButton(POINT at, bool down, bool right = false);
 void Click(HWND window);  // the centre of the window
 void PressKey(WORD key, bool alt = false);
 POINT Centre(HWND window);
+// True when a click at the centre of `window` reaches it: it is visible and
+// enabled, so is its top-level window, and it is the window under that point.
+bool TakesClicks(HWND window);
 
 // A list view's rows, from outside the program: row count, check state,
 // and the screen point of a row's check box or text.
 int RowCount(HWND list);
 bool RowChecked(HWND list, int row);
 POINT RowPoint(HWND list, int row, bool checkBox);
+// The text of a row's column (read through a buffer in the list's process).
+std::string RowText(HWND list, int row, int column);
+// Puts a row with `text` in its first column at the top of the list (a mark
+// that the next refill of the list removes).
+bool InsertMarkerRow(HWND list, const std::string& text);
 
 // The default skin's text, read from the source tree (QM_SOURCE_DIR); ""
 // when unreadable. Files: ReadWholeFile / WriteWholeFile
@@ -85,6 +97,8 @@ bool WaitPainted(HWND window, DWORD milliseconds = 15000);
 // Saves what the screen shows of `window` (inside its region: the window's
 // own pixels) as a 24-bit BMP.
 bool SaveWindowShot(HWND window, const std::string& path);
+// The same, at once: for a window that keeps changing (a scan under way).
+bool SaveWindowShotNow(HWND window, const std::string& path);
 
 // Registry helpers for the program's settings.
 bool SettingExists(const char* subKey, const char* value);

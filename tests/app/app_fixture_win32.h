@@ -87,21 +87,24 @@ protected:
         app_.Kill();
         ForgetSettings();
     }
+    // Clicks a button once it can take the click: shown, enabled, in an
+    // enabled window, and the window under its centre.
     void Press(const char* button, HWND panel = nullptr) {
+        HWND b = app_.Button(button, panel);
+        ASSERT_NE(b, nullptr) << button;
+        ASSERT_TRUE(WaitUntil([&] { return test::TakesClicks(b); })) << button << " cannot be clicked";
+        test::Click(b);
+    }
+    // Clicks a button at once, whatever state it is in (a press the program
+    // is expected to drop).
+    void PressNow(const char* button, HWND panel = nullptr) {
         HWND b = app_.Button(button, panel);
         ASSERT_NE(b, nullptr) << button;
         test::Click(b);
     }
-    // A click on a window that has only just appeared can be lost while Wine is
-    // still activating it, so the press is repeated until the panel shows; a
-    // repeat that comes late lands on the tab button disabled by the first.
     void ShowTab(const char* button, const char* panel) {
-        bool shown = false;
-        for (int attempt = 0; attempt < 3 && !shown; ++attempt) {
-            Press(button);
-            shown = WaitUntil([&] { return ShowsAsTab(app_, panel, button); }, 5000);
-        }
-        ASSERT_TRUE(shown) << panel;
+        Press(button);
+        ASSERT_TRUE(WaitUntil([&] { return ShowsAsTab(app_, panel, button); })) << panel;
     }
 
     // Writes `text` as a skin file in the scratch folder; its full path.

@@ -179,7 +179,7 @@ TEST_F(MainWindow, DraggingTheBackgroundMovesTheWindow) {
     POINT from{before.left + 60, before.top + 480};
     ASSERT_EQ(WindowFromPoint(from), main);
     test::MoveMouse(from);
-    test::MouseButton(true);
+    test::MouseButton(from, true);
     POINT to = from;
     const bool moved = WaitUntil([&] {
         to.x += 3;
@@ -189,7 +189,7 @@ TEST_F(MainWindow, DraggingTheBackgroundMovesTheWindow) {
         GetWindowRect(main, &now);
         return now.left >= before.left + 30;
     });
-    test::MouseButton(false);
+    test::MouseButton(to, false);
     ASSERT_TRUE(moved);
     RECT after{};
     ASSERT_TRUE(WaitUntil([&] {

@@ -78,15 +78,22 @@ TEST_F(MainWindow, ThePeriodEditBoxIsStoredWithTheEveryMinutesSchedule) {
     EXPECT_STREQ(shown, "5") << "nothing stored: five minutes";
     SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("12"));
     Press("BUTTON_START_EVERY", panel);
-    ASSERT_TRUE(WaitUntil([&] { return test::SettingText(kSettings, "scanminutes") == "12"; }));
+    // The program stores the three values one after the other: wait for all.
+    auto period = [] {
+        HKEY key = nullptr;
+        DWORD value = 0, size = sizeof value;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, KEY_READ, &key) != ERROR_SUCCESS) return DWORD{0};
+        RegQueryValueExA(key, "scanperiod", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+        RegCloseKey(key);
+        return value;
+    };
+    WaitUntil([&] {
+        return test::SettingText(kSettings, "scanminutes") == "12" && test::SettingExists(kSettings, "scanevery") &&
+               period() == 720u;
+    });
+    EXPECT_EQ(test::SettingText(kSettings, "scanminutes"), "12");
     EXPECT_TRUE(test::SettingExists(kSettings, "scanevery"));
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, KEY_READ, &key), ERROR_SUCCESS);
-    DWORD period = 0, size = sizeof period;
-    EXPECT_EQ(RegQueryValueExA(key, "scanperiod", nullptr, nullptr, reinterpret_cast<BYTE*>(&period), &size),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-    EXPECT_EQ(period, 720u) << "12 minutes";
+    EXPECT_EQ(period(), 720u) << "12 minutes";
 }
 
 TEST_F(MainWindow, RightClickMenuTicksAndUnticksEveryRow) {

@@ -25,10 +25,12 @@ inline std::string ReadWholeFile(const std::string& path) {
     return s.str();
 }
 
-// `args` is appended to the program's quoted path as written.
-inline CliRun RunCli(const std::string& args) {
+// `args` is appended to the program's quoted path as written. Standard error
+// goes to `err`, or with `mergeErrors` into `out` as well, where it shows how
+// the two streams' lines interleave.
+inline CliRun RunCli(const std::string& args, bool mergeErrors = false) {
     const std::string errFile = "cli-stderr.txt";
-    std::string command = std::string("\"") + QM_CLI_EXE + "\" " + args + " 2>" + errFile;
+    std::string command = std::string("\"") + QM_CLI_EXE + "\" " + args + (mergeErrors ? " 2>&1" : " 2>" + errFile);
 #ifdef _WIN32
     // cmd.exe strips the first and last quote of the whole line.
     command = "\"" + command + "\"";

@@ -2,8 +2,14 @@
 // made at test time from the same registries the --registry tests use.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <algorithm>
 #include <cstdlib>
@@ -266,6 +272,43 @@ TEST(OfflineWindows, DirtyHiveIsScannedButNeverWritten) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
 }
 
+TEST(OfflineWindows, ASecondRunWaitsForTheFirstAndReadsWhatItWrote) {
+    MakeDemoInstallation("held");
+    const std::string software = "held/C" + kConfig + "SOFTWARE";
+    const int fd = ::open(software.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);  // as a running fix holds it
+    const pid_t fix = ::fork();
+    if (fix == 0) {
+        std::freopen("held-err.txt", "w", stderr);
+        std::freopen("/dev/null", "w", stdout);
+        ::execl(QM_CLI_EXE, QM_CLI_EXE, "--windows", "held/C", "fix", "--categories", "fonts", nullptr);
+        ::_exit(127);
+    }
+    ASSERT_GT(fix, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(::waitpid(fix, nullptr, WNOHANG), 0) << "it did not wait";
+    EXPECT_NE(Bytes("held-err.txt").find("waiting for another run"), std::string::npos);
+    {
+        // The holder writes the hive anew (as a fix does) and lets go.
+        HiveFile hive(software, true);
+        MemoryRegistry reg;
+        hive.LoadInto(reg, "HKEY_LOCAL_MACHINE\\SOFTWARE");
+        reg.CreateKeyPath("HKEY_LOCAL_MACHINE\\SOFTWARE\\QmWrittenMeanwhile");
+        ASSERT_EQ(hive.ApplyChanges(reg, "HKEY_LOCAL_MACHINE\\SOFTWARE"), 1u);
+        hive.Commit();
+    }
+    ::close(fd);
+    int status = 0;
+    ASSERT_EQ(::waitpid(fix, &status, 0), fix);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Bytes("held-err.txt");
+    HiveRegistry after;
+    after.Mount(software, "HKEY_LOCAL_MACHINE\\SOFTWARE", false);
+    EXPECT_TRUE(after.Memory().KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\QmWrittenMeanwhile"));
+    EXPECT_FALSE(after.Memory().ValueExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+                                            "Contoso Sans (TrueType)"));
+}
+
 TEST(OfflineWindows, FailedCommitLeavesTheHiveUnchanged) {
     MakeDemoInstallation("commit");
     const std::string software = "commit/C" + kConfig + "SOFTWARE";
@@ -351,6 +394,67 @@ TEST(OfflineWindows, KeyWithABigDataValueIsNeverRewritten) {
     file.LoadInto(changed, "HKEY_LOCAL_MACHINE\\SOFTWARE");
     changed.SetString(key, "small", "changed");
     EXPECT_THROW(file.ApplyChanges(changed, "HKEY_LOCAL_MACHINE\\SOFTWARE"), HiveError);
+}
+
+TEST(OfflineWindows, KeyHoldingWhatCannotBeReadIsNeverRewritten) {
+    Shell("rm -rf unreadable && mkdir unreadable");
+    MemoryRegistry source;
+    const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Odd";
+    source.SetValue(key, "hugevalue", kRegBinary, std::vector<std::uint8_t>(100, 1));
+    source.SetString(key, "small", "x");
+    source.SetString(key + "\\Child", "", "y");
+    testing::WriteEmptyHive("unreadable/SOFTWARE");
+    testing::FillHive("unreadable/SOFTWARE", source, "HKEY_LOCAL_MACHINE\\SOFTWARE");
+    // Its value record now claims 9 MiB of data: more than hivex reads.
+    std::string bytes = Bytes("unreadable/SOFTWARE");
+    const std::size_t name = bytes.find("hugevalue");
+    ASSERT_NE(name, std::string::npos);
+    ASSERT_EQ(bytes.substr(name - 20, 2), "vk");
+    bytes[name - 20 + 4 + 2] = 0x90;  // data length 0x00900064
+    std::ofstream("unreadable/SOFTWARE", std::ios::binary | std::ios::trunc) << bytes;
+
+    HiveRegistry reg;
+    reg.Mount("unreadable/SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE", true);
+    EXPECT_EQ(reg.Memory().ValueNames(key), std::vector<std::string>{"small"});
+    RegKey odd = kNullKey;
+    ASSERT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Odd", kKeyRead, &odd), 0);
+    RegKey child = kNullKey;
+    ASSERT_EQ(reg.RegOpenKeyExA(odd, "Child", kKeyAllAccess, &child), 0);
+    EXPECT_EQ(reg.RegDeleteValueA(child, ""), 0);  // its sub-keys change as usual
+    reg.RegCloseKey(child);
+    EXPECT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Odd", kKeyAllAccess, &child), kRegAccessDenied);
+    EXPECT_EQ(reg.RegDeleteKeyA(kHkeyLocalMachine, "SOFTWARE\\Odd\\Child"), 0);
+    EXPECT_EQ(reg.RegDeleteKeyA(kHkeyLocalMachine, "SOFTWARE\\Odd"), kRegAccessDenied);
+    reg.RegCloseKey(odd);
+    EXPECT_EQ(reg.Commit().size(), 1u);
+    EXPECT_EQ(Bytes("unreadable/SOFTWARE.orig"), bytes);
+    HiveRegistry reread;
+    reread.Mount("unreadable/SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE", false);
+    EXPECT_TRUE(reread.Memory().ValueExists(key, "small"));
+    EXPECT_FALSE(reread.Memory().KeyExists(key + "\\Child"));
+}
+
+TEST(OfflineWindows, NewKeysGoWhereWindowsLooksForThem) {
+    Shell("rm -rf order && mkdir order");
+    MemoryRegistry source;
+    source.SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Keys\\é", "", "x");
+    testing::WriteEmptyHive("order/SOFTWARE");
+    testing::FillHive("order/SOFTWARE", source, "HKEY_LOCAL_MACHINE\\SOFTWARE");
+    HiveRegistry reg;
+    reg.Mount("order/SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE", true);
+    RegKey key = kNullKey;
+    // Upper-cased as Windows compares, "É1" follows "É"; hivex would put it first.
+    EXPECT_EQ(reg.RegCreateKeyA(kHkeyLocalMachine, "SOFTWARE\\Keys\\É1\\Sub", &key), kRegAccessDenied);
+    EXPECT_EQ(reg.RegCreateKeyA(kHkeyLocalMachine, "SOFTWARE\\Keys\\ü\\Sub", &key), 0);
+    reg.RegCloseKey(key);
+    EXPECT_EQ(reg.RegCreateKeyA(kHkeyLocalMachine, "SOFTWARE\\Keys\\É\\Sub", &key), 0);  // the same key
+    reg.RegCloseKey(key);
+    EXPECT_EQ(reg.Commit().size(), 1u);
+    HiveRegistry reread;
+    reread.Mount("order/SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE", false);
+    EXPECT_EQ(reread.Memory().SubKeyNames("HKEY_LOCAL_MACHINE\\SOFTWARE\\Keys"),
+              (std::vector<std::string>{"é", "ü"}));
+    EXPECT_TRUE(reread.Memory().KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Keys\\É\\SUB"));
 }
 
 TEST(OfflineWindows, UserProfilesAndTheirChoice) {

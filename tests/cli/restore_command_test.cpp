@@ -92,6 +92,14 @@ TEST(RestoreCommand, FailuresPrintTheRestoreMessagesThenFailure) {
     EXPECT_EQ(Lines(run.err),
               "quillmere-cli: restore failed: line 3: '<' symbol not allowed at the end of a line "
               "(0 keys, 0 values and 0 files restored before it)\n");
+    // Standard output is buffered, yet flushed before each message to
+    // standard error: sent to one place, the lines keep their order.
+    run = RunCli("restore cli-restore-bad.xml", true);
+    EXPECT_EQ(Lines(run.out),
+              "Parse error in line 3 : ('<' symbol not allowed at the end of a line)\n"
+              "Registry Restoration Failed\n"
+              "quillmere-cli: restore failed: line 3: '<' symbol not allowed at the end of a line "
+              "(0 keys, 0 values and 0 files restored before it)\n");
 
     // Cut off: what it holds is written, and the restore fails.
     const std::string whole = Backup("   <k name=\"Software\"/>\r\n");

@@ -10,7 +10,7 @@
 
 #include "platform/registry.h"
 #include "tests/cli/cli_process.h"
-#include "ui/settings_store.h"
+#include "platform/settings_values.h"
 #ifndef _WIN32
 #include "platform/reg_file.h"
 #include "platform/registry_memory.h"

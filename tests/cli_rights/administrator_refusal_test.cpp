@@ -12,7 +12,7 @@
 #include "platform/administrator_rights.h"
 #include "platform/registry.h"
 #include "platform/registry_memory.h"
-#include "ui/settings_store.h"
+#include "platform/settings_values.h"
 
 namespace qm {
 namespace {

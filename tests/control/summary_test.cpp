@@ -186,6 +186,32 @@ TEST_F(SummaryTest, RepairBacksUpAndRemovesTheFindingsUnlessStopped) {
     EXPECT_EQ(summary.Rows()[0]->errorsFixed, 2);
 }
 
+TEST_F(SummaryTest, EntriesLeftAfterARepairAreTheSelectedFindingsStillInTheRegistry) {
+    Summary summary(Services());
+    summary.States()[kSlotSharedDlls] = 1;
+    summary.RunScan();
+    ASSERT_EQ(summary.Engine().Findings().size(), 2u);
+    EXPECT_EQ(summary.RegistryEntriesLeft(), 2) << "before the repair both are there";
+    // An unticked finding (key path emptied) is not counted.
+    summary.Engine().Findings()[1]->SetKeyPath("");
+    EXPECT_EQ(summary.RegistryEntriesLeft(), 1);
+    written_.push_back(summary.FixError());
+    EXPECT_EQ(summary.RegistryEntriesLeft(), 0);
+    // The removed value back (a deletion that did not happen): counted; the
+    // kept value of the same key is not.
+    ASSERT_EQ(registry_.SetDword(kSharedDlls, "C:\\Gone\\one.dll", 1), kRegSuccess);
+    EXPECT_EQ(summary.RegistryEntriesLeft(), 1);
+
+    // A key finding counts while its key is there.
+    auto key = std::make_unique<CRegErrorLog>();
+    key->SetKeyPath("HKEY_LOCAL_MACHINE\\SOFTWARE\\QmLeft");
+    key->SetRemoveKind(kRemoveKey);
+    summary.Engine().Findings().push_back(std::move(key));
+    EXPECT_EQ(summary.RegistryEntriesLeft(), 1);
+    ASSERT_EQ(registry_.SetDword("HKEY_LOCAL_MACHINE\\SOFTWARE\\QmLeft", "v", 1), kRegSuccess);
+    EXPECT_EQ(summary.RegistryEntriesLeft(), 2);
+}
+
 TEST(SummaryBackupName, EnglishNamesAndLocalTimeDigits) {
     std::tm t{};
     t.tm_year = 2026 - 1900;
@@ -237,6 +263,17 @@ TEST(RepairClosingMessage, EachFailureIsNamedWithTheBackupFile) {
     partial.backupFile = "b.xml";
     partial.backupWriteFailed = true;
     EXPECT_NE(RepairClosingMessage(partial).find("Writing the backup b.xml failed"), std::string::npos);
+
+    // A refused deletion in a category whose other deletions went through
+    // (its fixed count not negative) is still told, by the entries left.
+    RepairOutcome left;
+    left.registryToRepair = true;
+    left.backupFile = "b.xml";
+    left.entriesNotDeleted = 1;
+    const std::string leftText = RepairClosingMessage(left);
+    EXPECT_NE(leftText.find("1 registry entry could not be deleted"), std::string::npos) << leftText;
+    EXPECT_NE(leftText.find("saved in b.xml"), std::string::npos) << leftText;
+    EXPECT_EQ(leftText.find("have been removed"), std::string::npos) << leftText;
 }
 
 }  // namespace

@@ -44,6 +44,9 @@ public:
     std::unique_ptr<FindHandle> FindFirstFileA(const std::string& pattern, FindData& data) override {
         return real_.FindFirstFileA(pattern, data);
     }
+    bool ListFolder(const std::string& folder, std::vector<FindData>& entries) override {
+        return real_.ListFolder(folder, entries);
+    }
     bool GetFileIdentity(const std::string& path, FileIdentity& id) override { return real_.GetFileIdentity(path, id); }
     std::uint32_t GetFileAttributesA(const std::string& path) override { return real_.GetFileAttributesA(path); }
     bool SetFileAttributesA(const std::string& path, std::uint32_t a) override { return real_.SetFileAttributesA(path, a); }

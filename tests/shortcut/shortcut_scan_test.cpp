@@ -2,6 +2,7 @@
 // build, liblnk and the host file system natively (scan_tree.h).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -98,6 +99,49 @@ TEST_F(ShortcutScan, DirectoryLinkLoopTerminatesAndEachShortcutIsExaminedOnce) {
     scanner_->ScanLinkFile();
     EXPECT_EQ(scanner_->ItemsScanned(), 1);
     EXPECT_EQ(scanner_->BrokenLinks(), Strings{"Q:\\Loop\\Inner\\Old.lnk"});
+}
+
+// The directories the walk reported searching, in order.
+struct SearchedDirs {
+    static Strings dirs;
+    static void Callback(std::string item, std::string status, std::int32_t, std::int32_t) {
+        if (status == kStatusSearchingDir) dirs.push_back(item);
+    }
+};
+Strings SearchedDirs::dirs;
+
+// Walk\Sub\Deep\Back leads into its own subtree, Walk\Sub\Up back to the top,
+// Walk\First and Walk\Second to one folder beside the walked one.
+TEST_F(ShortcutScan, LinkedFoldersAreWalkedAndEachRealFolderListedOnce) {
+    for (const char* dir : {"Walk", "Walk\\Sub", "Walk\\Sub\\Deep", "Elsewhere"}) tree_->MakeDir(dir);
+    tree_->MakeShortcut("Walk\\Sub\\Deep\\Old.lnk", LinkKind::Broken);
+    tree_->MakeShortcut("Elsewhere\\Gone.lnk", LinkKind::Broken);
+    if (!tree_->MakeDirLink("Walk\\Sub\\Deep\\Back", "Walk\\Sub") ||
+        !tree_->MakeDirLink("Walk\\Sub\\Up", "Walk") ||
+        !tree_->MakeDirLink("Walk\\First", "Elsewhere") || !tree_->MakeDirLink("Walk\\Second", "Elsewhere"))
+        GTEST_SKIP() << "no directory links on this system";
+    SearchedDirs::dirs.clear();
+    scanner_->SetProgressCallback(&SearchedDirs::Callback);
+
+    scanner_->RecurseFolder(ScanTree::Path("Walk"));
+    EXPECT_EQ(scanner_->ItemsScanned(), 2);
+    EXPECT_EQ(scanner_->BrokenLinks(),
+              (Strings{"Q:\\Walk\\Sub\\Deep\\Old.lnk", "Q:\\Walk\\First\\Gone.lnk"}));
+    EXPECT_EQ(SearchedDirs::dirs, (Strings{"Q:\\Walk\\Sub", "Q:\\Walk\\Sub\\Deep", "Q:\\Walk\\First"}));
+}
+
+// A folder reachable without a link is named by its own path, even where a
+// link to it comes first.
+TEST_F(ShortcutScan, AFolderReachedThroughALinkAndPlainlyIsNamedByItsOwnPath) {
+    tree_->MakeDir("Real");
+    tree_->MakeShortcut("Real\\Old.lnk", LinkKind::Broken);
+    if (!tree_->MakeDirLink("Alias", "Real")) GTEST_SKIP() << "no directory links on this system";
+    SearchedDirs::dirs.clear();
+    scanner_->SetProgressCallback(&SearchedDirs::Callback);
+
+    scanner_->ScanLinkFile();
+    EXPECT_EQ(scanner_->BrokenLinks(), Strings{"Q:\\Real\\Old.lnk"});
+    EXPECT_EQ(std::count(SearchedDirs::dirs.begin(), SearchedDirs::dirs.end(), "Q:\\Alias"), 0);
 }
 
 // What the progress callback saw when it asked for the stop.

@@ -1,8 +1,10 @@
 // The walk's choices that a real drive cannot easily show: which drives are
-// walked, directories reached twice without a link (bind mounts), and what a
-// shortcut's resolution result means. A file system and resolver in memory.
+// walked, directories reached twice (bind mounts, links), which identities
+// are asked for, and what a shortcut's resolution result means. A file system
+// and resolver in memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -26,6 +28,9 @@ public:
     std::map<std::string, std::uint32_t> driveTypes;  // "C:\" -> type
     std::map<std::string, Node> nodes;                // full path -> node
     std::vector<std::string> searched;                // FindFirstFileA patterns
+    std::vector<std::string> identified;              // GetFileIdentity paths
+    // Listings carry each entry's file index, as the Win32 backend's do.
+    bool indexInListing = false;
 
     void Dir(const std::string& path, std::uint64_t index) {
         nodes[path] = {kFileAttributeDirectory, {1, index}};
@@ -56,6 +61,8 @@ public:
             FindData entry;
             entry.attributes = n.second.attributes;
             entry.name = name;
+            entry.hasFileIndex = indexInListing;
+            entry.fileIndex = n.second.id.index;
             found.push_back(entry);
         }
         if (found.empty()) return nullptr;
@@ -63,6 +70,7 @@ public:
         return std::make_unique<Listing>(std::move(found));
     }
     bool GetFileIdentity(const std::string& path, FileIdentity& identity) override {
+        identified.push_back(path);
         std::string key = path;
         if (key.size() == 3 && key[1] == ':') key.pop_back();  // "C:\" is the node "C:"
         const auto it = nodes.find(key);
@@ -95,7 +103,21 @@ private:
 class MemoryResolver : public IShortcutResolver {
 public:
     std::map<std::string, std::pair<std::int32_t, std::string>> answers;
+    int batches = 0;       // begun
+    int openBatches = 0;   // not yet ended
+    int unbatchedCalls = 0;
+
+    struct Batch : ShortcutBatch {
+        explicit Batch(int& open) : open_(open) { ++open_; }
+        ~Batch() override { --open_; }
+        int& open_;
+    };
+    std::unique_ptr<ShortcutBatch> BeginBatch() override {
+        ++batches;
+        return std::make_unique<Batch>(openBatches);
+    }
     std::int32_t GetShortcutPath(const std::string& path, std::string& target) override {
+        if (openBatches == 0) ++unbatchedCalls;
         const auto it = answers.find(path);
         if (it == answers.end()) {
             target = path + ".target";
@@ -142,7 +164,7 @@ TEST_F(ShortcutWalk, WalksOnlyFixedDrivesAndOnlyThoseTheFilterNames) {
     EXPECT_EQ(Scanner().ItemsScanned(), 1);
 }
 
-TEST_F(ShortcutWalk, DirectoryAlreadyOnThePathIsNotEnteredEvenWithoutALinkAttribute) {
+TEST_F(ShortcutWalk, ADirectoryReachedAgainWithoutALinkIsNotListedAgain) {
     fs_.driveTypes["C:\\"] = kDriveFixed;
     fs_.Dir("C:", 1);
     fs_.Dir("C:\\A", 2);
@@ -154,12 +176,113 @@ TEST_F(ShortcutWalk, DirectoryAlreadyOnThePathIsNotEnteredEvenWithoutALinkAttrib
     fs_.nodes["C:\\B\\Link"] = {kFileAttributeDirectory | kFileAttributeReparsePoint, {1, 9}};
     fs_.File("C:\\B\\Link\\l.lnk");
     Scanner().ScanLinkFile();
-    EXPECT_EQ(Scanner().BrokenLinks(), Strings{"C:\\A\\Sub\\s.lnk"});
+    EXPECT_EQ(Scanner().BrokenLinks(), (Strings{"C:\\A\\Sub\\s.lnk", "C:\\B\\Link\\l.lnk"}));
     for (const std::string& pattern : fs_.searched) {
         EXPECT_EQ(pattern.find("Mount"), std::string::npos) << pattern;
         EXPECT_EQ(pattern.find("Root"), std::string::npos) << pattern;
-        EXPECT_EQ(pattern.find("Link"), std::string::npos) << pattern;
     }
+}
+
+// C:\Real is reached plainly and through C:\Alias (which sorts first); a
+// folder on another volume only through two links; links lead back to the
+// root and into their own folder. Each real folder is listed once, by its own path where it has one.
+TEST_F(ShortcutWalk, LinksAreFollowedAfterThePlainTreeAndEachRealFolderOnlyOnce) {
+    const std::uint32_t link = kFileAttributeDirectory | kFileAttributeReparsePoint;
+    fs_.driveTypes["C:\\"] = kDriveFixed;
+    fs_.Dir("C:", 1);
+    fs_.nodes["C:\\Alias"] = {link, {1, 5}};
+    fs_.File("C:\\Alias\\r.lnk");
+    fs_.Dir("C:\\Real", 5);
+    fs_.File("C:\\Real\\r.lnk");
+    fs_.nodes["C:\\Real\\Again"] = {link, {1, 5}};  // into its own folder
+    fs_.nodes["C:\\Real\\Up"] = {link, {1, 1}};     // the drive root
+    fs_.nodes["C:\\Real\\Away"] = {link, {7, 6}};   // another volume
+    fs_.File("C:\\Real\\Away\\a.lnk");
+    fs_.Dir("C:\\Real\\Away\\Deeper", 8);  // inherits Away's volume
+    fs_.File("C:\\Real\\Away\\Deeper\\d.lnk");
+    fs_.nodes["C:\\Real\\Away\\Deeper\\Home"] = {link, {7, 6}};
+    fs_.nodes["C:\\Real\\Zz"] = {link, {7, 6}};  // Away's folder again
+    fs_.File("C:\\Real\\Zz\\a.lnk");
+    fs_.nodes["C:\\Dangling"] = {link, {0, 0}};
+    fs_.indexInListing = true;
+
+    Scanner().ScanLinkFile();
+    EXPECT_EQ(Scanner().BrokenLinks(),
+              (Strings{"C:\\Real\\r.lnk", "C:\\Real\\Away\\a.lnk", "C:\\Real\\Away\\Deeper\\d.lnk"}));
+    EXPECT_EQ(Scanner().ItemsScanned(), 3);
+    // Identities asked for: the drive's root (when the walk begins and when
+    // the drive is walked) and each link, nothing for the plain directories.
+    // Links are followed nearest the top first, then in the order met.
+    EXPECT_EQ(fs_.identified, (Strings{"C:\\", "C:\\", "C:\\Alias", "C:\\Dangling", "C:\\Real\\Again",
+                                       "C:\\Real\\Away", "C:\\Real\\Up", "C:\\Real\\Zz",
+                                       "C:\\Real\\Away\\Deeper\\Home"}));
+    // Folders listed: each once.
+    std::set<std::string> once(fs_.searched.begin(), fs_.searched.end());
+    EXPECT_EQ(once.size(), fs_.searched.size());
+}
+
+// As under Wine, where AppData\...\Templates and the Desktop both lead to the
+// home folder: the link nearest the top names it, whatever the order met.
+TEST_F(ShortcutWalk, AFolderOnlyLinkedToIsNamedByItsShortestLink) {
+    const std::uint32_t link = kFileAttributeDirectory | kFileAttributeReparsePoint;
+    fs_.driveTypes["C:\\"] = kDriveFixed;
+    fs_.Dir("C:", 1);
+    fs_.Dir("C:\\AppData", 2);
+    fs_.Dir("C:\\AppData\\Roaming", 3);
+    fs_.nodes["C:\\AppData\\Roaming\\Templates"] = {link, {2, 9}};
+    fs_.File("C:\\AppData\\Roaming\\Templates\\x.lnk");
+    fs_.nodes["C:\\Desktop"] = {link, {2, 9}};
+    fs_.File("C:\\Desktop\\x.lnk");
+    Scanner().ScanLinkFile();
+    EXPECT_EQ(Scanner().BrokenLinks(), Strings{"C:\\Desktop\\x.lnk"});
+}
+
+// Under Wine a host folder reached through a link may hold a drive's own
+// folder: a plain directory whose file index is another drive's root's is
+// identified by asking, and not walked again.
+TEST_F(ShortcutWalk, APlainDirectoryThatIsAnotherDrivesRootIsNotWalkedAgain) {
+    fs_.driveTypes["C:\\"] = kDriveFixed;
+    fs_.driveTypes["Z:\\"] = kDriveFixed;
+    fs_.hostFolders = {"Z:\\"};
+    fs_.Dir("C:", 40);
+    fs_.Dir("C:\\Users", 41);
+    fs_.nodes["C:\\Users\\Desktop"] = {kFileAttributeDirectory | kFileAttributeReparsePoint, {90, 50}};
+    fs_.File("C:\\Users\\Desktop\\home.lnk");
+    fs_.nodes["C:\\Users\\Desktop\\drive_c"] = {kFileAttributeDirectory, {1, 40}};  // C:'s folder
+    fs_.File("C:\\Users\\Desktop\\drive_c\\again.lnk");
+    fs_.Dir("C:\\Users\\Desktop\\other", 40);  // the same index on the host's volume: asked, walked
+    fs_.nodes["C:\\Users\\Desktop\\other"].id = {90, 40};
+    fs_.File("C:\\Users\\Desktop\\other\\o.lnk");
+    fs_.Dir("Z:", 2);
+    fs_.nodes["Z:"].id = {90, 2};
+    fs_.nodes["C:"].id = {1, 40};
+    fs_.nodes["C:\\Users"].id = {1, 41};
+    fs_.indexInListing = true;
+
+    Scanner().ScanLinkFile();
+    EXPECT_EQ(Scanner().BrokenLinks(), (Strings{"C:\\Users\\Desktop\\home.lnk", "C:\\Users\\Desktop\\other\\o.lnk"}));
+    EXPECT_EQ(std::count(fs_.identified.begin(), fs_.identified.end(), "C:\\Users\\Desktop\\drive_c"), 1);
+    EXPECT_EQ(std::count(fs_.identified.begin(), fs_.identified.end(), "C:\\Users\\Desktop\\other"), 1);
+    EXPECT_EQ(std::count(fs_.identified.begin(), fs_.identified.end(), "C:\\Users"), 0);
+}
+
+TEST_F(ShortcutWalk, OneResolverBatchServesTheWholeWalk) {
+    fs_.driveTypes["C:\\"] = kDriveFixed;
+    fs_.driveTypes["D:\\"] = kDriveFixed;
+    fs_.Dir("C:", 1);
+    fs_.Dir("D:", 2);
+    for (const char* dir : {"C:\\A", "C:\\B", "D:\\A"}) {
+        fs_.Dir(dir, static_cast<std::uint64_t>(dir[0] * 10 + dir[3]));
+        fs_.File(std::string(dir) + "\\x.lnk");
+    }
+    Scanner().ScanLinkFile();
+    EXPECT_EQ(Scanner().ItemsScanned(), 3);
+    EXPECT_EQ(resolver_.batches, 1);
+    EXPECT_EQ(resolver_.openBatches, 0);
+    EXPECT_EQ(resolver_.unbatchedCalls, 0);
+    Scanner().RecurseFolder("C:\\A");
+    EXPECT_EQ(resolver_.batches, 2);
+    EXPECT_EQ(resolver_.unbatchedCalls, 0);
 }
 
 TEST_F(ShortcutWalk, OnlyAReadTargetThatIsMissingMakesAShortcutBroken) {

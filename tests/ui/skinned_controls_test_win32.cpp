@@ -400,9 +400,14 @@ TEST_F(SkinnedControls, WorkersUpdateControlsWithoutWaitingForTheInterfaceThread
     GetWindowTextA(set_.Edits()[0]->Window(), text, sizeof text);
     EXPECT_STREQ(text, "42");
     EXPECT_EQ(LookOf("BUTTON_PUSH"), kBlue);
-    // The label's window text stays what it was created with.
+    // The label's window text stays its name (the worker set no window
+    // text: that would have waited for this thread); asked for its text, the
+    // label answers with what it shows.
+    WCHAR stored[32] = {};
+    InternalGetWindowText(label, stored, 32);
+    EXPECT_STREQ(stored, L"TEXT_STATUS");
     GetWindowTextA(label, text, sizeof text);
-    EXPECT_STREQ(text, "ready");
+    EXPECT_STREQ(text, "WWWW Done");
 }
 
 TEST_F(SkinnedControls, EditTextTypedByTheUserIsWhatOwnersAndWorkersRead) {
