@@ -3,7 +3,8 @@
 # tests/package/qmtest32.wxs, installed with msiexec /qn into a fresh prefix of its own, its
 # folder then deleted. Its entries live in the registry's 32-bit view. Checks that a scan finds
 # nothing new right after the install; that once the folder is gone it finds the COM class,
-# the shared DLL count and the Run value (each in the 32-bit view) and the App Paths entry;
+# the shared DLL count and the Run value (each in the 32-bit view), the App Paths entry and
+# the desktop shortcut (in the prefix's linked Desktop folder);
 # that a fix removes them and a restore of its backup brings back exactly what was found.
 # Prints the new findings (the counts the closing notes quote).
 #
@@ -70,6 +71,7 @@ expect "CLSID       KEY HKEY_CLASSES_ROOT\\CLSID\\{6E1B2C3D-4F50-4A61-8B72-9C83D
 expect "SharedFile  VAL HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs  [$dll]  $dll  (32-bit view)"
 expect "Startup     VAL HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Currentversion\\Run  [QMTest32]  $exe  (32-bit view)"
 expect "APPPath     KEY HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmtest32.exe  [(Default)]  $exe"
+expect "\\Desktop\\QMTest32.lnk  ->  $exe"
 [ "$(grep -c 'App Paths' "$work/new.txt")" = 1 ] || fail "the App Paths entry both views share is not found exactly once"
 
 # A fix removes them (each in its view); restoring its backup gives them back.
