@@ -270,6 +270,9 @@ LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case kScanFinishedMessage:
             ScanFinished(wParam != 0);
             return 0;
+        case kRepairFinishedMessage:
+            RepairFinished();
+            return 0;
         case WM_CLOSE:
             // Alt+F4 and the system menu's Close leave the window open.
             return 0;

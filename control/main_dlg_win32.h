@@ -25,6 +25,8 @@ constexpr UINT kTrayMessage = WM_USER + 2;
 constexpr UINT kCloseMainMessage = WM_APP + 0x171;
 // Posted by the scan worker when its scan has ended (wParam 1: stopped).
 constexpr UINT kScanFinishedMessage = WM_APP + 0x172;
+// Posted by the repair worker once its closing message has been closed.
+constexpr UINT kRepairFinishedMessage = WM_APP + 0x173;
 constexpr UINT kTimerIdle = 1;
 constexpr UINT kTimerPeriodicScan = 2;
 
@@ -37,7 +39,8 @@ constexpr const char* kSkinEnvironmentVariable = "QUILLMERE_SKIN";
 constexpr const char* kShortcutDrivesEnvironmentVariable = "QUILLMERE_SHORTCUT_DRIVES";
 
 // The main window's repair runs (set on the user-interface thread before its
-// worker starts, cleared by the worker after its closing message).
+// worker starts, cleared on that thread once the worker's closing message has
+// been closed).
 extern std::atomic<int> RepairInProgress;
 
 // The main window's progress callback: status and current item on the
@@ -92,6 +95,10 @@ private:
     void PeriodicScanCheck();
     bool StartWorker(LPTHREAD_START_ROUTINE routine);
     void ScanFinished(bool stopped);
+    // After a repair's closing message: the repair no longer runs, the
+    // ignored panel is reloaded, then the main panel is shown (a press of
+    // BUTTON_MAIN).
+    void RepairFinished();
     void FillResultList();
     void SetProgressLabel(const char* label, const std::string& text);
 

@@ -3,8 +3,9 @@
 // report through. Both run at the lowest priority. They update the screen
 // through the controls (messages sent to the user-interface thread, which
 // never waits for them), so they must never be waited for while they may be
-// sending. The scan worker hands its end to that thread (a posted message):
-// the results are shown there, between two button presses.
+// sending. Both workers hand their end to that thread (a posted message): the
+// results, and the panels after a repair, are shown there, between two button
+// presses.
 #include <windows.h>
 #include <objbase.h>
 
@@ -109,7 +110,6 @@ DWORD WINAPI CMainDlg::MainRepairThread(LPVOID argument) {
     self->SetProgressLabel(kCurrentItemLabel, "Backup in progress");
     if (CSubMainSkin* panel = self->ProgressPanel()) InvalidateRect(panel->Window(), nullptr, TRUE);
     self->RemoveSelectedItems();
-    self->SetProgressLabel(kCurrentItemLabel, "");
     return 0;
 }
 
@@ -162,8 +162,14 @@ void CMainDlg::RemoveSelectedItems() {
     if (!ignoreSaved)
         message += "\r\nThe ignore list could not be saved: " + scratch->IgnoreListError();
     MessageBoxA(Window(), message.c_str(), "Quillmere", MB_OK);
-    RepairInProgress.store(0);
+    // The rest on the user-interface thread, between two of its button
+    // presses (a press it handles before this message is still dropped as one
+    // during the repair). Posted: the worker never waits for that thread.
+    if (!PostMessageA(Window(), kRepairFinishedMessage, 0, 0)) RepairInProgress.store(0);
+}
 
+void CMainDlg::RepairFinished() {
+    RepairInProgress.store(0);
     ShowPanel("SUBMAIN_IGNORED");
     if (CSubMainSkin* ignored = FindPanel("SUBMAIN_IGNORED")) ignored->RefreshIgnoredList();
     SetProgressLabel(kCurrentItemLabel, "");

@@ -171,7 +171,7 @@ PathLookup::Shape PathLookup::ShapeOf(const std::string& path) const {
 
 bool PathLookup::FindsAt(const std::string& path, bool folderToo, bool addExtensions) const {
     ISystem& system = paths_.System();
-    if (system.FileExists(path) && (folderToo || !system.IsDirectory(path))) return true;
+    if (path != justMissing_ && system.FileExists(path) && (folderToo || !system.IsDirectory(path))) return true;
     if (!addExtensions || HasExtension(path)) return false;
     for (const std::string& ext : Extensions()) {
         const std::string withExt = path + ext;

@@ -62,6 +62,10 @@ public:
     // least).
     const std::vector<std::string>& Extensions() const;
 
+    // A path just found missing: a look made at once after that test takes
+    // its answer instead of asking the file system again. Empty: none.
+    void SetJustMissing(std::string path) const { justMissing_ = std::move(path); }
+
 private:
     enum class Shape { Empty, Absolute, RootRelative, Bare, Relative, Unc, Url, Unknown };
     // Trims, expands every variable and turns "/" into "\"; false when a
@@ -89,6 +93,7 @@ private:
     mutable std::vector<std::string> extensions_;
     // Per drive letter: 0 not asked yet, 1 judgeable, 2 not.
     mutable std::array<char, 26> drives_{};
+    mutable std::string justMissing_;
 };
 
 // --- readings of the categories whose entries are plain paths ------------

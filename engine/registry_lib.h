@@ -17,6 +17,8 @@
 
 namespace qm {
 
+class StoredSubKeyNames;
+
 class CXmlReader;
 class CXmlWriter;
 class IFileSystem;
@@ -238,6 +240,9 @@ private:
     IRestoreUi* restoreUi_ = nullptr;
     IFileSystem* restoreFs_ = nullptr;
     RestoreReport restoreReport_;
+    // The stored letter case of the keys a repair backs up, read once per
+    // parent key (kept for one FixRegistry); made by the repair side.
+    std::shared_ptr<StoredSubKeyNames> storedNames_;
 };
 
 // Backup value text to registry data by type code (the inverse of

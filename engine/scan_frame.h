@@ -164,6 +164,11 @@ PathState ScanFrame::Judge(const CleanedPath& path, SecondLook&& lookup, std::st
     reported = path.path;
     const PathState first = Test(path, distinguishIgnored);
     if (first != PathState::Missing) return first;
+    struct JustMissing {
+        const PathLookup& lookup;
+        ~JustMissing() { lookup.SetJustMissing(std::string()); }
+    } justMissing{lookup_};
+    lookup_.SetJustMissing(path.path);
     const LookupResult second = lookup();
     if (second.verdict == LookupVerdict::Found) return PathState::Exists;
     if (second.verdict == LookupVerdict::CannotJudge) return PathState::NotTested;

@@ -341,4 +341,47 @@ RegStatus DeleteTree(IRegistry& reg, RegKey parent, const std::string& subKey,
     return st;
 }
 
+namespace {
+
+std::string LowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+}  // namespace
+
+RegStatus StoredSubKeyNames::Find(IRegistry& reg, RegKey parent, const std::string& parentPath,
+                                  const std::string& name, std::string* stored) {
+    if (!active_) return StoredSubKeyName(reg, parent, name, stored);
+    const std::string lowerParent = LowerAscii(parentPath);
+    if (parent_.empty() || lowerParent != parent_) {
+        parent_.clear();
+        byLowerName_.clear();
+        std::vector<std::string> names;
+        if (ReadSubKeyNames(reg, parent, &names) != kRegSuccess)
+            return StoredSubKeyName(reg, parent, name, stored);
+        for (std::string& n : names) {
+            std::string lower = LowerAscii(n);
+            byLowerName_.emplace(std::move(lower), std::move(n));
+        }
+        parent_ = lowerParent;
+    }
+    const auto it = byLowerName_.find(LowerAscii(name));
+    if (it == byLowerName_.end()) return StoredSubKeyName(reg, parent, name, stored);
+    *stored = it->second;
+    return kRegSuccess;
+}
+
+void StoredSubKeyNames::Begin() {
+    End();
+    active_ = true;
+}
+
+void StoredSubKeyNames::End() {
+    active_ = false;
+    parent_.clear();
+    byLowerName_.clear();
+}
+
 }  // namespace qm

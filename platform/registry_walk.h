@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/registry.h"
@@ -68,6 +69,27 @@ RegStatus ReadTree(IRegistry& reg, RegKey key, std::vector<RegTreeKey>* tree);
 // compare without regard to ASCII letter case). 2 when there is none.
 RegStatus StoredSubKeyName(IRegistry& reg, RegKey parent, const std::string& name,
                            std::string* stored);
+
+// StoredSubKeyName for many names below the same parent, as a repair asks for
+// one finding after another: the parent's sub-key names are read once (one
+// enumeration instead of one per name) and kept until a name below another
+// parent is asked for or End. A name not among those read (a key made
+// since) is looked for as StoredSubKeyName does. Outside Begin ... End
+// every name is looked for afresh.
+class StoredSubKeyNames {
+public:
+    // `parentPath` names `parent` (its full path; letter case aside).
+    RegStatus Find(IRegistry& reg, RegKey parent, const std::string& parentPath, const std::string& name,
+                   std::string* stored);
+    // While no key is made or renamed but through the caller.
+    void Begin();
+    void End();
+
+private:
+    bool active_ = false;
+    std::string parent_;  // lower case; empty: nothing read
+    std::unordered_map<std::string, std::string> byLowerName_;
+};
 
 // Whether DeleteTree could remove `subKey` below `parent` whole: every key of
 // the tree opens with delete and enumerate rights and every sub-key name

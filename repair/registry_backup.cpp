@@ -140,7 +140,9 @@ int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyPath,
         std::string stored;
         if (registry_->RegOpenKeyExA(RootKeyFromName(root), parentPath.c_str(), kKeyEnumerateSubKeys,
                                      parent.Receive(*registry_)) == kRegSuccess &&
-            StoredSubKeyName(*registry_, parent.Get(), components.back(), &stored) == kRegSuccess)
+            (storedNames_ ? storedNames_->Find(*registry_, parent.Get(), root + "\\" + parentPath,
+                                               components.back(), &stored)
+                          : StoredSubKeyName(*registry_, parent.Get(), components.back(), &stored)) == kRegSuccess)
             components.back() = stored;
         // An empty path gives the root itself back, not a handle to close.
         if (parent.Get() == RootKeyFromName(root)) parent.Release();

@@ -80,6 +80,14 @@ std::string CRegistryLib::FixRegistry(ResultRows& rows, const std::string& backu
     writer.Close();  // a name takes effect only while the writer is closed
     writer.SetFileName(backupFileName);
     CXmlElement("registry").WriteStartTag(writer, 1, true, true);
+    // Released at the end of this pass: the names of another run's keys
+    // may have changed meanwhile.
+    if (!storedNames_) storedNames_ = std::make_shared<StoredSubKeyNames>();
+    struct ForgetNames {
+        StoredSubKeyNames& names;
+        ~ForgetNames() { names.End(); }
+    } forget{*storedNames_};
+    storedNames_->Begin();
     if (writer.WriteFailed()) {
         // No backup, no undo: nothing is removed.
         writer.Close();

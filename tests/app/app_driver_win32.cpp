@@ -199,6 +199,33 @@ void ClickAt(POINT at, bool right) {
 
 void Click(HWND window) { ClickAt(Centre(window)); }
 
+bool MakeForeground(HWND top) {
+    // The foreground window, and the active window of its thread as that
+    // thread has taken it on (an activation still under way when the click
+    // comes can swallow it).
+    auto active = [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetForegroundWindow() == top && GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info) &&
+               info.hwndActive == top;
+    };
+    if (active()) return true;
+    if (GetForegroundWindow() != top) SetForegroundWindow(top);
+    return WaitUntil(active, 5000);
+}
+
+std::string InputState(HWND top) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    auto name = [](HWND w) { return w == nullptr ? std::string("none") : "'" + Text(w) + "'"; };
+    return "foreground " + name(GetForegroundWindow()) + ", active " + name(info.hwndActive) + ", focus " +
+           name(info.hwndFocus) + ", capture " + name(info.hwndCapture) + ", pointer " + std::to_string(cursor.x) +
+           "," + std::to_string(cursor.y) + ", under it " + name(WindowFromPoint(cursor));
+}
+
 bool TakesClicks(HWND window) {
     HWND top = GetAncestor(window, GA_ROOT);
     return IsWindowVisible(window) && IsWindowEnabled(window) && top != nullptr && IsWindowEnabled(top) &&

@@ -72,6 +72,13 @@ POINT Centre(HWND window);
 // True when a click at the centre of `window` reaches it: it is visible and
 // enabled, so is its top-level window, and it is the window under that point.
 bool TakesClicks(HWND window);
+// Makes `top` the foreground window when it is not (a click into a window
+// that is not the foreground one activates it first, and under Wine that
+// activation can swallow the click); false when it did not become it.
+bool MakeForeground(HWND top);
+// The foreground, active, focus and capture windows of `top`'s thread and the
+// pointer, as text (for failure messages).
+std::string InputState(HWND top);
 
 // A list view's rows, from outside the program: row count, check state,
 // and the screen point of a row's check box or text.

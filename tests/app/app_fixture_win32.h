@@ -93,6 +93,7 @@ protected:
         HWND b = app_.Button(button, panel);
         ASSERT_NE(b, nullptr) << button;
         ASSERT_TRUE(WaitUntil([&] { return test::TakesClicks(b); })) << button << " cannot be clicked";
+        ASSERT_TRUE(test::MakeForeground(GetAncestor(b, GA_ROOT))) << button << ": its window is not the active one";
         test::Click(b);
     }
     // Clicks a button at once, whatever state it is in (a press the program
@@ -104,7 +105,8 @@ protected:
     }
     void ShowTab(const char* button, const char* panel) {
         Press(button);
-        ASSERT_TRUE(WaitUntil([&] { return ShowsAsTab(app_, panel, button); })) << panel;
+        ASSERT_TRUE(WaitUntil([&] { return ShowsAsTab(app_, panel, button); }))
+            << panel << " (" << test::InputState(app_.Main()) << ")";
     }
 
     // Writes `text` as a skin file in the scratch folder; its full path.

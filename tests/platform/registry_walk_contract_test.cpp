@@ -94,6 +94,20 @@ TEST_P(RegistryContract, LongestNamesCountCharactersWhileReadsNeedTheirBytes) {
     ASSERT_EQ(StoredSubKeyName(Reg(), parent, "a", &stored), kRegSuccess);
     EXPECT_EQ(stored, "A");
     EXPECT_EQ(StoredSubKeyName(Reg(), parent, "B", &stored), kRegFileNotFound);
+
+    // Read once per parent during a pass; a key made since is still found.
+    StoredSubKeyNames names2;
+    names2.Begin();
+    stored.clear();
+    ASSERT_EQ(names2.Find(Reg(), parent, "x\\LONG", "a", &stored), kRegSuccess);
+    EXPECT_EQ(stored, "A");
+    ASSERT_EQ(names2.Find(Reg(), parent, "x\\long", accentedKey, &stored), kRegSuccess);
+    EXPECT_EQ(stored, accentedKey);
+    Create("Long\\Later");
+    ASSERT_EQ(names2.Find(Reg(), parent, "x\\long", "LATER", &stored), kRegSuccess);
+    EXPECT_EQ(stored, "Later");
+    EXPECT_EQ(names2.Find(Reg(), parent, "x\\long", "B", &stored), kRegFileNotFound);
+    names2.End();
 }
 
 TEST_P(RegistryContract, TreeReadAndDeletedWholeWhateverItsNames) {
