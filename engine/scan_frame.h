@@ -167,8 +167,8 @@ PathState ScanFrame::Judge(const CleanedPath& path, SecondLook&& lookup, std::st
     struct JustMissing {
         const PathLookup& lookup;
         ~JustMissing() { lookup.SetJustMissing(std::string()); }
-    } justMissing{lookup_};
-    lookup_.SetJustMissing(path.path);
+    } justMissing{WindowsLookup()};
+    WindowsLookup().SetJustMissing(path.path);
     const LookupResult second = lookup();
     if (second.verdict == LookupVerdict::Found) return PathState::Exists;
     if (second.verdict == LookupVerdict::CannotJudge) return PathState::NotTested;

@@ -140,7 +140,8 @@ int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyPath,
         std::string stored;
         if (registry_->RegOpenKeyExA(RootKeyFromName(root), parentPath.c_str(), kKeyEnumerateSubKeys,
                                      parent.Receive(*registry_)) == kRegSuccess &&
-            (storedNames_ ? storedNames_->Find(*registry_, parent.Get(), root + "\\" + parentPath,
+            (storedNames_ ? storedNames_->Find(*registry_, parent.Get(),
+                                               (registryView_ == RegView::k32 ? "32:" : "") + root + "\\" + parentPath,
                                                components.back(), &stored)
                           : StoredSubKeyName(*registry_, parent.Get(), components.back(), &stored)) == kRegSuccess)
             components.back() = stored;
