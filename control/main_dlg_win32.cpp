@@ -38,9 +38,9 @@ CMainDlg::~CMainDlg() {
     // A worker still running uses this object. A scan is asked to stop and
     // given a few seconds (its calls into the gone windows return at once);
     // a worker that does not end by then ends with the process here.
-    if (worker_ && WaitForSingleObject(worker_.get(), 0) == WAIT_TIMEOUT) {
+    if (worker_ && WaitForSingleObject(worker_.Get(), 0) == WAIT_TIMEOUT) {
         RequestStop();
-        if (WaitForSingleObject(worker_.get(), 5000) == WAIT_TIMEOUT) ExitProcess(1);
+        if (WaitForSingleObject(worker_.Get(), 5000) == WAIT_TIMEOUT) ExitProcess(1);
     }
     if (oleReady_) OleUninitialize();
 }
@@ -49,7 +49,7 @@ bool CMainDlg::StartWorker(LPTHREAD_START_ROUTINE routine) {
     HANDLE thread = CreateThread(nullptr, 0, routine, this, CREATE_SUSPENDED, nullptr);
     if (thread == nullptr) return false;
     SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
-    worker_.reset(thread);
+    worker_.Reset(thread);
     ResumeThread(thread);
     return true;
 }

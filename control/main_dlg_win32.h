@@ -17,6 +17,7 @@
 
 #include "control/main_skin_win32.h"
 #include "control/summary.h"
+#include "platform/handles_win32.h"
 
 namespace qm {
 
@@ -108,13 +109,8 @@ private:
     std::atomic<bool> resultsReady_{false};
     std::atomic<CSubMainSkin*> progressPanel_{nullptr};
     int registryRows_ = 0;  // result rows that are registry findings (the rest: shortcuts)
-    struct HandleCloser {
-        void operator()(HANDLE h) const {
-            if (h != nullptr) CloseHandle(h);
-        }
-    };
     // The last worker started (kept to see whether it still runs at the end).
-    std::unique_ptr<void, HandleCloser> worker_;
+    Win32Handle worker_;
 };
 
 }  // namespace qm

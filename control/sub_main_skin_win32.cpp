@@ -175,17 +175,17 @@ void CSubMainSkin::StartResultWindow() {
         ScanInProgress.store(0);
         return;
     }
-    resultThread_.reset(thread);
+    resultThread_.Reset(thread);
 }
 
 bool CSubMainSkin::ResultWindowRunning() const {
-    return resultThread_ && WaitForSingleObject(resultThread_.get(), 0) == WAIT_TIMEOUT;
+    return resultThread_ && WaitForSingleObject(resultThread_.Get(), 0) == WAIT_TIMEOUT;
 }
 
 void CSubMainSkin::CloseResultWindow(DWORD milliseconds) {
     if (!resultThread_) return;
-    CThreadSummary::Close(resultThread_.get(), milliseconds);
-    resultThread_.reset();
+    CThreadSummary::Close(resultThread_.Get(), milliseconds);
+    resultThread_.Reset();
 }
 
 void CSubMainSkin::SetCategories(int state) {

@@ -27,6 +27,7 @@
 #include <string>
 
 #include "engine/categories.h"
+#include "platform/handles_win32.h"
 #include "platform/registry.h"
 #include "ui/control_set_win32.h"
 #include "ui/gdi_objects_win32.h"
@@ -105,11 +106,6 @@ private:
     void ShowListMenu(CSkinnedListView& list);
     void StartResultWindow();
 
-    struct HandleCloser {
-        void operator()(HANDLE h) const {
-            if (h != nullptr) CloseHandle(h);
-        }
-    };
 
     IRegistry& registry_;
     IPanelHost* host_ = nullptr;
@@ -123,7 +119,7 @@ private:
     CSkinnedListView* ignoredList_ = nullptr;
     CSkinnedListView* scheduleList_ = nullptr;
     SkinFile skin_;  // the skin the panel was built from, for its result window
-    std::unique_ptr<void, HandleCloser> resultThread_;
+    Win32Handle resultThread_;
 };
 
 // The scan categories a categories panel's BUTTON_ALL sets, in order.

@@ -29,11 +29,11 @@ CSummaryWindow::~CSummaryWindow() {
 }
 
 bool CSummaryWindow::WorkerRunning() const {
-    return worker_ && WaitForSingleObject(worker_.get(), 0) == WAIT_TIMEOUT;
+    return worker_ && WaitForSingleObject(worker_.Get(), 0) == WAIT_TIMEOUT;
 }
 
 void CSummaryWindow::WaitForWorker() {
-    if (worker_) WaitForSingleObject(worker_.get(), INFINITE);
+    if (worker_) WaitForSingleObject(worker_.Get(), INFINITE);
 }
 
 bool CSummaryWindow::StartWorker(LPTHREAD_START_ROUTINE routine) {
@@ -41,7 +41,7 @@ bool CSummaryWindow::StartWorker(LPTHREAD_START_ROUTINE routine) {
     postTo_ = Window();
     DWORD id = 0;
     HANDLE thread = CreateThread(nullptr, 0, routine, this, 0, &id);
-    worker_.reset(thread);
+    worker_.Reset(thread);
     workerId_ = thread != nullptr ? id : 0;
     return thread != nullptr;
 }

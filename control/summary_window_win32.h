@@ -34,6 +34,7 @@
 #include <string>
 
 #include "control/summary.h"
+#include "platform/handles_win32.h"
 #include "ui/animation_host_win32.h"
 #include "ui/control_set_win32.h"
 #include "ui/gdi_objects_win32.h"
@@ -126,11 +127,6 @@ private:
     void CloseStopped();
     void Paint();
 
-    struct HandleCloser {
-        void operator()(HANDLE h) const {
-            if (h != nullptr) CloseHandle(h);
-        }
-    };
 
     SkinFile skin_;
     HWND starter_ = nullptr;
@@ -143,7 +139,7 @@ private:
     int screenKey_ = 0;
     CAnimationHost animation_;
     std::unique_ptr<CSkinnedListView> list_;
-    std::unique_ptr<void, HandleCloser> worker_;
+    Win32Handle worker_;
     DWORD workerId_ = 0;
     HWND postTo_ = nullptr;  // where the worker posts its finish message
 };

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/file_system.h"
+#include "platform/handles_win32.h"
 #include "platform/wine_drives_win32.h"
 
 namespace qm {
@@ -16,36 +17,17 @@ namespace {
 class Win32Find : public FindHandle {
 public:
     explicit Win32Find(HANDLE handle) : handle_(handle) {}
-    ~Win32Find() override { ::FindClose(handle_); }
-    Win32Find(const Win32Find&) = delete;
-    Win32Find& operator=(const Win32Find&) = delete;
 
     bool FindNextFileA(FindData& data) override {
         WIN32_FIND_DATAA found;
-        if (!::FindNextFileA(handle_, &found)) return false;
+        if (!::FindNextFileA(handle_.Get(), &found)) return false;
         data.attributes = found.dwFileAttributes;
         data.name = found.cFileName;
         return true;
     }
 
 private:
-    HANDLE handle_;
-};
-
-// A file handle closed on scope exit.
-class ScopedHandle {
-public:
-    explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-    ~ScopedHandle() {
-        if (valid()) ::CloseHandle(handle_);
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
+    FindFileHandle handle_;
 };
 
 class Win32FileSystem : public IFileSystem {
@@ -81,16 +63,16 @@ public:
     bool ListFolder(const std::string& folder, std::vector<FindData>& entries) override {
         entries.clear();
         const bool bareDrive = folder.size() == 2 && folder[1] == ':';
-        ScopedHandle dir(::CreateFileA(bareDrive ? (folder + "\\").c_str() : folder.c_str(),
-                                       FILE_LIST_DIRECTORY,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        if (!dir.valid()) return false;
+        Win32Handle dir(::CreateFileA(bareDrive ? (folder + "\\").c_str() : folder.c_str(),
+                                      FILE_LIST_DIRECTORY,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!dir.Valid()) return false;
         const UINT codePage = ::AreFileApisANSI() ? CP_ACP : CP_OEMCP;
         std::vector<unsigned char> block(64 * 1024);
         bool first = true;
         for (;;) {
-            if (!::GetFileInformationByHandleEx(dir.get(), FileIdBothDirectoryInfo, block.data(),
+            if (!::GetFileInformationByHandleEx(dir.Get(), FileIdBothDirectoryInfo, block.data(),
                                                 static_cast<DWORD>(block.size()))) {
                 const DWORD error = ::GetLastError();
                 if (error == ERROR_NO_MORE_FILES) break;
@@ -129,13 +111,13 @@ public:
 
     bool GetFileIdentity(const std::string& path, FileIdentity& identity) override {
         // No access rights needed; FILE_FLAG_BACKUP_SEMANTICS opens directories.
-        ScopedHandle file(::CreateFileA(path.c_str(), 0,
+        Win32Handle file(::CreateFileA(path.c_str(), 0,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                         nullptr));
-        if (!file.valid()) return false;
+        if (!file.Valid()) return false;
         BY_HANDLE_FILE_INFORMATION info;
-        if (!::GetFileInformationByHandle(file.get(), &info)) return false;
+        if (!::GetFileInformationByHandle(file.Get(), &info)) return false;
         identity.volume = info.dwVolumeSerialNumber;
         identity.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
         return true;
@@ -162,19 +144,19 @@ public:
     bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes,
                        std::size_t limit) override {
         bytes.clear();
-        ScopedHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+        Win32Handle file(::CreateFileA(path.c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.valid()) return false;
+        if (!file.Valid()) return false;
         LARGE_INTEGER size;
-        if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &size) ||
+        if (::GetFileType(file.Get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.Get(), &size) ||
             size.QuadPart < 0 || static_cast<std::uint64_t>(size.QuadPart) > limit)
             return false;
         bytes.resize(static_cast<std::size_t>(size.QuadPart));
         std::size_t done = 0;
         while (done < bytes.size()) {
             DWORD got = 0;
-            if (!::ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
+            if (!::ReadFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
                             &got, nullptr) ||
                 got == 0) {
                 bytes.clear();
@@ -189,20 +171,20 @@ public:
                              const std::vector<std::uint8_t>& bytes) override {
         bool ok;
         {
-            ScopedHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+            Win32Handle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (!file.valid()) return false;
+            if (!file.Valid()) return false;
             ok = true;
             std::size_t done = 0;
             while (ok && done < bytes.size()) {
                 DWORD wrote = 0;
-                if (!::WriteFile(file.get(), bytes.data() + done,
+                if (!::WriteFile(file.Get(), bytes.data() + done,
                                  static_cast<DWORD>(bytes.size() - done), &wrote, nullptr) ||
                     wrote == 0)
                     ok = false;
                 done += wrote;
             }
-            if (ok && !::FlushFileBuffers(file.get())) ok = false;
+            if (ok && !::FlushFileBuffers(file.Get())) ok = false;
         }
         if (!ok) ::DeleteFileA(path.c_str());
         return ok;

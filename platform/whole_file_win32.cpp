@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/handles_win32.h"
 #include "platform/whole_file.h"
 
 namespace qm {
@@ -21,26 +22,6 @@ std::string SystemMessage(DWORD code) {
     return message;
 }
 
-// Closes the handle when it goes out of scope.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    ~FileHandle() { Close(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE Get() const { return h_; }
-    bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
-    bool Close() {
-        if (!Valid()) return true;
-        HANDLE h = h_;
-        h_ = INVALID_HANDLE_VALUE;
-        return ::CloseHandle(h) != 0;
-    }
-
-private:
-    HANDLE h_;
-};
-
 }  // namespace
 
 std::string AtomicTempName(const std::string& path) {
@@ -56,7 +37,7 @@ ReadStatus ReadWholeFile(const std::string& path, std::uint64_t limit, std::vect
         error = "cannot read " + Quoted(path) + ": it is a folder";
         return ReadStatus::Failed;
     }
-    FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    Win32Handle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
         const DWORD e = ::GetLastError();
@@ -116,7 +97,7 @@ bool ReplaceFileAtomically(const std::string& path, const void* data, std::size_
         }
     }
     const std::string temp = AtomicTempName(path);
-    FileHandle file(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    Win32Handle file(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
         error = "cannot write " + Quoted(path) + ": " + SystemMessage(::GetLastError());

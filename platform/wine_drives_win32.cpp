@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/handles_win32.h"
+
 namespace qm {
 
 namespace {
@@ -30,20 +32,6 @@ struct WineUnixDrive {
     USHORT labelOffset;
 };
 constexpr DWORD kIoctlQueryUnixDrive = CTL_CODE(static_cast<ULONG>('m'), 33, METHOD_BUFFERED, FILE_READ_ACCESS);
-
-class Handle {
-public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    ~Handle() {
-        if (h_ != INVALID_HANDLE_VALUE) ::CloseHandle(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return h_; }
-
-private:
-    HANDLE h_;
-};
 
 using UnixFileName = char*(CDECL*)(LPCWSTR);
 
@@ -106,15 +94,15 @@ std::string WinePrefix(UnixFileName toUnix) {
 // The host folder the mount manager has for the letter, as stored; empty
 // when it has none.
 std::string MountPoint(char letter) {
-    Handle manager(::CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    Win32Handle manager(::CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, OPEN_EXISTING, 0, nullptr));
-    if (manager.get() == INVALID_HANDLE_VALUE) return {};
+    if (!manager) return {};
     WineUnixDrive request{};
     request.size = sizeof request;
     request.letter = static_cast<WCHAR>(letter | 0x20);
     std::vector<char> reply(sizeof(WineUnixDrive) + 4 * MAX_PATH, 0);
     DWORD returned = 0;
-    if (!::DeviceIoControl(manager.get(), kIoctlQueryUnixDrive, &request, sizeof request, reply.data(),
+    if (!::DeviceIoControl(manager.Get(), kIoctlQueryUnixDrive, &request, sizeof request, reply.data(),
                            static_cast<DWORD>(reply.size()), &returned, nullptr))
         return {};
     const auto* drive = reinterpret_cast<const WineUnixDrive*>(reply.data());

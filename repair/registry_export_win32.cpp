@@ -5,31 +5,15 @@
 
 #include <vector>
 
+#include "platform/handles_win32.h"
 #include "repair/export_backups.h"
 
 namespace qm {
 
 namespace {
 
-class FindHandleCloser {
-public:
-    explicit FindHandleCloser(HANDLE h) : h_(h) {}
-    ~FindHandleCloser() {
-        if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
-    }
-    FindHandleCloser(const FindHandleCloser&) = delete;
-    FindHandleCloser& operator=(const FindHandleCloser&) = delete;
-
-private:
-    HANDLE h_;
-};
-
 class Win32ExportHost : public IExportHost {
 public:
-    ~Win32ExportHost() override {
-        if (process_ != nullptr) CloseHandle(process_);
-    }
-
     std::string GetCurrentDirectoryA() override {
         const DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
         if (needed == 0) return std::string();
@@ -67,12 +51,11 @@ public:
     std::vector<std::string> FindFileNames(const std::string& pattern) override {
         std::vector<std::string> names;
         WIN32_FIND_DATAA data;
-        HANDLE h = FindFirstFileA(pattern.c_str(), &data);
-        if (h == INVALID_HANDLE_VALUE) return names;
-        FindHandleCloser closer(h);
+        const FindFileHandle find(FindFirstFileA(pattern.c_str(), &data));
+        if (!find) return names;
         do {
             names.emplace_back(data.cFileName);
-        } while (FindNextFileA(h, &data));
+        } while (FindNextFileA(find.Get(), &data));
         return names;
     }
     bool StartEditor(const std::string& program, const std::string& parameters) override {
@@ -89,19 +72,18 @@ public:
         info.lpDirectory = nullptr;
         info.nShow = SW_HIDE;
         if (!ShellExecuteExA(&info)) return false;
-        if (process_ != nullptr) CloseHandle(process_);
-        process_ = info.hProcess;  // may be null (a program started through DDE)
+        process_.Reset(info.hProcess);  // may be null (a program started through DDE)
         return true;
     }
     EditorState EditorStatus() override {
-        if (process_ == nullptr) return EditorState::Unknown;
-        return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT ? EditorState::Running : EditorState::Ended;
+        if (!process_) return EditorState::Unknown;
+        return WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT ? EditorState::Running : EditorState::Ended;
     }
     std::uint64_t Milliseconds() override { return GetTickCount64(); }
     void Sleep(std::uint32_t milliseconds) override { ::Sleep(milliseconds); }
 
 private:
-    HANDLE process_ = nullptr;
+    Win32Handle process_;
 };
 
 }  // namespace

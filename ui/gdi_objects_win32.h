@@ -7,36 +7,9 @@
 
 #include <utility>
 
+#include "platform/handles_win32.h"
+
 namespace qm {
-
-// Any GDI object released with DeleteObject (regions, fonts, brushes, pens,
-// plain bitmaps).
-template <typename Handle>
-class GdiObject {
-public:
-    GdiObject() = default;
-    explicit GdiObject(Handle handle) : handle_(handle) {}
-    ~GdiObject() { Reset(); }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    GdiObject(GdiObject&& other) noexcept : handle_(other.Release()) {}
-    GdiObject& operator=(GdiObject&& other) noexcept {
-        if (this != &other) Reset(other.Release());
-        return *this;
-    }
-
-    Handle Get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    // Gives up ownership (for example to SetWindowRgn, which then owns the region).
-    Handle Release() { return std::exchange(handle_, nullptr); }
-    void Reset(Handle handle = nullptr) {
-        if (handle_ != nullptr && handle_ != handle) DeleteObject(handle_);
-        handle_ = handle;
-    }
-
-private:
-    Handle handle_ = nullptr;
-};
 
 using GdiRegion = GdiObject<HRGN>;
 using GdiFont = GdiObject<HFONT>;

@@ -2,27 +2,14 @@
 
 #include <vector>
 
+#include "platform/handles_win32.h"
+
 namespace qm {
 
 namespace {
 
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : handle_(h) {}
-    ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_;
-};
-
 bool WriteWholeFile(const std::string& path, const std::string& bytes, DWORD disposition) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+    Win32Handle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) return false;
     DWORD written = 0;

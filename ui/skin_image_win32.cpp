@@ -3,6 +3,7 @@
 #include <objidl.h>
 #include <ole2.h>
 
+#include "platform/handles_win32.h"
 #include "ui/resource_extract_win32.h"
 #include "ui/skin_image_name.h"
 
@@ -47,20 +48,16 @@ private:
 
 // The image's bytes: the file when it opens, else the resource.
 bool ReadImageBytes(const std::string& imagePath, std::string& bytes) {
-    HANDLE file = CreateFileA(imagePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        bool ok = false;
+    const Win32Handle file(CreateFileA(imagePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
         LARGE_INTEGER size{};
-        if (GetFileSizeEx(file, &size) && size.QuadPart < 0x40000000) {
-            bytes.resize(static_cast<std::size_t>(size.QuadPart));
-            DWORD read = 0;
-            ok = bytes.empty() ||
-                 (ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-                  read == bytes.size());
-        }
-        CloseHandle(file);
-        return ok;
+        if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart >= 0x40000000) return false;
+        bytes.resize(static_cast<std::size_t>(size.QuadPart));
+        DWORD read = 0;
+        return bytes.empty() ||
+               (ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+                read == bytes.size());
     }
     return ReadResourceBytes(ImageResourceName(imagePath), kSkinImageResourceType, bytes);
 }

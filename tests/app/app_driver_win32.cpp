@@ -76,6 +76,9 @@ AppWindow::~AppWindow() { Kill(); }
 
 bool AppWindow::Start(const std::string& arguments, const std::string& skin, bool waitForWindow) {
     Kill();
+    // The pointer out of the way: the window does not appear under it (where
+    // the previous program's last click left it).
+    MoveMouse(POINT{0, 0});
     std::string command = std::string("\"") + QM_APP_EXE + "\"";
     if (!arguments.empty()) command += " " + arguments;
     SetEnvironmentVariableA("QUILLMERE_SKIN", skin.empty() ? nullptr : skin.c_str());

@@ -1,0 +1,42 @@
+// Owners (platform/unique_handle.h) for the Win32 handles the program holds.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/unique_handle.h"
+
+namespace qm {
+
+// A handle closed with CloseHandle: files, processes, threads, events. Both
+// "no handle" values count as empty (CreateFile fails with
+// INVALID_HANDLE_VALUE, most other calls with null).
+struct Win32HandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static bool Close(Handle h) { return ::CloseHandle(h) != 0; }
+};
+using Win32Handle = UniqueHandle<Win32HandleTraits>;
+
+// A FindFirstFile search, closed with FindClose.
+struct FindFileTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Valid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static bool Close(Handle h) { return ::FindClose(h) != 0; }
+};
+using FindFileHandle = UniqueHandle<FindFileTraits>;
+
+// A GDI object released with DeleteObject (regions, fonts, brushes, pens,
+// plain bitmaps).
+template <typename H>
+struct GdiObjectTraits {
+    using Handle = H;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static bool Close(Handle h) { return ::DeleteObject(h) != 0; }
+};
+template <typename H>
+using GdiObject = UniqueHandle<GdiObjectTraits<H>>;
+
+}  // namespace qm
