@@ -89,10 +89,12 @@ public:
         ++calls["RegCreateKey"];
         return real_.RegCreateKeyA(parent, subKey, result);
     }
-    RegStatus RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result, bool* created) override {
+    RegStatus RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result, bool* created,
+                              std::uint32_t view = 0) override {
         ++calls["RegCreateKeyEx"];
-        return real_.RegCreateKeyExA(parent, subKey, result, created);
+        return real_.RegCreateKeyExA(parent, subKey, result, created, view);
     }
+    bool RegIsSameKey(RegKey a, RegKey b) override { return real_.RegIsSameKey(a, b); }
     RegStatus RegQueryInfoKeyA(RegKey key, RegKeyInfo* info) override {
         ++calls["RegQueryInfoKey"];
         return real_.RegQueryInfoKeyA(key, info);

@@ -57,7 +57,8 @@ nlohmann::ordered_json FindingsToJson(const FindingList& findings) {
                        {"kind", AnsiToUtf8(f->GetRemoveKind())},
                        {"key", AnsiToUtf8(f->GetKeyPath())},
                        {"value", v ? AnsiToUtf8(v->name) : std::string()},
-                       {"path", AnsiToUtf8(f->GetFilePath())}});
+                       {"path", AnsiToUtf8(f->GetFilePath())},
+                       {"view", ViewName(f->GetView())}});
     }
     return out;
 }
@@ -81,9 +82,10 @@ void PrintScanText(const ResultRows& rows, const FindingList& findings,
     for (const auto& f : findings) {
         if (!f) continue;
         const CRegValueItem* v = f->GetValue();
-        std::printf("%-11s %-3s %s  [%s]  %s\n", f->GetCategory().c_str(),
+        std::printf("%-11s %-3s %s  [%s]  %s%s\n", f->GetCategory().c_str(),
                     f->GetRemoveKind().c_str(), f->GetKeyPath().c_str(),
-                    v ? v->name.c_str() : "", f->GetFilePath().c_str());
+                    v ? v->name.c_str() : "", f->GetFilePath().c_str(),
+                    f->GetView() == RegView::k32 ? "  (32-bit view)" : "");
     }
     for (const auto& s : shortcuts)
         std::printf("%-11s %-3s %s  ->  %s\n", "ShortCut", "LNK", s.path.c_str(), s.target.c_str());

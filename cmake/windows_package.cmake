@@ -107,3 +107,15 @@ if(TARGET installer)
                    "$<TARGET_FILE:quillmere-cli>" "${PROJECT_VERSION}")
   set_tests_properties(install_cycle PROPERTIES TIMEOUT 600)
 endif()
+
+# A 32-bit Windows Installer package in Wine's 64-bit prefix (the registry's 32-bit view), in a
+# prefix of its own inside the build folder. wixl (Debian package wixl, from msitools) builds it.
+find_program(QM_WIXL wixl)
+if(QM_WIXL)
+  add_test(NAME msi32_cycle
+           COMMAND bash "${CMAKE_SOURCE_DIR}/tests/package/msi32_cycle.sh" "${CMAKE_SOURCE_DIR}"
+                   "${CMAKE_BINARY_DIR}/test-work/msi32-cycle" "$<TARGET_FILE:quillmere-cli>")
+  set_tests_properties(msi32_cycle PROPERTIES TIMEOUT 600)
+else()
+  message(STATUS "wixl not found: the 32-bit package test msi32_cycle is not registered (tools/install-deps)")
+endif()

@@ -12,7 +12,8 @@ CRegErrorLog::CRegErrorLog(const CRegErrorLog& other)
       keyPath_(other.keyPath_),
       value_(other.value_ ? std::make_unique<CRegValueItem>(*other.value_) : nullptr),
       removeKind_(other.removeKind_),
-      filePath_(other.filePath_) {}
+      filePath_(other.filePath_),
+      view_(other.view_) {}
 
 namespace {
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/registry.h"
+
 namespace qm {
 
 // One registry value as text.
@@ -51,6 +53,10 @@ public:
     // Takes ownership.
     void SetValue(std::unique_ptr<CRegValueItem> value) { value_ = std::move(value); }
     const CRegValueItem* GetValue() const { return value_.get(); }
+    // The registry view the key path is read in (64-bit unless the finding
+    // came from the 32-bit view).
+    void SetView(RegView view) { view_ = view; }
+    RegView GetView() const { return view_; }
 
 private:
     std::string category_;
@@ -58,6 +64,7 @@ private:
     std::unique_ptr<CRegValueItem> value_;
     std::string removeKind_;
     std::string filePath_;
+    RegView view_ = RegView::k64;
 };
 
 // One result row per category.

@@ -8,6 +8,7 @@ CRegistryLib::CRegistryLib() : CRegistryLib(EngineServices{}) {}
 
 CRegistryLib::CRegistryLib(const EngineServices& services)
     : registry_(services.registry ? services.registry : &DefaultRegistry()),
+      baseRegistry_(registry_),
       system_(services.system ? services.system : &DefaultSystem()),
       ignoreFile_(services.ignoreFile) {
     oldPlatform_ = (system_->GetVersion() & 0x80000000u) ? 1 : 0;
@@ -17,6 +18,16 @@ CRegistryLib::CRegistryLib(const EngineServices& services)
 CRegistryLib::~CRegistryLib() {
     ignoreList_.clear();
     findings_.clear();
+}
+
+void CRegistryLib::SetRegistryView(RegView view) {
+    registryView_ = view;
+    if (view == RegView::k32) {
+        if (!registry32_) registry32_ = std::make_unique<ViewRegistry>(*baseRegistry_, RegView::k32);
+        registry_ = registry32_.get();
+    } else {
+        registry_ = baseRegistry_;
+    }
 }
 
 std::string CRegistryLib::SeperateMainKey(std::string& path) {
@@ -33,11 +44,14 @@ std::string CRegistryLib::SeperateMainKey(std::string& path) {
 }
 
 RegStatus CRegistryLib::OpenKey(const std::string& rootName, const std::string& subKey,
-                                RegKey* result) {
+                                RegKey* result, RegView view) {
     if (result == nullptr) return kRegInvalidFunction;
     *result = kNullKey;
     const RegKey root = RootKeyFromName(rootName);
     if (root == kNullKey) return kRegInvalidFunction;
+    if (view == RegView::k32)
+        return registry_->RegOpenKeyExA(root, subKey.c_str(), kMaximumAllowed | kKeyWow64_32Key,
+                                        result);
     return registry_->RegOpenKeyA(root, subKey.c_str(), result);
 }
 

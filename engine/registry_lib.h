@@ -12,6 +12,7 @@
 #include "engine/categories.h"
 #include "engine/records.h"
 #include "platform/registry.h"
+#include "platform/registry_view.h"
 #include "platform/system.h"
 
 namespace qm {
@@ -28,6 +29,7 @@ class IRestoreUi;
 struct RestoreKeyFrame {
     std::string component;
     RegKeyHandle key;
+    RegView view = RegView::k64;  // of the root frame: the view the chain is restored in
 };
 
 // How the last restore went. It is complete only when the file's root element
@@ -70,8 +72,15 @@ public:
     static std::string SeperateMainKey(std::string& path);
     // Opens root\subKey. 1 for a null out pointer or an unknown root name,
     // otherwise the registry's status.
-    RegStatus OpenKey(const std::string& rootName, const std::string& subKey, RegKey* result);
+    // `view` chooses the registry view the path is followed in.
+    RegStatus OpenKey(const std::string& rootName, const std::string& subKey, RegKey* result,
+                      RegView view = RegView::k64);
 
+    // Makes every registry call of the engine (Registry(), the deletion
+    // primitives, the backup) work in `view`: the repair of a finding of the
+    // 32-bit view. Set back to RegView::k64 when done.
+    void SetRegistryView(RegView view);
+    RegView RegistryView() const { return registryView_; }
     // --- values ----------------------------------------------------------
     // Appends one item per value of the key, then guarantees a "(Default)" item.
     void AddRegistryValues(RegKey key, ValueList& list);
@@ -218,6 +227,9 @@ private:
     FindingList ignoreList_;
     std::uint8_t oldPlatform_ = 0;
     IRegistry* registry_;
+    IRegistry* baseRegistry_;
+    std::unique_ptr<ViewRegistry> registry32_;
+    RegView registryView_ = RegView::k64;
     ISystem* system_;
     std::string ignoreFile_;
     std::string ignoreListError_;

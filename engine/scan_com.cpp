@@ -58,67 +58,70 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
     std::vector<ServerEntry> entries;
     ValueList values;  // emptied and refilled for each server sub-key
 
-    const LoopEnd end = frame.ForEachSubKey(frame.Root(), [&](const std::string& className) {
-        RegKeyHandle classKey;
-        if (reg.RegOpenKeyA(frame.Root(), className.c_str(), classKey.Receive(reg)) != kRegSuccess)
-            return true;
-        RegKeyInfo info;
-        if (reg.RegQueryInfoKeyA(classKey.Get(), &info) != kRegSuccess || info.subKeys == 0)
-            return true;
-
-        entries.clear();
-        std::int32_t defaults = 0;
-        const LoopEnd inner =
-            frame.ForEachSubKey(classKey.Get(), info.maxSubKeyLen, [&](const std::string& sub) {
-                if (!IsServerSubKey(sub)) return true;
-                RegKeyHandle server;
-                if (reg.RegOpenKeyA(classKey.Get(), sub.c_str(), server.Receive(reg)) !=
-                    kRegSuccess)
-                    return true;
-                values.clear();
-                AddDefaultValues(server.Get(), values);  // only "(Default)" items count here
-                for (auto& item : values) {
-                    if (!item) continue;
-                    ++defaults;
-                    if (item->data == kValueNotSet) continue;
-                    CleanedPath path = ComServerPath(item->data, frame.Paths());
-                    // A server is a program's command line or a DLL's path:
-                    // either way Windows reads it as a command line would be.
-                    std::string reported;
-                    const CRegValueItem& server = *item;
-                    const PathState state = frame.Judge(
-                        path, [&] { return frame.WindowsLookup().Program(server.data); }, reported,
-                        true);
-                    entries.push_back({std::move(item), std::move(path.path), std::move(reported),
-                                       state, defaults});
-                }
+    do {
+        const LoopEnd end = frame.ForEachSubKey(frame.Root(), [&](const std::string& className) {
+            RegKeyHandle classKey;
+            if (reg.RegOpenKeyA(frame.Root(), className.c_str(), classKey.Receive(reg)) != kRegSuccess)
                 return true;
-            });
-        if (inner == LoopEnd::NoNameBuffer) {
-            noNameBuffer = true;
-            return false;
-        }
+            RegKeyInfo info;
+            if (reg.RegQueryInfoKeyA(classKey.Get(), &info) != kRegSuccess || info.subKeys == 0)
+                return true;
 
-        // A class whose examination a stop request cut short is not judged:
-        // its unread server sub-keys might name files that exist.
-        bool keep = inner == LoopEnd::Stopped;
-        for (const auto& e : entries)
-            if (e.state == PathState::Exists || e.state == PathState::NotTested) keep = true;
-
-        const std::int32_t scannedBefore = frame.Scanned();
-        std::int32_t progIdDefaults = 0;
-        for (auto& e : entries) {
-            if (!keep && e.state == PathState::Missing) {
-                frame.Record(*e.value, frame.RootPath() + "\\" + className, e.reported);
-                progIdDefaults += CountProgIdDefaults(*this, classKey.Get(), values);
+            entries.clear();
+            std::int32_t defaults = 0;
+            const LoopEnd inner =
+                frame.ForEachSubKey(classKey.Get(), info.maxSubKeyLen, [&](const std::string& sub) {
+                    if (!IsServerSubKey(sub)) return true;
+                    RegKeyHandle server;
+                    if (reg.RegOpenKeyA(classKey.Get(), sub.c_str(), server.Receive(reg)) !=
+                        kRegSuccess)
+                        return true;
+                    values.clear();
+                    AddDefaultValues(server.Get(), values);  // only "(Default)" items count here
+                    for (auto& item : values) {
+                        if (!item) continue;
+                        ++defaults;
+                        if (item->data == kValueNotSet) continue;
+                        CleanedPath path = ComServerPath(item->data, frame.Paths());
+                        // A server is a program's command line or a DLL's path:
+                        // either way Windows reads it as a command line would be.
+                        std::string reported;
+                        const CRegValueItem& server = *item;
+                        const PathState state = frame.Judge(
+                            path, [&] { return frame.WindowsLookup().Program(server.data); }, reported,
+                            true);
+                        entries.push_back({std::move(item), std::move(path.path), std::move(reported),
+                                           state, defaults});
+                    }
+                    return true;
+                });
+            if (inner == LoopEnd::NoNameBuffer) {
+                noNameBuffer = true;
+                return false;
             }
-            frame.Report(std::move(e.path), scannedBefore + e.defaultsSoFar + progIdDefaults,
-                         frame.Found());
-        }
-        frame.CountScanned(defaults + progIdDefaults);
-        return inner != LoopEnd::Stopped;
-    });
-    if (end == LoopEnd::NoNameBuffer || noNameBuffer) return;
+
+            // A class whose examination a stop request cut short is not judged:
+            // its unread server sub-keys might name files that exist.
+            bool keep = inner == LoopEnd::Stopped;
+            for (const auto& e : entries)
+                if (e.state == PathState::Exists || e.state == PathState::NotTested) keep = true;
+
+            const std::int32_t scannedBefore = frame.Scanned();
+            std::int32_t progIdDefaults = 0;
+            for (auto& e : entries) {
+                if (!keep && e.state == PathState::Missing) {
+                    frame.Record(*e.value, frame.RootPath() + "\\" + className, e.reported);
+                    progIdDefaults += CountProgIdDefaults(*this, classKey.Get(), values);
+                }
+                frame.Report(std::move(e.path), scannedBefore + e.defaultsSoFar + progIdDefaults,
+                             frame.Found());
+            }
+            frame.CountScanned(defaults + progIdDefaults);
+            return inner != LoopEnd::Stopped;
+        });
+        if (end == LoopEnd::NoNameBuffer || noNameBuffer) return;
+        if (end == LoopEnd::Stopped) break;
+    } while (frame.NextView());
     frame.AppendRow();
 }
 

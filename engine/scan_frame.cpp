@@ -3,7 +3,17 @@
 namespace qm {
 
 ScanFrame::ScanFrame(CRegistryLib& lib, ResultRows& rows, Category category, const char* status)
-    : lib_(lib), rows_(rows), info_(InfoFor(category)), status_(status), stop_(kStopEventName), paths_(lib.System()) {}
+    : lib_(lib),
+      rows_(rows),
+      info_(InfoFor(category)),
+      status_(status),
+      stop_(kStopEventName),
+      paths_(lib.System()) {}
+
+void ScanFrame::EnterView32() {
+    view_ = RegView::k32;
+    if (!view32_) view32_ = std::make_unique<View32>(lib_.System());
+}
 
 bool ScanFrame::Open(const std::string& rootPath) {
     // Once per category the event itself is looked at, so a stop set by
@@ -14,17 +24,40 @@ bool ScanFrame::Open(const std::string& rootPath) {
     const std::string rootName = CRegistryLib::SeperateMainKey(rest);
     scanned_ = 0;
     found_ = 0;
-    if (lib_.OpenKey(rootName, rest, root_.Receive(lib_.Registry())) != kRegSuccess) {
-        root_.Release();  // nothing was opened
-        AppendRow();
+    view_ = RegView::k64;
+    view32_.reset();
+    if (lib_.OpenKey(rootName, rest, root_.Receive(lib_.Registry())) == kRegSuccess) return true;
+    root_.Release();  // nothing was opened
+    if (lib_.OpenKey(rootName, rest, root_.Receive(lib_.Registry()), RegView::k32) == kRegSuccess) {
+        EnterView32();
+        return true;
+    }
+    root_.Release();
+    AppendRow();
+    return false;
+}
+
+bool ScanFrame::NextView() {
+    if (view_ != RegView::k64 || StopRequested()) return false;
+    std::string rest = rootPath_;
+    const std::string rootName = CRegistryLib::SeperateMainKey(rest);
+    IRegistry& reg = lib_.Registry();
+    RegKeyHandle other;
+    if (lib_.OpenKey(rootName, rest, other.Receive(reg), RegView::k32) != kRegSuccess) {
+        other.Release();
         return false;
     }
+    if (reg.RegIsSameKey(root_.Get(), other.Get())) return false;
+    root_ = std::move(other);
+    EnterView32();
     return true;
 }
 
 PathState ScanFrame::Test(const CleanedPath& path, bool distinguishIgnored) {
     if (!path.test || HoldsWildcard(path.path)) return PathState::NotTested;
-    if (lib_.CheckFile(path.path) != 0) return PathState::Missing;
+    if (view32_ ? !view32_->system.FileExists(path.path) && !lib_.IsIgnored(path.path)
+                : lib_.CheckFile(path.path) != 0)
+        return PathState::Missing;
     if (distinguishIgnored && lib_.IsIgnored(path.path) && !System().FileExists(path.path))
         return PathState::Ignored;
     return PathState::Exists;
@@ -38,6 +71,7 @@ void ScanFrame::Record(const CRegValueItem& value, const std::string& keyPath,
     finding->SetFilePath(path);
     finding->SetCategory(info_.tag);
     finding->SetRemoveKind(removeKind ? removeKind : info_.removeKind);
+    finding->SetView(view_);
     lib_.Findings().push_back(std::move(finding));
     ++found_;
 }

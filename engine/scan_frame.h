@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "engine/path_cleaning.h"
 #include "engine/path_lookup.h"
 #include "engine/registry_lib.h"
+#include "engine/wow64_system.h"
 #include "platform/named_event.h"
 #include "platform/registry_walk.h"
 
@@ -54,8 +56,16 @@ public:
 
     // Stop test at entry, split and open `rootPath`, zero the counters.
     // False when the scan ends here: stopped (no row) or the root could not be
-    // opened (a 0/0 row has been appended).
+    // opened (a 0/0 row has been appended). The root is opened in the 64-bit
+    // view, or in the 32-bit view when only that view has it.
     bool Open(const std::string& rootPath);
+    // Moves on from the 64-bit view to the 32-bit view of the same root path,
+    // where 32-bit programs keep their entries: true when that root opens
+    // and is a key of its own (a key both views share is scanned once).
+    // Counters and row go on across both views; findings record their view,
+    // and paths are judged as a 32-bit program sees the files.
+    bool NextView();
+    RegView View() const { return view_; }
     RegKey Root() const { return root_.Get(); }
     const std::string& RootPath() const { return rootPath_; }
 
@@ -98,11 +108,12 @@ public:
     void AppendRow();
 
     CRegistryLib& Lib() { return lib_; }
-    ISystem& System() { return lib_.System(); }
+    // The files and environment of the view being scanned.
+    ISystem& System() { return view32_ ? static_cast<ISystem&>(view32_->system) : lib_.System(); }
     // The directories and expansion the path derivations use, read once per scan.
-    const SystemPaths& Paths() const { return paths_; }
+    const SystemPaths& Paths() const { return view32_ ? view32_->paths : paths_; }
     // Windows' own way of finding what an entry names, for the second look.
-    const PathLookup& WindowsLookup() const { return lookup_; }
+    const PathLookup& WindowsLookup() const { return view32_ ? view32_->lookup : lookup_; }
     IRegistry& Registry() { return lib_.Registry(); }
 
     // Runs `visit(name)` for each non-empty sub-key name of `key`, with the
@@ -127,6 +138,17 @@ private:
     NamedEvent stop_;
     SystemPaths paths_;
     PathLookup lookup_{paths_};
+    // Files, directories and lookup of the 32-bit view, made when a scan
+    // reaches that view.
+    struct View32 {
+        explicit View32(ISystem& base) : system(base) {}
+        Wow64System system;
+        SystemPaths paths{system};
+        PathLookup lookup{paths};
+    };
+    std::unique_ptr<View32> view32_;
+    RegView view_ = RegView::k64;
+    void EnterView32();
     RegKeyHandle root_;
     std::string rootPath_;
     std::int32_t scanned_ = 0;
@@ -145,8 +167,8 @@ PathState ScanFrame::Judge(const CleanedPath& path, SecondLook&& lookup, std::st
     struct JustMissing {
         const PathLookup& lookup;
         ~JustMissing() { lookup.SetJustMissing(std::string()); }
-    } justMissing{lookup_};
-    lookup_.SetJustMissing(path.path);
+    } justMissing{WindowsLookup()};
+    WindowsLookup().SetJustMissing(path.path);
     const LookupResult second = lookup();
     if (second.verdict == LookupVerdict::Found) return PathState::Exists;
     if (second.verdict == LookupVerdict::CannotJudge) return PathState::NotTested;
@@ -218,14 +240,17 @@ void RunSubKeyValueScan(ScanFrame& frame, const std::string& rootPath, Wanted&& 
                         Visit&& visit) {
     if (!frame.Open(rootPath)) return;
     IRegistry& reg = frame.Registry();
-    const LoopEnd end = frame.ForEachSubKey(frame.Root(), [&](const std::string& name) {
-        if (!wanted(name)) return true;
-        RegKeyHandle sub;
-        if (reg.RegOpenKeyA(frame.Root(), name.c_str(), sub.Receive(reg)) != kRegSuccess)
-            return true;
-        return frame.ForEachValue(sub.Get(), [&](const CRegValueItem& item) { visit(item, name); });
-    });
-    if (end == LoopEnd::NoNameBuffer) return;
+    do {
+        const LoopEnd end = frame.ForEachSubKey(frame.Root(), [&](const std::string& name) {
+            if (!wanted(name)) return true;
+            RegKeyHandle sub;
+            if (reg.RegOpenKeyA(frame.Root(), name.c_str(), sub.Receive(reg)) != kRegSuccess)
+                return true;
+            return frame.ForEachValue(sub.Get(), [&](const CRegValueItem& item) { visit(item, name); });
+        });
+        if (end == LoopEnd::NoNameBuffer) return;
+        if (end == LoopEnd::Stopped) break;
+    } while (frame.NextView());
     frame.AppendRow();
 }
 
@@ -235,7 +260,8 @@ void RunSubKeyValueScan(ScanFrame& frame, const std::string& rootPath, Wanted&& 
 template <class Visit>
 void RunValueListScan(ScanFrame& frame, const std::string& rootPath, Visit&& visit) {
     if (!frame.Open(rootPath)) return;
-    frame.ForEachValue(frame.Root(), visit);
+    while (frame.ForEachValue(frame.Root(), visit) && frame.NextView()) {
+    }
     frame.AppendRow();
 }
 

@@ -48,36 +48,39 @@ void CRegistryLib::ScanRegistryAppPaths(ResultRows& rows) {
         std::int32_t scanned;  // items scanned when it was read
     };
     std::vector<Entry> entries;
-    const LoopEnd end = frame.ForEachSubKey(frame.Root(), [&](const std::string& name) {
-        RegKeyHandle sub;
-        if (reg.RegOpenKeyA(frame.Root(), name.c_str(), sub.Receive(reg)) != kRegSuccess) return true;
-        entries.clear();
-        const bool completed = frame.ForEachValue(sub.Get(), [&](const CRegValueItem& item) {
-            frame.CountScanned();
-            if (item.data == kValueNotSet) return;
-            CleanedPath path = AppPathText(item.data);
-            std::string reported;
-            const PathState state = frame.Judge(
-                path, [&] { return frame.WindowsLookup().Program(item.data); }, reported);
-            entries.push_back({std::make_unique<CRegValueItem>(item), std::move(path.path),
-                               std::move(reported), state, frame.Scanned()});
-        });
-        bool programGone = false;
-        for (const Entry& e : entries)
-            if (e.value->isDefault && e.state == PathState::Missing) programGone = true;
-        const std::string keyPath = frame.RootPath() + "\\" + AsciiLower(name);
-        for (Entry& e : entries) {
-            if (e.state == PathState::Missing) {
-                if (e.value->isDefault)
-                    frame.Record(*e.value, keyPath, e.reported);
-                else if (!programGone)
-                    frame.Record(*e.value, keyPath, e.reported, kRemoveValue);
+    do {
+        const LoopEnd end = frame.ForEachSubKey(frame.Root(), [&](const std::string& name) {
+            RegKeyHandle sub;
+            if (reg.RegOpenKeyA(frame.Root(), name.c_str(), sub.Receive(reg)) != kRegSuccess) return true;
+            entries.clear();
+            const bool completed = frame.ForEachValue(sub.Get(), [&](const CRegValueItem& item) {
+                frame.CountScanned();
+                if (item.data == kValueNotSet) return;
+                CleanedPath path = AppPathText(item.data);
+                std::string reported;
+                const PathState state = frame.Judge(
+                    path, [&] { return frame.WindowsLookup().Program(item.data); }, reported);
+                entries.push_back({std::make_unique<CRegValueItem>(item), std::move(path.path),
+                                   std::move(reported), state, frame.Scanned()});
+            });
+            bool programGone = false;
+            for (const Entry& e : entries)
+                if (e.value->isDefault && e.state == PathState::Missing) programGone = true;
+            const std::string keyPath = frame.RootPath() + "\\" + AsciiLower(name);
+            for (Entry& e : entries) {
+                if (e.state == PathState::Missing) {
+                    if (e.value->isDefault)
+                        frame.Record(*e.value, keyPath, e.reported);
+                    else if (!programGone)
+                        frame.Record(*e.value, keyPath, e.reported, kRemoveValue);
+                }
+                frame.Report(std::move(e.path), e.scanned, frame.Found());
             }
-            frame.Report(std::move(e.path), e.scanned, frame.Found());
-        }
-        return completed;
-    });
-    if (end == LoopEnd::NoNameBuffer) return;
+            return completed;
+        });
+        if (end == LoopEnd::NoNameBuffer) return;
+        if (end == LoopEnd::Stopped) break;
+    } while (frame.NextView());
     frame.AppendRow();
 }
 

@@ -171,7 +171,8 @@ RegStatus HiveRegistry::OpenMerged(RegKey parent, const char* subKey, std::uint3
         const RegKey where = machineParent ? machineParent : userParent;
         if (!PlacedInOrder(where, subKey)) return kRegAccessDenied;
         bool made = false;
-        const RegStatus s = memory_.RegCreateKeyExA(where, subKey, where == machineParent ? &machine : &user, &made);
+        const RegStatus s = memory_.RegCreateKeyExA(where, subKey, where == machineParent ? &machine : &user, &made,
+                                                     access & kKeyWow64Res);
         if (s != kRegSuccess) return s;
         ++generation_;
         if (created) *created = made;
@@ -270,17 +271,28 @@ RegStatus HiveRegistry::RegCreateKeyA(RegKey parent, const char* subKey, RegKey*
 }
 
 RegStatus HiveRegistry::RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result,
-                                        bool* created) {
+                                        bool* created, std::uint32_t view) {
     const bool merged = (parent == kHkeyClassesRoot && mergeClasses_) || MergedOf(parent);
     if (!merged) {
         const std::string path = Resolve(parent, subKey);
         if (!PlacedInOrder(parent, path.c_str())) return kRegAccessDenied;
-        const RegStatus s = memory_.RegCreateKeyExA(parent, path.c_str(), result, created);
+        const RegStatus s = memory_.RegCreateKeyExA(parent, path.c_str(), result, created, view);
         if (s == kRegSuccess) ++generation_;
         return s;
     }
     if (!result) return kRegInvalidParameter;
-    return OpenMerged(parent, subKey ? subKey : "", kKeyAllAccess, true, result, created);
+    return OpenMerged(parent, subKey ? subKey : "", kKeyAllAccess | (view & kKeyWow64Res), true, result,
+                      created);
+}
+
+bool HiveRegistry::RegIsSameKey(RegKey a, RegKey b) {
+    if (a == b) return true;
+    const Merged* ma = ViewOf(a);
+    const Merged* mb = ViewOf(b);
+    if (!ma && !mb) return memory_.RegIsSameKey(a, b);
+    if (!ma || !mb) return false;
+    auto same = [&](RegKey x, RegKey y) { return x == y || (x && y && memory_.RegIsSameKey(x, y)); };
+    return same(ma->user, mb->user) && same(ma->machine, mb->machine);
 }
 
 RegStatus HiveRegistry::RegQueryInfoKeyA(RegKey key, RegKeyInfo* info) {

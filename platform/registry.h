@@ -65,6 +65,21 @@ constexpr std::uint32_t kKeyEnumerateSubKeys = 0x0008;
 constexpr std::uint32_t kDelete = 0x10000;
 constexpr std::uint32_t kKeyWrite = 0x20006;
 constexpr std::uint32_t kMaximumAllowed = 0x02000000;
+// The registry view of 64-bit Windows an open or create call works in (added
+// to its access mask, as advapi32 takes them): the 64-bit view (what a 64-bit
+// program sees by default) or the 32-bit view of 32-bit programs, where
+// redirected keys live under "Wow6432Node" keys (see registry_view.h).
+constexpr std::uint32_t kKeyWow64_64Key = 0x0100;
+constexpr std::uint32_t kKeyWow64_32Key = 0x0200;
+constexpr std::uint32_t kKeyWow64Res = kKeyWow64_64Key | kKeyWow64_32Key;
+
+enum class RegView : std::uint8_t { k64, k32 };
+// The access bit of a view: kKeyWow64_64Key or kKeyWow64_32Key.
+constexpr std::uint32_t ViewAccess(RegView view) {
+    return view == RegView::k32 ? kKeyWow64_32Key : kKeyWow64_64Key;
+}
+// "64" or "32".
+constexpr const char* ViewName(RegView view) { return view == RegView::k32 ? "32" : "64"; }
 
 // What RegQueryInfoKeyA reports. Lengths are in bytes (characters) without
 // the terminating zero, as Windows reports them.
@@ -93,6 +108,13 @@ public:
     //
     // Behaviour the real registry shows and the memory backend copies
     // (checked by tests/platform/registry_contract_test.cpp):
+    // - Views: RegOpenKeyExA and RegCreateKeyExA take kKeyWow64_32Key (or
+    //   kKeyWow64_64Key, the default) in their access; the path below
+    //   `parent` is then followed in that view. Every other call, and an open
+    //   without a view bit below a handle, follows names literally: a handle
+    //   opened in the 32-bit view stands for the key it reached (such as
+    //   HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\X), so its sub-keys are
+    //   reached and deleted through it in that view.
     // - RegOpenKeyA with a null or empty sub-key gives back `parent` itself,
     //   not a new handle: closing both closes one handle twice. RegOpenKeyExA
     //   with an empty sub-key gives a root back as it is and a new handle
@@ -114,9 +136,10 @@ public:
                                     RegKey* result) = 0;
     virtual RegStatus RegCreateKeyA(RegKey parent, const char* subKey, RegKey* result) = 0;
     // Options 0 and KEY_ALL_ACCESS. `created`, when not null, receives true
-    // for a new key and false for an existing one.
+    // for a new key and false for an existing one. `view` is 0 or a view bit
+    // (kKeyWow64_32Key, kKeyWow64_64Key), added to KEY_ALL_ACCESS.
     virtual RegStatus RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result,
-                                      bool* created) = 0;
+                                      bool* created, std::uint32_t view = 0) = 0;
     virtual RegStatus RegQueryInfoKeyA(RegKey key, RegKeyInfo* info) = 0;
     virtual RegStatus RegEnumKeyExA(RegKey key, std::uint32_t index, char* name,
                                     std::uint32_t* nameLen) = 0;
@@ -131,6 +154,11 @@ public:
     virtual RegStatus RegDeleteKeyA(RegKey parent, const char* subKey) = 0;
     virtual RegStatus RegDeleteValueA(RegKey key, const char* name) = 0;
     virtual RegStatus RegCloseKey(RegKey key) = 0;
+
+    // True when two open handles stand for the same key, as a key that both
+    // views share gives in each of them. The default compares the handles:
+    // a backend with views answers for its keys.
+    virtual bool RegIsSameKey(RegKey a, RegKey b) { return a == b; }
 };
 
 // Owns one open key and closes it when it goes out of scope.

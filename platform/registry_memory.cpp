@@ -20,6 +20,7 @@
 
 #include "platform/codepage.h"
 #include "platform/name_case.h"
+#include "platform/registry_view.h"
 
 #include <algorithm>
 #include <cstring>
@@ -289,9 +290,28 @@ RegStatus GrantAccess(std::uint32_t requested, std::uint32_t denied, std::uint32
 
 }  // namespace
 
+std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::ViewStartLocked(
+    std::shared_ptr<Node> node, std::vector<std::string>* parts, std::uint32_t access) const {
+    if ((access & kWow64Flags) != kKeyWow64_32Key) return node;
+    // The names from the root down to `node`, then the path asked for, taken
+    // through the view from the root.
+    std::vector<std::string> names;
+    const Node* top = node.get();
+    for (; top->parent; top = top->parent) names.push_back(top->name);
+    std::reverse(names.begin(), names.end());
+    names.insert(names.end(), parts->begin(), parts->end());
+    for (const auto& root : roots_) {
+        if (root.first == kHkeyClassesRoot || root.second.get() != top) continue;
+        *parts = ViewPath(root.first, names, RegView::k32);
+        return root.second;
+    }
+    return node;
+}
+
 std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::ResolveLocked(RegKey parent,
                                                                     const char* subKey,
-                                                                    RegStatus* status) const {
+                                                                    RegStatus* status,
+                                                                    std::uint32_t access) const {
     // HKEY_CLASSES_ROOT accepts one leading backslash on NT.
     if (parent == kHkeyClassesRoot && subKey && *subKey == '\\') ++subKey;
     std::shared_ptr<Node> node = NodeOfLocked(parent, status);
@@ -300,7 +320,9 @@ std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::ResolveLocked(RegKey paren
         *status = kRegBadPathname;
         return nullptr;
     }
-    for (const std::string& part : SplitPath(subKey)) {
+    std::vector<std::string> parts = SplitPath(subKey);
+    node = ViewStartLocked(node, &parts, access);
+    for (const std::string& part : parts) {
         node = node->Child(part);
         if (!node) {
             *status = kRegFileNotFound;
@@ -320,7 +342,7 @@ RegStatus MemoryRegistry::OpenLocked(RegKey parent, const char* subKey, std::uin
         return kRegSuccess;
     }
     RegStatus status;
-    std::shared_ptr<Node> node = ResolveLocked(parent, subKey, &status);
+    std::shared_ptr<Node> node = ResolveLocked(parent, subKey, &status, access);
     if (!node) return status;
     std::uint32_t granted = 0;
     status = GrantAccess(access, node->denied, &granted);
@@ -337,10 +359,11 @@ RegStatus MemoryRegistry::CreateLocked(RegKey parent, const char* subKey, std::u
     std::shared_ptr<Node> node = NodeOfLocked(parent, &status);
     if (!node) return status;
     if (subKey && *subKey == '\\') return kRegBadPathname;
-    const std::vector<std::string> parts = SplitPath(subKey);
+    std::vector<std::string> parts = SplitPath(subKey);
     for (const std::string& part : parts) {
         if (WideLength(part) > kMaxKeyNameChars) return kRegInvalidParameter;
     }
+    node = ViewStartLocked(node, &parts, access);
     // Check the access on an existing key before creating anything.
     std::shared_ptr<Node> walk = node;
     std::size_t existing = 0;
@@ -382,9 +405,16 @@ RegStatus MemoryRegistry::RegCreateKeyA(RegKey parent, const char* subKey, RegKe
 }
 
 RegStatus MemoryRegistry::RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result,
-                                          bool* created) {
+                                          bool* created, std::uint32_t view) {
     std::lock_guard<std::mutex> lock(mutex_);
-    return CreateLocked(parent, subKey, kKeyAllAccess, result, created);
+    return CreateLocked(parent, subKey, kKeyAllAccess | (view & kWow64Flags), result, created);
+}
+
+bool MemoryRegistry::RegIsSameKey(RegKey a, RegKey b) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    RegStatus status;
+    std::shared_ptr<Node> first = NodeOfLocked(a, &status);
+    return first && first == NodeOfLocked(b, &status);
 }
 
 RegStatus MemoryRegistry::RegQueryInfoKeyA(RegKey key, RegKeyInfo* info) {

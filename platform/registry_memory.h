@@ -71,7 +71,7 @@ public:
                             RegKey* result) override;
     RegStatus RegCreateKeyA(RegKey parent, const char* subKey, RegKey* result) override;
     RegStatus RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result,
-                              bool* created) override;
+                              bool* created, std::uint32_t view = 0) override;
     RegStatus RegQueryInfoKeyA(RegKey key, RegKeyInfo* info) override;
     RegStatus RegEnumKeyExA(RegKey key, std::uint32_t index, char* name,
                             std::uint32_t* nameLen) override;
@@ -85,6 +85,7 @@ public:
     RegStatus RegDeleteKeyA(RegKey parent, const char* subKey) override;
     RegStatus RegDeleteValueA(RegKey key, const char* name) override;
     RegStatus RegCloseKey(RegKey key) override;
+    bool RegIsSameKey(RegKey a, RegKey b) override;
 
     // ---- Helpers for tests and the demonstration registry. Paths are full:
     // a root name (any case) and sub-keys separated by "\\". They return 1 for
@@ -131,8 +132,16 @@ private:
 
     std::shared_ptr<Node> NodeOfLocked(RegKey key, RegStatus* status,
                                        std::uint32_t neededAccess = 0) const;
-    // The key `subKey` names below `parent` (the parent itself when empty).
-    std::shared_ptr<Node> ResolveLocked(RegKey parent, const char* subKey, RegStatus* status) const;
+    // Where a path below `node` starts from in the view `access` names: the
+    // node itself, or for the 32-bit view its root with `parts` made the
+    // whole path of the key in that view.
+    std::shared_ptr<Node> ViewStartLocked(std::shared_ptr<Node> node,
+                                          std::vector<std::string>* parts,
+                                          std::uint32_t access) const;
+    // The key `subKey` names below `parent` (the parent itself when empty),
+    // followed in the view of `access`.
+    std::shared_ptr<Node> ResolveLocked(RegKey parent, const char* subKey, RegStatus* status,
+                                        std::uint32_t access = 0) const;
     std::shared_ptr<Node> FindPathLocked(const std::string& fullPath) const;
     std::shared_ptr<Node> CreatePathLocked(const std::string& fullPath, RegStatus* status);
     RegKey NewHandleLocked(const std::shared_ptr<Node>& node, std::uint32_t access);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -107,14 +108,24 @@ LONG OpenName(HKEY parent, const char* name, HKEY* out) {
     return ::RegOpenKeyExA(parent, name, 0, MAXIMUM_ALLOWED, out);
 }
 
-LONG CreateName(HKEY parent, const char* name, HKEY* out) {
-    return ::RegCreateKeyExA(parent, name, 0, nullptr, 0, MAXIMUM_ALLOWED, nullptr, out, nullptr);
+// The name-by-name walk keeps the view of the call at every step.
+auto OpenNameIn(REGSAM access) {
+    return [view = access & KEY_WOW64_RES](HKEY parent, const char* name, HKEY* out) {
+        return ::RegOpenKeyExA(parent, name, 0, MAXIMUM_ALLOWED | view, out);
+    };
+}
+
+auto CreateNameIn(REGSAM access) {
+    return [view = access & KEY_WOW64_RES](HKEY parent, const char* name, HKEY* out) {
+        return ::RegCreateKeyExA(parent, name, 0, nullptr, 0, MAXIMUM_ALLOWED | view, nullptr, out,
+                                 nullptr);
+    };
 }
 
 LONG OpenEx(HKEY parent, const char* subKey, REGSAM access, HKEY* out) {
     LONG status = ::RegOpenKeyExA(parent, subKey, 0, access, out);
     if (LongPathRefused(status, subKey)) {
-        status = ByNames(parent, subKey, OpenName, [&](HKEY key, const char* name) {
+        status = ByNames(parent, subKey, OpenNameIn(access), [&](HKEY key, const char* name) {
             return ::RegOpenKeyExA(key, name, 0, access, out);
         });
     }
@@ -124,11 +135,42 @@ LONG OpenEx(HKEY parent, const char* subKey, REGSAM access, HKEY* out) {
 LONG CreateEx(HKEY parent, const char* subKey, REGSAM access, HKEY* out, DWORD* disposition) {
     LONG status = ::RegCreateKeyExA(parent, subKey, 0, nullptr, 0, access, nullptr, out, disposition);
     if (LongPathRefused(status, subKey)) {
-        status = ByNames(parent, subKey, CreateName, [&](HKEY key, const char* name) {
+        status = ByNames(parent, subKey, CreateNameIn(access), [&](HKEY key, const char* name) {
             return ::RegCreateKeyExA(key, name, 0, nullptr, 0, access, nullptr, out, disposition);
         });
     }
     return status;
+}
+
+// The kernel's name of an open key ("\\REGISTRY\\MACHINE\\SOFTWARE\\..."), through
+// NtQueryKey's KeyNameInformation; empty when it cannot be had.
+std::wstring KernelKeyName(HKEY key) {
+    using NtQueryKeyFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    static const NtQueryKeyFn query = [] {
+        HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+        return ntdll ? reinterpret_cast<NtQueryKeyFn>(
+                           reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQueryKey")))
+                     : nullptr;
+    }();
+    if (!query) return std::wstring();
+    constexpr int kKeyNameInformation = 3;
+    std::vector<std::uint8_t> buffer(1024);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        ULONG needed = 0;
+        const LONG status = query(key, kKeyNameInformation, buffer.data(),
+                                  static_cast<ULONG>(buffer.size()), &needed);
+        if (status == 0) {
+            ULONG bytes = 0;
+            std::memcpy(&bytes, buffer.data(), sizeof bytes);
+            if (bytes > buffer.size() - sizeof bytes) return std::wstring();
+            std::wstring name(bytes / sizeof(wchar_t), L'\0');
+            std::memcpy(&name[0], buffer.data() + sizeof bytes, name.size() * sizeof(wchar_t));
+            return name;
+        }
+        if (needed <= buffer.size()) return std::wstring();
+        buffer.resize(needed);
+    }
+    return std::wstring();
 }
 
 }  // namespace
@@ -157,12 +199,13 @@ RegStatus Win32Registry::RegCreateKeyA(RegKey parent, const char* subKey, RegKey
 }
 
 RegStatus Win32Registry::RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result,
-                                         bool* created) {
+                                         bool* created, std::uint32_t view) {
     HkeyOut out(result);
     DWORD disposition = 0;
-    if (!out.Get()) return ::RegCreateKeyExA(ToHkey(parent), subKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+    const REGSAM access = KEY_ALL_ACCESS | (view & KEY_WOW64_RES);
+    if (!out.Get()) return ::RegCreateKeyExA(ToHkey(parent), subKey, 0, nullptr, 0, access,
                                              nullptr, nullptr, &disposition);
-    const LONG status = CreateEx(ToHkey(parent), subKey, KEY_ALL_ACCESS, out.Get(), &disposition);
+    const LONG status = CreateEx(ToHkey(parent), subKey, access, out.Get(), &disposition);
     if (status == ERROR_SUCCESS && created) *created = disposition == REG_CREATED_NEW_KEY;
     return status;
 }
@@ -219,6 +262,16 @@ RegStatus Win32Registry::RegDeleteValueA(RegKey key, const char* name) {
 }
 
 RegStatus Win32Registry::RegCloseKey(RegKey key) { return ::RegCloseKey(ToHkey(key)); }
+
+bool Win32Registry::RegIsSameKey(RegKey a, RegKey b) {
+    if (a == b) return true;
+    const std::wstring first = KernelKeyName(ToHkey(a));
+    if (first.empty()) return false;
+    const std::wstring second = KernelKeyName(ToHkey(b));
+    return second.size() == first.size() &&
+           ::CompareStringOrdinal(first.c_str(), static_cast<int>(first.size()), second.c_str(),
+                                  static_cast<int>(second.size()), TRUE) == CSTR_EQUAL;
+}
 
 namespace {
 std::atomic<IRegistry*> g_registry{nullptr};

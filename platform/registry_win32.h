@@ -15,7 +15,7 @@ public:
                             RegKey* result) override;
     RegStatus RegCreateKeyA(RegKey parent, const char* subKey, RegKey* result) override;
     RegStatus RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result,
-                              bool* created) override;
+                              bool* created, std::uint32_t view = 0) override;
     RegStatus RegQueryInfoKeyA(RegKey key, RegKeyInfo* info) override;
     RegStatus RegEnumKeyExA(RegKey key, std::uint32_t index, char* name,
                             std::uint32_t* nameLen) override;
@@ -29,6 +29,7 @@ public:
     RegStatus RegDeleteKeyA(RegKey parent, const char* subKey) override;
     RegStatus RegDeleteValueA(RegKey key, const char* name) override;
     RegStatus RegCloseKey(RegKey key) override;
+    bool RegIsSameKey(RegKey a, RegKey b) override;
 };
 
 }  // namespace qm

@@ -38,6 +38,8 @@ MemorySystem::MemorySystem() {
     SetEnvironmentVariable("windir", "C:\\Windows");
     SetEnvironmentVariable("ProgramFiles", "C:\\Program Files");
     SetEnvironmentVariable("CommonProgramFiles", "C:\\Program Files\\Common Files");
+    SetEnvironmentVariable("ProgramFiles(x86)", "C:\\Program Files (x86)");
+    SetEnvironmentVariable("CommonProgramFiles(x86)", "C:\\Program Files (x86)\\Common Files");
     AddDirectory("C:\\Program Files\\Common Files");
 }
 

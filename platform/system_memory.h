@@ -33,7 +33,8 @@ public:
 
     // Starts with the Windows directory "C:\Windows", the system directory
     // "C:\Windows\System32" (both existing), an NT version and the variables
-    // SystemDrive, SystemRoot, windir, ProgramFiles and CommonProgramFiles.
+    // SystemDrive, SystemRoot, windir, ProgramFiles and CommonProgramFiles, and
+    // their "(x86)" forms.
     MemorySystem();
 
     bool FileExists(const std::string& path) override;

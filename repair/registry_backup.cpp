@@ -140,16 +140,20 @@ int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyPath,
         std::string stored;
         if (registry_->RegOpenKeyExA(RootKeyFromName(root), parentPath.c_str(), kKeyEnumerateSubKeys,
                                      parent.Receive(*registry_)) == kRegSuccess &&
-            (storedNames_ ? storedNames_->Find(*registry_, parent.Get(), root + "\\" + parentPath,
+            (storedNames_ ? storedNames_->Find(*registry_, parent.Get(),
+                                               (registryView_ == RegView::k32 ? "32:" : "") + root + "\\" + parentPath,
                                                components.back(), &stored)
                           : StoredSubKeyName(*registry_, parent.Get(), components.back(), &stored)) == kRegSuccess)
             components.back() = stored;
         // An empty path gives the root itself back, not a handle to close.
         if (parent.Get() == RootKeyFromName(root)) parent.Release();
     }
-    for (const std::string& component : components) {
+    for (std::size_t i = 0; i < components.size(); ++i) {
         CXmlElement k("k");
-        k.SetAttribute("name", Escaped(component));
+        k.SetAttribute("name", Escaped(components[i]));
+        // The root of a key of the 32-bit view says so; without the
+        // attribute a key is restored in the 64-bit view.
+        if (i == 0 && registryView_ == RegView::k32) k.SetAttribute("view", ViewName(RegView::k32));
         k.WriteStartTag(writer, 1, true, true);
     }
     WriteTree(*registry_, writer, opened, tree, value, false, std::string());

@@ -139,13 +139,18 @@ RegKey CRegistryLib::LoadAsXml_OpenKey(const std::vector<RestoreKeyFrame>& frame
         if (i > 1) subKey.push_back('\\');
         subKey += frames[i].component;
     }
+    const RegView view = frames.front().view;
     RegKey key = kNullKey;
-    if (OpenKey(rootName, subKey, &key) == kRegSuccess && key != kNullKey) return key;
+    if (OpenKey(rootName, subKey, &key, view) == kRegSuccess && key != kNullKey) return key;
 
     const RegKey root = RootKeyFromName(rootName);
     if (root == kNullKey) return kNullKey;
     key = kNullKey;
-    if (registry_->RegCreateKeyA(root, subKey.c_str(), &key) != kRegSuccess || key == kNullKey) {
+    const RegStatus created =
+        view == RegView::k32
+            ? registry_->RegCreateKeyExA(root, subKey.c_str(), &key, nullptr, ViewAccess(view))
+            : registry_->RegCreateKeyA(root, subKey.c_str(), &key);
+    if (created != kRegSuccess || key == kNullKey) {
         if (restoreUi_ != nullptr)
             restoreUi_->ShowMessage("couldn't create key " + rootName + "\\" + subKey);
         return kNullKey;
@@ -284,8 +289,15 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
         } else if (e.element == Element::Key) {
             const std::string* name = attributes.Find("name");
             if (name == nullptr) return fail(tagLine, "key element without a name", true);
+            // Only the outermost key says which view its chain is in.
+            RegView view = RegView::k64;
+            if (const std::string* given = keys.Empty() ? attributes.Find("view") : nullptr) {
+                if (*given == ViewName(RegView::k32)) view = RegView::k32;
+                else if (*given != ViewName(RegView::k64))
+                    return fail(tagLine, "unknown registry view \"" + *given + "\"", true);
+            }
             // Opened when something is written into it (restore_keys.h).
-            if (!keys.Push(*name, tagLine)) return fail(tagLine, "unknown root key \"" + *name + "\"", true);
+            if (!keys.Push(*name, tagLine, view)) return fail(tagLine, "unknown root key \"" + *name + "\"", true);
         }
     };
 

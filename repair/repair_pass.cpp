@@ -119,6 +119,18 @@ std::string CRegistryLib::FixRegistry(ResultRows& rows, const std::string& backu
 
 namespace {
 
+// Backs up and deletes in the view of the finding while it lives.
+class FindingView {
+public:
+    FindingView(CRegistryLib& lib, RegView view) : lib_(lib) { lib_.SetRegistryView(view); }
+    ~FindingView() { lib_.SetRegistryView(RegView::k64); }
+    FindingView(const FindingView&) = delete;
+    FindingView& operator=(const FindingView&) = delete;
+
+private:
+    CRegistryLib& lib_;
+};
+
 // One pass: every finding with the pass's tag is backed up, then deleted.
 // Success counts +1, access denied -1, anything else 0.
 std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
@@ -127,6 +139,7 @@ std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
     std::int32_t fixed = 0;
     for (const auto& finding : lib.Findings()) {
         if (!finding || UpperAscii(finding->GetCategory()) != tag) continue;
+        const FindingView view(lib, finding->GetView());
         const std::string keyPath = finding->GetKeyPath();
         std::string subKey = keyPath;
         const std::string root = CRegistryLib::SeperateMainKey(subKey);

@@ -22,11 +22,12 @@ RestoreKeys::~RestoreKeys() {
     for (const Cached& c : cache_) registry_.RegCloseKey(c.key);
 }
 
-bool RestoreKeys::Push(const std::string& component, std::int32_t line) {
+bool RestoreKeys::Push(const std::string& component, std::int32_t line, RegView view) {
     Frame frame;
     frame.component = component;
     frame.line = line;
     if (frames_.empty()) {
+        frame.view = view;
         frame.key = RootKeyFromName(component);
         if (frame.key == kNullKey) return false;
         frame.exists = true;
@@ -45,7 +46,7 @@ bool RestoreKeys::Pop() {
     if (frames_.empty()) return false;
     if (!frames_.back().exists && Resolve(frames_.size() - 1) == kNullKey) return false;
     Frame& top = frames_.back();
-    if (top.owned && top.key != kNullKey) Cache(FullPath(frames_.size() - 1, true), top.key);
+    if (top.owned && top.key != kNullKey) Cache(CacheName(frames_.size() - 1), top.key);
     frames_.pop_back();
     return true;
 }
@@ -57,7 +58,7 @@ void RestoreKeys::Finish() {
 RegKey RestoreKeys::Resolve(std::size_t index) {
     Frame& frame = frames_[index];
     if (frame.key != kNullKey) return frame.key;
-    const std::string lowerPath = FullPath(index, true);
+    const std::string lowerPath = CacheName(index);
     RegKey key = TakeCached(lowerPath);
     if (key == kNullKey) {
         // One call from the nearest key open (the root at the latest).
@@ -93,6 +94,19 @@ RegKey RestoreKeys::Resolve(std::size_t index) {
 
 RegKey RestoreKeys::OpenBelow(RegKey anchor, const std::string& relative) {
     RegKey key = kNullKey;
+    if (frames_.front().view == RegView::k32) {
+        // Every step names its view: a path below an open key of the 32-bit
+        // view may still cross a redirected key (Classes\CLSID).
+        const std::uint32_t view = ViewAccess(RegView::k32);
+        if (registry_.RegCreateKeyExA(anchor, relative.c_str(), &key, nullptr, view) == kRegSuccess &&
+            key != kNullKey)
+            return key;
+        key = kNullKey;
+        if (registry_.RegOpenKeyExA(anchor, relative.c_str(), kMaximumAllowed | view, &key) == kRegSuccess &&
+            key != kNullKey && key != anchor)
+            return key;
+        return kNullKey;
+    }
     if (registry_.RegCreateKeyA(anchor, relative.c_str(), &key) == kRegSuccess && key != kNullKey) return key;
     // A key that exists but may not be created through this parent.
     key = kNullKey;
@@ -118,6 +132,10 @@ std::string RestoreKeys::FullPath(std::size_t index, bool lower) const {
     if (lower)
         for (char& c : path) c = AsciiLower(c);
     return path;
+}
+
+std::string RestoreKeys::CacheName(std::size_t index) const {
+    return (frames_.front().view == RegView::k32 ? "32:" : "") + FullPath(index, true);
 }
 
 RegKey RestoreKeys::TakeCached(const std::string& lowerPath) {

@@ -29,8 +29,9 @@ public:
     RestoreKeys& operator=(const RestoreKeys&) = delete;
 
     // Starts an element; `line` is where its start tag is. The outermost one
-    // names a root: false (and nothing pushed) for a name that is none.
-    bool Push(const std::string& component, std::int32_t line);
+    // names a root: false (and nothing pushed) for a name that is none; its
+    // `view` is the registry view the keys of its chain are restored in.
+    bool Push(const std::string& component, std::int32_t line, RegView view = RegView::k64);
     bool Empty() const { return frames_.empty(); }
     const std::string& RootName() const { return frames_.front().component; }
 
@@ -60,6 +61,7 @@ private:
         RegKey key = kNullKey;   // null until opened
         bool owned = false;      // false for a root, which is not closed
         bool exists = false;     // opened, or a key below it was
+        RegView view = RegView::k64;  // of the root element
     };
     struct Cached {
         std::string path;  // full path, ASCII letters in lower case
@@ -70,6 +72,9 @@ private:
     RegKey OpenBelow(RegKey anchor, const std::string& relative);
     void MarkExisting(std::size_t index);
     std::string FullPath(std::size_t index, bool lower) const;
+    // The cache's name of a key: its full path in lower case, marked when of
+    // the 32-bit view.
+    std::string CacheName(std::size_t index) const;
     RegKey TakeCached(const std::string& lowerPath);
     void Cache(std::string lowerPath, RegKey key);
 

@@ -28,6 +28,7 @@ TEST(ScanCommand, JsonIsOneObjectWithRowsFindingsAndShortcuts) {
     for (const auto& f : doc["findings"]) {
         for (const char* field : {"tag", "kind", "key", "value", "path"})
             EXPECT_TRUE(f[field].is_string()) << field;
+        EXPECT_TRUE(f["view"] == "64" || f["view"] == "32") << f;
     }
     EXPECT_EQ(run.exitCode, doc["findings"].empty() && doc["shortcuts"].empty() ? 0 : 1);
 }

@@ -25,8 +25,9 @@ public:
         std::remove((file_ + ".orig").c_str());
     }
 
-    RegStatus RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result, bool* created) override {
-        return Checked(HiveRegistry::RegCreateKeyExA(parent, subKey, result, created));
+    RegStatus RegCreateKeyExA(RegKey parent, const char* subKey, RegKey* result, bool* created,
+                              std::uint32_t view = 0) override {
+        return Checked(HiveRegistry::RegCreateKeyExA(parent, subKey, result, created, view));
     }
     RegStatus RegSetValueExA(RegKey key, const char* name, std::uint32_t type, const std::uint8_t* data,
                              std::uint32_t dataLen) override {

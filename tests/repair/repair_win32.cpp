@@ -9,6 +9,7 @@
 #include "platform/system.h"
 #include "repair_fixture.h"
 #include "scan_repair_seed.h"
+#include "view_repair_seed.h"
 
 namespace qm {
 namespace {
@@ -191,6 +192,26 @@ TEST_F(RealRegistryTest, ScanThenRepairOnTheRealRegistry) {
     test::SeedRegistry(reg_);
     test::ScanThenRepair(*lib_, reg_, Name("scan-repair.xml"));
     test::UnseedRegistry(reg_);
+}
+
+// Wine's 64-bit prefix has both views (the 32-bit one below Wow6432Node) and
+// the folders of both file systems.
+TEST_F(RealRegistryTest, BothViewsAreScannedRepairedAndRestoredEachInItsOwnView) {
+    NamedEvent(kStopEventName).Reset();
+    std::vector<std::string> made;
+    for (const std::string& f : test::ViewSeedFiles(DefaultSystem().GetWindowsDirectory())) {
+        for (std::size_t slash = f.find('\\', 3); slash != std::string::npos; slash = f.find('\\', slash + 1))
+            ::CreateDirectoryA(f.substr(0, slash).c_str(), nullptr);
+        const HANDLE h = ::CreateFileA(f.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << f;
+        ::CloseHandle(h);
+        made.push_back(f);
+    }
+    test::UnseedViews(reg_);
+    test::SeedViews(reg_);
+    test::ViewScanThenRepair(*lib_, reg_, Name("view-repair.xml"));
+    test::UnseedViews(reg_);
+    for (const std::string& f : made) ::DeleteFileA(f.c_str());
 }
 
 }  // namespace

@@ -29,8 +29,8 @@ public:
     RegStatus RegCreateKeyA(RegKey p, const char* s, RegKey* r) override {
         return ++opens, real_.RegCreateKeyA(p, s, r);
     }
-    RegStatus RegCreateKeyExA(RegKey p, const char* s, RegKey* r, bool* c) override {
-        return ++opens, real_.RegCreateKeyExA(p, s, r, c);
+    RegStatus RegCreateKeyExA(RegKey p, const char* s, RegKey* r, bool* c, std::uint32_t v = 0) override {
+        return ++opens, real_.RegCreateKeyExA(p, s, r, c, v);
     }
     RegStatus RegQueryInfoKeyA(RegKey k, RegKeyInfo* i) override { return real_.RegQueryInfoKeyA(k, i); }
     RegStatus RegEnumKeyExA(RegKey k, std::uint32_t i, char* n, std::uint32_t* l) override {
