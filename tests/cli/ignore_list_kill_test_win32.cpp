@@ -24,7 +24,10 @@ void Write(const std::string& path, const std::string& bytes) {
     std::fclose(f);
 }
 
-// Starts quillmere-cli with `arguments`; its output goes nowhere.
+// Starts quillmere-cli with `arguments`; its output goes nowhere. The child gets no
+// console at all (DETACHED_PROCESS): under Wine a console of its own means a conhost
+// process, and one whose client is killed at the wrong moment stays behind holding
+// the test runner's output open, so ctest waits for it until its time-out.
 HANDLE Start(const std::string& arguments) {
     std::string line = std::string("\"") + QM_CLI_EXE + "\" " + arguments;
     STARTUPINFOA si{};
@@ -38,7 +41,7 @@ HANDLE Start(const std::string& arguments) {
     si.hStdInput = nullptr;
     PROCESS_INFORMATION pi{};
     const BOOL started =
-        CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+        CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi);
     CloseHandle(nul);
     if (!started) return nullptr;
     CloseHandle(pi.hThread);
