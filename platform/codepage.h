@@ -4,7 +4,10 @@
 // 8-bit text as UTF-8, as a Windows process declaring UTF-8 does.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qm {
 
@@ -17,5 +20,10 @@ std::string Utf8ToAnsi(const std::string& text);
 // UTF-8 <-> UTF-16, portable. Invalid UTF-8 sequences become U+FFFD.
 std::u16string Utf8ToUtf16(const std::string& text);
 std::string Utf16ToUtf8(const std::u16string& text);
+
+// Registry text data: UTF-16LE bytes <-> code-page bytes, as the registry's 8-bit
+// calls convert them. A trailing odd byte is dropped.
+std::vector<std::uint8_t> Utf16LeBytesToAnsi(const std::uint8_t* data, std::size_t len);
+std::vector<std::uint8_t> AnsiToUtf16LeBytes(const std::vector<std::uint8_t>& data);
 
 }  // namespace qm

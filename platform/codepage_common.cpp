@@ -83,4 +83,23 @@ std::string Utf16ToUtf8(const std::u16string& text) {
     return out;
 }
 
+std::vector<std::uint8_t> Utf16LeBytesToAnsi(const std::uint8_t* data, std::size_t len) {
+    std::u16string w;
+    w.reserve(len / 2);
+    for (std::size_t i = 0; i + 1 < len; i += 2) w.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
+    const std::string a = Utf16ToAnsiText(w);
+    return std::vector<std::uint8_t>(a.begin(), a.end());
+}
+
+std::vector<std::uint8_t> AnsiToUtf16LeBytes(const std::vector<std::uint8_t>& data) {
+    const std::u16string w = AnsiToUtf16(std::string(data.begin(), data.end()));
+    std::vector<std::uint8_t> out;
+    out.reserve(w.size() * 2);
+    for (char16_t u : w) {
+        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(u >> 8));
+    }
+    return out;
+}
+
 }  // namespace qm

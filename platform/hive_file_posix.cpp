@@ -100,24 +100,7 @@ bool LogHasNewerData(const std::string& log, std::uint32_t hiveSequence) {
 
 // Text data as the registry's 8-bit calls return it.
 std::vector<std::uint8_t> Utf16ToAnsiBytes(const char* data, std::size_t len) {
-    std::u16string w;
-    w.reserve(len / 2);
-    for (std::size_t i = 0; i + 1 < len; i += 2)
-        w.push_back(static_cast<char16_t>(static_cast<unsigned char>(data[i]) |
-                                          static_cast<unsigned char>(data[i + 1]) << 8));
-    const std::string a = Utf16ToAnsiText(w);
-    return std::vector<std::uint8_t>(a.begin(), a.end());
-}
-
-std::vector<std::uint8_t> AnsiToUtf16Bytes(const std::vector<std::uint8_t>& data) {
-    const std::u16string w = AnsiToUtf16(std::string(data.begin(), data.end()));
-    std::vector<std::uint8_t> out;
-    out.reserve(w.size() * 2);
-    for (char16_t u : w) {
-        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
-        out.push_back(static_cast<std::uint8_t>(u >> 8));
-    }
-    return out;
+    return Utf16LeBytesToAnsi(reinterpret_cast<const std::uint8_t*>(data), len);
 }
 
 // A malloc'ed result of hivex, freed when it goes out of scope.
@@ -379,14 +362,14 @@ struct HiveFile::Impl {
             } else {
                 differs = true;
                 result.push_back(Out{v.name, w.type,
-                                     IsTextType(w.type) ? AnsiToUtf16Bytes(w.bytes) : w.bytes});
+                                     IsTextType(w.type) ? AnsiToUtf16LeBytes(w.bytes) : w.bytes});
             }
         }
         for (const Wanted& w : wanted) {
             if (w.matched) continue;
             differs = true;
             result.push_back(Out{w.name, w.type,
-                                 IsTextType(w.type) ? AnsiToUtf16Bytes(w.bytes) : w.bytes});
+                                 IsTextType(w.type) ? AnsiToUtf16LeBytes(w.bytes) : w.bytes});
         }
         if (!differs) return false;
         for (const HiveValue& v : have)

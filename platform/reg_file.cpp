@@ -196,22 +196,7 @@ std::vector<std::uint8_t> ParseHexBytes(const std::string& text, int line) {
 // as the registry's 8-bit calls would return it.
 std::vector<std::uint8_t> Utf16BytesToAnsi(const std::vector<std::uint8_t>& data) {
     if (data.size() % 2 != 0) return data;
-    std::u16string w;
-    for (std::size_t i = 0; i + 1 < data.size(); i += 2)
-        w.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
-    const std::string a = Utf16ToAnsiText(w);
-    return std::vector<std::uint8_t>(a.begin(), a.end());
-}
-
-std::vector<std::uint8_t> AnsiToUtf16Bytes(const std::vector<std::uint8_t>& data) {
-    const std::u16string w = AnsiToUtf16(std::string(data.begin(), data.end()));
-    std::vector<std::uint8_t> out;
-    out.reserve(w.size() * 2);
-    for (char16_t u : w) {
-        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
-        out.push_back(static_cast<std::uint8_t>(u >> 8));
-    }
-    return out;
+    return Utf16LeBytesToAnsi(data.data(), data.size());
 }
 
 // Hex data and the lines it continues on: a line ending in ',' then '\\'
@@ -486,7 +471,7 @@ public:
             return;
         }
         // The editor reads text given as hex as UTF-16 only in a UTF-16 file.
-        if (format_ == RegFileFormat::Unicode5 && IsTextType(type)) data = AnsiToUtf16Bytes(data);
+        if (format_ == RegFileFormat::Unicode5 && IsTextType(type)) data = AnsiToUtf16LeBytes(data);
         char prefix[24];
         if (type == kRegBinary) std::snprintf(prefix, sizeof prefix, "hex:");
         else std::snprintf(prefix, sizeof prefix, "hex(%x):", type);
