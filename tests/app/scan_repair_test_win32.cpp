@@ -21,6 +21,7 @@
 #include "platform/registry_win32.h"
 #include "platform/system.h"
 #include "tests/app/app_fixture_win32.h"
+#include "tests/app/app_registry_win32.h"
 #include "tests/app/seeded_areas_win32.h"
 #include "tests/shortcut/scan_tree.h"
 
@@ -30,55 +31,17 @@ namespace {
 using test::AppWindow;
 using test::WaitUntil;
 
-constexpr const char* kAppPaths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+using test::KeyExists;
+using test::LockAgainstDelete;
+using test::SeedAppPath;
+
+constexpr const char* kAppPaths = test::kAppPathsKey;
 constexpr const char* kLockedEntry = "qmtest-locked.exe";
 constexpr int kSeededRegistryRows = 9;  // one broken entry in each registry area
 
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
-}
-
-bool KeyExists(const std::string& subKey) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
-
-void SeedAppPath(const std::string& name, const std::string& target) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kAppPaths) + "\\" + name).c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(target.c_str()),
-                   static_cast<DWORD>(target.size() + 1));
-    RegCloseKey(key);
-}
-
-// Gives `subKey` (below HKEY_LOCAL_MACHINE) a DACL that refuses DELETE to
-// everyone (a key the repair cannot remove), or, with `locked` false, no DACL.
-void LockAgainstDelete(const std::string& subKey, bool locked) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS) return;
-    SECURITY_DESCRIPTOR sd;
-    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-    alignas(8) char aclBuffer[256];
-    PACL acl = reinterpret_cast<PACL>(aclBuffer);
-    PSID everyone = nullptr;
-    if (locked) {
-        InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION);
-        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-        AddAccessDeniedAce(acl, ACL_REVISION, DELETE, everyone);
-        AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS & ~DELETE, everyone);
-        SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-    } else {
-        SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);
-    }
-    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd);
-    RegCloseKey(key);
-    if (everyone != nullptr) FreeSid(everyone);
 }
 
 std::vector<std::string> FilesMatching(const char* pattern) {

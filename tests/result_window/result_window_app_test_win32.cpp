@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tests/app/app_fixture_win32.h"
+#include "tests/app/app_registry_win32.h"
 #include "tests/shortcut/scan_tree.h"
 
 namespace qm {
@@ -26,7 +27,11 @@ namespace {
 using test::AppWindow;
 using test::WaitUntil;
 
-constexpr const char* kAppPaths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+using test::KeyExists;
+using test::LockAgainstDelete;
+using test::SeedAppPath;
+
+constexpr const char* kAppPaths = test::kAppPathsKey;
 constexpr const char* kSeedPrefix = "qmrw-";
 constexpr const char* kResultClass = "QuillmereResultWindow";
 // The categories panel's extra button: top right, clear of its check boxes
@@ -34,43 +39,6 @@ constexpr const char* kResultClass = "QuillmereResultWindow";
 constexpr const char* kScanButtonLine = "12=BUTTON_SCAN,290,4,50,16,FALSE";
 
 std::string SubKey(const std::string& name) { return std::string(kAppPaths) + "\\" + name; }
-
-bool KeyExists(const std::string& subKey) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
-
-void SeedAppPath(const std::string& name, const std::string& target) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, SubKey(name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(target.c_str()),
-                   static_cast<DWORD>(target.size() + 1));
-    RegCloseKey(key);
-}
-
-// Denies (or allows again) deleting the key to everyone.
-void SetDenyDelete(const std::string& subKey, bool deny) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, WRITE_DAC | READ_CONTROL, &key) != ERROR_SUCCESS) return;
-    SECURITY_DESCRIPTOR sd;
-    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-    char aclBuf[256];
-    PACL acl = reinterpret_cast<PACL>(aclBuf);
-    InitializeAcl(acl, sizeof aclBuf, ACL_REVISION);
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-    if (deny) AddAccessDeniedAce(acl, ACL_REVISION, DELETE, everyone);
-    AddAccessAllowedAce(acl, ACL_REVISION, deny ? (KEY_ALL_ACCESS & ~DELETE) : KEY_ALL_ACCESS, everyone);
-    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd);
-    RegCloseKey(key);
-    FreeSid(everyone);
-}
 
 // The keys seeded here; with `many`, also those of the long scans.
 void DeleteSeededKeys(bool many = false) {
@@ -86,7 +54,7 @@ void DeleteSeededKeys(bool many = false) {
     }
     RegCloseKey(paths);
     for (const std::string& n : names) {
-        SetDenyDelete(SubKey(n), false);
+        LockAgainstDelete(SubKey(n), false);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, SubKey(n).c_str());
     }
 }
@@ -318,7 +286,7 @@ TEST_F(ResultWindowApp, ScanButtonOpensTheWindowScansRepairsAndOkClosesIt) {
 
 TEST_F(ResultWindowApp, ARefusedDeletionShowsAccessDenied) {
     SeedAppPath("qmrw-locked.exe", "C:\\qm-gone\\locked.exe");
-    SetDenyDelete(SubKey("qmrw-locked.exe"), true);
+    LockAgainstDelete(SubKey("qmrw-locked.exe"), true);
     ASSERT_NO_FATAL_FAILURE(StartWithCategories(false));
     HWND window = OpenResultWindow();
     ASSERT_NE(window, nullptr);
