@@ -115,13 +115,9 @@ LRESULT CMainSkin::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_ERASEBKGND:
             return 1;
-        case WM_LBUTTONDOWN: {
-            POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-            ClientToScreen(Window(), &p);
-            ReleaseCapture();
-            PostMessageA(Window(), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(p.x, p.y));
+        case WM_LBUTTONDOWN:
+            DragTopLevelWindow(lParam);
             return 0;
-        }
         case WM_DESTROY:
             SendToDescendants(Window(), kPrepareToCloseMessage, 0, 0);
             break;

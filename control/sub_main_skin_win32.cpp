@@ -340,15 +340,9 @@ LRESULT CSubMainSkin::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         }
         case WM_ERASEBKGND:
             return 1;
-        case WM_LBUTTONDOWN: {
-            // A press on the panel's background drags the whole window.
-            HWND root = GetAncestor(Window(), GA_ROOT);
-            POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-            ClientToScreen(Window(), &p);
-            ReleaseCapture();
-            PostMessageA(root, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(p.x, p.y));
+        case WM_LBUTTONDOWN:  // a press on the panel's background drags the whole window
+            DragTopLevelWindow(lParam);
             return 0;
-        }
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
             if (header != nullptr && header->code == NM_RCLICK) {

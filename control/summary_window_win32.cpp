@@ -194,14 +194,9 @@ LRESULT CSummaryWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         case WM_ERASEBKGND:
             return 1;
-        case WM_LBUTTONDOWN: {
-            // The window has no caption: a press on its background drags it.
-            POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-            ClientToScreen(Window(), &p);
-            ReleaseCapture();
-            PostMessageA(Window(), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(p.x, p.y));
+        case WM_LBUTTONDOWN:  // a press on the background drags the window
+            DragTopLevelWindow(lParam);
             return 0;
-        }
         case kFinishScanMessage:
             OnFinishScan();
             return 0;

@@ -63,4 +63,11 @@ LRESULT CALLBACK CWindowBase::WindowProc(HWND window, UINT message, WPARAM wPara
     return result;
 }
 
+void CWindowBase::DragTopLevelWindow(LPARAM lParam) {
+    POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    ClientToScreen(window_, &p);
+    ReleaseCapture();
+    PostMessageA(GetAncestor(window_, GA_ROOT), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(p.x, p.y));
+}
+
 }  // namespace qm

@@ -44,6 +44,10 @@ protected:
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // After WM_NCDESTROY: the window is gone and Window() is null.
     virtual void OnWindowGone() {}
+    // For a WM_LBUTTONDOWN at `lParam` (client co-ordinates): starts moving the
+    // top-level window holding this one as if its caption had been pressed
+    // (the skinned windows have none).
+    void DragTopLevelWindow(LPARAM lParam);
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
