@@ -210,6 +210,24 @@ TEST_F(CategoryScanTest, ComTwoMissingServersGiveTwoFindingsOfOneClass) {
     EXPECT_EQ(g_calls[1].found, 2);
 }
 
+TEST_F(CategoryScanTest, ComProgIdCountsInAnyLetterCaseAndOnlyUnderThatName) {
+    const std::string e = std::string(kClsid) + "{eeeeeeee-0000-0000-0000-00000000000e}";
+    Str(e + "\\InprocServer32", "", "C:\\Gone\\e.dll");
+    Str(e + "\\LocalServer32", "", "C:\\Gone\\e.exe");
+    Str(e + "\\PROGID", "", "E.1");
+    const std::string f = std::string(kClsid) + "{ffffffff-0000-0000-0000-00000000000f}";
+    Str(f + "\\InprocServer32", "", "C:\\Gone\\f.dll");
+    Str(f + "\\VersionIndependentProgID", "", "F");
+
+    const CScanError row = Run(&CRegistryLib::ScanRegistryCLSID);
+    EXPECT_EQ(row.errorsFound, 3);
+    EXPECT_EQ(row.itemsScanned, 5);  // e: 2 + "PROGID" once per finding; f: 1
+    ASSERT_EQ(g_calls.size(), 3u);
+    EXPECT_EQ(g_calls[0].scanned, 2);
+    EXPECT_EQ(g_calls[1].scanned, 4);
+    EXPECT_EQ(g_calls[2].scanned, 5);
+}
+
 TEST_F(CategoryScanTest, ComClassWithOneWorkingServerIsNotRecorded) {
     // The OLE automation marshaller on a healthy system: a legacy 16-bit
     // server beside a working 32-bit one.
