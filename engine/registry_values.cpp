@@ -16,15 +16,21 @@ void AppendValues(IRegistry& registry, RegKey key, ValueList& list, bool default
     // The buffers are kept per thread between calls: a scan lists the values
     // of tens of thousands of small keys. A buffer grown for an unusually
     // large value is given back afterwards.
-    thread_local RegReadBuffers buffers;
-    thread_local RegValueRecord value;
+    // Each is looked up once per call: a thread's own variable is found
+    // through a call into the runtime with some toolchains (MinGW's).
+    thread_local RegReadBuffers threadBuffers;
+    thread_local RegValueRecord threadValue;
+    RegReadBuffers& buffers = threadBuffers;
+    RegValueRecord& value = threadValue;
     struct Shrink {
+        RegReadBuffers& buffers;
+        RegValueRecord& value;
         ~Shrink() {
             constexpr std::size_t kKeep = 64 * 1024;
             buffers.Trim(kKeep);
             if (value.data.capacity() > kKeep) std::vector<std::uint8_t>().swap(value.data);
         }
-    } shrink;
+    } shrink{buffers, value};
     for (std::uint32_t index = 0;; ++index) {
         const RegStatus st = EnumValue(registry, key, index, &value, buffers);
         if (st == kRegMoreData) continue;  // a value that cannot be read is passed over
