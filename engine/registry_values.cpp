@@ -8,9 +8,11 @@ namespace qm {
 namespace {
 
 // AddRegistryValues, optionally keeping only the items named "(Default)".
+// The values are enumerated up to the end of the list, without a query of
+// the key for their count: a value beyond every buffer limit (234) is passed
+// over, any other failure ends the list (a key whose values may not be read
+// lists none).
 void AppendValues(IRegistry& registry, RegKey key, ValueList& list, bool defaultsOnly) {
-    RegKeyInfo info;
-    const RegStatus queried = registry.RegQueryInfoKeyA(key, &info);
     // The buffers are kept per thread between calls: a scan lists the values
     // of tens of thousands of small keys. A buffer grown for an unusually
     // large value is given back afterwards.
@@ -23,30 +25,27 @@ void AppendValues(IRegistry& registry, RegKey key, ValueList& list, bool default
             if (value.data.capacity() > kKeep) std::vector<std::uint8_t>().swap(value.data);
         }
     } shrink;
-    if (queried == kRegSuccess && info.values != 0 && info.values != 0xFFFFFFFFu) {
-        if (info.values < 0x10000u) list.reserve(list.size() + (defaultsOnly ? 2 : info.values + 1));
-        for (std::uint32_t index = 0; index < info.values; ++index) {
-            const RegStatus st = EnumValue(registry, key, index, &value, buffers);
-            if (st == kRegNoMoreItems) break;
-            if (st != kRegSuccess) continue;  // a value that cannot be read is passed over
-            const bool named = !value.name.empty();
-            if (defaultsOnly && named && value.name != kDefaultValueName) continue;
-            auto item = std::make_unique<CRegValueItem>();
-            item->type = value.type;
-            if (named) {
-                item->name = value.name;
-                item->data = ConvertToString(value.type, value.data.data(), value.data.size());
-            } else if (!value.data.empty()) {
-                item->name = kDefaultValueName;
-                item->isDefault = true;
-                item->data = ConvertToString(kRegSz, value.data.data(), value.data.size());
-            } else {
-                item->name = kDefaultValueName;
-                item->isDefault = true;
-                item->data = kValueNotSet;
-            }
-            list.push_back(std::move(item));
+    for (std::uint32_t index = 0;; ++index) {
+        const RegStatus st = EnumValue(registry, key, index, &value, buffers);
+        if (st == kRegMoreData) continue;  // a value that cannot be read is passed over
+        if (st != kRegSuccess) break;
+        const bool named = !value.name.empty();
+        if (defaultsOnly && named && value.name != kDefaultValueName) continue;
+        auto item = std::make_unique<CRegValueItem>();
+        item->type = value.type;
+        if (named) {
+            item->name = value.name;
+            item->data = ConvertToString(value.type, value.data.data(), value.data.size());
+        } else if (!value.data.empty()) {
+            item->name = kDefaultValueName;
+            item->isDefault = true;
+            item->data = ConvertToString(kRegSz, value.data.data(), value.data.size());
+        } else {
+            item->name = kDefaultValueName;
+            item->isDefault = true;
+            item->data = kValueNotSet;
         }
+        list.push_back(std::move(item));
     }
     for (const auto& item : list)
         if (item && item->name == kDefaultValueName) return;
