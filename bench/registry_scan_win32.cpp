@@ -77,12 +77,14 @@ public:
         ++calls["RegOpenKey"];
         const RegStatus s = real_.RegOpenKeyA(parent, subKey, result);
         if (s == kRegSuccess && result) Opened(parent, subKey, *result);
+        else Failed(subKey);
         return s;
     }
     RegStatus RegOpenKeyExA(RegKey parent, const char* subKey, std::uint32_t access, RegKey* result) override {
         ++calls["RegOpenKeyEx"];
         const RegStatus s = real_.RegOpenKeyExA(parent, subKey, access, result);
         if (s == kRegSuccess && result) Opened(parent, subKey, *result);
+        else Failed(subKey);
         return s;
     }
     RegStatus RegCreateKeyA(RegKey parent, const char* subKey, RegKey* result) override {
@@ -127,7 +129,13 @@ public:
         return real_.RegCloseKey(key);
     }
 
+    std::map<std::string, unsigned> failedOpens;  // by the sub-key path asked for
+
 private:
+    void Failed(const char* subKey) {
+        ++calls["(failed opens)"];
+        ++failedOpens[subKey ? subKey : ""];
+    }
     std::string PathOf(RegKey key) const {
         const std::string root = RootName(key);
         if (!root.empty()) return root;
@@ -253,16 +261,25 @@ struct FloorPlan {
     std::vector<std::string> paths;
 };
 
-unsigned long RunFloor(const FloorPlan& plan) {
+// The floor's calls, counted in its first run.
+struct FloorCalls {
+    unsigned long open = 0, enumKey = 0, enumValue = 0, close = 0, fileTest = 0;
+};
+
+unsigned long RunFloor(const FloorPlan& plan, FloorCalls* calls = nullptr) {
+    FloorCalls none;
+    FloorCalls& n = calls ? *calls : none;
     unsigned long work = 0;
     std::vector<char> name(16384), valueName(16384);
     std::vector<BYTE> data(1 << 16);
     for (const FloorPlan::Key& k : plan.keys) {
         HKEY key = nullptr;
+        ++n.open;
         if (RegOpenKeyExA(k.root, k.sub.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
         if (k.use.subKeys)
             for (DWORD i = 0;; ++i) {
                 DWORD len = DWORD(name.size());
+                ++n.enumKey;
                 if (RegEnumKeyExA(key, i, name.data(), &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
                     break;
                 ++work;
@@ -270,15 +287,19 @@ unsigned long RunFloor(const FloorPlan& plan) {
         if (k.use.values)
             for (DWORD i = 0;; ++i) {
                 DWORD nameLen = DWORD(valueName.size()), type = 0, dataLen = DWORD(data.size());
+                ++n.enumValue;
                 if (RegEnumValueA(key, i, valueName.data(), &nameLen, nullptr, &type, data.data(), &dataLen) !=
                     ERROR_SUCCESS)
                     break;
                 ++work;
             }
+        ++n.close;
         RegCloseKey(key);
     }
-    for (const std::string& p : plan.paths)
+    for (const std::string& p : plan.paths) {
+        ++n.fileTest;
         if (GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES) ++work;
+    }
     return work;
 }
 
@@ -322,8 +343,21 @@ int main(int argc, char** argv) {
         std::printf(" %s %.2f", c.first.c_str(), double(c.second) / double(std::max(1L, first.scanned)));
     for (const auto& c : recSys.calls)
         std::printf(" %s %.2f", c.first.c_str(), double(c.second) / double(std::max(1L, first.scanned)));
+    FloorCalls floorCalls;
+    RunFloor(plan, &floorCalls);  // also warms the floor's first round as the recording run warmed the scan
+    const double items = double(std::max(1L, first.scanned));
+    std::printf("\ncalls per scanned item (floor): RegCloseKey %.2f RegEnumKeyEx %.2f RegEnumValue %.2f "
+                "RegOpenKeyEx %.2f GetFileAttributes %.2f",
+                double(floorCalls.close) / items, double(floorCalls.enumKey) / items,
+                double(floorCalls.enumValue) / items, double(floorCalls.open) / items,
+                double(floorCalls.fileTest) / items);
     std::printf("\nrepeated: %lu opens of a key opened before, %lu tests of a path tested before\n", repeatedOpens,
                 recSys.repeatedTests);
+    std::vector<std::pair<unsigned, std::string>> failed;
+    for (const auto& f : recReg.failedOpens) failed.emplace_back(f.second, f.first);
+    std::sort(failed.rbegin(), failed.rend());
+    for (std::size_t i = 0; i < failed.size() && i < 4; ++i)
+        std::printf("  failed to open %u times: %s\n", failed[i].first, failed[i].second.c_str());
     std::vector<std::pair<unsigned, std::string>> most;
     for (const auto& t : recSys.times)
         if (t.second > 1) most.emplace_back(t.second, t.first);

@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <vector>
 
 #include "engine/registry_lib.h"
@@ -32,14 +31,17 @@ public:
     enum class Read { Item, Skipped, End };
 
     // Value `index` of `key` as an item of AddRegistryValues' list: Skipped
-    // for a value that cannot be read (passed over) and, with
-    // `defaultsOnly`, for one not named "(Default)".
+    // for a value beyond every buffer limit (234: passed over) and, with
+    // `defaultsOnly`, for one not named "(Default)"; End past the last value
+    // and on any other failure (a key whose values may not be read lists
+    // none). The values are enumerated up to the end of the list, without a
+    // query of the key for their count.
     Read Next(IRegistry& registry, RegKey key, std::uint32_t index, bool defaultsOnly,
               CRegValueItem& item) {
         RegValueRecord& value = Value();
         const RegStatus st = EnumValue(registry, key, index, &value, Buffers());
-        if (st == kRegNoMoreItems) return Read::End;
-        if (st != kRegSuccess) return Read::Skipped;
+        if (st == kRegMoreData) return Read::Skipped;
+        if (st != kRegSuccess) return Read::End;
         const bool named = !value.name.empty();
         if (defaultsOnly && named && value.name != kDefaultValueName) return Read::Skipped;
         item.type = value.type;
@@ -86,20 +88,14 @@ std::unique_ptr<CRegValueItem> DefaultPlaceholder() {
     return placeholder;
 }
 
-// The number of values `key` reports; 0 when it cannot be queried.
-std::uint32_t ValueCount(IRegistry& registry, RegKey key) {
-    RegKeyInfo info;
-    if (registry.RegQueryInfoKeyA(key, &info) != kRegSuccess || info.values == 0xFFFFFFFFu) return 0;
-    return info.values;
-}
-
-// Reads values `index` onwards, up to `end`, into `list`. Returns the index
-// reached: `end`, or where the values ran out (then `exhausted` is set).
+// Reads values from `index` on into `list`, up to `end` (or to the last
+// value: then `exhausted` is set). Returns the index reached.
 std::uint32_t ReadInto(ValueReader& reader, IRegistry& registry, RegKey key, std::uint32_t index,
                        std::uint32_t end, bool defaultsOnly, ValueList& list, bool& exhausted) {
     exhausted = false;
+    std::unique_ptr<CRegValueItem> item;  // used again after a value passed over
     for (; index < end; ++index) {
-        auto item = std::make_unique<CRegValueItem>();
+        if (!item) item = std::make_unique<CRegValueItem>();
         const ValueReader::Read read = reader.Next(registry, key, index, defaultsOnly, *item);
         if (read == ValueReader::Read::End) {
             exhausted = true;
@@ -113,12 +109,8 @@ std::uint32_t ReadInto(ValueReader& reader, IRegistry& registry, RegKey key, std
 // AddRegistryValues, optionally keeping only the items named "(Default)".
 void AppendValues(IRegistry& registry, RegKey key, ValueList& list, bool defaultsOnly) {
     ValueReader reader;
-    const std::uint32_t count = ValueCount(registry, key);
-    if (count != 0) {
-        if (count < 0x10000u) list.reserve(list.size() + (defaultsOnly ? 2 : count + 1));
-        bool exhausted;
-        ReadInto(reader, registry, key, 0, count, defaultsOnly, list, exhausted);
-    }
+    bool exhausted;
+    ReadInto(reader, registry, key, 0, 0xFFFFFFFFu, defaultsOnly, list, exhausted);
     if (!HasDefaultItem(list)) list.insert(list.begin(), DefaultPlaceholder());
 }
 
@@ -140,17 +132,11 @@ void CRegistryLib::AddDefaultValues(RegKey key, ValueList& list) {
 bool CRegistryLib::ForEachRegistryValue(RegKey key, const std::function<bool(const CRegValueItem&)>& visit) {
     IRegistry& registry = *registry_;
     ValueReader reader;
-    const std::uint32_t count = ValueCount(registry, key);
     // The first values are read as AddRegistryValues reads them; most keys
     // have no more than that.
     ValueList first;
-    bool exhausted = true;
-    std::uint32_t index = 0;
-    if (count != 0) {
-        first.reserve(std::min(count, kWholeList) + 1);
-        index = ReadInto(reader, registry, key, 0, std::min(count, kWholeList), false, first, exhausted);
-        if (index >= count) exhausted = true;
-    }
+    bool exhausted;
+    std::uint32_t index = ReadInto(reader, registry, key, 0, kWholeList, false, first, exhausted);
     // The "(Default)" item comes first when the key has none of its own.
     // Whether it has one among the values not yet read the registry is asked
     // (the unnamed value, or one named "(Default)").
@@ -165,12 +151,11 @@ bool CRegistryLib::ForEachRegistryValue(RegKey key, const std::function<bool(con
     if (exhausted) return true;
     // The rest one at a time, in one item.
     CRegValueItem item;
-    for (; index < count; ++index) {
+    for (;; ++index) {
         const ValueReader::Read read = reader.Next(registry, key, index, false, item);
-        if (read == ValueReader::Read::End) break;
+        if (read == ValueReader::Read::End) return true;
         if (read == ValueReader::Read::Item && !visit(item)) return false;
     }
-    return true;
 }
 
 }  // namespace qm

@@ -39,6 +39,11 @@ enum class PathState {
     Missing,    // missing and not ignored: a finding
 };
 
+// Key names hold at most 255 UTF-16 units, at most three bytes each in any
+// ANSI code page: a name buffer of this size takes any key name at once, so
+// a sub-key loop needs no query of the key for its longest name.
+constexpr std::uint32_t kAnyKeyNameChars = 255 * 3;
+
 // How a sub-key loop ended.
 enum class LoopEnd {
     Completed,     // the enumeration ran to its end (or failed on an entry)
@@ -121,7 +126,9 @@ public:
     // stopped.
     template <class Visit>
     LoopEnd ForEachSubKey(RegKey key, Visit&& visit);
-    // The same for a key already queried: `maxSubKeyLen` as it reported.
+    // The same without querying the key: its name buffer takes names of
+    // `maxSubKeyLen` bytes at once (kAnyKeyNameChars: any key name); a
+    // longer name is read again into a grown buffer.
     template <class Visit>
     LoopEnd ForEachSubKey(RegKey key, std::uint32_t maxSubKeyLen, Visit&& visit);
 
