@@ -133,8 +133,9 @@ public:
     template <class Visit>
     LoopEnd ForEachSubKey(RegKey key, std::uint32_t maxSubKeyLen, Visit&& visit);
 
-    // Reads the values of `key` (AddRegistryValues) and runs `visit(item)` on
-    // each, with the stop test before every item. False when stopped.
+    // Runs `visit(item)` on each value of `key` as AddRegistryValues lists
+    // them (CRegistryLib::ForEachRegistryValue: a large key is not held
+    // whole), with the stop test before every item. False when stopped.
     template <class Visit>
     bool ForEachValue(RegKey key, Visit&& visit);
 
@@ -162,7 +163,6 @@ private:
     std::int32_t scanned_ = 0;
     std::int32_t found_ = 0;
     std::deque<RegReadBuffers> nameBuffers_;
-    ValueList values_;  // growing keeps references valid
     std::size_t depth_ = 0;
 };
 
@@ -224,20 +224,11 @@ LoopEnd ScanFrame::ForEachSubKey(RegKey key, std::uint32_t maxSubKeyLen, Visit&&
 
 template <class Visit>
 bool ScanFrame::ForEachValue(RegKey key, Visit&& visit) {
-    ValueList& values = values_;  // one list for the whole scan, emptied for each key
-    values.clear();
-    lib_.AddRegistryValues(key, values);
-    for (auto& item : values) {
-        if (StopRequested()) {
-            values.clear();  // the rest of the list
-            return false;
-        }
-        if (!item) continue;
-        visit(*item);
-        item.reset();
-    }
-    values.clear();
-    return true;
+    return lib_.ForEachRegistryValue(key, [&](const CRegValueItem& item) {
+        if (StopRequested()) return false;
+        visit(item);
+        return true;
+    });
 }
 
 // The sub-key scan with a value loop in each sub-key (help files, application
