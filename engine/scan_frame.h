@@ -85,10 +85,11 @@ public:
     // entry as Windows reads it when it uses it (path_lookup.h). An entry
     // Windows would find is not missing, and one whose answer lies beyond
     // this machine is not tested. Either way the cleaning steps never report
-    // more than they did. `reported` receives the path a finding names: the
-    // derived one, or the lookup's when it gives one (a driver's full path,
-    // a help folder joined with its separator); a path on the ignore list
-    // in either form is not missing.
+    // more than they did. For Missing, `reported` receives the path the
+    // finding names: the derived one, or the lookup's when it gives one (a
+    // driver's full path, a help folder joined with its separator); a path
+    // on the ignore list in either form is not missing. Otherwise `reported`
+    // is left as it was.
     template <class SecondLook>
     PathState Judge(const CleanedPath& path, SecondLook&& lookup, std::string& reported,
                     bool distinguishIgnored = false);
@@ -168,7 +169,6 @@ private:
 template <class SecondLook>
 PathState ScanFrame::Judge(const CleanedPath& path, SecondLook&& lookup, std::string& reported,
                            bool distinguishIgnored) {
-    reported = path.path;
     const PathState first = Test(path, distinguishIgnored);
     if (first != PathState::Missing) return first;
     struct JustMissing {
@@ -183,6 +183,8 @@ PathState ScanFrame::Judge(const CleanedPath& path, SecondLook&& lookup, std::st
         if (lib_.IsIgnored(second.path))
             return distinguishIgnored ? PathState::Ignored : PathState::Exists;
         reported = second.path;
+    } else {
+        reported = path.path;
     }
     return PathState::Missing;
 }
