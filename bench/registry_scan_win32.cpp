@@ -406,6 +406,13 @@ int main(int argc, char** argv) {
     std::printf("processor time %8.3f s   floor %8.3f s   ratio %.2fx   (median; all rounds %.3f / %.3f s, "
                 "%.2fx)\n",
                 sc, fc, fc > 0 ? sc / fc : 0.0, scTotal, fcTotal, fcTotal > 0 ? scTotal / fcTotal : 0.0);
-    std::printf("peak working set %.1f MB\n", PeakMegabytes());
+    std::printf("each round (wall / processor, ms):");
+    for (std::size_t i = 0; i < std::max(scanWall.size(), floorWall.size()); ++i) {
+        std::printf(" [");
+        if (i < scanWall.size()) std::printf("scan %.0f/%.0f", scanWall[i] * 1e3, scanCpu[i] * 1e3);
+        if (i < floorWall.size()) std::printf(" floor %.0f/%.0f", floorWall[i] * 1e3, floorCpu[i] * 1e3);
+        std::printf("]");
+    }
+    std::printf("\npeak working set %.1f MB\n", PeakMegabytes());
     return 0;
 }
