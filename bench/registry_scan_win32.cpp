@@ -6,7 +6,11 @@
 // counts its registry and file calls per scanned item; then scan and floor
 // run by turns. Run it in a prefix of its own (tools/bench-wine builds one).
 //
-//   bench_registry_scan_win32 [rounds]     (default 5)
+//   bench_registry_scan_win32 [rounds] [scan|floor]     (default 5)
+//
+// Scan and floor take turns at going first. With "scan" or "floor" only that
+// side runs in the timed rounds (for call traces or profiles of one side,
+// e.g. WINEDEBUG=+relay on a small prefix).
 #include <windows.h>
 #include <psapi.h>
 
@@ -77,12 +81,14 @@ public:
         ++calls["RegOpenKey"];
         const RegStatus s = real_.RegOpenKeyA(parent, subKey, result);
         if (s == kRegSuccess && result) Opened(parent, subKey, *result);
+        else Failed(subKey);
         return s;
     }
     RegStatus RegOpenKeyExA(RegKey parent, const char* subKey, std::uint32_t access, RegKey* result) override {
         ++calls["RegOpenKeyEx"];
         const RegStatus s = real_.RegOpenKeyExA(parent, subKey, access, result);
         if (s == kRegSuccess && result) Opened(parent, subKey, *result);
+        else Failed(subKey);
         return s;
     }
     RegStatus RegCreateKeyA(RegKey parent, const char* subKey, RegKey* result) override {
@@ -127,7 +133,13 @@ public:
         return real_.RegCloseKey(key);
     }
 
+    std::map<std::string, unsigned> failedOpens;  // by the sub-key path asked for
+
 private:
+    void Failed(const char* subKey) {
+        ++calls["(failed opens)"];
+        ++failedOpens[subKey ? subKey : ""];
+    }
     std::string PathOf(RegKey key) const {
         const std::string root = RootName(key);
         if (!root.empty()) return root;
@@ -253,16 +265,25 @@ struct FloorPlan {
     std::vector<std::string> paths;
 };
 
-unsigned long RunFloor(const FloorPlan& plan) {
+// The floor's calls, counted in its first run.
+struct FloorCalls {
+    unsigned long open = 0, enumKey = 0, enumValue = 0, close = 0, fileTest = 0;
+};
+
+unsigned long RunFloor(const FloorPlan& plan, FloorCalls* calls = nullptr) {
+    FloorCalls none;
+    FloorCalls& n = calls ? *calls : none;
     unsigned long work = 0;
     std::vector<char> name(16384), valueName(16384);
     std::vector<BYTE> data(1 << 16);
     for (const FloorPlan::Key& k : plan.keys) {
         HKEY key = nullptr;
+        ++n.open;
         if (RegOpenKeyExA(k.root, k.sub.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
         if (k.use.subKeys)
             for (DWORD i = 0;; ++i) {
                 DWORD len = DWORD(name.size());
+                ++n.enumKey;
                 if (RegEnumKeyExA(key, i, name.data(), &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
                     break;
                 ++work;
@@ -270,15 +291,19 @@ unsigned long RunFloor(const FloorPlan& plan) {
         if (k.use.values)
             for (DWORD i = 0;; ++i) {
                 DWORD nameLen = DWORD(valueName.size()), type = 0, dataLen = DWORD(data.size());
+                ++n.enumValue;
                 if (RegEnumValueA(key, i, valueName.data(), &nameLen, nullptr, &type, data.data(), &dataLen) !=
                     ERROR_SUCCESS)
                     break;
                 ++work;
             }
+        ++n.close;
         RegCloseKey(key);
     }
-    for (const std::string& p : plan.paths)
+    for (const std::string& p : plan.paths) {
+        ++n.fileTest;
         if (GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES) ++work;
+    }
     return work;
 }
 
@@ -291,6 +316,8 @@ double Median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const std::string only = argc > 2 ? argv[2] : "";
+    const bool withScan = only != "floor", withFloor = only != "scan";
 
     // The recording run.
     RecordingRegistry recReg(DefaultRegistry());
@@ -322,8 +349,21 @@ int main(int argc, char** argv) {
         std::printf(" %s %.2f", c.first.c_str(), double(c.second) / double(std::max(1L, first.scanned)));
     for (const auto& c : recSys.calls)
         std::printf(" %s %.2f", c.first.c_str(), double(c.second) / double(std::max(1L, first.scanned)));
+    FloorCalls floorCalls;
+    RunFloor(plan, &floorCalls);  // also warms the floor's first round as the recording run warmed the scan
+    const double items = double(std::max(1L, first.scanned));
+    std::printf("\ncalls per scanned item (floor): RegCloseKey %.2f RegEnumKeyEx %.2f RegEnumValue %.2f "
+                "RegOpenKeyEx %.2f GetFileAttributes %.2f",
+                double(floorCalls.close) / items, double(floorCalls.enumKey) / items,
+                double(floorCalls.enumValue) / items, double(floorCalls.open) / items,
+                double(floorCalls.fileTest) / items);
     std::printf("\nrepeated: %lu opens of a key opened before, %lu tests of a path tested before\n", repeatedOpens,
                 recSys.repeatedTests);
+    std::vector<std::pair<unsigned, std::string>> failed;
+    for (const auto& f : recReg.failedOpens) failed.emplace_back(f.second, f.first);
+    std::sort(failed.rbegin(), failed.rend());
+    for (std::size_t i = 0; i < failed.size() && i < 4; ++i)
+        std::printf("  failed to open %u times: %s\n", failed[i].first, failed[i].second.c_str());
     std::vector<std::pair<unsigned, std::string>> most;
     for (const auto& t : recSys.times)
         if (t.second > 1) most.emplace_back(t.second, t.first);
@@ -332,22 +372,40 @@ int main(int argc, char** argv) {
         std::printf("  tested %u times: %s\n", most[i].first, most[i].second.c_str());
 
     std::vector<double> scanWall, floorWall, scanCpu, floorCpu;
-    for (int r = 0; r < rounds; ++r) {
-        double c = CpuSeconds(), w = Now();
+    const auto timeScan = [&](int r) {
+        const double c = CpuSeconds(), w = Now();
         const ScanResult again = Scan(nullptr, nullptr);
         scanWall.push_back(Now() - w);
         scanCpu.push_back(CpuSeconds() - c);
         if (again.scanned != first.scanned) std::printf("  (round %d scanned %ld)\n", r + 1, again.scanned);
-        c = CpuSeconds();
-        w = Now();
+    };
+    const auto timeFloor = [&] {
+        const double c = CpuSeconds(), w = Now();
         RunFloor(plan);
         floorWall.push_back(Now() - w);
         floorCpu.push_back(CpuSeconds() - c);
+    };
+    for (int r = 0; r < rounds; ++r) {
+        if (r % 2 == 0) {
+            if (withScan) timeScan(r);
+            if (withFloor) timeFloor();
+        } else {
+            if (withFloor) timeFloor();
+            if (withScan) timeScan(r);
+        }
     }
     const double sw = Median(scanWall), fw = Median(floorWall);
     const double sc = Median(scanCpu), fc = Median(floorCpu);
-    std::printf("registry scan  %8.3f s   floor %8.3f s   ratio %.2fx   (CPU %.3f / %.3f s, %.2fx; median of %d)\n",
-                sw, fw, fw > 0 ? sw / fw : 0.0, sc, fc, fc > 0 ? sc / fc : 0.0, rounds);
+    // The processor times come in steps of 10 to 16 ms: their sums over all
+    // rounds give the finer ratio.
+    double scTotal = 0, fcTotal = 0;
+    for (double c : scanCpu) scTotal += c;
+    for (double c : floorCpu) fcTotal += c;
+    std::printf("registry scan  %8.3f s   floor %8.3f s   ratio %.2fx   (median of %d)\n", sw, fw,
+                fw > 0 ? sw / fw : 0.0, rounds);
+    std::printf("processor time %8.3f s   floor %8.3f s   ratio %.2fx   (median; all rounds %.3f / %.3f s, "
+                "%.2fx)\n",
+                sc, fc, fc > 0 ? sc / fc : 0.0, scTotal, fcTotal, fcTotal > 0 ? scTotal / fcTotal : 0.0);
     std::printf("peak working set %.1f MB\n", PeakMegabytes());
     return 0;
 }

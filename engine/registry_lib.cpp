@@ -1,5 +1,6 @@
 #include "engine/registry_lib.h"
 
+#include "engine/caching_system.h"
 #include "platform/named_event.h"
 
 namespace qm {
@@ -88,6 +89,14 @@ void CRegistryLib::ScanRegistry(ResultRows& rows, ScanCategoryStates& states) {
         {kSlotStartup, &CRegistryLib::ScanRegistryStartup},
         {kSlotUninstall, &CRegistryLib::ScanRegistryUninstall},
     };
+    // Each path is asked of the file system once for the whole run.
+    CachingSystem cached(*system_);
+    struct Restore {
+        ISystem*& system;
+        ISystem* saved;
+        ~Restore() { system = saved; }
+    } restore{system_, system_};
+    system_ = &cached;
     for (const Step& step : kOrder) {
         if (states[step.slot] == 0) continue;
         states[step.slot] = 2;

@@ -15,6 +15,8 @@ namespace qm {
 namespace {
 
 constexpr const char* kComRoot = "HKEY_CLASSES_ROOT\\CLSID";
+// Listing a class's sub-keys and reading its ProgID's values.
+constexpr std::uint32_t kClassKeyAccess = kKeyQueryValue | kKeyEnumerateSubKeys;
 
 bool IsServerSubKey(const std::string& name) {
     switch (name.size()) {  // the four names differ in length
@@ -24,6 +26,16 @@ bool IsServerSubKey(const std::string& name) {
         case 11: return EqualsAsciiLower(name, "localserver");
         default: return false;
     }
+}
+
+// Whether sub-key `name` may be the class's "ProgID" key. Names compare as
+// the registry compares them, where only ASCII letters fold to ASCII; a name
+// with other characters is taken as possible all the same (the open decides).
+bool MayBeProgId(const std::string& name) {
+    if (EqualsAsciiLower(name, "progid")) return true;
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    return false;
 }
 
 // One server sub-key's default value, tested but not yet settled.
@@ -60,17 +72,21 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
 
     do {
         const LoopEnd end = frame.ForEachSubKey(frame.Root(), [&](const std::string& className) {
+            // Opened with query and list rights: a class key that may not be
+            // read is passed over whole. A class without server sub-keys (or
+            // whose sub-keys cannot be listed) gives no entries, so no count
+            // and no finding.
             RegKeyHandle classKey;
-            if (reg.RegOpenKeyA(frame.Root(), className.c_str(), classKey.Receive(reg)) != kRegSuccess)
-                return true;
-            RegKeyInfo info;
-            if (reg.RegQueryInfoKeyA(classKey.Get(), &info) != kRegSuccess || info.subKeys == 0)
+            if (reg.RegOpenKeyExA(frame.Root(), className.c_str(), kClassKeyAccess,
+                                  classKey.Receive(reg)) != kRegSuccess)
                 return true;
 
             entries.clear();
             std::int32_t defaults = 0;
+            bool mayHaveProgId = false;
             const LoopEnd inner =
-                frame.ForEachSubKey(classKey.Get(), info.maxSubKeyLen, [&](const std::string& sub) {
+                frame.ForEachSubKey(classKey.Get(), kAnyKeyNameChars, [&](const std::string& sub) {
+                    if (MayBeProgId(sub)) mayHaveProgId = true;
                     if (!IsServerSubKey(sub)) return true;
                     RegKeyHandle server;
                     if (reg.RegOpenKeyA(classKey.Get(), sub.c_str(), server.Receive(reg)) !=
@@ -108,10 +124,16 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
 
             const std::int32_t scannedBefore = frame.Scanned();
             std::int32_t progIdDefaults = 0;
+            // Counted once per class, and only when the listing showed a
+            // sub-key that may be the ProgID one.
+            std::int32_t progIdDefaultsOfClass = -1;
             for (auto& e : entries) {
                 if (!keep && e.state == PathState::Missing) {
                     frame.Record(*e.value, frame.RootPath() + "\\" + className, e.reported);
-                    progIdDefaults += CountProgIdDefaults(*this, classKey.Get(), values);
+                    if (progIdDefaultsOfClass < 0)
+                        progIdDefaultsOfClass =
+                            mayHaveProgId ? CountProgIdDefaults(*this, classKey.Get(), values) : 0;
+                    progIdDefaults += progIdDefaultsOfClass;
                 }
                 frame.Report(std::move(e.path), scannedBefore + e.defaultsSoFar + progIdDefaults,
                              frame.Found());

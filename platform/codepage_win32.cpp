@@ -26,15 +26,23 @@ std::string FromWide(UINT codePage, const std::u16string& text) {
     return s;
 }
 
+// Text of ASCII characters only is the same in UTF-8 and in every ANSI code
+// page, and needs no conversion.
+bool IsAscii(const std::string& text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
 }  // namespace
 
 std::u16string AnsiToUtf16(const std::string& text) { return ToWide(CP_ACP, text); }
 std::string Utf16ToAnsiText(const std::u16string& text) { return FromWide(CP_ACP, text); }
 std::string AnsiToUtf8(const std::string& text) {
-    return GetACP() == CP_UTF8 ? text : Utf16ToUtf8(AnsiToUtf16(text));
+    return IsAscii(text) || GetACP() == CP_UTF8 ? text : Utf16ToUtf8(AnsiToUtf16(text));
 }
 std::string Utf8ToAnsi(const std::string& text) {
-    return GetACP() == CP_UTF8 ? text : Utf16ToAnsiText(Utf8ToUtf16(text));
+    return IsAscii(text) || GetACP() == CP_UTF8 ? text : Utf16ToAnsiText(Utf8ToUtf16(text));
 }
 
 }  // namespace qm

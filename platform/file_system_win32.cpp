@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
 
 #include "platform/file_system.h"
 #include "platform/handles_win32.h"
@@ -69,11 +70,13 @@ public:
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (!dir.Valid()) return false;
         const UINT codePage = ::AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-        std::vector<unsigned char> block(64 * 1024);
+        // Left uninitialised: the system writes what it reads, and most
+        // directories fill a small part of it.
+        constexpr DWORD kBlock = 64 * 1024;
+        const std::unique_ptr<unsigned char[]> block(new unsigned char[kBlock]);
         bool first = true;
         for (;;) {
-            if (!::GetFileInformationByHandleEx(dir.Get(), FileIdBothDirectoryInfo, block.data(),
-                                                static_cast<DWORD>(block.size()))) {
+            if (!::GetFileInformationByHandleEx(dir.Get(), FileIdBothDirectoryInfo, block.get(), kBlock)) {
                 const DWORD error = ::GetLastError();
                 if (error == ERROR_NO_MORE_FILES) break;
                 // A file system without these records: list it the usual way.
@@ -85,16 +88,17 @@ public:
             first = false;
             std::size_t offset = 0;
             for (;;) {
-                const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(block.data() + offset);
+                const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(block.get() + offset);
                 FindData entry;
                 entry.attributes = info->FileAttributes;
                 const int wideLength = static_cast<int>(info->FileNameLength / sizeof(WCHAR));
-                const int length = ::WideCharToMultiByte(codePage, 0, info->FileName, wideLength,
-                                                         nullptr, 0, nullptr, nullptr);
+                // A name has at most 255 characters: one conversion into a
+                // buffer that holds any of them in any code page.
+                char name[4 * MAX_PATH];
+                const int length = ::WideCharToMultiByte(codePage, 0, info->FileName, wideLength, name,
+                                                         static_cast<int>(sizeof name), nullptr, nullptr);
                 if (length > 0) {
-                    entry.name.resize(static_cast<std::size_t>(length));
-                    ::WideCharToMultiByte(codePage, 0, info->FileName, wideLength, &entry.name[0],
-                                          length, nullptr, nullptr);
+                    entry.name.assign(name, static_cast<std::size_t>(length));
                     const std::uint64_t index = static_cast<std::uint64_t>(info->FileId.QuadPart);
                     if (index != 0) {
                         entry.hasFileIndex = true;

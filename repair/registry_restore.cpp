@@ -50,11 +50,32 @@ bool IsHexBytesType(std::uint32_t type) {
 
 std::string FromUTF8Conversion(const std::string& text) { return Utf8ToAnsi(text); }
 
-std::string GetUnescapedXmlString(const std::string& text) {
-    const std::string s = FromUTF8Conversion(text);
-    std::string out;
+namespace {
+
+bool IsAsciiText(const std::string& text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// GetUnescapedXmlString into `out`, whose storage is used again. Text of
+// ASCII characters is the same in every code page and is not converted.
+void UnescapeXmlInto(const std::string& text, std::string& out) {
+    std::string converted;
+    const std::string* source = &text;
+    if (!IsAsciiText(text)) {
+        converted = FromUTF8Conversion(text);
+        source = &converted;
+    }
+    const std::string& s = *source;
+    out.clear();
+    std::size_t i = s.find('&');
+    if (i == std::string::npos) {
+        out.assign(s);
+        return;
+    }
     out.reserve(s.size());
-    std::size_t i = 0;
+    out.assign(s, 0, i);
     while (i < s.size()) {
         if (s[i] == '&') {
             if (s.compare(i, 4, "&lt;") == 0) {
@@ -75,6 +96,13 @@ std::string GetUnescapedXmlString(const std::string& text) {
         }
         out.push_back(s[i++]);
     }
+}
+
+}  // namespace
+
+std::string GetUnescapedXmlString(const std::string& text) {
+    std::string out;
+    UnescapeXmlInto(text, out);
     return out;
 }
 
@@ -97,7 +125,7 @@ std::vector<std::uint8_t> ConvertFromString(const std::string& text, std::uint32
     } else if (type == kRegMultiSz) {
         // One string per line; the list ends with two zero bytes.
         if (text.empty()) return {0};
-        data.reserve(text.size() + 2);
+        data.reserve(text.size() + 3);
         for (const char c : text) {
             if (c == '\r') continue;
             data.push_back(c == '\n' ? 0 : static_cast<std::uint8_t>(c));
@@ -105,6 +133,8 @@ std::vector<std::uint8_t> ConvertFromString(const std::string& text, std::uint32
         data.push_back(0);
         data.push_back(0);
     } else {
+        // Room for the zero byte and for the byte a restore adds after it.
+        data.reserve(text.size() + 2);
         data.assign(text.begin(), text.end());
         data.push_back(0);
     }
@@ -193,11 +223,6 @@ std::string RestoreReport::Describe() const {
 
 namespace {
 
-std::string LowerAscii(std::string s) {
-    for (char& c : s) c = AsciiLower(c);
-    return s;
-}
-
 bool IsWhitespace(const std::string& text) {
     for (const char c : text)
         if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
@@ -229,25 +254,42 @@ struct OpenElement {
     std::string name;  // as written in the file, lower-cased
 };
 
-// The attributes of one element, names lower-cased, values unescaped.
+// The attributes of one element, names lower-cased, values unescaped. The
+// strings of one element's attributes are used again for the next one's.
 class Attributes {
 public:
-    // False when the name was given already.
-    bool Add(const std::string& name, const std::string& value) {
-        if (Find(name) != nullptr) return false;
-        items_.emplace_back(name, value);
+    // The storage of a new attribute's name and value, to be filled.
+    std::pair<std::string, std::string>& Next() {
+        if (count_ == items_.size()) items_.emplace_back();
+        return items_[count_];
+    }
+    // Takes the attribute filled in Next(); false when its name was given
+    // already.
+    bool Commit() {
+        const std::string& name = items_[count_].first;
+        for (std::size_t i = 0; i < count_; ++i)
+            if (items_[i].first == name) return false;
+        ++count_;
         return true;
     }
-    const std::string* Find(const std::string& name) const {
-        for (const auto& item : items_)
-            if (item.first == name) return &item.second;
+    const std::string* Find(const char* name) const {
+        for (std::size_t i = 0; i < count_; ++i)
+            if (items_[i].first == name) return &items_[i].second;
         return nullptr;
     }
-    void Clear() { items_.clear(); }
+    void Clear() { count_ = 0; }
 
 private:
     std::vector<std::pair<std::string, std::string>> items_;
+    std::size_t count_ = 0;
 };
+
+// An element or attribute name as the restore compares it: unescaped, ASCII
+// letters in lower case.
+void NameInto(const std::string& text, std::string& out) {
+    UnescapeXmlInto(text, out);
+    for (char& c : out) c = AsciiLower(c);
+}
 
 }  // namespace
 
@@ -302,9 +344,9 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
     };
 
     auto closeElement = [&]() {
-        const OpenElement e = elements.back();
+        const Element element = elements.back().element;
         elements.pop_back();
-        switch (e.element) {
+        switch (element) {
             case Element::Registry:
                 rootEnded = true;  // closed once its ">" is read
                 break;
@@ -340,12 +382,13 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
         }
     };
 
+    std::string name;  // of the tag or attribute read, used again for each
     int status = 1;
     while (!stop && (status = reader.ReadNext()) == 1) {
         const std::int32_t line = reader.GetLineNumber();
         switch (reader.GetKind()) {
             case kXmlStartTag: {
-                const std::string name = LowerAscii(GetUnescapedXmlString(reader.GetTagName()));
+                NameInto(reader.GetTagName(), name);
                 Element element;
                 if (!ElementFromName(name, element)) {
                     fail(line, "unknown element <" + name + ">", true);
@@ -368,15 +411,16 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
             }
             case kXmlAttribute:
                 if (tagOpen) {
-                    const std::string name = LowerAscii(GetUnescapedXmlString(reader.GetAttributeName()));
-                    if (!attributes.Add(name, GetUnescapedXmlString(reader.GetAttributeValue())))
-                        fail(line, "attribute \"" + name + "\" given twice", true);
+                    auto& attribute = attributes.Next();
+                    NameInto(reader.GetAttributeName(), attribute.first);
+                    UnescapeXmlInto(reader.GetAttributeValue(), attribute.second);
+                    if (!attributes.Commit()) fail(line, "attribute \"" + attribute.first + "\" given twice", true);
                 }
                 break;
             case kXmlEndTag: {
                 if (tagOpen) finishStartTag();
                 if (stop) break;
-                const std::string name = LowerAscii(GetUnescapedXmlString(reader.GetTagName()));
+                NameInto(reader.GetTagName(), name);
                 if (elements.empty()) {
                     fail(line, "end tag </" + name + "> without its start tag", true);
                 } else if (name != elements.back().name) {

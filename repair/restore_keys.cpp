@@ -1,5 +1,7 @@
 #include "repair/restore_keys.h"
 
+#include <algorithm>
+
 #include "repair/restore_ui.h"
 
 namespace qm {
@@ -17,54 +19,63 @@ char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 RestoreKeys::RestoreKeys(IRegistry& registry, IRestoreUi* ui) : registry_(registry), ui_(ui) {}
 
 RestoreKeys::~RestoreKeys() {
-    for (const Frame& f : frames_)
-        if (f.owned && f.key != kNullKey) registry_.RegCloseKey(f.key);
-    for (const Cached& c : cache_) registry_.RegCloseKey(c.key);
+    for (std::size_t i = 0; i < depth_; ++i)
+        if (frames_[i].owned && frames_[i].key != kNullKey) registry_.RegCloseKey(frames_[i].key);
+    for (std::size_t i = 0; i < cached_; ++i) registry_.RegCloseKey(cache_[i].key);
 }
 
 bool RestoreKeys::Push(const std::string& component, std::int32_t line, RegView view) {
-    Frame frame;
-    frame.component = component;
-    frame.line = line;
-    if (frames_.empty()) {
-        frame.view = view;
-        frame.key = RootKeyFromName(component);
-        if (frame.key == kNullKey) return false;
-        frame.exists = true;
+    RegKey root = kNullKey;
+    if (depth_ == 0) {
+        root = RootKeyFromName(component);
+        if (root == kNullKey) return false;
         ++restored_;
     }
-    frames_.push_back(std::move(frame));
+    if (depth_ == frames_.size()) frames_.emplace_back();
+    Frame& frame = frames_[depth_++];
+    frame.component.assign(component);
+    frame.line = line;
+    frame.key = root;
+    frame.owned = false;
+    frame.exists = root != kNullKey;
+    frame.view = root != kNullKey ? view : RegView::k64;
     return true;
 }
 
 RegKey RestoreKeys::Need() {
-    if (frames_.empty() || failed_) return kNullKey;
-    return Resolve(frames_.size() - 1);
+    if (depth_ == 0 || failed_) return kNullKey;
+    return Resolve(depth_ - 1);
 }
 
 bool RestoreKeys::Pop() {
-    if (frames_.empty()) return false;
-    if (!frames_.back().exists && Resolve(frames_.size() - 1) == kNullKey) return false;
-    Frame& top = frames_.back();
-    if (top.owned && top.key != kNullKey) Cache(CacheName(frames_.size() - 1), top.key);
-    frames_.pop_back();
+    if (depth_ == 0) return false;
+    if (!frames_[depth_ - 1].exists && Resolve(depth_ - 1) == kNullKey) return false;
+    Frame& top = frames_[depth_ - 1];
+    if (top.owned && top.key != kNullKey) {
+        CacheName(depth_ - 1, name_);
+        Cache(name_, top.key);
+    }
+    top.key = kNullKey;
+    top.owned = false;
+    --depth_;
     return true;
 }
 
 void RestoreKeys::Finish() {
-    if (!failed_ && !frames_.empty() && !frames_.back().exists) Resolve(frames_.size() - 1);
+    if (!failed_ && depth_ > 0 && !frames_[depth_ - 1].exists) Resolve(depth_ - 1);
 }
 
 RegKey RestoreKeys::Resolve(std::size_t index) {
     Frame& frame = frames_[index];
     if (frame.key != kNullKey) return frame.key;
-    const std::string lowerPath = CacheName(index);
-    RegKey key = TakeCached(lowerPath);
+    CacheName(index, name_);
+    RegKey key = TakeCached(name_);
     if (key == kNullKey) {
         // One call from the nearest key open (the root at the latest).
         std::size_t anchor = index;
         while (frames_[anchor - 1].key == kNullKey) --anchor;
-        std::string relative;
+        std::string& relative = relative_;
+        relative.clear();
         for (std::size_t i = anchor; i <= index; ++i) {
             if (i > anchor) relative.push_back('\\');
             relative += frames_[i].component;
@@ -134,26 +145,37 @@ std::string RestoreKeys::FullPath(std::size_t index, bool lower) const {
     return path;
 }
 
-std::string RestoreKeys::CacheName(std::size_t index) const {
-    return (frames_.front().view == RegView::k32 ? "32:" : "") + FullPath(index, true);
+void RestoreKeys::CacheName(std::size_t index, std::string& out) const {
+    out.assign(frames_.front().view == RegView::k32 ? "32:" : "");
+    for (std::size_t i = 0; i <= index; ++i) {
+        if (i > 0) out.push_back('\\');
+        for (const char c : frames_[i].component) out.push_back(AsciiLower(c));
+    }
 }
 
 RegKey RestoreKeys::TakeCached(const std::string& lowerPath) {
-    for (auto it = cache_.begin(); it != cache_.end(); ++it) {
-        if (it->path != lowerPath) continue;
-        const RegKey key = it->key;
-        cache_.erase(it);
+    for (std::size_t i = 0; i < cached_; ++i) {
+        if (cache_[i].path != lowerPath) continue;
+        const RegKey key = cache_[i].key;
+        // Its slot goes behind the ones kept, for use again.
+        std::rotate(cache_.begin() + static_cast<std::ptrdiff_t>(i),
+                    cache_.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                    cache_.begin() + static_cast<std::ptrdiff_t>(cached_));
+        --cached_;
         return key;
     }
     return kNullKey;
 }
 
-void RestoreKeys::Cache(std::string lowerPath, RegKey key) {
-    cache_.push_front(Cached{std::move(lowerPath), key});
-    if (cache_.size() > kCachedKeys) {
-        registry_.RegCloseKey(cache_.back().key);
-        cache_.pop_back();
-    }
+void RestoreKeys::Cache(std::string& lowerPath, RegKey key) {
+    if (cached_ == kCachedKeys) registry_.RegCloseKey(cache_[--cached_].key);
+    if (cached_ == cache_.size()) cache_.emplace_back();
+    cache_[cached_].path.swap(lowerPath);
+    cache_[cached_].key = key;
+    // The newest first.
+    std::rotate(cache_.begin(), cache_.begin() + static_cast<std::ptrdiff_t>(cached_),
+                cache_.begin() + static_cast<std::ptrdiff_t>(cached_) + 1);
+    ++cached_;
 }
 
 }  // namespace qm

@@ -6,12 +6,12 @@
 // written in it or below it (an empty key, which must exist), and then in
 // one call from the nearest key already open; keys whose elements ended stay
 // open for a while, so that the same key named again by the next finding is
-// not opened again.
+// not opened again. The strings of ended elements and of the keys kept open
+// are used again, so that a long restore does not allocate per element.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <list>
 #include <string>
 #include <vector>
 
@@ -32,7 +32,7 @@ public:
     // names a root: false (and nothing pushed) for a name that is none; its
     // `view` is the registry view the keys of its chain are restored in.
     bool Push(const std::string& component, std::int32_t line, RegView view = RegView::k64);
-    bool Empty() const { return frames_.empty(); }
+    bool Empty() const { return depth_ == 0; }
     const std::string& RootName() const { return frames_.front().component; }
 
     // The key of the innermost element, opened or created now if need be.
@@ -65,23 +65,28 @@ private:
     };
     struct Cached {
         std::string path;  // full path, ASCII letters in lower case
-        RegKey key;
+        RegKey key = kNullKey;
     };
 
     RegKey Resolve(std::size_t index);
     RegKey OpenBelow(RegKey anchor, const std::string& relative);
     void MarkExisting(std::size_t index);
     std::string FullPath(std::size_t index, bool lower) const;
-    // The cache's name of a key: its full path in lower case, marked when of
-    // the 32-bit view.
-    std::string CacheName(std::size_t index) const;
+    // The cache's name of a key into `out`: its full path in lower case,
+    // marked when of the 32-bit view.
+    void CacheName(std::size_t index, std::string& out) const;
     RegKey TakeCached(const std::string& lowerPath);
-    void Cache(std::string lowerPath, RegKey key);
+    // Keeps `key` open under the name in `lowerPath` (whose string it takes).
+    void Cache(std::string& lowerPath, RegKey key);
 
     IRegistry& registry_;
     IRestoreUi* ui_;
-    std::vector<Frame> frames_;
-    std::list<Cached> cache_;  // most recently ended first
+    std::vector<Frame> frames_;  // [0, depth_) are the open elements
+    std::size_t depth_ = 0;
+    std::vector<Cached> cache_;  // [0, cached_) kept open, most recently ended first
+    std::size_t cached_ = 0;
+    std::string name_;      // a cache name being looked for
+    std::string relative_;  // a path being opened
     std::uint32_t restored_ = 0;
     bool failed_ = false;
     std::string failedPath_;

@@ -1,6 +1,7 @@
 #include "repair/xml_reader.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "repair/restore_ui.h"
 
@@ -10,6 +11,9 @@ namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 constexpr const char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+// How much of the file one read takes.
+constexpr std::size_t kBlockSize = 64u * 1024u;
 
 }  // namespace
 
@@ -25,16 +29,39 @@ int CXmlReader::Close() {
     return 1;
 }
 
+bool CXmlReader::FillBlock() {
+    blockPos_ = blockEnd_ = 0;
+    std::FILE* f = file_.get();
+    if (f == nullptr || blockFailed_) return false;
+    if (block_.empty()) block_.resize(kBlockSize);
+    blockEnd_ = std::fread(block_.data(), 1, block_.size(), f);
+    if (blockEnd_ == 0 && std::ferror(f)) blockFailed_ = true;
+    return blockEnd_ > 0;
+}
+
 CXmlReader::LineRead CXmlReader::ReadLine() {
     line_.clear();
     lineEnd_.clear();
-    std::FILE* f = file_.get();
-    if (f == nullptr) return LineRead::Failed;
+    if (!file_) return LineRead::Failed;
     bool any = false;
-    int c;
-    while ((c = std::getc(f)) != EOF) {
+    for (;;) {
+        if (blockPos_ == blockEnd_ && !FillBlock()) {
+            if (blockFailed_) return LineRead::Failed;
+            return any ? LineRead::Line : LineRead::End;
+        }
         any = true;
-        if (c == '\n') {
+        const char* start = block_.data() + blockPos_;
+        const std::size_t available = blockEnd_ - blockPos_;
+        const auto* newline = static_cast<const char*>(std::memchr(start, '\n', available));
+        const std::size_t length = newline ? static_cast<std::size_t>(newline - start) : available;
+        if (line_.size() + length > kMaxXmlLineLength) {
+            blockPos_ += kMaxXmlLineLength - line_.size();
+            return LineRead::TooLong;
+        }
+        line_.append(start, length);
+        blockPos_ += length;
+        if (newline != nullptr) {
+            ++blockPos_;
             // A CR LF pair ends the line as one line end; a CR elsewhere is
             // part of the line.
             if (!line_.empty() && line_.back() == '\r') {
@@ -45,18 +72,18 @@ CXmlReader::LineRead CXmlReader::ReadLine() {
             }
             return LineRead::Line;
         }
-        if (line_.size() >= kMaxXmlLineLength) return LineRead::TooLong;
-        line_.push_back(static_cast<char>(c));
     }
-    if (std::ferror(f)) return LineRead::Failed;
-    return any ? LineRead::Line : LineRead::End;
 }
 
 int CXmlReader::ReadNext() {
     if (!open_) {
         file_.reset(std::fopen(fileName_.c_str(), "rb"));
         if (!file_) return 0;
+        // Read in blocks of its own: no second buffer in the stream.
+        std::setvbuf(file_.get(), nullptr, _IONBF, 0);
         open_ = true;
+        blockPos_ = blockEnd_ = 0;
+        blockFailed_ = false;
         position_ = -1;
         lineNumber_ = 0;
         inComment_ = inCData_ = inTag_ = inAttrValue_ = inText_ = false;
@@ -166,7 +193,7 @@ bool CXmlReader::ScanLine() {
                 pos = length;
             } else {
                 valueBuffer_.append(line_, static_cast<std::size_t>(pos), stop - static_cast<std::size_t>(pos));
-                attrValue_ = quoted ? valueBuffer_.substr(1) : valueBuffer_;
+                attrValue_.assign(valueBuffer_, quoted ? 1 : 0, std::string::npos);
                 valueBuffer_.clear();
                 inAttrValue_ = false;
                 kind_ = kXmlAttribute;
@@ -217,17 +244,19 @@ bool CXmlReader::ScanLine() {
                 ++end;
             }
             if (end == pos) return Fail("Empty element name");
-            const std::string name = line_.substr(static_cast<std::size_t>(pos), static_cast<std::size_t>(end - pos));
-            if (name[0] == '!' || name[0] == '?') {
+            const auto from = static_cast<std::size_t>(pos);
+            const auto count = static_cast<std::size_t>(end - pos);
+            const char first = line_[from];
+            if (first == '!' || first == '?') {
                 kind_ = kXmlDirective;
-                directiveName_ = name;
+                directiveName_.assign(line_, from, count);
                 tagName_.clear();
-            } else if (name[0] == '/') {
+            } else if (first == '/') {
                 kind_ = kXmlEndTag;
-                tagName_ = name.substr(1);
+                tagName_.assign(line_, from + 1, count - 1);
             } else {
                 kind_ = kXmlStartTag;
-                tagName_ = name;
+                tagName_.assign(line_, from, count);
             }
             pos = end;
         }
@@ -252,7 +281,7 @@ bool CXmlReader::ScanLine() {
         std::int32_t end = pos;
         while (end <= last && !IsBlank(line_[end]) && line_[end] != '=' && line_[end] != '>') ++end;
         if (end == pos) return Fail("Missing attribute name before '='");
-        attrName_ = line_.substr(static_cast<std::size_t>(pos), static_cast<std::size_t>(end - pos));
+        attrName_.assign(line_, static_cast<std::size_t>(pos), static_cast<std::size_t>(end - pos));
         attrValue_.clear();
         pos = end;
     }

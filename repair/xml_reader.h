@@ -1,6 +1,6 @@
 // A small pull reader for the XML backup files: each ReadNext produces one
 // event (start tag, attribute, end tag, text, directive, comment, CDATA or
-// nothing) from the file, read line by line. Modes carry over from one line
+// nothing) from the file, read line by line (the file itself in large blocks). Modes carry over from one line
 // to the next, so attribute values, comments and CDATA sections may span
 // lines; text and names may not. Malformed input stops the reader with
 // "Parse error in line N : (reason)".
@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace qm {
 
@@ -80,6 +81,9 @@ private:
     enum class LineRead { Line, End, TooLong, Failed };
     // Reads the next line into line_ without its line end.
     LineRead ReadLine();
+    // Reads the next block of the file into block_; false at its end or when
+    // reading fails (blockFailed_).
+    bool FillBlock();
     // One step of the line scanner; false with scanError_ set on malformed input.
     bool ScanLine();
     bool Fail(std::string reason);
@@ -92,6 +96,12 @@ private:
     IRestoreUi* ui_ = nullptr;
     std::string errorText_;
     std::string scanError_;
+
+    // The file's bytes not yet made into lines: block_[blockPos_, blockEnd_).
+    std::vector<char> block_;
+    std::size_t blockPos_ = 0;
+    std::size_t blockEnd_ = 0;
+    bool blockFailed_ = false;
 
     std::string line_;
     std::string lineEnd_;  // the line end the current line had in the file ("\r\n" or "\n")

@@ -12,6 +12,8 @@
       that writes them back, and one that deletes the same values; with
       TIMES, the restore file and REPEATED.xml (the backup) hold the entries
       TIMES over, for a restore long enough to time against program start-up.
+  bench_prefix.py count REGFILE
+      the number of keys and values a registry editor file holds.
 """
 import os
 import sys
@@ -185,9 +187,22 @@ def backup_to_reg(backup, restore_reg, delete_reg, times=1):
     print("%d keys, %d values" % (len(order), sum(len(values[k][1]) for k in order)))
 
 
+def count(reg_file):
+    text = open(reg_file, "rb").read().decode("utf-16")
+    keys = values = 0
+    for line in text.splitlines():
+        if line.startswith("["):
+            keys += 1
+        elif line.startswith('"') or line.startswith("@"):
+            values += 1
+    print("%d keys, %d values" % (keys, values))
+
+
 if __name__ == "__main__":
     if len(sys.argv) == 5 and sys.argv[1] == "make":
         make(sys.argv[2], sys.argv[3], int(sys.argv[4]))
+    elif len(sys.argv) == 3 and sys.argv[1] == "count":
+        count(sys.argv[2])
     elif len(sys.argv) == 5 and sys.argv[1] == "backup-to-reg":
         backup_to_reg(sys.argv[2], sys.argv[3], sys.argv[4])
     elif len(sys.argv) == 7 and sys.argv[1] == "backup-to-reg":

@@ -210,6 +210,68 @@ TEST_F(CategoryScanTest, ComTwoMissingServersGiveTwoFindingsOfOneClass) {
     EXPECT_EQ(g_calls[1].found, 2);
 }
 
+TEST_F(CategoryScanTest, ComProgIdCountsInAnyLetterCaseAndOnlyUnderThatName) {
+    const std::string e = std::string(kClsid) + "{eeeeeeee-0000-0000-0000-00000000000e}";
+    Str(e + "\\InprocServer32", "", "C:\\Gone\\e.dll");
+    Str(e + "\\LocalServer32", "", "C:\\Gone\\e.exe");
+    Str(e + "\\PROGID", "", "E.1");
+    const std::string f = std::string(kClsid) + "{ffffffff-0000-0000-0000-00000000000f}";
+    Str(f + "\\InprocServer32", "", "C:\\Gone\\f.dll");
+    Str(f + "\\VersionIndependentProgID", "", "F");
+
+    const CScanError row = Run(&CRegistryLib::ScanRegistryCLSID);
+    EXPECT_EQ(row.errorsFound, 3);
+    EXPECT_EQ(row.itemsScanned, 5);  // e: 2 + "PROGID" once per finding; f: 1
+    ASSERT_EQ(g_calls.size(), 3u);
+    EXPECT_EQ(g_calls[0].scanned, 2);
+    EXPECT_EQ(g_calls[1].scanned, 4);
+    EXPECT_EQ(g_calls[2].scanned, 5);
+}
+
+TEST_F(CategoryScanTest, ScanRunAsksForEachPathOnceAndAfreshInTheNextRun) {
+    class CountingSystem : public TableSystem {
+    public:
+        bool FileExists(const std::string& path) override {
+            ++asked[path];
+            return TableSystem::FileExists(path);
+        }
+        std::map<std::string, int> asked;
+    } counting;
+    counting.files.insert("C:\\Shared\\s.dll");
+    for (int i = 0; i < 3; ++i) {
+        const std::string cls = std::string(kClsid) + "{5" + std::to_string(i) + "}";
+        Str(cls + "\\InprocServer32", "", "C:\\Shared\\s.dll");
+        Str(cls + "\\LocalServer32", "", "C:\\Gone\\g.exe");
+    }
+    Str(std::string(kClsid) + "{60}\\InprocServer32", "", "C:\\Gone\\g.exe");
+    Str(kSharedDlls, "C:\\Shared\\s.dll", "1");
+    EngineServices services;
+    services.registry = &reg_;
+    services.system = &counting;
+    services.ignoreFile = kIgnoreFile;
+    CRegistryLib lib(services);
+    ScanCategoryStates states;
+    states[kSlotCom] = 1;
+    states[kSlotSharedDlls] = 1;
+    ResultRows rows;
+    lib.ScanRegistry(rows, states);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0]->errorsFound, 1);  // only {60} has no working server
+    EXPECT_EQ(rows[1]->errorsFound, 0);
+    EXPECT_EQ(counting.asked["C:\\Shared\\s.dll"], 1);
+    EXPECT_EQ(counting.asked["C:\\Gone\\g.exe"], 1);
+
+    // The next run sees the files as they are then.
+    counting.files.erase("C:\\Shared\\s.dll");
+    states[kSlotCom] = 1;
+    states[kSlotSharedDlls] = 1;
+    lib.ScanRegistry(rows, states);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0]->errorsFound, 7);  // three classes with two findings each, and {60}
+    EXPECT_EQ(rows[1]->errorsFound, 1);
+    EXPECT_EQ(counting.asked["C:\\Shared\\s.dll"], 2);
+}
+
 TEST_F(CategoryScanTest, ComClassWithOneWorkingServerIsNotRecorded) {
     // The OLE automation marshaller on a healthy system: a legacy 16-bit
     // server beside a working 32-bit one.

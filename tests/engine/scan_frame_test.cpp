@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "engine/registry_lib.h"
 #include "platform/named_event.h"
@@ -165,6 +167,92 @@ ScanCategoryStates* g_states = nullptr;
 int g_comSlotDuringScan = 0;
 void RecordSlot(std::string, std::string, std::int32_t, std::int32_t) {
     g_comSlotDuringScan = (*g_states)[kSlotCom];
+}
+
+// A key of many values is visited one value at a time past its first few
+// hundred: the items, their order and the "(Default)" placeholder in front
+// must stay those of the whole list, wherever the key's own default is.
+TEST_F(EngineTest, ValuesVisitedOneByOneAreTheListsItemsInItsOrder) {
+    struct Case {
+        const char* key;
+        int count;
+        int defaultAt;  // -1: none
+        const char* defaultName;
+        std::vector<std::uint8_t> defaultData;
+    };
+    const Case cases[] = {
+        {"Few", 3, -1, "", {}},
+        {"ManyNoDefault", 600, -1, "", {}},
+        {"ManyUnnamedFirst", 600, 0, "", Text("first")},
+        {"ManyUnnamedLate", 600, 400, "", Text("late")},
+        {"ManyUnnamedWithoutBytes", 600, 300, "", {}},
+        {"ManyLiteralDefaultLate", 600, 500, "(Default)", Text("literal")},
+    };
+    const auto render = [](const CRegValueItem& item) {
+        return item.name + "=" + item.data + "/" + std::to_string(item.type) + (item.isDefault ? "*" : "");
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        RegKey k = Create(kHkeyCurrentUser, c.key);
+        for (int i = 0; i < c.count; ++i) {
+            if (i == c.defaultAt) Set(k, c.defaultName, kRegSz, c.defaultData);
+            Set(k, ("C:\\lib\\v" + std::to_string(i) + ".dll").c_str(), kRegDword,
+                {static_cast<std::uint8_t>(i), 0, 0, 0});
+        }
+        std::vector<std::string> listed, visited;
+        for (const auto& item : Values(k)) listed.push_back(render(*item));
+        EXPECT_TRUE(lib_->ForEachRegistryValue(k, [&](const CRegValueItem& item) {
+            visited.push_back(render(item));
+            return true;
+        }));
+        EXPECT_EQ(visited, listed);
+        EXPECT_EQ(visited.size(), std::size_t(c.count + 1));
+
+        // Stopped part-way: what was visited up to then, and false.
+        std::size_t seen = 0;
+        EXPECT_FALSE(lib_->ForEachRegistryValue(k, [&](const CRegValueItem&) { return ++seen < 2; }));
+        EXPECT_EQ(seen, 2u);
+        registry_.RegCloseKey(k);
+    }
+}
+
+// Items are read into storage kept between keys: a key read after a larger
+// one, or inside the visit of another key, shows its own values only.
+TEST_F(EngineTest, ValuesVisitedAfterOrInsideAnotherKeyAreTheirOwn) {
+    const auto render = [](const CRegValueItem& item) {
+        return item.name + "=" + item.data + "/" + std::to_string(item.type) + (item.isDefault ? "*" : "");
+    };
+    RegKey big = Create(kHkeyCurrentUser, "Big");
+    Set(big, "", kRegSz, Text(std::string(3000, 'x').c_str()));
+    for (int i = 0; i < 40; ++i)
+        Set(big, ("name" + std::to_string(i)).c_str(), kRegExpandSz, Text(("%SystemRoot%\\f" + std::to_string(i)).c_str()));
+    RegKey small = Create(kHkeyCurrentUser, "Small");
+    Set(small, "only", kRegDword, {7, 0, 0, 0});
+    const auto listed = [&](RegKey k) {
+        std::vector<std::string> out;
+        for (const auto& item : Values(k)) out.push_back(render(*item));
+        return out;
+    };
+    const auto visited = [&](RegKey k) {
+        std::vector<std::string> out;
+        EXPECT_TRUE(lib_->ForEachRegistryValue(k, [&](const CRegValueItem& item) {
+            out.push_back(render(item));
+            return true;
+        }));
+        return out;
+    };
+    EXPECT_EQ(visited(big), listed(big));
+    EXPECT_EQ(visited(small), listed(small));  // placeholder and "only", nothing of Big's
+    std::vector<std::string> outer;
+    EXPECT_TRUE(lib_->ForEachRegistryValue(big, [&](const CRegValueItem& item) {
+        EXPECT_EQ(visited(small), listed(small));
+        outer.push_back(render(item));
+        return true;
+    }));
+    EXPECT_EQ(outer, listed(big));
+    EXPECT_EQ(visited(big), listed(big));
+    registry_.RegCloseKey(big);
+    registry_.RegCloseKey(small);
 }
 
 TEST_F(EngineTest, SelectedSlotsGoToTwoThenMinusOneUnselectedStayZero) {

@@ -221,3 +221,23 @@ TEST(XmlReaderEditedFiles, TabsAndLineFeedsSeparateLikeSpaces) {
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+TEST(XmlReaderEditedFiles, LinesAcrossTheReadsOfTheFileKeepTheirEndsAndNumbers) {
+    // The file is read 64 KiB at a time: a CR LF split between two reads
+    // ends one line, and a line longer than one read is one line.
+    const std::size_t block = 64 * 1024;
+    const std::string a(block - 22, 'x'), b(block + 100, 'y');
+    std::string content = "<registry>\r\n<v a=\"" + a + "\"/>\r\n";
+    ASSERT_EQ(content.size(), block + 1);  // the CR is the last byte of the first read
+    content += "<v b=\"" + b + "\"/>\n</registry>";
+    const auto r = ReadEventsOf(content);
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(r.events, (V{"1:registry", "1:v", "3:a=" + a, "2:v", "1:v", "3:b=" + b, "2:v", "2:registry"}));
+    EXPECT_EQ(r.lines, (std::vector<int>{1, 2, 2, 2, 3, 3, 3, 4}));
+}
+
+}  // namespace
+}  // namespace qm

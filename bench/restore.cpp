@@ -1,0 +1,198 @@
+// Restore speed: a generated XML backup (COM classes and uninstall entries,
+// each finding written from its root as a repair writes it) restored into a
+// registry held in memory, against its floors in the same run:
+//   file read    the file's bytes read in large blocks
+//   reader       the reader's events to the end of the file, nothing written
+//   writes       the same keys created and values set directly, no file
+//   restore      CRegistryLib::LoadAsXml, file to registry
+// "restore - writes" is what reading and checking the backup costs on top of
+// the registry calls; it should stay near "reader". Each figure is the median
+// of the rounds, in processor time.
+//
+//   bench_restore [findings] [rounds]     (default 20000 findings, 5 rounds)
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/registry_lib.h"
+#include "platform/registry_memory.h"
+#include "repair/restore_ui.h"
+#include "repair/xml_reader.h"
+
+using namespace qm;
+
+namespace {
+
+double CpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// One key to create (full path below a root) with its values.
+struct Write {
+    RegKey root;
+    std::string path;
+    std::vector<std::pair<std::string, std::string>> strings;
+    std::vector<std::pair<std::string, std::uint32_t>> dwords;
+};
+
+std::string Hex8(std::uint32_t v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%08x", v);
+    return buf;
+}
+
+// The backup's text and the writes it stands for.
+std::string MakeBackup(int findings, std::vector<Write>& writes, std::size_t& values) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n <registry>\r\n";
+    values = 0;
+    char clsid[64];
+    for (int i = 0; i < findings; ++i) {
+        if (i % 4 != 3) {
+            std::snprintf(clsid, sizeof clsid, "{%08X-%04X-11D0-9C3A-00A0C90A8F%02X}", 0x51000000u + unsigned(i) * 7919u,
+                          unsigned(i) & 0xFFFFu, unsigned(i) % 256u);
+            const std::string dll = "C:\\qmbench\\sys\\comp" + std::to_string(i) + ".dll";
+            xml += "  <k name=\"HKEY_CLASSES_ROOT\">\r\n   <k name=\"CLSID\">\r\n    <k name=\"";
+            xml += clsid;
+            xml += "\">\r\n     <v name=\"(Default)\" value=\"Bench component " + std::to_string(i) +
+                   "\"/>\r\n     <k name=\"InprocServer32\">\r\n      <v name=\"(Default)\" value=\"&quot;" +
+                   dll + "&quot;\"/>\r\n      <v name=\"ThreadingModel\" value=\"Apartment\"/>\r\n"
+                   "     </k>\r\n    </k>\r\n   </k>\r\n  </k>\r\n";
+            const std::string key = std::string("CLSID\\") + clsid;
+            writes.push_back({kHkeyClassesRoot, key, {{"", "Bench component " + std::to_string(i)}}, {}});
+            writes.push_back({kHkeyClassesRoot, key + "\\InprocServer32",
+                              {{"", "\"" + dll + "\""}, {"ThreadingModel", "Apartment"}}, {}});
+            values += 3;
+        } else {
+            const std::string name = "QmBench Product " + std::to_string(i);
+            const std::uint32_t size = 1000u + unsigned(i);
+            xml += "  <k name=\"HKEY_LOCAL_MACHINE\">\r\n   <k name=\"SOFTWARE\">\r\n    <k name=\"Microsoft\">\r\n"
+                   "     <k name=\"Windows\">\r\n      <k name=\"CurrentVersion\">\r\n       <k name=\"Uninstall\">\r\n"
+                   "        <k name=\"" + name + "\">\r\n"
+                   "         <v name=\"DisplayName\" value=\"" + name + "\"/>\r\n"
+                   "         <v name=\"EstimatedSize\" value=\"0x" + Hex8(size) + " (" + std::to_string(size) +
+                   ")\" type=\"REG_DWORD\"/>\r\n"
+                   "         <v name=\"UninstallString\" value=\"&quot;C:\\qmbench\\product" + std::to_string(i) +
+                   "\\uninstall.exe&quot; /S\"/>\r\n"
+                   "        </k>\r\n       </k>\r\n      </k>\r\n     </k>\r\n    </k>\r\n   </k>\r\n  </k>\r\n";
+            writes.push_back({kHkeyLocalMachine,
+                              "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name,
+                              {{"DisplayName", name},
+                               {"UninstallString", "\"C:\\qmbench\\product" + std::to_string(i) + "\\uninstall.exe\" /S"}},
+                              {{"EstimatedSize", size}}});
+            values += 3;
+        }
+    }
+    xml += " </registry>\r\n";
+    return xml;
+}
+
+double ReadFileOnce(const std::string& path, std::size_t& bytes) {
+    const double c0 = CpuSeconds();
+    bytes = 0;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        std::vector<char> buf(1 << 16);
+        std::size_t n;
+        while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0) bytes += n;
+        std::fclose(f);
+    }
+    return CpuSeconds() - c0;
+}
+
+double ReadEventsOnce(const std::string& path, std::size_t& events) {
+    const double c0 = CpuSeconds();
+    CXmlReader reader;
+    reader.SetFileName(path);
+    events = 0;
+    while (reader.ReadNext() == 1) ++events;
+    return CpuSeconds() - c0;
+}
+
+double WritesOnce(const std::vector<Write>& writes) {
+    MemoryRegistry reg;
+    const double c0 = CpuSeconds();
+    for (const Write& w : writes) {
+        RegKey key = kNullKey;
+        if (reg.RegCreateKeyA(w.root, w.path.c_str(), &key) != kRegSuccess) continue;
+        for (const auto& s : w.strings)
+            reg.RegSetValueExA(key, s.first.c_str(), kRegSz, reinterpret_cast<const std::uint8_t*>(s.second.c_str()),
+                               static_cast<std::uint32_t>(s.second.size() + 1));
+        for (const auto& d : w.dwords) {
+            const std::uint8_t bytes[4] = {std::uint8_t(d.second), std::uint8_t(d.second >> 8),
+                                           std::uint8_t(d.second >> 16), std::uint8_t(d.second >> 24)};
+            reg.RegSetValueExA(key, d.first.c_str(), kRegDword, bytes, 4);
+        }
+        reg.RegCloseKey(key);
+    }
+    return CpuSeconds() - c0;
+}
+
+double RestoreOnce(const std::string& path, bool& ok) {
+    MemoryRegistry reg;
+    EngineServices services;
+    services.registry = &reg;
+    services.ignoreFile = "bench-restore-ignore.lst";
+    CRegistryLib lib(services);
+    RecordingRestoreUi ui;
+    lib.SetRestoreUi(&ui);
+    CXmlReader reader;
+    const double c0 = CpuSeconds();
+    ok = lib.LoadAsXml(reader, path) == 1;
+    return CpuSeconds() - c0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int findings = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20000;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    std::vector<Write> writes;
+    std::size_t values = 0;
+    const std::string xml = MakeBackup(findings, writes, values);
+    const std::string path = "bench-restore.xml";
+    if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(xml.data(), 1, xml.size(), f);
+        std::fclose(f);
+    } else {
+        std::fprintf(stderr, "bench_restore: cannot write %s\n", path.c_str());
+        return 2;
+    }
+
+    std::vector<double> read, events, direct, restore;
+    std::size_t bytes = 0, eventCount = 0;
+    bool ok = true;
+    for (int r = 0; r < rounds; ++r) {
+        read.push_back(ReadFileOnce(path, bytes));
+        events.push_back(ReadEventsOnce(path, eventCount));
+        direct.push_back(WritesOnce(writes));
+        bool restored = false;
+        restore.push_back(RestoreOnce(path, restored));
+        ok = ok && restored;
+    }
+    const double n = double(values);
+    auto line = [&](const char* what, double seconds) {
+        std::printf("%-18s %9.1f ms cpu %8.2f us/value\n", what, seconds * 1e3, seconds * 1e6 / n);
+    };
+    std::printf("backup: %d findings, %zu keys, %zu values, %zu bytes, %zu reader events; median of %d\n",
+                findings, writes.size(), values, bytes, eventCount, rounds);
+    line("file read", Median(read));
+    line("reader", Median(events));
+    line("writes", Median(direct));
+    line("restore", Median(restore));
+    line("restore - writes", Median(restore) - Median(direct));
+    std::printf("restore / writes  %9.2fx%s\n", Median(restore) / Median(direct),
+                ok ? "" : "   (a restore FAILED)");
+    std::remove(path.c_str());
+    std::remove("bench-restore-ignore.lst");
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,53 @@
+// Files as one run of the registry scan sees them, asked of the system
+// underneath once per path: many entries name the same few files (tens of
+// COM classes name the same server DLL), and on Windows each test is a call
+// into the file system. The answers of FileExists and IsDirectory are kept
+// in a fixed table of recent paths (a path has one slot, chosen by its hash,
+// and a later path may take it over), so memory stays the same whatever the
+// size of the registry. Everything else is passed on unchanged.
+//
+// For the length of one scan run only: a file made or removed meanwhile may
+// not be seen.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/system.h"
+
+namespace qm {
+
+class CachingSystem : public ISystem {
+public:
+    // `base` must outlive this.
+    explicit CachingSystem(ISystem& base);
+
+    bool FileExists(const std::string& path) override;
+    bool IsDirectory(const std::string& path) override;
+
+    std::string ExpandEnvironmentStrings(const std::string& text) override {
+        return base_.ExpandEnvironmentStrings(text);
+    }
+    std::string GetSystemDirectory() override { return base_.GetSystemDirectory(); }
+    std::string GetWindowsDirectory() override { return base_.GetWindowsDirectory(); }
+    std::uint32_t GetVersion() override { return base_.GetVersion(); }
+    bool GetEnvironmentVariable(const std::string& name, std::string& value) override {
+        return base_.GetEnvironmentVariable(name, value);
+    }
+    bool IsLocalDrive(char letter) override { return base_.IsLocalDrive(letter); }
+
+private:
+    enum : std::int8_t { kUnknown = -1, kNo = 0, kYes = 1 };
+    struct Slot {
+        std::string path;
+        std::int8_t exists = kUnknown;
+        std::int8_t directory = kUnknown;
+    };
+    Slot& SlotOf(const std::string& path);
+
+    ISystem& base_;
+    std::vector<Slot> slots_;
+};
+
+}  // namespace qm
