@@ -12,14 +12,6 @@ constexpr std::size_t kWaitingBatches = 32;
 
 }  // namespace
 
-RestoreStepQueue::RestoreStepQueue(BackupWalk& walk) : walk_(walk) {
-    try {
-        thread_ = std::thread(&RestoreStepQueue::Run, this);
-    } catch (const std::system_error&) {
-        // No thread: Next() walks a batch at a time.
-    }
-}
-
 RestoreStepQueue::~RestoreStepQueue() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -74,13 +66,23 @@ RestoreStepBatch* RestoreStepQueue::Next() {
             BatchPtr batch = Take(lock);
             if (!walk_.Fill(*batch, kStepsPerBatch)) walkOver_ = true;
             lock.lock();
+            if (!walkOver_ && !threadTried_) {
+                // The file goes on: the rest is walked ahead of the writes.
+                threadTried_ = true;
+                try {
+                    thread_ = std::thread(&RestoreStepQueue::Run, this);
+                } catch (const std::system_error&) {
+                    // No thread: a batch at a time, here.
+                }
+            }
             if (batch->Size() > 0) {
                 current_ = std::move(batch);
                 return current_.get();
             }
             spare_.push_back(std::move(batch));
+            if (thread_.joinable()) break;
         }
-        return nullptr;
+        if (!thread_.joinable()) return nullptr;
     }
     changed_.wait(lock, [&] { return !ready_.empty() || walkOver_; });
     if (!ready_.empty()) {

@@ -2,9 +2,11 @@
 // ahead of the restore's writes: the file is read and checked while the
 // registry answers the writes, and the writes follow one another without
 // the reading in between. Steps come out in file order, in batches; at most
-// a fixed number of batches wait, so a large file is not held whole. When no
-// thread can be started, the walk runs on the caller's thread, a batch at a
-// time.
+// a fixed number of batches wait, so a large file is not held whole. The
+// first batch is walked on the caller's thread, and the thread is started
+// only when the file goes on after it (a small file needs none); when no
+// thread can be started, the walk stays on the caller's thread, a batch at
+// a time.
 #pragma once
 
 #include <condition_variable>
@@ -22,7 +24,7 @@ namespace qm {
 
 class RestoreStepQueue {
 public:
-    explicit RestoreStepQueue(BackupWalk& walk);
+    explicit RestoreStepQueue(BackupWalk& walk) : walk_(walk) {}
     // Stops the walk where it is and waits for its thread.
     ~RestoreStepQueue();
     RestoreStepQueue(const RestoreStepQueue&) = delete;
@@ -46,6 +48,7 @@ private:
     BatchPtr current_;             // the caller's
     bool walkOver_ = false;
     bool stop_ = false;
+    bool threadTried_ = false;
     std::exception_ptr failure_;
     std::thread thread_;
 };
