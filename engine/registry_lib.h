@@ -87,6 +87,12 @@ public:
     // The same list with only its "(Default)" items: the same items, in the
     // same order, as AddRegistryValues gives them, without the others.
     void AddDefaultValues(RegKey key, ValueList& list);
+    // Runs `visit(item)` on the items AddRegistryValues would list, in the
+    // same order, without holding them all: past the first few hundred the
+    // values are read one at a time, so a key of any size (the Shared DLLs
+    // list of a busy machine) takes the same memory. `visit` returns false
+    // to stop; the result is false when it did.
+    bool ForEachRegistryValue(RegKey key, const std::function<bool(const CRegValueItem&)>& visit);
 
     // --- scan run --------------------------------------------------------
     void ScanRegistry(ResultRows& rows, ScanCategoryStates& states);

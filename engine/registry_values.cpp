@@ -7,51 +7,116 @@ namespace qm {
 
 namespace {
 
-// AddRegistryValues, optionally keeping only the items named "(Default)".
-// The values are enumerated up to the end of the list, without a query of
-// the key for their count: a value beyond every buffer limit (234) is passed
-// over, any other failure ends the list (a key whose values may not be read
-// lists none).
-void AppendValues(IRegistry& registry, RegKey key, ValueList& list, bool defaultsOnly) {
-    // The buffers are kept per thread between calls: a scan lists the values
-    // of tens of thousands of small keys. A buffer grown for an unusually
-    // large value is given back afterwards.
-    thread_local RegReadBuffers buffers;
-    thread_local RegValueRecord value;
-    struct Shrink {
-        ~Shrink() {
-            constexpr std::size_t kKeep = 64 * 1024;
-            buffers.Trim(kKeep);
-            if (value.data.capacity() > kKeep) std::vector<std::uint8_t>().swap(value.data);
-        }
-    } shrink;
-    for (std::uint32_t index = 0;; ++index) {
-        const RegStatus st = EnumValue(registry, key, index, &value, buffers);
-        if (st == kRegMoreData) continue;  // a value that cannot be read is passed over
-        if (st != kRegSuccess) break;
-        const bool named = !value.name.empty();
-        if (defaultsOnly && named && value.name != kDefaultValueName) continue;
-        auto item = std::make_unique<CRegValueItem>();
-        item->type = value.type;
-        if (named) {
-            item->name = value.name;
-            item->data = ConvertToString(value.type, value.data.data(), value.data.size());
-        } else if (!value.data.empty()) {
-            item->name = kDefaultValueName;
-            item->isDefault = true;
-            item->data = ConvertToString(kRegSz, value.data.data(), value.data.size());
-        } else {
-            item->name = kDefaultValueName;
-            item->isDefault = true;
-            item->data = kValueNotSet;
-        }
-        list.push_back(std::move(item));
+// Values a key may have and still be read whole before its items are
+// handed on; past it they are read one at a time (ForEachRegistryValue).
+constexpr std::uint32_t kWholeList = 256;
+
+// The buffers the value reads share, kept per thread between calls: a scan
+// lists the values of tens of thousands of small keys. A buffer grown for an
+// unusually large value is given back when the outermost read of the thread
+// ends. Each read fills them afresh, so a read made inside another (by a
+// visitor of ForEachRegistryValue) does no harm.
+class ValueReader {
+public:
+    ValueReader() { ++Depth(); }
+    ~ValueReader() {
+        if (--Depth() != 0) return;
+        constexpr std::size_t kKeep = 64 * 1024;
+        Buffers().Trim(kKeep);
+        if (Value().data.capacity() > kKeep) std::vector<std::uint8_t>().swap(Value().data);
     }
+    ValueReader(const ValueReader&) = delete;
+    ValueReader& operator=(const ValueReader&) = delete;
+
+    enum class Read { Item, Skipped, End };
+
+    // Value `index` of `key` as an item of AddRegistryValues' list: Skipped
+    // for a value beyond every buffer limit (234: passed over) and, with
+    // `defaultsOnly`, for one not named "(Default)"; End past the last value
+    // and on any other failure (a key whose values may not be read lists
+    // none). The values are enumerated up to the end of the list, without a
+    // query of the key for their count.
+    Read Next(IRegistry& registry, RegKey key, std::uint32_t index, bool defaultsOnly,
+              CRegValueItem& item) {
+        RegValueRecord& value = Value();
+        const RegStatus st = EnumValue(registry, key, index, &value, Buffers());
+        if (st == kRegMoreData) return Read::Skipped;
+        if (st != kRegSuccess) return Read::End;
+        const bool named = !value.name.empty();
+        if (defaultsOnly && named && value.name != kDefaultValueName) return Read::Skipped;
+        item.type = value.type;
+        if (named) {
+            item.name = value.name;
+            item.isDefault = false;
+            item.data = ConvertToString(value.type, value.data.data(), value.data.size());
+        } else if (!value.data.empty()) {
+            item.name = kDefaultValueName;
+            item.isDefault = true;
+            item.data = ConvertToString(kRegSz, value.data.data(), value.data.size());
+        } else {
+            item.name = kDefaultValueName;
+            item.isDefault = true;
+            item.data = kValueNotSet;
+        }
+        return Read::Item;
+    }
+
+private:
+    static int& Depth() {
+        thread_local int depth = 0;
+        return depth;
+    }
+    static RegReadBuffers& Buffers() {
+        thread_local RegReadBuffers buffers;
+        return buffers;
+    }
+    static RegValueRecord& Value() {
+        thread_local RegValueRecord value;
+        return value;
+    }
+};
+
+bool HasDefaultItem(const ValueList& list) {
     for (const auto& item : list)
-        if (item && item->name == kDefaultValueName) return;
+        if (item && item->name == kDefaultValueName) return true;
+    return false;
+}
+
+std::unique_ptr<CRegValueItem> DefaultPlaceholder() {
     auto placeholder = std::make_unique<CRegValueItem>(kDefaultValueName, kValueNotSet, kRegSz);
     placeholder->isDefault = true;
-    list.insert(list.begin(), std::move(placeholder));
+    return placeholder;
+}
+
+// Reads values from `index` on into `list`, up to `end` (or to the last
+// value: then `exhausted` is set). Returns the index reached.
+std::uint32_t ReadInto(ValueReader& reader, IRegistry& registry, RegKey key, std::uint32_t index,
+                       std::uint32_t end, bool defaultsOnly, ValueList& list, bool& exhausted) {
+    exhausted = false;
+    std::unique_ptr<CRegValueItem> item;  // used again after a value passed over
+    for (; index < end; ++index) {
+        if (!item) item = std::make_unique<CRegValueItem>();
+        const ValueReader::Read read = reader.Next(registry, key, index, defaultsOnly, *item);
+        if (read == ValueReader::Read::End) {
+            exhausted = true;
+            return index;
+        }
+        if (read == ValueReader::Read::Item) list.push_back(std::move(item));
+    }
+    return index;
+}
+
+// AddRegistryValues, optionally keeping only the items named "(Default)".
+void AppendValues(IRegistry& registry, RegKey key, ValueList& list, bool defaultsOnly) {
+    ValueReader reader;
+    bool exhausted;
+    ReadInto(reader, registry, key, 0, 0xFFFFFFFFu, defaultsOnly, list, exhausted);
+    if (!HasDefaultItem(list)) list.insert(list.begin(), DefaultPlaceholder());
+}
+
+bool ValueExists(IRegistry& registry, RegKey key, const char* name) {
+    std::uint32_t type = kRegNone, size = 0;
+    return registry.RegQueryValueExA(key, name, &type, nullptr, &size) == kRegSuccess;
 }
 
 }  // namespace
@@ -62,6 +127,35 @@ void CRegistryLib::AddRegistryValues(RegKey key, ValueList& list) {
 
 void CRegistryLib::AddDefaultValues(RegKey key, ValueList& list) {
     AppendValues(*registry_, key, list, true);
+}
+
+bool CRegistryLib::ForEachRegistryValue(RegKey key, const std::function<bool(const CRegValueItem&)>& visit) {
+    IRegistry& registry = *registry_;
+    ValueReader reader;
+    // The first values are read as AddRegistryValues reads them; most keys
+    // have no more than that.
+    ValueList first;
+    bool exhausted;
+    std::uint32_t index = ReadInto(reader, registry, key, 0, kWholeList, false, first, exhausted);
+    // The "(Default)" item comes first when the key has none of its own.
+    // Whether it has one among the values not yet read the registry is asked
+    // (the unnamed value, or one named "(Default)").
+    bool hasDefault = HasDefaultItem(first);
+    if (!hasDefault && !exhausted)
+        hasDefault = ValueExists(registry, key, "") || ValueExists(registry, key, kDefaultValueName);
+    if (!hasDefault && !visit(*DefaultPlaceholder())) return false;
+    for (auto& item : first) {
+        if (!visit(*item)) return false;
+        item.reset();
+    }
+    if (exhausted) return true;
+    // The rest one at a time, in one item.
+    CRegValueItem item;
+    for (;; ++index) {
+        const ValueReader::Read read = reader.Next(registry, key, index, false, item);
+        if (read == ValueReader::Read::End) return true;
+        if (read == ValueReader::Read::Item && !visit(item)) return false;
+    }
 }
 
 }  // namespace qm

@@ -85,10 +85,11 @@ public:
     // entry as Windows reads it when it uses it (path_lookup.h). An entry
     // Windows would find is not missing, and one whose answer lies beyond
     // this machine is not tested. Either way the cleaning steps never report
-    // more than they did. `reported` receives the path a finding names: the
-    // derived one, or the lookup's when it gives one (a driver's full path,
-    // a help folder joined with its separator); a path on the ignore list
-    // in either form is not missing.
+    // more than they did. For Missing, `reported` receives the path the
+    // finding names: the derived one, or the lookup's when it gives one (a
+    // driver's full path, a help folder joined with its separator); a path
+    // on the ignore list in either form is not missing. Otherwise `reported`
+    // is left as it was.
     template <class SecondLook>
     PathState Judge(const CleanedPath& path, SecondLook&& lookup, std::string& reported,
                     bool distinguishIgnored = false);
@@ -132,8 +133,9 @@ public:
     template <class Visit>
     LoopEnd ForEachSubKey(RegKey key, std::uint32_t maxSubKeyLen, Visit&& visit);
 
-    // Reads the values of `key` (AddRegistryValues) and runs `visit(item)` on
-    // each, with the stop test before every item. False when stopped.
+    // Runs `visit(item)` on each value of `key` as AddRegistryValues lists
+    // them (CRegistryLib::ForEachRegistryValue: a large key is not held
+    // whole), with the stop test before every item. False when stopped.
     template <class Visit>
     bool ForEachValue(RegKey key, Visit&& visit);
 
@@ -161,14 +163,12 @@ private:
     std::int32_t scanned_ = 0;
     std::int32_t found_ = 0;
     std::deque<RegReadBuffers> nameBuffers_;
-    ValueList values_;  // growing keeps references valid
     std::size_t depth_ = 0;
 };
 
 template <class SecondLook>
 PathState ScanFrame::Judge(const CleanedPath& path, SecondLook&& lookup, std::string& reported,
                            bool distinguishIgnored) {
-    reported = path.path;
     const PathState first = Test(path, distinguishIgnored);
     if (first != PathState::Missing) return first;
     struct JustMissing {
@@ -183,6 +183,8 @@ PathState ScanFrame::Judge(const CleanedPath& path, SecondLook&& lookup, std::st
         if (lib_.IsIgnored(second.path))
             return distinguishIgnored ? PathState::Ignored : PathState::Exists;
         reported = second.path;
+    } else {
+        reported = path.path;
     }
     return PathState::Missing;
 }
@@ -222,20 +224,11 @@ LoopEnd ScanFrame::ForEachSubKey(RegKey key, std::uint32_t maxSubKeyLen, Visit&&
 
 template <class Visit>
 bool ScanFrame::ForEachValue(RegKey key, Visit&& visit) {
-    ValueList& values = values_;  // one list for the whole scan, emptied for each key
-    values.clear();
-    lib_.AddRegistryValues(key, values);
-    for (auto& item : values) {
-        if (StopRequested()) {
-            values.clear();  // the rest of the list
-            return false;
-        }
-        if (!item) continue;
-        visit(*item);
-        item.reset();
-    }
-    values.clear();
-    return true;
+    return lib_.ForEachRegistryValue(key, [&](const CRegValueItem& item) {
+        if (StopRequested()) return false;
+        visit(item);
+        return true;
+    });
 }
 
 // The sub-key scan with a value loop in each sub-key (help files, application

@@ -19,7 +19,8 @@
 
 namespace qm {
 
-// How old the flag may be before IsSignalled looks at the event itself.
+// How old the flag may be before IsSignalled looks at the event itself (on
+// Win32 measured by the tick count, so up to one tick, 10 to 16 ms, more).
 constexpr int kEventRecheckMs = 20;
 
 class NamedEvent {

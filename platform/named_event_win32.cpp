@@ -12,7 +12,7 @@
 #include <windows.h>
 
 #include <atomic>
-#include <chrono>
+#include <cstdint>
 #include <map>
 #include <mutex>
 
@@ -20,15 +20,19 @@ namespace qm {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// The tick count, in milliseconds: a read of memory the system keeps up to
+// date, where a precise clock is a call into the system (under Wine a
+// system call) on every entry's stop test. Its steps of 10 to 16 ms only
+// make the recheck period that much longer at times.
+std::uint64_t Ticks() { return ::GetTickCount64(); }
 
 struct Shared {
     HANDLE handle = nullptr;  // never closed: held for the process's life
     std::mutex lock;
     std::atomic<bool> flag{false};
-    std::atomic<Clock::rep> lookedAt{0};  // when the event was last looked at
+    std::atomic<std::uint64_t> lookedAt{0};  // tick count when the event was last looked at
 
-    void Stamp() { lookedAt.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed); }
+    void Stamp() { lookedAt.store(Ticks(), std::memory_order_relaxed); }
 
     // Copies the event's state into the flag; the caller holds `lock`.
     bool Look() {
@@ -87,10 +91,8 @@ void NamedEvent::Reset() {
 bool NamedEvent::IsSignalled() const {
     Shared& s = *impl_->shared;
     if (!s.handle) return false;
-    static const Clock::rep recheck =
-        std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(kEventRecheckMs)).count();
-    const Clock::rep now = Clock::now().time_since_epoch().count();
-    if (now - s.lookedAt.load(std::memory_order_relaxed) >= recheck) {
+    const std::uint64_t at = s.lookedAt.load(std::memory_order_relaxed), now = Ticks();
+    if (now >= at && now - at >= std::uint64_t(kEventRecheckMs)) {
         // One thread looks; the others go on with the flag as it is.
         std::unique_lock<std::mutex> guard(s.lock, std::try_to_lock);
         if (guard.owns_lock()) return s.Look();

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "engine/registry_lib.h"
 #include "platform/named_event.h"
@@ -165,6 +167,53 @@ ScanCategoryStates* g_states = nullptr;
 int g_comSlotDuringScan = 0;
 void RecordSlot(std::string, std::string, std::int32_t, std::int32_t) {
     g_comSlotDuringScan = (*g_states)[kSlotCom];
+}
+
+// A key of many values is visited one value at a time past its first few
+// hundred: the items, their order and the "(Default)" placeholder in front
+// must stay those of the whole list, wherever the key's own default is.
+TEST_F(EngineTest, ValuesVisitedOneByOneAreTheListsItemsInItsOrder) {
+    struct Case {
+        const char* key;
+        int count;
+        int defaultAt;  // -1: none
+        const char* defaultName;
+        std::vector<std::uint8_t> defaultData;
+    };
+    const Case cases[] = {
+        {"Few", 3, -1, "", {}},
+        {"ManyNoDefault", 600, -1, "", {}},
+        {"ManyUnnamedFirst", 600, 0, "", Text("first")},
+        {"ManyUnnamedLate", 600, 400, "", Text("late")},
+        {"ManyUnnamedWithoutBytes", 600, 300, "", {}},
+        {"ManyLiteralDefaultLate", 600, 500, "(Default)", Text("literal")},
+    };
+    const auto render = [](const CRegValueItem& item) {
+        return item.name + "=" + item.data + "/" + std::to_string(item.type) + (item.isDefault ? "*" : "");
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        RegKey k = Create(kHkeyCurrentUser, c.key);
+        for (int i = 0; i < c.count; ++i) {
+            if (i == c.defaultAt) Set(k, c.defaultName, kRegSz, c.defaultData);
+            Set(k, ("C:\\lib\\v" + std::to_string(i) + ".dll").c_str(), kRegDword,
+                {static_cast<std::uint8_t>(i), 0, 0, 0});
+        }
+        std::vector<std::string> listed, visited;
+        for (const auto& item : Values(k)) listed.push_back(render(*item));
+        EXPECT_TRUE(lib_->ForEachRegistryValue(k, [&](const CRegValueItem& item) {
+            visited.push_back(render(item));
+            return true;
+        }));
+        EXPECT_EQ(visited, listed);
+        EXPECT_EQ(visited.size(), std::size_t(c.count + 1));
+
+        // Stopped part-way: what was visited up to then, and false.
+        std::size_t seen = 0;
+        EXPECT_FALSE(lib_->ForEachRegistryValue(k, [&](const CRegValueItem&) { return ++seen < 2; }));
+        EXPECT_EQ(seen, 2u);
+        registry_.RegCloseKey(k);
+    }
 }
 
 TEST_F(EngineTest, SelectedSlotsGoToTwoThenMinusOneUnselectedStayZero) {
