@@ -18,7 +18,17 @@
 //   bench_shortcut_scan_win32 FOLDER [rounds] [scan|floor]     (default 5)
 //
 // With "scan" or "floor" only that walk runs (for call traces of one side,
-// e.g. WINEDEBUG=+relay on a small tree).
+// e.g. WINEDEBUG=+relay on a small tree). Counted so on a tree of 22 folders
+// and 5 shortcuts, both make the same calls per folder: the scan one
+// CreateFileA, two GetFileInformationByHandleEx reads of the listing and one
+// CloseHandle; the floor FindFirstFileA, FindNextFileA up to the end and
+// FindClose, the same open, two directory reads and close underneath. The
+// scan adds some 45 calls once per walk (the drives and their types, the
+// identities of the drive roots and of the top folder, the stop event).
+// The walks grow faster than this tree (from 6,000 folders to 20,000, some
+// 17 times the time under Wine), the floor's as much as the scan's: the
+// missing targets all lie in one folder that grows with the tree, and Wine
+// looks for a name it does not find at once through that folder's listing.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>

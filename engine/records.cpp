@@ -123,4 +123,27 @@ std::string ConvertToString(std::uint32_t type, const std::uint8_t* data, std::s
     }
 }
 
+void ConvertToString(std::uint32_t type, const std::uint8_t* data, std::size_t length, std::string& out) {
+    switch (type) {
+        case kRegBinary:
+        case kRegResourceList:
+        case kRegResourceRequirementsList:
+        case kRegDword:
+        case kRegDwordBigEndian:
+        case kRegQword:
+        case kRegMultiSz:
+        case kRegLink:
+            out = ConvertToString(type, data, length);
+            return;
+        default: {
+            // Plain text, as TextUpToZero reads it.
+            if (data == nullptr) length = 0;
+            const void* zero = length ? std::memchr(data, 0, length) : nullptr;
+            const std::size_t n =
+                zero ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - data) : length;
+            out.assign(reinterpret_cast<const char*>(data), n);
+        }
+    }
+}
+
 }  // namespace qm

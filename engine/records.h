@@ -87,6 +87,9 @@ using ResultRows = std::vector<std::unique_ptr<CScanError>>;
 // QWORD, multi-string with CR LF, UTF-16 text, plain text). Reads only the
 // `length` bytes given, whatever the type would suggest.
 std::string ConvertToString(std::uint32_t type, const std::uint8_t* data, std::size_t length);
+// The same into `out`, whose storage is used again where it suffices (a scan
+// renders tens of thousands of values).
+void ConvertToString(std::uint32_t type, const std::uint8_t* data, std::size_t length, std::string& out);
 
 // UTF-16LE bytes (up to a zero unit or the end) to the ANSI code page.
 std::string Utf16ToAnsi(const std::uint8_t* data, std::size_t length);

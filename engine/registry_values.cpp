@@ -1,3 +1,4 @@
+#include <deque>
 #include <vector>
 
 #include "engine/registry_lib.h"
@@ -15,18 +16,32 @@ constexpr std::uint32_t kWholeList = 256;
 // lists the values of tens of thousands of small keys. A buffer grown for an
 // unusually large value is given back when the outermost read of the thread
 // ends. Each read fills them afresh, so a read made inside another (by a
-// visitor of ForEachRegistryValue) does no harm.
+// visitor of ForEachRegistryValue) does no harm. The thread's storage is
+// looked up once per reader: with some toolchains (MinGW's) each look-up is
+// a call into the runtime.
 class ValueReader {
 public:
-    ValueReader() { ++Depth(); }
+    ValueReader() : storage_(Storage()) { ++storage_.depth; }
     ~ValueReader() {
-        if (--Depth() != 0) return;
+        if (--storage_.depth != 0) return;
         constexpr std::size_t kKeep = 64 * 1024;
-        Buffers().Trim(kKeep);
-        if (Value().data.capacity() > kKeep) std::vector<std::uint8_t>().swap(Value().data);
+        storage_.buffers.Trim(kKeep);
+        if (storage_.value.data.capacity() > kKeep) std::vector<std::uint8_t>().swap(storage_.value.data);
+        constexpr std::size_t kKeepItems = 32;  // enough for most keys
+        for (ValueList& items : storage_.items)
+            if (items.size() > kKeepItems) items.resize(kKeepItems);
     }
     ValueReader(const ValueReader&) = delete;
     ValueReader& operator=(const ValueReader&) = delete;
+
+    // Nesting level of this reader in its thread: 1 for the outermost.
+    int Depth() const { return storage_.depth; }
+    // Items of the first values of a key, kept between the keys read at one
+    // nesting level (their objects are filled again, not made anew).
+    ValueList& ItemsOfLevel() {
+        while (storage_.items.size() < std::size_t(storage_.depth)) storage_.items.emplace_back();
+        return storage_.items[std::size_t(storage_.depth) - 1];
+    }
 
     enum class Read { Item, Skipped, End };
 
@@ -38,8 +53,8 @@ public:
     // query of the key for their count.
     Read Next(IRegistry& registry, RegKey key, std::uint32_t index, bool defaultsOnly,
               CRegValueItem& item) {
-        RegValueRecord& value = Value();
-        const RegStatus st = EnumValue(registry, key, index, &value, Buffers());
+        RegValueRecord& value = storage_.value;
+        const RegStatus st = EnumValue(registry, key, index, &value, storage_.buffers);
         if (st == kRegMoreData) return Read::Skipped;
         if (st != kRegSuccess) return Read::End;
         const bool named = !value.name.empty();
@@ -48,11 +63,11 @@ public:
         if (named) {
             item.name = value.name;
             item.isDefault = false;
-            item.data = ConvertToString(value.type, value.data.data(), value.data.size());
+            ConvertToString(value.type, value.data.data(), value.data.size(), item.data);
         } else if (!value.data.empty()) {
             item.name = kDefaultValueName;
             item.isDefault = true;
-            item.data = ConvertToString(kRegSz, value.data.data(), value.data.size());
+            ConvertToString(kRegSz, value.data.data(), value.data.size(), item.data);
         } else {
             item.name = kDefaultValueName;
             item.isDefault = true;
@@ -62,18 +77,17 @@ public:
     }
 
 private:
-    static int& Depth() {
-        thread_local int depth = 0;
-        return depth;
+    struct ThreadStorage {
+        int depth = 0;
+        RegReadBuffers buffers;
+        RegValueRecord value;
+        std::deque<ValueList> items;  // by nesting level; growing keeps references
+    };
+    static ThreadStorage& Storage() {
+        thread_local ThreadStorage storage;
+        return storage;
     }
-    static RegReadBuffers& Buffers() {
-        thread_local RegReadBuffers buffers;
-        return buffers;
-    }
-    static RegValueRecord& Value() {
-        thread_local RegValueRecord value;
-        return value;
-    }
+    ThreadStorage& storage_;
 };
 
 bool HasDefaultItem(const ValueList& list) {
@@ -133,20 +147,40 @@ bool CRegistryLib::ForEachRegistryValue(RegKey key, const std::function<bool(con
     IRegistry& registry = *registry_;
     ValueReader reader;
     // The first values are read as AddRegistryValues reads them; most keys
-    // have no more than that.
-    ValueList first;
-    bool exhausted;
-    std::uint32_t index = ReadInto(reader, registry, key, 0, kWholeList, false, first, exhausted);
+    // have no more than that. They are read into the items the previous key
+    // at this nesting level used.
+    ValueList& first = reader.ItemsOfLevel();
+    std::size_t count = 0;
+    bool exhausted = false;
+    std::uint32_t index = 0;
+    for (; index < kWholeList; ++index) {
+        if (count == first.size()) first.push_back(std::make_unique<CRegValueItem>());
+        const ValueReader::Read read = reader.Next(registry, key, index, false, *first[count]);
+        if (read == ValueReader::Read::End) {
+            exhausted = true;
+            break;
+        }
+        if (read == ValueReader::Read::Item) ++count;
+    }
     // The "(Default)" item comes first when the key has none of its own.
     // Whether it has one among the values not yet read the registry is asked
     // (the unnamed value, or one named "(Default)").
-    bool hasDefault = HasDefaultItem(first);
+    bool hasDefault = false;
+    for (std::size_t i = 0; i < count && !hasDefault; ++i) hasDefault = first[i]->name == kDefaultValueName;
     if (!hasDefault && !exhausted)
         hasDefault = ValueExists(registry, key, "") || ValueExists(registry, key, kDefaultValueName);
-    if (!hasDefault && !visit(*DefaultPlaceholder())) return false;
-    for (auto& item : first) {
-        if (!visit(*item)) return false;
-        item.reset();
+    if (!hasDefault) {
+        static const CRegValueItem kPlaceholder = *DefaultPlaceholder();
+        if (!visit(kPlaceholder)) return false;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        CRegValueItem& item = *first[i];
+        const bool goOn = visit(item);
+        // An item kept for the next key keeps no more than a path's worth.
+        constexpr std::size_t kKeepText = 1024;
+        if (item.name.capacity() > kKeepText) std::string().swap(item.name);
+        if (item.data.capacity() > kKeepText) std::string().swap(item.data);
+        if (!goOn) return false;
     }
     if (exhausted) return true;
     // The rest one at a time, in one item.

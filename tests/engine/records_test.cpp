@@ -9,8 +9,14 @@
 namespace qm {
 namespace {
 
+// Renders through both forms, the one into a string already holding text
+// (as a scan's reused item does), and expects the same text from each.
 std::string Render(std::uint32_t type, std::vector<std::uint8_t> bytes) {
-    return ConvertToString(type, bytes.data(), bytes.size());
+    std::string out = "stale text from the value read before, longer than most renderings";
+    ConvertToString(type, bytes.data(), bytes.size(), out);
+    const std::string text = ConvertToString(type, bytes.data(), bytes.size());
+    EXPECT_EQ(out, text) << "type " << type;
+    return text;
 }
 
 TEST(ConvertToString, HexTypesListEveryByteSeparatedByOneSpace) {
@@ -86,6 +92,12 @@ TEST(ConvertToString, NullDataIsEmpty) {
     EXPECT_EQ(ConvertToString(kRegBinary, nullptr, 4), "");
     EXPECT_EQ(ConvertToString(kRegDword, nullptr, 4), "0x00000000 (0)");
     EXPECT_EQ(ConvertToString(kRegSz, nullptr, 4), "");
+    std::string out = "stale";
+    ConvertToString(kRegSz, nullptr, 4, out);
+    EXPECT_EQ(out, "");
+    out = "stale";
+    ConvertToString(kRegDword, nullptr, 4, out);
+    EXPECT_EQ(out, "0x00000000 (0)");
 }
 
 TEST(CRegErrorLog, CopyIsDeep) {

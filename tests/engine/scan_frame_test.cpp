@@ -216,6 +216,45 @@ TEST_F(EngineTest, ValuesVisitedOneByOneAreTheListsItemsInItsOrder) {
     }
 }
 
+// Items are read into storage kept between keys: a key read after a larger
+// one, or inside the visit of another key, shows its own values only.
+TEST_F(EngineTest, ValuesVisitedAfterOrInsideAnotherKeyAreTheirOwn) {
+    const auto render = [](const CRegValueItem& item) {
+        return item.name + "=" + item.data + "/" + std::to_string(item.type) + (item.isDefault ? "*" : "");
+    };
+    RegKey big = Create(kHkeyCurrentUser, "Big");
+    Set(big, "", kRegSz, Text(std::string(3000, 'x').c_str()));
+    for (int i = 0; i < 40; ++i)
+        Set(big, ("name" + std::to_string(i)).c_str(), kRegExpandSz, Text(("%SystemRoot%\\f" + std::to_string(i)).c_str()));
+    RegKey small = Create(kHkeyCurrentUser, "Small");
+    Set(small, "only", kRegDword, {7, 0, 0, 0});
+    const auto listed = [&](RegKey k) {
+        std::vector<std::string> out;
+        for (const auto& item : Values(k)) out.push_back(render(*item));
+        return out;
+    };
+    const auto visited = [&](RegKey k) {
+        std::vector<std::string> out;
+        EXPECT_TRUE(lib_->ForEachRegistryValue(k, [&](const CRegValueItem& item) {
+            out.push_back(render(item));
+            return true;
+        }));
+        return out;
+    };
+    EXPECT_EQ(visited(big), listed(big));
+    EXPECT_EQ(visited(small), listed(small));  // placeholder and "only", nothing of Big's
+    std::vector<std::string> outer;
+    EXPECT_TRUE(lib_->ForEachRegistryValue(big, [&](const CRegValueItem& item) {
+        EXPECT_EQ(visited(small), listed(small));
+        outer.push_back(render(item));
+        return true;
+    }));
+    EXPECT_EQ(outer, listed(big));
+    EXPECT_EQ(visited(big), listed(big));
+    registry_.RegCloseKey(big);
+    registry_.RegCloseKey(small);
+}
+
 TEST_F(EngineTest, SelectedSlotsGoToTwoThenMinusOneUnselectedStayZero) {
     RegKey cls = Create(kHkeyClassesRoot, "CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32");
     Set(cls, "", kRegSz, Text("C:\\missing\\gone.dll"));
