@@ -1,10 +1,13 @@
 // Files as one run of the registry scan sees them, asked of the system
-// underneath once per path: many entries name the same few files (tens of
-// COM classes name the same server DLL), and on Windows each test is a call
-// into the file system. The answers of FileExists and IsDirectory are kept
-// in a fixed table of recent paths (a path has one slot, chosen by its hash,
-// and a later path may take it over), so memory stays the same whatever the
-// size of the registry. Everything else is passed on unchanged.
+// underneath at most twice per path: many entries name the same few files
+// (tens of COM classes name the same server DLL), and on Windows each test
+// is a call into the file system. The answers of FileExists and IsDirectory
+// are kept in a fixed table of recent paths (a path has one slot, chosen by
+// its hash, and a later path may take it over), so memory stays the same
+// whatever the size of the registry. A path is kept from its second test
+// on: most paths are tested once, and noting them in a small table of hash
+// tags costs less than storing each one. Everything else is passed on
+// unchanged.
 //
 // For the length of one scan run only: a file made or removed meanwhile may
 // not be seen.
@@ -44,9 +47,12 @@ private:
         std::int8_t exists = kUnknown;
         std::int8_t directory = kUnknown;
     };
-    Slot& SlotOf(const std::string& path);
+    // The slot of a path tested before (its answers may still be unknown);
+    // null at a path's first test, which is only noted.
+    Slot* SlotOf(const std::string& path);
 
     ISystem& base_;
+    std::vector<std::uint32_t> seen_;  // per slot: hash tag of the last path tested
     std::vector<Slot> slots_;
 };
 

@@ -1,6 +1,6 @@
 // The scan run's file-test cache: right answers whatever the number of
-// paths, each path asked of the system underneath once while it stays in
-// the table.
+// paths, each path asked of the system underneath at most twice while it
+// stays in the table.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -34,7 +34,7 @@ public:
 
 std::string PathNo(int i) { return "C:\\Files\\" + std::to_string(i); }
 
-TEST(CachingSystemTest, AnswersAsTheSystemAndAsksItOncePerPathInTurn) {
+TEST(CachingSystemTest, AnswersAsTheSystemAndAsksItAtMostTwicePerPathInTurn) {
     CountingSystem base;
     CachingSystem cached(base);
     // Far more paths than the table holds: slots are taken over, answers stay right.
@@ -46,7 +46,8 @@ TEST(CachingSystemTest, AnswersAsTheSystemAndAsksItOncePerPathInTurn) {
             ASSERT_EQ(cached.IsDirectory(p), i % 3 == 0) << p;
             ASSERT_EQ(cached.FileExists(p), i % 2 == 0 || i % 3 == 0) << p;
         }
-    for (const auto& [path, times] : base.exists) ASSERT_LE(times, 2) << path;  // at most once a round
+    // A path's first test is only noted, its next one stored: at most twice a round.
+    for (const auto& [path, times] : base.exists) ASSERT_LE(times, 4) << path;
 
     // A path asked again soon is answered from the table.
     const std::string hot = PathNo(44);  // a file
@@ -56,7 +57,7 @@ TEST(CachingSystemTest, AnswersAsTheSystemAndAsksItOncePerPathInTurn) {
         EXPECT_TRUE(cached.FileExists(hot));
         EXPECT_FALSE(cached.IsDirectory(hot));
     }
-    EXPECT_EQ(base.exists[hot], 1);
+    EXPECT_LE(base.exists[hot], 2);  // its first test may have been only noted
     EXPECT_EQ(base.directory[hot], 1);
 
     // Everything else is the system's own answer.
