@@ -43,9 +43,14 @@ if(TARGET quillmere)
 endif()
 
 # windres does not report the files a resource script names: rebuild the scripts that hold
-# the manifest when it changes.
-set_source_files_properties("${CMAKE_SOURCE_DIR}/resources/manifest.rc" "${CMAKE_SOURCE_DIR}/resources/quillmere.rc"
-  PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/quillmere.manifest;${QM_GENERATED_RESOURCES}/quillmere-administrator.manifest")
+# the manifest when it changes, and the application's script when the skin, its images or the
+# icons change (the programs and the tests that link it read the skin from it).
+set(qm_manifests "${CMAKE_SOURCE_DIR}/resources/quillmere.manifest;${QM_GENERATED_RESOURCES}/quillmere-administrator.manifest")
+file(GLOB qm_app_resource_files CONFIGURE_DEPENDS
+  "${CMAKE_SOURCE_DIR}/resources/Skin.ini" "${CMAKE_SOURCE_DIR}/resources/skin/*" "${CMAKE_SOURCE_DIR}/resources/icons/*")
+set_source_files_properties("${CMAKE_SOURCE_DIR}/resources/manifest.rc" PROPERTIES OBJECT_DEPENDS "${qm_manifests}")
+set_source_files_properties("${CMAKE_SOURCE_DIR}/resources/quillmere.rc"
+  PROPERTIES OBJECT_DEPENDS "${qm_manifests};${qm_app_resource_files}")
 
 # The package tests read both programs' version information and manifests.
 if(TARGET package_tests AND TARGET quillmere AND TARGET quillmere-cli)

@@ -271,7 +271,7 @@ LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             ScanFinished(wParam != 0);
             return 0;
         case kRepairFinishedMessage:
-            RepairFinished();
+            RepairFinished(std::unique_ptr<std::string>(reinterpret_cast<std::string*>(lParam)));
             return 0;
         case WM_CLOSE:
             // Alt+F4 and the system menu's Close leave the window open.

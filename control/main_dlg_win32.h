@@ -26,7 +26,8 @@ constexpr UINT kTrayMessage = WM_USER + 2;
 constexpr UINT kCloseMainMessage = WM_APP + 0x171;
 // Posted by the scan worker when its scan has ended (wParam 1: stopped).
 constexpr UINT kScanFinishedMessage = WM_APP + 0x172;
-// Posted by the repair worker once its closing message has been closed.
+// Posted by the repair worker when its repair has ended; lParam: its closing
+// message (a std::string the receiver takes over).
 constexpr UINT kRepairFinishedMessage = WM_APP + 0x173;
 constexpr UINT kTimerIdle = 1;
 constexpr UINT kTimerPeriodicScan = 2;
@@ -96,10 +97,10 @@ private:
     void PeriodicScanCheck();
     bool StartWorker(LPTHREAD_START_ROUTINE routine);
     void ScanFinished(bool stopped);
-    // After a repair's closing message: the repair no longer runs, the
-    // ignored panel is reloaded, then the main panel is shown (a press of
-    // BUTTON_MAIN).
-    void RepairFinished();
+    // At the end of a repair: shows its closing message; once that is
+    // closed, the repair no longer runs, the ignored panel is reloaded, then
+    // the main panel is shown (a press of BUTTON_MAIN).
+    void RepairFinished(std::unique_ptr<std::string> message);
     void FillResultList();
     void SetProgressLabel(const char* label, const std::string& text);
 

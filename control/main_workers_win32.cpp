@@ -4,8 +4,8 @@
 // through the controls (messages sent to the user-interface thread, which
 // never waits for them), so they must never be waited for while they may be
 // sending. Both workers hand their end to that thread (a posted message): the
-// results, and the panels after a repair, are shown there, between two button
-// presses.
+// results, and a repair's closing message and the panels after it, are shown
+// there, between two button presses.
 #include <windows.h>
 #include <objbase.h>
 
@@ -158,18 +158,28 @@ void CMainDlg::RemoveSelectedItems() {
     for (const std::string& path : Shortcuts().BrokenLinks())
         if (!path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) ++outcome.shortcutsNotDeleted;
 
-    std::string message = RepairClosingMessage(outcome);
-    if (!ignoreSaved)
-        message += "\r\nThe ignore list could not be saved: " + scratch->IgnoreListError();
-    MessageBoxA(Window(), message.c_str(), "Quillmere", MB_OK);
-    // The rest on the user-interface thread, between two of its button
-    // presses (a press it handles before this message is still dropped as one
-    // during the repair). Posted: the worker never waits for that thread.
-    if (!PostMessageA(Window(), kRepairFinishedMessage, 0, 0)) RepairInProgress.store(0);
+    auto message = std::make_unique<std::string>(RepairClosingMessage(outcome));
+    if (!ignoreSaved) *message += "\r\nThe ignore list could not be saved: " + scratch->IgnoreListError();
+    // The closing message is shown by the user-interface thread, the thread
+    // of the window that owns it. A box of this thread would take its clicks
+    // in a queue of its own: a press on the disabled main window made before
+    // the box's OK could then be handled after it, once the window is enabled
+    // again, and start what it names (under Wine, which does not join the two
+    // threads' input as Windows does for an owned window of another thread).
+    // Posted: the worker never waits for that thread.
+    if (PostMessageA(Window(), kRepairFinishedMessage, 0, reinterpret_cast<LPARAM>(message.get())))
+        message.release();
+    else
+        RepairInProgress.store(0);
 }
 
-void CMainDlg::RepairFinished() {
+void CMainDlg::RepairFinished(std::unique_ptr<std::string> message) {
+    // Presses while the box is up are dropped as presses during the repair
+    // (the window is disabled; the tray and the timer still reach it).
+    if (message) MessageBoxA(Window(), message->c_str(), "Quillmere", MB_OK);
     RepairInProgress.store(0);
+    // Closed from the tray meanwhile: nothing left to show.
+    if (!IsWindow(Window())) return;
     ShowPanel("SUBMAIN_IGNORED");
     if (CSubMainSkin* ignored = FindPanel("SUBMAIN_IGNORED")) ignored->RefreshIgnoredList();
     SetProgressLabel(kCurrentItemLabel, "");

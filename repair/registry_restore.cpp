@@ -1,5 +1,5 @@
-// The restore: walks an XML backup file with CXmlReader and writes its keys
-// and values back into the registry.
+// The restore: walks an XML backup file (backup_walk.h, on a thread of its
+// own) and writes its keys, values and files back.
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -10,7 +10,9 @@
 #include "platform/file_system.h"
 #include "repair/backup_file_element.h"
 #include "repair/backup_value_format.h"
+#include "repair/backup_walk.h"
 #include "repair/restore_keys.h"
+#include "repair/restore_step_queue.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 #include "repair/xml_writer.h"
@@ -49,56 +51,6 @@ bool IsHexBytesType(std::uint32_t type) {
 }  // namespace
 
 std::string FromUTF8Conversion(const std::string& text) { return Utf8ToAnsi(text); }
-
-namespace {
-
-bool IsAsciiText(const std::string& text) {
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-}
-
-// GetUnescapedXmlString into `out`, whose storage is used again. Text of
-// ASCII characters is the same in every code page and is not converted.
-void UnescapeXmlInto(const std::string& text, std::string& out) {
-    std::string converted;
-    const std::string* source = &text;
-    if (!IsAsciiText(text)) {
-        converted = FromUTF8Conversion(text);
-        source = &converted;
-    }
-    const std::string& s = *source;
-    out.clear();
-    std::size_t i = s.find('&');
-    if (i == std::string::npos) {
-        out.assign(s);
-        return;
-    }
-    out.reserve(s.size());
-    out.assign(s, 0, i);
-    while (i < s.size()) {
-        if (s[i] == '&') {
-            if (s.compare(i, 4, "&lt;") == 0) {
-                out.push_back('<');
-                i += 4;
-                continue;
-            }
-            if (s.compare(i, 6, "&quot;") == 0) {
-                out.push_back('"');
-                i += 6;
-                continue;
-            }
-            if (s.compare(i, 5, "&amp;") == 0) {
-                out.push_back('&');
-                i += 5;
-                continue;
-            }
-        }
-        out.push_back(s[i++]);
-    }
-}
-
-}  // namespace
 
 std::string GetUnescapedXmlString(const std::string& text) {
     std::string out;
@@ -192,11 +144,12 @@ void CRegistryLib::LoadAsXml_CloseKey(RegKey key) {
     if (key != kNullKey) registry_->RegCloseKey(key);
 }
 
-int CRegistryLib::LoadAsXml_SetValue(RegKey key, const std::string& name, const std::string& text,
-                                     const std::string& typeName, std::string& error) {
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> data;
-    if (!ParseBackupValue(text, typeName, type, data, error)) return -1;
+namespace {
+
+// Writes one value of a backup ("(Default)": the unnamed one); `data` gets
+// one byte more. 1 when written; 0 after the message "couldn't set value NAME".
+int WriteRestoredValue(IRegistry& registry, IRestoreUi* ui, RegKey key, const std::string& name,
+                       std::uint32_t type, std::vector<std::uint8_t>& data) {
     if (key != kNullKey && data.size() < std::numeric_limits<std::uint32_t>::max()) {
         const char* valueName = EqualsNoCase(name, kDefaultValueName) ? "" : name.c_str();
         const auto length = static_cast<std::uint32_t>(data.size());
@@ -204,11 +157,20 @@ int CRegistryLib::LoadAsXml_SetValue(RegKey key, const std::string& name, const 
         // registry looks at the byte after the data and counts it too when it
         // is zero: a byte that is not, so that the value keeps its length.
         data.push_back(0xFF);
-        if (registry_->RegSetValueExA(key, valueName, type, data.data(), length) == kRegSuccess)
-            return 1;
+        if (registry.RegSetValueExA(key, valueName, type, data.data(), length) == kRegSuccess) return 1;
     }
-    if (restoreUi_ != nullptr) restoreUi_->ShowMessage("couldn't set value " + name);
+    if (ui != nullptr) ui->ShowMessage("couldn't set value " + name);
     return 0;
+}
+
+}  // namespace
+
+int CRegistryLib::LoadAsXml_SetValue(RegKey key, const std::string& name, const std::string& text,
+                                     const std::string& typeName, std::string& error) {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    if (!ParseBackupValue(text, typeName, type, data, error)) return -1;
+    return WriteRestoredValue(*registry_, restoreUi_, key, name, type, data);
 }
 
 std::string RestoreReport::Describe() const {
@@ -221,95 +183,14 @@ std::string RestoreReport::Describe() const {
     return text;
 }
 
-namespace {
-
-bool IsWhitespace(const std::string& text) {
-    for (const char c : text)
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
-    return true;
-}
-
-// The elements of a backup and where each may stand.
-enum class Element { Registry, Key, Value, File };
-
-bool ElementFromName(const std::string& lowerName, Element& element) {
-    if (lowerName == "registry") element = Element::Registry;
-    else if (lowerName == "k") element = Element::Key;
-    else if (lowerName == "v") element = Element::Value;
-    else if (lowerName == kBackupFileElement) element = Element::File;
-    else return false;
-    return true;
-}
-
-bool AllowedIn(Element parent, Element child) {
-    switch (parent) {
-        case Element::Registry: return child == Element::Key || child == Element::File;
-        case Element::Key: return child == Element::Key || child == Element::Value;
-        default: return false;
-    }
-}
-
-struct OpenElement {
-    Element element;
-    std::string name;  // as written in the file, lower-cased
-};
-
-// The attributes of one element, names lower-cased, values unescaped. The
-// strings of one element's attributes are used again for the next one's.
-class Attributes {
-public:
-    // The storage of a new attribute's name and value, to be filled.
-    std::pair<std::string, std::string>& Next() {
-        if (count_ == items_.size()) items_.emplace_back();
-        return items_[count_];
-    }
-    // Takes the attribute filled in Next(); false when its name was given
-    // already.
-    bool Commit() {
-        const std::string& name = items_[count_].first;
-        for (std::size_t i = 0; i < count_; ++i)
-            if (items_[i].first == name) return false;
-        ++count_;
-        return true;
-    }
-    const std::string* Find(const char* name) const {
-        for (std::size_t i = 0; i < count_; ++i)
-            if (items_[i].first == name) return &items_[i].second;
-        return nullptr;
-    }
-    void Clear() { count_ = 0; }
-
-private:
-    std::vector<std::pair<std::string, std::string>> items_;
-    std::size_t count_ = 0;
-};
-
-// An element or attribute name as the restore compares it: unescaped, ASCII
-// letters in lower case.
-void NameInto(const std::string& text, std::string& out) {
-    UnescapeXmlInto(text, out);
-    for (char& c : out) c = AsciiLower(c);
-}
-
-}  // namespace
-
 int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
-    reader.SetShowErrors(true);
-    reader.SetErrorUi(restoreUi_);
-    reader.SetFileName(path);
     restoreReport_ = RestoreReport{};
     RestoreReport& report = restoreReport_;
     IFileSystem& fs = restoreFs_ != nullptr ? *restoreFs_ : DefaultFileSystem();
-
     RestoreKeys keys(*registry_, restoreUi_);  // closes what is still open on every way out
-    std::vector<OpenElement> elements;
-    Attributes attributes;
-    bool tagOpen = false;  // the attributes of elements.back() are still being read
-    std::int32_t tagLine = 0;
-    bool rootSeen = false, rootEnded = false, rootClosed = false;
     bool stop = false;
 
-    // The first failure is the one reported; `fatal` ends the walk.
+    // The first failure is the one reported; `fatal` ends the restore.
     auto fail = [&](std::int32_t line, const std::string& reason, bool fatal, bool shown = false) {
         if (report.reason.empty()) {
             report.line = line;
@@ -318,141 +199,56 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
         }
         if (fatal) stop = true;
     };
-
     // A key that could not be opened or created (its message was shown).
     auto keyFailed = [&]() { fail(keys.FailedLine(), "couldn't create key " + keys.FailedPath(), true, true); };
 
-    // A start tag whose attributes are all read.
-    auto finishStartTag = [&]() {
-        tagOpen = false;
-        const OpenElement& e = elements.back();
-        if (e.element == Element::Registry) {
-            rootSeen = true;
-        } else if (e.element == Element::Key) {
-            const std::string* name = attributes.Find("name");
-            if (name == nullptr) return fail(tagLine, "key element without a name", true);
-            // Only the outermost key says which view its chain is in.
-            RegView view = RegView::k64;
-            if (const std::string* given = keys.Empty() ? attributes.Find("view") : nullptr) {
-                if (*given == ViewName(RegView::k32)) view = RegView::k32;
-                else if (*given != ViewName(RegView::k64))
-                    return fail(tagLine, "unknown registry view \"" + *given + "\"", true);
-            }
-            // Opened when something is written into it (restore_keys.h).
-            if (!keys.Push(*name, tagLine, view)) return fail(tagLine, "unknown root key \"" + *name + "\"", true);
-        }
-    };
-
-    auto closeElement = [&]() {
-        const Element element = elements.back().element;
-        elements.pop_back();
-        switch (element) {
-            case Element::Registry:
-                rootEnded = true;  // closed once its ">" is read
+    // The steps of the file, read and checked ahead of the writes, carried
+    // out in file order up to the first that ends the restore.
+    auto carryOut = [&](RestoreStep& step) {
+        switch (step.kind) {
+            case RestoreStep::Kind::Key:
+                keys.Push(step.text, step.line, step.view);  // the walk checked its root
                 break;
-            case Element::Key:
+            case RestoreStep::Kind::EndKey:
                 if (!keys.Pop()) keyFailed();
                 break;
-            case Element::Value: {
-                const std::string* name = attributes.Find("name");
-                const std::string* text = attributes.Find("value");
-                const std::string* type = attributes.Find("type");
-                if (name == nullptr) return fail(tagLine, "value element without a name", true);
-                if (text == nullptr)
-                    return fail(tagLine, "value \"" + *name + "\" without a value text", true);
+            case RestoreStep::Kind::Value: {
                 const RegKey key = keys.Need();
                 if (key == kNullKey) return keyFailed();
-                std::string error;
-                const int written = LoadAsXml_SetValue(key, *name, *text, type ? *type : std::string(), error);
-                if (written < 0) return fail(tagLine, "value \"" + *name + "\": " + error, true);
-                if (written == 0) return fail(tagLine, "couldn't set value " + *name, false, true);
+                if (!step.error.empty()) return fail(step.line, "value \"" + step.text + "\": " + step.error, true);
+                if (WriteRestoredValue(*registry_, restoreUi_, key, step.text, step.type, step.data) == 0)
+                    return fail(step.line, "couldn't set value " + step.text, false, true);
                 ++report.values;
                 break;
             }
-            case Element::File: {
+            case RestoreStep::Kind::File: {
                 std::string error;
-                const int restored = RestoreBackupFile(fs, restoreUi_, attributes.Find("path"),
-                                                       attributes.Find("data"),
-                                                       attributes.Find("attributes"), error);
-                if (restored < 0) return fail(tagLine, error, true);
-                if (restored == 0) return fail(tagLine, error, false, true);
+                const int restored = RestoreBackupFile(fs, restoreUi_, (step.given & 1) ? &step.text : nullptr,
+                                                       (step.given & 2) ? &step.fileData : nullptr,
+                                                       (step.given & 4) ? &step.attributes : nullptr, error);
+                if (restored < 0) return fail(step.line, error, true);
+                if (restored == 0) return fail(step.line, error, false, true);
                 if (restored == 1) ++report.files;
                 break;
             }
+            case RestoreStep::Kind::Fail:
+                if (restoreUi_ != nullptr)
+                    for (const std::string& message : step.messages) restoreUi_->ShowMessage(message);
+                fail(step.line, step.error, true, step.shown);
+                break;
         }
     };
 
-    std::string name;  // of the tag or attribute read, used again for each
-    int status = 1;
-    while (!stop && (status = reader.ReadNext()) == 1) {
-        const std::int32_t line = reader.GetLineNumber();
-        switch (reader.GetKind()) {
-            case kXmlStartTag: {
-                NameInto(reader.GetTagName(), name);
-                Element element;
-                if (!ElementFromName(name, element)) {
-                    fail(line, "unknown element <" + name + ">", true);
-                } else if (rootEnded) {
-                    fail(line, "element <" + name + "> after the end of the registry element", true);
-                } else if (elements.empty() ? element != Element::Registry
-                                            : !AllowedIn(elements.back().element, element)) {
-                    fail(line,
-                         "element <" + name + "> " +
-                             (elements.empty() ? std::string("outside the registry element")
-                                               : "inside <" + elements.back().name + ">"),
-                         true);
-                } else {
-                    elements.push_back(OpenElement{element, name});
-                    attributes.Clear();
-                    tagOpen = true;
-                    tagLine = line;
-                }
-                break;
-            }
-            case kXmlAttribute:
-                if (tagOpen) {
-                    auto& attribute = attributes.Next();
-                    NameInto(reader.GetAttributeName(), attribute.first);
-                    UnescapeXmlInto(reader.GetAttributeValue(), attribute.second);
-                    if (!attributes.Commit()) fail(line, "attribute \"" + attribute.first + "\" given twice", true);
-                }
-                break;
-            case kXmlEndTag: {
-                if (tagOpen) finishStartTag();
-                if (stop) break;
-                NameInto(reader.GetTagName(), name);
-                if (elements.empty()) {
-                    fail(line, "end tag </" + name + "> without its start tag", true);
-                } else if (name != elements.back().name) {
-                    fail(line, "end tag </" + name + "> where </" + elements.back().name + "> belongs",
-                         true);
-                } else {
-                    closeElement();
-                }
-                break;
-            }
-            case kXmlText:
-                if (!IsWhitespace(reader.GetText())) fail(line, "text outside every attribute", true);
-                break;
-            default:  // comments, CDATA, directives, the ends of lines and tags
-                break;
-        }
-        if (!stop && tagOpen && !reader.InTag()) finishStartTag();
-        if (rootEnded && !reader.InTag()) rootClosed = true;
-    }
-
-    if (!stop && status == 0) {
-        if (!reader.IsOpen()) {
-            fail(0, "cannot open the file", true);
-        } else if (!reader.GetErrorText().empty()) {
-            fail(reader.GetLineNumber(), reader.GetErrorReason(), true, !reader.ReadFailed());
-        } else if (!rootSeen) {
-            fail(reader.GetLineNumber(), "no registry element", true);
-        } else if (!rootClosed) {
-            fail(reader.GetLineNumber(),
-                 "the file ends before the end of the registry element (</registry>)", true);
+    {
+        BackupWalk walk(reader, path, restoreUi_ != nullptr);
+        RestoreStepQueue steps(walk);  // stops the walk where it is when the restore stops first
+        while (!stop) {
+            RestoreStepBatch* batch = steps.Next();
+            if (batch == nullptr) break;
+            for (std::size_t i = 0; i < batch->Size() && !stop; ++i) carryOut((*batch)[i]);
         }
     }
+    reader.SetErrorUi(restoreUi_);
     keys.Finish();
     if (keys.Failed() && report.reason.empty()) keyFailed();
     report.keys = keys.KeysRestored();

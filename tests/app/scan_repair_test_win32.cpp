@@ -107,6 +107,7 @@ protected:
         MainWindow::SetUp();
         if (IsSkipped()) return;
         for (const std::string& f : FilesMatching("*.xml")) DeleteFileA(f.c_str());
+        RemoveRegistryExports();
         DeleteTestAppPaths();
         test::UnseedEveryArea(registry_);
         tree_ = test::MakeScanTree();
@@ -124,12 +125,19 @@ protected:
     }
     void TearDown() override {
         MainWindow::TearDown();
+        RemoveRegistryExports();
         SetEnvironmentVariableA("QUILLMERE_SHORTCUT_DRIVES", nullptr);
         DeleteTestAppPaths();
         test::UnseedEveryArea(registry_);
         DeleteFileA("ignore.lst");
     }
 
+    // The dated registry exports of "savereg" and their folder.
+    static void RemoveRegistryExports() {
+        for (const std::string& f : FilesMatching("Registry Backups\\*.reg"))
+            DeleteFileA(("Registry Backups\\" + f).c_str());
+        RemoveDirectoryA("Registry Backups");
+    }
     // Scans the unseeded prefix in this process and puts every path found on
     // the ignore list, with `extra` lines after them.
     void IgnoreWhatThePrefixItselfHas() {
@@ -253,15 +261,16 @@ TEST_F(ScanRepair, ScanListsTheSeededBrokenEntriesTickedAndRemoveRepairsOnlyTheT
     HWND box = ClosingMessage();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageText(box), "Items selected have been removed from the system");
-    // Buttons pressed while the repair's message is up are dropped.
+    // Buttons pressed while the repair's message is up are dropped, also
+    // once the message is closed: they are not handled late, after it (a
+    // scan started then would show as the ticked scan button).
     PressNow("BUTTON_IGNORED");
     PressNow("BUTTON_SCAN");
-    EXPECT_FALSE(AppWindow::Checked(app_.Button("BUTTON_SCAN")));
-    EXPECT_NE(app_.VisiblePanels(), std::vector<std::string>{"SUBMAIN_IGNORED"});
     test::Click(GetDlgItem(box, IDOK));
-    ASSERT_TRUE(WaitUntil([&] { return test::ShowsAsTab(app_, "SUBMAIN_MAIN", "BUTTON_MAIN"); }));
-    // The repair's thread, which owned the closing message, has ended.
+    ASSERT_TRUE(WaitUntil([&] { return test::ShowsAsTab(app_, "SUBMAIN_MAIN", "BUTTON_MAIN"); })) << TabState();
+    // The repair's thread has ended.
     EXPECT_TRUE(WaitUntil([&] { return test::ThreadCount(app_.ProcessId()) <= threads; }));
+    EXPECT_FALSE(AppWindow::Checked(app_.Button("BUTTON_SCAN")));
 
     // The ticked entries are gone, everything else is as it was: the twins,
     // the unticked entry, the rest of each area.
@@ -351,8 +360,6 @@ TEST_F(ScanRepair, WithSaveregTheDatedExportIsMadeBeforeTheRepair) {
     for (std::size_t i = 0; i < exported.size(); i += 2) narrow += exported[i];
     EXPECT_NE(narrow.find("qmgone.exe"), std::string::npos);
     EXPECT_FALSE(KeyExists(std::string(kAppPaths) + "\\qmgone.exe"));
-    DeleteFileA(("Registry Backups\\" + exports[0]).c_str());
-    RemoveDirectoryA("Registry Backups");
 }
 
 TEST_F(ScanRepair, ASecondScanPressStopsTheScanShowsWhatWasFoundAndTheNextScanRunsWhole) {

@@ -42,8 +42,12 @@ HANDLE Start(const std::string& arguments) {
     PROCESS_INFORMATION pi{};
     const BOOL started =
         CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi);
+    const DWORD error = GetLastError();
     CloseHandle(nul);
-    if (!started) return nullptr;
+    if (!started) {
+        std::fprintf(stderr, "test: CreateProcess of %s failed, error %lu\n", QM_CLI_EXE, error);
+        return nullptr;
+    }
     CloseHandle(pi.hThread);
     return pi.hProcess;
 }

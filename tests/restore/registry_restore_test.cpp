@@ -242,6 +242,44 @@ TEST_F(RestoreTest, ParseErrorFailsAfterItsMessageKeepingWhatWasWritten) {
     EXPECT_FALSE(reg_.ValueExists("HKEY_CURRENT_USER\\P", "y"));
 }
 
+// The file is read ahead of the writes: failures far into a large file
+// still come in file order, and nothing read after the failure that ends
+// the restore is written or shown.
+TEST_F(RestoreTest, FailuresFarIntoALargeFileComeInFileOrder) {
+    reg_.CreateKeyPath("HKEY_CURRENT_USER\\Locked");
+    reg_.SetDenyDelete("HKEY_CURRENT_USER\\Locked");
+    const int keys = 3000;
+    std::string many;
+    for (int i = 0; i < keys; ++i)
+        many += "   <k name=\"K" + std::to_string(i) + "\">\r\n    <v name=\"v\" value=\"" + std::to_string(i) +
+                "\"/>\r\n   </k>\r\n";
+    const std::string head = "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"Locked\">\r\n"
+                             "    <v name=\"a\" value=\"1\"/>\r\n   </k>\r\n" + many;
+    const std::string tooLong(300, 'L');
+    const std::string badKey = "   <k name=\"" + tooLong + "\">\r\n    <v name=\"y\" value=\"2\"/>\r\n   </k>\r\n";
+    const std::string tail = "   <k name=\"After\">\r\n    <v name=\"z\" value=\"3\"/>\r\n   </k>\r\n    <\r\n  </k>\r\n";
+
+    // A key that cannot be created ends it: the parse error after it is
+    // neither shown nor reported.
+    EXPECT_EQ(Restore(Xml(head + badKey + tail)), 0);
+    EXPECT_EQ(ui_.Messages(), (V{"couldn't set value a", "couldn't create key HKEY_CURRENT_USER\\" + tooLong}));
+    EXPECT_EQ(lib_->LastRestore().reason, "couldn't set value a");
+    EXPECT_EQ(lib_->LastRestore().line, 5);
+    EXPECT_EQ(lib_->LastRestore().values, unsigned(keys));
+    EXPECT_EQ(Value("HKEY_CURRENT_USER\\K" + std::to_string(keys - 1), "v"),
+              Expect(kRegSz, Text(std::to_string(keys - 1))));
+    EXPECT_FALSE(reg_.KeyExists("HKEY_CURRENT_USER\\After"));
+
+    // Without it, the parse error is shown after the earlier message.
+    ui_.ClearMessages();
+    EXPECT_EQ(Restore(Xml(head + tail)), 0);
+    EXPECT_EQ(ui_.Messages(), (V{"couldn't set value a", "Parse error in line " + std::to_string(10 + 3 * keys) +
+                                                         " : ('<' symbol not allowed at the end of a line)"}));
+    EXPECT_EQ(lib_->LastRestore().reason, "couldn't set value a");
+    EXPECT_EQ(lib_->LastRestore().values, unsigned(keys) + 1);
+    EXPECT_EQ(Value("HKEY_CURRENT_USER\\After", "z"), Expect(kRegSz, Text("3")));
+}
+
 TEST_F(RestoreTest, FileThatCannotBeOpenedFails) {
     CXmlReader reader;
     EXPECT_EQ(lib_->LoadAsXml(reader, "no such backup.xml"), 0);

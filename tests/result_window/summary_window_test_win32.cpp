@@ -148,6 +148,34 @@ protected:
         CSkinnedLabel* label = window_->Controls().FindLabel(name);
         return label != nullptr ? label->Text() : "<no label " + std::string(name) + ">";
     }
+    // The lines of a label's text that its window cuts off (too wide, or
+    // below its bottom), measured in the label's font.
+    std::vector<std::string> ClippedLines(const char* name) {
+        CSkinnedLabel* label = window_->Controls().FindLabel(name);
+        if (label == nullptr) return {"<no label " + std::string(name) + ">"};
+        RECT box{};
+        GetClientRect(label->Window(), &box);
+        HDC dc = GetDC(label->Window());
+        HGDIOBJ old = SelectObject(dc, label->Font());
+        TEXTMETRICA metrics{};
+        GetTextMetricsA(dc, &metrics);
+        std::vector<std::string> clipped;
+        const std::string text = label->Text();
+        int lines = 0;
+        for (std::size_t at = 0; at <= text.size(); ++lines) {
+            std::size_t end = text.find('\n', at);
+            if (end == std::string::npos) end = text.size();
+            const std::string line = text.substr(at, end - at);
+            SIZE size{};
+            GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &size);
+            if (size.cx > box.right || (lines + 1) * metrics.tmHeight > box.bottom)
+                clipped.push_back(line + " (" + std::to_string(size.cx) + " px)");
+            at = end + 1;
+        }
+        SelectObject(dc, old);
+        ReleaseDC(label->Window(), dc);
+        return clipped;
+    }
 
     SkinFile skin_;
     std::unique_ptr<CSummaryWindow> window_;
@@ -185,6 +213,8 @@ TEST_F(SummaryWindowTest, ScansListsPerCategoryRepairsAndShowsRefusedDeletionsAs
     EXPECT_EQ(found[2], (std::vector<std::string>{"Missing ShortCuts", "0", "0"}));
     EXPECT_EQ(Label("TEXT_SCREENSCANCOMPLETE_TITLE"),
               "Quillmere has found 3 potentially dangerous bugs\nclick the button below to repair your computer");
+    EXPECT_EQ(ClippedLines("TEXT_SCREENSCANCOMPLETE_TITLE"), std::vector<std::string>{})
+        << "the skin's font, Arial, needs a font of its widths (fonts-liberation under Wine)";
     EXPECT_EQ(Label("TEXT_SCANCOMPLETE_ERRORFOUND"), "3");
     EXPECT_EQ(GetDlgCtrlID(window_->List()->Window()), 0);
     EXPECT_EQ(SendMessageA(window_->List()->Window(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT,

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <stdexcept>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "control/main_app_win32.h"
 #include "control/main_dlg_win32.h"
+#include "engine/categories.h"
 #include "platform/registry_memory.h"
 #include "tests/ui/screen_capture_win32.h"
 #include "ui/window_base_win32.h"
@@ -128,6 +130,41 @@ TEST_F(MainScreen, ProgressShowsScanningWithTheCountThenDoneAndClearsUnselectedC
     panel->ShowProgress(states, 9);
     EXPECT_EQ(Label("PROGRESS_TEXT_COM"), "Done");
     EXPECT_EQ(Label("PROGRESS_COUNT_COM"), "7") << "a finished category keeps its count";
+}
+
+// The columns of `list` whose header text, or one of `texts` (column 1's
+// texts), is cut off: wider than the column less the list's padding of a
+// cell's text (six pixels either side).
+std::vector<std::string> ClippedColumns(HWND list, const std::vector<std::string>& texts) {
+    std::vector<std::string> clipped;
+    auto width = [&](const std::string& text) {
+        return static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text.c_str())));
+    };
+    for (int column = 0;; ++column) {
+        char title[64] = "";
+        LVCOLUMNA c{};
+        c.mask = LVCF_TEXT | LVCF_WIDTH;
+        c.pszText = title;
+        c.cchTextMax = sizeof title;
+        if (!SendMessageA(list, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&c))) break;
+        if (width(title) + 12 > c.cx) clipped.push_back(std::string(title) + " (header)");
+        if (column != 1) continue;
+        for (const std::string& text : texts)
+            if (width(text) + 12 > c.cx) clipped.push_back(std::string(title) + ": " + text);
+    }
+    return clipped;
+}
+
+TEST_F(MainScreen, TheListsShowTheirHeadersAndEveryFindingsTypeWhole) {
+    CSubMainSkin* results = window_->FindPanel("SUBMAIN_RESULT");
+    CSubMainSkin* ignored = window_->FindPanel("SUBMAIN_IGNORED");
+    ASSERT_TRUE(results != nullptr && results->ResultList() != nullptr);
+    ASSERT_TRUE(ignored != nullptr && ignored->IgnoredList() != nullptr);
+    const std::vector<std::string> types = {kTagCom,         kTagHelp,    kTagFonts,   kTagSharedTools,
+                                            kTagSharedDlls,  kTagDrivers, kTagAppPaths, kTagUninstall,
+                                            kTagStartup,     "SHORTCUT"};
+    EXPECT_EQ(ClippedColumns(results->ResultList()->Window(), types), std::vector<std::string>{});
+    EXPECT_EQ(ClippedColumns(ignored->IgnoredList()->Window(), {}), std::vector<std::string>{});
 }
 
 TEST_F(MainScreen, TheControllersProgressGoesToTheMainScreen) {
