@@ -40,11 +40,12 @@ std::string DriveSlashesToBackslashes(std::string text) {
 }
 
 // Steps 1, 2, then 3 (the text holds "%") or 4: the derivation of the COM,
-// shared-tools and shared-DLL rows. The working text is made once, with room
-// for the system directory, since this runs for every COM server.
-std::string CleanExpandOrComplete(const std::string& data, const SystemPaths& system) {
+// shared-tools and shared-DLL rows, written into `text` (whose earlier
+// contents go). The working text is made in place, with room for the system
+// directory, so that a text reused for every COM server is allocated once.
+void CleanExpandOrComplete(const std::string& data, const SystemPaths& system, std::string& text) {
     const std::string& dir = system.SystemDirectory();
-    std::string text;
+    text.clear();
     text.reserve(data.size() + dir.size() + 1);
     for (std::size_t from = 0; from < data.size();) {
         auto quote = data.find('"', from);
@@ -53,8 +54,16 @@ std::string CleanExpandOrComplete(const std::string& data, const SystemPaths& sy
         from = quote + 1;
     }
     text = CutSwitches(DriveSlashesToBackslashes(std::move(text)));
-    if (Contains(text, '%')) return ExpandFirstVariable(std::move(text), system);
-    return CompleteBareName(std::move(text), system);
+    if (Contains(text, '%'))
+        text = ExpandFirstVariable(std::move(text), system);
+    else
+        text = CompleteBareName(std::move(text), system);
+}
+
+std::string CleanExpandOrComplete(const std::string& data, const SystemPaths& system) {
+    std::string text;
+    CleanExpandOrComplete(data, system, text);
+    return text;
 }
 
 }  // namespace
@@ -166,9 +175,14 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 
 CleanedPath ComServerPath(const std::string& data, const SystemPaths& system) {
     CleanedPath out;
-    out.path = CleanExpandOrComplete(data, system);
-    out.test = !EndsWith(out.path, "mailui.dll");
+    ComServerPath(data, system, out);
     return out;
+}
+
+void ComServerPath(const std::string& data, const SystemPaths& system, CleanedPath& out) {
+    static const std::string kMailUi = "mailui.dll";
+    CleanExpandOrComplete(data, system, out.path);
+    out.test = !EndsWith(out.path, kMailUi);
 }
 
 CleanedPath HelpFilePath(const std::string& data, const std::string& name, const SystemPaths& system) {

@@ -81,6 +81,9 @@ struct CleanedPath {
 // COM server sub-key default: 1, 2, then 3 (text holds "%") or 4; a path
 // ending in "mailui.dll" is not tested.
 CleanedPath ComServerPath(const std::string& data, const SystemPaths& system);
+// The same into `out`, whose text's buffer is used again (a scan derives
+// one path per COM server).
+void ComServerPath(const std::string& data, const SystemPaths& system, CleanedPath& out);
 // Help value: the data is a folder, the name a file name, joined without a
 // separator.
 CleanedPath HelpFilePath(const std::string& data, const std::string& name, const SystemPaths& system);

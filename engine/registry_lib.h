@@ -87,6 +87,11 @@ public:
     // The same list with only its "(Default)" items: the same items, in the
     // same order, as AddRegistryValues gives them, without the others.
     void AddDefaultValues(RegKey key, ValueList& list);
+    // The items AddDefaultValues would append to an empty list, read into
+    // the first items of `items` (made where missing, kept otherwise, so
+    // that a caller reading many keys fills the same objects again). Items
+    // past the count returned are left as they were.
+    std::size_t ReadDefaultValues(RegKey key, ValueList& items);
     // Runs `visit(item)` on the items AddRegistryValues would list, in the
     // same order, without holding them all: past the first few hundred the
     // values are read one at a time, so a key of any size (the Shared DLLs

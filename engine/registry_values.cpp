@@ -143,6 +143,28 @@ void CRegistryLib::AddDefaultValues(RegKey key, ValueList& list) {
     AppendValues(*registry_, key, list, true);
 }
 
+std::size_t CRegistryLib::ReadDefaultValues(RegKey key, ValueList& items) {
+    ValueReader reader;
+    std::size_t count = 0;
+    for (std::uint32_t index = 0;; ++index) {
+        if (count == items.size()) items.emplace_back();
+        if (!items[count]) items[count] = std::make_unique<CRegValueItem>();
+        const ValueReader::Read read = reader.Next(*registry_, key, index, true, *items[count]);
+        if (read == ValueReader::Read::End) break;
+        if (read == ValueReader::Read::Item) ++count;
+    }
+    // Every item read is a "(Default)" one: without any, the placeholder.
+    if (count == 0) {
+        CRegValueItem& placeholder = *items[0];
+        placeholder.name = kDefaultValueName;
+        placeholder.data = kValueNotSet;
+        placeholder.type = kRegSz;
+        placeholder.isDefault = true;
+        count = 1;
+    }
+    return count;
+}
+
 bool CRegistryLib::ForEachRegistryValue(RegKey key, const std::function<bool(const CRegValueItem&)>& visit) {
     IRegistry& registry = *registry_;
     ValueReader reader;

@@ -38,10 +38,12 @@ bool MayBeProgId(const std::string& name) {
     return false;
 }
 
-// One server sub-key's default value, tested but not yet settled.
+// One server sub-key's default value, tested but not yet settled. The
+// entries of one class are used again for the next (their objects and
+// buffers with them): a scan goes through tens of thousands of classes.
 struct ServerEntry {
     std::unique_ptr<CRegValueItem> value;
-    std::string path;      // as cleaned: what progress shows
+    CleanedPath path;      // as cleaned: what progress shows
     std::string reported;  // what a finding names
     PathState state;
     std::int32_t defaultsSoFar;  // "(Default)" items of this class up to this one
@@ -67,8 +69,9 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
     if (!frame.Open(kComRoot)) return;
     IRegistry& reg = *registry_;
     bool noNameBuffer = false;
-    std::vector<ServerEntry> entries;
-    ValueList values;  // emptied and refilled for each server sub-key
+    std::vector<ServerEntry> entries;  // the first `used` are this class's
+    std::size_t used = 0;
+    ValueList values;  // refilled for each server sub-key
 
     do {
         const LoopEnd end = frame.ForEachSubKey(frame.Root(), [&](const std::string& className) {
@@ -81,7 +84,7 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
                                   classKey.Receive(reg)) != kRegSuccess)
                 return true;
 
-            entries.clear();
+            used = 0;
             std::int32_t defaults = 0;
             bool mayHaveProgId = false;
             const LoopEnd inner =
@@ -92,22 +95,23 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
                     if (reg.RegOpenKeyA(classKey.Get(), sub.c_str(), server.Receive(reg)) !=
                         kRegSuccess)
                         return true;
-                    values.clear();
-                    AddDefaultValues(server.Get(), values);  // only "(Default)" items count here
-                    for (auto& item : values) {
-                        if (!item) continue;
+                    // Only "(Default)" items count here.
+                    const std::size_t count = ReadDefaultValues(server.Get(), values);
+                    for (std::size_t i = 0; i < count; ++i) {
                         ++defaults;
-                        if (item->data == kValueNotSet) continue;
-                        CleanedPath path = ComServerPath(item->data, frame.Paths());
+                        if (values[i]->data == kValueNotSet) continue;
+                        if (used == entries.size()) entries.emplace_back();
+                        ServerEntry& e = entries[used++];
+                        e.value.swap(values[i]);  // the entry's old item goes to the list
+                        ComServerPath(e.value->data, frame.Paths(), e.path);
                         // A server is a program's command line or a DLL's path:
                         // either way Windows reads it as a command line would be.
-                        std::string reported;
-                        const CRegValueItem& server = *item;
-                        const PathState state = frame.Judge(
-                            path, [&] { return frame.WindowsLookup().Program(server.data); }, reported,
+                        e.reported.clear();
+                        const CRegValueItem& item = *e.value;
+                        e.state = frame.Judge(
+                            e.path, [&] { return frame.WindowsLookup().Program(item.data); }, e.reported,
                             true);
-                        entries.push_back({std::move(item), std::move(path.path), std::move(reported),
-                                           state, defaults});
+                        e.defaultsSoFar = defaults;
                     }
                     return true;
                 });
@@ -119,15 +123,17 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
             // A class whose examination a stop request cut short is not judged:
             // its unread server sub-keys might name files that exist.
             bool keep = inner == LoopEnd::Stopped;
-            for (const auto& e : entries)
-                if (e.state == PathState::Exists || e.state == PathState::NotTested) keep = true;
+            for (std::size_t i = 0; i < used; ++i)
+                if (entries[i].state == PathState::Exists || entries[i].state == PathState::NotTested)
+                    keep = true;
 
             const std::int32_t scannedBefore = frame.Scanned();
             std::int32_t progIdDefaults = 0;
             // Counted once per class, and only when the listing showed a
             // sub-key that may be the ProgID one.
             std::int32_t progIdDefaultsOfClass = -1;
-            for (auto& e : entries) {
+            for (std::size_t i = 0; i < used; ++i) {
+                ServerEntry& e = entries[i];
                 if (!keep && e.state == PathState::Missing) {
                     frame.Record(*e.value, frame.RootPath() + "\\" + className, e.reported);
                     if (progIdDefaultsOfClass < 0)
@@ -135,7 +141,7 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
                             mayHaveProgId ? CountProgIdDefaults(*this, classKey.Get(), values) : 0;
                     progIdDefaults += progIdDefaultsOfClass;
                 }
-                frame.Report(std::move(e.path), scannedBefore + e.defaultsSoFar + progIdDefaults,
+                frame.ReportCopy(e.path.path, scannedBefore + e.defaultsSoFar + progIdDefaults,
                              frame.Found());
             }
             frame.CountScanned(defaults + progIdDefaults);

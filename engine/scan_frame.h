@@ -101,6 +101,10 @@ public:
     // The path is handed on (moved), so pass a copy if it is still needed.
     void Report(std::string path) const { Report(std::move(path), scanned_, found_); }
     void Report(std::string path, std::int32_t scanned, std::int32_t found) const;
+    // The same with a path the caller keeps: copied only for a callback.
+    void ReportCopy(const std::string& path, std::int32_t scanned, std::int32_t found) const {
+        if (lib_.GetProgressCallback()) Report(path, scanned, found);
+    }
     // Test, record when missing, report: the common handling of one entry.
     // `keyPath()` gives the finding's key path; it is called only for a finding.
     template <class KeyPath, class SecondLook>
