@@ -203,9 +203,19 @@ CleanedPath SharedToolPath(const std::string& data, const SystemPaths& system) {
 
 CleanedPath AppPathText(const std::string& data) {
     CleanedPath out;
-    out.path = TrimEndQuotes(data);
-    out.test = PassesAbsolutePathFilter(out.path);
+    AppPathText(data, out);
     return out;
+}
+
+void AppPathText(const std::string& data, CleanedPath& out) {
+    const auto first = data.find_first_not_of('"');
+    if (first == npos) {
+        out.path.clear();
+    } else {
+        const auto last = data.find_last_not_of('"');
+        out.path.assign(data, first, last - first + 1);
+    }
+    out.test = PassesAbsolutePathFilter(out.path);
 }
 
 CleanedPath FontPath(const std::string& data, const SystemPaths& system) {
@@ -219,6 +229,11 @@ CleanedPath FontPath(const std::string& data, const SystemPaths& system) {
 
 CleanedPath SharedDllPath(const std::string& name, const SystemPaths& system) {
     return {CleanExpandOrComplete(name, system), true};
+}
+
+void SharedDllPath(const std::string& name, const SystemPaths& system, CleanedPath& out) {
+    CleanExpandOrComplete(name, system, out.path);
+    out.test = true;
 }
 
 CleanedPath DriverPath(const std::string& data, const SystemPaths& system) {

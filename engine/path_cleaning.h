@@ -91,11 +91,13 @@ CleanedPath HelpFilePath(const std::string& data, const std::string& name, const
 CleanedPath SharedToolPath(const std::string& data, const SystemPaths& system);
 // Application path value: 6, tested only when it passes 7.
 CleanedPath AppPathText(const std::string& data);
+void AppPathText(const std::string& data, CleanedPath& out);  // into `out`, as ComServerPath
 // Font value: 1, 2, then 3 (text holds "%"), or the Windows fonts folder in
 // front of a text without a backslash.
 CleanedPath FontPath(const std::string& data, const SystemPaths& system);
 // Shared-DLL value name: 1, 2, then 3 or 4.
 CleanedPath SharedDllPath(const std::string& name, const SystemPaths& system);
+void SharedDllPath(const std::string& name, const SystemPaths& system, CleanedPath& out);
 // Driver value: the system directory, "\" and the data unchanged.
 CleanedPath DriverPath(const std::string& data, const SystemPaths& system);
 // "UninstallString" data: 5, 6, then 7 and 8 (with "\regsvr32").

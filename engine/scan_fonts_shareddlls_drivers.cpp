@@ -36,8 +36,9 @@ void CRegistryLib::ScanRegistrySharedFiles(ResultRows& rows) {
         if (item.name == kValueNotSet || item.name == kDefaultValueName) return;
         // The value's name is a file path; a bare name is found on the
         // search path.
-        frame.Examine(item, [&] { return frame.RootPath(); },
-                      SharedDllPath(item.name, frame.Paths()),
+        CleanedPath& path = frame.ScratchPath();
+        SharedDllPath(item.name, frame.Paths(), path);
+        frame.Examine(item, [&] { return frame.RootPath(); }, path,
                       [&] { return frame.WindowsLookup().File(item.name); });
     });
 }

@@ -108,11 +108,14 @@ public:
     // Test, record when missing, report: the common handling of one entry.
     // `keyPath()` gives the finding's key path; it is called only for a finding.
     template <class KeyPath, class SecondLook>
-    void Examine(const CRegValueItem& value, KeyPath&& keyPath, CleanedPath path, SecondLook&& lookup) {
+    void Examine(const CRegValueItem& value, KeyPath&& keyPath, const CleanedPath& path, SecondLook&& lookup) {
         std::string reported;
         if (Judge(path, lookup, reported) == PathState::Missing) Record(value, keyPath(), reported);
-        Report(std::move(path.path));
+        ReportCopy(path.path, scanned_, found_);
     }
+    // A path for the derivations that write into one, kept for the whole
+    // category so that its buffer is allocated once.
+    CleanedPath& ScratchPath() { return scratch_; }
 
     // Appends this category's row with the counters so far.
     void AppendRow();
@@ -166,6 +169,7 @@ private:
     std::string rootPath_;
     std::int32_t scanned_ = 0;
     std::int32_t found_ = 0;
+    CleanedPath scratch_;
     std::deque<RegReadBuffers> nameBuffers_;
     std::size_t depth_ = 0;
 };

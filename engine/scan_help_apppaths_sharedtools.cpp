@@ -40,41 +40,48 @@ void CRegistryLib::ScanRegistryAppPaths(ResultRows& rows) {
     ScanFrame frame(*this, rows, Category::AppPaths, kStatusAppPaths);
     if (!frame.Open(kAppPathsRoot)) return;
     IRegistry& reg = *registry_;
+    // The entries of one key, used again (objects and buffers) for the next.
     struct Entry {
-        std::unique_ptr<CRegValueItem> value;
-        std::string path;      // as cleaned: what progress shows
+        CRegValueItem value;
+        CleanedPath path;      // as cleaned: what progress shows
         std::string reported;  // what a finding names
         PathState state;
         std::int32_t scanned;  // items scanned when it was read
     };
-    std::vector<Entry> entries;
+    std::vector<Entry> entries;  // the first `used` are this key's
+    std::size_t used = 0;
+    std::string keyPath;
     do {
         const LoopEnd end = frame.ForEachSubKey(frame.Root(), [&](const std::string& name) {
             RegKeyHandle sub;
             if (reg.RegOpenKeyA(frame.Root(), name.c_str(), sub.Receive(reg)) != kRegSuccess) return true;
-            entries.clear();
+            used = 0;
             const bool completed = frame.ForEachValue(sub.Get(), [&](const CRegValueItem& item) {
                 frame.CountScanned();
                 if (item.data == kValueNotSet) return;
-                CleanedPath path = AppPathText(item.data);
-                std::string reported;
-                const PathState state = frame.Judge(
-                    path, [&] { return frame.WindowsLookup().Program(item.data); }, reported);
-                entries.push_back({std::make_unique<CRegValueItem>(item), std::move(path.path),
-                                   std::move(reported), state, frame.Scanned()});
+                if (used == entries.size()) entries.emplace_back();
+                Entry& e = entries[used++];
+                e.value = item;
+                AppPathText(e.value.data, e.path);
+                e.reported.clear();
+                e.state = frame.Judge(
+                    e.path, [&] { return frame.WindowsLookup().Program(e.value.data); }, e.reported);
+                e.scanned = frame.Scanned();
             });
             bool programGone = false;
-            for (const Entry& e : entries)
-                if (e.value->isDefault && e.state == PathState::Missing) programGone = true;
-            const std::string keyPath = frame.RootPath() + "\\" + AsciiLower(name);
-            for (Entry& e : entries) {
-                if (e.state == PathState::Missing) {
-                    if (e.value->isDefault)
-                        frame.Record(*e.value, keyPath, e.reported);
-                    else if (!programGone)
-                        frame.Record(*e.value, keyPath, e.reported, kRemoveValue);
+            for (std::size_t i = 0; i < used; ++i)
+                if (entries[i].value.isDefault && entries[i].state == PathState::Missing) programGone = true;
+            keyPath.clear();  // made for the key's first finding
+            for (std::size_t i = 0; i < used; ++i) {
+                Entry& e = entries[i];
+                if (e.state == PathState::Missing && (e.value.isDefault || !programGone)) {
+                    if (keyPath.empty()) keyPath = frame.RootPath() + "\\" + AsciiLower(name);
+                    if (e.value.isDefault)
+                        frame.Record(e.value, keyPath, e.reported);
+                    else
+                        frame.Record(e.value, keyPath, e.reported, kRemoveValue);
                 }
-                frame.Report(std::move(e.path), e.scanned, frame.Found());
+                frame.ReportCopy(e.path.path, e.scanned, frame.Found());
             }
             return completed;
         });

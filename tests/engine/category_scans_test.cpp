@@ -133,7 +133,10 @@ TEST_F(CategoryScanTest, DefaultValuesAreTheDefaultItemsOfTheFullList) {
     Str(base + "Both", "", "unnamed");
     ASSERT_EQ(reg_.SetValue(base + "NoBytes", "", kRegBinary, {}), kRegSuccess);
     ASSERT_EQ(reg_.SetValue(base + "Dword", "(Default)", kRegDword, {1, 0, 0, 0}), kRegSuccess);
-    for (const char* name : {"Empty", "NamedOnly", "Both", "NoBytes", "Dword"}) {
+    // ReadDefaultValues gives the same items into objects used again from key
+    // to key: a key with fewer defaults than the one before leaves the rest.
+    ValueList reused;
+    for (const char* name : {"Empty", "NamedOnly", "Both", "NoBytes", "Dword", "Both", "Empty"}) {
         RegKeyHandle key;
         ASSERT_EQ(lib_->OpenKey("HKEY_CURRENT_USER", std::string("Defaults\\") + name,
                                 key.Receive(reg_)),
@@ -148,6 +151,16 @@ TEST_F(CategoryScanTest, DefaultValuesAreTheDefaultItemsOfTheFullList) {
         for (const auto& item : defaults) got.push_back(item->name + item->data + "|" + std::to_string(item->type));
         for (auto& e : expected) e = "(Default)" + e;
         EXPECT_EQ(got, expected) << name;
+
+        const std::size_t count = lib_->ReadDefaultValues(key.Get(), reused);
+        ASSERT_EQ(count, defaults.size()) << name;
+        ASSERT_LE(count, reused.size());
+        for (std::size_t i = 0; i < count; ++i) {
+            EXPECT_EQ(reused[i]->name, defaults[i]->name) << name;
+            EXPECT_EQ(reused[i]->data, defaults[i]->data) << name;
+            EXPECT_EQ(reused[i]->type, defaults[i]->type) << name;
+            EXPECT_EQ(reused[i]->isDefault, defaults[i]->isDefault) << name;
+        }
     }
 }
 
