@@ -10,6 +10,14 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// The first blank at or after `from` (npos: none); find_first_of would make
+// a library call per character.
+std::size_t FindBlank(const std::string& text, std::size_t from = 0) {
+    for (std::size_t i = from; i < text.size(); ++i)
+        if (IsBlank(text[i])) return i;
+    return npos;
+}
+
 std::string TrimBlanks(const std::string& text) {
     std::size_t first = 0, end = text.size();
     while (first < end && IsBlank(text[first])) ++first;
@@ -182,12 +190,18 @@ bool PathLookup::FindsAt(const std::string& path, bool folderToo, bool addExtens
 
 bool PathLookup::Finds(const std::string& candidate, bool folderToo, bool addExtensions,
                        const std::vector<std::string>& folders) const {
-    std::string c = candidate;
-    while (!c.empty() && IsBlank(c.back())) c.pop_back();
+    // Trailing blanks dropped; most candidates have none and are not copied.
+    std::size_t size = candidate.size();
+    while (size > 0 && IsBlank(candidate[size - 1])) --size;
+    std::string trimmed;
+    if (size != candidate.size()) trimmed.assign(candidate, 0, size);
+    const std::string& c = size != candidate.size() ? trimmed : candidate;
     bool found = false;
     switch (ShapeOf(c)) {
         case Shape::Absolute:
-            found = DriveJudgeable(c[0]) && FindsAt(c.size() == 2 ? c + "\\" : c, folderToo, addExtensions);
+            // "C:" alone is the drive's root.
+            found = DriveJudgeable(c[0]) && (c.size() == 2 ? FindsAt(c + "\\", folderToo, addExtensions)
+                                                           : FindsAt(c, folderToo, addExtensions));
             break;
         case Shape::RootRelative: {
             const std::string& windows = paths_.WindowsDirectory();
@@ -241,14 +255,13 @@ LookupResult PathLookup::UnquotedProgram(const std::string& text) const {
     const std::vector<std::string>& folders = SearchPath();
     // Each prefix ending at a blank, shortest first, as CreateProcess tries
     // them; only the whole text may name a folder.
-    for (auto blank = text.find_first_of(" \t"); blank != npos;
-         blank = text.find_first_of(" \t", blank + 1)) {
+    for (auto blank = FindBlank(text); blank != npos; blank = FindBlank(text, blank + 1)) {
         if (blank > 0 && Finds(text.substr(0, blank), false, true, folders)) return {LookupVerdict::Found, {}};
     }
     if (Finds(text, true, true, folders)) return {LookupVerdict::Found, {}};
     // Where the program would be looked for decides whether "not found" can
     // be said: the shape of its first word.
-    const auto blank = text.find_first_of(" \t");
+    const auto blank = FindBlank(text);
     return Judged(text, ShapeOf(text.substr(0, blank)), false);
 }
 

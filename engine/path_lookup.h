@@ -64,7 +64,8 @@ public:
 
     // A path just found missing: a look made at once after that test takes
     // its answer instead of asking the file system again. Empty: none.
-    void SetJustMissing(std::string path) const { justMissing_ = std::move(path); }
+    // Copied into a buffer kept from one path to the next.
+    void SetJustMissing(const std::string& path) const { justMissing_.assign(path); }
 
 private:
     enum class Shape { Empty, Absolute, RootRelative, Bare, Relative, Unc, Url, Unknown };
