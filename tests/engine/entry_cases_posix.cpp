@@ -43,9 +43,9 @@ protected:
     }
 
     std::string Tag(std::size_t i) const {
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "QmE%02zux", i);
-        return buf;
+        std::string tag = std::to_string(i);
+        if (tag.size() < 2) tag.insert(0, 2 - tag.size(), '0');
+        return "QmE" + tag + "x";
     }
     std::string Filled(const char* text, std::size_t i) const {
         return Fill(text, Tag(i), "C:\\QmCases\\" + Tag(i), "C:\\Windows\\System32", "C:\\Windows", "Q:");
