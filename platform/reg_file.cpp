@@ -72,13 +72,14 @@ std::uint32_t ChosenCodePage(const std::string& text, bool utf8ByteOrderMark) {
 #endif
 }
 
-// 8-bit text of the file's code page in the registry's (the program's own):
-// false when it does not read in the file's code page. `out` may be `text`.
-// Text of ASCII characters is the same in these code pages.
+// Text that needs no conversion: no code page settled, or ASCII characters,
+// which are the same in these code pages.
 bool AsciiAsItIs(std::uint32_t codePage, const std::string& text) {
     return codePage == 0 || ((codePage == kCodePageUtf8 || codePage == kCodePageWindows1252) && IsAscii(text));
 }
 
+// 8-bit text of the file's code page in the registry's (the program's own):
+// false when it does not read in the file's code page. `out` may be `text`.
 bool FileTextToAnsi(std::uint32_t codePage, const std::string& text, std::string& out) {
     if (AsciiAsItIs(codePage, text)) {
         out = text;
@@ -146,7 +147,8 @@ Decoded Decode(const std::vector<std::uint8_t>& bytes, std::uint32_t codePage) {
             throw RegFileCodePageError(1, "code page " + std::to_string(d.encoding.codePage) + " is not known here");
         if (!FileTextToAnsi(d.encoding.codePage, text, text)) {
             // The first line that does not read.
-            const std::vector<std::string> lines = SplitLines(std::string(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end()));
+            const std::vector<std::string> lines =
+                SplitLines(std::string(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end()));
             std::size_t bad = 0;
             std::string converted;
             while (bad + 1 < lines.size() && FileTextToAnsi(d.encoding.codePage, lines[bad], converted)) ++bad;
