@@ -13,6 +13,7 @@
 #include "cli/demo_registry.h"
 #include "cli/platform_setup.h"
 #include "cli/standard_output.h"
+#include "platform/codepage.h"
 #include "platform/file_lock.h"
 #include "platform/file_system_posix.h"
 #include "platform/hive_registry_posix.h"
@@ -27,6 +28,7 @@ namespace {
 
 struct NativeOptions {
     std::string registryFile;
+    std::string codePage;     // --codepage CP
     std::string windowsRoot;  // --windows DIR
     std::string user;         // --user NAME
     bool windowsDirGiven = false, systemDirGiven = false;
@@ -39,7 +41,7 @@ struct NativeOptions {
 struct NativePlatform {
     MemoryRegistry registry;
     std::unique_ptr<MemorySystem> system;
-    RegFileFormat format = RegFileFormat::Unicode5;
+    RegFileEncoding encoding;
     ExclusiveFileLock lock;
     std::unique_ptr<HiveRegistry> hives;
     std::vector<std::unique_ptr<ExclusiveFileLock>> hiveLocks;
@@ -80,6 +82,28 @@ void KeepOriginal(const std::string& file, const std::string& original) {
     if (existing == ReadStatus::Read)
         Complain("quillmere-cli: \"%s\" was incomplete; it now holds \"%s\" as it was before this fix\n",
                  original.c_str(), file.c_str());
+}
+
+// --codepage: a Windows code page number (1252, 65001), or UTF-8,
+// Windows-NNNN or CPNNNN in any letter case.
+std::uint32_t ParseCodePage(const std::string& text) {
+    std::string t;
+    for (const char c : text) t.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    std::string digits = t;
+    if (t == "utf-8" || t == "utf8") digits = std::to_string(kCodePageUtf8);
+    else if (t.compare(0, 8, "windows-") == 0) digits = t.substr(8);
+    else if (t.compare(0, 2, "cp") == 0) digits = t.substr(2);
+    std::uint32_t codePage = 0;
+    bool number = !digits.empty() && digits.size() <= 5;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') number = false;
+        else codePage = codePage * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    if (!number || codePage == 0)
+        throw CliError("--codepage takes a code page such as 1252, 65001, UTF-8 or Windows-1251, not \"" + text + "\"");
+    if (!CodePageKnown(codePage))
+        throw CliError("--codepage " + text + ": code page " + std::to_string(codePage) + " is not known here");
+    return codePage;
 }
 
 // Locks a file for a run that changes it (see kRegistryLockWaitMs). Returns
@@ -155,6 +179,7 @@ void SetUp(const NativeOptions& opt, CliState& state, bool changesRegistry) {
     static NativePlatform platform;
     if (!opt.windowsRoot.empty() && !opt.registryFile.empty())
         throw CliError("--windows and --registry cannot be given together");
+    if (!opt.codePage.empty() && opt.registryFile.empty()) throw CliError("--codepage goes with --registry");
     DriveMap& drives = DefaultFileSystemDrives();
     for (const std::string& arg : opt.drives) {
         const auto eq = arg.find('=');
@@ -192,8 +217,11 @@ void SetUp(const NativeOptions& opt, CliState& state, bool changesRegistry) {
         // previous one wrote: two at once would each write back their own
         // registry, and one run's removals would be silently undone.
         if (changesRegistry) LockForChange(platform.lock, opt.registryFile);
+        const std::uint32_t codePage = opt.codePage.empty() ? kRegFileChooseCodePage : ParseCodePage(opt.codePage);
         try {
-            platform.format = LoadRegFile(opt.registryFile, platform.registry);
+            platform.encoding = ReadRegFile(opt.registryFile, platform.registry, codePage);
+        } catch (const RegFileCodePageError& e) {
+            throw CliError(opt.registryFile + ": " + e.what() + "; name the file's code page with --codepage");
         } catch (const RegFileError& e) {
             throw CliError(opt.registryFile + ": " + e.what());
         } catch (const std::exception& e) {
@@ -201,7 +229,7 @@ void SetUp(const NativeOptions& opt, CliState& state, bool changesRegistry) {
         }
         const std::string file = opt.registryFile;
         state.beforeRepair = [file]() { KeepOriginal(file, file + ".orig"); };
-        state.registryChanged = [file](bool) { SaveRegFile(file, platform.registry, platform.format); };
+        state.registryChanged = [file](bool) { WriteRegFile(file, platform.registry, platform.encoding); };
     }
     SetDefaultRegistry(&platform.registry);
     SetDefaultSystem(platform.system.get());
@@ -216,6 +244,10 @@ void AddPlatformOptions(CLI::App& app, CliState& state) {
                    "Registry export file (.reg) to work on instead of the built-in demonstration "
                    "registry; fix and restore write it back")
         ->check(CLI::ExistingFile);
+    app.add_option("--codepage", opt.codePage,
+                   "Code page of an 8-bit --registry file, read and written back in it: a number (1252, "
+                   "65001) or UTF-8, Windows-NNNN (default: UTF-8 when the file's bytes are UTF-8, else "
+                   "Windows-1252)");
     app.add_option("--drive", opt.drives, "Map a drive letter to a folder: C=DIR (repeatable)");
     app.add_option("--windows", opt.windowsRoot,
                    "Work on the offline Windows installation whose drive C: is this folder: its registry "

@@ -42,10 +42,70 @@ std::size_t KeyDepth(const std::string& subKey) {
 // ---------------------------------------------------------------- decoding
 
 struct Decoded {
-    RegFileFormat format;
+    RegFileEncoding encoding;
     bool utf16 = false;  // text data (hex(1), hex(2), hex(7)) is UTF-16 only in UTF-16 files
     std::vector<std::string> lines;  // 8-bit text in the registry's code page
 };
+
+bool IsAscii(const std::string& text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+std::string DescribeCodePage(std::uint32_t codePage) {
+    const std::string name = CodePageName(codePage);
+    return name.compare(0, 10, "code page ") == 0 ? name : name + " (code page " + std::to_string(codePage) + ")";
+}
+
+// The code page an 8-bit file is read in when none is asked for.
+std::uint32_t ChosenCodePage(const std::string& text, bool utf8ByteOrderMark) {
+#ifdef _WIN32
+    (void)text;
+    (void)utf8ByteOrderMark;
+    return MachineAnsiCodePage();
+#else
+    if (utf8ByteOrderMark) return kCodePageUtf8;
+    if (IsAscii(text)) return 0;
+    std::u16string wide;
+    return CodePageToUtf16(kCodePageUtf8, text, wide) ? kCodePageUtf8 : kCodePageWindows1252;
+#endif
+}
+
+// Text that needs no conversion: no code page settled, or ASCII characters,
+// which are the same in these code pages.
+bool AsciiAsItIs(std::uint32_t codePage, const std::string& text) {
+    return codePage == 0 || ((codePage == kCodePageUtf8 || codePage == kCodePageWindows1252) && IsAscii(text));
+}
+
+// 8-bit text of the file's code page in the registry's (the program's own):
+// false when it does not read in the file's code page. `out` may be `text`.
+bool FileTextToAnsi(std::uint32_t codePage, const std::string& text, std::string& out) {
+    if (AsciiAsItIs(codePage, text)) {
+        out = text;
+        return true;
+    }
+    std::u16string wide;
+    if (!CodePageToUtf16(codePage, text, wide)) return false;
+    if (codePage != AnsiCodePage()) out = Utf16ToAnsiText(wide);
+    else out = text;
+    return true;
+}
+
+// The inverse, for writing: false when the code page cannot hold the text.
+bool AnsiToFileText(std::uint32_t codePage, const std::string& text, std::string& out) {
+    if (AsciiAsItIs(codePage, text)) {
+        out = text;
+        return true;
+    }
+    std::u16string wide;
+    if (!CodePageToUtf16(AnsiCodePage(), text, wide)) return false;
+    if (codePage == AnsiCodePage()) {
+        out = text;
+        return true;
+    }
+    return Utf16ToCodePage(codePage, wide, out);
+}
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -64,8 +124,9 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-Decoded Decode(const std::vector<std::uint8_t>& bytes) {
+Decoded Decode(const std::vector<std::uint8_t>& bytes, std::uint32_t codePage) {
     Decoded d;
+    RegFileFormat& format = d.encoding.format;
     std::string text;
     if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
         std::u16string w;
@@ -73,13 +134,28 @@ Decoded Decode(const std::vector<std::uint8_t>& bytes) {
         for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
             w.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
         text = Utf16ToAnsiText(w);
-        d.format = RegFileFormat::Unicode5;
+        format = RegFileFormat::Unicode5;
         d.utf16 = true;
     } else {
         std::size_t start = 0;
         if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) start = 3;
         text.assign(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end());
-        d.format = RegFileFormat::Utf8_5;  // settled by the header below
+        format = RegFileFormat::Utf8_5;  // settled by the header below
+        d.encoding.utf8ByteOrderMark = start == 3;
+        d.encoding.codePage = codePage != kRegFileChooseCodePage ? codePage : ChosenCodePage(text, start == 3);
+        if (d.encoding.codePage != 0 && !CodePageKnown(d.encoding.codePage))
+            throw RegFileCodePageError(1, "code page " + std::to_string(d.encoding.codePage) + " is not known here");
+        if (!FileTextToAnsi(d.encoding.codePage, text, text)) {
+            // The first line that does not read.
+            const std::vector<std::string> lines =
+                SplitLines(std::string(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end()));
+            std::size_t bad = 0;
+            std::string converted;
+            while (bad + 1 < lines.size() && FileTextToAnsi(d.encoding.codePage, lines[bad], converted)) ++bad;
+            throw RegFileCodePageError(static_cast<int>(bad) + 1,
+                                       "the text is not " + DescribeCodePage(d.encoding.codePage) +
+                                           " text: the file was written in another code page");
+        }
     }
     d.lines = SplitLines(text);
     std::size_t first = 0;
@@ -90,13 +166,12 @@ Decoded Decode(const std::vector<std::uint8_t>& bytes) {
     header.erase(0, header.find_first_not_of(" \t"));
     while (!header.empty() && (header.back() == ' ' || header.back() == '\t')) header.pop_back();
     if (header == kHeader5) {
-        // An 8-bit file is text in the code page, as the editor reads it
-        // (UTF-8 where the code page is UTF-8).
-        if (!d.utf16) d.format = RegFileFormat::Utf8_5;
+        // An 8-bit file is text in the code page, as the editor reads it.
+        if (!d.utf16) format = RegFileFormat::Utf8_5;
     } else if (header == kHeader4) {
         // The editor also reads a UTF-16 file with this header; it is written
         // back as version 5.
-        if (!d.utf16) d.format = RegFileFormat::Regedit4;
+        if (!d.utf16) format = RegFileFormat::Regedit4;
     } else if (header == "REGEDIT") {
         throw RegFileError(static_cast<int>(first) + 1,
                            "a Windows 3.1 REGEDIT file: not supported, only \"" + std::string(kHeader5) +
@@ -239,9 +314,11 @@ std::string JoinHexLines(const std::vector<std::string>& lines, std::size_t& ind
 }
 
 // Text data given as hex, stored as the editor stores it: UTF-16 in a UTF-16
-// file, 8-bit text in any other, completed with a terminator when its last
-// character is not zero. Returned as 8-bit text.
-std::vector<std::uint8_t> TextAsTheEditorStoresIt(std::vector<std::uint8_t> data, bool utf16, int line) {
+// file, 8-bit text of the file's code page in any other, completed with a
+// terminator when its last character is not zero. Returned as 8-bit text of
+// the registry's code page.
+std::vector<std::uint8_t> TextAsTheEditorStoresIt(std::vector<std::uint8_t> data, bool utf16, std::uint32_t codePage,
+                                                  int line) {
     if (!utf16) {
         // UTF-16 text in an 8-bit file (as this program wrote version 5 files
         // in UTF-8 before): the editor would store its bytes as 8-bit text, a
@@ -253,7 +330,11 @@ std::vector<std::uint8_t> TextAsTheEditorStoresIt(std::vector<std::uint8_t> data
                                      "store them as 8-bit text, each character followed by a zero); "
                                      "save the file as UTF-16 or give the text as 8-bit bytes");
         if (!data.empty() && data.back() != 0) data.push_back(0);
-        return data;
+        std::string text(data.begin(), data.end());
+        if (!FileTextToAnsi(codePage, text, text))
+            throw RegFileCodePageError(line, "text given as hex that is not " + DescribeCodePage(codePage) +
+                                                 " text: the file was written in another code page");
+        return std::vector<std::uint8_t>(text.begin(), text.end());
     }
     if (data.size() % 2 != 0)
         throw RegFileError(line, "UTF-16 text of an odd number of bytes (the registry editor cannot import it)");
@@ -284,7 +365,7 @@ void ParseKeyLine(const std::string& text, int line, std::vector<Op>& ops) {
     ops.push_back(std::move(op));
 }
 
-void ParseValueLine(const std::vector<std::string>& lines, std::size_t& index, bool utf16,
+void ParseValueLine(const std::vector<std::string>& lines, std::size_t& index, bool utf16, std::uint32_t codePage,
                     const Op* currentKey, std::vector<Op>& ops) {
     const int line = static_cast<int>(index) + 1;
     std::string text = Trim(lines[index]);
@@ -354,7 +435,7 @@ void ParseValueLine(const std::vector<std::string>& lines, std::size_t& index, b
             p = close + 2;
         }
         op.data = ParseHexBytes(JoinHexLines(lines, index, rest.substr(p)), line);
-        if (IsTextType(op.type)) op.data = TextAsTheEditorStoresIt(std::move(op.data), utf16, line);
+        if (IsTextType(op.type)) op.data = TextAsTheEditorStoresIt(std::move(op.data), utf16, codePage, line);
     } else if (rest.empty()) {
         throw RegFileError(line, "missing value after '='");
     } else {
@@ -376,7 +457,7 @@ std::vector<Op> Parse(const Decoded& d) {
             currentKey = &ops[currentIndex];
             continue;
         }
-        ParseValueLine(d.lines, i, d.utf16, currentKey, ops);
+        ParseValueLine(d.lines, i, d.utf16, d.encoding.codePage, currentKey, ops);
         currentKey = &ops[currentIndex];  // the vector may have moved
     }
     return ops;
@@ -423,23 +504,25 @@ void Apply(const std::vector<Op>& ops, IRegistry& reg) {
 
 class Writer {
 public:
-    explicit Writer(RegFileFormat format) : format_(format) {}
+    explicit Writer(const RegFileEncoding& encoding) : format_(encoding.format), encoding_(encoding) {}
 
     void Line(const std::string& ansi) {
         text_ += ansi;
         text_ += "\r\n";
     }
 
-    // The editor reads an 8-bit version 5 file as 8-bit text in the code
-    // page, so UTF-8 reads back the same only when it is plain ASCII.
-    bool ReadsBackAsUtf8() const {
-        for (char c : text_)
-            if (static_cast<unsigned char>(c) >= 0x80) return false;
-        return true;
+    // A key line. The format has no way to write a line break in a key name.
+    void KeyLine(const std::string& path) {
+        if (path.find_first_of("\r\n") != std::string::npos)
+            throw std::runtime_error("cannot write the key \"" + path +
+                                     "\" to a registry file: its name holds a line break");
+        Line("[" + path + "]");
     }
 
-    std::vector<std::uint8_t> Finish() const {
-        std::vector<std::uint8_t> out;
+    // The file's bytes; false when its code page cannot hold the text (it is
+    // then written as UTF-16).
+    bool Finish(std::vector<std::uint8_t>& out) const {
+        out.clear();
         if (format_ == RegFileFormat::Unicode5) {
             out = {0xFF, 0xFE};
             const std::u16string w = AnsiToUtf16(text_);
@@ -447,13 +530,27 @@ public:
                 out.push_back(static_cast<std::uint8_t>(u & 0xFF));
                 out.push_back(static_cast<std::uint8_t>(u >> 8));
             }
-        } else if (format_ == RegFileFormat::Utf8_5) {
-            const std::string u = AnsiToUtf8(text_);
-            out.assign(u.begin(), u.end());
-        } else {
-            out.assign(text_.begin(), text_.end());
+            return true;
         }
-        return out;
+        if (encoding_.codePage == 0) {
+            // No code page settled: the editor reads an 8-bit version 5 file
+            // in its code page, so UTF-8 reads back the same only when it is
+            // plain ASCII.
+            if (format_ == RegFileFormat::Utf8_5) {
+                if (!IsAscii(text_)) return false;
+                const std::string u = AnsiToUtf8(text_);
+                out.assign(u.begin(), u.end());
+            } else {
+                out.assign(text_.begin(), text_.end());
+            }
+            return true;
+        }
+        if (!textDataFits_) return false;
+        std::string text;
+        if (!AnsiToFileText(encoding_.codePage, text_, text)) return false;
+        if (encoding_.utf8ByteOrderMark && encoding_.codePage == kCodePageUtf8) out = {0xEF, 0xBB, 0xBF};
+        out.insert(out.end(), text.begin(), text.end());
+        return true;
     }
 
     void Value(const std::string& name, std::uint32_t type, std::vector<std::uint8_t> data) {
@@ -470,8 +567,15 @@ public:
             Line(head + buf);
             return;
         }
-        // The editor reads text given as hex as UTF-16 only in a UTF-16 file.
-        if (format_ == RegFileFormat::Unicode5 && IsTextType(type)) data = AnsiToUtf16LeBytes(data);
+        // The editor reads text given as hex as UTF-16 only in a UTF-16 file,
+        // and as text of the file's code page in an 8-bit one.
+        if (format_ == RegFileFormat::Unicode5 && IsTextType(type)) {
+            data = AnsiToUtf16LeBytes(data);
+        } else if (IsTextType(type) && encoding_.codePage != 0) {
+            std::string text;
+            if (!AnsiToFileText(encoding_.codePage, std::string(data.begin(), data.end()), text)) textDataFits_ = false;
+            data.assign(text.begin(), text.end());
+        }
         char prefix[24];
         if (type == kRegBinary) std::snprintf(prefix, sizeof prefix, "hex:");
         else std::snprintf(prefix, sizeof prefix, "hex(%x):", type);
@@ -493,11 +597,18 @@ public:
     }
 
 private:
+    // As the editor escapes a quoted name: reading it gives the name back.
     static std::string Escape(const std::string& s) {
         std::string out;
         for (char c : s) {
-            if (c == '\\' || c == '"') out.push_back('\\');
-            out.push_back(c);
+            if (c == '\r') {
+                out += "\\r";
+            } else if (c == '\n') {
+                out += "\\n";
+            } else {
+                if (c == '\\' || c == '"') out.push_back('\\');
+                out.push_back(c);
+            }
         }
         return out;
     }
@@ -511,7 +622,9 @@ private:
     }
 
     RegFileFormat format_;
+    RegFileEncoding encoding_;
     std::string text_;
+    bool textDataFits_ = true;  // text given as hex fits the file's code page
 };
 
 // Writes one key's section: its path line (not for a root without values)
@@ -520,7 +633,7 @@ void WriteSection(const std::vector<RegValueRecord>& values, const std::string& 
                   Writer& w) {
     if (!isRoot || !values.empty()) {
         w.Line("");
-        w.Line("[" + path + "]");
+        w.KeyLine(path);
     }
     for (const RegValueRecord& v : values) w.Value(v.name, v.type, v.data);
 }
@@ -577,47 +690,70 @@ std::vector<std::uint8_t> ReadAll(const std::string& path, std::uint64_t limit) 
 
 }  // namespace
 
-RegFileFormat LoadRegText(const std::vector<std::uint8_t>& bytes, IRegistry& registry) {
-    const Decoded d = Decode(bytes);
+RegFileEncoding ReadRegText(const std::vector<std::uint8_t>& bytes, IRegistry& registry, std::uint32_t codePage) {
+    const Decoded d = Decode(bytes, codePage);
     const std::vector<Op> ops = Parse(d);
     Apply(ops, registry);
-    return d.format;
+    return d.encoding;
+}
+
+RegFileEncoding ReadRegFile(const std::string& path, IRegistry& registry, std::uint32_t codePage,
+                            std::uint64_t sizeLimit) {
+    return ReadRegText(ReadAll(path, sizeLimit), registry, codePage);
+}
+
+RegFileFormat LoadRegText(const std::vector<std::uint8_t>& bytes, IRegistry& registry) {
+    return ReadRegText(bytes, registry).format;
 }
 
 RegFileFormat LoadRegFile(const std::string& path, IRegistry& registry, std::uint64_t sizeLimit) {
-    return LoadRegText(ReadAll(path, sizeLimit), registry);
+    return ReadRegFile(path, registry, kRegFileChooseCodePage, sizeLimit).format;
 }
 
 namespace {
 
-std::vector<std::uint8_t> Render(IRegistry& registry, const std::vector<RegKey>& roots, RegFileFormat format) {
-    Writer w(format);
-    w.Line(format == RegFileFormat::Regedit4 ? kHeader4 : kHeader5);
+std::vector<std::uint8_t> Render(IRegistry& registry, const std::vector<RegKey>& roots,
+                                 const RegFileEncoding& encoding) {
+    Writer w(encoding);
+    w.Line(encoding.format == RegFileFormat::Regedit4 ? kHeader4 : kHeader5);
     for (RegKey root : roots) WriteTree(registry, root, w);
     w.Line("");
-    // Text beyond ASCII goes as UTF-16 with a byte-order mark, which the
-    // editor reads back the same.
-    if (format == RegFileFormat::Utf8_5 && !w.ReadsBackAsUtf8())
-        return Render(registry, roots, RegFileFormat::Unicode5);
-    return w.Finish();
+    std::vector<std::uint8_t> bytes;
+    // Text the file's code page cannot hold goes as UTF-16 with a
+    // byte-order mark, which the editor reads back the same.
+    if (!w.Finish(bytes)) return Render(registry, roots, RegFileEncoding{});
+    return bytes;
+}
+
+// HKEY_CLASSES_ROOT is a view of HKEY_LOCAL_MACHINE\SOFTWARE\Classes in the
+// registry this writes from, so it is not written twice.
+const std::vector<RegKey>& AllRoots() {
+    static const std::vector<RegKey> roots = {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyUsers, kHkeyCurrentConfig};
+    return roots;
 }
 
 }  // namespace
 
+std::vector<std::uint8_t> WriteRegText(IRegistry& registry, const RegFileEncoding& encoding) {
+    return Render(registry, AllRoots(), encoding);
+}
+
+void WriteRegFile(const std::string& path, IRegistry& registry, const RegFileEncoding& encoding) {
+    const std::vector<std::uint8_t> bytes = WriteRegText(registry, encoding);
+    std::string error;
+    if (!ReplaceFileAtomically(path, bytes.data(), bytes.size(), error)) throw std::runtime_error(error);
+}
+
 std::vector<std::uint8_t> SaveRegText(IRegistry& registry, RegFileFormat format) {
-    // HKEY_CLASSES_ROOT is a view of HKEY_LOCAL_MACHINE\SOFTWARE\Classes in the
-    // registry this writes from, so it is not written twice.
-    return Render(registry, {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyUsers, kHkeyCurrentConfig}, format);
+    return WriteRegText(registry, RegFileEncoding{format, 0, false});
 }
 
 std::vector<std::uint8_t> SaveRegTextOf(IRegistry& registry, RegKey root, RegFileFormat format) {
-    return Render(registry, {root}, format);
+    return Render(registry, {root}, RegFileEncoding{format, 0, false});
 }
 
 void SaveRegFile(const std::string& path, IRegistry& registry, RegFileFormat format) {
-    const std::vector<std::uint8_t> bytes = SaveRegText(registry, format);
-    std::string error;
-    if (!ReplaceFileAtomically(path, bytes.data(), bytes.size(), error)) throw std::runtime_error(error);
+    WriteRegFile(path, registry, RegFileEncoding{format, 0, false});
 }
 
 }  // namespace qm

@@ -20,6 +20,7 @@
 
 #include "platform/codepage.h"
 #include "platform/name_case.h"
+#include "platform/ordered_index.h"
 #include "platform/registry_view.h"
 
 #include <algorithm>
@@ -107,21 +108,22 @@ struct MemoryRegistry::Node {
     Node& operator=(const Node&) = delete;
     // Frees a tree of any depth without recursing.
     ~Node() {
-        std::vector<std::shared_ptr<Node>> pending = std::move(children);
+        std::vector<std::shared_ptr<Node>> pending = children.TakeAll();
         while (!pending.empty()) {
             std::shared_ptr<Node> n = std::move(pending.back());
             pending.pop_back();
-            if (n.use_count() == 1) {
-                for (auto& c : n->children) pending.push_back(std::move(c));
-                n->children.clear();
-            }
+            if (n.use_count() == 1)
+                for (auto& c : n->children.TakeAll()) pending.push_back(std::move(c));
         }
     }
+    struct FoldedOf {
+        const std::u16string& operator()(const std::shared_ptr<Node>& n) const { return n->folded; }
+    };
 
     std::string name;
     std::u16string folded;  // FoldedName(name): what lookups compare
     Node* parent = nullptr;
-    std::vector<std::shared_ptr<Node>> children;  // sorted by folded name
+    OrderedIndex<std::shared_ptr<Node>, FoldedOf> children;  // sorted by folded name
     std::vector<Value> values;                     // in creation order
     std::unordered_map<std::u16string, std::size_t> valueIndex;  // folded name -> position
     bool deleted = false;
@@ -137,16 +139,9 @@ struct MemoryRegistry::Node {
     std::uint32_t maxValueNameLen = 0;
     std::uint32_t maxValueLen = 0;
 
-    std::vector<std::shared_ptr<Node>>::iterator LowerBound(const std::u16string& key) {
-        return std::lower_bound(children.begin(), children.end(), key,
-                                [](const std::shared_ptr<Node>& n, const std::u16string& k) {
-                                    return n->folded < k;
-                                });
-    }
     std::shared_ptr<Node> Child(const std::string& child) {
-        const std::u16string key = FoldedName(child);
-        auto it = LowerBound(key);
-        if (it != children.end() && (*it)->folded == key) return *it;
+        const std::shared_ptr<Node>* found = children.Find(FoldedName(child));
+        if (found != nullptr) return *found;
         return nullptr;
     }
     // The same, for a caller creating the key.
@@ -163,7 +158,7 @@ struct MemoryRegistry::Node {
         node->name = child;
         node->folded = FoldedName(child);
         node->parent = this;
-        children.insert(LowerBound(node->folded), node);
+        children.Insert(node);
         maxSubKeyLen = std::max(maxSubKeyLen, WideLength(child));
         return node;
     }
@@ -204,15 +199,15 @@ struct MemoryRegistry::Node {
             pending.pop_back();
             n->deleted = true;
             n->parent = nullptr;
-            for (auto& c : n->children) pending.push_back(c.get());
+            n->children.ForEach([&pending](const std::shared_ptr<Node>& c) { pending.push_back(c.get()); });
         }
     }
     void RemoveChild(Node* child) {
-        auto it = LowerBound(child->folded);
-        if (it == children.end() || it->get() != child) return;
-        std::shared_ptr<Node> keep = *it;
-        children.erase(it);
-        if (children.empty()) maxSubKeyLen = 0;
+        const std::shared_ptr<Node>* found = children.Find(child->folded);
+        if (found == nullptr || found->get() != child) return;
+        std::shared_ptr<Node> keep = *found;
+        children.Erase(child->folded);
+        if (children.Empty()) maxSubKeyLen = 0;
         MarkDeleted(*keep);
     }
 };
@@ -424,7 +419,7 @@ RegStatus MemoryRegistry::RegQueryInfoKeyA(RegKey key, RegKeyInfo* info) {
     if (!node) return status;
     if (node->infoFailure != kRegSuccess) return node->infoFailure;
     if (!info) return kRegSuccess;
-    info->subKeys = static_cast<std::uint32_t>(node->children.size());
+    info->subKeys = static_cast<std::uint32_t>(node->children.Size());
     info->maxSubKeyLen = node->maxSubKeyLen;
     info->values = static_cast<std::uint32_t>(node->values.size());
     info->maxValueNameLen = node->maxValueNameLen;
@@ -439,8 +434,8 @@ RegStatus MemoryRegistry::RegEnumKeyExA(RegKey key, std::uint32_t index, char* n
     RegStatus status;
     std::shared_ptr<Node> node = NodeOfLocked(key, &status, kKeyEnumerateSubKeys);
     if (!node) return status;
-    if (index >= node->children.size()) return kRegNoMoreItems;
-    const std::string& child = node->children[index]->name;
+    if (index >= node->children.Size()) return kRegNoMoreItems;
+    const std::string& child = node->children.At(index)->name;
     if (child.size() >= *nameLen) return kRegMoreData;
     std::memcpy(name, child.data(), child.size());
     name[child.size()] = '\0';
@@ -543,11 +538,11 @@ RegStatus MemoryRegistry::RegDeleteKeyA(RegKey parent, const char* subKey) {
     struct Deleter {
         static RegStatus Delete(const std::shared_ptr<Node>& n, bool subtree) {
             if (n->permanent || (n->denied & kDelete)) return kRegAccessDenied;
-            while (subtree && !n->children.empty()) {
-                std::shared_ptr<Node> child = n->children.front();
+            while (subtree && !n->children.Empty()) {
+                std::shared_ptr<Node> child = n->children.At(0);
                 if (Delete(child, true) != kRegSuccess) break;
             }
-            if (!n->children.empty()) return kRegAccessDenied;
+            if (!n->children.Empty()) return kRegAccessDenied;
             n->parent->RemoveChild(n.get());
             return kRegSuccess;
         }
@@ -659,7 +654,7 @@ std::vector<std::string> MemoryRegistry::SubKeyNames(const std::string& fullPath
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::string> names;
     if (std::shared_ptr<Node> node = FindPathLocked(fullPath)) {
-        for (const auto& child : node->children) names.push_back(child->name);
+        node->children.ForEach([&names](const std::shared_ptr<Node>& child) { names.push_back(child->name); });
     }
     return names;
 }

@@ -6,8 +6,9 @@
 //   be deleted);
 // - key and value names are compared without regard to case, upper-cased
 //   unit by unit in UTF-16 as Windows does (see name_case.h), and kept as
-//   written; a name is found in logarithmic (sub-keys) or constant (values)
-//   time;
+//   written; a sub-key is found, added and removed, and the n-th one
+//   reached, in logarithmic time whatever the count of its siblings
+//   (ordered_index.h); a value is found in constant time;
 // - sub-keys are enumerated sorted by their upper-cased names, compared as
 //   UTF-16 code units (the order of the NT hive); values are enumerated in the
 //   order they were created. Deleting an item moves the later ones down by one;

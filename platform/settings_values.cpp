@@ -111,15 +111,22 @@ bool ReadSettingValue(IRegistry& registry, const std::string& subKey, const std:
     if (registry.RegOpenKeyExA(kHkeyLocalMachine, subKey.c_str(), access, key.Receive(registry)) !=
         kRegSuccess)
         return false;
-    std::uint8_t buffer[kSettingsBufferSize];
-    std::uint32_t size = sizeof buffer;
+    // A first read into a buffer that fits most settings; a longer value is
+    // read again into one of the size it needs (which may grow meanwhile).
+    std::vector<std::uint8_t> buffer(kSettingsBufferSize);
     std::uint32_t valueType = 0;
-    if (registry.RegQueryValueExA(key.Get(), name.c_str(), &valueType, buffer, &size) != kRegSuccess)
-        return false;
-    if (size > sizeof buffer) return false;
-    if (data) data->assign(reinterpret_cast<const char*>(buffer), size);
-    if (type) *type = valueType;
-    return true;
+    for (;;) {
+        std::uint32_t size = static_cast<std::uint32_t>(buffer.size());
+        const RegStatus status = registry.RegQueryValueExA(key.Get(), name.c_str(), &valueType, buffer.data(), &size);
+        if (status == kRegMoreData && size > buffer.size()) {
+            buffer.resize(size);
+            continue;
+        }
+        if (status != kRegSuccess || size > buffer.size()) return false;
+        if (data) data->assign(reinterpret_cast<const char*>(buffer.data()), size);
+        if (type) *type = valueType;
+        return true;
+    }
 }
 
 bool ReadSettingFlag(IRegistry& registry, const std::string& subKey, const std::string& name) {

@@ -9,7 +9,7 @@
 //   text  a REG_SZ holding an edit box's text;
 //   time  a REG_DWORD of signed seconds (a point in time since 1970 UTC, or a
 //         period).
-// Reads go through a 256-byte buffer: longer data reads as absent. Every key
+// Values of any length are read whole. Every key
 // is opened with full access, for reading and writing alike; a writer creates
 // "Software\QUILLMERE" when it is missing. The Run key is only ever opened.
 // The writers return the registry's status; callers may ignore it.
@@ -28,6 +28,7 @@ namespace qm {
 constexpr const char* kSettingsKey = "Software\\QUILLMERE";
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kRunValueName = "QUILLMERE";
+// The first read of a value asks for this many bytes; longer data is read again.
 constexpr std::uint32_t kSettingsBufferSize = 256;
 constexpr const char* kDefaultEditText = "5";
 
@@ -62,8 +63,8 @@ bool IsWebAddress(const std::string& text);
 // ---------------------------------------------------------------- registry side
 // `subKey` is below HKEY_LOCAL_MACHINE.
 
-// True when the value exists and its data fits the 256-byte buffer; `data`
-// (when not null) receives the data bytes and `type` the value type. The key
+// True when the value exists; `data` (when not null) receives all its data
+// bytes and `type` the value type. The key
 // is opened with `access` (full access, as the program does; a reader that
 // only looks may ask for less).
 bool ReadSettingValue(IRegistry& registry, const std::string& subKey, const std::string& name,

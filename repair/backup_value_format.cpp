@@ -149,14 +149,17 @@ BackupValueText RenderBackupValue(std::uint32_t type, const std::uint8_t* data, 
     return BackupValueText{HexBytes(data, length), HexTypeName(type)};
 }
 
+bool IsDefaultValueStandIn(const std::string& name) { return EqualsNoCase(name, kDefaultValueName); }
+
 int WriteBackupValueElement(CXmlWriter& writer, const std::string& name, std::uint32_t type,
                             const std::uint8_t* data, std::size_t length) {
     const BackupValueText rendered = RenderBackupValue(type, data, length);
     CXmlElement v("v");
-    v.SetAttribute("name", UTF8Conversion(GetEscapedXmlString(name)));
+    v.SetAttribute("name", UTF8Conversion(GetEscapedXmlString(name.empty() ? std::string(kDefaultValueName) : name)));
     v.SetAttribute("value", UTF8Conversion(GetEscapedXmlString(rendered.text)));
     if (!rendered.typeName.empty())
         v.SetAttribute("type", UTF8Conversion(GetEscapedXmlString(rendered.typeName)));
+    if (IsDefaultValueStandIn(name)) v.SetAttribute(kBackupNamedAttribute, "1");
     return v.WriteEmptyElement(writer, 1, true, true);
 }
 

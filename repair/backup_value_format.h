@@ -26,7 +26,17 @@ struct BackupValueText {
 // The attributes for a value of `type` holding `length` bytes at `data`.
 BackupValueText RenderBackupValue(std::uint32_t type, const std::uint8_t* data, std::size_t length);
 
-// Writes the "v" element of one value (name "(Default)" for the unnamed one),
+// A "v" element names the key's unnamed value "(Default)". A value whose own
+// name is that text (in any letter case) carries the attribute named="1" as
+// well, so that a restore gives it back under its name; without the
+// attribute (every backup of earlier versions) "(Default)" is the unnamed
+// value.
+constexpr const char* kBackupNamedAttribute = "named";
+// True for a name a "v" element gives for the unnamed value: "(Default)" in
+// any letter case.
+bool IsDefaultValueStandIn(const std::string& name);
+
+// Writes the "v" element of the value `name` ("" for the unnamed one),
 // escaped and converted, one level below the writer's current level.
 int WriteBackupValueElement(CXmlWriter& writer, const std::string& name, std::uint32_t type,
                             const std::uint8_t* data, std::size_t length);

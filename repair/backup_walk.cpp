@@ -153,12 +153,17 @@ void BackupWalk::CloseElement(RestoreStepBatch& batch) {
             const std::string* name = attributes_.Find("name");
             const std::string* text = attributes_.Find("value");
             const std::string* type = attributes_.Find("type");
+            const std::string* named = attributes_.Find(kBackupNamedAttribute);
             if (name == nullptr) return Fail(batch, tagLine_, "value element without a name");
             if (text == nullptr) return Fail(batch, tagLine_, "value \"" + *name + "\" without a value text");
+            if (named != nullptr && *named != "0" && *named != "1")
+                return Fail(batch, tagLine_,
+                            "value \"" + *name + "\": " + kBackupNamedAttribute + "=\"" + *named + "\" is neither 0 nor 1");
             RestoreStep& step = batch.Add();
             step.kind = RestoreStep::Kind::Value;
             step.line = tagLine_;
             step.text.assign(*name);
+            step.named = named != nullptr && *named == "1";
             static const std::string kNoType;
             // When it does not read, nothing after it is written: the
             // writing side stops here, at this value or at its key.

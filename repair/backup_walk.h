@@ -24,8 +24,10 @@ struct RestoreStep {
     enum class Kind : std::uint8_t {
         Key,     // a key element begins: `text` is its name, `view` its chain's view
         EndKey,  // the innermost key element ends
-        Value,   // a value element: `text` its name, `type` and `data` its bytes;
-                 // `error` set when its text or type does not read (nothing to write)
+        Value,   // a value element: `text` its name, `type` and `data` its bytes,
+                 // `named` set when "(Default)" is its own name and not the
+                 // unnamed value's; `error` set when its text or type does not
+                 // read (nothing to write)
         File,    // a file element: `text`, `data`, `attributes` as given (see `given`)
         Fail,    // the walk stops here: `error` is the reason, `messages` were
                  // shown by the reader (a parse error), `shown` tells whether
@@ -35,6 +37,7 @@ struct RestoreStep {
     std::int32_t line = 0;  // of the element's start tag, or of the failure
     RegView view = RegView::k64;
     bool shown = false;
+    bool named = false;
     std::uint32_t type = 0;
     std::string text;
     std::string error;
@@ -57,6 +60,7 @@ public:
         step.messages.clear();
         step.given = 0;
         step.shown = false;
+        step.named = false;
         return step;
     }
     std::size_t Size() const { return size_; }

@@ -14,15 +14,17 @@ namespace {
 std::string Escaped(const std::string& text) { return UTF8Conversion(GetEscapedXmlString(text)); }
 
 // A value as a scan recorded it (its text), for a value that is no longer
-// there to be read.
+// there to be read. `name` is "" for the unnamed value. The scan's stand-in
+// for a key without an unnamed value names no value and is left out.
 void WriteValueElement(CXmlWriter& writer, const std::string& name, const std::string& text,
                        std::uint32_t type) {
-    if (name == kDefaultValueName && text == kValueNotSet) return;
+    if ((name.empty() || name == kDefaultValueName) && text == kValueNotSet) return;
     CXmlElement v("v");
-    v.SetAttribute("name", Escaped(name));
+    v.SetAttribute("name", Escaped(name.empty() ? std::string(kDefaultValueName) : name));
     v.SetAttribute("value", Escaped(text));
     if (type != kRegNone && type != kRegSz)
         v.SetAttribute("type", Escaped(CRegistryLib::StringFromValueType(type)));
+    if (IsDefaultValueStandIn(name)) v.SetAttribute(kBackupNamedAttribute, "1");
     v.WriteEmptyElement(writer, 1, true, true);
 }
 
@@ -31,19 +33,17 @@ void WriteValueElement(CXmlWriter& writer, const std::string& name, const std::s
 // may really carry that name.
 void WriteOneValue(IRegistry& reg, CXmlWriter& writer, RegKey key, const CRegValueItem& value) {
     RegValueRecord record;
-    const char* const name = value.isDefault ? "" : value.name.c_str();
-    if (QueryValue(reg, key, name, &record) == kRegSuccess)
-        WriteBackupValueElement(writer, value.name, record.type, record.data.data(), record.data.size());
+    const std::string name = value.isDefault ? std::string() : value.name;
+    if (QueryValue(reg, key, name.c_str(), &record) == kRegSuccess)
+        WriteBackupValueElement(writer, name, record.type, record.data.data(), record.data.size());
     else
-        WriteValueElement(writer, value.name, value.data, value.type);
+        WriteValueElement(writer, name, value.data, value.type);
 }
 
-// Every value of a key in enumeration order (the unnamed one under the name
-// "(Default)"), each with its type and bytes as a restore gives them back.
+// Every value of a key in enumeration order, each with its type and bytes as
+// a restore gives them back.
 void WriteAllValues(CXmlWriter& writer, const std::vector<RegValueRecord>& values) {
-    for (const RegValueRecord& v : values)
-        WriteBackupValueElement(writer, v.name.empty() ? std::string(kDefaultValueName) : v.name,
-                                v.type, v.data.data(), v.data.size());
+    for (const RegValueRecord& v : values) WriteBackupValueElement(writer, v.name, v.type, v.data.data(), v.data.size());
 }
 
 // Writes a tree read by ReadTree: the first key's content (`value` alone when

@@ -146,12 +146,13 @@ void CRegistryLib::LoadAsXml_CloseKey(RegKey key) {
 
 namespace {
 
-// Writes one value of a backup ("(Default)": the unnamed one); `data` gets
-// one byte more. 1 when written; 0 after the message "couldn't set value NAME".
-int WriteRestoredValue(IRegistry& registry, IRestoreUi* ui, RegKey key, const std::string& name,
+// Writes one value of a backup ("(Default)": the unnamed one, unless `named`
+// says it is the value's own name); `data` gets one byte more. 1 when
+// written; 0 after the message "couldn't set value NAME".
+int WriteRestoredValue(IRegistry& registry, IRestoreUi* ui, RegKey key, const std::string& name, bool named,
                        std::uint32_t type, std::vector<std::uint8_t>& data) {
     if (key != kNullKey && data.size() < std::numeric_limits<std::uint32_t>::max()) {
-        const char* valueName = EqualsNoCase(name, kDefaultValueName) ? "" : name.c_str();
+        const char* valueName = !named && EqualsNoCase(name, kDefaultValueName) ? "" : name.c_str();
         const auto length = static_cast<std::uint32_t>(data.size());
         // For a text type whose data does not end in a zero byte, the
         // registry looks at the byte after the data and counts it too when it
@@ -170,7 +171,7 @@ int CRegistryLib::LoadAsXml_SetValue(RegKey key, const std::string& name, const 
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
     if (!ParseBackupValue(text, typeName, type, data, error)) return -1;
-    return WriteRestoredValue(*registry_, restoreUi_, key, name, type, data);
+    return WriteRestoredValue(*registry_, restoreUi_, key, name, false, type, data);
 }
 
 std::string RestoreReport::Describe() const {
@@ -216,7 +217,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
                 const RegKey key = keys.Need();
                 if (key == kNullKey) return keyFailed();
                 if (!step.error.empty()) return fail(step.line, "value \"" + step.text + "\": " + step.error, true);
-                if (WriteRestoredValue(*registry_, restoreUi_, key, step.text, step.type, step.data) == 0)
+                if (WriteRestoredValue(*registry_, restoreUi_, key, step.text, step.named, step.type, step.data) == 0)
                     return fail(step.line, "couldn't set value " + step.text, false, true);
                 ++report.values;
                 break;

@@ -150,5 +150,20 @@ TEST_F(SettingsCommand, WebAddressesAreSetOnlyToWebPages) {
     EXPECT_EQ(run.exitCode, 1) << "not set: the program uses its built-in address";
 }
 
+// An address longer than the first read's 256 bytes (and a text as long) is
+// read back whole, by the command and by the window's reader.
+TEST_F(SettingsCommand, LongAddressesAreReadBackWhole) {
+    const std::string address = "https://quillmere.example.org/" + std::string(240, 'a');
+    ASSERT_EQ(address.size(), 270u);
+    auto run = RunCli("settings set supporturl " + address + Where());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    run = RunCli("settings get supporturl" + Where());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(Lines(run.out), address + "\n");
+    EXPECT_EQ(ReadWebAddress(Written(), kSupportAddressSetting, "fallback"), address);
+    run = RunCli("settings get" + Where());
+    EXPECT_NE(Lines(run.out).find("supporturl=" + address + "\n"), std::string::npos) << run.out;
+}
+
 }  // namespace
 }  // namespace qm

@@ -4,6 +4,7 @@
 // file with the registry editor and compares.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,10 @@ struct CorpusCase {
         Refused,            // our reader refuses the file; the editor skips `skipped`
         EditorIgnoresFile,  // the editor imports nothing; our reader reads it
         EditorCrashes,      // refused by us; the editor fails part way
-        // 8-bit text beyond ASCII, read in the code page: the same registry
-        // where the editor's code page is ours (UTF-8 natively).
+        // 8-bit text beyond ASCII, read in a code page: `expected` is the
+        // registry read in `codePage` (which the native reader chooses by
+        // itself from the file's bytes); the editor and the Windows build
+        // read it in the machine's code page, to the same registry.
         CodePageText,
         // Refused by us; the editor stores `skipped` with the bytes of `editorLine`.
         RefusedEditorMisreads,
@@ -30,6 +33,7 @@ struct CorpusCase {
     int line = 0;                 // Refused: the line the error names
     const char* skipped = "";     // Refused: the value the editor leaves out
     const char* editorLine = "";  // RefusedEditorMisreads: that value as DumpTree writes it
+    std::uint32_t codePage = 0;   // CodePageText: the code page `expected` is read in
 };
 
 inline const std::vector<CorpusCase>& CorpusCases() {
@@ -64,7 +68,11 @@ inline const std::vector<CorpusCase>& CorpusCases() {
              "[HKEY_CURRENT_USER\\Software\\QuillmereCorpus\\MixedCase\\lower]\n"
              "  \"v\" type 4: 0a 00 00 00\n"},
         // 8-bit text in the code page, whatever the header says.
-        {CorpusCase::CodePageText, "v5_8bit_text.reg", k + "  \"v\" type 1: 63 61 66 c3 a9 00\n"},
+        {CorpusCase::CodePageText, "v5_8bit_text.reg", k + "  \"v\" type 1: 63 61 66 c3 a9 00\n", 0, "", "", 65001},
+        {CorpusCase::CodePageText, "v5_8bit_cp1252.reg",
+         k + "[HKEY_CURRENT_USER\\Software\\QuillmereCorpus\\Caf\xC3\xA9 Soft]\n"
+             "  \"v\" type 1: 63 61 66 c3 a9 20 e2 82 ac 00\n",
+         0, "", "", 1252},
         {CorpusCase::Refused, "byte_split_across_continuation.reg", "without a ','", 4, "v"},
         {CorpusCase::Refused, "comma_after_continuation.reg", "would skip this value", 5, "v"},
         {CorpusCase::Refused, "continuation_hash_line.reg", "would skip this value", 5, "v"},

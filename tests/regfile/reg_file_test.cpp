@@ -235,3 +235,112 @@ TEST(RegFile, KeyNamesAreWrittenBackWithTheFilesLetterCase) {
 
 }  // namespace
 }  // namespace qm
+
+#include "platform/codepage.h"
+
+namespace qm {
+namespace {
+
+// "Windows Registry Editor Version 5.00" in Windows-1252, as the registry
+// editor of a Western European Windows reads and writes 8-bit files, laid
+// out exactly as the writer lays a file out.
+const std::string kWindows1252File =
+    "Windows Registry Editor Version 5.00\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Caf\xE9 Soft]\r\n"
+    "@=\"Donn\xE9""es \x80 \x81\"\r\n"
+    "\"Expand \xE9\"=hex(2):25,41,e9,25,00\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes]\r\n"
+    "\r\n";
+
+// An 8-bit file read in its code page holds the same registry on both
+// builds (names and text in the program's own code page), and is written
+// back in that code page byte for byte; text the code page cannot hold sends
+// the whole file to UTF-16, which reads back the same.
+TEST(RegFileCodePage, AnEightBitFileIsReadAndWrittenInItsCodePage) {
+    MemoryRegistry reg;
+    const RegFileEncoding encoding = ReadRegText(Bytes(kWindows1252File), reg, kCodePageWindows1252);
+    EXPECT_EQ(encoding.format, RegFileFormat::Utf8_5);
+    EXPECT_EQ(encoding.codePage, kCodePageWindows1252);
+    const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\" + Utf16ToAnsiText(u"Caf\u00e9 Soft");
+    ASSERT_TRUE(reg.KeyExists(key));
+    const Value unnamed = Get(reg, key, "");
+    EXPECT_EQ(AnsiToUtf16(std::string(unnamed.bytes.begin(), unnamed.bytes.end() - 1)),
+              u"Donn\u00e9es \u20ac \u0081");
+    const Value expand = Get(reg, key, Utf16ToAnsiText(u"Expand \u00e9"));
+    EXPECT_EQ(expand.type, kRegExpandSz);
+    EXPECT_EQ(AnsiToUtf16(std::string(expand.bytes.begin(), expand.bytes.end())),
+              std::u16string(u"%A\u00e9%\0", 5));
+
+    const std::vector<std::uint8_t> written = WriteRegText(reg, encoding);
+    EXPECT_EQ(std::string(written.begin(), written.end()), kWindows1252File);
+
+    reg.SetString(key, "Greek", Utf16ToAnsiText(u"\u03a9"));
+    const std::vector<std::uint8_t> wide = WriteRegText(reg, encoding);
+    ASSERT_GE(wide.size(), 2u);
+    EXPECT_EQ(wide[0], 0xFF);
+    EXPECT_EQ(wide[1], 0xFE);
+    MemoryRegistry again;
+    EXPECT_EQ(ReadRegText(wide, again).format, RegFileFormat::Unicode5);
+    EXPECT_EQ(Get(again, key, "Greek").bytes, Get(reg, key, "Greek").bytes);
+    EXPECT_EQ(Get(again, key, "").bytes, unnamed.bytes);
+}
+
+// Text that does not read in the code page asked for is refused with its
+// line, and nothing is applied.
+TEST(RegFileCodePage, TextThatDoesNotReadInTheCodePageIsRefused) {
+    MemoryRegistry reg;
+    try {
+        ReadRegText(Bytes(kWindows1252File), reg, kCodePageUtf8);
+        ADD_FAILURE() << "read as UTF-8";
+    } catch (const RegFileCodePageError& e) {
+        EXPECT_EQ(e.Line(), 5) << e.what();
+        EXPECT_NE(std::string(e.what()).find("UTF-8"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(reg.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\..\\x"));
+    EXPECT_TRUE(reg.SubKeyNames("HKEY_LOCAL_MACHINE\\SOFTWARE").size() == 1u) << "only Classes";
+    // Text given as hex is text of the code page too.
+    EXPECT_THROW(ReadRegText(Bytes("REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=hex(1):c3,28\r\n"), reg, kCodePageUtf8),
+                 RegFileCodePageError);
+    EXPECT_FALSE(reg.KeyExists("HKEY_CURRENT_USER\\A"));
+}
+
+// Names holding the characters the format escapes come back from what is
+// written: \\, \", and line breaks (\r, \n) in value names, as the registry
+// editor writes and reads them; text with line breaks goes as hex. A key
+// name with a line break cannot be written at all, and is refused.
+TEST(RegFileEscapes, NamesAndTextsReadBackTheSameFromWhatIsWritten) {
+    const std::string file =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Names \"quoted\" & ]x]]\r\n"
+        "\"a\\rb\\nc\\\"d\\\\e\"=\"f\\\\g \\\"h\\\"\"\r\n"
+        "\"\\r\"=dword:00000001\r\n"
+        "\"lines\"=hex(1):61,0d,0a,62,00\r\n";
+    for (const RegFileFormat format : {RegFileFormat::Unicode5, RegFileFormat::Utf8_5, RegFileFormat::Regedit4}) {
+        SCOPED_TRACE(static_cast<int>(format));
+        MemoryRegistry reg;
+        ASSERT_NO_THROW(LoadRegText(Bytes(file), reg));
+        const std::string key = "HKEY_CURRENT_USER\\Names \"quoted\" & ]x]";
+        EXPECT_EQ(reg.ValueNames(key), (std::vector<std::string>{"a\rb\nc\"d\\e", "\r", "lines"}));
+        EXPECT_EQ(Get(reg, key, "a\rb\nc\"d\\e").bytes, Bytes(std::string("f\\g \"h\"", 8)));
+        EXPECT_EQ(Get(reg, key, "lines").bytes, Bytes(std::string("a\r\nb", 5)));
+
+        const std::vector<std::uint8_t> written = SaveRegText(reg, format);
+        MemoryRegistry again;
+        ASSERT_NO_THROW(LoadRegText(written, again)) << std::string(written.begin(), written.end());
+        EXPECT_EQ(DumpAll(again), DumpAll(reg));
+        if (format != RegFileFormat::Unicode5) {
+            EXPECT_NE(std::string(written.begin(), written.end()).find("\"a\\rb\\nc\\\"d\\\\e\"=\"f\\\\g \\\"h\\\"\""),
+                      std::string::npos);
+        }
+
+        reg.CreateKeyPath("HKEY_CURRENT_USER\\two\nlines");
+        EXPECT_THROW(SaveRegText(reg, format), std::runtime_error);
+    }
+}
+
+}  // namespace
+}  // namespace qm

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/codepage.h"
 #include "platform/reg_file.h"
 #include "platform/registry_memory.h"
 #include "platform/registry_win32.h"
@@ -74,6 +75,39 @@ TEST_F(RegeditExchange, EveryValueFormRoundTripsThroughTheRegistryEditor) {
     ASSERT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, kScratch), ERROR_SUCCESS);
     ASSERT_EQ(RunRegedit("/s written.reg"), 0u);
     EXPECT_EQ(DumpTree(real_, kHkeyCurrentUser, kScratch), before);
+}
+
+// Value names holding line breaks, quotes and backslashes, and text beyond
+// ASCII in names and data: what is written here, as UTF-16 and as 8-bit text
+// in the machine's code page (either header), the editor imports to the
+// registry it came from.
+TEST_F(RegeditExchange, EscapedNamesAndCodePageTextAreImportedAsTheyWere) {
+    const std::string accented = Utf16ToAnsiText(u"Caf\u00e9");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, (std::string(kScratch) + "\\" + accented).c_str(), &key),
+              ERROR_SUCCESS);
+    SetRaw(key, "a\rb", REG_SZ, std::string("cr", 3));
+    SetRaw(key, "c\nd\r\n", REG_SZ, std::string("lf", 3));
+    SetRaw(key, "q\"\\", REG_DWORD, std::string("\x01\x00\x00\x00", 4));
+    SetRaw(key, accented.c_str(), REG_SZ, accented + std::string(1, '\0'));
+    SetRaw(key, "", REG_EXPAND_SZ, "%x%" + accented + std::string(1, '\0'));
+    RegCloseKey(key);
+    const std::string before = DumpTree(real_, kHkeyCurrentUser, kScratch);
+
+    ASSERT_EQ(RunRegedit(std::string("/e exported.reg \"HKEY_CURRENT_USER\\") + kScratch + "\""), 0u);
+    MemoryRegistry loaded;
+    ASSERT_NO_THROW(LoadRegFile("exported.reg", loaded));
+    EXPECT_EQ(DumpTree(loaded, kHkeyCurrentUser, kScratch), before);
+
+    for (const RegFileEncoding encoding : {RegFileEncoding{RegFileFormat::Unicode5, 0, false},
+                                           RegFileEncoding{RegFileFormat::Utf8_5, MachineAnsiCodePage(), false},
+                                           RegFileEncoding{RegFileFormat::Regedit4, MachineAnsiCodePage(), false}}) {
+        SCOPED_TRACE(static_cast<int>(encoding.format));
+        ASSERT_NO_THROW(WriteRegFile("written.reg", loaded, encoding));
+        ASSERT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, kScratch), ERROR_SUCCESS);
+        ASSERT_EQ(RunRegedit("/s written.reg"), 0u);
+        EXPECT_EQ(DumpTree(real_, kHkeyCurrentUser, kScratch), before);
+    }
 }
 
 // Wine's registry editor stores a text value (types 1, 2, 7) that a file gives

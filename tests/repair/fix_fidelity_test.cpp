@@ -75,6 +75,51 @@ TEST_P(FixFidelity, KeyWithAPartThatCannotGoStaysWholeAndCountsAgainstTheRow) {
     }
 }
 
+// The unnamed value and a value really named "(Default)" (in any letter
+// case) side by side, in a key removed whole and in a value finding: the
+// backup tells them apart and the restore puts each back where it was.
+TEST_P(FixFidelity, UnnamedValueAndAValueNamedDefaultComeBackApart) {
+    SetText("App\\Both.exe", "", "C:\\Gone\\app.exe");
+    SetText("App\\Both.exe", "(Default)", "the named one");
+    SetText("App\\Both.exe\\Sub", "(DEFAULT)", "named, no unnamed value beside it");
+    SetText("App\\Both.exe\\Unnamed only", "", "unnamed");
+    const TreeSnapshot before = Snap("App\\Both.exe");
+    ASSERT_EQ(before.at("").size(), 2u);
+
+    std::string backup;
+    EXPECT_EQ(Fix(Full("App\\Both.exe"), &backup), 1);
+    EXPECT_TRUE(Snap("App\\Both.exe").empty());
+    const std::string xml = ReadTextFile(backup);
+    EXPECT_NE(xml.find("<v name=\"(Default)\" value=\"C:\\Gone\\app.exe\"/>"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<v name=\"(Default)\" value=\"the named one\" named=\"1\"/>"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<v name=\"(DEFAULT)\" value=\"named, no unnamed value beside it\" named=\"1\"/>"),
+              std::string::npos)
+        << xml;
+    EXPECT_NE(xml.find("<v name=\"(Default)\" value=\"unnamed\"/>"), std::string::npos) << xml;
+    ASSERT_EQ(Restore(backup), 1) << lib_->LastRestore().Describe();
+    EXPECT_EQ(FirstDifference(before, Snap("App\\Both.exe")), "");
+
+    // A value finding on the named one removes it alone; its backup gives it
+    // back under its own name.
+    auto f = std::make_unique<CRegErrorLog>();
+    f->SetCategory(kTagStartup);
+    f->SetKeyPath(Full("App\\Both.exe"));
+    f->SetRemoveKind(kRemoveValue);
+    f->SetValue(std::make_unique<CRegValueItem>(kDefaultValueName, "the named one", kRegSz));
+    lib_->Findings().clear();
+    lib_->Findings().push_back(std::move(f));
+    ResultRows rows;
+    rows.push_back(std::make_unique<CScanError>(kLabelStartup, 1, 1));
+    backup = lib_->FixRegistry(rows, File("named.xml"));
+    files_.push_back(backup);
+    EXPECT_EQ(rows.front()->errorsFixed, 1);
+    const TreeSnapshot removed = Snap("App\\Both.exe");
+    EXPECT_EQ(removed.at("").count("(Default)"), 0u);
+    EXPECT_EQ(removed.at("").count(""), 1u);
+    ASSERT_EQ(Restore(backup), 1) << lib_->LastRestore().Describe();
+    EXPECT_EQ(FirstDifference(before, Snap("App\\Both.exe")), "");
+}
+
 TEST_P(FixFidelity, TreesDeeperThanTheRecursionOfOldAreReadAndDeleted) {
     auto* memory = dynamic_cast<MemoryRegistry*>(reg_.get());
     if (memory == nullptr) GTEST_SKIP() << "the real registry stops at 512 levels";

@@ -384,6 +384,32 @@ TEST(RestoreText, UnescapingReplacesEachEntityOnce) {
 namespace qm {
 namespace {
 
+// "(Default)" in any letter case is the unnamed value, as in every backup of
+// earlier versions, unless the element says named="1"; named="0" is the
+// same as no attribute, and any other text is refused.
+TEST_F(RestoreTest, NamedAttributeTellsAValueNamedDefaultFromTheUnnamedOne) {
+    const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\QmNamed";
+    EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_LOCAL_MACHINE\">\r\n   <k name=\"SOFTWARE\">\r\n    <k name=\"QmNamed\">\r\n"
+                          "     <v name=\"(default)\" value=\"unnamed\"/>\r\n"
+                          "     <v named=\"1\" name=\"(Default)\" value=\"named\"/>\r\n"
+                          "    </k>\r\n    <k name=\"QmNamed\">\r\n"
+                          "     <v name=\"(DEFAULT)\" value=\"unnamed again\" named=\"0\"/>\r\n"
+                          "    </k>\r\n   </k>\r\n  </k>\r\n")),
+              1)
+        << lib_->LastRestore().Describe();
+    EXPECT_EQ(reg_.ValueNames(key), (V{"", "(Default)"}));
+    EXPECT_EQ(Value(key, ""), Expect(kRegSz, Text("unnamed again")));
+    EXPECT_EQ(Value(key, "(Default)"), Expect(kRegSz, Text("named")));
+
+    EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_LOCAL_MACHINE\">\r\n   <k name=\"SOFTWARE\">\r\n    <k name=\"QmNamed\">\r\n"
+                          "     <v name=\"(Default)\" value=\"x\" named=\"yes\"/>\r\n"
+                          "    </k>\r\n   </k>\r\n  </k>\r\n")),
+              0);
+    EXPECT_EQ(lib_->LastRestore().reason, "value \"(Default)\": named=\"yes\" is neither 0 nor 1");
+    EXPECT_EQ(lib_->LastRestore().line, 6);
+    EXPECT_EQ(Value(key, "(Default)"), Expect(kRegSz, Text("named")));
+}
+
 // A backup as every earlier version writes it (no view attribute) restores
 // where it always did, in the 64-bit view; a chain marked view="32" is
 // restored in the 32-bit view, below Wow6432Node.

@@ -177,17 +177,28 @@ TEST_F(SettingsStoreTest, FlagsArePresenceWhateverTheirData) {
     EXPECT_EQ(advanced.GetButtonCheck("BUTTON_BACKUP"), 1);
 }
 
-TEST_F(SettingsStoreTest, DataLongerThanTheReadBufferReadsAsAbsent) {
+// Data longer than the first read's 256 bytes is read whole: a flag is on,
+// a text comes back complete (not the default), an address is used.
+TEST_F(SettingsStoreTest, DataOfAnyLengthIsReadWhole) {
     reg.SetValue(kSettingsPath, "savereg", kRegBinary, std::vector<std::uint8_t>(257, 'x'));
     reg.SetValue(kSettingsPath, "autoscan", kRegBinary, std::vector<std::uint8_t>(256, 'x'));
     reg.SetString(kSettingsPath, "savecountreg", std::string(256, '7'));  // 257 bytes with the zero
     reg.SetString(kSettingsPath, "scanminutes", std::string(255, '8'));   // 256 bytes
-    EXPECT_FALSE(ReadSettingFlag(reg, kSettingsKey, "savereg"));
+    EXPECT_TRUE(ReadSettingFlag(reg, kSettingsKey, "savereg"));
     EXPECT_TRUE(ReadSettingFlag(reg, kSettingsKey, "autoscan"));
     FakeControls advanced({}, {"EDIT_BAKUP_COUNT", "EDIT_SCAN_PERIOD"});
     CSettingsStore(reg, advanced).LoadEditSettings();
-    EXPECT_EQ(advanced.GetEditText("EDIT_BAKUP_COUNT"), "5");
+    EXPECT_EQ(advanced.GetEditText("EDIT_BAKUP_COUNT"), std::string(256, '7'));
     EXPECT_EQ(advanced.GetEditText("EDIT_SCAN_PERIOD"), std::string(255, '8'));
+
+    const std::string address = "https://help.example.org/" + std::string(70000, 'q');
+    ASSERT_EQ(WriteSettingText(reg, kSupportAddressSetting, address), kRegSuccess);
+    EXPECT_EQ(ReadWebAddress(reg, kSupportAddressSetting, "https://fallback.example/"), address);
+    std::string data;
+    std::uint32_t type = 0;
+    ASSERT_TRUE(ReadSettingValue(reg, kSettingsKey, kSupportAddressSetting, &data, &type));
+    EXPECT_EQ(type, kRegSz);
+    EXPECT_EQ(data, address + std::string(1, '\0'));
 }
 
 TEST_F(SettingsStoreTest, EmptyOrMissingEditBoxLeavesTheStoredTextAlone) {
