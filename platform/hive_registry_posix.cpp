@@ -99,9 +99,12 @@ void HiveRegistry::MergeUserClasses() {
 void HiveRegistry::SetCurrentControlSet(const std::string& name) { currentControlSet_ = name; }
 
 std::vector<std::string> HiveRegistry::Commit() {
+    // Every hive takes its changes before any is written: a change one of
+    // them refuses leaves all the files as they were.
+    for (Mounted& m : hives_)
+        if (m.file->ApplyChanges(memory_, m.mountPath, m.skip) > 0) m.pending = true;
     std::vector<std::string> written;
     for (Mounted& m : hives_) {
-        if (m.file->ApplyChanges(memory_, m.mountPath, m.skip) > 0) m.pending = true;
         if (!m.pending) continue;
         m.file->Commit();
         m.pending = false;

@@ -60,8 +60,10 @@ public:
     void SetCurrentControlSet(const std::string& name);
 
     // Writes every writable hive whose keys or values were changed back to its
-    // file. Returns the files written. Throws HiveError (the hives written
-    // before the failure stay written; the failing one is unchanged).
+    // file. Returns the files written. Throws HiveError: when a hive refuses
+    // a change (see HiveFile::ApplyChanges) before any file is written; when
+    // writing a file fails, the hives written before it stay written and the
+    // failing one is unchanged.
     std::vector<std::string> Commit();
 
     // The key tree (for reading the installation's settings, and for tests).

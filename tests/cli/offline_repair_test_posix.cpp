@@ -283,5 +283,25 @@ TEST(OfflineCommit, WhatAnInterruptedWriteLeftIsRemovedByTheNextRun) {
     EXPECT_EQ(RunCli("--windows " + root + " scan --categories fonts").err, "");
 }
 
+
+TEST(OfflineCommit, AChangeOneHiveRefusesLeavesEveryHiveFileAsItWas) {
+    MakeInstallation("refused", [](MemoryRegistry& reg) {
+        reg.SetValue("HKEY_CURRENT_USER\\Software\\Large", "Data", kRegBinary, BigData());
+    });
+    const std::string root = "refused/C";
+    const std::string software = root + kConfig + "SOFTWARE", ntuser = root + kNtUser;
+    const std::string softwareBytes = Bytes(software), ntuserBytes = Bytes(ntuser);
+    HiveRegistry reg;
+    reg.Mount(software, "HKEY_LOCAL_MACHINE\\SOFTWARE", true);
+    reg.Mount(ntuser, "HKEY_CURRENT_USER", true);
+    reg.Memory().SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\QmNew", "", "new");
+    // Past HiveRegistry's own refusal, as only a fault could get there.
+    reg.Memory().SetString("HKEY_CURRENT_USER\\Software\\Large", "Other", "x");
+    EXPECT_THROW(reg.Commit(), HiveError);
+    EXPECT_EQ(Bytes(software), softwareBytes);
+    EXPECT_EQ(Bytes(ntuser), ntuserBytes);
+    EXPECT_FALSE(Exists(software + ".orig"));
+}
+
 }  // namespace
 }  // namespace qm
