@@ -3,10 +3,13 @@
 // the hive files of an offline Windows installation, and on drive letters
 // mapped to host folders.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -16,6 +19,7 @@
 #include "platform/codepage.h"
 #include "platform/file_lock.h"
 #include "platform/file_system_posix.h"
+#include "platform/hive_file_posix.h"
 #include "platform/hive_registry_posix.h"
 #include "platform/offline_windows_posix.h"
 #include "platform/mapped_system.h"
@@ -119,6 +123,21 @@ bool LockForChange(ExclusiveFileLock& lock, const std::string& file) {
     return waited;
 }
 
+// Removes what interrupted commits left beside the hive, saying so on
+// standard error. The caller holds the hive's lock: no other run is writing it.
+void RemoveCommitLeftovers(const std::string& hive) {
+    for (const std::string& file : CommitLeftovers(hive)) {
+        struct stat st {};
+        const std::uint64_t size = ::stat(file.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+        if (::unlink(file.c_str()) == 0)
+            Complain("quillmere-cli: removed \"%s\" (%s), left by an interrupted write of \"%s\"\n", file.c_str(),
+                     DescribeSize(size).c_str(), hive.c_str());
+        else
+            Complain("quillmere-cli: cannot remove \"%s\", left by an interrupted write of \"%s\": %s\n",
+                     file.c_str(), hive.c_str(), std::strerror(errno));
+    }
+}
+
 // --windows DIR: the hives of the installation, its drive C: and the
 // environment its registry describes.
 void SetUpOfflineWindows(const NativeOptions& opt, NativePlatform& platform, CliState& state,
@@ -153,11 +172,21 @@ void SetUpOfflineWindows(const NativeOptions& opt, NativePlatform& platform, Cli
             }
             if (again) load();
         }
+        for (const std::string& hive : windows.hives) RemoveCommitLeftovers(hive);
         const std::string dirty = OfflineHivesNotWritable(windows);
         if (!dirty.empty())
             throw CliError("will not change the registry of \"" + opt.windowsRoot + "\": " + dirty +
                            ". Start that Windows and shut it down fully (shutdown /s /f /t 0), or scan "
                            "only; nothing was changed");
+    } else {
+        // A run that only reads removes them when no other run holds the
+        // hive, which might be writing it this moment.
+        for (const std::string& hive : windows.hives) {
+            if (CommitLeftovers(hive).empty()) continue;
+            ExclusiveFileLock lock;
+            std::string error;
+            if (lock.Lock(hive, 0, {}, error) == ExclusiveFileLock::Result::Locked) RemoveCommitLeftovers(hive);
+        }
     }
     auto mapped = std::make_unique<MappedSystem>(drives);
     mapped->UseWindowsLayout(opt.windowsDirGiven ? opt.windowsDir : windows.windowsDir,

@@ -53,12 +53,15 @@ nlohmann::ordered_json FindingsToJson(const FindingList& findings) {
     for (const auto& f : findings) {
         if (!f) continue;
         const CRegValueItem* v = f->GetValue();
-        out.push_back({{"tag", AnsiToUtf8(f->GetCategory())},
-                       {"kind", AnsiToUtf8(f->GetRemoveKind())},
-                       {"key", AnsiToUtf8(f->GetKeyPath())},
-                       {"value", v ? AnsiToUtf8(v->name) : std::string()},
-                       {"path", AnsiToUtf8(f->GetFilePath())},
-                       {"view", ViewName(f->GetView())}});
+        nlohmann::ordered_json finding = {{"tag", AnsiToUtf8(f->GetCategory())},
+                                          {"kind", AnsiToUtf8(f->GetRemoveKind())},
+                                          {"key", AnsiToUtf8(f->GetKeyPath())},
+                                          {"value", v ? AnsiToUtf8(v->name) : std::string()},
+                                          {"path", AnsiToUtf8(f->GetFilePath())},
+                                          {"view", ViewName(f->GetView())}};
+        // Only where HKEY_CLASSES_ROOT is made of two hives (--windows).
+        if (f->GetClassesHive() != ClassesHive::kMerged) finding["hive"] = ClassesHiveName(f->GetClassesHive());
+        out.push_back(std::move(finding));
     }
     return out;
 }
@@ -82,10 +85,14 @@ void PrintScanText(const ResultRows& rows, const FindingList& findings,
     for (const auto& f : findings) {
         if (!f) continue;
         const CRegValueItem* v = f->GetValue();
-        std::printf("%-11s %-3s %s  [%s]  %s%s\n", f->GetCategory().c_str(),
+        const ClassesHive hive = f->GetClassesHive();
+        std::printf("%-11s %-3s %s  [%s]  %s%s%s\n", f->GetCategory().c_str(),
                     f->GetRemoveKind().c_str(), f->GetKeyPath().c_str(),
                     v ? v->name.c_str() : "", f->GetFilePath().c_str(),
-                    f->GetView() == RegView::k32 ? "  (32-bit view)" : "");
+                    f->GetView() == RegView::k32 ? "  (32-bit view)" : "",
+                    hive == ClassesHive::kUser      ? "  (user's classes)"
+                    : hive == ClassesHive::kMachine ? "  (machine's classes)"
+                                                    : "");
     }
     for (const auto& s : shortcuts)
         std::printf("%-11s %-3s %s  ->  %s\n", "ShortCut", "LNK", s.path.c_str(), s.target.c_str());

@@ -13,7 +13,8 @@ CRegErrorLog::CRegErrorLog(const CRegErrorLog& other)
       value_(other.value_ ? std::make_unique<CRegValueItem>(*other.value_) : nullptr),
       removeKind_(other.removeKind_),
       filePath_(other.filePath_),
-      view_(other.view_) {}
+      view_(other.view_),
+      classesHive_(other.classesHive_) {}
 
 namespace {
 

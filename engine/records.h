@@ -57,6 +57,11 @@ public:
     // came from the 32-bit view).
     void SetView(RegView view) { view_ = view; }
     RegView GetView() const { return view_; }
+    // Which hive the key lives in when it is below HKEY_CLASSES_ROOT and that
+    // root merges two (an offline installation): the repair, its backup and
+    // the restore act on that hive's key alone.
+    void SetClassesHive(ClassesHive hive) { classesHive_ = hive; }
+    ClassesHive GetClassesHive() const { return classesHive_; }
 
 private:
     std::string category_;
@@ -65,6 +70,7 @@ private:
     std::string removeKind_;
     std::string filePath_;
     RegView view_ = RegView::k64;
+    ClassesHive classesHive_ = ClassesHive::kMerged;
 };
 
 // One result row per category.

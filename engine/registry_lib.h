@@ -147,8 +147,11 @@ public:
     // the chain of "k" elements down to it, then either `value` alone or all
     // its values, then its whole sub-key tree. 1 when written, 0 when the key
     // does not open (nothing written) or a key's information could not be
-    // read (every element opened is still closed).
-    int SaveAsXml(CXmlWriter& writer, const std::string& keyPath, const CRegValueItem* value);
+    // read (every element opened is still closed). A key of HKEY_CLASSES_ROOT
+    // with a `hive` is read from that hive alone (ClassesHivePath) and its
+    // chain's root element says which (the attribute "hive").
+    int SaveAsXml(CXmlWriter& writer, const std::string& keyPath, const CRegValueItem* value,
+                  ClassesHive hive = ClassesHive::kMerged);
     // The recursive worker for one open key; an empty `keyName` writes no
     // element of its own (the caller wrote the chain).
     int SaveAsXml(CXmlWriter& writer, const std::string& keyName, RegKey key,

@@ -135,7 +135,8 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
             for (std::size_t i = 0; i < used; ++i) {
                 ServerEntry& e = entries[i];
                 if (!keep && e.state == PathState::Missing) {
-                    frame.Record(*e.value, frame.RootPath() + "\\" + className, e.reported);
+                    frame.Record(*e.value, frame.RootPath() + "\\" + className, e.reported, nullptr,
+                                 reg.RegClassesHiveOf(classKey.Get()));
                     if (progIdDefaultsOfClass < 0)
                         progIdDefaultsOfClass =
                             mayHaveProgId ? CountProgIdDefaults(*this, classKey.Get(), values) : 0;

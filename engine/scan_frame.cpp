@@ -64,7 +64,7 @@ PathState ScanFrame::Test(const CleanedPath& path, bool distinguishIgnored) {
 }
 
 void ScanFrame::Record(const CRegValueItem& value, const std::string& keyPath,
-                       const std::string& path, const char* removeKind) {
+                       const std::string& path, const char* removeKind, ClassesHive hive) {
     auto finding = std::make_unique<CRegErrorLog>();
     finding->SetValue(std::make_unique<CRegValueItem>(value));
     finding->SetKeyPath(keyPath);
@@ -72,6 +72,7 @@ void ScanFrame::Record(const CRegValueItem& value, const std::string& keyPath,
     finding->SetCategory(info_.tag);
     finding->SetRemoveKind(removeKind ? removeKind : info_.removeKind);
     finding->SetView(view_);
+    finding->SetClassesHive(hive);
     lib_.Findings().push_back(std::move(finding));
     ++found_;
 }

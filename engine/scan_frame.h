@@ -94,9 +94,10 @@ public:
     PathState Judge(const CleanedPath& path, SecondLook&& lookup, std::string& reported,
                     bool distinguishIgnored = false);
     // Appends a finding with this category's tag and removal kind (or the
-    // one given) and counts it.
+    // one given) and counts it. `hive`: where its key lives when it is below
+    // HKEY_CLASSES_ROOT (RegClassesHiveOf).
     void Record(const CRegValueItem& value, const std::string& keyPath, const std::string& path,
-                const char* removeKind = nullptr);
+                const char* removeKind = nullptr, ClassesHive hive = ClassesHive::kMerged);
     // Calls the progress callback, if one is set, with the current counters.
     // The path is handed on (moved), so pass a copy if it is still needed.
     void Report(std::string path) const { Report(std::move(path), scanned_, found_); }

@@ -163,6 +163,40 @@ HiveCleanliness CheckHiveCleanliness(const std::string& path) {
     return result;
 }
 
+namespace {
+
+// "PID.tmp", PID one or more decimal digits.
+bool IsPidTmp(const std::string& rest) {
+    const std::string suffix = ".tmp";
+    if (rest.size() <= suffix.size() || rest.compare(rest.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    for (std::size_t i = 0; i < rest.size() - suffix.size(); ++i)
+        if (rest[i] < '0' || rest[i] > '9') return false;
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> CommitLeftovers(const std::string& path) {
+    std::vector<std::string> found;
+    const std::string folder = FolderOf(path), base = BaseName(path);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return found;
+    while (dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.size() <= base.size() + 1 || name.compare(0, base.size() + 1, base + ".") != 0) continue;
+        std::string rest = name.substr(base.size() + 1);
+        if (rest.compare(0, 5, "orig.") == 0 && IsPidTmp(rest.substr(5))) rest = rest.substr(5);
+        if (!IsPidTmp(rest)) continue;
+        const std::string file = folder + "/" + name;
+        struct stat st {};
+        if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) found.push_back(file);
+    }
+    ::closedir(dir);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
 struct HiveFile::Impl {
     hive_h* h = nullptr;
     bool writable = false;
@@ -220,22 +254,25 @@ struct HiveFile::Impl {
         reg.CreateKeyPath(full);
         // A key holding what cannot be shown (a value hivex cannot read, a
         // name that is not text) must not change: its rewrite would lose it.
-        bool hidden = false;
+        // Nor may one holding a value in big-data form: hivex would rewrite
+        // that value as one cell, and what a deletion took could not be
+        // written back.
+        bool locked = false;
         for (const HiveValue& v : Values(node, full)) {
             if (v.readable) reg.SetValue(full, v.name, v.type, v.shown);
-            else hidden = true;
+            if (!v.readable || v.raw.size() > kHiveBigDataLimit) locked = true;
         }
         for (hive_node_h child : Children(node, full)) {
             std::string name;
             if (!Name(child, &name)) {
-                hidden = true;
+                locked = true;
                 continue;
             }
             const std::u16string childRel = rel.empty() ? FoldedName(name) : rel + u"\\" + FoldedName(name);
             if (skip.count(childRel)) continue;
             Load(reg, child, full + "\\" + name, childRel);
         }
-        if (hidden) reg.SetDenyDelete(full);
+        if (locked) reg.SetDenyDelete(full);
     }
 
     // Makes `node` hold the values and sub-keys `reg` holds at `full`.

@@ -12,8 +12,10 @@
 //
 // Values larger than kHiveBigDataLimit are kept by Windows in big-data form;
 // hivex rewrites a key's values as single cells, which other readers refuse
-// for such sizes. So a key that holds (or would hold) such a value is never
-// rewritten: ApplyChanges throws, and HiveRegistry refuses the change first.
+// for such sizes, and cannot write such a value anew. So a key that holds (or
+// would hold) such a value is never rewritten nor deleted: LoadInto marks it
+// as refusing changes, HiveRegistry refuses a new one, and ApplyChanges throws
+// should one get through all the same.
 #pragma once
 
 #include <cstdint>
@@ -50,6 +52,13 @@ HiveCleanliness CheckHiveCleanliness(const std::string& path);
 // UTF-16).
 std::size_t HiveStoredSize(std::uint32_t type, const std::vector<std::uint8_t>& data);
 
+// What a Commit of the hive at `path` that never finished (a killed run, a
+// crash) left beside it: the new hive it was writing ("HIVE.PID.tmp") and the
+// copy of the original it was keeping ("HIVE.orig.PID.tmp"), regular files
+// only. Such files belong to no run once the hive's lock is held (commits
+// are made under it).
+std::vector<std::string> CommitLeftovers(const std::string& path);
+
 class HiveFile {
 public:
     // Opens the hive; `writable` reads it whole into memory so that it can be
@@ -68,8 +77,9 @@ public:
     // the registry's 8-bit calls return them. A key holding a value hivex
     // cannot read, or a sub-key whose name is not text, is loaded without
     // them and refuses changes (MemoryRegistry::SetDenyDelete), since
-    // rewriting it would lose them. Throws HiveError when the hive cannot be
-    // read.
+    // rewriting it would lose them; so does a key holding a value larger
+    // than kHiveBigDataLimit (see above). Throws HiveError when the hive
+    // cannot be read.
     void LoadInto(MemoryRegistry& registry, const std::string& mountPath,
                   const std::vector<std::string>& skip = {});
 

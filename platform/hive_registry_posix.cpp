@@ -99,9 +99,12 @@ void HiveRegistry::MergeUserClasses() {
 void HiveRegistry::SetCurrentControlSet(const std::string& name) { currentControlSet_ = name; }
 
 std::vector<std::string> HiveRegistry::Commit() {
+    // Every hive takes its changes before any is written: a change one of
+    // them refuses leaves all the files as they were.
+    for (Mounted& m : hives_)
+        if (m.file->ApplyChanges(memory_, m.mountPath, m.skip) > 0) m.pending = true;
     std::vector<std::string> written;
     for (Mounted& m : hives_) {
-        if (m.file->ApplyChanges(memory_, m.mountPath, m.skip) > 0) m.pending = true;
         if (!m.pending) continue;
         m.file->Commit();
         m.pending = false;
@@ -163,10 +166,16 @@ RegStatus HiveRegistry::OpenMerged(RegKey parent, const char* subKey, std::uint3
     if (userParent) su = memory_.RegOpenKeyExA(userParent, subKey, access, &user);
     if (machineParent) sm = memory_.RegOpenKeyExA(machineParent, subKey, access, &machine);
     if (created) *created = false;
+    if (su == kRegAccessDenied || sm == kRegAccessDenied) {
+        // A half that refuses the access refuses the key: what is asked for
+        // must not act on the other half alone.
+        if (user) memory_.RegCloseKey(user);
+        if (machine) memory_.RegCloseKey(machine);
+        return kRegAccessDenied;
+    }
     if (su != kRegSuccess && sm != kRegSuccess) {
-        const RegStatus refusal = (su == kRegAccessDenied || sm == kRegAccessDenied) ? kRegAccessDenied
-                                                                                     : (machineParent ? sm : su);
-        if (!create || refusal == kRegAccessDenied || refusal == kRegBadPathname) return refusal;
+        const RegStatus refusal = machineParent ? sm : su;
+        if (!create || refusal == kRegBadPathname) return refusal;
         // A new key goes to the machine's classes unless only the user has the parent.
         const RegKey where = machineParent ? machineParent : userParent;
         if (!PlacedInOrder(where, subKey)) return kRegAccessDenied;
@@ -285,6 +294,12 @@ RegStatus HiveRegistry::RegCreateKeyExA(RegKey parent, const char* subKey, RegKe
                       created);
 }
 
+ClassesHive HiveRegistry::RegClassesHiveOf(RegKey key) {
+    const Merged* m = key == kHkeyClassesRoot ? nullptr : MergedOf(key);
+    if (!m) return ClassesHive::kMerged;
+    return m->user ? ClassesHive::kUser : ClassesHive::kMachine;
+}
+
 bool HiveRegistry::RegIsSameKey(RegKey a, RegKey b) {
     if (a == b) return true;
     const Merged* ma = ViewOf(a);
@@ -348,43 +363,14 @@ RegStatus HiveRegistry::RegQueryValueExA(RegKey key, const char* name, std::uint
     return memory_.RegQueryValueExA(ValueKey(key), name, type, data, dataLen);
 }
 
-RegStatus HiveRegistry::CheckBigData(RegKey key, const char* name, bool setting, std::uint32_t type,
-                                     const std::uint8_t* data, std::uint32_t dataLen) {
-    if (setting && data) {
-        const std::vector<std::uint8_t> bytes(data, data + dataLen);
-        if (HiveStoredSize(type, bytes) > kHiveBigDataLimit) return kRegAccessDenied;
-    }
-    RegKey query = kNullKey;
-    if (memory_.RegOpenKeyExA(key, "", kKeyQueryValue, &query) != kRegSuccess) return kRegSuccess;
-    RegKeyHandle owned;
-    if (query != key && (query < 0x80000000u || query > 0x80000006u)) owned = RegKeyHandle(memory_, query);
-    RegKeyInfo info;
-    if (memory_.RegQueryInfoKeyA(query, &info) != kRegSuccess || info.maxValueLen <= kHiveBigDataLimit)
-        return kRegSuccess;
-    const std::u16string changed = FoldedName(name ? name : "");
-    std::vector<char> valueName(info.maxValueNameLen * 4 + 2);
-    for (std::uint32_t i = 0;; ++i) {
-        std::uint32_t nameLen = static_cast<std::uint32_t>(valueName.size());
-        std::uint32_t valueType = 0, size = 0;
-        RegStatus s = memory_.RegEnumValueA(query, i, valueName.data(), &nameLen, &valueType, nullptr, &size);
-        if (s != kRegSuccess) break;
-        if (FoldedName(std::string(valueName.data(), nameLen)) == changed) continue;  // replaced or deleted
-        std::vector<std::uint8_t> bytes(size);
-        nameLen = static_cast<std::uint32_t>(valueName.size());
-        s = memory_.RegEnumValueA(query, i, valueName.data(), &nameLen, &valueType, bytes.data(), &size);
-        if (s != kRegSuccess) break;
-        bytes.resize(size);
-        if (HiveStoredSize(valueType, bytes) > kHiveBigDataLimit) return kRegAccessDenied;
-    }
-    return kRegSuccess;
-}
-
 RegStatus HiveRegistry::RegSetValueExA(RegKey key, const char* name, std::uint32_t type,
                                        const std::uint8_t* data, std::uint32_t dataLen) {
-    const RegKey target = ValueKey(key);
-    const RegStatus refused = CheckBigData(target, name, true, type, data, dataLen);
-    if (refused != kRegSuccess) return refused;
-    const RegStatus s = memory_.RegSetValueExA(target, name, type, data, dataLen);
+    // Such a value would have to be written in big-data form, which the
+    // hive library cannot write. (A key that holds one already refuses
+    // value changes itself.)
+    if (data && HiveStoredSize(type, std::vector<std::uint8_t>(data, data + dataLen)) > kHiveBigDataLimit)
+        return kRegAccessDenied;
+    const RegStatus s = memory_.RegSetValueExA(ValueKey(key), name, type, data, dataLen);
     if (s == kRegSuccess) ++generation_;
     return s;
 }
@@ -414,14 +400,7 @@ RegStatus HiveRegistry::RegDeleteKeyA(RegKey parent, const char* subKey) {
 }
 
 RegStatus HiveRegistry::RegDeleteValueA(RegKey key, const char* name) {
-    const RegKey target = ValueKey(key);
-    const RegStatus refused = CheckBigData(target, name, false, 0, nullptr, 0);
-    if (refused != kRegSuccess) {
-        // Only when the value is there: a missing value still gives 2.
-        std::uint32_t type = 0, size = 0;
-        if (memory_.RegQueryValueExA(target, name, &type, nullptr, &size) == kRegSuccess) return refused;
-    }
-    const RegStatus s = memory_.RegDeleteValueA(target, name);
+    const RegStatus s = memory_.RegDeleteValueA(ValueKey(key), name);
     if (s == kRegSuccess) ++generation_;
     return s;
 }

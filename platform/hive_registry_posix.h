@@ -11,13 +11,20 @@
 //   the machine's. New keys go where Windows puts them (the machine's
 //   classes, unless only the user has the parent key), values go to the key
 //   that shows them, and a key deleted through HKEY_CLASSES_ROOT is the
-//   user's where the user has one, else the machine's;
+//   user's where the user has one, else the machine's (RegClassesHiveOf
+//   tells which of the two a key opened there is; a repair or restore that
+//   must act on one hive alone names its key by that hive's own path). A
+//   key one of whose two halves refuses the access asked for is refused
+//   whole, so that an operation never falls through to the other half;
 // - "HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet" (opened from the
 //   HKEY_LOCAL_MACHINE root) is the control set the SYSTEM hive's
 //   "Select\Current" names;
-// - a change to a key that holds, or would then hold, a value larger than
-//   kHiveBigDataLimit bytes is refused with 5 (access denied): the hive could
-//   not be written back without changing how that value is stored;
+// - a value larger than kHiveBigDataLimit bytes cannot be set (5, access
+//   denied), and a key that holds one refuses changes to its values and its
+//   own deletion as a key whose access list denies them would (see
+//   HiveFile::LoadInto): the hive could not be written back without
+//   changing how that value is stored, and what was deleted could not be
+//   given back;
 // - a new key whose name hivex would sort among its siblings otherwise than
 //   Windows does (names beyond ASCII differing in case) is refused with 5:
 //   Windows looks keys up in that order and could no longer find it.
@@ -53,8 +60,10 @@ public:
     void SetCurrentControlSet(const std::string& name);
 
     // Writes every writable hive whose keys or values were changed back to its
-    // file. Returns the files written. Throws HiveError (the hives written
-    // before the failure stay written; the failing one is unchanged).
+    // file. Returns the files written. Throws HiveError: when a hive refuses
+    // a change (see HiveFile::ApplyChanges) before any file is written; when
+    // writing a file fails, the hives written before it stay written and the
+    // failing one is unchanged.
     std::vector<std::string> Commit();
 
     // The key tree (for reading the installation's settings, and for tests).
@@ -81,6 +90,7 @@ public:
     RegStatus RegDeleteValueA(RegKey key, const char* name) override;
     RegStatus RegCloseKey(RegKey key) override;
     bool RegIsSameKey(RegKey a, RegKey b) override;
+    ClassesHive RegClassesHiveOf(RegKey key) override;
 
 private:
     struct Mounted {
@@ -115,10 +125,6 @@ private:
     // False when the first key `subKey` would make below `parent` would go
     // where Windows would not look for it (see the header comment).
     bool PlacedInOrder(RegKey parent, const char* subKey);
-    // 5 when setting (`setting`) or deleting value `name` of `key` would
-    // leave the key holding a value the hive keeps in big-data form.
-    RegStatus CheckBigData(RegKey key, const char* name, bool setting, std::uint32_t type,
-                           const std::uint8_t* data, std::uint32_t dataLen);
 
     MemoryRegistry memory_;
     std::vector<Mounted> hives_;

@@ -81,6 +81,23 @@ constexpr std::uint32_t ViewAccess(RegView view) {
 // "64" or "32".
 constexpr const char* ViewName(RegView view) { return view == RegView::k32 ? "32" : "64"; }
 
+// Where a key of HKEY_CLASSES_ROOT lives when that root is the merged view of
+// two hives, as Windows shows it: the user's classes
+// (HKEY_CURRENT_USER\Software\Classes, the profile's UsrClass.dat) over the
+// machine's (HKEY_LOCAL_MACHINE\SOFTWARE\Classes). kMerged: the registry
+// does not tell (Windows' own, a registry file), and a path below
+// HKEY_CLASSES_ROOT is used as it is.
+enum class ClassesHive : std::uint8_t { kMerged, kUser, kMachine };
+// "user", "machine", or "" for kMerged.
+constexpr const char* ClassesHiveName(ClassesHive hive) {
+    return hive == ClassesHive::kUser ? "user" : hive == ClassesHive::kMachine ? "machine" : "";
+}
+// The full path `fullPath` ("HKEY_CLASSES_ROOT\CLSID\{...}", root name in
+// any case) stands for in `hive`: "HKEY_CURRENT_USER\Software\Classes\..."
+// or "HKEY_LOCAL_MACHINE\SOFTWARE\Classes\...". Other paths, and any path
+// with kMerged, are given back as they are.
+std::string ClassesHivePath(const std::string& fullPath, ClassesHive hive);
+
 // What RegQueryInfoKeyA reports. Lengths are in bytes (characters) without
 // the terminating zero, as Windows reports them.
 struct RegKeyInfo {
@@ -159,6 +176,15 @@ public:
     // views share gives in each of them. The default compares the handles:
     // a backend with views answers for its keys.
     virtual bool RegIsSameKey(RegKey a, RegKey b) { return a == b; }
+
+    // Where an open key reached through HKEY_CLASSES_ROOT lives: kUser when
+    // the user's classes hold a key of its path (a deletion through
+    // HKEY_CLASSES_ROOT takes that one, as on Windows), else kMachine. The
+    // default, for a backend without two hives behind that root: kMerged.
+    virtual ClassesHive RegClassesHiveOf(RegKey key) {
+        (void)key;
+        return ClassesHive::kMerged;
+    }
 };
 
 // Owns one open key and closes it when it goes out of scope.

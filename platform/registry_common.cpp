@@ -39,6 +39,16 @@ RegKey RootKeyFromName(const std::string& name) {
     return kNullKey;
 }
 
+std::string ClassesHivePath(const std::string& fullPath, ClassesHive hive) {
+    if (hive == ClassesHive::kMerged) return fullPath;
+    const std::size_t slash = fullPath.find('\\');
+    if (RootKeyFromName(fullPath.substr(0, slash)) != kHkeyClassesRoot) return fullPath;
+    std::string path = hive == ClassesHive::kUser ? "HKEY_CURRENT_USER\\Software\\Classes"
+                                                  : "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes";
+    if (slash != std::string::npos) path.append(fullPath, slash, std::string::npos);
+    return path;
+}
+
 std::string RootKeyName(RegKey root) {
     for (const RootName& root_name : kRoots) {
         if (root_name.key == root) return root_name.name;

@@ -88,6 +88,7 @@ public:
     }
     RegStatus RegCloseKey(RegKey key) override { return base_.RegCloseKey(key); }
     bool RegIsSameKey(RegKey a, RegKey b) override { return base_.RegIsSameKey(a, b); }
+    ClassesHive RegClassesHiveOf(RegKey key) override { return base_.RegClassesHiveOf(key); }
 
 private:
     bool ViewApplies(RegKey parent) const;

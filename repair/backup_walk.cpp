@@ -126,17 +126,35 @@ void BackupWalk::FinishStartTag(RestoreStepBatch& batch) {
         }
         if (keyDepth_ == 0 && RootKeyFromName(*name) == kNullKey)
             return Fail(batch, tagLine_, "unknown root key \"" + *name + "\"");
+        // A key of one hive of HKEY_CLASSES_ROOT goes back to that hive: its
+        // chain is restored below that hive's own path.
+        const char* const* hivePath = nullptr;
+        if (const std::string* given = keyDepth_ == 0 ? attributes_.Find("hive") : nullptr) {
+            static const char* const kUserClasses[] = {"HKEY_CURRENT_USER", "Software", "Classes", nullptr};
+            static const char* const kMachineClasses[] = {"HKEY_LOCAL_MACHINE", "SOFTWARE", "Classes", nullptr};
+            if (*given == ClassesHiveName(ClassesHive::kUser)) hivePath = kUserClasses;
+            else if (*given == ClassesHiveName(ClassesHive::kMachine)) hivePath = kMachineClasses;
+            else return Fail(batch, tagLine_, "unknown hive \"" + *given + "\"");
+            if (RootKeyFromName(*name) != kHkeyClassesRoot)
+                return Fail(batch, tagLine_, "hive \"" + *given + "\" given for \"" + *name +
+                                                 "\", which is not HKEY_CLASSES_ROOT");
+        }
         ++keyDepth_;
-        RestoreStep& step = batch.Add();
-        step.kind = RestoreStep::Kind::Key;
-        step.line = tagLine_;
-        step.view = view;
-        step.text.assign(*name);
+        elements_.back().keys = 0;
+        for (std::size_t i = 0; i == 0 || (hivePath && hivePath[i]); ++i) {
+            RestoreStep& step = batch.Add();
+            step.kind = RestoreStep::Kind::Key;
+            step.line = tagLine_;
+            step.view = view;
+            step.text.assign(hivePath ? hivePath[i] : name->c_str());
+            ++elements_.back().keys;
+        }
     }
 }
 
 void BackupWalk::CloseElement(RestoreStepBatch& batch) {
     const Element element = elements_.back().element;
+    const std::size_t keys = elements_.back().keys;
     elements_.pop_back();
     switch (element) {
         case Element::Registry:
@@ -144,9 +162,11 @@ void BackupWalk::CloseElement(RestoreStepBatch& batch) {
             break;
         case Element::Key: {
             --keyDepth_;
-            RestoreStep& step = batch.Add();
-            step.kind = RestoreStep::Kind::EndKey;
-            step.line = tagLine_;
+            for (std::size_t i = 0; i < keys; ++i) {
+                RestoreStep& step = batch.Add();
+                step.kind = RestoreStep::Kind::EndKey;
+                step.line = tagLine_;
+            }
             break;
         }
         case Element::Value: {
@@ -217,7 +237,7 @@ void BackupWalk::Step(RestoreStepBatch& batch) {
                             "element <" + name_ + "> " +
                                 (elements_.empty() ? std::string("outside the registry element")
                                                    : "inside <" + elements_.back().name + ">"));
-            elements_.push_back(OpenElement{element, name_});
+            elements_.push_back(OpenElement{element, name_, 0});
             attributes_.Clear();
             tagOpen_ = true;
             tagLine_ = line;

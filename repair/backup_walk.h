@@ -92,6 +92,9 @@ private:
     struct OpenElement {
         Element element;
         std::string name;  // as written in the file, lower-cased
+        // Key elements: the keys its start began (more than one for a root
+        // that stands for a hive's own path), each ended with it.
+        std::size_t keys = 0;
     };
     // The attributes of one element, names lower-cased, values unescaped;
     // their strings are used again for the next element's.

@@ -110,9 +110,11 @@ std::string CRegistryLib::StringFromValueType(std::uint32_t type) {
 }
 
 int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyPath,
-                            const CRegValueItem* value) {
+                            const CRegValueItem* value, ClassesHive hive) {
     if (keyPath.empty()) return 0;
-    std::string rest = keyPath;
+    // Where the key is read: in one hive of HKEY_CLASSES_ROOT, that hive's own path.
+    std::string rest = ClassesHivePath(keyPath, hive);
+    if (rest == keyPath) hive = ClassesHive::kMerged;
     const std::string root = SeperateMainKey(rest);
     RegKeyHandle key;
     if (OpenKey(root, rest, key.Receive(*registry_)) != kRegSuccess || !key) return 0;
@@ -130,6 +132,7 @@ int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyPath,
         tree[0].subKeys = 0;
     }
 
+    // The chain spells the path as the finding names it.
     std::vector<std::string> components = PathComponents(keyPath);
     // The key's own name as the registry stores it (the finding may carry
     // it in another letter case): a restore creates it under that name.
@@ -154,6 +157,9 @@ int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyPath,
         // The root of a key of the 32-bit view says so; without the
         // attribute a key is restored in the 64-bit view.
         if (i == 0 && registryView_ == RegView::k32) k.SetAttribute("view", ViewName(RegView::k32));
+        // And the root of a key of one hive of HKEY_CLASSES_ROOT names it;
+        // without the attribute the key is restored through that root.
+        if (i == 0 && hive != ClassesHive::kMerged) k.SetAttribute("hive", ClassesHiveName(hive));
         k.WriteStartTag(writer, 1, true, true);
     }
     WriteTree(*registry_, writer, opened, tree, value, false, std::string());

@@ -1,5 +1,6 @@
 // The restore: walks an XML backup file (backup_walk.h, on a thread of its
 // own) and writes its keys, values and files back.
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -8,6 +9,7 @@
 #include "engine/registry_lib.h"
 #include "platform/codepage.h"
 #include "platform/file_system.h"
+#include "platform/registry_walk.h"
 #include "repair/backup_file_element.h"
 #include "repair/backup_value_format.h"
 #include "repair/backup_walk.h"
@@ -146,9 +148,18 @@ void CRegistryLib::LoadAsXml_CloseKey(RegKey key) {
 
 namespace {
 
+// Whether `key` holds value `name` with exactly that type and data already.
+bool HoldsValue(IRegistry& registry, RegKey key, const char* name, std::uint32_t type, const std::uint8_t* data,
+                std::uint32_t length) {
+    RegValueRecord held;
+    return QueryValue(registry, key, name, &held) == kRegSuccess && held.type == type &&
+           held.data.size() == length && std::equal(held.data.begin(), held.data.end(), data);
+}
+
 // Writes one value of a backup ("(Default)": the unnamed one, unless `named`
-// says it is the value's own name); `data` gets one byte more. 1 when
-// written; 0 after the message "couldn't set value NAME".
+// says it is the value's own name); `data` gets one byte more. 1 when written
+// (or held already by a key that refuses the write); 0 after the message
+// "couldn't set value NAME".
 int WriteRestoredValue(IRegistry& registry, IRestoreUi* ui, RegKey key, const std::string& name, bool named,
                        std::uint32_t type, std::vector<std::uint8_t>& data) {
     if (key != kNullKey && data.size() < std::numeric_limits<std::uint32_t>::max()) {
@@ -159,6 +170,7 @@ int WriteRestoredValue(IRegistry& registry, IRestoreUi* ui, RegKey key, const st
         // is zero: a byte that is not, so that the value keeps its length.
         data.push_back(0xFF);
         if (registry.RegSetValueExA(key, valueName, type, data.data(), length) == kRegSuccess) return 1;
+        if (HoldsValue(registry, key, valueName, type, data.data(), length)) return 1;
     }
     if (ui != nullptr) ui->ShowMessage("couldn't set value " + name);
     return 0;

@@ -131,8 +131,24 @@ private:
     CRegistryLib& lib_;
 };
 
+// The key a finding's value lives in, opened to delete the value: 0 and the
+// key (`held` owns it unless it is a root), or the failure.
+RegStatus OpenValueKey(IRegistry& reg, const std::string& root, const std::string& subKey, RegKeyHandle& held,
+                       RegKey* key) {
+    const RegKey rootKey = RootKeyFromName(root);
+    if (rootKey == kNullKey) return kRegInvalidFunction;
+    const RegStatus status =
+        reg.RegOpenKeyExA(rootKey, subKey.c_str(), kKeySetValue | kKeyQueryValue, held.Receive(reg));
+    if (status != kRegSuccess) return status;
+    if (held.Get() == rootKey) held.Release();  // the root itself, not ours to close
+    *key = held ? held.Get() : rootKey;
+    return kRegSuccess;
+}
+
 // One pass: every finding with the pass's tag is backed up, then deleted.
-// Success counts +1, access denied -1, anything else 0.
+// Success counts +1, access denied -1, anything else 0. The backup holds what
+// is removed and nothing else: a key or value that is gone already, or that
+// may not be deleted, is left out of it.
 std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
     const std::string tag = UpperAscii(pass.tag);
     const ScanProgressCallback progress = lib.GetProgressCallback();
@@ -141,7 +157,12 @@ std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
         if (!finding || UpperAscii(finding->GetCategory()) != tag) continue;
         const FindingView view(lib, finding->GetView());
         const std::string keyPath = finding->GetKeyPath();
-        std::string subKey = keyPath;
+        const ClassesHive hive = finding->GetClassesHive();
+        // Progress names the key as the finding does; the backup and the
+        // deletion act on it in its own hive when it has one.
+        std::string shownKey = keyPath;
+        const std::string shownRoot = CRegistryLib::SeperateMainKey(shownKey);
+        std::string subKey = ClassesHivePath(keyPath, hive);
         const std::string root = CRegistryLib::SeperateMainKey(subKey);
         RegStatus status;
         // Nothing is removed once the backup has lost a write: what would be
@@ -156,31 +177,37 @@ std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
             status = rootKey == kNullKey ? kRegInvalidFunction
                                          : CheckDeleteTree(lib.Registry(), rootKey, subKey);
             if (status == kRegSuccess) {
-                const int saved = lib.SaveAsXml(writer, keyPath, nullptr);
+                const int saved = lib.SaveAsXml(writer, keyPath, nullptr, hive);
                 if (writer.WriteFailed()) continue;
                 status = saved == 0 ? kRegMoreData : lib.RegDelKey(root, subKey);
             }
-            if (progress) progress(root + "\n" + subKey, pass.keyCaption, 0, 0);
+            if (progress) progress(shownRoot + "\n" + shownKey, pass.keyCaption, 0, 0);
             // A key that is gone already (or never was) was not fixed; one
             // that stays because its tree could not be read or deleted whole
             // counts against the row, as a refused deletion does.
             if (status == kRegSuccess) ++fixed;
             else if (status != kRegFileNotFound && status != kRegInvalidFunction) --fixed;
             continue;
-        } else {
-            const CRegValueItem* value = finding->GetValue();
-            // Without its value record a finding names no value; deleting ""
-            // would remove the key's unnamed value instead.
-            if (value == nullptr) continue;
-            lib.SaveAsXml(writer, keyPath, value);
-            if (writer.WriteFailed()) continue;
-            if (progress)
-                progress(root + pass.valueSeparator + subKey + pass.valueSeparator + value->name,
-                         pass.valueCaption, 0, 0);
-            // The unnamed value is shown as "(Default)", but a value may
-            // really carry that name: delete the one the finding is about.
-            status = lib.RegDelKeyValue(root, subKey, value->isDefault ? std::string() : value->name);
         }
+        const CRegValueItem* value = finding->GetValue();
+        // Without its value record a finding names no value; deleting ""
+        // would remove the key's unnamed value instead.
+        if (value == nullptr) continue;
+        // The unnamed value is shown as "(Default)", but a value may
+        // really carry that name: delete the one the finding is about.
+        const char* const name = value->isDefault ? "" : value->name.c_str();
+        RegKeyHandle held;
+        RegKey key = kNullKey;
+        status = OpenValueKey(lib.Registry(), root, subKey, held, &key);
+        if (status == kRegSuccess) status = lib.Registry().RegQueryValueExA(key, name, nullptr, nullptr, nullptr);
+        if (status == kRegSuccess) {
+            lib.SaveAsXml(writer, keyPath, value, hive);
+            if (writer.WriteFailed()) continue;
+        }
+        if (progress)
+            progress(shownRoot + pass.valueSeparator + shownKey + pass.valueSeparator + value->name,
+                     pass.valueCaption, 0, 0);
+        if (status == kRegSuccess) status = lib.Registry().RegDeleteValueA(key, name);
         if (status == kRegSuccess) ++fixed;
         else if (status == kRegAccessDenied) --fixed;
     }

@@ -107,6 +107,44 @@ TEST_F(MergedClasses, ChangesGoWhereWindowsPutsThem) {
     for (RegKey k : {c, d, clsid}) EXPECT_EQ(reg.RegCloseKey(k), 0);
 }
 
+TEST_F(MergedClasses, EachKeySaysWhichHiveItLivesIn) {
+    RegKey clsid = kNullKey, a = kNullKey, b = kNullKey, c = kNullKey, inproc = kNullKey;
+    ASSERT_EQ(reg.RegOpenKeyExA(kHkeyClassesRoot, "CLSID", kKeyRead, &clsid), 0);
+    ASSERT_EQ(reg.RegOpenKeyExA(clsid, "{A}", kKeyRead, &a), 0);
+    ASSERT_EQ(reg.RegOpenKeyExA(clsid, "{B}", kKeyRead, &b), 0);
+    ASSERT_EQ(reg.RegOpenKeyExA(clsid, "{C}", kKeyRead, &c), 0);
+    ASSERT_EQ(reg.RegOpenKeyExA(c, "InprocServer32", kKeyRead, &inproc), 0);
+    EXPECT_EQ(reg.RegClassesHiveOf(a), ClassesHive::kUser);
+    EXPECT_EQ(reg.RegClassesHiveOf(b), ClassesHive::kMachine);
+    EXPECT_EQ(reg.RegClassesHiveOf(c), ClassesHive::kUser);  // both have it: a deletion takes the user's
+    EXPECT_EQ(reg.RegClassesHiveOf(inproc), ClassesHive::kMachine);
+    EXPECT_EQ(reg.RegClassesHiveOf(kHkeyClassesRoot), ClassesHive::kMerged);
+    RegKey plain = kNullKey;
+    ASSERT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Classes\\CLSID\\{C}", kKeyRead, &plain), 0);
+    EXPECT_EQ(reg.RegClassesHiveOf(plain), ClassesHive::kMerged);
+    for (RegKey k : {plain, inproc, c, b, a, clsid}) EXPECT_EQ(reg.RegCloseKey(k), 0);
+
+    EXPECT_EQ(ClassesHivePath("HKEY_CLASSES_ROOT\\CLSID\\{C}", ClassesHive::kUser), kUser + "\\CLSID\\{C}");
+    EXPECT_EQ(ClassesHivePath("hkey_classes_root\\CLSID", ClassesHive::kMachine), kMachine + "\\CLSID");
+    EXPECT_EQ(ClassesHivePath("HKEY_CLASSES_ROOT", ClassesHive::kUser), kUser);
+    EXPECT_EQ(ClassesHivePath("HKEY_CLASSES_ROOT\\CLSID", ClassesHive::kMerged), "HKEY_CLASSES_ROOT\\CLSID");
+    EXPECT_EQ(ClassesHivePath("HKEY_CLASSES_ROOTX\\CLSID", ClassesHive::kUser), "HKEY_CLASSES_ROOTX\\CLSID");
+    EXPECT_EQ(ClassesHivePath("HKEY_LOCAL_MACHINE\\X", ClassesHive::kUser), "HKEY_LOCAL_MACHINE\\X");
+}
+
+TEST_F(MergedClasses, AHalfThatRefusesRefusesTheKey) {
+    // The user's {c} may not be deleted (as a key holding a value too large
+    // to write back): through HKEY_CLASSES_ROOT the key is refused whole,
+    // never the machine's {C} taken instead.
+    ASSERT_EQ(reg.Memory().SetDenyDelete(kUser + "\\CLSID\\{c}"), 0);
+    RegKey key = kNullKey;
+    EXPECT_EQ(reg.RegOpenKeyExA(kHkeyClassesRoot, "CLSID\\{C}", kKeyDeleteAndEnumerate, &key), kRegAccessDenied);
+    EXPECT_EQ(reg.RegOpenKeyExA(kHkeyClassesRoot, "CLSID\\{C}", kKeyAllAccess, &key), kRegAccessDenied);
+    ASSERT_EQ(reg.RegOpenKeyExA(kHkeyClassesRoot, "CLSID\\{C}", kKeyRead, &key), 0);
+    EXPECT_EQ(reg.RegCloseKey(key), 0);
+    EXPECT_EQ(reg.Memory().OpenHandleCount(), 1u);
+}
+
 TEST(HiveRegistry, CurrentControlSetIsTheSelectedSet) {
     HiveRegistry reg;
     reg.Memory().SetString("HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Services\\x", "ImagePath", "x.sys");

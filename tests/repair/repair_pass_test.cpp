@@ -181,6 +181,97 @@ TEST_F(RepairPassTest, AccessDeniedCountsMinusOneAndTheRepairGoesOn) {
     EXPECT_FALSE(registry_.KeyExists(kSw + "\\Clsid\\{Free}"));
 }
 
+TEST_F(RepairPassTest, TheBackupListsOnlyWhatWasRemoved) {
+    registry_.SetString(kSw + "\\Fonts", "Locked", "a.ttf");
+    registry_.SetString(kSw + "\\Fonts2", "Free", "b.ttf");
+    registry_.SetString(kSw + "\\Fonts2", "", "unnamed");
+    registry_.SetString(kSw + "\\Clsid\\{Locked}\\Inner", "", "x");
+    ASSERT_EQ(registry_.SetDenyDelete(kSw + "\\Fonts"), kRegSuccess);
+    ASSERT_EQ(registry_.SetDenyDelete(kSw + "\\Clsid\\{Locked}\\Inner"), kRegSuccess);
+    AddFinding("font", kSw + "\\Fonts", kRemoveValue, "Locked", "a.ttf");
+    AddFinding("font", kSw + "\\Fonts2", kRemoveValue, "Gone already", "c.ttf");
+    AddFinding("font", kSw + "\\NoSuchKey", kRemoveValue, "Gone", "d.ttf");
+    AddFinding("font", kSw + "\\Fonts2", kRemoveValue, "Free", "b.ttf");
+    AddFinding("CLSID", kSw + "\\Clsid\\{Locked}", kRemoveKey);
+    ResultRows rows = AllRows();
+    const std::string file = UniqueName("only-removed");
+    lib_->FixRegistry(rows, file);
+
+    EXPECT_EQ(FixedOf(rows, kLabelFonts), 0);  // +1 -1; what was gone already is not counted
+    EXPECT_EQ(FixedOf(rows, kLabelCom), -1);
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Fonts", "Locked"));
+    EXPECT_FALSE(registry_.ValueExists(kSw + "\\Fonts2", "Free"));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Fonts2", ""));
+    const std::string bytes = ReadFileBytes(file);
+    EXPECT_EQ(BackupEntries(bytes), std::vector<std::string>{kSw + "\\Fonts2|Free=b.ttf|-"}) << bytes;
+    // Every finding still reports its progress.
+    EXPECT_EQ(g_calls.size(), 5u);
+}
+
+// HKEY_CLASSES_ROOT of an offline installation is the user's classes over the
+// machine's: a finding that names one of them acts on that one alone, in its
+// view, and says so in the backup, whose restore puts the key back there.
+TEST_F(RepairPassTest, AFindingOfOneHiveOfClassesRootActsOnThatHiveAlone) {
+    const std::string user = "HKEY_CURRENT_USER\\Software\\Classes";
+    const std::string machine = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes";
+    registry_.SetString(user + "\\CLSID\\{X}\\InprocServer32", "", "C:\\Gone\\user.dll");
+    registry_.SetString(machine + "\\CLSID\\{X}\\InprocServer32", "", "C:\\Windows\\machine.dll");
+    registry_.SetString(machine + "\\CLSID\\{X}\\InprocServer32", "ThreadingModel", "Both");
+    registry_.SetString(machine + "\\CLSID\\{X}\\ProgID", "", "X.1");
+    registry_.SetString(user + "\\Wow6432Node\\CLSID\\{Y}", "", "user's 32-bit class");
+    registry_.SetString(machine + "\\Wow6432Node\\CLSID\\{Y}", "", "machine's 32-bit class");
+    registry_.SetString(user + "\\QmTool", "Path", "C:\\Gone\\user.exe");
+    registry_.SetString(machine + "\\QmTool", "Path", "C:\\Gone\\machine.exe");
+    const auto dump = [this] {
+        std::vector<std::string> all;
+        for (const char* root : {"HKEY_CURRENT_USER\\Software\\Classes", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes"})
+            for (const char* key : {"\\CLSID\\{X}", "\\CLSID\\{X}\\InprocServer32", "\\CLSID\\{X}\\ProgID",
+                                    "\\Wow6432Node\\CLSID\\{Y}", "\\QmTool"})
+                for (const std::string& name : registry_.ValueNames(root + std::string(key))) {
+                    std::uint32_t type = 0;
+                    std::vector<std::uint8_t> data;
+                    registry_.GetValue(root + std::string(key), name, &type, &data);
+                    all.push_back(root + std::string(key) + "|" + name + "=" + std::string(data.begin(), data.end()));
+                }
+        return all;
+    };
+    const auto before = dump();
+    AddFinding("CLSID", "HKEY_CLASSES_ROOT\\CLSID\\{X}", kRemoveKey).SetClassesHive(ClassesHive::kUser);
+    CRegErrorLog& y = AddFinding("CLSID", "HKEY_CLASSES_ROOT\\CLSID\\{Y}", kRemoveKey);
+    y.SetClassesHive(ClassesHive::kMachine);
+    y.SetView(RegView::k32);
+    AddFinding("CLSID", "HKEY_CLASSES_ROOT\\QmTool", kRemoveValue, "Path", "C:\\Gone\\user.exe")
+        .SetClassesHive(ClassesHive::kUser);
+    ResultRows rows = AllRows();
+    const std::string file = UniqueName("hives");
+    lib_->FixRegistry(rows, file);
+
+    EXPECT_EQ(FixedOf(rows, kLabelCom), 3);
+    EXPECT_FALSE(registry_.KeyExists(user + "\\CLSID\\{X}"));
+    EXPECT_TRUE(registry_.ValueExists(machine + "\\CLSID\\{X}\\InprocServer32", "ThreadingModel"));
+    EXPECT_TRUE(registry_.KeyExists(machine + "\\CLSID\\{X}\\ProgID"));
+    EXPECT_TRUE(registry_.KeyExists(user + "\\Wow6432Node\\CLSID\\{Y}"));
+    EXPECT_FALSE(registry_.KeyExists(machine + "\\Wow6432Node\\CLSID\\{Y}"));
+    EXPECT_FALSE(registry_.ValueExists(user + "\\QmTool", "Path"));
+    EXPECT_TRUE(registry_.ValueExists(machine + "\\QmTool", "Path"));
+
+    const std::string bytes = ReadFileBytes(file);
+    EXPECT_EQ(CountOf(BackupEntries(bytes), "HKEY_CLASSES_ROOT\\CLSID\\{X}\\InprocServer32|(Default)=C:\\Gone\\user.dll|-"),
+              1u)
+        << bytes;
+    EXPECT_EQ(bytes.find("machine.dll"), std::string::npos) << bytes;
+    EXPECT_EQ(bytes.find("ProgID"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("<k name=\"HKEY_CLASSES_ROOT\" hive=\"user\">"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("<k name=\"HKEY_CLASSES_ROOT\" view=\"32\" hive=\"machine\">"), std::string::npos) << bytes;
+    // Progress names the keys as the findings do.
+    ASSERT_FALSE(g_calls.empty());
+    EXPECT_EQ(g_calls[0].item, "HKEY_CLASSES_ROOT\nCLSID\\{X}");
+
+    CXmlReader reader;
+    EXPECT_EQ(lib_->LoadAsXml(reader, file), 1) << lib_->LastRestore().Describe();
+    EXPECT_EQ(dump(), before);
+}
+
 TEST_F(RepairPassTest, BlankedFindingsChangeNothing) {
     registry_.SetString(kSw + "\\Fonts", "Kept", "a.ttf");
     registry_.SetString(kSw + "\\Fonts", "", "unnamed stays");

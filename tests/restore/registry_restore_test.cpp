@@ -447,5 +447,69 @@ TEST_F(RestoreTest, ViewAttributeChoosesTheViewAndOlderBackupsRestoreUnchanged) 
     EXPECT_EQ(lib_->LastRestore().line, 3);
 }
 
+
+// A chain whose root names a hive of HKEY_CLASSES_ROOT (an offline
+// installation's classes: the user's UsrClass.dat or the machine's
+// SOFTWARE\Classes) goes back below that hive's own path, in its view;
+// messages name that path.
+TEST_F(RestoreTest, HiveAttributeRestoresIntoThatHiveAlone) {
+    const std::string content = Xml(
+        "  <k name=\"HKEY_CLASSES_ROOT\" hive=\"user\">\r\n   <k name=\"CLSID\">\r\n    <k name=\"{U}\">\r\n"
+        "     <k name=\"InprocServer32\">\r\n      <v name=\"(Default)\" value=\"C:\\Gone\\user.dll\"/>\r\n"
+        "     </k>\r\n    </k>\r\n   </k>\r\n  </k>\r\n"
+        "  <k hive=\"machine\" name=\"hkey_classes_root\" view=\"32\">\r\n   <k name=\"CLSID\">\r\n"
+        "    <k name=\"{M}\"/>\r\n   </k>\r\n  </k>\r\n"
+        "  <k name=\"HKEY_CLASSES_ROOT\">\r\n   <k name=\"CLSID\">\r\n    <k name=\"{Merged}\"/>\r\n   </k>\r\n  </k>\r\n");
+    EXPECT_EQ(Restore(content), 1) << lib_->LastRestore().Describe();
+    EXPECT_EQ(Value("HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{U}\\InprocServer32", ""),
+              Expect(kRegSz, Text("C:\\Gone\\user.dll")));
+    EXPECT_FALSE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{U}"));
+    EXPECT_TRUE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{M}"));
+    EXPECT_FALSE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{M}"));
+    EXPECT_TRUE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{Merged}"));
+
+    const std::string tooLong(300, 'L');
+    EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_CLASSES_ROOT\" hive=\"user\">\r\n   <k name=\"" + tooLong +
+                          "\">\r\n    <v name=\"x\" value=\"1\"/>\r\n   </k>\r\n  </k>\r\n")),
+              0);
+    EXPECT_EQ(lib_->LastRestore().reason, "couldn't create key HKEY_CURRENT_USER\\Software\\Classes\\" + tooLong);
+    EXPECT_EQ(lib_->LastRestore().line, 4);
+
+    EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_CLASSES_ROOT\" hive=\"both\">\r\n  </k>\r\n")), 0);
+    EXPECT_EQ(lib_->LastRestore().reason, "unknown hive \"both\"");
+    EXPECT_EQ(lib_->LastRestore().line, 3);
+    EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_LOCAL_MACHINE\" hive=\"user\">\r\n   <k name=\"SOFTWARE\"/>\r\n  </k>\r\n")),
+              0);
+    EXPECT_EQ(lib_->LastRestore().reason,
+              "hive \"user\" given for \"HKEY_LOCAL_MACHINE\", which is not HKEY_CLASSES_ROOT");
+    // Only the outermost key names a hive; below it the attribute means nothing.
+    EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_CLASSES_ROOT\">\r\n   <k name=\"QmInner\" hive=\"user\"/>\r\n  </k>\r\n")),
+              1);
+    EXPECT_TRUE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\QmInner"));
+}
+
+// A key that refuses changes (an offline hive's key holding a value too large
+// to write back) may hold a value of the backup already: that value is where
+// the backup says. One it does not hold is a failure.
+TEST_F(RestoreTest, ValueHeldAlreadyByAKeyThatRefusesChangesIsRestored) {
+    reg_.SetString("HKEY_CURRENT_USER\\Locked", "same", "1");
+    reg_.SetValue("HKEY_CURRENT_USER\\Locked", "bytes", kRegBinary, B({1, 2}));
+    reg_.SetDenyDelete("HKEY_CURRENT_USER\\Locked");
+    const std::string held = Xml(
+        "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"Locked\">\r\n    <v name=\"SAME\" value=\"1\"/>\r\n"
+        "    <v name=\"bytes\" value=\"01 02\" type=\"REG_BINARY\"/>\r\n   </k>\r\n  </k>\r\n");
+    EXPECT_EQ(Restore(held), 1) << lib_->LastRestore().Describe();
+    EXPECT_TRUE(ui_.Messages().empty());
+    for (const char* other : {"<v name=\"same\" value=\"2\"/>", "<v name=\"same\" value=\"01\" type=\"hex(3)\"/>",
+                              "<v name=\"bytes\" value=\"01 02 03\" type=\"REG_BINARY\"/>",
+                              "<v name=\"new\" value=\"1\"/>"}) {
+        EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"Locked\">\r\n    " + std::string(other) +
+                              "\r\n   </k>\r\n  </k>\r\n")),
+                  0)
+            << other;
+    }
+    EXPECT_EQ(Value("HKEY_CURRENT_USER\\Locked", "same"), Expect(kRegSz, Text("1")));
+}
+
 }  // namespace
 }  // namespace qm
