@@ -11,6 +11,11 @@ void Win32RestoreUi::ShowMessage(const std::string& text) {
     ::MessageBoxA(owner_, text.c_str(), "Quillmere", MB_OK);
 }
 
+bool Win32RestoreUi::Confirm(const std::string& text) {
+    ::SetCursor(::LoadCursor(nullptr, IDC_ARROW));
+    return ::MessageBoxA(owner_, text.c_str(), "Registry Restoration", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
 void Win32RestoreUi::ShowWaitCursor(bool wait) {
     ::SetCursor(::LoadCursor(nullptr, wait ? IDC_WAIT : IDC_ARROW));
 }

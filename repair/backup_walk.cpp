@@ -87,8 +87,10 @@ const std::string* BackupWalk::Attributes::Find(const char* name) const {
     return nullptr;
 }
 
-BackupWalk::BackupWalk(CXmlReader& reader, const std::string& path, bool showReaderErrors)
+BackupWalk::BackupWalk(CXmlReader& reader, const std::string& path, bool showReaderErrors,
+                       const RestoreAreas* areas, IFileSystem* fs)
     : reader_(reader) {
+    if (areas != nullptr) check_ = std::make_unique<RestoreAreaCheck>(*areas, fs);
     reader_.SetShowErrors(showReaderErrors);
     reader_.SetErrorUi(&readerUi_);
     reader_.SetFileName(path);
@@ -109,6 +111,10 @@ void BackupWalk::Fail(RestoreStepBatch& batch, std::int32_t line, std::string re
     AddFail(batch, line, std::move(reason));
 }
 
+void BackupWalk::Refuse(RestoreStepBatch& batch, std::int32_t line, std::string reason) {
+    AddFail(batch, line, std::move(reason)).refused = true;
+}
+
 void BackupWalk::FinishStartTag(RestoreStepBatch& batch) {
     tagOpen_ = false;
     const OpenElement& e = elements_.back();
@@ -126,12 +132,14 @@ void BackupWalk::FinishStartTag(RestoreStepBatch& batch) {
         }
         if (keyDepth_ == 0 && RootKeyFromName(*name) == kNullKey)
             return Fail(batch, tagLine_, "unknown root key \"" + *name + "\"");
+        if (check_ && !check_->EnterKey(*name, view, reason_)) return Refuse(batch, tagLine_, reason_);
         ++keyDepth_;
         RestoreStep& step = batch.Add();
         step.kind = RestoreStep::Kind::Key;
         step.line = tagLine_;
         step.view = view;
         step.text.assign(*name);
+        if (check_) step.place = check_->Place();
     }
 }
 
@@ -144,6 +152,7 @@ void BackupWalk::CloseElement(RestoreStepBatch& batch) {
             break;
         case Element::Key: {
             --keyDepth_;
+            if (check_) check_->LeaveKey();
             RestoreStep& step = batch.Add();
             step.kind = RestoreStep::Kind::EndKey;
             step.line = tagLine_;
@@ -155,6 +164,7 @@ void BackupWalk::CloseElement(RestoreStepBatch& batch) {
             const std::string* type = attributes_.Find("type");
             if (name == nullptr) return Fail(batch, tagLine_, "value element without a name");
             if (text == nullptr) return Fail(batch, tagLine_, "value \"" + *name + "\" without a value text");
+            if (check_ && !check_->CheckValue(*name, reason_)) return Refuse(batch, tagLine_, reason_);
             RestoreStep& step = batch.Add();
             step.kind = RestoreStep::Kind::Value;
             step.line = tagLine_;
@@ -166,10 +176,18 @@ void BackupWalk::CloseElement(RestoreStepBatch& batch) {
             break;
         }
         case Element::File: {
+            const std::string* path = attributes_.Find("path");
+            if (check_ && path != nullptr) {
+                // Content that does not read as bytes fails the restore there.
+                const std::string* data = attributes_.Find("data");
+                const bool bytes = data != nullptr && ParseHexByteText(*data, fileBytes_);
+                if (!check_->CheckFile(*path, bytes ? &fileBytes_ : nullptr, reason_))
+                    return Refuse(batch, tagLine_, reason_);
+            }
             RestoreStep& step = batch.Add();
             step.kind = RestoreStep::Kind::File;
             step.line = tagLine_;
-            if (const std::string* path = attributes_.Find("path")) {
+            if (path != nullptr) {
                 step.given |= 1;
                 step.text.assign(*path);
             }
