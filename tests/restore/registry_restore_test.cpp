@@ -43,7 +43,7 @@ protected:
         lib_ = std::make_unique<CRegistryLib>(services_);
         lib_->SetRestoreUi(&ui_);
         // These backups write below HKEY_CURRENT_USER.
-        lib_->SetRestoreAreas(&test::AreasWithCurrentUser());
+        lib_->SetRestoreAreas(&test::TestRestoreAreas());
     }
 
     int Restore(const std::string& content) {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/registry.h"
-#include "repair/restore_areas.h"
 #include "repair/xml_reader.h"
+#include "tests/test_restore_areas.h"
 
 namespace qm::test {
 
@@ -72,19 +72,6 @@ inline ReadResult ReadEventsOf(const std::string& content, bool withNone = false
     const std::string path = "reader_input.xml";
     WriteTextFile(path, content);
     return ReadEvents(path, withNone);
-}
-
-// The areas the tests of the restore's workings restore into: the program's
-// own and all of HKEY_CURRENT_USER, where they write their trees.
-inline const RestoreAreas& AreasWithCurrentUser() {
-    static const std::vector<RegistryArea> list = [] {
-        std::vector<RegistryArea> l(std::begin(kRegistryAreas), std::end(kRegistryAreas));
-        l.push_back({Category::Com, "HKEY_CURRENT_USER", AreaShape::SubKeys});
-        l.push_back({Category::Com, "HKEY_CURRENT_USER", AreaShape::OwnValues});
-        return l;
-    }();
-    static const RestoreAreas areas(list.data(), list.size());
-    return areas;
 }
 
 // ---------------------------------------------------------------- registry trees
