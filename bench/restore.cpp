@@ -4,7 +4,7 @@
 //   file read    the file's bytes read in large blocks
 //   reader       the reader's events to the end of the file, nothing written
 //   check        the areas' check of the whole file that comes before the
-//                first write (SummarizeBackup), nothing written
+//                first write (SummarizeBackup without counting), nothing written
 //   writes       the same keys created and values set directly, no file
 //   restore      CRegistryLib::LoadAsXml, file to registry
 // "restore - writes" is what reading and checking the backup costs on top of
@@ -193,7 +193,7 @@ double ReadEventsOnce(const std::string& path, std::size_t& events) {
 
 double CheckOnce(const std::string& path, bool& ok) {
     const double c0 = CpuSeconds(), w0 = WallSeconds();
-    const BackupSummary summary = SummarizeBackup(path, RestoreAreas::Program());
+    const BackupSummary summary = SummarizeBackup(path, RestoreAreas::Program(), nullptr, false);
     g_wall = WallSeconds() - w0;
     ok = summary.complete && !summary.refused;
     return CpuSeconds() - c0;

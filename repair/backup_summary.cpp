@@ -135,7 +135,7 @@ std::string BackupSummary::ConfirmationText(const std::string& fileName) const {
     return text;
 }
 
-BackupSummary SummarizeBackup(const std::string& path, const RestoreAreas& areas, IFileSystem* fs) {
+BackupSummary SummarizeBackup(const std::string& path, const RestoreAreas& areas, IFileSystem* fs, bool count) {
     BackupSummary summary;
     std::unordered_set<std::uint64_t> keys, values, files;
     std::vector<std::uint64_t> open;  // the hash of each open key's path
@@ -158,6 +158,7 @@ BackupSummary SummarizeBackup(const std::string& path, const RestoreAreas& areas
                 const RestoreStep& step = batch[i];
                 switch (step.kind) {
                     case RestoreStep::Kind::Key: {
+                        if (!count) break;
                         std::uint64_t hash = open.empty() ? HashByte(kHashStart, step.view == RegView::k32 ? '3' : '6')
                                                           : HashByte(open.back(), '\\');
                         hash = HashLower(hash, step.text);
@@ -166,14 +167,14 @@ BackupSummary SummarizeBackup(const std::string& path, const RestoreAreas& areas
                         break;
                     }
                     case RestoreStep::Kind::EndKey:
-                        if (!open.empty()) open.pop_back();
+                        if (count && !open.empty()) open.pop_back();
                         break;
                     case RestoreStep::Kind::Value:
                         if (!step.error.empty()) {
                             stop(step.line, "value \"" + step.text + "\": " + step.error);
                             break;
                         }
-                        if (!open.empty()) values.insert(HashLower(HashByte(open.back(), 0), step.text));
+                        if (count && !open.empty()) values.insert(HashLower(HashByte(open.back(), 0), step.text));
                         break;
                     case RestoreStep::Kind::File: {
                         std::string error;
@@ -184,7 +185,7 @@ BackupSummary SummarizeBackup(const std::string& path, const RestoreAreas& areas
                             stop(step.line, error);
                             break;
                         }
-                        files.insert(HashLower(kHashStart, step.text));
+                        if (count) files.insert(HashLower(kHashStart, step.text));
                         break;
                     }
                     case RestoreStep::Kind::Fail:
@@ -201,6 +202,7 @@ BackupSummary SummarizeBackup(const std::string& path, const RestoreAreas& areas
     summary.keys = static_cast<std::uint32_t>(keys.size());
     summary.values = static_cast<std::uint32_t>(values.size());
     summary.shortcuts = static_cast<std::uint32_t>(files.size());
+    if (!count) return summary;
 
     std::time_t modified = 0;
     if (BackupTimeFromFileName(path, summary.written)) {

@@ -40,8 +40,10 @@ struct BackupSummary {
 };
 
 // Walks the backup at `path` with the areas' check (`fs`: where shortcuts
-// are put back; null: the process's own).
-BackupSummary SummarizeBackup(const std::string& path, const RestoreAreas& areas, IFileSystem* fs = nullptr);
+// are put back; null: the process's own). Without `count`, only the check:
+// keys, values and shortcuts stay 0 and no date is looked for.
+BackupSummary SummarizeBackup(const std::string& path, const RestoreAreas& areas, IFileSystem* fs = nullptr,
+                              bool count = true);
 
 // The local time a repair's backup name holds ("FixedOn%A%B%d%Y%H%M%S.xml",
 // with "-N" before the extension when the name was taken), any folder before

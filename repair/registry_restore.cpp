@@ -196,7 +196,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
     // anything outside the areas is refused whole. The walk that writes
     // checks again, in case the file changed in between.
     {
-        const BackupSummary check = SummarizeBackup(path, areas, &fs);
+        const BackupSummary check = SummarizeBackup(path, areas, &fs, false);
         if (check.refused) {
             report.line = check.line;
             report.reason = check.reason;

@@ -102,15 +102,27 @@ const RestoreAreas& RestoreAreas::Program() {
     return areas;
 }
 
-KeyPlace RestoreAreas::Place(const std::vector<std::string>& components, std::size_t count, RegView view) const {
+void RestoreAreas::Start(RegView view, Candidates& candidates) const {
+    candidates.clear();
+    for (std::size_t i = 0; i < spellings_.size(); ++i)
+        if (spellings_[i].bothViews || view == RegView::k64) candidates.push_back(static_cast<std::uint16_t>(i));
+}
+
+void RestoreAreas::Narrow(Candidates& candidates, const std::string& component, std::size_t index) const {
+    std::size_t kept = 0;
+    for (const std::uint16_t i : candidates) {
+        const std::vector<std::string>& c = spellings_[i].components;
+        // A path already below an area stays below it.
+        if (index >= c.size() || c[index] == component) candidates[kept++] = i;
+    }
+    candidates.resize(kept);
+}
+
+KeyPlace RestoreAreas::PlaceOf(const Candidates& candidates, std::size_t count) const {
     KeyPlace best = KeyPlace::Outside;
-    for (const Spelling& s : spellings_) {
-        if (!s.bothViews && view != RegView::k64) continue;
+    for (const std::uint16_t i : candidates) {
+        const Spelling& s = spellings_[i];
         const std::size_t n = s.components.size();
-        const std::size_t common = std::min(count, n);
-        bool same = true;
-        for (std::size_t i = 0; i < common && same; ++i) same = components[i] == s.components[i];
-        if (!same) continue;
         KeyPlace place;
         if (count < n) place = KeyPlace::Way;
         else if (count == n) place = s.shape == AreaShape::SubKeys ? KeyPlace::TreeTop : KeyPlace::Values;
@@ -118,6 +130,13 @@ KeyPlace RestoreAreas::Place(const std::vector<std::string>& components, std::si
         best = std::max(best, place);
     }
     return best;
+}
+
+KeyPlace RestoreAreas::Place(const std::vector<std::string>& components, std::size_t count, RegView view) const {
+    Candidates candidates;
+    Start(view, candidates);
+    for (std::size_t i = 0; i < count; ++i) Narrow(candidates, components[i], i);
+    return PlaceOf(candidates, count);
 }
 
 bool AppendKeyPieces(const std::string& name, std::vector<std::string>& components, std::size_t& count) {
@@ -192,7 +211,17 @@ bool RestoreAreaCheck::EnterKey(const std::string& name, RegView view, std::stri
     }
     const std::size_t before = count_;
     const bool pieces = AppendKeyPieces(name, components_, count_);
-    const KeyPlace place = pieces ? areas_.Place(components_, count_, view_) : KeyPlace::Outside;
+    if (depth_ == candidates_.size()) {
+        names_.emplace_back();
+        ends_.push_back(0);
+        candidates_.emplace_back();
+        places_.push_back(KeyPlace::Outside);
+    }
+    RestoreAreas::Candidates& candidates = candidates_[depth_];
+    if (depth_ == 0) areas_.Start(view_, candidates);
+    else candidates = candidates_[depth_ - 1];
+    for (std::size_t i = before; pieces && i < count_; ++i) areas_.Narrow(candidates, components_[i], i);
+    const KeyPlace place = pieces ? areas_.PlaceOf(candidates, count_) : KeyPlace::Outside;
     if (place == KeyPlace::Outside) {
         count_ = before;
         std::string path = KeyPath();
@@ -201,11 +230,6 @@ bool RestoreAreaCheck::EnterKey(const std::string& name, RegView view, std::stri
         reason = "key " + Quoted(path) + (view_ == RegView::k32 ? " (32-bit view)" : "") +
                  (pieces ? kOutside : " is not a registry key path (an empty name, \".\" or \"..\")");
         return false;
-    }
-    if (depth_ == names_.size()) {
-        names_.emplace_back();
-        ends_.push_back(0);
-        places_.push_back(KeyPlace::Outside);
     }
     names_[depth_].assign(name);
     ends_[depth_] = count_;

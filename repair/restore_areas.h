@@ -45,6 +45,15 @@ public:
     // lies in the same areas as the path without it, in the 64-bit view only.
     KeyPlace Place(const std::vector<std::string>& components, std::size_t count, RegView view) const;
 
+    // The same, one component at a time: the spellings of the areas a path
+    // still agrees with, from Start (no component yet) through Narrow (the
+    // component at `index`) to PlaceOf (the path's place with `count`
+    // components).
+    using Candidates = std::vector<std::uint16_t>;
+    void Start(RegView view, Candidates& candidates) const;
+    void Narrow(Candidates& candidates, const std::string& component, std::size_t index) const;
+    KeyPlace PlaceOf(const Candidates& candidates, std::size_t count) const;
+
 private:
     struct Spelling {
         std::vector<std::string> components;  // lower case
@@ -105,9 +114,11 @@ private:
     RegView view_ = RegView::k64;
     std::vector<std::string> components_;
     std::size_t count_ = 0;
-    // Per open key element: its name, where its components end, its place.
+    // Per open key element: its name, where its components end, the areas
+    // it agrees with, its place.
     std::vector<std::string> names_;
     std::vector<std::size_t> ends_;
+    std::vector<RestoreAreas::Candidates> candidates_;
     std::vector<KeyPlace> places_;
     std::size_t depth_ = 0;
 };
