@@ -22,7 +22,8 @@ constexpr std::uint64_t kHashStart = 14695981039346656037ull;
 std::uint64_t HashByte(std::uint64_t hash, unsigned char c) { return (hash ^ c) * 1099511628211ull; }
 
 std::uint64_t HashLower(std::uint64_t hash, const std::string& text) {
-    for (const char c : text) hash = HashByte(hash, static_cast<unsigned char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c));
+    for (const char c : text)
+        hash = HashByte(hash, static_cast<unsigned char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c));
     return hash;
 }
 

@@ -1,5 +1,6 @@
-// The restore: walks an XML backup file (backup_walk.h, on a thread of its
-// own) and writes its keys, values and files back.
+// The restore: checks the whole XML backup file against the areas it may
+// write into (restore_areas.h), then walks it (backup_walk.h, on a thread of
+// its own) and writes its keys, values and files back.
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -285,7 +286,8 @@ bool CRegistryLib::RestoreRegistry() {
             path, restoreAreas_ != nullptr ? *restoreAreas_ : RestoreAreas::Program(), restoreFs_);
         if (summary.opened && !summary.refused) {
             const std::size_t slash = path.find_last_of("\\/");
-            if (!restoreUi_->Confirm(summary.ConfirmationText(slash == std::string::npos ? path : path.substr(slash + 1)))) {
+            const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+            if (!restoreUi_->Confirm(summary.ConfirmationText(name))) {
                 restoreReport_ = RestoreReport{};
                 restoreReport_.reason = "not confirmed";
                 return false;

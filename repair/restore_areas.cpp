@@ -190,7 +190,8 @@ std::string ShortcutPathProblem(const std::string& path, IFileSystem* fs) {
     std::size_t start = 3;
     for (;;) {
         const std::size_t end = wide.find(u'\\', start);
-        const std::u16string component = wide.substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
+        const std::u16string component =
+            wide.substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
         if (component.empty()) return "has an empty folder name in its path";
         if (OnlyDotsAndBlanks(component)) return "has \"" + Utf16ToUtf8(component) + "\" in its path";
         if (IsDeviceName(component)) return "names the device \"" + Utf16ToAnsiText(component) + "\"";
