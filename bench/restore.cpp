@@ -3,6 +3,8 @@
 // registry held in memory, against its floors in the same run:
 //   file read    the file's bytes read in large blocks
 //   reader       the reader's events to the end of the file, nothing written
+//   check        the areas' check of the whole file that comes before the
+//                first write (SummarizeBackup without counting), nothing written
 //   writes       the same keys created and values set directly, no file
 //   restore      CRegistryLib::LoadAsXml, file to registry
 // "restore - writes" is what reading and checking the backup costs on top of
@@ -25,6 +27,8 @@
 
 #include "engine/registry_lib.h"
 #include "platform/registry_memory.h"
+#include "repair/backup_summary.h"
+#include "repair/restore_areas.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 
@@ -187,6 +191,14 @@ double ReadEventsOnce(const std::string& path, std::size_t& events) {
     return CpuSeconds() - c0;
 }
 
+double CheckOnce(const std::string& path, bool& ok) {
+    const double c0 = CpuSeconds(), w0 = WallSeconds();
+    const BackupSummary summary = SummarizeBackup(path, RestoreAreas::Program(), nullptr, false);
+    g_wall = WallSeconds() - w0;
+    ok = summary.complete && !summary.refused;
+    return CpuSeconds() - c0;
+}
+
 double WritesOnce(const std::vector<Write>& writes, double& gap) {
     MemoryRegistry memory;
     TimingRegistry reg(memory);
@@ -245,8 +257,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    std::vector<double> read, events, direct, restore, readWall, eventsWall, directWall, restoreWall, directGap,
-        restoreGap;
+    std::vector<double> read, events, check, direct, restore, readWall, eventsWall, checkWall, directWall,
+        restoreWall, directGap, restoreGap;
     std::size_t bytes = 0, eventCount = 0;
     bool ok = true;
     for (int r = 0; r < rounds; ++r) {
@@ -254,6 +266,10 @@ int main(int argc, char** argv) {
         readWall.push_back(g_wall);
         events.push_back(ReadEventsOnce(path, eventCount));
         eventsWall.push_back(g_wall);
+        bool checked = false;
+        check.push_back(CheckOnce(path, checked));
+        checkWall.push_back(g_wall);
+        ok = ok && checked;
         double gap = 0;
         direct.push_back(WritesOnce(writes, gap));
         directWall.push_back(g_wall);
@@ -273,6 +289,7 @@ int main(int argc, char** argv) {
                 findings, writes.size(), values, bytes, eventCount, rounds);
     line("file read", Median(read), Median(readWall));
     line("reader", Median(events), Median(eventsWall));
+    line("check", Median(check), Median(checkWall));
     line("writes", Median(direct), Median(directWall));
     line("restore", Median(restore), Median(restoreWall));
     line("restore - writes", Median(restore) - Median(direct), Median(restoreWall) - Median(directWall));

@@ -11,6 +11,13 @@ void Win32RestoreUi::ShowMessage(const std::string& text) {
     ::MessageBoxA(owner_, text.c_str(), "Quillmere", MB_OK);
 }
 
+bool Win32RestoreUi::Confirm(const std::string& text) {
+    ::SetCursor(::LoadCursor(nullptr, IDC_ARROW));
+    // No is the default: Enter does not put a backup back.
+    return ::MessageBoxA(owner_, text.c_str(), "Registry Restoration",
+                         MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
 void Win32RestoreUi::ShowWaitCursor(bool wait) {
     ::SetCursor(::LoadCursor(nullptr, wait ? IDC_WAIT : IDC_ARROW));
 }

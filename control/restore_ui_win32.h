@@ -1,5 +1,6 @@
 // The restore's user interface on Windows: message boxes captioned
-// "Quillmere", the wait and arrow cursors, and the common file-open dialog
+// "Quillmere", the question before a restore (captioned "Registry
+// Restoration"), the wait and arrow cursors, and the common file-open dialog
 // for a backup file.
 #pragma once
 
@@ -20,6 +21,7 @@ public:
     // Starts in the current directory (where the repair writes its backups)
     // and leaves the current directory as it was.
     bool ChooseBackupFile(std::string& path) override;
+    bool Confirm(const std::string& text) override;
 
     // The dialog's filter as GetOpenFileNameA takes it: pairs of zero-ended
     // texts, ended by an empty text.

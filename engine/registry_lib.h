@@ -23,6 +23,7 @@ class CXmlReader;
 class CXmlWriter;
 class IFileSystem;
 class IRestoreUi;
+class RestoreAreas;
 
 // One "k" element being restored: its key-name component and the key opened
 // for the whole path up to it (null when it could be neither opened nor created).
@@ -42,6 +43,9 @@ struct RestoreReport {
     std::uint32_t values = 0;   // values written
     std::uint32_t files = 0;    // files put back
     bool shown = false;         // the reason was shown as a message already
+    // The file names something outside the areas a backup may restore
+    // into: it was refused whole, nothing of it was written.
+    bool refused = false;
     // "line 7: unknown type \"REG_X\" (2 keys, 3 values and 0 files restored before it)"
     std::string Describe() const;
 };
@@ -176,12 +180,15 @@ public:
     // owned). Without one, messages are dropped and RestoreRegistry fails.
     void SetRestoreUi(IRestoreUi* ui) { restoreUi_ = ui; }
     IRestoreUi* GetRestoreUi() const { return restoreUi_; }
-    // Lets the user pick a backup file and applies it. False when the user
-    // cancelled or the restore failed.
+    // Lets the user pick a backup file, shows what it puts back and applies
+    // it once the user confirms. False when the user cancelled or declined,
+    // or the restore failed.
     bool RestoreRegistry();
     // Writes the keys, values and files of the backup file back. 1 only when
     // the file is a complete backup (its "registry" element closed) and all
-    // of it was written; 0 otherwise, with the reason in LastRestore(). The
+    // of it was written; 0 otherwise, with the reason in LastRestore(). A
+    // file that names a key, value or file outside the restore's areas
+    // (SetRestoreAreas) is refused whole before anything is written. The
     // walk stops at the first malformed element (a parse error, an unknown
     // element, a key or value without a name, an unknown type name, a value
     // text its type does not read) and at a key that can be neither opened
@@ -191,6 +198,9 @@ public:
     const RestoreReport& LastRestore() const { return restoreReport_; }
     // Where the restore puts back files (not owned; null: the process's own).
     void SetRestoreFileSystem(IFileSystem* fileSystem) { restoreFs_ = fileSystem; }
+    // The areas a backup may write into (not owned; null: the program's own,
+    // RestoreAreas::Program()).
+    void SetRestoreAreas(const RestoreAreas* areas) { restoreAreas_ = areas; }
     // Opens or creates the key the frames spell (root name first); null and a
     // message when it cannot be created, null without one for an unknown root.
     RegKey LoadAsXml_OpenKey(const std::vector<RestoreKeyFrame>& frames);
@@ -253,6 +263,7 @@ private:
     std::shared_ptr<CXmlWriter> backupWriter_;
     IRestoreUi* restoreUi_ = nullptr;
     IFileSystem* restoreFs_ = nullptr;
+    const RestoreAreas* restoreAreas_ = nullptr;
     RestoreReport restoreReport_;
     // The stored letter case of the keys a repair backs up, read once per
     // parent key (kept for one FixRegistry); made by the repair side.

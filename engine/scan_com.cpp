@@ -8,13 +8,13 @@
 // So the server sub-keys of one class are all tested first and the class is
 // settled afterwards; the counters and progress reports come out as if each
 // entry had been handled on the spot.
+#include "engine/scan_areas.h"
 #include "engine/scan_frame.h"
 
 namespace qm {
 
 namespace {
 
-constexpr const char* kComRoot = "HKEY_CLASSES_ROOT\\CLSID";
 // Listing a class's sub-keys and reading its ProgID's values.
 constexpr std::uint32_t kClassKeyAccess = kKeyQueryValue | kKeyEnumerateSubKeys;
 

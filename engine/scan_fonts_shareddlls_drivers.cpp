@@ -1,19 +1,9 @@
 // Fonts, shared DLLs and drivers: value-list scans of one key each. Findings
 // name the scanned key itself and remove only the offending value.
+#include "engine/scan_areas.h"
 #include "engine/scan_frame.h"
 
 namespace qm {
-
-namespace {
-constexpr const char* kFontsRoot =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
-constexpr const char* kOldPlatformFontsRoot =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts";
-constexpr const char* kSharedDllsRoot =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-constexpr const char* kDriversRoot =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
-}  // namespace
 
 void CRegistryLib::ScanRegistryFonts(ResultRows& rows) {
     ScanFrame frame(*this, rows, Category::Fonts, kStatusFonts);

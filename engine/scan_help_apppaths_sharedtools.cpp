@@ -1,15 +1,9 @@
 // Help files, application paths and shared tools: sub-key scans with a value
 // loop in each sub-key.
+#include "engine/scan_areas.h"
 #include "engine/scan_frame.h"
 
 namespace qm {
-
-namespace {
-constexpr const char* kHelpRoot = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows";
-constexpr const char* kAppPathsRoot =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
-constexpr const char* kSharedToolsRoot = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools";
-}  // namespace
 
 void CRegistryLib::ScanRegistryHelp(ResultRows& rows) {
     ScanFrame frame(*this, rows, Category::Help, kStatusHelp);

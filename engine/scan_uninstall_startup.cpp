@@ -1,15 +1,9 @@
 // Uninstall entries (a sub-key per product) and startup programs (the values
 // of the machine's Run key): command lines reduced to their program path.
+#include "engine/scan_areas.h"
 #include "engine/scan_frame.h"
 
 namespace qm {
-
-namespace {
-constexpr const char* kUninstallRoot =
-    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Currentversion\\Uninstall";
-constexpr const char* kStartupRoot =
-    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Currentversion\\Run";
-}  // namespace
 
 void CRegistryLib::ScanRegistryUninstall(ResultRows& rows) {
     ScanFrame frame(*this, rows, Category::Uninstall, kStatusUninstall);

@@ -42,22 +42,29 @@ bool WriteBackupFileElement(CXmlWriter& writer, IFileSystem& fs, const std::stri
     return file.WriteEmptyElement(writer, 1, true, true) == 1 && !writer.WriteFailed();
 }
 
-int RestoreBackupFile(IFileSystem& fs, IRestoreUi* ui, const std::string* path,
-                      const std::string* data, const std::string* attributes, std::string& error) {
+bool ReadBackupFileElement(const std::string* path, const std::string* data, const std::string* attributes,
+                           std::vector<std::uint8_t>& bytes, std::uint32_t& attributeBits, std::string& error) {
     if (path == nullptr || path->empty()) {
         error = "file element without a path";
-        return -1;
+        return false;
     }
-    std::vector<std::uint8_t> bytes;
     if (data == nullptr || !ParseHexByteText(*data, bytes)) {
         error = "file \"" + *path + "\": data is not hexadecimal bytes (\"0a 1b ...\")";
-        return -1;
+        return false;
     }
-    std::uint32_t attributeBits = 0;
+    attributeBits = 0;
     if (attributes != nullptr && !ParseDecimal(*attributes, attributeBits)) {
         error = "file \"" + *path + "\": attributes are not a number";
-        return -1;
+        return false;
     }
+    return true;
+}
+
+int RestoreBackupFile(IFileSystem& fs, IRestoreUi* ui, const std::string* path,
+                      const std::string* data, const std::string* attributes, std::string& error) {
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t attributeBits = 0;
+    if (!ReadBackupFileElement(path, data, attributes, bytes, attributeBits, error)) return -1;
     if (fs.Access(*path)) {
         if (ui != nullptr) ui->ShowMessage("kept the existing file " + *path);
         return 2;

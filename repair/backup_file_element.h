@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qm {
 
@@ -22,6 +24,12 @@ constexpr std::size_t kMaxBackupFileSize = 16u * 1024u * 1024u;
 // Writes the file at `path` into the backup. True only when the whole element
 // reached the file: only then may the file be deleted.
 bool WriteBackupFileElement(CXmlWriter& writer, IFileSystem& fs, const std::string& path);
+
+// Reads the attributes of a "file" element (after unescaping; null when
+// missing) into its bytes and attribute bits. False, with `error`, when the
+// element is malformed.
+bool ReadBackupFileElement(const std::string* path, const std::string* data, const std::string* attributes,
+                           std::vector<std::uint8_t>& bytes, std::uint32_t& attributeBits, std::string& error);
 
 // Puts back the file a "file" element describes (its attributes after
 // unescaping; null when missing). 1 when written; 2 when a file of that name

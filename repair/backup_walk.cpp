@@ -87,8 +87,10 @@ const std::string* BackupWalk::Attributes::Find(const char* name) const {
     return nullptr;
 }
 
-BackupWalk::BackupWalk(CXmlReader& reader, const std::string& path, bool showReaderErrors)
+BackupWalk::BackupWalk(CXmlReader& reader, const std::string& path, bool showReaderErrors,
+                       const RestoreAreas* areas, IFileSystem* fs)
     : reader_(reader) {
+    if (areas != nullptr) check_ = std::make_unique<RestoreAreaCheck>(*areas, fs);
     reader_.SetShowErrors(showReaderErrors);
     reader_.SetErrorUi(&readerUi_);
     reader_.SetFileName(path);
@@ -107,6 +109,10 @@ RestoreStep& BackupWalk::AddFail(RestoreStepBatch& batch, std::int32_t line, std
 
 void BackupWalk::Fail(RestoreStepBatch& batch, std::int32_t line, std::string reason) {
     AddFail(batch, line, std::move(reason));
+}
+
+void BackupWalk::Refuse(RestoreStepBatch& batch, std::int32_t line, std::string reason) {
+    AddFail(batch, line, std::move(reason)).refused = true;
 }
 
 void BackupWalk::FinishStartTag(RestoreStepBatch& batch) {
@@ -139,6 +145,7 @@ void BackupWalk::FinishStartTag(RestoreStepBatch& batch) {
                 return Fail(batch, tagLine_, "hive \"" + *given + "\" given for \"" + *name +
                                                  "\", which is not HKEY_CLASSES_ROOT");
         }
+        if (check_ && !check_->EnterKey(*name, view, reason_)) return Refuse(batch, tagLine_, reason_);
         ++keyDepth_;
         elements_.back().keys = 0;
         for (std::size_t i = 0; i == 0 || (hivePath && hivePath[i]); ++i) {
@@ -147,6 +154,7 @@ void BackupWalk::FinishStartTag(RestoreStepBatch& batch) {
             step.line = tagLine_;
             step.view = view;
             step.text.assign(hivePath ? hivePath[i] : name->c_str());
+            if (check_) step.place = check_->Place();
             ++elements_.back().keys;
         }
     }
@@ -162,6 +170,7 @@ void BackupWalk::CloseElement(RestoreStepBatch& batch) {
             break;
         case Element::Key: {
             --keyDepth_;
+            if (check_) check_->LeaveKey();
             for (std::size_t i = 0; i < keys; ++i) {
                 RestoreStep& step = batch.Add();
                 step.kind = RestoreStep::Kind::EndKey;
@@ -179,6 +188,7 @@ void BackupWalk::CloseElement(RestoreStepBatch& batch) {
             if (named != nullptr && *named != "0" && *named != "1")
                 return Fail(batch, tagLine_,
                             "value \"" + *name + "\": " + kBackupNamedAttribute + "=\"" + *named + "\" is neither 0 nor 1");
+            if (check_ && !check_->CheckValue(*name, reason_)) return Refuse(batch, tagLine_, reason_);
             RestoreStep& step = batch.Add();
             step.kind = RestoreStep::Kind::Value;
             step.line = tagLine_;
@@ -191,10 +201,18 @@ void BackupWalk::CloseElement(RestoreStepBatch& batch) {
             break;
         }
         case Element::File: {
+            const std::string* path = attributes_.Find("path");
+            if (check_ && path != nullptr) {
+                // Content that does not read as bytes fails the restore there.
+                const std::string* data = attributes_.Find("data");
+                const bool bytes = data != nullptr && ParseHexByteText(*data, fileBytes_);
+                if (!check_->CheckFile(*path, bytes ? &fileBytes_ : nullptr, reason_))
+                    return Refuse(batch, tagLine_, reason_);
+            }
             RestoreStep& step = batch.Add();
             step.kind = RestoreStep::Kind::File;
             step.line = tagLine_;
-            if (const std::string* path = attributes_.Find("path")) {
+            if (path != nullptr) {
                 step.given |= 1;
                 step.text.assign(*path);
             }

@@ -1,24 +1,29 @@
 // The reading side of a restore: walks an XML backup file with CXmlReader,
 // checks its elements and attributes and turns them into steps (a key
 // element begins or ends, a value or file to write, a failure found in the
-// file), in file order, for the writing side to carry out. Nothing here
-// touches the registry, the file system beyond the backup itself, or the
-// user interface, so the walk may run ahead of the writes on a thread of its
-// own (restore_step_queue.h).
+// file), in file order, for the writing side to carry out. Given the areas a
+// restore may write into (restore_areas.h), the walk ends at the first
+// element that lies outside them, with a refusal. Nothing here touches the
+// registry, the file system beyond the backup itself (and the type of a
+// shortcut's drive), or the user interface, so the walk may run ahead of the
+// writes on a thread of its own (restore_step_queue.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/registry.h"
+#include "repair/restore_areas.h"
 #include "repair/restore_ui.h"
 
 namespace qm {
 
 class CXmlReader;
+class IFileSystem;
 
 struct RestoreStep {
     enum class Kind : std::uint8_t {
@@ -38,6 +43,10 @@ struct RestoreStep {
     RegView view = RegView::k64;
     bool shown = false;
     bool named = false;
+    // Key steps: where the key lies (Outside when the walk checks no areas).
+    KeyPlace place = KeyPlace::Outside;
+    // Fail steps: an element outside the areas; the whole backup is refused.
+    bool refused = false;
     std::uint32_t type = 0;
     std::string text;
     std::string error;
@@ -61,6 +70,8 @@ public:
         step.given = 0;
         step.shown = false;
         step.named = false;
+        step.refused = false;
+        step.place = KeyPlace::Outside;
         return step;
     }
     std::size_t Size() const { return size_; }
@@ -77,7 +88,9 @@ class BackupWalk {
 public:
     // `showReaderErrors`: the reader's parse errors are to be shown (a user
     // interface is there); they come back in the failure's `messages`.
-    BackupWalk(CXmlReader& reader, const std::string& path, bool showReaderErrors);
+    // `areas`, when given, are checked (`fs`: where shortcuts are put back).
+    BackupWalk(CXmlReader& reader, const std::string& path, bool showReaderErrors,
+               const RestoreAreas* areas = nullptr, IFileSystem* fs = nullptr);
     ~BackupWalk();
     BackupWalk(const BackupWalk&) = delete;
     BackupWalk& operator=(const BackupWalk&) = delete;
@@ -112,6 +125,7 @@ private:
 
     RestoreStep& AddFail(RestoreStepBatch& batch, std::int32_t line, std::string reason);
     void Fail(RestoreStepBatch& batch, std::int32_t line, std::string reason);
+    void Refuse(RestoreStepBatch& batch, std::int32_t line, std::string reason);
     void FinishStartTag(RestoreStepBatch& batch);
     void CloseElement(RestoreStepBatch& batch);
     void Step(RestoreStepBatch& batch);
@@ -127,6 +141,9 @@ private:
     std::int32_t tagLine_ = 0;
     bool rootSeen_ = false, rootEnded_ = false, rootClosed_ = false;
     std::string name_;  // of the tag or attribute read
+    std::unique_ptr<RestoreAreaCheck> check_;
+    std::string reason_;
+    std::vector<std::uint8_t> fileBytes_;
 };
 
 // GetUnescapedXmlString into `out`, whose storage is used again.

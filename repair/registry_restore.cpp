@@ -1,5 +1,6 @@
-// The restore: walks an XML backup file (backup_walk.h, on a thread of its
-// own) and writes its keys, values and files back.
+// The restore: checks the whole XML backup file against the areas it may
+// write into (restore_areas.h), then walks it (backup_walk.h, on a thread of
+// its own) and writes its keys, values and files back.
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -11,8 +12,10 @@
 #include "platform/file_system.h"
 #include "platform/registry_walk.h"
 #include "repair/backup_file_element.h"
+#include "repair/backup_summary.h"
 #include "repair/backup_value_format.h"
 #include "repair/backup_walk.h"
+#include "repair/restore_areas.h"
 #include "repair/restore_keys.h"
 #include "repair/restore_step_queue.h"
 #include "repair/restore_ui.h"
@@ -190,6 +193,7 @@ std::string RestoreReport::Describe() const {
     std::string text;
     if (line > 0) text = "line " + std::to_string(line) + ": ";
     text += reason;
+    if (refused) return text + "; the backup was refused whole and nothing was restored";
     text += " (" + std::to_string(keys) + (keys == 1 ? " key, " : " keys, ") +
             std::to_string(values) + (values == 1 ? " value and " : " values and ") +
             std::to_string(files) + (files == 1 ? " file" : " files") + " restored before it)";
@@ -200,6 +204,20 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
     restoreReport_ = RestoreReport{};
     RestoreReport& report = restoreReport_;
     IFileSystem& fs = restoreFs_ != nullptr ? *restoreFs_ : DefaultFileSystem();
+    const RestoreAreas& areas = restoreAreas_ != nullptr ? *restoreAreas_ : RestoreAreas::Program();
+
+    // The whole file is checked before the first write: a backup that names
+    // anything outside the areas is refused whole. The walk that writes
+    // checks again, in case the file changed in between.
+    {
+        const BackupSummary check = SummarizeBackup(path, areas, &fs, false);
+        if (check.refused) {
+            report.line = check.line;
+            report.reason = check.reason;
+            report.refused = true;
+            return 0;
+        }
+    }
     RestoreKeys keys(*registry_, restoreUi_);  // closes what is still open on every way out
     bool stop = false;
 
@@ -253,7 +271,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
     };
 
     {
-        BackupWalk walk(reader, path, restoreUi_ != nullptr);
+        BackupWalk walk(reader, path, restoreUi_ != nullptr, &areas, &fs);
         RestoreStepQueue steps(walk);  // stops the walk where it is when the restore stops first
         while (!stop) {
             RestoreStepBatch* batch = steps.Next();
@@ -274,13 +292,29 @@ bool CRegistryLib::RestoreRegistry() {
     if (restoreUi_ == nullptr) return false;
     std::string path;
     if (!restoreUi_->ChooseBackupFile(path)) return false;
+    // What the file puts back, and the user's word, before anything is
+    // written (a refused file goes on to be refused with its reason).
+    {
+        const BackupSummary summary = SummarizeBackup(
+            path, restoreAreas_ != nullptr ? *restoreAreas_ : RestoreAreas::Program(), restoreFs_);
+        if (summary.opened && !summary.refused) {
+            const std::size_t slash = path.find_last_of("\\/");
+            const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+            if (!restoreUi_->Confirm(summary.ConfirmationText(name))) {
+                restoreReport_ = RestoreReport{};
+                restoreReport_.reason = "not confirmed";
+                return false;
+            }
+        }
+    }
     restoreUi_->ShowWaitCursor(true);
     CXmlReader reader;
     const int result = LoadAsXml(reader, path);
     restoreUi_->ShowWaitCursor(false);
     // Why it failed, unless a message said so already.
     if (result != 1 && !restoreReport_.shown)
-        restoreUi_->ShowMessage("Restoration stopped: " + restoreReport_.Describe());
+        restoreUi_->ShowMessage((restoreReport_.refused ? "Restoration refused: " : "Restoration stopped: ") +
+                                restoreReport_.Describe());
     return result == 1;
 }
 

@@ -45,13 +45,8 @@ std::string UpperAscii(std::string s) {
 }  // namespace
 
 std::string FormatBackupFileName(const std::tm& t) {
-    static const char* const kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                        "Thursday", "Friday", "Saturday"};
-    static const char* const kMonths[] = {"January", "February", "March",     "April",
-                                          "May",     "June",     "July",      "August",
-                                          "September", "October", "November", "December"};
-    const char* day = (t.tm_wday >= 0 && t.tm_wday < 7) ? kDays[t.tm_wday] : "?";
-    const char* month = (t.tm_mon >= 0 && t.tm_mon < 12) ? kMonths[t.tm_mon] : "?";
+    const char* day = (t.tm_wday >= 0 && t.tm_wday < 7) ? kBackupDayNames[t.tm_wday] : "?";
+    const char* month = (t.tm_mon >= 0 && t.tm_mon < 12) ? kBackupMonthNames[t.tm_mon] : "?";
     char buf[96];
     std::snprintf(buf, sizeof buf, "FixedOn%s%s%02d%04d%02d%02d%02d.xml", day, month, t.tm_mday,
                   t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);

@@ -121,50 +121,120 @@ TEST_F(MainWindow, RightClickMenuTicksAndUnticksEveryRow) {
     }
 }
 
-TEST_F(MainWindow, RestoreButtonPutsBackTheKeysOfTheChosenBackup) {
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QuillmereWindowTest");
-    ASSERT_TRUE(WriteWholeFile("window-restore.xml",
+// A message box of the program with this caption and text.
+HWND WaitForBox(const AppWindow& app, const std::string& caption, const std::string& text) {
+    HWND box = nullptr;
+    WaitUntil([&] {
+        box = app.Dialog(caption);
+        return box != nullptr && MessageText(box) == text;
+    });
+    return box != nullptr && MessageText(box) == text ? box : nullptr;
+}
+
+// The restore button asks which backup, shows what it puts back and writes it
+// only on Yes; a backup that reaches outside the program's areas is refused
+// with its reason, and nothing of it is written.
+TEST_F(MainWindow, RestoreButtonShowsWhatTheBackupPutsBackAndWritesItOnYes) {
+    const char* const key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\QuillmereWindowTest.exe";
+    const char* const run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, key);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+    const std::string name = "FixedOnSundayDecember062026050645.xml";
+    ASSERT_TRUE(WriteWholeFile(name,
+                               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n <registry>\r\n"
+                               "  <k name=\"HKEY_LOCAL_MACHINE\">\r\n   <k name=\"SOFTWARE\">\r\n"
+                               "    <k name=\"Microsoft\">\r\n     <k name=\"Windows\">\r\n"
+                               "      <k name=\"CurrentVersion\">\r\n       <k name=\"App Paths\">\r\n"
+                               "        <k name=\"QuillmereWindowTest.exe\">\r\n"
+                               "         <v name=\"(Default)\" value=\"C:\\Gone\\qmwt.exe\"/>\r\n"
+                               "         <v name=\"Colour\" value=\"teal\"/>\r\n"
+                               "        </k>\r\n       </k>\r\n      </k>\r\n     </k>\r\n    </k>\r\n"
+                               "   </k>\r\n  </k>\r\n </registry>\r\n"));
+    ASSERT_TRUE(WriteWholeFile("window-refused.xml",
                                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n <registry>\r\n"
                                "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"Software\">\r\n"
-                               "    <k name=\"QuillmereWindowTest\">\r\n"
-                               "     <v name=\"Colour\" value=\"teal\"/>\r\n"
-                               "    </k>\r\n   </k>\r\n  </k>\r\n </registry>\r\n"));
+                               "    <k name=\"Microsoft\">\r\n     <k name=\"Windows\">\r\n"
+                               "      <k name=\"CurrentVersion\">\r\n       <k name=\"Run\">\r\n"
+                               "        <v name=\"QuillmereWindowTest\" value=\"C:\\evil.exe\"/>\r\n"
+                               "       </k>\r\n      </k>\r\n     </k>\r\n    </k>\r\n   </k>\r\n  </k>\r\n"
+                               " </registry>\r\n"));
     const std::string skin = WriteSkin(
         "restore-skin.ini", SkinWith("3=BUTTON_BACKUP,27,132,9,9,TRUE", "4=BUTTON_RESTORE,200,170,100,25,FALSE"));
     ASSERT_FALSE(skin.empty());
     ASSERT_TRUE(app_.Start("", skin));
     ShowTab("BUTTON_ADVSETTINGS", "SUBMAIN_ADVANCED");
-    Press("BUTTON_RESTORE", app_.Panel("SUBMAIN_ADVANCED"));
 
-    HWND open = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (open = app_.Dialog("")) != nullptr; }));
-    // The file name box: a combo box in the Explorer-style dialog, an edit
-    // box in the old one.
-    if (!SetDlgItemTextA(open, 0x47C, "window-restore.xml")) SetDlgItemTextA(open, 0x480, "window-restore.xml");
-    PostMessageA(open, WM_COMMAND, IDOK, 0);
-    HWND done = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (done = app_.Dialog("Registry Restoration")) != nullptr; }));
-    EXPECT_EQ(MessageText(done), "Registry Restored Successfuly");
-    PostMessageA(done, WM_COMMAND, IDOK, 0);
+    auto choose = [&](const std::string& file) {
+        Press("BUTTON_RESTORE", app_.Panel("SUBMAIN_ADVANCED"));
+        HWND open = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (open = app_.Dialog("")) != nullptr; }));
+        // The file name box: a combo box in the Explorer-style dialog, an edit
+        // box in the old one.
+        if (!SetDlgItemTextA(open, 0x47C, file.c_str())) SetDlgItemTextA(open, 0x480, file.c_str());
+        PostMessageA(open, WM_COMMAND, IDOK, 0);
+    };
+    auto closed = [&](const char* text) {
+        HWND done = WaitForBox(app_, "Registry Restoration", text);
+        ASSERT_NE(done, nullptr) << text;
+        PostMessageA(done, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("Registry Restoration") == nullptr; }));
+    };
+    const std::string question = "Put back what this backup holds?\n\n" + name +
+                                 "\nWritten on Sunday 6 December 2026 at 05:06:45\n\n"
+                                 "It puts back 1 key, 2 values and 0 shortcuts.";
+    auto exists = [&] {
+        HKEY k = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+        RegCloseKey(k);
+        return true;
+    };
 
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\QuillmereWindowTest", 0, KEY_READ, &key), ERROR_SUCCESS);
+    // No: nothing written, a failed restoration.
+    choose(name);
+    HWND ask = WaitForBox(app_, "Registry Restoration", question);
+    ASSERT_NE(ask, nullptr) << (app_.Dialog("Registry Restoration") ? MessageText(app_.Dialog("Registry Restoration")) : "");
+    EXPECT_NE(GetDlgItem(ask, IDYES), nullptr);
+    EXPECT_NE(GetDlgItem(ask, IDNO), nullptr);
+    PostMessageA(ask, WM_COMMAND, IDNO, 0);
+    closed("Registry Restoration Failed");
+    EXPECT_FALSE(exists());
+
+    // Yes: written.
+    choose(name);
+    ask = WaitForBox(app_, "Registry Restoration", question);
+    ASSERT_NE(ask, nullptr);
+    PostMessageA(ask, WM_COMMAND, IDYES, 0);
+    closed("Registry Restored Successfuly");
+    HKEY k = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &k), ERROR_SUCCESS);
     char data[32] = "";
     DWORD size = sizeof data;
-    EXPECT_EQ(RegQueryValueExA(key, "Colour", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExA(k, "Colour", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
     EXPECT_STREQ(data, "teal");
-    RegCloseKey(key);
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QuillmereWindowTest");
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\QuillmereWindowTest");
+    RegCloseKey(k);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, key);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+
+    // Outside the areas: no question, the reason, nothing written.
+    choose("window-refused.xml");
+    HWND why = WaitForBox(app_, "Quillmere",
+                          "Restoration refused: line 3: key \"HKEY_CURRENT_USER\" lies outside the registry areas the "
+                          "program cleans; the backup was refused whole and nothing was restored");
+    ASSERT_NE(why, nullptr);
+    PostMessageA(why, WM_COMMAND, IDOK, 0);
+    closed("Registry Restoration Failed");
+    HKEY runKey = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, run, 0, KEY_READ, &runKey) == ERROR_SUCCESS) {
+        EXPECT_NE(RegQueryValueExA(runKey, "QuillmereWindowTest", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+        RegCloseKey(runKey);
+    }
 
     // Cancelling the file choice is a failed restoration.
-    ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("Registry Restoration") == nullptr; }));
     Press("BUTTON_RESTORE", app_.Panel("SUBMAIN_ADVANCED"));
+    HWND open = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (open = app_.Dialog("")) != nullptr; }));
     PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
-    ASSERT_TRUE(WaitUntil([&] { return (done = app_.Dialog("Registry Restoration")) != nullptr; }));
-    EXPECT_EQ(MessageText(done), "Registry Restoration Failed");
-    PostMessageA(done, WM_COMMAND, IDOK, 0);
+    closed("Registry Restoration Failed");
 }
 
 TEST_F(MainWindow, SchedulePanelAddsAScheduleThroughTheDialogAndDeletesItAfterConfirmation) {

@@ -100,6 +100,8 @@ TEST_F(ShortcutRestore, RestoreToAFolderThatIsGoneFails) {
     EXPECT_NE(run.err.find("couldn't restore file Q:\\Desktop\\Never.lnk (0 keys, 0 values and 0 files restored before it)"),
               std::string::npos)
         << run.err;
+    // No folder is made for it.
+    EXPECT_EQ(std::system("test -e sr-q/Desktop"), 256);
     std::remove(backup.c_str());
 }
 

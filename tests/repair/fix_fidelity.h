@@ -53,6 +53,8 @@ protected:
         services_.ignoreFile = File("ignore.lst");
         lib_ = std::make_unique<CRegistryLib>(services_);
         lib_->SetRestoreUi(&ui_);
+        // The findings are made by hand below HKEY_CURRENT_USER.
+        lib_->SetRestoreAreas(&TestRestoreAreas());
     }
     void TearDown() override {
         lib_.reset();

@@ -11,6 +11,7 @@
 #include "repair/xml_reader.h"
 #include "repair_fixture.h"
 #include "repair/xml_writer.h"
+#include "tests/test_restore_areas.h"
 
 namespace qm {
 namespace {
@@ -42,6 +43,8 @@ protected:
         g_calls.clear();
         g_throwAt = 0;
         lib_->SetProgressCallback(&Record);
+        // The findings are made by hand in keys of their own.
+        lib_->SetRestoreAreas(&test::TestRestoreAreas());
     }
     void TearDown() override {
         g_throwAt = 0;

@@ -39,7 +39,8 @@ TEST(FileBackupRealFiles, FileComesBackWithItsBytesAndAttributes) {
     const std::string gone = FullPath("no such folder") + "\\x.lnk";
     ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileA(path.c_str());
-    std::string bytes = "L";
+    // A shell link's header, then anything.
+    std::string bytes("\x4c\0\0\0\x01\x14\x02\0\0\0\0\0\xc0\0\0\0\0\0\0\x46", 20);
     for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<char>(i * 7));
     test::WriteTextFile(path, bytes);
     ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));

@@ -42,6 +42,8 @@ protected:
         services_.ignoreFile = "restore-test-ignore.lst";
         lib_ = std::make_unique<CRegistryLib>(services_);
         lib_->SetRestoreUi(&ui_);
+        // These backups write below HKEY_CURRENT_USER.
+        lib_->SetRestoreAreas(&test::TestRestoreAreas());
     }
 
     int Restore(const std::string& content) {
@@ -415,32 +417,36 @@ TEST_F(RestoreTest, NamedAttributeTellsAValueNamedDefaultFromTheUnnamedOne) {
 // restored in the 32-bit view, below Wow6432Node.
 TEST_F(RestoreTest, ViewAttributeChoosesTheViewAndOlderBackupsRestoreUnchanged) {
     const std::string older = Xml(
-        "  <k name=\"HKEY_LOCAL_MACHINE\">\r\n   <k name=\"SOFTWARE\">\r\n    <k name=\"QmOld\">\r\n"
+        "  <k name=\"HKEY_LOCAL_MACHINE\">\r\n"
+        "   <k name=\"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\">\r\n    <k name=\"QmOld\">\r\n"
         "     <v name=\"Path\" value=\"C:\\Old\\old.exe\"/>\r\n    </k>\r\n   </k>\r\n  </k>\r\n"
         "  <k name=\"HKEY_CLASSES_ROOT\">\r\n   <k name=\"CLSID\">\r\n    <k name=\"{0E5C0000-0000-0000-0000-000000000001}\">\r\n"
         "     <k name=\"InprocServer32\">\r\n      <v name=\"(Default)\" value=\"C:\\Old\\old.dll\"/>\r\n"
         "     </k>\r\n    </k>\r\n   </k>\r\n  </k>\r\n");
     EXPECT_EQ(Restore(older), 1) << lib_->LastRestore().Describe();
-    EXPECT_EQ(Value("HKEY_LOCAL_MACHINE\\SOFTWARE\\QmOld", "Path"), Expect(kRegSz, Text("C:\\Old\\old.exe")));
+    EXPECT_EQ(Value("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QmOld", "Path"),
+              Expect(kRegSz, Text("C:\\Old\\old.exe")));
     EXPECT_EQ(Value("HKEY_CLASSES_ROOT\\CLSID\\{0E5C0000-0000-0000-0000-000000000001}\\InprocServer32", ""),
               Expect(kRegSz, Text("C:\\Old\\old.dll")));
     EXPECT_FALSE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node"));
     EXPECT_FALSE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Wow6432Node"));
 
     const std::string marked = Xml(
-        "  <k name=\"HKEY_LOCAL_MACHINE\" view=\"32\">\r\n   <k name=\"SOFTWARE\">\r\n    <k name=\"QmNew\">\r\n"
+        "  <k name=\"HKEY_LOCAL_MACHINE\" view=\"32\">\r\n"
+        "   <k name=\"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\">\r\n    <k name=\"QmNew\">\r\n"
         "     <v name=\"Path\" value=\"C:\\New\\new.exe\"/>\r\n    </k>\r\n   </k>\r\n  </k>\r\n"
         "  <k view=\"32\" name=\"HKEY_CLASSES_ROOT\">\r\n   <k name=\"CLSID\">\r\n    <k name=\"{0E5C0000-0000-0000-0000-000000000002}\"/>\r\n"
         "   </k>\r\n  </k>\r\n"
-        "  <k name=\"HKEY_LOCAL_MACHINE\" view=\"64\">\r\n   <k name=\"SOFTWARE\">\r\n    <k name=\"QmSixtyFour\"/>\r\n"
+        "  <k name=\"HKEY_LOCAL_MACHINE\" view=\"64\">\r\n"
+        "   <k name=\"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\">\r\n    <k name=\"QmSixtyFour\"/>\r\n"
         "   </k>\r\n  </k>\r\n");
     EXPECT_EQ(Restore(marked), 1) << lib_->LastRestore().Describe();
-    EXPECT_EQ(Value("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\QmNew", "Path"),
+    EXPECT_EQ(Value("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QmNew", "Path"),
               Expect(kRegSz, Text("C:\\New\\new.exe")));
-    EXPECT_FALSE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\QmNew"));
+    EXPECT_FALSE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QmNew"));
     EXPECT_TRUE(reg_.KeyExists(
         "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{0E5C0000-0000-0000-0000-000000000002}"));
-    EXPECT_TRUE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\QmSixtyFour"));
+    EXPECT_TRUE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QmSixtyFour"));
 
     EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_LOCAL_MACHINE\" view=\"16\">\r\n  </k>\r\n")), 0);
     EXPECT_EQ(lib_->LastRestore().reason, "unknown registry view \"16\"");

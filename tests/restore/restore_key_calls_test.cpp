@@ -64,6 +64,8 @@ protected:
         services_.ignoreFile = "restore-calls-ignore.lst";
         lib_ = std::make_unique<CRegistryLib>(services_);
         lib_->SetRestoreUi(&ui_);
+        // These backups write below HKEY_CURRENT_USER.
+        lib_->SetRestoreAreas(&test::TestRestoreAreas());
     }
     int Restore(const std::string& body) {
         test::WriteTextFile("restore-calls.xml",

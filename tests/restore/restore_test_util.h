@@ -12,6 +12,7 @@
 
 #include "platform/registry.h"
 #include "repair/xml_reader.h"
+#include "tests/test_restore_areas.h"
 
 namespace qm::test {
 

@@ -74,6 +74,29 @@ TEST_F(RestoreUiWin32, MessageBoxIsCaptionedQuillmereWithTheText) {
     shower.Join();
 }
 
+TEST_F(RestoreUiWin32, QuestionIsCaptionedRegistryRestorationWithYesAndNoDefaultNo) {
+    Win32RestoreUi ui;
+    for (const int answer : {IDYES, IDNO}) {
+        bool yes = answer != IDYES;
+        DialogThread asker([&] { yes = ui.Confirm("Put back what this backup holds?"); });
+        HWND box = WaitForDialog("Registry Restoration");
+        ASSERT_NE(box, nullptr);
+        char text[256] = "";
+        ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        EXPECT_EQ(std::string(text), "Put back what this backup holds?");
+        EXPECT_NE(::GetDlgItem(box, IDYES), nullptr);
+        EXPECT_NE(::GetDlgItem(box, IDNO), nullptr);
+        // No has the focus: Enter does not put a backup back.
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        ASSERT_TRUE(::GetGUIThreadInfo(::GetWindowThreadProcessId(box, nullptr), &info));
+        EXPECT_EQ(info.hwndFocus, ::GetDlgItem(box, IDNO));
+        ::PostMessageA(box, WM_COMMAND, answer, 0);
+        asker.Join();
+        EXPECT_EQ(yes, answer == IDYES);
+    }
+}
+
 TEST_F(RestoreUiWin32, FileDialogStartsInTheCurrentFolderAddsXmlAndKeepsTheFolder) {
     char before[MAX_PATH] = "";
     ::GetCurrentDirectoryA(sizeof before, before);

@@ -21,6 +21,8 @@ protected:
         services_.ignoreFile = "round-trip-ignore.lst";
         lib_ = std::make_unique<CRegistryLib>(services_);
         lib_->SetRestoreUi(&ui_);
+        // These backups write below HKEY_CURRENT_USER.
+        lib_->SetRestoreAreas(&test::TestRestoreAreas());
     }
 
     MemoryRegistry reg_;
