@@ -155,9 +155,9 @@ bool PathLookup::Prepare(const std::string& text, std::string& out) const {
     }
     for (char& c : out)
         if (c == '/') c = '\\';
-    // The long-path form of a local path: "\\?\C:\..." is "C:\...".
-    if (out.size() >= 6 && out.compare(0, 4, "\\\\?\\") == 0 && IsLetter(out[4]) && out[5] == ':')
-        out.erase(0, 4);
+    // The long-path and native forms of a local path: "\\?\C:\..." and
+    // "\??\C:\..." are "C:\..." (a quoted one too).
+    out = WithoutLongPathPrefix(std::move(out));
     return true;
 }
 

@@ -54,6 +54,9 @@ protected:
             if (::GetDriveTypeA(root) == DRIVE_NO_ROOT_DIR) absent_ = std::string(1, letter) + ":";
         }
         ASSERT_FALSE(absent_.empty());
+        const DWORD n = ::GetEnvironmentVariableA("ProgramFiles", buf, MAX_PATH);
+        ASSERT_TRUE(n > 0 && n < MAX_PATH);
+        pf_.assign(buf, n);
     }
     void TearDown() override {
         for (auto it = values_.rbegin(); it != values_.rend(); ++it) {
@@ -83,7 +86,7 @@ protected:
         return buf + pid_;
     }
     std::string Filled(const char* text, std::size_t i) const {
-        return Fill(text, Tag(i), base_ + "\\" + Tag(i), sys_, win_, absent_);
+        return Fill(text, Tag(i), base_ + "\\" + Tag(i), sys_, win_, absent_, pf_);
     }
 
     void Create(const std::string& key, Hkey& k) {
@@ -94,10 +97,10 @@ protected:
             << key;
         if (disposition == REG_CREATED_NEW_KEY) created_.push_back(key);
     }
-    void Set(const std::string& key, const std::string& name, const std::string& text) {
+    void Set(const std::string& key, const std::string& name, const std::string& text, DWORD type = REG_SZ) {
         Hkey k;
         Create(key, k);
-        ASSERT_EQ(::RegSetValueExA(k.Get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+        ASSERT_EQ(::RegSetValueExA(k.Get(), name.empty() ? nullptr : name.c_str(), 0, type,
                                    reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1)),
                   ERROR_SUCCESS)
             << key << " " << name;
@@ -131,35 +134,35 @@ protected:
             case Category::Com: {
                 const std::string key = "Software\\Classes\\CLSID\\{" + tag + "}";
                 keys_.push_back(key);
-                Set(key + "\\" + name, "", data);
+                Set(key + "\\" + name, "", data, c.type);
                 break;
             }
             case Category::Startup:
                 values_.emplace_back(sw + "Windows\\CurrentVersion\\Run", name);
-                Set(sw + "Windows\\CurrentVersion\\Run", name, data);
+                Set(sw + "Windows\\CurrentVersion\\Run", name, data, c.type);
                 break;
             case Category::Uninstall:
                 keys_.push_back(sw + "Windows\\CurrentVersion\\Uninstall\\" + tag);
-                Set(keys_.back(), name, data);
+                Set(keys_.back(), name, data, c.type);
                 break;
             case Category::AppPaths: {
                 const std::string key = sw + "Windows\\CurrentVersion\\App Paths\\" + tag + ".exe";
                 keys_.push_back(key);
-                Set(key, name, data);
+                Set(key, name, data, c.type);
                 if (c.otherValue) Set(key, c.otherValue, Filled(c.otherData, i));
                 break;
             }
             case Category::SharedTools:
                 keys_.push_back(sw + "Shared Tools\\" + tag);
-                Set(keys_.back(), name, data);
+                Set(keys_.back(), name, data, c.type);
                 break;
             case Category::Help:
                 values_.emplace_back(sw + "Windows\\Help", name);
-                Set(sw + "Windows\\Help", name, data);
+                Set(sw + "Windows\\Help", name, data, c.type);
                 break;
             case Category::Fonts:
                 values_.emplace_back(sw + "Windows NT\\CurrentVersion\\Fonts", name);
-                Set(sw + "Windows NT\\CurrentVersion\\Fonts", name, data);
+                Set(sw + "Windows NT\\CurrentVersion\\Fonts", name, data, c.type);
                 break;
             case Category::SharedDlls:
                 values_.emplace_back(sw + "Windows\\CurrentVersion\\SharedDLLs", name);
@@ -167,7 +170,7 @@ protected:
                 break;
             case Category::Drivers:
                 values_.emplace_back(sw + "Windows NT\\CurrentVersion\\Drivers32", name);
-                Set(sw + "Windows NT\\CurrentVersion\\Drivers32", name, data);
+                Set(sw + "Windows NT\\CurrentVersion\\Drivers32", name, data, c.type);
                 break;
             case Category::Shortcuts:
                 break;
@@ -175,7 +178,7 @@ protected:
         for (const char* f : c.files) MakeFile(Filled(f, i));
     }
 
-    std::string pid_, sys_, win_, base_, absent_;
+    std::string pid_, sys_, win_, base_, absent_, pf_;
     std::vector<std::string> keys_, created_, files_, dirs_;
     std::vector<std::pair<std::string, std::string>> values_;
 };

@@ -85,6 +85,9 @@ TEST_F(PathLookupTest, FilePathsIndexesSlashesAndFolders) {
     EXPECT_EQ(File("C:\\Lib\\lib.dll, -101").verdict, kFound);
     EXPECT_EQ(File("C:/Lib/lib.dll").verdict, kFound);
     EXPECT_EQ(File("\\\\?\\C:\\Lib\\lib.dll").verdict, kFound);
+    EXPECT_EQ(File("\\??\\C:\\Lib\\lib.dll").verdict, kFound);
+    EXPECT_EQ(File("\\??\\C:\\Lib\\gone.dll").verdict, kNotFound);
+    EXPECT_EQ(Program("\"\\\\?\\C:\\Lib\\lib.dll\" /x"), kFound);
     EXPECT_EQ(File("\"C:\\Lib\"").verdict, kFound);  // a folder is a path too
     const LookupResult gone = File("C:\\Lib\\gone.dll,1");
     EXPECT_EQ(gone.verdict, kNotFound);
