@@ -247,6 +247,17 @@ LookupResult PathLookup::Judged(const std::string& text, Shape shape, bool folde
     return out;
 }
 
+// A prefix with a folder is the program CreateProcess would start from it:
+// the file as named when it has an extension, else the name with ".exe"
+// ("C:\Program" is "C:\Program.exe"; never "C:\Program" itself nor
+// "C:\Program.bat"). A bare name is looked for on the search path with the
+// extensions of PATHEXT.
+bool PathLookup::FindsPrefix(std::string prefix, const std::vector<std::string>& folders) const {
+    if (prefix.find('\\') == npos) return Finds(prefix, false, true, folders);
+    if (!HasExtension(prefix)) prefix += ".exe";
+    return Finds(prefix, false, false, folders);
+}
+
 LookupResult PathLookup::UnquotedProgram(const std::string& text) const {
     const Shape shape = ShapeOf(text);
     if (shape == Shape::Unc || shape == Shape::Url || shape == Shape::Unknown || shape == Shape::Empty)
@@ -256,7 +267,7 @@ LookupResult PathLookup::UnquotedProgram(const std::string& text) const {
     // Each prefix ending at a blank, shortest first, as CreateProcess tries
     // them; only the whole text may name a folder.
     for (auto blank = FindBlank(text); blank != npos; blank = FindBlank(text, blank + 1)) {
-        if (blank > 0 && Finds(text.substr(0, blank), false, true, folders)) return {LookupVerdict::Found, {}};
+        if (blank > 0 && FindsPrefix(text.substr(0, blank), folders)) return {LookupVerdict::Found, {}};
     }
     if (Finds(text, true, true, folders)) return {LookupVerdict::Found, {}};
     // Where the program would be looked for decides whether "not found" can

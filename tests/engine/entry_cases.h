@@ -170,6 +170,22 @@ inline const std::vector<EntryCase>& EntryCases() {
          nullptr, nullptr, nullptr, kRegExpandSz},
         {"font with a variable (gone)", Category::Fonts, "{tag} (TrueType)", "%ProgramFiles%\\{tag}\\f.ttf", {},
          true, nullptr, nullptr, nullptr, kRegExpandSz},
+
+        // --- a file named like the first words of a path ------------------
+        // Only a command line is split at blanks, and only as CreateProcess
+        // splits it: "{dir}\Program" is tried as "{dir}\Program.exe".
+        {"unquoted program beside files \"Program\" and \"Program.bat\" (gone)", Category::Startup, "{tag}",
+         "{dir}\\Program Files\\AppGone\\app.exe /x", {"{dir}\\Program", "{dir}\\Program.bat"}, true},
+        {"unquoted uninstaller beside a file \"Program\" (gone)", Category::Uninstall, "UninstallString",
+         "{dir}\\Program Files\\AppGone\\uninst.exe /S", {"{dir}\\Program"}, true},
+        {"local server beside \"Program.exe\": what Windows would start", Category::Com, "LocalServer32",
+         "{dir}\\Program Files\\AppGone\\app.exe Embedding", {"{dir}\\Program.exe"}, false},
+        {"in-process server beside \"Program.exe\" (gone)", Category::Com, "InprocServer32",
+         "{dir}\\Program Files\\AppGone\\lib.dll", {"{dir}\\Program.exe"}, true},
+        {"shared DLL beside \"Program.exe\" (gone)", Category::SharedDlls, "{dir}\\Program Files\\AppGone\\x.dll",
+         "", {"{dir}\\Program.exe"}, true},
+        {"font beside \"Program.exe\" (gone)", Category::Fonts, "{tag} (TrueType)",
+         "{dir}\\Program Files\\AppGone\\f.ttf", {"{dir}\\Program.exe"}, true},
     };
     return cases;
 }
