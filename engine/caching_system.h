@@ -39,6 +39,7 @@ public:
         return base_.GetEnvironmentVariable(name, value);
     }
     bool IsLocalDrive(char letter) override { return base_.IsLocalDrive(letter); }
+    bool PresenceUnknown(const std::string& path) override { return base_.PresenceUnknown(path); }
 
 private:
     enum : std::int8_t { kUnknown = -1, kNo = 0, kYes = 1 };

@@ -226,11 +226,17 @@ LookupResult PathLookup::Judged(const std::string& text, Shape shape, bool folde
     LookupResult out;
     switch (shape) {
         case Shape::Absolute:
-            out.verdict = DriveJudgeable(text[0]) ? LookupVerdict::NotFound : LookupVerdict::CannotJudge;
+            out.verdict = DriveJudgeable(text[0]) && !paths_.System().PresenceUnknown(text)
+                              ? LookupVerdict::NotFound
+                              : LookupVerdict::CannotJudge;
             break;
-        case Shape::RootRelative:
-            out.verdict = LookupVerdict::NotFound;
+        case Shape::RootRelative: {
+            const std::string& windows = paths_.WindowsDirectory();
+            out.verdict = windows.size() >= 2 && paths_.System().PresenceUnknown(windows.substr(0, 2) + text)
+                              ? LookupVerdict::CannotJudge
+                              : LookupVerdict::NotFound;
             break;
+        }
         case Shape::Bare:
             ReadEnvironment();
             out.verdict = (!foldersGiven && searchReachesBeyond_) ? LookupVerdict::CannotJudge
@@ -310,6 +316,7 @@ LookupResult PathLookup::File(const std::string& path, const std::vector<std::st
         out.path = paths_.WindowsDirectory().substr(0, 2) + text;
     } else if (!where.empty()) {
         out.path = Joined(where.front(), text);
+        if (paths_.System().PresenceUnknown(out.path)) return {LookupVerdict::CannotJudge, {}};
     }
     return out;
 }

@@ -19,8 +19,10 @@
 // - what cannot be judged from this machine is never called missing: UNC
 //   paths (\\server\share), URLs ("https://", "file:///"), paths on a drive
 //   that is not there or not local (removable, optical, network), paths
-//   relative to an unknown current folder, and texts holding a variable this
-//   process does not know.
+//   relative to an unknown current folder, texts holding a variable this
+//   process does not know, and paths the file system cannot answer for
+//   (ISystem::PresenceUnknown: a folder that may not be read, a short name
+//   it does not resolve).
 #pragma once
 
 #include <array>

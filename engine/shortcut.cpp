@@ -54,11 +54,12 @@ bool CShortcut::DriveSelected(char letter) const {
 // A target on a network share (\\server\share), or on a drive that is not
 // there or not local (a removable or optical drive without its medium, a
 // network drive not connected) may well be there when it is used: only a
-// target on a fixed drive (or RAM disk) can be said to be missing.
+// target on a fixed drive (or RAM disk) can be said to be missing, and only
+// when the file system can tell (a folder on the way may not be read).
 bool CShortcut::JudgeableTarget(const std::string& target) {
     if (target.size() < 3 || target[1] != ':' || (target[2] != '\\' && target[2] != '/')) return false;
     const std::uint32_t type = DriveType(target.substr(0, 2) + "\\");
-    return type == kDriveFixed || type == kDriveRamdisk;
+    return (type == kDriveFixed || type == kDriveRamdisk) && !fs_->PresenceUnknown(target);
 }
 
 // Within a walk each drive's type is asked for once (under Wine the query is

@@ -19,16 +19,27 @@ public:
     // The folder of a letter; null when it is not mapped.
     const std::string* Folder(char letter) const;
     // The host path of an absolute Windows path on a mapped drive; components
-    // are matched without regard to case. Nothing for any other path.
+    // are matched without regard to case as Windows matches them (every
+    // script), and a short name ("PROGRA~1") through the short names the
+    // file system gives (ntfs-3g's "system.ntfs_dos_name"). Nothing for any
+    // other path.
     std::optional<std::string> ToHostPath(const std::string& windowsPath) const;
     // True when the Windows path names an existing file or directory.
     bool Exists(const std::string& windowsPath) const;
+    // Whether the Windows path names an existing file or directory, or
+    // cannot be told: a folder on the way may not be read (or searched),
+    // or a name of the form "PROGRA~1" matches no long name and the file
+    // system gives no short names.
+    enum class Presence { Exists, Missing, Unknown };
+    Presence Look(const std::string& windowsPath) const;
     // True when the Windows path names an existing directory.
     bool IsDirectory(const std::string& windowsPath) const;
     // The Windows path of a host path below a mapped folder; empty otherwise.
     std::string ToWindowsPath(const std::string& hostPath) const;
 
 private:
+    bool Resolve(const std::string& windowsPath, std::optional<std::string>& host) const;
+
     std::map<char, std::string> drives_;
 };
 

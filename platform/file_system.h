@@ -116,6 +116,10 @@ public:
     // GetLogicalDriveStringsA. False on Windows and for the drive folders of
     // the portable backend.
     virtual bool IsHostFolderDrive(const std::string& root);
+    // As ISystem::PresenceUnknown: a path found missing (Access false) that
+    // may be there all the same. False on Windows, whose file system
+    // answers for itself.
+    virtual bool PresenceUnknown(const std::string& path);
 
     // The whole content of a regular file; false when it cannot be read or
     // holds more than `limit` bytes.

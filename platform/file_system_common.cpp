@@ -5,6 +5,8 @@ namespace qm {
 
 bool IFileSystem::IsHostFolderDrive(const std::string&) { return false; }
 
+bool IFileSystem::PresenceUnknown(const std::string&) { return false; }
+
 bool IFileSystem::ListFolder(const std::string& folder, std::vector<FindData>& entries) {
     entries.clear();
     FindData entry;

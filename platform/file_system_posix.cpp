@@ -222,6 +222,10 @@ bool PosixFileSystem::Access(const std::string& path) {
     return ::access(host->c_str(), F_OK) == 0;
 }
 
+bool PosixFileSystem::PresenceUnknown(const std::string& path) {
+    return drives_.Look(path) == DriveMap::Presence::Unknown;
+}
+
 bool PosixFileSystem::ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes,
                                     std::size_t limit) {
     bytes.clear();

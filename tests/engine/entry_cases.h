@@ -6,7 +6,11 @@
 // the case's tag, so every path of a case carries the tag), {fwd} the same
 // with forward slashes, {sys} and {win} the system and Windows folders,
 // {absent} a drive letter and colon that is not there, {tag} the tag, {pf}
-// the folder %ProgramFiles% names.
+// the folder %ProgramFiles% names, {short} the short (8.3) form of
+// "{dir}\Program Files\Common Files" (where the file system gives one).
+//
+// Texts are UTF-8; the Windows test passes over a case whose texts the ANSI
+// code page cannot hold.
 #pragma once
 
 #include <string>
@@ -34,6 +38,9 @@ struct EntryCase {
     const char* otherValue = nullptr;
     const char* otherData = nullptr;
     std::uint32_t type = kRegSz;  // the type of the value holding `data`
+    // Written with short names: natively (no short names on the test's file
+    // system) such a path cannot be judged and is never reported.
+    bool shortNames = false;
 };
 
 inline const std::vector<EntryCase>& EntryCases() {
@@ -186,6 +193,30 @@ inline const std::vector<EntryCase>& EntryCases() {
          "", {"{dir}\\Program.exe"}, true},
         {"font beside \"Program.exe\" (gone)", Category::Fonts, "{tag} (TrueType)",
          "{dir}\\Program Files\\AppGone\\f.ttf", {"{dir}\\Program.exe"}, true},
+
+        // --- folders named in another letter case beyond ASCII --------------
+        {"folder in other letter case, Cyrillic", Category::Com, "InprocServer32",
+         "{dir}\\Program Files\\ПРИЛОЖЕНИЕ\\app.dll", {"{dir}\\Program Files\\Приложение\\app.dll"}, false},
+        {"folder in other letter case, Cyrillic (gone)", Category::Com, "InprocServer32",
+         "{dir}\\Program Files\\ПРИЛОЖЕНИЕ\\gone.dll", {"{dir}\\Program Files\\Приложение\\app.dll"}, true},
+        {"folder in other letter case, Greek", Category::Startup, "{tag}", "{dir}\\ΕΦΑΡΜΟΓΉ\\app.exe /x",
+         {"{dir}\\Εφαρμογή\\app.exe"}, false},
+        {"folder in other letter case, Greek (gone)", Category::Startup, "{tag}", "{dir}\\ΕΦΑΡΜΟΓΉ\\gone.exe /x",
+         {"{dir}\\Εφαρμογή\\app.exe"}, true},
+        {"folder in other letter case, accented Latin", Category::AppPaths, "", "{dir}\\CAFÉ\\app.exe",
+         {"{dir}\\Café\\app.exe"}, false},
+        {"folder in other letter case, accented Latin (gone)", Category::AppPaths, "", "{dir}\\CAFÉ\\gone.exe",
+         {"{dir}\\Café\\app.exe"}, true, "KEY"},
+
+        // --- short (8.3) names -------------------------------------------
+        {"server written with short names", Category::Com, "InprocServer32", "{short}\\App\\lib.dll",
+         {"{dir}\\Program Files\\Common Files\\App\\lib.dll"}, false, nullptr, nullptr, nullptr, kRegSz, true},
+        {"server written with short names (gone)", Category::Com, "InprocServer32", "{short}\\AppGone\\lib.dll",
+         {"{dir}\\Program Files\\Common Files\\App\\lib.dll"}, true, nullptr, nullptr, nullptr, kRegSz, true},
+        {"program written with short names", Category::Startup, "{tag}", "{short}\\App\\app.exe /tray",
+         {"{dir}\\Program Files\\Common Files\\App\\app.exe"}, false, nullptr, nullptr, nullptr, kRegSz, true},
+        {"program written with short names (gone)", Category::Startup, "{tag}", "{short}\\AppGone\\app.exe /tray",
+         {"{dir}\\Program Files\\Common Files\\App\\app.exe"}, true, nullptr, nullptr, nullptr, kRegSz, true},
     };
     return cases;
 }
@@ -193,13 +224,13 @@ inline const std::vector<EntryCase>& EntryCases() {
 // The text with the placeholders filled in.
 inline std::string Fill(std::string text, const std::string& tag, const std::string& dir,
                         const std::string& sys, const std::string& win, const std::string& absent,
-                        const std::string& pf) {
+                        const std::string& pf, const std::string& shortForm = {}) {
     std::string fwd = dir;
     for (char& c : fwd)
         if (c == '\\') c = '/';
     const std::pair<const char*, const std::string*> pieces[] = {
         {"{dir}", &dir}, {"{fwd}", &fwd}, {"{sys}", &sys}, {"{win}", &win}, {"{absent}", &absent},
-        {"{pf}", &pf},         {"{tag}", &tag}};
+        {"{pf}", &pf},         {"{short}", &shortForm}, {"{tag}", &tag}};
     for (const auto& [name, value] : pieces) {
         const std::string piece = name;
         for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + value->size()))

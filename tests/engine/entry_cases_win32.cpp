@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -85,8 +86,43 @@ protected:
         std::snprintf(buf, sizeof buf, "QmE%02zux", i);
         return buf + pid_;
     }
+    // The text with its placeholders filled, in the ANSI code page; false
+    // when the code page cannot hold it.
+    bool Filled(const char* text, std::size_t i, std::string& out) const {
+        std::string shortForm;
+        if (std::strstr(text, "{short}") != nullptr) {
+            // Wine's short names, as the file system gives them: the folder
+            // exists once the case's files are made.
+            const std::string longForm = base_ + "\\" + Tag(i) + "\\Program Files\\Common Files";
+            char buf[MAX_PATH];
+            const DWORD n = ::GetShortPathNameA(longForm.c_str(), buf, MAX_PATH);
+            if (n > 0 && n < MAX_PATH) shortForm.assign(buf, n);
+        }
+        const std::string utf8 = Fill(text, Tag(i), base_ + "\\" + Tag(i), sys_, win_, absent_, pf_, shortForm);
+        out.clear();
+        if (utf8.empty()) return true;
+        const int wide = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), nullptr, 0);
+        if (wide <= 0) return false;
+        std::wstring w(std::size_t(wide), L'\0');
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &w[0], wide);
+        BOOL lost = FALSE;
+        const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), wide, nullptr, 0, nullptr, &lost);
+        if (n <= 0 || lost) return false;
+        out.resize(std::size_t(n));
+        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), wide, &out[0], n, nullptr, nullptr);
+        return true;
+    }
     std::string Filled(const char* text, std::size_t i) const {
-        return Fill(text, Tag(i), base_ + "\\" + Tag(i), sys_, win_, absent_, pf_);
+        std::string out;
+        Filled(text, i, out);
+        return out;
+    }
+    // Whether every text of the case fits the ANSI code page.
+    bool Representable(const EntryCase& c, std::size_t i) const {
+        std::string out;
+        for (const char* f : c.files)
+            if (!Filled(f, i, out)) return false;
+        return Filled(c.value, i, out) && Filled(c.data, i, out) && (!c.otherData || Filled(c.otherData, i, out));
     }
 
     void Create(const std::string& key, Hkey& k) {
@@ -126,6 +162,7 @@ protected:
     }
 
     void Seed(const EntryCase& c, std::size_t i) {
+        for (const char* f : c.files) MakeFile(Filled(f, i));
         const std::string tag = Tag(i);
         const std::string name = Filled(c.value, i);
         const std::string data = Filled(c.data, i);
@@ -175,7 +212,6 @@ protected:
             case Category::Shortcuts:
                 break;
         }
-        for (const char* f : c.files) MakeFile(Filled(f, i));
     }
 
     std::string pid_, sys_, win_, base_, absent_, pf_;
@@ -185,9 +221,15 @@ protected:
 
 TEST_F(RealEntryCases, IntactShapesPassBrokenTwinsAreFound) {
     const auto& cases = EntryCases();
+    std::vector<bool> seeded(cases.size(), false);
     for (std::size_t i = 0; i < cases.size(); ++i) {
+        if (!Representable(cases[i], i)) {
+            std::printf("passed over (the ANSI code page cannot hold its names): %s\n", cases[i].shape);
+            continue;
+        }
         Seed(cases[i], i);
         if (HasFatalFailure()) return;
+        seeded[i] = true;
     }
     EngineServices services;
     services.ignoreFile = kIgnoreFile;
@@ -200,6 +242,7 @@ TEST_F(RealEntryCases, IntactShapesPassBrokenTwinsAreFound) {
     ASSERT_EQ(rows.size(), 9u);
 
     for (std::size_t i = 0; i < cases.size(); ++i) {
+        if (!seeded[i]) continue;
         const EntryCase& c = cases[i];
         const std::string tag = Lowered(Tag(i));
         std::vector<const CRegErrorLog*> mine;
