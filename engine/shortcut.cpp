@@ -100,6 +100,7 @@ void CShortcut::ScanLinkFile() {
         // walked only when the drive is asked for by name.
         if (driveFilter_.empty() && fs_->IsHostFolderDrive(root)) continue;
         if (stopped_) break;
+        walkedDrives_.push_back(UpperLetter(root[0]));
         WalkRoot(root.substr(0, 2));  // drive letter and colon
     }
     FollowLinks();
@@ -110,6 +111,7 @@ void CShortcut::RecurseFolder(const std::string& folder) {
     const std::unique_ptr<ShortcutBatch> batch = resolver_->BeginBatch();
     const WalkScope walk(*this, stop);
     BeginWalk(fs_->GetLogicalDriveStringsA());
+    if (folder.size() >= 2 && folder[1] == ':') walkedDrives_.push_back(UpperLetter(folder[0]));
     WalkRoot(folder);
     FollowLinks();
 }
@@ -122,6 +124,7 @@ void CShortcut::BeginWalk(const std::vector<std::string>& roots) {
     listed_.clear();
     driveRoots_.clear();
     links_.clear();
+    walkedDrives_.clear();
     stopped_ = false;
     for (const std::string& root : roots) {
         if (root.size() < 2 || DriveType(root) != kDriveFixed) continue;
@@ -204,13 +207,19 @@ void CShortcut::WalkListing(const std::string& folder, const std::vector<FindDat
 
 // Each link leads to a folder walked as its own tree (links met there join
 // the queue), unless that folder was listed already; a link whose target
-// cannot be identified is not followed. Nearest the top first: under Wine the
-// profile's Desktop, Documents, Music... and the deeper Templates all lead
-// to one host folder, which is then named by the Desktop.
+// cannot be identified is not followed, nor one that leads off the drives
+// this walk covers: under Wine the profile's Desktop, Documents, Music... are
+// links into the host's home folder, whose files (other prefixes' shortcuts,
+// the host's own) are not the Windows installation's, and a link may lead
+// onto a drive the walk was not asked to cover. Nearest the top first.
 void CShortcut::FollowLinks() {
     while (!links_.empty() && !Stopped()) {
         const std::string path = std::move(links_.begin()->second);
         links_.erase(links_.begin());
+        const char drive = fs_->LinkTargetDrive(path);
+        if (drive != IFileSystem::kAnyDrive &&
+            (drive == 0 || walkedDrives_.find(UpperLetter(drive)) == std::string::npos))
+            continue;
         FileIdentity id;
         if (!fs_->GetFileIdentity(path, id) || !listed_.insert(id).second) continue;
         EnterFolder(path, id.volume);

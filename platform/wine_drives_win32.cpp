@@ -114,6 +114,8 @@ std::string MountPoint(char letter) {
 
 }  // namespace
 
+bool RunsUnderWine() { return WineUnixFileName() != nullptr; }
+
 bool IsWineHostFolderDrive(char letter) {
     const UnixFileName toUnix = WineUnixFileName();
     if (toUnix == nullptr) return false;  // Windows itself

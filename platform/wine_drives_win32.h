@@ -9,5 +9,7 @@ namespace qm {
 // host's root folder or for a host folder outside the Wine prefix. False on
 // Windows, and when Wine does not tell where the drive leads.
 bool IsWineHostFolderDrive(char letter);
+// True when the program runs under Wine.
+bool RunsUnderWine();
 
 }  // namespace qm

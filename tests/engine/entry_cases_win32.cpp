@@ -252,6 +252,9 @@ TEST_F(RealEntryCases, IntactShapesPassBrokenTwinsAreFound) {
             if (Lowered(text).find(tag) != std::string::npos) mine.push_back(f.get());
         }
         EXPECT_EQ(!mine.empty(), c.broken) << c.shape << " [" << Filled(c.data, i) << "]";
+        if (c.shortNames) {
+            EXPECT_NE(Filled(c.data, i).find('~'), std::string::npos) << c.shape;
+        }
         if (c.kind) {
             ASSERT_EQ(mine.size(), 1u) << c.shape;
             EXPECT_EQ(mine[0]->GetRemoveKind(), c.kind) << c.shape;
