@@ -2,7 +2,9 @@
 // ("C:\Windows\x.dll") can be looked up on a Linux file system.
 #pragma once
 
+#include <array>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +43,19 @@ private:
     bool Resolve(const std::string& windowsPath, std::optional<std::string>& host) const;
 
     std::map<char, std::string> drives_;
+    // The paths Exists found missing lately, with what Look would say of
+    // them: a scan asks Look of a path it has just found missing, and a
+    // second walk of its folders (a missing name makes the folder be read
+    // whole) would cost as much again. Not copied with the map.
+    struct RecentMisses {
+        RecentMisses() = default;
+        RecentMisses(const RecentMisses&) {}
+        RecentMisses& operator=(const RecentMisses&) { return *this; }
+        std::mutex mutex;
+        std::array<std::pair<std::string, Presence>, 16> entries;
+        std::size_t next = 0;
+    };
+    mutable RecentMisses misses_;
 };
 
 }  // namespace qm

@@ -80,6 +80,8 @@ void DriveMap::Map(char letter, const std::string& folder) {
     std::string f = folder;
     while (f.size() > 1 && f.back() == '/') f.pop_back();
     drives_[Upper(letter)] = f;
+    const std::lock_guard<std::mutex> lock(misses_.mutex);
+    for (auto& miss : misses_.entries) miss.first.clear();
 }
 
 std::vector<char> DriveMap::Letters() const {
@@ -152,6 +154,11 @@ bool DriveMap::Resolve(const std::string& windowsPath, std::optional<std::string
 }
 
 DriveMap::Presence DriveMap::Look(const std::string& windowsPath) const {
+    {
+        const std::lock_guard<std::mutex> lock(misses_.mutex);
+        for (const auto& miss : misses_.entries)
+            if (miss.first == windowsPath && !windowsPath.empty()) return miss.second;
+    }
     std::optional<std::string> host;
     const bool known = Resolve(windowsPath, host);
     if (!host) return Presence::Missing;
@@ -162,10 +169,18 @@ DriveMap::Presence DriveMap::Look(const std::string& windowsPath) const {
 }
 
 bool DriveMap::Exists(const std::string& windowsPath) const {
-    const auto host = ToHostPath(windowsPath);
+    std::optional<std::string> host;
+    const bool known = Resolve(windowsPath, host);
     if (!host) return false;
     struct stat st;
-    return ::stat(host->c_str(), &st) == 0;
+    if (::stat(host->c_str(), &st) == 0) return true;
+    const Presence presence = !known || SaysNothing(errno) ? Presence::Unknown : Presence::Missing;
+    const std::lock_guard<std::mutex> lock(misses_.mutex);
+    auto& slot = misses_.entries[misses_.next];
+    misses_.next = (misses_.next + 1) % misses_.entries.size();
+    slot.first = windowsPath;
+    slot.second = presence;
+    return false;
 }
 
 bool DriveMap::IsDirectory(const std::string& windowsPath) const {

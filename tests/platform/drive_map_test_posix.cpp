@@ -183,6 +183,11 @@ TEST_F(DriveMapTest, FoldersThatMayNotBeReadLeaveTheirContentsUnknown) {
         expect(map_.Look("C:\\Searchable\\APP.EXE") == P::Unknown, "Searchable\\APP.EXE unknown");
         expect(map_.Look("C:\\Searchable\\gone.exe") == P::Unknown, "Searchable\\gone.exe unknown");
         expect(map_.Look("C:\\Gone\\app.exe") == P::Missing, "Gone\\app.exe missing");
+        // Asked right after the existence test, as a scan asks (its answer kept).
+        for (const char* path : {"C:\\Locked\\other.exe", "C:\\Gone\\other.exe"}) {
+            expect(!map_.Exists(path), path);
+            expect(map_.Look(path) == (path[3] == 'L' ? P::Unknown : P::Missing), path);
+        }
         return failures;
     };
     int failures = 0;
