@@ -158,7 +158,15 @@ public:
                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
         if (n >= 6 && n < sizeof name && std::strncmp(name, "\\\\?\\", 4) == 0 && name[5] == ':') {
             const char letter = static_cast<char>(name[4] & ~0x20);
-            if (letter >= 'A' && letter <= 'Z') return letter;
+            if (letter < 'A' || letter > 'Z') return wine ? 0 : kAnyDrive;
+            // Wine names a host file on the drive of the host's root when its
+            // table of drives has not caught up with a drive defined since:
+            // the mount manager knows better.
+            if (wine && IsWineHostFolderDrive(letter)) {
+                const char holding = WineDriveHolding(name + 4);
+                if (holding != 0) return holding;
+            }
+            return letter;
         }
         // A volume mounted in a folder has no drive letter: on Windows it is
         // followed as before; under Wine nothing but a drive is expected.
