@@ -27,6 +27,7 @@ CachingSystem::Slot* CachingSystem::SlotOf(const std::string& path) {
         slot.path = path;
         slot.exists = kUnknown;
         slot.directory = kUnknown;
+        slot.presenceUnknown = kUnknown;
     }
     return &slot;
 }
@@ -36,6 +37,13 @@ bool CachingSystem::FileExists(const std::string& path) {
     if (!slot) return base_.FileExists(path);
     if (slot->exists == kUnknown) slot->exists = base_.FileExists(path) ? kYes : kNo;
     return slot->exists == kYes;
+}
+
+bool CachingSystem::PresenceUnknown(const std::string& path) {
+    Slot* slot = SlotOf(path);
+    if (!slot) return base_.PresenceUnknown(path);
+    if (slot->presenceUnknown == kUnknown) slot->presenceUnknown = base_.PresenceUnknown(path) ? kYes : kNo;
+    return slot->presenceUnknown == kYes;
 }
 
 bool CachingSystem::IsDirectory(const std::string& path) {

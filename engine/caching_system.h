@@ -1,8 +1,8 @@
 // Files as one run of the registry scan sees them, asked of the system
 // underneath at most twice per path: many entries name the same few files
 // (tens of COM classes name the same server DLL), and on Windows each test
-// is a call into the file system. The answers of FileExists and IsDirectory
-// are kept in a fixed table of recent paths (a path has one slot, chosen by
+// is a call into the file system. The answers of FileExists, IsDirectory and
+// PresenceUnknown are kept in a fixed table of recent paths (a path has one slot, chosen by
 // its hash, and a later path may take it over), so memory stays the same
 // whatever the size of the registry. A path is kept from its second test
 // on: most paths are tested once, and noting them in a small table of hash
@@ -39,6 +39,7 @@ public:
         return base_.GetEnvironmentVariable(name, value);
     }
     bool IsLocalDrive(char letter) override { return base_.IsLocalDrive(letter); }
+    bool PresenceUnknown(const std::string& path) override;
 
 private:
     enum : std::int8_t { kUnknown = -1, kNo = 0, kYes = 1 };
@@ -46,6 +47,7 @@ private:
         std::string path;
         std::int8_t exists = kUnknown;
         std::int8_t directory = kUnknown;
+        std::int8_t presenceUnknown = kUnknown;
     };
     // The slot of a path tested before (its answers may still be unknown);
     // null at a path's first test, which is only noted.

@@ -39,6 +39,17 @@ std::string DriveSlashesToBackslashes(std::string text) {
     return text;
 }
 
+// "\\?\C:\..." and "\??\C:\..." (the long-path and the native form of a
+// local path, which Windows accepts) name "C:\...": the length of that
+// prefix at `at`, or 0.
+std::size_t LongPathPrefixAt(const std::string& text, std::size_t at) {
+    if (text.size() < at + 6 || text[at] != '\\' || text[at + 2] != '?' || text[at + 3] != '\\') return 0;
+    if (text[at + 1] != '\\' && text[at + 1] != '?') return 0;
+    const char letter = text[at + 4];
+    const bool isLetter = (letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z');
+    return isLetter && text[at + 5] == ':' ? 4 : 0;
+}
+
 // Steps 1, 2, then 3 (the text holds "%") or 4: the derivation of the COM,
 // shared-tools and shared-DLL rows, written into `text` (whose earlier
 // contents go). The working text is made in place, with room for the system
@@ -47,7 +58,10 @@ void CleanExpandOrComplete(const std::string& data, const SystemPaths& system, s
     const std::string& dir = system.SystemDirectory();
     text.clear();
     text.reserve(data.size() + dir.size() + 1);
-    for (std::size_t from = 0; from < data.size();) {
+    std::size_t start = 0;
+    while (start < data.size() && data[start] == '"') ++start;
+    const std::size_t prefix = LongPathPrefixAt(data, start);
+    for (std::size_t from = prefix == 0 ? 0 : start + prefix; from < data.size();) {
         auto quote = data.find('"', from);
         if (quote == npos) quote = data.size();
         text.append(data, from, quote - from);
@@ -145,6 +159,14 @@ bool IsLauncherCommand(const std::string& text, bool alsoRegsvr32) {
 
 bool HoldsWildcard(const std::string& text) { return Contains(text, '?') || Contains(text, '*'); }
 
+std::string WithoutLongPathPrefix(std::string text) {
+    if (text.size() < 6 || text.find('?') == npos) return text;
+    std::size_t start = 0;
+    while (start < text.size() && text[start] == '"') ++start;
+    if (const std::size_t prefix = LongPathPrefixAt(text, start)) text.erase(start, prefix);
+    return text;
+}
+
 std::string AsciiLower(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
@@ -186,7 +208,7 @@ void ComServerPath(const std::string& data, const SystemPaths& system, CleanedPa
 }
 
 CleanedPath HelpFilePath(const std::string& data, const std::string& name, const SystemPaths& system) {
-    std::string folder = CutSwitches(DriveSlashesToBackslashes(RemoveQuotes(data)));
+    std::string folder = CutSwitches(DriveSlashesToBackslashes(RemoveQuotes(WithoutLongPathPrefix(data))));
     CleanedPath out;
     if (Contains(folder, '%'))
         out.path = ExpandFirstVariable(std::move(folder), system) + name;
@@ -213,13 +235,19 @@ void AppPathText(const std::string& data, CleanedPath& out) {
         out.path.clear();
     } else {
         const auto last = data.find_last_not_of('"');
-        out.path.assign(data, first, last - first + 1);
+        const std::size_t prefix = LongPathPrefixAt(data, first);
+        out.path.assign(data, first + prefix, last - first + 1 - prefix);
     }
     out.test = PassesAbsolutePathFilter(out.path);
 }
 
+void AppPathText(const std::string& data, const SystemPaths& system, CleanedPath& out) {
+    if (!Contains(data, '%')) return AppPathText(data, out);
+    AppPathText(system.Expand(data), out);
+}
+
 CleanedPath FontPath(const std::string& data, const SystemPaths& system) {
-    std::string text = CutSwitches(DriveSlashesToBackslashes(RemoveQuotes(data)));
+    std::string text = CutSwitches(DriveSlashesToBackslashes(RemoveQuotes(WithoutLongPathPrefix(data))));
     if (Contains(text, '%'))
         text = ExpandFirstVariable(std::move(text), system);
     else if (!Contains(text, '\\'))
@@ -237,18 +265,22 @@ void SharedDllPath(const std::string& name, const SystemPaths& system, CleanedPa
 }
 
 CleanedPath DriverPath(const std::string& data, const SystemPaths& system) {
-    return {system.SystemDirectory() + "\\" + data, true};
+    return {system.SystemDirectory() + "\\" + WithoutLongPathPrefix(data), true};
 }
 
 CleanedPath UninstallPath(const std::string& data) {
     CleanedPath out;
-    out.path = TrimEndQuotes(CutAfterExe(data));
+    out.path = TrimEndQuotes(CutAfterExe(WithoutLongPathPrefix(data)));
     out.test = PassesAbsolutePathFilter(out.path) && !IsLauncherCommand(out.path, true);
     return out;
 }
 
+CleanedPath UninstallPath(const std::string& data, const SystemPaths& system) {
+    return UninstallPath(Contains(data, '%') ? system.Expand(data) : data);
+}
+
 CleanedPath StartupPath(const std::string& data, const SystemPaths& system) {
-    std::string text = CutSwitches(DriveSlashesToBackslashes(RemoveQuotes(data)));
+    std::string text = CutSwitches(DriveSlashesToBackslashes(RemoveQuotes(WithoutLongPathPrefix(data))));
     if (Contains(text, '%')) text = ExpandFirstVariable(std::move(text), system);
     text = CutAfterExe(std::move(text));
     if (!Contains(text, ':')) text = system.WindowsDirectory() + "\\" + text;

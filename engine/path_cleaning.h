@@ -58,6 +58,9 @@ bool IsLauncherCommand(const std::string& text, bool alsoRegsvr32);
 // ANSI code page leaves of a name it cannot show (or a pattern), so it is
 // never tested.
 bool HoldsWildcard(const std::string& text);
+// "\\?\C:\x" and "\??\C:\x" (after any opening quotes) as "C:\x": the
+// long-path and native forms of a local path name the same file.
+std::string WithoutLongPathPrefix(std::string text);
 
 // Case helpers for registry names (ASCII letters only, so that multi-byte
 // characters pass through untouched).
@@ -92,6 +95,10 @@ CleanedPath SharedToolPath(const std::string& data, const SystemPaths& system);
 // Application path value: 6, tested only when it passes 7.
 CleanedPath AppPathText(const std::string& data);
 void AppPathText(const std::string& data, CleanedPath& out);  // into `out`, as ComServerPath
+// The same after every variable the system knows is expanded (the scan's
+// reading: a "%ProgramFiles%\App\app.exe" names a file whatever the value's
+// type).
+void AppPathText(const std::string& data, const SystemPaths& system, CleanedPath& out);
 // Font value: 1, 2, then 3 (text holds "%"), or the Windows fonts folder in
 // front of a text without a backslash.
 CleanedPath FontPath(const std::string& data, const SystemPaths& system);
@@ -102,6 +109,9 @@ void SharedDllPath(const std::string& name, const SystemPaths& system, CleanedPa
 CleanedPath DriverPath(const std::string& data, const SystemPaths& system);
 // "UninstallString" data: 5, 6, then 7 and 8 (with "\regsvr32").
 CleanedPath UninstallPath(const std::string& data);
+// The same after every variable the system knows is expanded (the scan's
+// reading).
+CleanedPath UninstallPath(const std::string& data, const SystemPaths& system);
 // Run-key value: 1, 2, 3 (text holds "%"), 5, the Windows directory in front
 // of a text without ":", 6, 8, and no test for 3 characters or fewer.
 CleanedPath StartupPath(const std::string& data, const SystemPaths& system);

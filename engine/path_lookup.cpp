@@ -155,9 +155,9 @@ bool PathLookup::Prepare(const std::string& text, std::string& out) const {
     }
     for (char& c : out)
         if (c == '/') c = '\\';
-    // The long-path form of a local path: "\\?\C:\..." is "C:\...".
-    if (out.size() >= 6 && out.compare(0, 4, "\\\\?\\") == 0 && IsLetter(out[4]) && out[5] == ':')
-        out.erase(0, 4);
+    // The long-path and native forms of a local path: "\\?\C:\..." and
+    // "\??\C:\..." are "C:\..." (a quoted one too).
+    out = WithoutLongPathPrefix(std::move(out));
     return true;
 }
 
@@ -226,11 +226,17 @@ LookupResult PathLookup::Judged(const std::string& text, Shape shape, bool folde
     LookupResult out;
     switch (shape) {
         case Shape::Absolute:
-            out.verdict = DriveJudgeable(text[0]) ? LookupVerdict::NotFound : LookupVerdict::CannotJudge;
+            out.verdict = DriveJudgeable(text[0]) && !paths_.System().PresenceUnknown(text)
+                              ? LookupVerdict::NotFound
+                              : LookupVerdict::CannotJudge;
             break;
-        case Shape::RootRelative:
-            out.verdict = LookupVerdict::NotFound;
+        case Shape::RootRelative: {
+            const std::string& windows = paths_.WindowsDirectory();
+            out.verdict = windows.size() >= 2 && paths_.System().PresenceUnknown(windows.substr(0, 2) + text)
+                              ? LookupVerdict::CannotJudge
+                              : LookupVerdict::NotFound;
             break;
+        }
         case Shape::Bare:
             ReadEnvironment();
             out.verdict = (!foldersGiven && searchReachesBeyond_) ? LookupVerdict::CannotJudge
@@ -247,6 +253,17 @@ LookupResult PathLookup::Judged(const std::string& text, Shape shape, bool folde
     return out;
 }
 
+// A prefix with a folder is the program CreateProcess would start from it:
+// the file as named when it has an extension, else the name with ".exe"
+// ("C:\Program" is "C:\Program.exe"; never "C:\Program" itself nor
+// "C:\Program.bat"). A bare name is looked for on the search path with the
+// extensions of PATHEXT.
+bool PathLookup::FindsPrefix(std::string prefix, const std::vector<std::string>& folders) const {
+    if (prefix.find('\\') == npos) return Finds(prefix, false, true, folders);
+    if (!HasExtension(prefix)) prefix += ".exe";
+    return Finds(prefix, false, false, folders);
+}
+
 LookupResult PathLookup::UnquotedProgram(const std::string& text) const {
     const Shape shape = ShapeOf(text);
     if (shape == Shape::Unc || shape == Shape::Url || shape == Shape::Unknown || shape == Shape::Empty)
@@ -256,7 +273,7 @@ LookupResult PathLookup::UnquotedProgram(const std::string& text) const {
     // Each prefix ending at a blank, shortest first, as CreateProcess tries
     // them; only the whole text may name a folder.
     for (auto blank = FindBlank(text); blank != npos; blank = FindBlank(text, blank + 1)) {
-        if (blank > 0 && Finds(text.substr(0, blank), false, true, folders)) return {LookupVerdict::Found, {}};
+        if (blank > 0 && FindsPrefix(text.substr(0, blank), folders)) return {LookupVerdict::Found, {}};
     }
     if (Finds(text, true, true, folders)) return {LookupVerdict::Found, {}};
     // Where the program would be looked for decides whether "not found" can
@@ -299,6 +316,7 @@ LookupResult PathLookup::File(const std::string& path, const std::vector<std::st
         out.path = paths_.WindowsDirectory().substr(0, 2) + text;
     } else if (!where.empty()) {
         out.path = Joined(where.front(), text);
+        if (paths_.System().PresenceUnknown(out.path)) return {LookupVerdict::CannotJudge, {}};
     }
     return out;
 }

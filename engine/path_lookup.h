@@ -6,7 +6,10 @@
 // - a command line starts with its program: a quoted one ends at the closing
 //   quote; an unquoted one is tried prefix by prefix, ending at each blank in
 //   turn ("C:\Program.exe", "C:\Program Files\App\app.exe", ...), so the
-//   arguments after it may be anything ("Embedding", "My - App", "start");
+//   arguments after it may be anything ("Embedding", "My - App", "start"); a
+//   shorter prefix counts only as the program CreateProcess would start
+//   ("C:\Program" only as "C:\Program.exe"). Plain paths (PathLookup::File)
+//   are never split at blanks;
 // - a name without an extension is tried with each extension of PATHEXT, in
 //   whatever letter case the file has;
 // - a bare name (no folder) is looked for in the system folder, the Windows
@@ -16,8 +19,10 @@
 // - what cannot be judged from this machine is never called missing: UNC
 //   paths (\\server\share), URLs ("https://", "file:///"), paths on a drive
 //   that is not there or not local (removable, optical, network), paths
-//   relative to an unknown current folder, and texts holding a variable this
-//   process does not know.
+//   relative to an unknown current folder, texts holding a variable this
+//   process does not know, and paths the file system cannot answer for
+//   (ISystem::PresenceUnknown: a folder that may not be read, a short name
+//   it does not resolve).
 #pragma once
 
 #include <array>
@@ -82,6 +87,8 @@ private:
     bool Finds(const std::string& candidate, bool folderToo, bool addExtensions,
                const std::vector<std::string>& folders) const;
     bool FindsAt(const std::string& path, bool folderToo, bool addExtensions) const;
+    // Finds for a prefix of an unquoted command line that ends at a blank.
+    bool FindsPrefix(std::string prefix, const std::vector<std::string>& folders) const;
     // The verdict on a path of this shape that was not found.
     LookupResult Judged(const std::string& text, Shape shape, bool foldersGiven) const;
     LookupResult UnquotedProgram(const std::string& text) const;

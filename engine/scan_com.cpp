@@ -28,6 +28,9 @@ bool IsServerSubKey(const std::string& name) {
     }
 }
 
+// "InprocServer32" or "InprocServer", of a name IsServerSubKey accepts.
+bool IsInProcessServerSubKey(const std::string& name) { return name.size() == 14 || name.size() == 12; }
+
 // Whether sub-key `name` may be the class's "ProgID" key. Names compare as
 // the registry compares them, where only ASCII letters fold to ASCII; a name
 // with other characters is taken as possible all the same (the open decides).
@@ -91,6 +94,7 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
                 frame.ForEachSubKey(classKey.Get(), kAnyKeyNameChars, [&](const std::string& sub) {
                     if (MayBeProgId(sub)) mayHaveProgId = true;
                     if (!IsServerSubKey(sub)) return true;
+                    const bool inProcess = IsInProcessServerSubKey(sub);
                     RegKeyHandle server;
                     if (reg.RegOpenKeyA(classKey.Get(), sub.c_str(), server.Receive(reg)) !=
                         kRegSuccess)
@@ -104,13 +108,18 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
                         ServerEntry& e = entries[used++];
                         e.value.swap(values[i]);  // the entry's old item goes to the list
                         ComServerPath(e.value->data, frame.Paths(), e.path);
-                        // A server is a program's command line or a DLL's path:
-                        // either way Windows reads it as a command line would be.
+                        // A local server is a program's command line; an
+                        // in-process server is a DLL's path, which Windows
+                        // loads as written (never split at a blank).
                         e.reported.clear();
                         const CRegValueItem& item = *e.value;
                         e.state = frame.Judge(
-                            e.path, [&] { return frame.WindowsLookup().Program(item.data); }, e.reported,
-                            true);
+                            e.path,
+                            [&] {
+                                return inProcess ? frame.WindowsLookup().File(item.data)
+                                                 : frame.WindowsLookup().Program(item.data);
+                            },
+                            e.reported, true);
                         e.defaultsSoFar = defaults;
                     }
                     return true;

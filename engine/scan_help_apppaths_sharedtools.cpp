@@ -56,7 +56,7 @@ void CRegistryLib::ScanRegistryAppPaths(ResultRows& rows) {
                 if (used == entries.size()) entries.emplace_back();
                 Entry& e = entries[used++];
                 e.value = item;
-                AppPathText(e.value.data, e.path);
+                AppPathText(e.value.data, frame.Paths(), e.path);
                 e.reported.clear();
                 e.state = frame.Judge(
                     e.path, [&] { return frame.WindowsLookup().Program(e.value.data); }, e.reported);

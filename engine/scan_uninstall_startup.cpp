@@ -14,7 +14,7 @@ void CRegistryLib::ScanRegistryUninstall(ResultRows& rows) {
                            // The uninstaller is the program of a command line.
                            frame.Examine(
                                item, [&] { return frame.RootPath() + "\\" + AsciiLower(product); },
-                               UninstallPath(item.data),
+                               UninstallPath(item.data, frame.Paths()),
                                [&] { return frame.WindowsLookup().Program(item.data); });
                        });
 }

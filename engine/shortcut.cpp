@@ -54,11 +54,12 @@ bool CShortcut::DriveSelected(char letter) const {
 // A target on a network share (\\server\share), or on a drive that is not
 // there or not local (a removable or optical drive without its medium, a
 // network drive not connected) may well be there when it is used: only a
-// target on a fixed drive (or RAM disk) can be said to be missing.
+// target on a fixed drive (or RAM disk) can be said to be missing, and only
+// when the file system can tell (a folder on the way may not be read).
 bool CShortcut::JudgeableTarget(const std::string& target) {
     if (target.size() < 3 || target[1] != ':' || (target[2] != '\\' && target[2] != '/')) return false;
     const std::uint32_t type = DriveType(target.substr(0, 2) + "\\");
-    return type == kDriveFixed || type == kDriveRamdisk;
+    return (type == kDriveFixed || type == kDriveRamdisk) && !fs_->PresenceUnknown(target);
 }
 
 // Within a walk each drive's type is asked for once (under Wine the query is
@@ -99,6 +100,7 @@ void CShortcut::ScanLinkFile() {
         // walked only when the drive is asked for by name.
         if (driveFilter_.empty() && fs_->IsHostFolderDrive(root)) continue;
         if (stopped_) break;
+        walkedDrives_.push_back(UpperLetter(root[0]));
         WalkRoot(root.substr(0, 2));  // drive letter and colon
     }
     FollowLinks();
@@ -109,6 +111,7 @@ void CShortcut::RecurseFolder(const std::string& folder) {
     const std::unique_ptr<ShortcutBatch> batch = resolver_->BeginBatch();
     const WalkScope walk(*this, stop);
     BeginWalk(fs_->GetLogicalDriveStringsA());
+    if (folder.size() >= 2 && folder[1] == ':') walkedDrives_.push_back(UpperLetter(folder[0]));
     WalkRoot(folder);
     FollowLinks();
 }
@@ -121,6 +124,7 @@ void CShortcut::BeginWalk(const std::vector<std::string>& roots) {
     listed_.clear();
     driveRoots_.clear();
     links_.clear();
+    walkedDrives_.clear();
     stopped_ = false;
     for (const std::string& root : roots) {
         if (root.size() < 2 || DriveType(root) != kDriveFixed) continue;
@@ -203,13 +207,19 @@ void CShortcut::WalkListing(const std::string& folder, const std::vector<FindDat
 
 // Each link leads to a folder walked as its own tree (links met there join
 // the queue), unless that folder was listed already; a link whose target
-// cannot be identified is not followed. Nearest the top first: under Wine the
-// profile's Desktop, Documents, Music... and the deeper Templates all lead
-// to one host folder, which is then named by the Desktop.
+// cannot be identified is not followed, nor one that leads off the drives
+// this walk covers: under Wine the profile's Desktop, Documents, Music... are
+// links into the host's home folder, whose files (other prefixes' shortcuts,
+// the host's own) are not the Windows installation's, and a link may lead
+// onto a drive the walk was not asked to cover. Nearest the top first.
 void CShortcut::FollowLinks() {
     while (!links_.empty() && !Stopped()) {
         const std::string path = std::move(links_.begin()->second);
         links_.erase(links_.begin());
+        const char drive = fs_->LinkTargetDrive(path);
+        if (drive != IFileSystem::kAnyDrive &&
+            (drive == 0 || walkedDrives_.find(UpperLetter(drive)) == std::string::npos))
+            continue;
         FileIdentity id;
         if (!fs_->GetFileIdentity(path, id) || !listed_.insert(id).second) continue;
         EnterFolder(path, id.volume);

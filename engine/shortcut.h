@@ -52,7 +52,10 @@ public:
     // its own path where it has one, else by its shortest path through a
     // link), but each real folder only once over the whole walk, told by its file
     // identity: a link to a folder already walked, to a drive's root or
-    // back up its own tree is passed over, so every cycle ends. A
+    // back up its own tree is passed over, so every cycle ends. A link is
+    // followed only while its target stays on the drives the walk covers
+    // (IFileSystem::LinkTargetDrive): never off them, so under Wine never
+    // into the host's own files outside the prefix's drives. A
     // ScanLinkFile is one walk over all its drives. The stop event is tested
     // before every directory entry.
     void RecurseFolder(const std::string& folder);
@@ -160,6 +163,9 @@ private:
     // Reparse points met, to be followed once the plain tree is walked: by
     // depth (backslashes in the path), then in the order met.
     std::multimap<std::size_t, std::string> links_;
+    // The drives the walk covers (upper-case letters): a link is followed
+    // only onto them.
+    std::string walkedDrives_;
     const NamedEvent* stop_ = nullptr;  // set while a walk is under way
     bool stopped_ = false;
     // Drive types asked for by the walk (a query costs a server request

@@ -31,6 +31,7 @@ public:
     bool GetEnvironmentVariable(const std::string& name, std::string& value) override;
     bool IsDirectory(const std::string& path) override;
     bool IsLocalDrive(char letter) override { return base_.IsLocalDrive(letter); }
+    bool PresenceUnknown(const std::string& path) override { return base_.PresenceUnknown(Redirect(path)); }
 
 private:
     // The value a 32-bit program sees for the variables that differ.

@@ -2,35 +2,76 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <memory>
+
+#include "platform/name_case.h"
 
 namespace qm {
 namespace {
 
 char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
 
-bool SameName(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return i == a.size() && b[i] == '\0';
+// "PROGRA~1", "COMMON~1.DLL": the form of a short (8.3) name Windows makes
+// for a long one.
+bool HasShortNameForm(const std::string& name) {
+    const auto tilde = name.find('~');
+    return tilde != std::string::npos && tilde > 0 && tilde + 1 < name.size() && name.size() <= 12 &&
+           name[tilde + 1] >= '0' && name[tilde + 1] <= '9';
 }
 
-// The entry of `dir` whose name equals `name` without regard to case; an
-// exact match wins over others.
-std::optional<std::string> FindEntry(const std::string& dir, const std::string& name) {
+// What looking for one name in a folder gave.
+enum class Entry { Found, Missing, Unknown };
+
+// An error that says nothing about whether the name is there: the folder may
+// not be read or searched, or the file system failed.
+bool SaysNothing(int error) { return error != ENOENT && error != ENOTDIR && error != ENAMETOOLONG; }
+
+// The entry of `dir` whose name equals `name` without regard to case as
+// Windows compares names (an exact match wins over others), or whose short
+// name is `name` where the file system gives short names (a disk mounted
+// with ntfs-3g: the attribute "system.ntfs_dos_name"). Unknown when the
+// folder cannot be read, or when `name` has the form of a short name and the
+// file system gives none.
+Entry FindEntry(const std::string& dir, const std::string& name, std::string& found) {
     struct stat st;
     const std::string direct = dir + "/" + name;
-    if (::lstat(direct.c_str(), &st) == 0) return name;
-    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), &::closedir);
-    if (!d) return std::nullopt;
-    while (dirent* e = ::readdir(d.get())) {
-        if (SameName(name, e->d_name)) return std::string(e->d_name);
+    if (::lstat(direct.c_str(), &st) == 0) {
+        found = name;
+        return Entry::Found;
     }
-    return std::nullopt;
+    if (SaysNothing(errno)) return Entry::Unknown;
+    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), &::closedir);
+    if (!d) return SaysNothing(errno) ? Entry::Unknown : Entry::Missing;
+    while (dirent* e = ::readdir(d.get())) {
+        if (SameUtf8NameIgnoringCase(name, e->d_name)) {
+            found = e->d_name;
+            return Entry::Found;
+        }
+    }
+    if (!HasShortNameForm(name)) return Entry::Missing;
+    bool shortNamesGiven = false;
+    ::rewinddir(d.get());
+    while (dirent* e = ::readdir(d.get())) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        char shortName[64];
+        const std::string path = dir + "/" + e->d_name;
+        const ssize_t n = ::lgetxattr(path.c_str(), "system.ntfs_dos_name", shortName, sizeof shortName);
+        if (n < 0) {
+            if (errno == ENODATA) shortNamesGiven = true;  // the file has none; the volume has them
+            continue;
+        }
+        shortNamesGiven = true;
+        if (SameUtf8NameIgnoringCase(name, std::string_view(shortName, static_cast<std::size_t>(n)))) {
+            found = e->d_name;
+            return Entry::Found;
+        }
+    }
+    return shortNamesGiven ? Entry::Missing : Entry::Unknown;
 }
 
 }  // namespace
@@ -39,6 +80,8 @@ void DriveMap::Map(char letter, const std::string& folder) {
     std::string f = folder;
     while (f.size() > 1 && f.back() == '/') f.pop_back();
     drives_[Upper(letter)] = f;
+    const std::lock_guard<std::mutex> lock(misses_.mutex);
+    for (auto& miss : misses_.entries) miss.first.clear();
 }
 
 std::vector<char> DriveMap::Letters() const {
@@ -53,10 +96,18 @@ const std::string* DriveMap::Folder(char letter) const {
 }
 
 std::optional<std::string> DriveMap::ToHostPath(const std::string& windowsPath) const {
-    if (windowsPath.size() < 2 || windowsPath[1] != ':') return std::nullopt;
+    std::optional<std::string> host;
+    Resolve(windowsPath, host);
+    return host;
+}
+
+// The host path, as far as the components resolve (the rest as written), and
+// whether the first component that does not resolve could be told missing.
+bool DriveMap::Resolve(const std::string& windowsPath, std::optional<std::string>& host) const {
+    if (windowsPath.size() < 2 || windowsPath[1] != ':') return true;
     const std::string* root = Folder(windowsPath[0]);
-    if (root == nullptr) return std::nullopt;
-    if (windowsPath.size() > 2 && windowsPath[2] != '\\' && windowsPath[2] != '/') return std::nullopt;
+    if (root == nullptr) return true;
+    if (windowsPath.size() > 2 && windowsPath[2] != '\\' && windowsPath[2] != '/') return true;
 
     // Split into components, dropping empty ones, "." and resolving "..".
     std::vector<std::string> parts;
@@ -81,27 +132,55 @@ std::optional<std::string> DriveMap::ToHostPath(const std::string& windowsPath) 
     }
     flush();
 
-    std::string host = *root;
+    host = *root;
+    std::string& out = *host;
     bool resolving = true;
+    bool known = true;
+    std::string found;
     for (const std::string& part : parts) {
         if (part.find_first_of("*?<>|\"") != std::string::npos) resolving = false;
         if (resolving) {
-            if (auto found = FindEntry(host, part)) {
-                host += "/" + *found;
+            const Entry entry = FindEntry(out, part, found);
+            if (entry == Entry::Found) {
+                out += "/" + found;
                 continue;
             }
+            known = entry == Entry::Missing;
             resolving = false;
         }
-        host += "/" + part;
+        out += "/" + part;
     }
-    return host;
+    return known;
+}
+
+DriveMap::Presence DriveMap::Look(const std::string& windowsPath) const {
+    {
+        const std::lock_guard<std::mutex> lock(misses_.mutex);
+        for (const auto& miss : misses_.entries)
+            if (miss.first == windowsPath && !windowsPath.empty()) return miss.second;
+    }
+    std::optional<std::string> host;
+    const bool known = Resolve(windowsPath, host);
+    if (!host) return Presence::Missing;
+    struct stat st;
+    if (::stat(host->c_str(), &st) == 0) return Presence::Exists;
+    if (!known || SaysNothing(errno)) return Presence::Unknown;
+    return Presence::Missing;
 }
 
 bool DriveMap::Exists(const std::string& windowsPath) const {
-    const auto host = ToHostPath(windowsPath);
+    std::optional<std::string> host;
+    const bool known = Resolve(windowsPath, host);
     if (!host) return false;
     struct stat st;
-    return ::stat(host->c_str(), &st) == 0;
+    if (::stat(host->c_str(), &st) == 0) return true;
+    const Presence presence = !known || SaysNothing(errno) ? Presence::Unknown : Presence::Missing;
+    const std::lock_guard<std::mutex> lock(misses_.mutex);
+    auto& slot = misses_.entries[misses_.next];
+    misses_.next = (misses_.next + 1) % misses_.entries.size();
+    slot.first = windowsPath;
+    slot.second = presence;
+    return false;
 }
 
 bool DriveMap::IsDirectory(const std::string& windowsPath) const {

@@ -116,6 +116,19 @@ public:
     // GetLogicalDriveStringsA. False on Windows and for the drive folders of
     // the portable backend.
     virtual bool IsHostFolderDrive(const std::string& root);
+    // The drive a link (symbolic link, junction) at `path` leads onto: the
+    // upper-case letter of the drive that holds its target's own place, as
+    // the system names it (under Wine a host folder outside every drive of
+    // the prefix is on "Z:", the host's root; natively the mapped drive whose
+    // folder holds it); 0 when the target is on no drive or cannot be had;
+    // kAnyDrive where the system cannot tell (a volume mounted in a folder on
+    // Windows) and the link may be followed as before.
+    static constexpr char kAnyDrive = '*';
+    virtual char LinkTargetDrive(const std::string& path);
+    // As ISystem::PresenceUnknown: a path found missing (Access false) that
+    // may be there all the same. False on Windows, whose file system
+    // answers for itself.
+    virtual bool PresenceUnknown(const std::string& path);
 
     // The whole content of a regular file; false when it cannot be read or
     // holds more than `limit` bytes.

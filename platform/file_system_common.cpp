@@ -5,6 +5,10 @@ namespace qm {
 
 bool IFileSystem::IsHostFolderDrive(const std::string&) { return false; }
 
+bool IFileSystem::PresenceUnknown(const std::string&) { return false; }
+
+char IFileSystem::LinkTargetDrive(const std::string&) { return kAnyDrive; }
+
 bool IFileSystem::ListFolder(const std::string& folder, std::vector<FindData>& entries) {
     entries.clear();
     FindData entry;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -220,6 +221,34 @@ bool PosixFileSystem::Access(const std::string& path) {
     const auto host = drives_.ToHostPath(path);
     if (!host) return false;
     return ::access(host->c_str(), F_OK) == 0;
+}
+
+char PosixFileSystem::LinkTargetDrive(const std::string& path) {
+    const auto host = drives_.ToHostPath(path);
+    if (!host) return 0;
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(host->c_str(), nullptr), &std::free);
+    if (!real) return 0;
+    const std::string target = real.get();
+    char best = 0;
+    std::size_t bestLength = 0;
+    for (const char letter : drives_.Letters()) {
+        const std::unique_ptr<char, decltype(&std::free)> root(::realpath(drives_.Folder(letter)->c_str(), nullptr),
+                                                               &std::free);
+        if (!root) continue;
+        std::string folder = root.get();
+        if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        const bool inside = target == folder || folder == "/" ||
+                            (target.compare(0, folder.size(), folder) == 0 && target[folder.size()] == '/');
+        if (inside && (best == 0 || folder.size() > bestLength)) {
+            best = letter;
+            bestLength = folder.size();
+        }
+    }
+    return best;
+}
+
+bool PosixFileSystem::PresenceUnknown(const std::string& path) {
+    return drives_.Look(path) == DriveMap::Presence::Unknown;
 }
 
 bool PosixFileSystem::ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes,

@@ -36,6 +36,11 @@ public:
     bool SetFileAttributesA(const std::string& path, std::uint32_t attributes) override;
     bool DeleteFileA(const std::string& path) override;
     bool Access(const std::string& path) override;
+    bool PresenceUnknown(const std::string& path) override;
+    // The mapped drive whose folder holds the link's target once every link
+    // on the way is resolved (the deepest, where one drive's folder lies in
+    // another's).
+    char LinkTargetDrive(const std::string& path) override;
     bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes,
                        std::size_t limit) override;
     bool CreateFileWithBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) override;

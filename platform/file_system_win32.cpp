@@ -145,6 +145,34 @@ public:
         return root.size() >= 2 && root[1] == ':' && IsWineHostFolderDrive(root[0]);
     }
 
+    // The system's own name of the place the link leads to ("\\?\C:\...";
+    // under Wine a host folder outside the prefix's drives is named on the
+    // drive of the host's root, "Z:").
+    char LinkTargetDrive(const std::string& path) override {
+        const bool wine = RunsUnderWine();
+        Win32Handle file(::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!file.Valid()) return 0;
+        char name[4 * MAX_PATH];
+        const DWORD n = ::GetFinalPathNameByHandleA(file.Get(), name, sizeof name,
+                                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n >= 6 && n < sizeof name && std::strncmp(name, "\\\\?\\", 4) == 0 && name[5] == ':') {
+            const char letter = static_cast<char>(name[4] & ~0x20);
+            if (letter < 'A' || letter > 'Z') return wine ? 0 : kAnyDrive;
+            // Wine names a host file on the drive of the host's root when its
+            // table of drives has not caught up with a drive defined since:
+            // the mount manager knows better.
+            if (wine && IsWineHostFolderDrive(letter)) {
+                const char holding = WineDriveHolding(name + 4);
+                if (holding != 0) return holding;
+            }
+            return letter;
+        }
+        // A volume mounted in a folder has no drive letter: on Windows it is
+        // followed as before; under Wine nothing but a drive is expected.
+        return wine ? 0 : kAnyDrive;
+    }
+
     bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes,
                        std::size_t limit) override {
         bytes.clear();

@@ -20,6 +20,9 @@ public:
     bool IsDirectory(const std::string& path) override;
     // Only the mapped drives are there.
     bool IsLocalDrive(char letter) override;
+    // A folder on the way that may not be read, or a short name the file
+    // system does not resolve (DriveMap::Look).
+    bool PresenceUnknown(const std::string& path) override;
 
     // Sets the two directories and the variables derived from them
     // (SystemRoot, windir, SystemDrive, ProgramFiles, ... USERPROFILE).

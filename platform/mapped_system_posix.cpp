@@ -12,6 +12,10 @@ bool MappedSystem::IsDirectory(const std::string& path) { return drives_.IsDirec
 
 bool MappedSystem::IsLocalDrive(char letter) { return drives_.Folder(letter) != nullptr; }
 
+bool MappedSystem::PresenceUnknown(const std::string& path) {
+    return drives_.Look(path) == DriveMap::Presence::Unknown;
+}
+
 void MappedSystem::UseWindowsLayout(const std::string& windowsDir, const std::string& systemDir) {
     SetWindowsDirectory(windowsDir);
     SetSystemDirectory(systemDir);

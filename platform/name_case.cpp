@@ -15,7 +15,54 @@ char16_t PairUp(char16_t c, char16_t first, char16_t last, bool lowerOdd) {
     return c;
 }
 
+// Decodes the UTF-8 character at `i` of `text` (at most three bytes: the
+// basic plane); its length goes to `length`. 0xFFFFFFFF with length 1 for a
+// byte that does not start a well-formed character of the basic plane.
+char32_t DecodeAt(std::string_view text, std::size_t i, std::size_t& length) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    length = 1;
+    const auto continuation = [&](std::size_t k) { return k < text.size() && (byte(k) & 0xC0) == 0x80; };
+    if (lead < 0x80) return lead;
+    if (lead >= 0xC2 && lead < 0xE0 && continuation(i + 1)) {
+        length = 2;
+        return (char32_t(lead & 0x1F) << 6) | (byte(i + 1) & 0x3F);
+    }
+    if (lead >= 0xE0 && lead < 0xF0 && continuation(i + 1) && continuation(i + 2)) {
+        const char32_t c = (char32_t(lead & 0x0F) << 12) | (char32_t(byte(i + 1) & 0x3F) << 6) | (byte(i + 2) & 0x3F);
+        if (c < 0x800 || (c >= 0xD800 && c < 0xE000)) return 0xFFFFFFFF;
+        length = 3;
+        return c;
+    }
+    return 0xFFFFFFFF;
+}
+
 }  // namespace
+
+bool SameUtf8NameIgnoringCase(std::string_view a, std::string_view b) {
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const unsigned char ca = static_cast<unsigned char>(a[i]);
+        const unsigned char cb = static_cast<unsigned char>(b[j]);
+        if (ca < 0x80 && cb < 0x80) {
+            if (UpcaseUnit(ca) != UpcaseUnit(cb)) return false;
+            ++i, ++j;
+            continue;
+        }
+        std::size_t la = 0, lb = 0;
+        const char32_t ua = DecodeAt(a, i, la);
+        const char32_t ub = DecodeAt(b, j, lb);
+        if (ua == 0xFFFFFFFF || ub == 0xFFFFFFFF) {
+            if (ca != cb) return false;  // compared as bytes
+            ++i, ++j;
+            continue;
+        }
+        if (UpcaseUnit(static_cast<char16_t>(ua)) != UpcaseUnit(static_cast<char16_t>(ub))) return false;
+        i += la;
+        j += lb;
+    }
+    return i == a.size() && j == b.size();
+}
 
 char16_t UpcaseUnit(char16_t c) {
     if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;

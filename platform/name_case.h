@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace qm {
 
@@ -13,5 +14,10 @@ char16_t UpcaseUnit(char16_t c);
 // The 8-bit name (ANSI code page) as UTF-16, upper-cased unit by unit: the
 // form two names that match without regard to case share.
 std::u16string FoldedName(const std::string& name);
+// True when two UTF-8 names (host file names) are equal but for letter case
+// as Windows compares file names: each character through UpcaseUnit, for
+// every script. A byte that is not part of well-formed UTF-8, and a
+// character beyond U+FFFF, must be equal as it is.
+bool SameUtf8NameIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace qm

@@ -50,6 +50,11 @@ public:
     // removable, optical or network drive, whose files may simply be out of
     // reach. By default every drive is.
     virtual bool IsLocalDrive(char letter);
+    // True when a path found missing on a local drive may be there all the
+    // same, which this machine cannot tell: a folder on the way may not be
+    // read, or a short name ("PROGRA~1") cannot be resolved. Asked only of
+    // paths found missing. By default the file system's answer stands.
+    virtual bool PresenceUnknown(const std::string& path);
 };
 
 ISystem& DefaultSystem();

@@ -16,4 +16,6 @@ bool ISystem::IsDirectory(const std::string&) { return false; }
 
 bool ISystem::IsLocalDrive(char) { return true; }
 
+bool ISystem::PresenceUnknown(const std::string&) { return false; }
+
 }  // namespace qm

@@ -114,6 +114,38 @@ std::string MountPoint(char letter) {
 
 }  // namespace
 
+bool RunsUnderWine() { return WineUnixFileName() != nullptr; }
+
+char WineDriveHolding(const std::string& windowsPath) {
+    const UnixFileName toUnix = WineUnixFileName();
+    if (toUnix == nullptr) return 0;
+    const std::string host = HostPathOf(toUnix, windowsPath);
+    if (host.empty() || host[0] != '/') return 0;
+    const std::string file = Normalized(host);
+    const std::string prefix = WinePrefix(toUnix);
+    const DWORD drives = ::GetLogicalDrives();
+    char best = 0;
+    std::size_t bestLength = 0;
+    for (int i = 0; i < 26; ++i) {
+        if ((drives & (1u << i)) == 0) continue;
+        const char letter = static_cast<char>('A' + i);
+        std::string folder = MountPoint(letter);
+        if (folder.empty()) continue;
+        if (folder[0] != '/') {
+            if (prefix.empty()) continue;
+            folder = prefix + "/dosdevices/" + folder;
+        }
+        folder = Normalized(folder);
+        if (folder == "/") continue;
+        const bool inside = file == folder || file.compare(0, folder.size() + 1, folder + "/") == 0;
+        if (inside && folder.size() > bestLength) {
+            best = letter;
+            bestLength = folder.size();
+        }
+    }
+    return best;
+}
+
 bool IsWineHostFolderDrive(char letter) {
     const UnixFileName toUnix = WineUnixFileName();
     if (toUnix == nullptr) return false;  // Windows itself

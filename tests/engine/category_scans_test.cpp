@@ -31,8 +31,14 @@ public:
     std::string GetSystemDirectory() override { return "C:\\WINDOWS\\system32"; }
     std::string GetWindowsDirectory() override { return "C:\\WINDOWS"; }
     std::uint32_t GetVersion() override { return version; }
+    bool PresenceUnknown(const std::string& path) override {
+        for (const std::string& folder : unreadable)
+            if (path.compare(0, folder.size(), folder) == 0) return true;
+        return false;
+    }
 
     std::set<std::string> files;
+    std::set<std::string> unreadable;  // folders whose contents cannot be told
     std::map<std::string, std::string> env = {{"SystemRoot", "C:\\WINDOWS"},
                                               {"ProgramFiles", "C:\\Program Files"}};
     std::uint32_t version = 0x0A280105;
@@ -577,6 +583,37 @@ TEST_F(CategoryScanTest, IgnoreListSilencesAMissingPathButNotCountsOrProgress) {
     EXPECT_EQ(g_calls[0].item, "C:\\Gone\\a.exe");
     EXPECT_EQ(g_calls[0].found, 0);
     EXPECT_EQ(g_calls[1].found, 1);
+}
+
+// A path the file system cannot answer for (a folder that may not be read,
+// a short name it does not resolve) is never reported, in any category;
+// the same missing paths elsewhere are.
+TEST_F(CategoryScanTest, PathsTheFileSystemCannotAnswerForAreNeverReported) {
+    sys_.unreadable.insert("C:\\Locked\\");
+    for (const std::string dir : {"C:\\Locked", "C:\\Gone"}) {
+        const std::string tag = dir.substr(3);
+        Str(std::string(kClsid) + "{" + tag + "}\\InprocServer32", "", dir + "\\lib.dll");
+        Str(std::string(kClsid) + "{" + tag + "2}\\LocalServer32", "", dir + "\\app.exe /Embedding");
+        Str(std::string(kAppPaths) + "\\" + tag + ".exe", "", dir + "\\app.exe");
+        Str(std::string(kSharedTools) + "\\" + tag, "Path", dir + "\\tool.exe");
+        Str(kFonts, tag, dir + "\\f.ttf");
+        ASSERT_EQ(reg_.SetDword(kSharedDlls, dir + "\\shared.dll", 1), kRegSuccess);
+        Str(kDrivers, "msacm." + tag, dir + "\\drv.acm");
+        Str(std::string(kUninstall) + "\\" + tag, "UninstallString", "\"" + dir + "\\uninst.exe\" /S");
+        Str(kRun, tag, dir + "\\run.exe -tray");
+        Str(std::string(kWin) + "\\Help", tag + ".chm", dir);
+    }
+    ResultRows rows;
+    ScanCategoryStates states;
+    for (const auto& info : kCategories)
+        if (info.category != Category::Shortcuts) states[info.slot] = 1;
+    lib_->ScanRegistry(rows, states);
+    std::size_t gone = 0;
+    for (const auto& f : lib_->Findings()) {
+        EXPECT_EQ(f->GetFilePath().find("Locked"), std::string::npos) << f->GetFilePath();
+        if (f->GetFilePath().find("Gone") != std::string::npos) ++gone;
+    }
+    EXPECT_EQ(gone, 10u);
 }
 
 TEST_F(CategoryScanTest, EveryCategoryHasItsOwnLabelAndStatus) {

@@ -5,13 +5,19 @@
 // Texts hold placeholders: {dir} the case's own scratch folder (its name is
 // the case's tag, so every path of a case carries the tag), {fwd} the same
 // with forward slashes, {sys} and {win} the system and Windows folders,
-// {absent} a drive letter and colon that is not there, {tag} the tag.
+// {absent} a drive letter and colon that is not there, {tag} the tag, {pf}
+// the folder %ProgramFiles% names, {short} the short (8.3) form of
+// "{dir}\Program Files\Common Files" (where the file system gives one).
+//
+// Texts are UTF-8; the Windows test passes over a case whose texts the ANSI
+// code page cannot hold.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "engine/categories.h"
+#include "platform/registry.h"
 
 namespace qm::test {
 
@@ -31,6 +37,10 @@ struct EntryCase {
     // An App Paths key: a second value beside `value` (name, data).
     const char* otherValue = nullptr;
     const char* otherData = nullptr;
+    std::uint32_t type = kRegSz;  // the type of the value holding `data`
+    // Written with short names: natively (no short names on the test's file
+    // system) such a path cannot be judged and is never reported.
+    bool shortNames = false;
 };
 
 inline const std::vector<EntryCase>& EntryCases() {
@@ -121,18 +131,106 @@ inline const std::vector<EntryCase>& EntryCases() {
         {"driver with a full path (gone)", Category::Drivers, "msacm.{tag}", "{dir}\\drv.acm", {}, true},
         {"bare driver name", Category::Drivers, "msacm.{tag}", "{tag}.acm", {"{sys}\\{tag}.acm"}, false},
         {"bare driver name (gone)", Category::Drivers, "msacm.{tag}", "{tag}.acm", {}, true},
+
+        // --- long-path ("\\?\") and native ("\??\") forms of a local path --
+        {"server with the long-path prefix", Category::Com, "InprocServer32",
+         "\\\\?\\{dir}\\Program Files\\App\\lib.dll", {"{dir}\\Program Files\\App\\lib.dll"}, false},
+        {"server with the long-path prefix (gone)", Category::Com, "InprocServer32",
+         "\\\\?\\{dir}\\Program Files\\AppGone\\lib.dll", {}, true},
+        {"server with the native prefix", Category::Com, "InprocServer32", "\\??\\{dir}\\lib.dll",
+         {"{dir}\\lib.dll"}, false},
+        {"server with the native prefix (gone)", Category::Com, "InprocServer32", "\\??\\{dir}\\lib.dll", {}, true},
+        {"quoted program with the long-path prefix", Category::Startup, "{tag}",
+         "\"\\\\?\\{dir}\\App\\app.exe\" /tray", {"{dir}\\App\\app.exe"}, false},
+        {"quoted program with the long-path prefix (gone)", Category::Startup, "{tag}",
+         "\"\\\\?\\{dir}\\App\\app.exe\" /tray", {}, true},
+        {"uninstaller with the native prefix", Category::Uninstall, "UninstallString",
+         "\\??\\{dir}\\uninst.exe /x", {"{dir}\\uninst.exe"}, false},
+        {"uninstaller with the native prefix (gone)", Category::Uninstall, "UninstallString",
+         "\\??\\{dir}\\uninst.exe /x", {}, true},
+
+        // --- variables, expanded before the text is judged ----------------
+        {"program with a variable", Category::AppPaths, "", "%ProgramFiles%\\{tag}\\app.exe",
+         {"{pf}\\{tag}\\app.exe"}, false},
+        {"program with a variable (gone)", Category::AppPaths, "", "%ProgramFiles%\\{tag}\\app.exe", {}, true, "KEY"},
+        {"program with a variable, REG_EXPAND_SZ", Category::AppPaths, "", "%ProgramFiles%\\{tag}\\app.exe",
+         {"{pf}\\{tag}\\app.exe"}, false, nullptr, nullptr, nullptr, kRegExpandSz},
+        {"program with a variable, REG_EXPAND_SZ (gone)", Category::AppPaths, "",
+         "%ProgramFiles%\\{tag}\\app.exe", {}, true, "KEY", nullptr, nullptr, kRegExpandSz},
+        {"program with an unknown variable", Category::AppPaths, "", "%QmNoSuchVariable%\\{tag}\\app.exe", {},
+         false, nullptr, nullptr, nullptr, kRegExpandSz},
+        {"quoted uninstaller with a variable", Category::Uninstall, "UninstallString",
+         "\"%ProgramFiles%\\{tag}\\uninst.exe\" /uninstall", {"{pf}\\{tag}\\uninst.exe"}, false, nullptr,
+         nullptr, nullptr, kRegExpandSz},
+        {"quoted uninstaller with a variable (gone)", Category::Uninstall, "UninstallString",
+         "\"%ProgramFiles%\\{tag}\\uninst.exe\" /uninstall", {}, true, nullptr, nullptr, nullptr, kRegExpandSz},
+        {"uninstaller with a variable, REG_SZ (gone)", Category::Uninstall, "UninstallString",
+         "%ProgramFiles%\\{tag}\\uninst.exe", {}, true},
+        {"uninstaller with an unknown variable", Category::Uninstall, "UninstallString",
+         "\"%QmNoSuchVariable%\\{tag}\\uninst.exe\" /uninstall", {}, false, nullptr, nullptr, nullptr,
+         kRegExpandSz},
+        {"startup program with a variable (gone)", Category::Startup, "{tag}",
+         "\"%ProgramFiles%\\{tag}\\app.exe\" /min", {}, true, nullptr, nullptr, nullptr, kRegExpandSz},
+        {"tool with a variable", Category::SharedTools, "Path", "%ProgramFiles%\\{tag}\\tool.exe",
+         {"{pf}\\{tag}\\tool.exe"}, false, nullptr, nullptr, nullptr, kRegExpandSz},
+        {"tool with a variable (gone)", Category::SharedTools, "Path", "%ProgramFiles%\\{tag}\\tool.exe", {}, true,
+         nullptr, nullptr, nullptr, kRegExpandSz},
+        {"font with a variable (gone)", Category::Fonts, "{tag} (TrueType)", "%ProgramFiles%\\{tag}\\f.ttf", {},
+         true, nullptr, nullptr, nullptr, kRegExpandSz},
+
+        // --- a file named like the first words of a path ------------------
+        // Only a command line is split at blanks, and only as CreateProcess
+        // splits it: "{dir}\Program" is tried as "{dir}\Program.exe".
+        {"unquoted program beside files \"Program\" and \"Program.bat\" (gone)", Category::Startup, "{tag}",
+         "{dir}\\Program Files\\AppGone\\app.exe /x", {"{dir}\\Program", "{dir}\\Program.bat"}, true},
+        {"unquoted uninstaller beside a file \"Program\" (gone)", Category::Uninstall, "UninstallString",
+         "{dir}\\Program Files\\AppGone\\uninst.exe /S", {"{dir}\\Program"}, true},
+        {"local server beside \"Program.exe\": what Windows would start", Category::Com, "LocalServer32",
+         "{dir}\\Program Files\\AppGone\\app.exe Embedding", {"{dir}\\Program.exe"}, false},
+        {"in-process server beside \"Program.exe\" (gone)", Category::Com, "InprocServer32",
+         "{dir}\\Program Files\\AppGone\\lib.dll", {"{dir}\\Program.exe"}, true},
+        {"shared DLL beside \"Program.exe\" (gone)", Category::SharedDlls, "{dir}\\Program Files\\AppGone\\x.dll",
+         "", {"{dir}\\Program.exe"}, true},
+        {"font beside \"Program.exe\" (gone)", Category::Fonts, "{tag} (TrueType)",
+         "{dir}\\Program Files\\AppGone\\f.ttf", {"{dir}\\Program.exe"}, true},
+
+        // --- folders named in another letter case beyond ASCII --------------
+        {"folder in other letter case, Cyrillic", Category::Com, "InprocServer32",
+         "{dir}\\Program Files\\ПРИЛОЖЕНИЕ\\app.dll", {"{dir}\\Program Files\\Приложение\\app.dll"}, false},
+        {"folder in other letter case, Cyrillic (gone)", Category::Com, "InprocServer32",
+         "{dir}\\Program Files\\ПРИЛОЖЕНИЕ\\gone.dll", {"{dir}\\Program Files\\Приложение\\app.dll"}, true},
+        {"folder in other letter case, Greek", Category::Startup, "{tag}", "{dir}\\ΕΦΑΡΜΟΓΉ\\app.exe /x",
+         {"{dir}\\Εφαρμογή\\app.exe"}, false},
+        {"folder in other letter case, Greek (gone)", Category::Startup, "{tag}", "{dir}\\ΕΦΑΡΜΟΓΉ\\gone.exe /x",
+         {"{dir}\\Εφαρμογή\\app.exe"}, true},
+        {"folder in other letter case, accented Latin", Category::AppPaths, "", "{dir}\\CAFÉ\\app.exe",
+         {"{dir}\\Café\\app.exe"}, false},
+        {"folder in other letter case, accented Latin (gone)", Category::AppPaths, "", "{dir}\\CAFÉ\\gone.exe",
+         {"{dir}\\Café\\app.exe"}, true, "KEY"},
+
+        // --- short (8.3) names -------------------------------------------
+        {"server written with short names", Category::Com, "InprocServer32", "{short}\\App\\lib.dll",
+         {"{dir}\\Program Files\\Common Files\\App\\lib.dll"}, false, nullptr, nullptr, nullptr, kRegSz, true},
+        {"server written with short names (gone)", Category::Com, "InprocServer32", "{short}\\AppGone\\lib.dll",
+         {"{dir}\\Program Files\\Common Files\\App\\lib.dll"}, true, nullptr, nullptr, nullptr, kRegSz, true},
+        {"program written with short names", Category::Startup, "{tag}", "{short}\\App\\app.exe /tray",
+         {"{dir}\\Program Files\\Common Files\\App\\app.exe"}, false, nullptr, nullptr, nullptr, kRegSz, true},
+        {"program written with short names (gone)", Category::Startup, "{tag}", "{short}\\AppGone\\app.exe /tray",
+         {"{dir}\\Program Files\\Common Files\\App\\app.exe"}, true, nullptr, nullptr, nullptr, kRegSz, true},
     };
     return cases;
 }
 
 // The text with the placeholders filled in.
 inline std::string Fill(std::string text, const std::string& tag, const std::string& dir,
-                        const std::string& sys, const std::string& win, const std::string& absent) {
+                        const std::string& sys, const std::string& win, const std::string& absent,
+                        const std::string& pf, const std::string& shortForm = {}) {
     std::string fwd = dir;
     for (char& c : fwd)
         if (c == '\\') c = '/';
     const std::pair<const char*, const std::string*> pieces[] = {
-        {"{dir}", &dir}, {"{fwd}", &fwd}, {"{sys}", &sys}, {"{win}", &win}, {"{absent}", &absent}, {"{tag}", &tag}};
+        {"{dir}", &dir}, {"{fwd}", &fwd}, {"{sys}", &sys}, {"{win}", &win}, {"{absent}", &absent},
+        {"{pf}", &pf},         {"{short}", &shortForm}, {"{tag}", &tag}};
     for (const auto& [name, value] : pieces) {
         const std::string piece = name;
         for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + value->size()))

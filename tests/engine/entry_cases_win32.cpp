@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,9 @@ protected:
             if (::GetDriveTypeA(root) == DRIVE_NO_ROOT_DIR) absent_ = std::string(1, letter) + ":";
         }
         ASSERT_FALSE(absent_.empty());
+        const DWORD n = ::GetEnvironmentVariableA("ProgramFiles", buf, MAX_PATH);
+        ASSERT_TRUE(n > 0 && n < MAX_PATH);
+        pf_.assign(buf, n);
     }
     void TearDown() override {
         for (auto it = values_.rbegin(); it != values_.rend(); ++it) {
@@ -82,8 +86,43 @@ protected:
         std::snprintf(buf, sizeof buf, "QmE%02zux", i);
         return buf + pid_;
     }
+    // The text with its placeholders filled, in the ANSI code page; false
+    // when the code page cannot hold it.
+    bool Filled(const char* text, std::size_t i, std::string& out) const {
+        std::string shortForm;
+        if (std::strstr(text, "{short}") != nullptr) {
+            // Wine's short names, as the file system gives them: the folder
+            // exists once the case's files are made.
+            const std::string longForm = base_ + "\\" + Tag(i) + "\\Program Files\\Common Files";
+            char buf[MAX_PATH];
+            const DWORD n = ::GetShortPathNameA(longForm.c_str(), buf, MAX_PATH);
+            if (n > 0 && n < MAX_PATH) shortForm.assign(buf, n);
+        }
+        const std::string utf8 = Fill(text, Tag(i), base_ + "\\" + Tag(i), sys_, win_, absent_, pf_, shortForm);
+        out.clear();
+        if (utf8.empty()) return true;
+        const int wide = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), nullptr, 0);
+        if (wide <= 0) return false;
+        std::wstring w(std::size_t(wide), L'\0');
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &w[0], wide);
+        BOOL lost = FALSE;
+        const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), wide, nullptr, 0, nullptr, &lost);
+        if (n <= 0 || lost) return false;
+        out.resize(std::size_t(n));
+        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), wide, &out[0], n, nullptr, nullptr);
+        return true;
+    }
     std::string Filled(const char* text, std::size_t i) const {
-        return Fill(text, Tag(i), base_ + "\\" + Tag(i), sys_, win_, absent_);
+        std::string out;
+        Filled(text, i, out);
+        return out;
+    }
+    // Whether every text of the case fits the ANSI code page.
+    bool Representable(const EntryCase& c, std::size_t i) const {
+        std::string out;
+        for (const char* f : c.files)
+            if (!Filled(f, i, out)) return false;
+        return Filled(c.value, i, out) && Filled(c.data, i, out) && (!c.otherData || Filled(c.otherData, i, out));
     }
 
     void Create(const std::string& key, Hkey& k) {
@@ -94,10 +133,10 @@ protected:
             << key;
         if (disposition == REG_CREATED_NEW_KEY) created_.push_back(key);
     }
-    void Set(const std::string& key, const std::string& name, const std::string& text) {
+    void Set(const std::string& key, const std::string& name, const std::string& text, DWORD type = REG_SZ) {
         Hkey k;
         Create(key, k);
-        ASSERT_EQ(::RegSetValueExA(k.Get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+        ASSERT_EQ(::RegSetValueExA(k.Get(), name.empty() ? nullptr : name.c_str(), 0, type,
                                    reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1)),
                   ERROR_SUCCESS)
             << key << " " << name;
@@ -123,6 +162,7 @@ protected:
     }
 
     void Seed(const EntryCase& c, std::size_t i) {
+        for (const char* f : c.files) MakeFile(Filled(f, i));
         const std::string tag = Tag(i);
         const std::string name = Filled(c.value, i);
         const std::string data = Filled(c.data, i);
@@ -131,35 +171,35 @@ protected:
             case Category::Com: {
                 const std::string key = "Software\\Classes\\CLSID\\{" + tag + "}";
                 keys_.push_back(key);
-                Set(key + "\\" + name, "", data);
+                Set(key + "\\" + name, "", data, c.type);
                 break;
             }
             case Category::Startup:
                 values_.emplace_back(sw + "Windows\\CurrentVersion\\Run", name);
-                Set(sw + "Windows\\CurrentVersion\\Run", name, data);
+                Set(sw + "Windows\\CurrentVersion\\Run", name, data, c.type);
                 break;
             case Category::Uninstall:
                 keys_.push_back(sw + "Windows\\CurrentVersion\\Uninstall\\" + tag);
-                Set(keys_.back(), name, data);
+                Set(keys_.back(), name, data, c.type);
                 break;
             case Category::AppPaths: {
                 const std::string key = sw + "Windows\\CurrentVersion\\App Paths\\" + tag + ".exe";
                 keys_.push_back(key);
-                Set(key, name, data);
+                Set(key, name, data, c.type);
                 if (c.otherValue) Set(key, c.otherValue, Filled(c.otherData, i));
                 break;
             }
             case Category::SharedTools:
                 keys_.push_back(sw + "Shared Tools\\" + tag);
-                Set(keys_.back(), name, data);
+                Set(keys_.back(), name, data, c.type);
                 break;
             case Category::Help:
                 values_.emplace_back(sw + "Windows\\Help", name);
-                Set(sw + "Windows\\Help", name, data);
+                Set(sw + "Windows\\Help", name, data, c.type);
                 break;
             case Category::Fonts:
                 values_.emplace_back(sw + "Windows NT\\CurrentVersion\\Fonts", name);
-                Set(sw + "Windows NT\\CurrentVersion\\Fonts", name, data);
+                Set(sw + "Windows NT\\CurrentVersion\\Fonts", name, data, c.type);
                 break;
             case Category::SharedDlls:
                 values_.emplace_back(sw + "Windows\\CurrentVersion\\SharedDLLs", name);
@@ -167,24 +207,29 @@ protected:
                 break;
             case Category::Drivers:
                 values_.emplace_back(sw + "Windows NT\\CurrentVersion\\Drivers32", name);
-                Set(sw + "Windows NT\\CurrentVersion\\Drivers32", name, data);
+                Set(sw + "Windows NT\\CurrentVersion\\Drivers32", name, data, c.type);
                 break;
             case Category::Shortcuts:
                 break;
         }
-        for (const char* f : c.files) MakeFile(Filled(f, i));
     }
 
-    std::string pid_, sys_, win_, base_, absent_;
+    std::string pid_, sys_, win_, base_, absent_, pf_;
     std::vector<std::string> keys_, created_, files_, dirs_;
     std::vector<std::pair<std::string, std::string>> values_;
 };
 
 TEST_F(RealEntryCases, IntactShapesPassBrokenTwinsAreFound) {
     const auto& cases = EntryCases();
+    std::vector<bool> seeded(cases.size(), false);
     for (std::size_t i = 0; i < cases.size(); ++i) {
+        if (!Representable(cases[i], i)) {
+            std::printf("passed over (the ANSI code page cannot hold its names): %s\n", cases[i].shape);
+            continue;
+        }
         Seed(cases[i], i);
         if (HasFatalFailure()) return;
+        seeded[i] = true;
     }
     EngineServices services;
     services.ignoreFile = kIgnoreFile;
@@ -197,6 +242,7 @@ TEST_F(RealEntryCases, IntactShapesPassBrokenTwinsAreFound) {
     ASSERT_EQ(rows.size(), 9u);
 
     for (std::size_t i = 0; i < cases.size(); ++i) {
+        if (!seeded[i]) continue;
         const EntryCase& c = cases[i];
         const std::string tag = Lowered(Tag(i));
         std::vector<const CRegErrorLog*> mine;
@@ -206,6 +252,9 @@ TEST_F(RealEntryCases, IntactShapesPassBrokenTwinsAreFound) {
             if (Lowered(text).find(tag) != std::string::npos) mine.push_back(f.get());
         }
         EXPECT_EQ(!mine.empty(), c.broken) << c.shape << " [" << Filled(c.data, i) << "]";
+        if (c.shortNames) {
+            EXPECT_NE(Filled(c.data, i).find('~'), std::string::npos) << c.shape;
+        }
         if (c.kind) {
             ASSERT_EQ(mine.size(), 1u) << c.shape;
             EXPECT_EQ(mine[0]->GetRemoveKind(), c.kind) << c.shape;

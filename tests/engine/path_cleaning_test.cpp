@@ -152,6 +152,42 @@ TEST(CategoryPaths, UninstallCommands) {
     EXPECT_FALSE(UninstallPath("C:a").test);
 }
 
+// "\\?\C:\..." and "\??\C:\..." name the local path in every category; a
+// network path in the long form ("\\?\UNC\...") keeps its prefix.
+TEST(CategoryPaths, LongPathAndNativePrefixesNameTheLocalPath) {
+    FixedSystem sys;
+    EXPECT_EQ(WithoutLongPathPrefix("\\\\?\\C:\\x.dll"), "C:\\x.dll");
+    EXPECT_EQ(WithoutLongPathPrefix("\"\\??\\d:\\a b\\x.exe\" /s"), "\"d:\\a b\\x.exe\" /s");
+    EXPECT_EQ(WithoutLongPathPrefix("\\\\?\\UNC\\server\\share\\x.dll"), "\\\\?\\UNC\\server\\share\\x.dll");
+    EXPECT_EQ(WithoutLongPathPrefix("\\\\.\\C:\\x.dll"), "\\\\.\\C:\\x.dll");
+    EXPECT_EQ(ComServerPath("\\\\?\\C:\\Program Files\\App\\lib.dll", sys).path, "C:\\Program Files\\App\\lib.dll");
+    EXPECT_EQ(ComServerPath("\"\\??\\C:\\App\\app.exe\" -Embedding", sys).path, "C:\\App\\app.exe");
+    EXPECT_EQ(SharedDllPath("\\??\\C:\\App\\x.ocx", sys).path, "C:\\App\\x.ocx");
+    EXPECT_EQ(StartupPath("\"\\\\?\\C:\\App\\app.exe\" /tray", sys).path, "C:\\App\\app.exe");
+    EXPECT_EQ(UninstallPath("\\??\\C:\\App\\uninst.exe /x").path, "C:\\App\\uninst.exe");
+    EXPECT_EQ(AppPathText("\\\\?\\C:\\App\\app.exe").path, "C:\\App\\app.exe");
+    EXPECT_EQ(FontPath("\\??\\C:\\Fonts\\x.ttf", sys).path, "C:\\Fonts\\x.ttf");
+    EXPECT_EQ(DriverPath("\\??\\C:\\Drivers\\x.sys", sys).path, "C:\\WINDOWS\\system32\\C:\\Drivers\\x.sys");
+}
+
+// App Paths and uninstall texts are judged after every known variable is
+// expanded, whatever the value's type; an unknown one stays.
+TEST(CategoryPaths, AppPathsAndUninstallTextsAreExpanded) {
+    FixedSystem sys;
+    CleanedPath app;
+    AppPathText("%ProgramFiles%\\App\\app.exe", sys, app);
+    EXPECT_EQ(app.path, "C:\\Program Files\\App\\app.exe");
+    EXPECT_TRUE(app.test);
+    AppPathText("\"%SystemRoot%\\%ProgramFiles%\"", sys, app);  // every variable, not only the first
+    EXPECT_EQ(app.path, "C:\\WINDOWS\\C:\\Program Files");
+    AppPathText("%Unknown%\\app.exe", sys, app);
+    EXPECT_FALSE(app.test);
+    const CleanedPath u = UninstallPath("\"%ProgramFiles%\\App\\uninst.exe\" /uninstall", sys);
+    EXPECT_EQ(u.path, "C:\\Program Files\\App\\uninst.exe");
+    EXPECT_TRUE(u.test);
+    EXPECT_FALSE(UninstallPath("\"%Unknown%\\App\\uninst.exe\" /uninstall", sys).test);
+}
+
 TEST(CategoryPaths, StartupCommands) {
     FixedSystem sys;
     EXPECT_EQ(StartupPath("tray.exe -hide", sys).path, "C:\\WINDOWS\\tray.exe");

@@ -39,9 +39,29 @@ TEST_F(PathLookupTest, UnquotedPrefixesEndOnlyAtFilesNeverAtFolders) {
     EXPECT_EQ(Program("C:\\Program Files (x86)\\Gone\\gone.exe /S"), kFound);
 }
 
+// A file named like the first words of a longer path hides nothing but
+// the program CreateProcess would start, and plain paths are not split.
+TEST_F(PathLookupTest, AShorterPrefixIsOnlyTheProgramCreateProcessWouldStart) {
+    const std::string line = "C:\\Program Files\\Gone\\app.exe /S";
+    sys_.AddFile("C:\\Program");
+    sys_.AddFile("C:\\Program.bat");
+    sys_.AddFile("C:\\Program.com");
+    EXPECT_EQ(Program(line), kNotFound);
+    sys_.AddFile("C:\\Program.exe");
+    EXPECT_EQ(Program(line), kFound);
+    EXPECT_EQ(File("C:\\Program Files\\Gone\\lib.dll").verdict, kNotFound);
+    EXPECT_EQ(File("C:\\Program Files\\Gone\\lib.dll,1").verdict, kNotFound);
+    sys_.AddFile("C:\\Tools\\tool.cmd");  // a named batch file with its argument
+    EXPECT_EQ(Program("C:\\Tools\\tool.cmd start"), kFound);
+    sys_.AddFile("C:\\Windows\\System32\\runner.cmd");  // a bare name: PATHEXT on the search path
+    EXPECT_EQ(Program("runner /quiet"), kFound);
+}
+
 TEST_F(PathLookupTest, ExtensionsOfPathextAndTheSearchPath) {
     sys_.AddFile("C:\\Tools\\run.bat");
-    EXPECT_EQ(Program("C:\\Tools\\run start"), kFound);
+    EXPECT_EQ(Program("C:\\Tools\\run"), kFound);
+    EXPECT_EQ(Program("C:\\Tools\\run.bat start"), kFound);
+    EXPECT_EQ(Program("C:\\Tools\\run start"), kNotFound);  // CreateProcess adds only ".exe"
     EXPECT_EQ(Program("C:\\Tools\\run.exe start"), kNotFound);  // an extension is not replaced
     sys_.AddFile("C:\\Windows\\System32\\cmd.exe");
     EXPECT_EQ(Program("cmd /c dir"), kFound);
@@ -85,6 +105,9 @@ TEST_F(PathLookupTest, FilePathsIndexesSlashesAndFolders) {
     EXPECT_EQ(File("C:\\Lib\\lib.dll, -101").verdict, kFound);
     EXPECT_EQ(File("C:/Lib/lib.dll").verdict, kFound);
     EXPECT_EQ(File("\\\\?\\C:\\Lib\\lib.dll").verdict, kFound);
+    EXPECT_EQ(File("\\??\\C:\\Lib\\lib.dll").verdict, kFound);
+    EXPECT_EQ(File("\\??\\C:\\Lib\\gone.dll").verdict, kNotFound);
+    EXPECT_EQ(Program("\"\\\\?\\C:\\Lib\\lib.dll\" /x"), kFound);
     EXPECT_EQ(File("\"C:\\Lib\"").verdict, kFound);  // a folder is a path too
     const LookupResult gone = File("C:\\Lib\\gone.dll,1");
     EXPECT_EQ(gone.verdict, kNotFound);

@@ -4,7 +4,8 @@
 # folder then deleted. Its entries live in the registry's 32-bit view. Checks that a scan finds
 # nothing new right after the install; that once the folder is gone it finds the COM class,
 # the shared DLL count and the Run value (each in the 32-bit view), the App Paths entry and
-# the desktop shortcut (in the prefix's linked Desktop folder);
+# the Start-menu shortcut; and that its desktop shortcut is left alone (the user's Desktop is a
+# link into the home folder outside the prefix's drives, where the shortcut walk does not go);
 # that a fix removes them and a restore of its backup brings back exactly what was found.
 # Prints the new findings (the counts the closing notes quote).
 #
@@ -71,7 +72,8 @@ expect "CLSID       KEY HKEY_CLASSES_ROOT\\CLSID\\{6E1B2C3D-4F50-4A61-8B72-9C83D
 expect "SharedFile  VAL HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs  [$dll]  $dll  (32-bit view)"
 expect "Startup     VAL HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Currentversion\\Run  [QMTest32]  $exe  (32-bit view)"
 expect "APPPath     KEY HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmtest32.exe  [(Default)]  $exe"
-expect "\\Desktop\\QMTest32.lnk  ->  $exe"
+expect "\\Start Menu\\Programs\\QMTest32.lnk  ->  $exe"
+! grep -qF 'Desktop\QMTest32.lnk' "$work/new.txt" || fail "the shortcut on the Desktop linked out of the prefix was reported"
 [ "$(grep -c 'App Paths' "$work/new.txt")" = 1 ] || fail "the App Paths entry both views share is not found exactly once"
 
 # A fix removes them (each in its view); restoring its backup gives them back.

@@ -1,8 +1,8 @@
 // Under Wine the user's Desktop (and Documents, Music...) in the prefix is a
-// symbolic link to a host folder, listed with the reparse-point attribute: a
-// broken shortcut there is found by a walk of the user's profile, once, even
-// though several of the profile's links lead to the same folder. Only the test
-// prefix's own profile is walked.
+// symbolic link into the host's home folder, outside the prefix's drives:
+// what lies there is the host's own (other prefixes' Start menus, projects'
+// files), so a walk of the user's profile does not follow the link and a
+// broken shortcut there is never reported, nor deleted by a repair.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -43,7 +43,7 @@ bool MakeShortcut(const std::string& path, const std::string& target) {
     return SUCCEEDED(file->Save(wide, TRUE));
 }
 
-TEST(LinkedDesktop, BrokenShortcutOnTheLinkedDesktopIsFoundOnce) {
+TEST(LinkedDesktop, ShortcutsOnADesktopLinkedOutOfThePrefixAreLeftAlone) {
     char desktop[MAX_PATH];
     if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop)))
         GTEST_SKIP() << "no desktop folder";
@@ -75,16 +75,14 @@ TEST(LinkedDesktop, BrokenShortcutOnTheLinkedDesktopIsFoundOnce) {
     const std::vector<std::string>& broken = scanner.BrokenLinks();
     std::string found;
     for (const std::string& path : broken) found += "\n  " + path;
-    EXPECT_EQ(std::count(broken.begin(), broken.end(), shortcut), 1)
-        << "walked " << profile << ", " << scanner.ItemsScanned() << " scanned, broken:" << found;
-    // The other links to the same folder (Documents, Music...) add no copy.
     const std::string name = "\\Linked Desktop Test.lnk";
     EXPECT_EQ(std::count_if(broken.begin(), broken.end(),
                             [&name](const std::string& p) {
                                 return p.size() >= name.size() &&
                                        p.compare(p.size() - name.size(), name.size(), name) == 0;
                             }),
-              1);
+              0)
+        << "walked " << profile << ", " << scanner.ItemsScanned() << " scanned, broken:" << found;
 }
 
 }  // namespace

@@ -33,6 +33,12 @@ public:
     virtual void MakeShortcut(const std::string& rel, LinkKind kind) = 0;
     // A symbolic link to the directory `targetRel`; false if none could be made.
     virtual bool MakeDirLink(const std::string& rel, const std::string& targetRel) = 0;
+    // A symbolic link `rel` to a folder of the host beside the drive's own
+    // that holds a broken shortcut "Sub\Old.lnk": on no drive when `letter`
+    // is 0 (under Wine: the host's own files, as the profile's Desktop
+    // leading into the home folder), else on drive `letter`, mapped onto it
+    // for the life of the tree. False if it could not be made.
+    virtual bool MakeLinkOffTheDrive(const std::string& rel, char letter) = 0;
     virtual void SetReadOnly(const std::string& rel) = 0;
     virtual bool Exists(const std::string& rel) = 0;
     virtual ShortcutServices Services() = 0;

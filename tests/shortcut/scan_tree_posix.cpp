@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "platform/file_system_posix.h"
 #include "platform/shortcut_resolver_posix.h"
@@ -30,6 +31,7 @@ public:
     ~PosixScanTree() override {
         std::error_code ignored;
         fs::remove_all(folder_, ignored);
+        for (const std::string& other : others_) fs::remove_all(other, ignored);
     }
 
     bool Ready() const override { return true; }
@@ -61,6 +63,17 @@ public:
         return ::symlink(Host(targetRel).c_str(), Host(rel).c_str()) == 0;
     }
 
+    bool MakeLinkOffTheDrive(const std::string& rel, char letter) override {
+        const std::string folder = (fs::current_path() / (std::string("offdrive-") + (letter ? letter : '0'))).string();
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+        fs::create_directories(folder + "/Sub");
+        fs::copy_file(std::string(QM_TEST_DATA_DIR) + "/lnk/broken.lnk", folder + "/Sub/Old.lnk");
+        others_.push_back(folder);
+        if (letter != 0) drives_.Map(letter, folder);
+        return ::symlink(folder.c_str(), Host(rel).c_str()) == 0;
+    }
+
     void SetReadOnly(const std::string& rel) override { ::chmod(Host(rel).c_str(), 0444); }
 
     bool Exists(const std::string& rel) override {
@@ -79,6 +92,7 @@ private:
     std::string Host(const std::string& rel) const { return folder_ + "/" + HostRel(rel); }
 
     std::string folder_;
+    std::vector<std::string> others_;
     DriveMap drives_;
     PosixFileSystem fs_;
     LnkShortcutResolver resolver_;

@@ -5,6 +5,9 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include <memory>
+#include <vector>
+
 #include "tests/shortcut/scan_tree.h"
 #include "tests/shortcut/scratch_drive_win32.h"
 
@@ -35,6 +38,10 @@ public:
     ~Win32ScanTree() override {
         ::CoUninitialize();
         if (drive_.ok()) RemoveFolder();
+        otherDrives_.clear();
+        for (const std::string& other : others_)
+            RunHostCommand("/bin/rm", {"-rf", HostPathOf(other)},
+                           [&other] { return ::GetFileAttributesA(other.c_str()) == INVALID_FILE_ATTRIBUTES; });
     }
 
     bool Ready() const override { return drive_.ok(); }
@@ -96,6 +103,28 @@ public:
                               [&link] { return ::GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; });
     }
 
+    bool MakeLinkOffTheDrive(const std::string& rel, char letter) override {
+        const std::string folder = CurrentDirectory() + "\\offdrive-" + (letter ? letter : '0');
+        if (::GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES)  // left by an earlier run
+            RunHostCommand("/bin/rm", {"-rf", HostPathOf(folder)},
+                           [&folder] { return ::GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES; });
+        if (!::CreateDirectoryA(folder.c_str(), nullptr) || !::CreateDirectoryA((folder + "\\Sub").c_str(), nullptr))
+            return false;
+        others_.push_back(folder);
+        MakeShortcut("offdrive.lnk", LinkKind::Broken);
+        if (!::MoveFileExA(Path("offdrive.lnk").c_str(), (folder + "\\Sub\\Old.lnk").c_str(), MOVEFILE_COPY_ALLOWED))
+            return false;
+        if (letter != 0) {
+            otherDrives_.push_back(std::make_unique<ScratchDrive>(letter, folder));
+            if (!otherDrives_.back()->ok()) return false;
+        }
+        const std::string host = HostPathOf(folder);
+        const std::string link = Path(rel);
+        return !host.empty() &&
+               RunHostCommand("/bin/ln", {"-s", host, drive_.HostFolder() + "/" + HostRel(rel)},
+                              [&link] { return ::GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; });
+    }
+
     void SetReadOnly(const std::string& rel) override {
         ::SetFileAttributesA(Path(rel).c_str(), FILE_ATTRIBUTE_READONLY);
     }
@@ -116,6 +145,8 @@ private:
 
     std::string folder_;
     ScratchDrive drive_;
+    std::vector<std::string> others_;
+    std::vector<std::unique_ptr<ScratchDrive>> otherDrives_;
 };
 
 }  // namespace

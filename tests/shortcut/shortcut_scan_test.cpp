@@ -130,6 +130,27 @@ TEST_F(ShortcutScan, LinkedFoldersAreWalkedAndEachRealFolderListedOnce) {
     EXPECT_EQ(SearchedDirs::dirs, (Strings{"Q:\\Walk\\Sub", "Q:\\Walk\\Sub\\Deep", "Q:\\Walk\\First"}));
 }
 
+// A link is followed only onto the drives the walk covers: never into a host
+// folder on no drive (under Wine: the host's own files, where the profile's
+// Desktop, Documents, Music lead), nor onto a drive the walk was not asked
+// to cover, which is walked by its own paths when it is.
+TEST_F(ShortcutScan, LinksOffTheWalkedDrivesAreNotFollowed) {
+    tree_->MakeDir("Users");
+    tree_->MakeShortcut("Users\\Old.lnk", LinkKind::Broken);
+    if (!tree_->MakeLinkOffTheDrive("Users\\Desktop", 0) || !tree_->MakeLinkOffTheDrive("Users\\Other", 'R'))
+        GTEST_SKIP() << "no directory links or second drive on this system";
+
+    scanner_->ScanLinkFile();
+    EXPECT_EQ(scanner_->BrokenLinks(), Strings{"Q:\\Users\\Old.lnk"});
+    scanner_->ClearBrokenLinks();
+    scanner_->RecurseFolder("Q:\\Users");  // below Users: only the two links
+    EXPECT_EQ(scanner_->BrokenLinks(), Strings{});
+
+    scanner_->SetDriveFilter("QR");
+    scanner_->ScanLinkFile();
+    EXPECT_EQ(scanner_->BrokenLinks(), (Strings{"Q:\\Users\\Old.lnk", "R:\\Sub\\Old.lnk"}));
+}
+
 // A folder reachable without a link is named by its own path, even where a
 // link to it comes first.
 TEST_F(ShortcutScan, AFolderReachedThroughALinkAndPlainlyIsNamedByItsOwnPath) {

@@ -83,8 +83,14 @@ public:
     bool DeleteFileA(const std::string&) override { return false; }
     bool Access(const std::string& path) override { return nodes.count(path) != 0; }
     bool IsHostFolderDrive(const std::string& root) override { return hostFolders.count(root) != 0; }
+    bool PresenceUnknown(const std::string& path) override {
+        for (const std::string& folder : unreadable)
+            if (path.compare(0, folder.size(), folder) == 0) return true;
+        return false;
+    }
 
     std::set<std::string> hostFolders;  // roots of drives standing for host folders
+    std::set<std::string> unreadable;   // folders whose contents cannot be told
 
 private:
     struct Listing : FindHandle {
@@ -329,15 +335,17 @@ TEST_F(ShortcutWalk, TargetsBeyondReachAreNeverBroken) {
         {"fixed", "C:\\Gone\\app.exe"},          {"ram", "H:\\Gone\\app.exe"},
         {"removable", "D:\\Setup\\setup.exe"},   {"optical", "F:\\autorun.exe"},
         {"network", "G:\\Tools\\tool.exe"},      {"absent", "Q:\\Games\\game.exe"},
-        {"share", "\\\\server\\share\\app.exe"}, {"slashes", "C:/Gone/app.exe"}};
+        {"share", "\\\\server\\share\\app.exe"}, {"slashes", "C:/Gone/app.exe"},
+        {"unreadable", "C:\\Locked\\app.exe"}};  // a folder the user may not read
     for (const auto& [name, target] : links) {
         const std::string link = std::string("C:\\D\\") + name + ".lnk";
         fs_.File(link);
         resolver_.answers[link] = {kShellOk, target};
     }
+    fs_.unreadable.insert("C:\\Locked\\");
     Scanner().ScanLinkFile();
-    EXPECT_EQ(Scanner().ItemsScanned(), 8);
-    // Listed by name: fixed, ram and slashes of the eight.
+    EXPECT_EQ(Scanner().ItemsScanned(), 9);
+    // Listed by name: fixed, ram and slashes of the nine.
     EXPECT_EQ(Scanner().BrokenLinks(), (Strings{"C:\\D\\fixed.lnk", "C:\\D\\ram.lnk", "C:\\D\\slashes.lnk"}));
 }
 
