@@ -83,7 +83,7 @@ bool Inside(const SkinRect& r, const ImageSize& s) {
 TEST(DefaultSkin, EveryNumberedSectionIsContiguous) {
     SkinFile skin = DefaultSkin();
     const auto sections = skin.Profile().GetSectionNames();
-    EXPECT_EQ(sections.size(), 31u);
+    EXPECT_EQ(sections.size(), 32u);
     for (const std::string& section : sections) {
         std::vector<std::string> keys;
         ASSERT_TRUE(skin.ReadSkinKeys(section, keys)) << section;
