@@ -58,7 +58,8 @@ nlohmann::ordered_json FindingsToJson(const FindingList& findings) {
                                           {"key", AnsiToUtf8(f->GetKeyPath())},
                                           {"value", v ? AnsiToUtf8(v->name) : std::string()},
                                           {"path", AnsiToUtf8(f->GetFilePath())},
-                                          {"view", ViewName(f->GetView())}};
+                                          {"view", ViewName(f->GetView())},
+                                          {"owner", AnsiToUtf8(OwnerNameOf(*f))}};
         // Only where HKEY_CLASSES_ROOT is made of two hives (--windows).
         if (f->GetClassesHive() != ClassesHive::kMerged) finding["hive"] = ClassesHiveName(f->GetClassesHive());
         out.push_back(std::move(finding));

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "control/about_box_win32.h"
 #include "resources/resource.h"
 #include "ui/dialog_base_win32.h"
 #include "ui/settings_store.h"
@@ -18,6 +19,46 @@ namespace {
 
 constexpr const char* kMainClass = "QuillmereMainWindow";
 constexpr const char* kTitle = "Quillmere";
+
+// Waits (on a thread of its own) for the program that took a web address:
+// one that ends with a failure status within the time-out (Wine's browser
+// launcher when no browser is there) has not opened the page, and the main
+// window is told so.
+struct WebPageWatch {
+    HWND window;
+    HANDLE process;
+    std::string address;
+};
+
+std::string WebPageFailedText(const std::string& address, const std::string& reason) {
+    return "The web page " + address + " could not be opened: " + reason +
+           "\r\nOpen the address in a web browser yourself.";
+}
+
+DWORD WINAPI WatchWebPage(LPVOID argument) {
+    std::unique_ptr<WebPageWatch> watch(static_cast<WebPageWatch*>(argument));
+    DWORD status = 0;
+    if (WaitForSingleObject(watch->process, 20000) == WAIT_OBJECT_0 && GetExitCodeProcess(watch->process, &status) &&
+        status != 0) {
+        auto message = std::make_unique<std::string>(
+            WebPageFailedText(watch->address, "no web browser took it (the program given it ended with status " +
+                                                  std::to_string(status) + ")."));
+        if (PostMessageA(watch->window, kWebPageFailedMessage, 0, reinterpret_cast<LPARAM>(message.get())))
+            message.release();
+    }
+    CloseHandle(watch->process);
+    return 0;
+}
+
+std::string SystemErrorText(DWORD code) {
+    char text[512] = "";
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                       sizeof text, nullptr) == 0)
+        return "error " + std::to_string(code) + ".";
+    std::string s = text;
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
+    return s;
+}
 
 std::string LoadText(UINT id) {
     char text[512] = "";
@@ -161,7 +202,7 @@ void CMainDlg::ButtonPressed(const std::string& name) {
         }
     }
     if (ScanInProgress.load() == 1) return;
-    if (name == "BUTTON_REMOVE" && resultsReady_.load() && StartRepairWorker()) return;
+    if (name == "BUTTON_REMOVE" && RepairOrExplain()) return;
 
     if (name == "BUTTON_ADVSETTINGS") {
         ShowPanelAsTab("SUBMAIN_ADVANCED", "BUTTON_ADVSETTINGS");
@@ -182,10 +223,73 @@ void CMainDlg::ButtonPressed(const std::string& name) {
     }
 }
 
+bool CMainDlg::RepairOrExplain() {
+    if (!resultsReady_.load()) {
+        // Nothing shown to repair: said, then handled as any other press.
+        MessageBoxA(Window(), NothingToRepairMessage().c_str(), kTitle, MB_OK | MB_ICONINFORMATION);
+        return false;
+    }
+    CSkinnedListView* list = ResultListView();
+    const int rows = list != nullptr ? list->RowCount() : 0;
+    int ticked = 0;
+    for (int i = 0; i < rows; ++i)
+        if (list->Checked(i)) ++ticked;
+    if (ticked > 0) return StartRepairWorker();
+    // Nothing is removed, exported or ignored; the results stay for a repair.
+    MessageBoxA(Window(), (rows == 0 ? NoProblemsToRepairMessage() : NothingTickedMessage()).c_str(), kTitle,
+                MB_OK | MB_ICONINFORMATION);
+    return true;
+}
+
+CSkinnedListView* CMainDlg::ResultListView() const {
+    CSubMainSkin* results = FindPanel("SUBMAIN_RESULT");
+    return results != nullptr ? results->ResultList() : nullptr;
+}
+
+std::string CMainDlg::ResultRowDetails(LPARAM row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= entries_.size()) return std::string();
+    return entries_[static_cast<std::size_t>(row)].Details();
+}
+
+int CMainDlg::CompareResultRows(LPARAM a, LPARAM b, int column) const {
+    const std::size_t n = entries_.size();
+    if (a < 0 || b < 0 || static_cast<std::size_t>(a) >= n || static_cast<std::size_t>(b) >= n) return 0;
+    const int order = CompareColumnTexts(entries_[static_cast<std::size_t>(a)].Column(column),
+                                         entries_[static_cast<std::size_t>(b)].Column(column));
+    // Equal texts keep the order found.
+    return order != 0 ? order : (a < b ? -1 : a > b ? 1 : 0);
+}
+
 void CMainDlg::OpenWebPage(const std::string& settingName, UINT stringId) {
     const std::string address = ReadWebAddress(Engine().Registry(), settingName, LoadText(stringId));
-    if (!IsWebAddress(address)) return;
-    ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (!IsWebAddress(address)) {
+        MessageBoxA(Window(), ("There is no web address to open: the setting " + settingName +
+                               " holds none that starts with http:// or https://.").c_str(),
+                    kTitle, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = Window();
+    info.lpVerb = "open";
+    info.lpFile = address.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExA(&info)) {
+        const DWORD error = GetLastError();
+        MessageBoxA(Window(), WebPageFailedText(address, SystemErrorText(error)).c_str(), kTitle,
+                    MB_OK | MB_ICONWARNING);
+        return;
+    }
+    if (info.hProcess == nullptr) return;  // handed to a program already running
+    auto watch = std::make_unique<WebPageWatch>(WebPageWatch{Window(), info.hProcess, address});
+    HANDLE thread = CreateThread(nullptr, 0, &WatchWebPage, watch.get(), 0, nullptr);
+    if (thread == nullptr) {
+        CloseHandle(info.hProcess);
+        return;
+    }
+    watch.release();
+    CloseHandle(thread);
 }
 
 void CMainDlg::AddTrayIcon() {
@@ -271,14 +375,19 @@ LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             ScanFinished(wParam != 0);
             return 0;
         case kRepairFinishedMessage:
-            RepairFinished(std::unique_ptr<std::string>(reinterpret_cast<std::string*>(lParam)));
+            RepairFinished(std::unique_ptr<std::string>(reinterpret_cast<std::string*>(lParam)), wParam != 0);
             return 0;
+        case kWebPageFailedMessage: {
+            std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
+            if (text) MessageBoxA(Window(), text->c_str(), kTitle, MB_OK | MB_ICONWARNING);
+            return 0;
+        }
         case WM_CLOSE:
             // Alt+F4 and the system menu's Close leave the window open.
             return 0;
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
-                CDialogBase about(IDD_ABOUTBOX);
+                CAboutDlg about;
                 about.DoModal(Window());
                 return 0;
             }

@@ -14,8 +14,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "control/main_skin_win32.h"
+#include "control/result_entries.h"
 #include "control/summary.h"
 #include "platform/handles_win32.h"
 
@@ -29,6 +31,11 @@ constexpr UINT kScanFinishedMessage = WM_APP + 0x172;
 // Posted by the repair worker when its repair has ended; lParam: its closing
 // message (a std::string the receiver takes over).
 constexpr UINT kRepairFinishedMessage = WM_APP + 0x173;
+// Posted when a web page could not be opened; lParam: the message to show
+// (a std::string the receiver takes over).
+constexpr UINT kWebPageFailedMessage = WM_APP + 0x174;
+// The result panel's label that gives the number of rows ("16 problems found").
+constexpr const char* kResultTotalLabel = "TEXT_RESULT_TOTAL";
 constexpr UINT kTimerIdle = 1;
 constexpr UINT kTimerPeriodicScan = 2;
 
@@ -75,6 +82,10 @@ public:
     // The panel progress is shown on (set when a scan starts).
     CSubMainSkin* ProgressPanel() const { return progressPanel_.load(); }
 
+    // IPanelHost: the result rows, by their data (the entry each stands for).
+    std::string ResultRowDetails(LPARAM row) const override;
+    int CompareResultRows(LPARAM a, LPARAM b, int column) const override;
+
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnWindowGone() override;
@@ -90,6 +101,10 @@ private:
     bool InitDialog();
     void ShowPanelAsTab(const char* panel, const char* button);
     void OpenWebPage(const std::string& settingName, UINT stringId);
+    // BUTTON_REMOVE: starts the repair when the result list has ticked rows;
+    // otherwise says why nothing can be repaired. True when it started one.
+    bool RepairOrExplain();
+    CSkinnedListView* ResultListView() const;
     void AddTrayIcon();
     void RemoveTrayIcon();
     void ShowFromTray();
@@ -100,7 +115,9 @@ private:
     // At the end of a repair: shows its closing message; once that is
     // closed, the repair no longer runs, the ignored panel is reloaded, then
     // the main panel is shown (a press of BUTTON_MAIN).
-    void RepairFinished(std::unique_ptr<std::string> message);
+    // With `keepResults` (nothing was ticked, nothing done) the results are
+    // shown again instead, still ready for a repair.
+    void RepairFinished(std::unique_ptr<std::string> message, bool keepResults);
     void FillResultList();
     void SetProgressLabel(const char* label, const std::string& text);
 
@@ -109,7 +126,10 @@ private:
     bool trayIcon_ = false;
     std::atomic<bool> resultsReady_{false};
     std::atomic<CSubMainSkin*> progressPanel_{nullptr};
-    int registryRows_ = 0;  // result rows that are registry findings (the rest: shortcuts)
+    // What the result rows show: one entry per finding, then one per broken
+    // shortcut; a row's data is its entry's index.
+    std::vector<ResultEntry> entries_;
+    int registryRows_ = 0;  // entries that are registry findings (the rest: shortcuts)
     // The last worker started (kept to see whether it still runs at the end).
     Win32Handle worker_;
 };

@@ -10,6 +10,7 @@
 #include <objbase.h>
 
 #include <memory>
+#include <vector>
 
 #include "control/main_dlg_win32.h"
 #include "repair/export_backups.h"
@@ -90,17 +91,44 @@ void CMainDlg::ScanFinished(bool stopped) {
 }
 
 void CMainDlg::FillResultList() {
+    const FindingList& findings = Engine().Findings();
+    entries_ = MakeResultEntries(findings, Shortcuts().BrokenLinks(), Shortcuts().BrokenTargets());
+    registryRows_ = static_cast<int>(findings.size());
     CSubMainSkin* results = FindPanel("SUBMAIN_RESULT");
     CSkinnedListView* list = results != nullptr ? results->ResultList() : nullptr;
-    if (list == nullptr) return;
-    list->DeleteAllRows();
-    int row = 0;
-    for (const auto& finding : Engine().Findings()) {
-        if (!finding) continue;
-        list->InsertRow(row++, {"", finding->GetCategory(), finding->GetFilePath()}, true);
+    std::size_t shown = 0;
+    if (list != nullptr) {
+        // The columns the skin leaves out are added after its own.
+        for (int c = list->ColumnCount(); c < kResultColumnCount; ++c)
+            if (!list->AddColumn(kResultColumnDefaults[c].title, kResultColumnDefaults[c].width)) break;
+        SendMessageA(list->Window(), WM_SETREDRAW, FALSE, 0);
+        list->DeleteAllRows();
+        std::vector<std::string> columns(kResultColumnCount);
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            if (i < findings.size() && !findings[i]) continue;
+            for (int c = 0; c < kResultColumnCount; ++c) columns[c] = entries_[i].Column(c);
+            if (list->InsertRow(static_cast<int>(shown), columns, true, static_cast<LPARAM>(i)) >= 0) ++shown;
+        }
+        // The text columns as wide as their longest text: whole paths, with
+        // the list scrolling sideways.
+        for (int c : {kColumnMissingFile, kColumnProgram, kColumnRemoves, kColumnEntry, kColumnValue}) {
+            std::vector<const std::string*> texts;
+            texts.reserve(entries_.size());
+            for (const ResultEntry& e : entries_) {
+                switch (c) {
+                    case kColumnMissingFile: texts.push_back(&e.missing); break;
+                    case kColumnProgram: texts.push_back(&e.owner); break;
+                    case kColumnRemoves: texts.push_back(&e.removes); break;
+                    case kColumnEntry: texts.push_back(&e.key); break;
+                    default: texts.push_back(&e.valueName); break;
+                }
+            }
+            list->FitColumn(c, texts);
+        }
+        SendMessageA(list->Window(), WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list->Window(), nullptr, TRUE);
     }
-    registryRows_ = row;
-    for (const std::string& path : Shortcuts().BrokenLinks()) list->InsertRow(row++, {"", "SHORTCUT", path}, true);
+    if (results != nullptr) results->Controls().SetLabelText(kResultTotalLabel, ProblemsFoundText(shown));
 }
 
 DWORD WINAPI CMainDlg::MainRepairThread(LPVOID argument) {
@@ -117,33 +145,60 @@ void CMainDlg::RemoveSelectedItems() {
     RepairInProgress.store(1);  // already set by the starter; kept for any other caller
     auto scratch = std::make_unique<CRegistryLib>(EngineServices{&Engine().Registry(), nullptr, Engine().IgnoreFile()});
 
+    // Which findings and shortcuts the rows leave ticked (a row's data is its
+    // entry: the findings, then the shortcuts; the rows may have been sorted).
     RepairOutcome outcome;
+    CSkinnedListView* list = ResultListView();
+    FindingList& findings = Engine().Findings();
+    std::vector<std::size_t> keptFindings, keptShortcuts;
+    if (list != nullptr) {
+        const int rows = list->RowCount();
+        for (int i = 0; i < rows; ++i) {
+            const LPARAM data = list->RowData(i);
+            if (data < 0) continue;
+            const bool ticked = list->Checked(i);
+            if (data < registryRows_) {
+                const auto f = static_cast<std::size_t>(data);
+                if (f >= findings.size() || !findings[f]) continue;
+                if (ticked) ++outcome.registryTicked;
+                else keptFindings.push_back(f);
+            } else {
+                const auto sc = static_cast<std::size_t>(data - registryRows_);
+                if (sc >= Shortcuts().BrokenLinks().size()) continue;
+                if (ticked) ++outcome.shortcutsTicked;
+                else keptShortcuts.push_back(sc);
+            }
+        }
+    }
+    if (outcome.registryTicked + outcome.shortcutsTicked == 0) {
+        // Nothing to remove: no export, no backup, nothing ignored.
+        auto message = std::make_unique<std::string>(NothingTickedMessage());
+        if (PostMessageA(Window(), kRepairFinishedMessage, 1, reinterpret_cast<LPARAM>(message.get())))
+            message.release();
+        else
+            RepairInProgress.store(0);
+        return;
+    }
+
     std::string exportedTo;
     outcome.exportFailed = !ExportBeforeRepair(exportedTo, outcome.exportError);
 
     ShowPanel("SUBMAIN_RESULT");
-    CSubMainSkin* results = FindPanel("SUBMAIN_RESULT");
-    CSkinnedListView* list = results != nullptr ? results->ResultList() : nullptr;
-    FindingList& findings = Engine().Findings();
-    if (list != nullptr) {
-        const int rows = list->RowCount();
-        for (int i = 0; i < rows; ++i) {
-            if (list->Checked(i)) continue;
-            if (i < registryRows_) {
-                if (static_cast<std::size_t>(i) >= findings.size() || !findings[i]) continue;
-                scratch->IgnoreList().push_back(std::make_unique<CRegErrorLog>(*findings[i]));
-                findings[i]->SetKeyPath("");
-            } else {
-                const std::size_t s = static_cast<std::size_t>(i - registryRows_);
-                if (s >= Shortcuts().BrokenLinks().size()) continue;
-                auto entry = std::make_unique<CRegErrorLog>();
-                entry->SetFilePath(Shortcuts().BrokenLinks()[s]);
-                scratch->IgnoreList().push_back(std::move(entry));
-                Shortcuts().EmptyBrokenLink(s);
-            }
-        }
+    // The unticked rows go to the ignore list and are left out of the repair.
+    for (std::size_t f : keptFindings) {
+        scratch->IgnoreList().push_back(std::make_unique<CRegErrorLog>(*findings[f]));
+        findings[f]->SetKeyPath("");
+    }
+    for (std::size_t sc : keptShortcuts) {
+        auto entry = std::make_unique<CRegErrorLog>();
+        entry->SetFilePath(Shortcuts().BrokenLinks()[sc]);
+        scratch->IgnoreList().push_back(std::move(entry));
+        Shortcuts().EmptyBrokenLink(sc);
     }
     const bool ignoreSaved = scratch->SaveIgnoreList();
+    outcome.ignoredAdded = ignoreSaved ? static_cast<int>(keptFindings.size() + keptShortcuts.size()) : 0;
+    outcome.ignoreSaveFailed = !ignoreSaved;
+    if (!ignoreSaved) outcome.ignoreError = scratch->IgnoreListError();
 
     SetProgressLabel(kStatusLabel, "Fixing errors");
     if (CSubMainSkin* panel = ProgressPanel()) InvalidateRect(panel->Window(), nullptr, TRUE);
@@ -159,7 +214,6 @@ void CMainDlg::RemoveSelectedItems() {
         if (!path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) ++outcome.shortcutsNotDeleted;
 
     auto message = std::make_unique<std::string>(RepairClosingMessage(outcome));
-    if (!ignoreSaved) *message += "\r\nThe ignore list could not be saved: " + scratch->IgnoreListError();
     // The closing message is shown by the user-interface thread, the thread
     // of the window that owns it. A box of this thread would take its clicks
     // in a queue of its own: a press on the disabled main window made before
@@ -173,16 +227,22 @@ void CMainDlg::RemoveSelectedItems() {
         RepairInProgress.store(0);
 }
 
-void CMainDlg::RepairFinished(std::unique_ptr<std::string> message) {
+void CMainDlg::RepairFinished(std::unique_ptr<std::string> message, bool keepResults) {
     // Presses while the box is up are dropped as presses during the repair
     // (the window is disabled; the tray and the timer still reach it).
     if (message) MessageBoxA(Window(), message->c_str(), "Quillmere", MB_OK);
     RepairInProgress.store(0);
     // Closed from the tray meanwhile: nothing left to show.
     if (!IsWindow(Window())) return;
+    SetProgressLabel(kCurrentItemLabel, "");
+    if (keepResults) {
+        ShowPanel("SUBMAIN_RESULT");
+        Controls().EnableAllButtons(true);
+        resultsReady_.store(true);
+        return;
+    }
     ShowPanel("SUBMAIN_IGNORED");
     if (CSubMainSkin* ignored = FindPanel("SUBMAIN_IGNORED")) ignored->RefreshIgnoredList();
-    SetProgressLabel(kCurrentItemLabel, "");
     ButtonPressed("BUTTON_MAIN");
 }
 

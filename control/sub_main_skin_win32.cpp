@@ -9,6 +9,7 @@
 
 #include "control/add_schedule_dialog_win32.h"
 #include "control/restore_ui_win32.h"
+#include "control/result_details_dialog_win32.h"
 #include "control/summary.h"
 #include "control/thread_summary_win32.h"
 #include "engine/registry_lib.h"
@@ -99,7 +100,7 @@ bool CSubMainSkin::Create(IPanelHost* host, HWND parent, const SkinFile& skin, c
 
     const std::string listSection = name_ + "_LISTINFO";
     if (listSection == "SUBMAIN_RESULT_LISTINFO") {
-        resultList_ = controls_.ReadListViewInfo(skin, listSection, kListWithCheckBoxes);
+        resultList_ = controls_.ReadListViewInfo(skin, listSection, kListWithCheckBoxes | LVS_EX_INFOTIP);
     } else if (listSection == "SUBMAIN_IGNORED_LISTINFO") {
         ignoredList_ = controls_.ReadListViewInfo(skin, listSection, kListWithCheckBoxes);
         RefreshIgnoredList();
@@ -327,6 +328,50 @@ void CSubMainSkin::ShowListMenu(CSkinnedListView& list) {
     for (int i = 0; i < list.RowCount(); ++i) list.SetChecked(i, command == ID_LIST_SELECT_ALL);
 }
 
+bool CSubMainSkin::ResultListNotice(const NMHDR& header, LRESULT& result) {
+    result = 0;
+    switch (header.code) {
+        case LVN_COLUMNCLICK: {
+            const auto& click = reinterpret_cast<const NMLISTVIEW&>(header);
+            const IPanelHost* host = host_;
+            resultList_->SortByColumn(click.iSubItem, [host](LPARAM a, LPARAM b, int column) {
+                return host != nullptr ? host->CompareResultRows(a, b, column) : 0;
+            });
+            return true;
+        }
+        case NM_DBLCLK: {
+            const auto& activate = reinterpret_cast<const NMITEMACTIVATE&>(header);
+            if (activate.iItem >= 0) ShowResultDetails(activate.iItem);
+            return true;
+        }
+        case NM_RETURN: {
+            const int row = static_cast<int>(SendMessageA(resultList_->Window(), LVM_GETNEXTITEM, -1, LVNI_SELECTED));
+            if (row >= 0) ShowResultDetails(row);
+            return true;
+        }
+        case LVN_GETINFOTIPA: {
+            auto& tip = const_cast<NMLVGETINFOTIPA&>(reinterpret_cast<const NMLVGETINFOTIPA&>(header));
+            if (host_ == nullptr || tip.pszText == nullptr || tip.cchTextMax <= 0) return true;
+            const std::string details = host_->ResultRowDetails(resultList_->RowData(tip.iItem));
+            const std::size_t n = std::min(details.size(), static_cast<std::size_t>(tip.cchTextMax - 1));
+            details.copy(tip.pszText, n);
+            tip.pszText[n] = '\0';
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+void CSubMainSkin::ShowResultDetails(int row) {
+    if (host_ == nullptr) return;
+    resultList_->SelectRow(row);
+    const std::string details = host_->ResultRowDetails(resultList_->RowData(row));
+    if (details.empty()) return;
+    CResultDetailsDlg dialog(details);
+    dialog.DoModal(host_->OwnerWindow());
+}
+
 LRESULT CSubMainSkin::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PAINT: {
@@ -345,6 +390,10 @@ LRESULT CSubMainSkin::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             return 0;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            LRESULT result = 0;
+            if (header != nullptr && resultList_ != nullptr && header->hwndFrom == resultList_->Window() &&
+                ResultListNotice(*header, result))
+                return result;
             if (header != nullptr && header->code == NM_RCLICK) {
                 for (CSkinnedListView* list : {resultList_, ignoredList_})
                     if (list != nullptr && list->Window() == header->hwndFrom) ShowListMenu(*list);

@@ -16,6 +16,10 @@
 // panel. While the panel goes (prepare-to-close, destruction) a result window
 // still open is cancelled and waited for, at most ten seconds.
 //
+// The result list (SUBMAIN_RESULT) sorts by a column when its header is
+// clicked and shows a row's details (from the host) on a double click or
+// Enter, and as a tip where the pointer rests.
+//
 // BUTTON_IGNORED_DELETE removes the ticked rows' paths from the ignore list
 // as the file holds it at that moment (not the entries at the rows'
 // positions, which another program may have shifted since the list was read).
@@ -50,6 +54,10 @@ public:
     virtual void SetButtonCheckOnAllPanels(const std::string& name, int state) = 0;
     // The top-level window that owns message boxes and dialogs.
     virtual HWND OwnerWindow() const = 0;
+    // The result list's rows, told by their data: every detail of one ("":
+    // none), and the order of two by a column (<0, 0, >0).
+    virtual std::string ResultRowDetails(LPARAM) const { return std::string(); }
+    virtual int CompareResultRows(LPARAM, LPARAM, int) const { return 0; }
 };
 
 class CSubMainSkin : public CWindowBase, public ISkinOwner {
@@ -104,6 +112,11 @@ private:
     void DeleteSelectedSchedule();
     void ScheduleOptionPressed(const std::string& name);
     void ShowListMenu(CSkinnedListView& list);
+    // The result list's notifications: a header click sorts by that column;
+    // a double click or Enter on a row shows its details; the pointer
+    // resting on a row shows them as a tip. True when handled.
+    bool ResultListNotice(const NMHDR& header, LRESULT& result);
+    void ShowResultDetails(int row);
     void StartResultWindow();
 
 

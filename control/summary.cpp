@@ -55,13 +55,21 @@ void SummaryProgressCallback(std::string, std::string status, std::int32_t, std:
     screen->SetLabelText(kErrorsFoundLabel, count);
 }
 
+namespace {
+
+std::string CountOf(int n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
 std::string RepairClosingMessage(const RepairOutcome& o) {
     const bool backupMissing = o.registryToRepair && o.backupFile.empty();
-    if (!o.exportFailed && !backupMissing && !o.backupWriteFailed && o.rowsNotFixed == 0 &&
-        o.entriesNotDeleted == 0 && o.shortcutsNotDeleted == 0)
-        return "Items selected have been removed from the system";
     std::string text;
     auto line = [&text](const std::string& l) { text += (text.empty() ? "" : "\r\n") + l; };
+    if (!o.exportFailed && !backupMissing && !o.backupWriteFailed && o.rowsNotFixed == 0 &&
+        o.entriesNotDeleted == 0 && o.shortcutsNotDeleted == 0)
+        line("Items selected have been removed from the system");
     if (o.exportFailed)
         line("The registry export before the repair failed" +
              (o.exportError.empty() ? std::string(".") : ": " + o.exportError));
@@ -69,18 +77,50 @@ std::string RepairClosingMessage(const RepairOutcome& o) {
     else if (o.backupWriteFailed)
         line("Writing the backup " + o.backupFile + " failed part way: the entries after that were not removed.");
     if (o.entriesNotDeleted > 0)
-        line(std::to_string(o.entriesNotDeleted) +
-             (o.entriesNotDeleted == 1 ? " registry entry" : " registry entries") +
+        line(CountOf(o.entriesNotDeleted, "registry entry", "registry entries") +
              " could not be deleted (Access Denied).");
     else if (o.rowsNotFixed > 0)
         line("Some registry entries could not be deleted (Access Denied) in " + std::to_string(o.rowsNotFixed) +
              (o.rowsNotFixed == 1 ? " category." : " categories."));
     if (o.shortcutsNotDeleted > 0)
-        line(std::to_string(o.shortcutsNotDeleted) +
-             (o.shortcutsNotDeleted == 1 ? " shortcut could not be deleted." : " shortcuts could not be deleted."));
+        line(CountOf(o.shortcutsNotDeleted, "shortcut could not be deleted.", "shortcuts could not be deleted."));
+
+    const int registryRemoved = std::max(0, o.registryTicked - o.entriesNotDeleted);
+    const int shortcutsRemoved = std::max(0, o.shortcutsTicked - o.shortcutsNotDeleted);
+    if (registryRemoved + shortcutsRemoved == 0) {
+        line("Nothing was removed.");
+    } else {
+        std::string removed;
+        if (registryRemoved > 0) removed = CountOf(registryRemoved, "registry entry", "registry entries");
+        if (shortcutsRemoved > 0)
+            removed += (removed.empty() ? "" : " and ") + CountOf(shortcutsRemoved, "shortcut", "shortcuts");
+        line(removed + (registryRemoved + shortcutsRemoved == 1 ? " was removed." : " were removed."));
+    }
     if (!o.backupFile.empty()) line("What was removed is saved in " + o.backupFile + ".");
+
+    if (o.ignoreSaveFailed)
+        line("The ignore list could not be saved, so no unticked entry was added to it: " + o.ignoreError);
+    else if (o.ignoredAdded > 0)
+        line(CountOf(o.ignoredAdded, "unticked entry was", "unticked entries were") +
+             " added to the ignore list and will not be reported again; the Ignore list panel takes " +
+             (o.ignoredAdded == 1 ? "it" : "them") + " back.");
+    else
+        line("Nothing was added to the ignore list.");
     return text;
 }
+
+std::string NothingTickedMessage() {
+    return "No entry is ticked: nothing was removed and nothing was added to the ignore list.\r\n"
+           "Tick the entries to remove, then press Repair selected.";
+}
+
+std::string NothingToRepairMessage() {
+    return "There is nothing to repair yet.\r\n"
+           "Press Start scan: the result list shows what it finds, and Repair selected removes the ticked "
+           "entries.";
+}
+
+std::string NoProblemsToRepairMessage() { return "No problems found: there is nothing to repair."; }
 
 Summary::Summary(const EngineServices& engine, const ShortcutServices& shortcuts)
     : engine_(engine), shortcuts_(shortcuts), stop_(kStopEventName) {

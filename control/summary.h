@@ -63,12 +63,27 @@ struct RepairOutcome {
     int rowsNotFixed = 0;            // result rows whose entries could not be deleted (fixed count < 0)
     int entriesNotDeleted = 0;       // ticked registry findings still in the registry afterwards
     int shortcutsNotDeleted = 0;     // listed shortcuts still on disk
+    int registryTicked = 0;          // ticked registry rows: the findings the repair was to remove
+    int shortcutsTicked = 0;         // ticked shortcut rows
+    int ignoredAdded = 0;            // unticked rows put on the ignore list
+    bool ignoreSaveFailed = false;   // the ignore list could not be written (nothing was added)
+    std::string ignoreError;         // why
 };
 
 // The closing message of a repair: "Items selected have been removed from the
-// system" when everything selected was removed; otherwise what went wrong,
-// naming the backup file when there is one.
+// system" first when everything ticked was removed, else what went wrong;
+// then how many registry entries and shortcuts were removed, the backup file
+// that holds them, and how many unticked rows went to the ignore list (which
+// the Ignore list panel takes back).
 std::string RepairClosingMessage(const RepairOutcome& outcome);
+
+// What "Repair selected" says instead of repairing when no row is ticked:
+// nothing is removed, exported or ignored.
+std::string NothingTickedMessage();
+// ... before a scan has shown its results (or after they were left).
+std::string NothingToRepairMessage();
+// ... for a scan that found nothing.
+std::string NoProblemsToRepairMessage();
 
 class Summary {
 public:

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/categories.h"
 #include "platform/codepage.h"
 #include "platform/registry.h"
 
@@ -14,7 +15,23 @@ CRegErrorLog::CRegErrorLog(const CRegErrorLog& other)
       removeKind_(other.removeKind_),
       filePath_(other.filePath_),
       view_(other.view_),
-      classesHive_(other.classesHive_) {}
+      classesHive_(other.classesHive_),
+      ownerName_(other.ownerName_) {}
+
+std::string OwnerNameOf(const CRegErrorLog& finding) {
+    std::string owner = finding.GetOwnerName();
+    if (!owner.empty()) return owner;
+    const std::string tag = finding.GetCategory();
+    if (tag == kTagFonts || tag == kTagDrivers || tag == kTagHelp || tag == kTagStartup) {
+        const CRegValueItem* value = finding.GetValue();
+        if (value != nullptr && !value->isDefault) owner = value->name;
+    } else if (tag == kTagAppPaths || tag == kTagSharedTools) {
+        const std::string key = finding.GetKeyPath();
+        const std::size_t slash = key.find_last_of('\\');
+        if (slash != std::string::npos) owner = key.substr(slash + 1);
+    }
+    return owner;
+}
 
 namespace {
 

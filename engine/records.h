@@ -62,6 +62,12 @@ public:
     // the restore act on that hive's key alone.
     void SetClassesHive(ClassesHive hive) { classesHive_ = hive; }
     ClassesHive GetClassesHive() const { return classesHive_; }
+    // The name the registry gives the program or item the entry belongs to,
+    // where the scan read it beside the entry: a COM class's name (its key's
+    // unnamed value), an uninstall entry's DisplayName. "" otherwise (see
+    // OwnerNameOf for the names the entry itself carries).
+    void SetOwnerName(const std::string& s) { ownerName_ = s; }
+    std::string GetOwnerName() const { return ownerName_; }
 
 private:
     std::string category_;
@@ -71,7 +77,16 @@ private:
     std::string filePath_;
     RegView view_ = RegView::k64;
     ClassesHive classesHive_ = ClassesHive::kMerged;
+    std::string ownerName_;
 };
+
+// The program or item a finding belongs to, as the registry names it: the
+// recorded owner name (a class's name, an uninstall entry's DisplayName);
+// else, where the entry carries it, a font's, driver's, help file's or
+// startup program's value name, or an application path's or shared tool's
+// key name. "" when the registry names none (a shared DLL, whose value name
+// is its path; a class or uninstall entry without a name).
+std::string OwnerNameOf(const CRegErrorLog& finding);
 
 // One result row per category.
 struct CScanError {

@@ -65,6 +65,17 @@ std::int32_t CountProgIdDefaults(CRegistryLib& lib, RegKey classKey, ValueList& 
     return n;
 }
 
+// The class's name: the text of its key's unnamed value ("" when it has none
+// or it is no text). Read only for a class that is a finding.
+std::string ClassName(IRegistry& reg, RegKey classKey) {
+    std::uint8_t buffer[512];
+    std::uint32_t type = 0, size = sizeof buffer - 1;
+    if (reg.RegQueryValueExA(classKey, "", &type, buffer, &size) != kRegSuccess) return std::string();
+    if (type != kRegSz && type != kRegExpandSz) return std::string();
+    buffer[size < sizeof buffer ? size : sizeof buffer - 1] = 0;
+    return std::string(reinterpret_cast<const char*>(buffer));
+}
+
 }  // namespace
 
 void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
@@ -141,11 +152,18 @@ void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
             // Counted once per class, and only when the listing showed a
             // sub-key that may be the ProgID one.
             std::int32_t progIdDefaultsOfClass = -1;
+            bool named = false;
+            std::string name;
             for (std::size_t i = 0; i < used; ++i) {
                 ServerEntry& e = entries[i];
                 if (!keep && e.state == PathState::Missing) {
                     frame.Record(*e.value, frame.RootPath() + "\\" + className, e.reported, nullptr,
                                  reg.RegClassesHiveOf(classKey.Get()));
+                    if (!named) {
+                        name = ClassName(reg, classKey.Get());
+                        named = true;
+                    }
+                    Findings().back()->SetOwnerName(name);
                     if (progIdDefaultsOfClass < 0)
                         progIdDefaultsOfClass =
                             mayHaveProgId ? CountProgIdDefaults(*this, classKey.Get(), values) : 0;

@@ -7,15 +7,38 @@ namespace qm {
 
 void CRegistryLib::ScanRegistryUninstall(ResultRows& rows) {
     ScanFrame frame(*this, rows, Category::Uninstall, kStatusUninstall);
+    // The product's DisplayName may come before or after its UninstallString:
+    // whichever comes second completes the finding. Values arrive one product
+    // at a time, so a change of product (or view) starts afresh.
+    std::string product, displayName;
+    RegView productView = RegView::k64;
+    CRegErrorLog* productFinding = nullptr;
     RunSubKeyValueScan(frame, kUninstallRoot, [](const std::string&) { return true; },
-                       [&](const CRegValueItem& item, const std::string& product) {
+                       [&](const CRegValueItem& item, const std::string& name) {
+                           if (name != product || frame.View() != productView) {
+                               product = name;
+                               productView = frame.View();
+                               displayName.clear();
+                               productFinding = nullptr;
+                           }
                            frame.CountScanned();
-                           if (item.data == kValueNotSet || item.name != "UninstallString") return;
+                           if (item.data == kValueNotSet) return;
+                           if ((item.type == kRegSz || item.type == kRegExpandSz) && EqualsAsciiLower(item.name, "displayname")) {
+                               displayName = item.data;
+                               if (productFinding != nullptr) productFinding->SetOwnerName(displayName);
+                               return;
+                           }
+                           if (item.name != "UninstallString") return;
+                           const std::size_t before = Findings().size();
                            // The uninstaller is the program of a command line.
                            frame.Examine(
-                               item, [&] { return frame.RootPath() + "\\" + AsciiLower(product); },
+                               item, [&] { return frame.RootPath() + "\\" + AsciiLower(name); },
                                UninstallPath(item.data, frame.Paths()),
                                [&] { return frame.WindowsLookup().Program(item.data); });
+                           if (Findings().size() > before) {
+                               productFinding = Findings().back().get();
+                               productFinding->SetOwnerName(displayName);
+                           }
                        });
 }
 

@@ -3,10 +3,15 @@
 #pragma once
 
 // ---------------------------------------------------------------- dialogs
-#define IDD_ABOUTBOX 100          // "About Tessaly" box
+#define IDD_ABOUTBOX 100          // "About Quillmere" box
 #define IDD_MAIN_DIALOG 102       // template id the main window passes to its base (not a resource)
 #define IDD_SKIN_DIALOG 134       // empty popup: the skinned windows' real size and shape come from the skin
 #define IDD_ADD_SCHEDULE 139      // "Add Schedule" dialog (scheduled tasks)
+#define IDD_RESULT_DETAILS 141    // "Entry details": one result row's details
+
+// Controls of IDD_ABOUTBOX and IDD_RESULT_DETAILS.
+#define IDC_ABOUT_VERSION 1020
+#define IDC_DETAILS_TEXT 1021
 
 // Controls of IDD_ADD_SCHEDULE.
 #define IDC_SCHEDULE_DATE 1001
@@ -35,6 +40,6 @@
 #define IDM_ABOUTBOX 0x0010       // system-menu item that opens the About box
 
 // ---------------------------------------------------------------- strings
-#define IDS_ABOUTBOX 101          // "&About Tessaly..."
+#define IDS_ABOUTBOX 101          // "&About Quillmere..."
 #define IDS_RECOMMEND_URL 103     // web page of BUTTON_LIVEUPDATE (setting "recommendurl" overrides it)
 #define IDS_SUPPORT_URL 104       // web page of BUTTON_SUPPORT (setting "supporturl" overrides it)

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace qm {
 
 CSkinnedListView::~CSkinnedListView() { Destroy(); }
@@ -40,11 +42,51 @@ int CSkinnedListView::ColumnCount() const {
     return header == nullptr ? 0 : static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
 }
 
-int CSkinnedListView::InsertRow(int row, const std::vector<std::string>& columns, bool checked) {
+bool CSkinnedListView::AddColumn(const std::string& title, int width) {
+    const int index = ColumnCount();
+    std::string text = title;
+    LVCOLUMNA column{};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = width;
+    column.pszText = &text[0];
+    column.iSubItem = index;
+    return SendMessageA(window_, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column)) >= 0;
+}
+
+void CSkinnedListView::FitColumn(int column, const std::vector<const std::string*>& texts) {
+    char title[256] = "";
+    LVCOLUMNA header{};
+    header.mask = LVCF_TEXT;
+    header.pszText = title;
+    header.cchTextMax = sizeof title;
+    SendMessageA(window_, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&header));
+    // Only the longest texts are measured: a list may hold many thousands.
+    std::vector<const std::string*> longest;
+    for (const std::string* text : texts) {
+        if (text == nullptr) continue;
+        if (longest.size() < 8) {
+            longest.push_back(text);
+            continue;
+        }
+        auto shortest = longest.begin();
+        for (auto it = longest.begin(); it != longest.end(); ++it)
+            if ((*it)->size() < (*shortest)->size()) shortest = it;
+        if (text->size() > (*shortest)->size()) *shortest = text;
+    }
+    int width = static_cast<int>(SendMessageA(window_, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(title)));
+    for (const std::string* text : longest)
+        width = std::max(width, static_cast<int>(SendMessageA(window_, LVM_GETSTRINGWIDTHA, 0,
+                                                               reinterpret_cast<LPARAM>(text->c_str()))));
+    SendMessageA(window_, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width + 16, 0));
+}
+
+int CSkinnedListView::InsertRow(int row, const std::vector<std::string>& columns, bool checked, LPARAM data) {
     std::string first = columns.empty() ? std::string() : columns[0];
     LVITEMA item{};
-    item.mask = LVIF_TEXT;
+    item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = row;
+    item.lParam = data;
     item.pszText = &first[0];
     const int index = static_cast<int>(SendMessageA(window_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     if (index < 0) return -1;
@@ -59,7 +101,12 @@ int CSkinnedListView::InsertRow(int row, const std::vector<std::string>& columns
     return index;
 }
 
-void CSkinnedListView::DeleteAllRows() { SendMessageA(window_, LVM_DELETEALLITEMS, 0, 0); }
+void CSkinnedListView::DeleteAllRows() {
+    SendMessageA(window_, LVM_DELETEALLITEMS, 0, 0);
+    if (sortColumn_ < 0) return;
+    sortColumn_ = -1;  // new rows come in their own order
+    ShowSortArrow();
+}
 
 int CSkinnedListView::RowCount() const { return static_cast<int>(SendMessageA(window_, LVM_GETITEMCOUNT, 0, 0)); }
 
@@ -83,6 +130,66 @@ void CSkinnedListView::SetChecked(int row, bool checked) {
     item.stateMask = LVIS_STATEIMAGEMASK;
     item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
     SendMessageA(window_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
+
+LPARAM CSkinnedListView::RowData(int row) const {
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!SendMessageA(window_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return -1;
+    return item.lParam;
+}
+
+int CALLBACK CSkinnedListView::CompareRows(LPARAM a, LPARAM b, LPARAM selfParam) {
+    const auto* self = reinterpret_cast<const CSkinnedListView*>(selfParam);
+    int order;
+    if (self->sortColumn_ == 0)
+        order = static_cast<int>(self->ticked_.count(b)) - static_cast<int>(self->ticked_.count(a));
+    else
+        order = (*self->order_)(a, b, self->sortColumn_);
+    return self->sortDescending_ ? -order : order;
+}
+
+void CSkinnedListView::SortByColumn(int column, const RowOrder& order) {
+    if (window_ == nullptr || column < 0 || column >= ColumnCount() || !order) return;
+    sortDescending_ = column == sortColumn_ ? !sortDescending_ : false;
+    sortColumn_ = column;
+    ticked_.clear();
+    if (column == 0) {
+        const int rows = RowCount();
+        for (int row = 0; row < rows; ++row)
+            if (Checked(row)) ticked_.insert(RowData(row));
+    }
+    order_ = &order;
+    // By the rows' data (LVM_SORTITEMS): a sort by position would look each
+    // row up again for every comparison.
+    SendMessageA(window_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(this),
+                 reinterpret_cast<LPARAM>(&CSkinnedListView::CompareRows));
+    order_ = nullptr;
+    ticked_.clear();
+    ShowSortArrow();
+}
+
+void CSkinnedListView::ShowSortArrow() {
+    HWND header = reinterpret_cast<HWND>(SendMessageA(window_, LVM_GETHEADER, 0, 0));
+    if (header == nullptr) return;
+    const int columns = ColumnCount();
+    for (int i = 0; i < columns; ++i) {
+        HDITEMA item{};
+        item.mask = HDI_FORMAT;
+        if (!SendMessageA(header, HDM_GETITEMA, i, reinterpret_cast<LPARAM>(&item))) continue;
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (i == sortColumn_) item.fmt |= sortDescending_ ? HDF_SORTDOWN : HDF_SORTUP;
+        SendMessageA(header, HDM_SETITEMA, i, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+void CSkinnedListView::SelectRow(int row) {
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(window_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    SendMessageA(window_, LVM_ENSUREVISIBLE, row, FALSE);
 }
 
 int CSkinnedListView::SelectionMark() const {

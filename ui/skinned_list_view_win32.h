@@ -7,7 +7,9 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "ui/skin_file.h"
@@ -36,9 +38,23 @@ public:
     HWND Window() const { return window_; }
 
     int ColumnCount() const;
+    // Appends a column (left-aligned); false when it could not be added.
+    bool AddColumn(const std::string& title, int width);
+    // Sets a column's width to fit the widest of `texts` and of its title.
+    void FitColumn(int column, const std::vector<const std::string*>& texts);
     // Inserts a row at `row` (at the end when past it) with `columns` as the
-    // texts of columns 0, 1, ...; returns its index, or -1.
-    int InsertRow(int row, const std::vector<std::string>& columns, bool checked = false);
+    // texts of columns 0, 1, ...; returns its index, or -1. `data` stays
+    // with the row through sorts (RowData).
+    int InsertRow(int row, const std::vector<std::string>& columns, bool checked = false, LPARAM data = 0);
+    LPARAM RowData(int row) const;
+    // Sorts the rows by a column: column 0 ticked rows first, any other as
+    // `order` ranks two rows by their data (<0, 0, >0); the same column
+    // again reverses the order. The column's header shows the direction.
+    // Rows keep their check state and data.
+    using RowOrder = std::function<int(LPARAM a, LPARAM b, int column)>;
+    void SortByColumn(int column, const RowOrder& order);
+    // Selects and focuses a row and scrolls it into view.
+    void SelectRow(int row);
     void DeleteAllRows();
     int RowCount() const;
     std::string Text(int row, int column) const;
@@ -48,7 +64,15 @@ public:
     int SelectionMark() const;
 
 private:
+    static int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM self);
+    void ShowSortArrow();
+
     HWND window_ = nullptr;
+    int sortColumn_ = -1;
+    bool sortDescending_ = false;
+    // While a sort runs: its order, and for column 0 the ticked rows' data.
+    const RowOrder* order_ = nullptr;
+    std::unordered_set<LPARAM> ticked_;
 };
 
 }  // namespace qm

@@ -272,20 +272,48 @@ bool RowChecked(HWND list, int row) {
     return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
 }
 
-POINT RowPoint(HWND list, int row, bool checkBox) {
-    // Row geometry from what can be asked across processes: the header's
-    // height and the number of rows a page holds.
-    RECT client{};
-    GetClientRect(list, &client);
-    int headerHeight = 0;
-    if (HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0))) {
-        RECT h{};
-        GetWindowRect(header, &h);
-        headerHeight = h.bottom - h.top;
+// A row's rectangle in the list's client area (LVIR_BOUNDS), asked through a
+// buffer in the list's process; false when it could not be had.
+static bool RowRect(HWND list, int row, RECT& rect) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process == nullptr) return false;
+    bool ok = false;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (remote != nullptr) {
+        RECT in{LVIR_BOUNDS, 0, 0, 0};
+        ok = WriteProcessMemory(process, remote, &in, sizeof in, nullptr) &&
+             SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote)) != 0 &&
+             ReadProcessMemory(process, remote, &rect, sizeof rect, nullptr);
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     }
-    const int perPage = static_cast<int>(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0));
-    const int rowHeight = perPage > 0 ? (client.bottom - headerHeight) / perPage : 17;
-    POINT p{checkBox ? 9 : 60, headerHeight + rowHeight * row + rowHeight / 2};
+    CloseHandle(process);
+    return ok;
+}
+
+POINT RowPoint(HWND list, int row, bool checkBox) {
+    // The row scrolled into view, then its own rectangle; without one, row
+    // geometry from the header's height and the number of rows a page holds.
+    SendMessageA(list, LVM_ENSUREVISIBLE, row, FALSE);
+    RECT r{};
+    int y = 0;
+    if (RowRect(list, row, r)) {
+        y = (r.top + r.bottom) / 2;
+    } else {
+        RECT client{};
+        GetClientRect(list, &client);
+        int headerHeight = 0;
+        if (HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0))) {
+            RECT h{};
+            GetWindowRect(header, &h);
+            headerHeight = h.bottom - h.top;
+        }
+        const int perPage = static_cast<int>(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0));
+        const int rowHeight = perPage > 0 ? (client.bottom - headerHeight) / perPage : 17;
+        y = headerHeight + rowHeight * row + rowHeight / 2;
+    }
+    POINT p{checkBox ? 9 : 60, y};
     ClientToScreen(list, &p);
     return p;
 }

@@ -80,13 +80,41 @@ TEST_F(MainWindow, MinimiseHidesItUntilTheTrayBringsItBackAndTheTrayClosesIt) {
     ASSERT_TRUE(app_.WaitForExit());
 }
 
-TEST_F(MainWindow, TheSystemMenusAboutItemShowsTheAboutBox) {
+// The project's version, as CMakeLists.txt gives it ("project(Quillmere VERSION 1.0.0 ...").
+std::string ProjectVersion() {
+    const std::string text = test::ReadWholeFile(std::string(QM_SOURCE_DIR) + "/CMakeLists.txt");
+    const std::string marker = "project(Quillmere VERSION ";
+    const std::size_t at = text.find(marker);
+    if (at == std::string::npos) return "";
+    const std::size_t start = at + marker.size();
+    return text.substr(start, text.find_first_of(" )", start) - start);
+}
+
+// The texts of a dialog's static controls, in order.
+std::vector<std::string> StaticTexts(HWND dialog) {
+    std::vector<std::string> texts;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        char cls[32] = "", text[256] = "";
+        GetClassNameA(child, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Static") != 0) continue;
+        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) continue;
+        GetWindowTextA(child, text, sizeof text);
+        if (text[0] != '\0') texts.push_back(text);
+    }
+    return texts;
+}
+
+TEST_F(MainWindow, TheSystemMenusAboutItemShowsTheAboutBoxWithTheNameAndTheBuildsVersion) {
     ASSERT_TRUE(app_.Start());
     PostMessageA(app_.Main(), WM_SYSCOMMAND, 16, 0);
     HWND about = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (about = app_.Dialog("About Tessaly")) != nullptr; }));
+    ASSERT_TRUE(WaitUntil([&] { return (about = app_.Dialog("About Quillmere")) != nullptr; }));
+    const std::string version = ProjectVersion();
+    ASSERT_FALSE(version.empty());
+    EXPECT_EQ(StaticTexts(about),
+              (std::vector<std::string>{"Quillmere Version " + version, "Quillmere registry cleaner"}));
     PostMessageA(about, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("About Tessaly") == nullptr; }));
+    ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("About Quillmere") == nullptr; }));
     EXPECT_TRUE(app_.Running());
 }
 

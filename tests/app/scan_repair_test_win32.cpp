@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "control/result_entries.h"
 #include "engine/registry_lib.h"
 #include "platform/registry_win32.h"
 #include "platform/system.h"
@@ -238,7 +239,8 @@ TEST_F(ScanRepair, ScanListsTheSeededBrokenEntriesTickedAndRemoveRepairsOnlyTheT
     }
     EXPECT_EQ(categories.size(), static_cast<std::size_t>(kSeededRegistryRows)) << "one row per area";
     EXPECT_EQ(rows.back().first, "SHORTCUT");
-    EXPECT_EQ(rows.back().second, "Q:\\Desktop\\broken.lnk");
+    EXPECT_EQ(rows.back().second, test::kBrokenTarget) << "a shortcut's missing target";
+    EXPECT_EQ(test::RowText(list, kSeededRegistryRows, kColumnEntry), "Q:\\Desktop\\broken.lnk");
     for (int row = 0; row < test::RowCount(list); ++row) EXPECT_TRUE(test::RowChecked(list, row)) << row;
     // The categories panel says how each area went.
     EXPECT_EQ(Label("TEXT_ERRORSCAN_STATUS"), "ScanComplete");
@@ -260,7 +262,15 @@ TEST_F(ScanRepair, ScanListsTheSeededBrokenEntriesTickedAndRemoveRepairsOnlyTheT
     PressNow("BUTTON_REMOVE");
     HWND box = ClosingMessage();
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageText(box), "Items selected have been removed from the system");
+    const std::string closing = MessageText(box);
+    const std::vector<std::string> written = FilesMatching("*.xml");
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(closing,
+              "Items selected have been removed from the system\r\n"
+              "8 registry entries and 1 shortcut were removed.\r\n"
+              "What was removed is saved in " + written[0] + ".\r\n"
+              "1 unticked entry was added to the ignore list and will not be reported again; the Ignore list "
+              "panel takes it back.");
     // Buttons pressed while the repair's message is up are dropped, also
     // once the message is closed: they are not handled late, after it (a
     // scan started then would show as the ticked scan button).
@@ -307,6 +317,183 @@ TEST_F(ScanRepair, ScanListsTheSeededBrokenEntriesTickedAndRemoveRepairsOnlyTheT
     EXPECT_EQ(test::ReadWholeFile("Q:\\Desktop\\broken.lnk"), brokenLink_);
 }
 
+// A screen point in a column's header (the list not scrolled sideways),
+// `offset` pixels right of its centre: two clicks at one point would be a
+// double click, which sorts nothing.
+POINT HeaderPoint(HWND list, int column, int offset = 0) {
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    RECT r{};
+    GetWindowRect(header, &r);
+    int left = r.left;
+    for (int c = 0; c < column; ++c) left += static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, c, 0));
+    const int width = static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
+    return POINT{left + width / 2 + offset, (r.top + r.bottom) / 2};
+}
+
+void DoubleClickAt(POINT at) {
+    test::MoveMouse(at);
+    for (int i = 0; i < 2; ++i) {
+        test::MouseButton(at, true);
+        test::MouseButton(at, false);
+    }
+}
+
+std::string ControlText(HWND dialog, int id) {
+    char text[2048] = "";
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+TEST_F(ScanRepair, TheResultRowsSayWhatTheRepairRemovesSortByAColumnAndShowTheirDetails) {
+    ASSERT_NO_FATAL_FAILURE(StartApp());
+    // Before a scan "Repair selected" says there is nothing to repair yet.
+    Press("BUTTON_REMOVE");
+    HWND early = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (early = app_.Dialog("Quillmere")) != nullptr; }));
+    EXPECT_NE(MessageText(early).find("There is nothing to repair yet"), std::string::npos) << MessageText(early);
+    test::Click(GetDlgItem(early, IDOK));
+    ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("Quillmere") == nullptr; }));
+
+    ScanToResults();
+    HWND list = ResultList();
+    HWND results = app_.Panel("SUBMAIN_RESULT");
+    EXPECT_EQ(app_.LabelText(results, "TEXT_RESULT_TOTAL"), std::to_string(kSeededRegistryRows + 1) + " problems found");
+    // Each row by its missing file: type, program, removal, key and value.
+    struct Expected {
+        const char* missing;
+        const char* type;
+        const char* program;
+        const char* removes;
+        std::string key;
+        const char* value;
+    };
+    const std::string hklm = "HKEY_LOCAL_MACHINE\\";
+    const std::vector<Expected> expected = {
+        {"C:\\QmGone\\com.dll", "CLSID", "Qm Gone Class", "Whole key",
+         "HKEY_CLASSES_ROOT\\CLSID\\" + test::SeededBrokenClass(), ""},
+        {"C:\\QmGone\\uninst.exe", "Uninstall", "Qm Gone App", "Value",
+         hklm + "Software\\Microsoft\\Windows\\Currentversion\\Uninstall\\qmgoneapp", "UninstallString"},
+        {"C:\\QmGone\\gone.ttf", "font", "Qm Gone (TrueType)", "Value",
+         hklm + "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "Qm Gone (TrueType)"},
+        {"C:\\QmGone\\app.exe", "APPPath", "qmgone.exe", "Whole key",
+         hklm + "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmgone.exe", ""},
+        {"C:\\QmGone\\start.exe", "Startup", "QmGoneStart", "Value",
+         hklm + "Software\\Microsoft\\Windows\\Currentversion\\Run", "QmGoneStart"},
+        {"C:\\QmGone\\shared.dll", "SharedFile", "", "Value",
+         hklm + "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", "C:\\QmGone\\shared.dll"},
+        {test::kBrokenTarget, "SHORTCUT", "", "Shortcut file", "Q:\\Desktop\\broken.lnk", ""},
+    };
+    for (const Expected& e : expected) {
+        const int row = RowNaming(e.missing);
+        ASSERT_GE(row, 0) << e.missing;
+        EXPECT_EQ(test::RowText(list, row, kColumnMissingFile), e.missing);
+        EXPECT_EQ(test::RowText(list, row, kColumnType), e.type) << e.missing;
+        EXPECT_EQ(test::RowText(list, row, kColumnProgram), e.program) << e.missing;
+        EXPECT_EQ(test::RowText(list, row, kColumnRemoves), e.removes) << e.missing;
+        EXPECT_EQ(test::RowText(list, row, kColumnEntry), e.key) << e.missing;
+        EXPECT_EQ(test::RowText(list, row, kColumnValue), e.value) << e.missing;
+    }
+    // The paths are shown whole: the columns are as wide as their texts.
+    const int fileWidth = static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, kColumnEntry, 0));
+    const std::string longest = hklm + "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmgone.exe";
+    EXPECT_GT(fileWidth, static_cast<int>(longest.size()) * 4) << fileWidth;
+    test::SaveWindowShot(app_.Main(), "window-results.bmp");
+
+    // A click on the Type header sorts by it, a second click the other way;
+    // each row keeps its texts and its tick.
+    test::ClickAt(test::RowPoint(list, RowNaming("uninst.exe"), true));
+    ASSERT_TRUE(WaitUntil([&] { return !test::RowChecked(list, RowNaming("uninst.exe")); }));
+    auto types = [&] {
+        std::vector<std::string> t;
+        for (int i = 0; i < test::RowCount(list); ++i) t.push_back(Lower(test::RowText(list, i, kColumnType)));
+        return t;
+    };
+    std::vector<std::string> ascending = types();
+    std::sort(ascending.begin(), ascending.end());
+    test::ClickAt(HeaderPoint(list, kColumnType));
+    ASSERT_TRUE(WaitUntil([&] { return types() == ascending; })) << Describe();
+    std::vector<std::string> descending(ascending.rbegin(), ascending.rend());
+    test::ClickAt(HeaderPoint(list, kColumnType, 12));
+    ASSERT_TRUE(WaitUntil([&] { return types() == descending; })) << Describe();
+    for (int i = 0; i < test::RowCount(list); ++i)
+        EXPECT_EQ(test::RowChecked(list, i), test::RowText(list, i, kColumnType) != "Uninstall") << i;
+
+    // A double click on a row shows its details, whole.
+    DoubleClickAt(test::RowPoint(list, RowNaming("uninst.exe"), false));
+    HWND details = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (details = app_.Dialog("Entry details")) != nullptr; }));
+    const std::string text = ControlText(details, 1021);
+    for (const std::string& part : std::vector<std::string>{
+             "Area: Uninstall entry (Uninstall)", "Program: Qm Gone App",
+          "Key: " + expected[1].key, "Value name: UninstallString", "Data: \"C:\\QmGone\\uninst.exe\" /S",
+          "Missing file: C:\\QmGone\\uninst.exe", "Repair removes: the value \"UninstallString\" only"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
+    test::WaitPainted(details);
+    test::SaveWindowShot(details, "window-details.bmp");
+    ASSERT_TRUE(test::MakeForeground(details));
+    test::PressKey(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("Entry details") == nullptr; }));
+
+    // Enter on the selected row shows the details too: here a shortcut's.
+    const int shortcut = RowNaming(test::kBrokenTarget);
+    test::ClickAt(test::RowPoint(list, shortcut, false));
+    ASSERT_TRUE(WaitUntil([&] {
+        return SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == shortcut;
+    }));
+    test::PressKey(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return (details = app_.Dialog("Entry details")) != nullptr; }));
+    EXPECT_NE(ControlText(details, 1021).find("Shortcut file: Q:\\Desktop\\broken.lnk\r\nMissing target: " +
+                                               std::string(test::kBrokenTarget)),
+              std::string::npos)
+        << ControlText(details, 1021);
+    test::Click(GetDlgItem(details, IDOK));
+    ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("Entry details") == nullptr; }));
+}
+
+TEST_F(ScanRepair, RepairWithNothingTickedRemovesExportsAndIgnoresNothingAndSaysSo) {
+    test::WriteFlag("savereg");
+    const test::SeedAreaSnapshots before = test::SnapshotSeedAreas(registry_);
+    const std::string ignored = test::ReadWholeFile("ignore.lst");
+    ASSERT_NO_FATAL_FAILURE(StartApp());
+    ScanToResults();
+    HWND list = ResultList();
+    ASSERT_EQ(test::RowCount(list), kSeededRegistryRows + 1);
+    for (int row = 0; row < test::RowCount(list); ++row) {
+        test::ClickAt(test::RowPoint(list, row, true));
+        ASSERT_TRUE(WaitUntil([&] { return !test::RowChecked(list, row); })) << row;
+    }
+    Press("BUTTON_REMOVE");
+    HWND box = ClosingMessage();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageText(box),
+              "No entry is ticked: nothing was removed and nothing was added to the ignore list.\r\n"
+              "Tick the entries to remove, then press Repair selected.");
+    test::Click(GetDlgItem(box, IDOK));
+    // The results are still there to tick and repair.
+    ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("Quillmere") == nullptr && ShowsResults(); })) << Describe();
+    EXPECT_EQ(test::RowCount(list), kSeededRegistryRows + 1);
+    EXPECT_TRUE(FilesMatching("*.xml").empty()) << "no backup";
+    EXPECT_TRUE(FilesMatching("Registry Backups\\*.reg").empty()) << "no export";
+    EXPECT_EQ(test::ReadWholeFile("ignore.lst"), ignored);
+    const test::SeedAreaSnapshots after = test::SnapshotSeedAreas(registry_);
+    for (std::size_t i = 0; i < after.size(); ++i) EXPECT_TRUE(after[i] == before[i]) << test::SeedAreaPaths()[i];
+    EXPECT_TRUE(tree_->Exists("Desktop\\broken.lnk"));
+
+    // Ticking one row and repairing again removes just that one.
+    const int row = RowNaming("start.exe");
+    test::ClickAt(test::RowPoint(list, row, true));
+    ASSERT_TRUE(WaitUntil([&] { return test::RowChecked(list, row); }));
+    Press("BUTTON_REMOVE");
+    box = ClosingMessage();
+    ASSERT_NE(box, nullptr);
+    const std::string text = MessageText(box);
+    EXPECT_NE(text.find("\r\n1 registry entry was removed.\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(std::to_string(kSeededRegistryRows) + " unticked entries were added to the ignore list"),
+              std::string::npos)
+        << text;
+    test::Click(GetDlgItem(box, IDOK));
+}
+
 TEST_F(ScanRepair, AnEntryThatCannotBeDeletedIsNamedInTheClosingMessageWithTheBackup) {
     const std::string locked = std::string(kAppPaths) + "\\" + kLockedEntry;
     SeedAppPath(kLockedEntry, "C:\\QmGone\\locked.exe");
@@ -347,7 +534,8 @@ TEST_F(ScanRepair, WithSaveregTheDatedExportIsMadeBeforeTheRepair) {
     Press("BUTTON_REMOVE");
     HWND box = ClosingMessage();
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageText(box), "Items selected have been removed from the system");
+    EXPECT_EQ(MessageText(box).rfind("Items selected have been removed from the system\r\n", 0), 0u)
+        << MessageText(box);
     test::Click(GetDlgItem(box, IDOK));
 
     const std::vector<std::string> exports = FilesMatching("Registry Backups\\*.reg");

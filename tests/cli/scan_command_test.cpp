@@ -26,7 +26,7 @@ TEST(ScanCommand, JsonIsOneObjectWithRowsFindingsAndShortcuts) {
         EXPECT_EQ(row["fixed"], 0);
     }
     for (const auto& f : doc["findings"]) {
-        for (const char* field : {"tag", "kind", "key", "value", "path"})
+        for (const char* field : {"tag", "kind", "key", "value", "path", "owner"})
             EXPECT_TRUE(f[field].is_string()) << field;
         EXPECT_TRUE(f["view"] == "64" || f["view"] == "32") << f;
     }

@@ -230,19 +230,59 @@ TEST(SummaryBackupName, EnglishNamesAndLocalTimeDigits) {
 namespace qm {
 namespace {
 
-TEST(RepairClosingMessage, TheUsualTextOnlyWhenEverythingSelectedWasRemoved) {
+TEST(RepairClosingMessage, TheUsualTextOnlyWhenEverythingSelectedWasRemovedThenTheCounts) {
     RepairOutcome all;
     all.registryToRepair = true;
-    all.backupFile = "Mon_Dec_07_15_30_00_2026.xml";
-    EXPECT_EQ(RepairClosingMessage(all), "Items selected have been removed from the system");
-    // Nothing left to repair (every row unticked): no backup is no failure.
-    EXPECT_EQ(RepairClosingMessage(RepairOutcome()), "Items selected have been removed from the system");
+    all.registryTicked = 9;
+    all.shortcutsTicked = 1;
+    all.ignoredAdded = 1;
+    all.backupFile = "FixedOnMondayDecember072026153000.xml";
+    EXPECT_EQ(RepairClosingMessage(all),
+              "Items selected have been removed from the system\r\n"
+              "9 registry entries and 1 shortcut were removed.\r\n"
+              "What was removed is saved in FixedOnMondayDecember072026153000.xml.\r\n"
+              "1 unticked entry was added to the ignore list and will not be reported again; the Ignore list "
+              "panel takes it back.");
+    RepairOutcome one;
+    one.registryToRepair = true;
+    one.registryTicked = 1;
+    one.ignoredAdded = 3;
+    one.backupFile = "b.xml";
+    const std::string oneText = RepairClosingMessage(one);
+    EXPECT_NE(oneText.find("\r\n1 registry entry was removed.\r\n"), std::string::npos) << oneText;
+    EXPECT_NE(oneText.find("3 unticked entries were added to the ignore list"), std::string::npos) << oneText;
+    EXPECT_NE(oneText.find("takes them back."), std::string::npos) << oneText;
+    // Only shortcuts: no registry backup needed beyond the shortcut's.
+    RepairOutcome shortcuts;
+    shortcuts.shortcutsTicked = 2;
+    shortcuts.backupFile = "s.xml";
+    EXPECT_NE(RepairClosingMessage(shortcuts).find("\r\n2 shortcuts were removed.\r\n"), std::string::npos);
+    EXPECT_NE(RepairClosingMessage(shortcuts).find("\r\nNothing was added to the ignore list."), std::string::npos);
 
     RepairOutcome noBackup;
     noBackup.registryToRepair = true;
+    noBackup.registryTicked = 2;
+    noBackup.entriesNotDeleted = 2;
     const std::string text = RepairClosingMessage(noBackup);
     EXPECT_NE(text.find("backup file could not be written"), std::string::npos) << text;
+    EXPECT_NE(text.find("Nothing was removed."), std::string::npos) << text;
     EXPECT_EQ(text.find("have been removed"), std::string::npos) << text;
+
+    RepairOutcome ignoreFailed = all;
+    ignoreFailed.ignoreSaveFailed = true;
+    ignoreFailed.ignoreError = "ignore.lst: access denied";
+    const std::string ignoreText = RepairClosingMessage(ignoreFailed);
+    EXPECT_NE(ignoreText.find("could not be saved, so no unticked entry was added to it: ignore.lst: access denied"),
+              std::string::npos)
+        << ignoreText;
+    EXPECT_EQ(ignoreText.find("will not be reported again"), std::string::npos) << ignoreText;
+}
+
+TEST(RepairClosingMessage, ButtonsThatCannotRepairSayWhy) {
+    EXPECT_NE(NothingTickedMessage().find("nothing was removed and nothing was added to the ignore list"),
+              std::string::npos);
+    EXPECT_NE(NothingToRepairMessage().find("Start scan"), std::string::npos);
+    EXPECT_EQ(NoProblemsToRepairMessage(), "No problems found: there is nothing to repair.");
 }
 
 TEST(RepairClosingMessage, EachFailureIsNamedWithTheBackupFile) {
@@ -270,10 +310,12 @@ TEST(RepairClosingMessage, EachFailureIsNamedWithTheBackupFile) {
     left.registryToRepair = true;
     left.backupFile = "b.xml";
     left.entriesNotDeleted = 1;
+    left.registryTicked = 3;
     const std::string leftText = RepairClosingMessage(left);
     EXPECT_NE(leftText.find("1 registry entry could not be deleted"), std::string::npos) << leftText;
     EXPECT_NE(leftText.find("saved in b.xml"), std::string::npos) << leftText;
     EXPECT_EQ(leftText.find("have been removed"), std::string::npos) << leftText;
+    EXPECT_NE(leftText.find("2 registry entries were removed."), std::string::npos) << leftText;
 }
 
 }  // namespace

@@ -536,6 +536,58 @@ TEST_F(CategoryScanTest, UninstallTestsOnlyUninstallStringOfEachProduct) {
     EXPECT_EQ(g_calls[0].status, "Scanning Uninstall Entries");
 }
 
+TEST_F(CategoryScanTest, FindingsNameTheProgramOrItemTheyBelongTo) {
+    // An uninstall entry's DisplayName, read before or after its
+    // UninstallString; none without one, and none taken from the product before.
+    const std::string before = std::string(kUninstall) + "\\ANamedFirst";
+    Str(before, "DisplayName", "Named First");
+    Str(before, "UninstallString", "C:\\Gone\\first.exe");
+    const std::string after = std::string(kUninstall) + "\\BNamedLast";
+    Str(after, "UninstallString", "C:\\Gone\\last.exe");
+    Str(after, "DisplayName", "Named Last");
+    const std::string unnamed = std::string(kUninstall) + "\\CUnnamed";
+    Str(unnamed, "UninstallString", "C:\\Gone\\unnamed.exe");
+    Run(&CRegistryLib::ScanRegistryUninstall);
+    ASSERT_EQ(lib_->Findings().size(), 3u);
+    EXPECT_EQ(OwnerNameOf(Finding(0)), "Named First");
+    EXPECT_EQ(OwnerNameOf(Finding(1)), "Named Last");
+    EXPECT_EQ(OwnerNameOf(Finding(2)), "");
+    // The copy an unticked row puts on the ignore list keeps it.
+    EXPECT_EQ(CRegErrorLog(Finding(1)).GetOwnerName(), "Named Last");
+
+    // A COM class's name is its key's unnamed value; a class without one has none.
+    lib_->Findings().clear();
+    const std::string named = std::string(kClsid) + "{44444444-0000-0000-0000-000000000004}";
+    Str(named, "", "Gone Widget Class");
+    Str(named + "\\InprocServer32", "", "C:\\Gone\\w.dll");
+    Str(named + "\\LocalServer32", "", "C:\\Gone\\w.exe");
+    const std::string bare = std::string(kClsid) + "{55555555-0000-0000-0000-000000000005}";
+    Str(bare + "\\InprocServer32", "", "C:\\Gone\\b.dll");
+    Run(&CRegistryLib::ScanRegistryCLSID);
+    ASSERT_EQ(lib_->Findings().size(), 3u);
+    EXPECT_EQ(OwnerNameOf(Finding(0)), "Gone Widget Class");
+    EXPECT_EQ(OwnerNameOf(Finding(1)), "Gone Widget Class");
+    EXPECT_EQ(OwnerNameOf(Finding(2)), "");
+
+    // Entries that carry the name themselves: a font's value name, an
+    // application path's key name; a shared DLL's value name is its path.
+    lib_->Findings().clear();
+    Str(kFonts, "Gone Sans (TrueType)", "C:\\Gone\\sans.ttf");
+    Run(&CRegistryLib::ScanRegistryFonts);
+    ASSERT_EQ(lib_->Findings().size(), 1u);
+    EXPECT_EQ(OwnerNameOf(Finding(0)), "Gone Sans (TrueType)");
+    lib_->Findings().clear();
+    Str(std::string(kAppPaths) + "\\GoneTool.exe", "", "C:\\Gone\\tool.exe");
+    Run(&CRegistryLib::ScanRegistryAppPaths);
+    ASSERT_EQ(lib_->Findings().size(), 1u);
+    EXPECT_EQ(OwnerNameOf(Finding(0)), "gonetool.exe");
+    lib_->Findings().clear();
+    Str(kSharedDlls, "C:\\Gone\\s.dll", "1");
+    Run(&CRegistryLib::ScanRegistrySharedFiles);
+    ASSERT_EQ(lib_->Findings().size(), 1u);
+    EXPECT_EQ(OwnerNameOf(Finding(0)), "");
+}
+
 TEST_F(CategoryScanTest, StartupCommandsOfTheRunKey) {
     Str(kRun, "Tray", "tray.exe -hide");
     Str(kRun, "Agent", "\"%ProgramFiles%\\Agent\\agent.exe\" /background");

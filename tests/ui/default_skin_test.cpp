@@ -83,7 +83,7 @@ bool Inside(const SkinRect& r, const ImageSize& s) {
 TEST(DefaultSkin, EveryNumberedSectionIsContiguous) {
     SkinFile skin = DefaultSkin();
     const auto sections = skin.Profile().GetSectionNames();
-    EXPECT_EQ(sections.size(), 31u);
+    EXPECT_EQ(sections.size(), 32u);
     for (const std::string& section : sections) {
         std::vector<std::string> keys;
         ASSERT_TRUE(skin.ReadSkinKeys(section, keys)) << section;
@@ -124,8 +124,9 @@ TEST(DefaultSkin, ValuesThatDependOnExactSpelling) {
     EXPECT_EQ(edit.text, "8");
     EXPECT_FALSE(edit.ItalicWhenTrue());
     SkinListLine list = ParseListLine(skin.ReadSkinValue("SUBMAIN_RESULT_LISTINFO", "1"));
-    ASSERT_EQ(list.columns.size(), 3u);
-    EXPECT_EQ(list.columns[2].title, "FileName");
+    ASSERT_EQ(list.columns.size(), 7u);
+    EXPECT_EQ(list.columns[1].title, "Type");
+    EXPECT_EQ(list.columns[2].title, "Missing file");
 }
 
 TEST(DefaultSkin, MainScreenImagesHoldEveryButton) {

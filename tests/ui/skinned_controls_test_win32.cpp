@@ -215,6 +215,40 @@ TEST_F(SkinnedControls, BuiltFromTheSkinSectionsInSkinOrder) {
     EXPECT_FALSE(list_->Checked(0));
 }
 
+TEST_F(SkinnedControls, ListRowsKeepTheirDataAndTickThroughSortsByAColumn) {
+    ASSERT_NE(list_, nullptr);
+    ASSERT_TRUE(list_->AddColumn("Program", 30));
+    EXPECT_EQ(list_->ColumnCount(), 3);
+    // Data 10, 11, 12 with programs "b", "c", "a"; the middle one unticked.
+    const std::vector<std::string> programs = {"b", "c", "a"};
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(list_->InsertRow(i, {"", "C:\\f" + std::to_string(i), programs[i]}, i != 1, 10 + i), i);
+    auto order = [&](LPARAM a, LPARAM b, int column) {
+        EXPECT_EQ(column, 2);
+        const std::string& x = programs[static_cast<std::size_t>(a - 10)];
+        const std::string& y = programs[static_cast<std::size_t>(b - 10)];
+        return x < y ? -1 : x > y ? 1 : 0;
+    };
+    auto rows = [&] {
+        std::vector<std::string> r;
+        for (int i = 0; i < list_->RowCount(); ++i)
+            r.push_back(list_->Text(i, 2) + std::to_string(list_->RowData(i)) + (list_->Checked(i) ? "+" : "-"));
+        return r;
+    };
+    list_->SortByColumn(2, order);
+    EXPECT_EQ(rows(), (std::vector<std::string>{"a12+", "b10+", "c11-"}));
+    list_->SortByColumn(2, order);
+    EXPECT_EQ(rows(), (std::vector<std::string>{"c11-", "b10+", "a12+"})) << "the same column again: reversed";
+    list_->SortByColumn(0, order);
+    EXPECT_EQ(rows().back(), "c11-") << "by the tick: ticked rows first";
+    // Fitted to the longest text: wider than the header alone.
+    const std::string longText = "C:\\Program Files\\A Rather Long Folder Name\\and a long file name.dll";
+    list_->FitColumn(2, {&programs[0], &longText});
+    EXPECT_GT(SendMessageA(list_->Window(), LVM_GETCOLUMNWIDTH, 2, 0), 200);
+    list_->DeleteAllRows();
+    EXPECT_EQ(list_->RowCount(), 0);
+}
+
 TEST_F(SkinnedControls, ReleaseInsideReportsTheButtonsName) {
     EXPECT_EQ(LookOf("BUTTON_PUSH"), kRed);
     MoveTo(Centre("BUTTON_PUSH"));
