@@ -35,7 +35,8 @@ enum class AreaShape : unsigned char {
     SubKeys,    // sub-keys of the key, at any depth, and their values (a whole
                 // class or application key, or a value in one); the key's own
                 // values are no part of it
-    OwnValues,  // values of the key itself (a font, a Run value); no sub-keys
+    OwnValues,  // values of the key itself (a font, a Run value), and the
+                // sub-keys a backup of such a value holds beside it
 };
 
 struct RegistryArea {

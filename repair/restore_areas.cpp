@@ -126,7 +126,10 @@ KeyPlace RestoreAreas::PlaceOf(const Candidates& candidates, std::size_t count) 
         KeyPlace place;
         if (count < n) place = KeyPlace::Way;
         else if (count == n) place = s.shape == AreaShape::SubKeys ? KeyPlace::TreeTop : KeyPlace::Values;
-        else place = s.shape == AreaShape::SubKeys ? KeyPlace::Tree : KeyPlace::Outside;
+        // Below a value area too: the backup of a value holds the sub-keys of
+        // its key, which Windows reads nothing from (a Run key's sub-key
+        // starts no program).
+        else place = KeyPlace::Tree;
         best = std::max(best, place);
     }
     return best;

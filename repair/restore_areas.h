@@ -22,7 +22,7 @@ enum class KeyPlace : std::uint8_t {
     Outside,  // in no area and not on the way to one
     Way,      // on the way to an area (HKEY_LOCAL_MACHINE\SOFTWARE): named, holds nothing
     TreeTop,  // the key whose sub-keys are an area (HKEY_CLASSES_ROOT\CLSID): holds no values
-    Values,   // a key whose values are an area (the Run key): holds no sub-keys
+    Values,   // a key whose values are an area (the Run key); its sub-keys are Tree
     Tree,     // a key in an area's sub-key tree
 };
 

@@ -475,11 +475,12 @@ TEST_F(RestoreTest, HiveAttributeRestoresIntoThatHiveAlone) {
     EXPECT_TRUE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{Merged}"));
 
     const std::string tooLong(300, 'L');
-    EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_CLASSES_ROOT\" hive=\"user\">\r\n   <k name=\"" + tooLong +
-                          "\">\r\n    <v name=\"x\" value=\"1\"/>\r\n   </k>\r\n  </k>\r\n")),
+    EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_CLASSES_ROOT\" hive=\"user\">\r\n   <k name=\"CLSID\">\r\n    <k name=\"" +
+                          tooLong + "\">\r\n     <v name=\"x\" value=\"1\"/>\r\n    </k>\r\n   </k>\r\n  </k>\r\n")),
               0);
-    EXPECT_EQ(lib_->LastRestore().reason, "couldn't create key HKEY_CURRENT_USER\\Software\\Classes\\" + tooLong);
-    EXPECT_EQ(lib_->LastRestore().line, 4);
+    EXPECT_EQ(lib_->LastRestore().reason,
+              "couldn't create key HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\" + tooLong);
+    EXPECT_EQ(lib_->LastRestore().line, 5);
 
     EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_CLASSES_ROOT\" hive=\"both\">\r\n  </k>\r\n")), 0);
     EXPECT_EQ(lib_->LastRestore().reason, "unknown hive \"both\"");
@@ -489,9 +490,10 @@ TEST_F(RestoreTest, HiveAttributeRestoresIntoThatHiveAlone) {
     EXPECT_EQ(lib_->LastRestore().reason,
               "hive \"user\" given for \"HKEY_LOCAL_MACHINE\", which is not HKEY_CLASSES_ROOT");
     // Only the outermost key names a hive; below it the attribute means nothing.
-    EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_CLASSES_ROOT\">\r\n   <k name=\"QmInner\" hive=\"user\"/>\r\n  </k>\r\n")),
+    EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_CLASSES_ROOT\">\r\n   <k name=\"CLSID\">\r\n"
+                          "    <k name=\"QmInner\" hive=\"user\"/>\r\n   </k>\r\n  </k>\r\n")),
               1);
-    EXPECT_TRUE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\QmInner"));
+    EXPECT_TRUE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\QmInner"));
 }
 
 // A key that refuses changes (an offline hive's key holding a value too large

@@ -60,13 +60,14 @@ TEST(RestoreAreas, KeysLieInTheCategoryKeysOrOnTheWayToThem) {
         // Where the 64-bit view shows the 32-bit one.
         {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", KeyPlace::Values},
         {"HKEY_CLASSES_ROOT\\Wow6432Node\\CLSID\\{1A2B}", KeyPlace::Tree},
-        // Outside: other keys, sub-keys of a value area, HKEY_CURRENT_USER.
+        // Sub-keys of a value area: a value's backup holds its key's sub-keys.
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Sub", KeyPlace::Tree},
+        // Outside: other keys, HKEY_CURRENT_USER.
         {"HKEY_LOCAL_MACHINE\\SYSTEM", KeyPlace::Outside},
         {"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\evil", KeyPlace::Outside},
         {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options",
          KeyPlace::Outside},
         {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", KeyPlace::Outside},
-        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Sub", KeyPlace::Outside},
         {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run2", KeyPlace::Outside},
         {"HKEY_CURRENT_USER", KeyPlace::Outside},
         {"HKEY_USERS\\S-1-5-21\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", KeyPlace::Outside},
@@ -270,13 +271,11 @@ TEST_F(RestoreAreasRestore, BackupsOutsideTheAreasAreRefusedWholeWithNothingWrit
                   "Options\" lies outside the registry areas the program cleans");
     ExpectRefused(Chain("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", Value("evil", "C:\\evil.exe")),
                   kAfterGood, "key \"HKEY_CURRENT_USER\" lies outside the registry areas the program cleans");
-    // A value where a backup holds none, a key below a value area.
+    // A value where a backup holds none.
     ExpectRefused(Chain("HKEY_LOCAL_MACHINE\\SOFTWARE", Value("evil", "x")), kAfterGood + 2,
                   "value \"evil\" of key \"HKEY_LOCAL_MACHINE\\SOFTWARE\" lies outside the registry areas the program cleans");
     ExpectRefused(Chain("HKEY_CLASSES_ROOT\\CLSID", Value("evil", "x")), kAfterGood + 2,
                   "value \"evil\" of key \"HKEY_CLASSES_ROOT\\CLSID\" lies outside the registry areas the program cleans");
-    ExpectRefused(Chain(std::string(kRun) + "\\Sub", ""), kAfterGood + 6,
-                  "key \"" + std::string(kRun) + "\\Sub\" lies outside the registry areas the program cleans");
     // A name that is several keys, or a path that climbs.
     ExpectRefused(Chain("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\..\\RunOnce", ""),
                   kAfterGood + 6,
@@ -323,7 +322,7 @@ TEST_F(RestoreAreasRestore, EveryAreaInBothViewsRestores) {
     // The 32-bit view's keys as the 64-bit view shows them; attributes a
     // restore does not know are passed over.
     body += Chain("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
-                  Value("wow", "2", " literal=\"1\""), " hive=\"machine\"");
+                  Value("wow", "2", " literal=\"1\""), " origin=\"machine\"");
     body += Chain("HKEY_CLASSES_ROOT\\Wow6432Node\\CLSID\\{1}", Value("(Default)", "3"), " view=\"64\"");
     ASSERT_EQ(Restore(Xml(body)), 1) << lib_->LastRestore().Describe();
     EXPECT_TRUE(reg_.ValueExists(kAppPath, ""));
