@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include <gtest/gtest.h>
 #ifndef _WIN32
 #include <sys/wait.h>
 #endif
@@ -23,6 +25,14 @@ inline std::string ReadWholeFile(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// Writes `bytes` as the whole of the file at `path`.
+inline void WriteWholeFile(const std::string& path, const std::string& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << path;
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
 }
 
 #ifndef _WIN32

@@ -17,6 +17,7 @@ namespace {
 
 using testing::ReadWholeFile;
 using testing::RunCli;
+using testing::WriteWholeFile;
 
 std::string NoCr(const std::string& text) {
     std::string out;
@@ -32,15 +33,8 @@ bool LooksLikeBackupName(const std::string& name) {
 
 #ifndef _WIN32
 
-void Write(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
-
 TEST(FixCommand, RemovesWhatIsNotKeptAndReportsTheBackup) {
-    Write("fix.reg",
+    WriteWholeFile("fix.reg",
           "Windows Registry Editor Version 5.00\r\n\r\n"
           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]\r\n"
           "\"Qm Keep (TrueType)\"=\"C:\\\\QmGone\\\\keep.ttf\"\r\n"

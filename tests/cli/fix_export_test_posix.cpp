@@ -22,13 +22,7 @@ namespace {
 
 using testing::ReadWholeFile;
 using testing::RunCli;
-
-void Write(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
+using testing::WriteWholeFile;
 
 std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> names;
@@ -68,11 +62,11 @@ protected:
 };
 
 TEST_F(FixExport, SaveRegExportsFirstKeepsSaveCountAndSaysWhere) {
-    Write("fix.reg", Registry("\"savereg\"=\"1\"\r\n\"savecountreg\"=\"2\"\r\n"));
+    WriteWholeFile("fix.reg", Registry("\"savereg\"=\"1\"\r\n\"savecountreg\"=\"2\"\r\n"));
     ASSERT_EQ(mkdir("Registry Backups", 0777), 0);
-    Write("Registry Backups/2020-01-01_00-00-00.reg", "old");
-    Write("Registry Backups/2021-01-01_00-00-00.reg", "old");
-    Write("Registry Backups/mine.reg", "the user's own");  // never pruned
+    WriteWholeFile("Registry Backups/2020-01-01_00-00-00.reg", "old");
+    WriteWholeFile("Registry Backups/2021-01-01_00-00-00.reg", "old");
+    WriteWholeFile("Registry Backups/mine.reg", "the user's own");  // never pruned
 
     const auto run = RunCli("--registry fix.reg --ignore-file fix.lst fix --categories fonts");
     ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
@@ -91,7 +85,7 @@ TEST_F(FixExport, SaveRegExportsFirstKeepsSaveCountAndSaysWhere) {
 }
 
 TEST_F(FixExport, WithoutSaveRegNoExportIsMade) {
-    Write("fix.reg", Registry("\"savecountreg\"=\"0\"\r\n"));
+    WriteWholeFile("fix.reg", Registry("\"savecountreg\"=\"0\"\r\n"));
     auto run = RunCli("--registry fix.reg --ignore-file fix.lst fix --categories fonts");
     ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
     EXPECT_EQ(run.out.find("registry export"), std::string::npos) << run.out;
@@ -113,7 +107,7 @@ TEST_F(FixExport, WithoutSaveRegNoExportIsMade) {
 }
 
 TEST_F(FixExport, ExportThatCannotBeMadeIsReportedAndTheRepairStillRuns) {
-    Write("fix.reg", Registry("\"savereg\"=\"1\"\r\n"));
+    WriteWholeFile("fix.reg", Registry("\"savereg\"=\"1\"\r\n"));
     // A leftover export that cannot be deleted (a folder in its place) stops the export.
     ASSERT_EQ(mkdir("1.reg", 0777), 0);
     const auto run = RunCli("--registry fix.reg --ignore-file fix.lst fix --categories fonts");

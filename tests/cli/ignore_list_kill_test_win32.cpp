@@ -16,13 +16,7 @@ namespace qm {
 namespace {
 
 using testing::ReadWholeFile;
-
-void Write(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
+using testing::WriteWholeFile;
 
 // Starts quillmere-cli with `arguments`; its output goes nowhere. The child gets no
 // console at all (DETACHED_PROCESS): under Wine a console of its own means a conhost
@@ -68,7 +62,7 @@ TEST(IgnoreListKill, KilledAddLeavesTheOldListOrTheNewOne) {
     const std::string after = before + "C:\\added.dll\r\n";
     const std::string add = "--ignore-file " + file + " ignore add C:\\added.dll";
 
-    Write(file, before);
+    WriteWholeFile(file, before);
     const auto start = std::chrono::steady_clock::now();
     HANDLE first = Start(add);
     ASSERT_NE(first, nullptr);
@@ -81,7 +75,7 @@ TEST(IgnoreListKill, KilledAddLeavesTheOldListOrTheNewOne) {
     std::uniform_int_distribution<long long> at(0, micros);
     int old = 0, changed = 0;
     for (int round = 0; round < 20; ++round) {
-        Write(file, before);
+        WriteWholeFile(file, before);
         HANDLE p = Start(add);
         ASSERT_NE(p, nullptr);
         std::this_thread::sleep_for(std::chrono::microseconds(at(random)));

@@ -18,13 +18,7 @@ namespace {
 
 using testing::ReadWholeFile;
 using testing::RunCli;
-
-void Write(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
+using testing::WriteWholeFile;
 
 // Version 5.00, 8-bit, keys in the order the registry enumerates them. The
 // startup entry "Gone" names a missing program; the other entries stay.
@@ -77,7 +71,7 @@ protected:
 TEST_F(RegFileRewrite, AWindows1252FileKeepsItsBytes) {
     const std::string value = "@=\"Donn\xE9""es \x80\"", run = "\"Caf\xE9\"=\"C:\\\\kept.exe\"\r\n";
     const std::string original = StartupFile("Caf\xE9 Soft", value, run);
-    Write("rewrite/r.reg", original);
+    WriteWholeFile("rewrite/r.reg", original);
     const std::string fixed = FixScanRestore();
     EXPECT_EQ(fixed, StartupFile("Caf\xE9 Soft", value, run, false));
     EXPECT_EQ(fixed.find("\xEF\xBF\xBD"), std::string::npos);
@@ -88,13 +82,13 @@ TEST_F(RegFileRewrite, AWindows1252FileKeepsItsBytes) {
 // The same with the code page named; a UTF-8 file stays UTF-8.
 TEST_F(RegFileRewrite, TheCodePageGivenOrChosenIsTheOneWrittenBack) {
     const std::string latin = StartupFile("Caf\xE9 Soft", "@=\"\xE9\"", "");
-    Write("rewrite/r.reg", latin);
+    WriteWholeFile("rewrite/r.reg", latin);
     EXPECT_NE(FixScanRestore("--codepage Windows-1252 ").find("Caf\xE9 Soft"), std::string::npos);
     EXPECT_EQ(ReadWholeFile("rewrite/r.reg"), latin);
 
     std::remove("rewrite/r.reg.orig");
     const std::string utf8 = StartupFile("Caf\xC3\xA9 \xE4\xB8\xAD", "@=\"\xE2\x82\xAC\"", "");
-    Write("rewrite/r.reg", utf8);
+    WriteWholeFile("rewrite/r.reg", utf8);
     const std::string fixed = FixScanRestore();
     EXPECT_NE(fixed.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Caf\xC3\xA9 \xE4\xB8\xAD]"), std::string::npos) << fixed;
     EXPECT_EQ(ReadWholeFile("rewrite/r.reg"), utf8);
@@ -106,7 +100,7 @@ TEST_F(RegFileRewrite, TheCodePageGivenOrChosenIsTheOneWrittenBack) {
 TEST_F(RegFileRewrite, EscapedValueNamesAreWrittenBackEscaped) {
     const std::string original =
         StartupFile("Acme Names", "\"a\\rb\\nc\\\"d\\\\e\"=\"x\\\\y \\\"z\\\"\"", "\"line\\nbreak\\r\"=\"C:\\\\kept.exe\"\r\n");
-    Write("rewrite/r.reg", original);
+    WriteWholeFile("rewrite/r.reg", original);
     const std::string fixed = FixScanRestore();
     EXPECT_NE(fixed.find("\"a\\rb\\nc\\\"d\\\\e\"=\"x\\\\y \\\"z\\\"\"\r\n"), std::string::npos) << fixed;
     EXPECT_NE(fixed.find("\"line\\nbreak\\r\"=\"C:\\\\kept.exe\"\r\n"), std::string::npos) << fixed;
@@ -118,7 +112,7 @@ TEST_F(RegFileRewrite, EscapedValueNamesAreWrittenBackEscaped) {
 // without a registry file.
 TEST_F(RegFileRewrite, ACodePageThatDoesNotReadTheFileIsRefused) {
     const std::string original = StartupFile("Caf\xE9 Soft", "@=\"1\"", "");
-    Write("rewrite/r.reg", original);
+    WriteWholeFile("rewrite/r.reg", original);
     auto run = RunCli("--registry rewrite/r.reg --drive C=rewrite/C --codepage utf-8 fix --categories startup");
     EXPECT_EQ(run.exitCode, 2) << run.out;
     EXPECT_NE(run.err.find("line 5"), std::string::npos) << run.err;

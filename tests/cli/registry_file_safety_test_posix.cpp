@@ -31,13 +31,7 @@ namespace {
 
 using testing::ReadWholeFile;
 using testing::RunCli;
-
-void Write(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
+using testing::WriteWholeFile;
 
 bool Exists(const std::string& path) {
     struct stat st {};
@@ -146,13 +140,13 @@ TEST_F(RegistryFileSafety, KilledIgnoreListWriteLeavesTheOldListOrTheNewOne) {
     for (int i = 0; i < 60000; ++i) before += "C:\\Program Files\\Some Vendor\\file" + std::to_string(i) + ".dll\n";
     const std::string after = before + "C:\\added.dll\n";
     const std::vector<std::string> add{"--ignore-file", "big.lst", "ignore", "add", "C:\\added.dll"};
-    Write("big.lst", before);
+    WriteWholeFile("big.lst", before);
     const long long micros = TimeRun(add);
     ASSERT_EQ(ReadWholeFile("big.lst"), after);
 
     int old = 0, changed = 0;
     for (int round = 0; round < 30; ++round) {
-        Write("big.lst", before);
+        WriteWholeFile("big.lst", before);
         RunAndKill(add, 0, micros, random_);
         const std::string now = ReadWholeFile("big.lst");
         ASSERT_TRUE(now == before || now == after) << "round " << round << ": " << now.size() << " bytes";
@@ -166,7 +160,7 @@ TEST_F(RegistryFileSafety, KilledFirstFixLeavesTheRegistryAndItsOriginalWhole) {
     const std::string original = RegistryText(3000);
     const std::vector<std::string> fix{"--registry", "big.reg", "--ignore-file", "none.lst",
                                        "fix",        "--categories", "fonts"};
-    Write("big.reg", original);
+    WriteWholeFile("big.reg", original);
     const long long micros = TimeRun(fix);
     const std::string fixed = ReadWholeFile("big.reg");
     ASSERT_EQ(fixed.find("Qm Drop"), std::string::npos);
@@ -174,7 +168,7 @@ TEST_F(RegistryFileSafety, KilledFirstFixLeavesTheRegistryAndItsOriginalWhole) {
 
     int untouched = 0, kept = 0, done = 0;
     for (int round = 0; round < 30; ++round) {
-        Write("big.reg", original);
+        WriteWholeFile("big.reg", original);
         std::remove("big.reg.orig");
         // Reading, scanning and repairing take the first part of a run; the
         // kills aim at the writes at its end.
@@ -204,8 +198,8 @@ TEST_F(RegistryFileSafety, IncompleteOriginalIsReplacedAndAWholeOneKept) {
         std::string("\xFF\xFE[\0H", 5),                  // UTF-16 cut inside a character
     };
     for (const std::string& cut : cuts) {
-        Write("cut.reg", original);
-        Write("cut.reg.orig", cut);
+        WriteWholeFile("cut.reg", original);
+        WriteWholeFile("cut.reg.orig", cut);
         const auto run = RunCli("--registry cut.reg --ignore-file none.lst fix --categories fonts");
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_NE(run.err.find("\"cut.reg.orig\" was incomplete"), std::string::npos) << run.err;
@@ -213,15 +207,15 @@ TEST_F(RegistryFileSafety, IncompleteOriginalIsReplacedAndAWholeOneKept) {
     }
     // A whole original from an earlier fix stays as it is.
     const std::string earlier = RegistryText(3);
-    Write("cut.reg", original);
-    Write("cut.reg.orig", earlier);
+    WriteWholeFile("cut.reg", original);
+    WriteWholeFile("cut.reg.orig", earlier);
     const auto run = RunCli("--registry cut.reg --ignore-file none.lst fix --categories fonts");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(run.err.empty()) << run.err;
     EXPECT_EQ(ReadWholeFile("cut.reg.orig"), earlier);
 
     // An original that cannot be kept stops the fix before it removes anything.
-    Write("cut.reg", original);
+    WriteWholeFile("cut.reg", original);
     std::remove("cut.reg.orig");
     RemoveMatching("FixedOn");
     ASSERT_EQ(mkdir("cut.reg.orig", 0777), 0);
@@ -237,10 +231,10 @@ TEST_F(RegistryFileSafety, IncompleteOriginalIsReplacedAndAWholeOneKept) {
 TEST_F(RegistryFileSafety, FixKeepWithAnUnwritableIgnoreListRemovesNothing) {
     const std::string original = RegistryText(0);
     ASSERT_EQ(mkdir("readonly", 0555), 0);
-    Write("readonly-list.lst", "C:\\earlier.dll\n");
+    WriteWholeFile("readonly-list.lst", "C:\\earlier.dll\n");
     ASSERT_EQ(chmod("readonly-list.lst", 0444), 0);
     for (const char* list : {"no-such-folder/ignore.lst", "readonly-list.lst", "."}) {
-        Write("keep.reg", original);
+        WriteWholeFile("keep.reg", original);
         const auto run = RunCli(std::string("--registry keep.reg --ignore-file ") + list +
                                 " fix --categories fonts --keep 'C:\\QmGone\\keep.ttf'");
         EXPECT_EQ(run.exitCode, 2) << list << ": " << run.out;
@@ -263,7 +257,7 @@ TEST_F(RegistryFileSafety, FixKeepWithAnUnwritableIgnoreListRemovesNothing) {
 
 TEST_F(RegistryFileSafety, ConcurrentRunsOnOneRegistryFileKeepEachOthersChanges) {
     for (int round = 0; round < 4; ++round) {
-        Write("shared.reg", RegistryText(2000));
+        WriteWholeFile("shared.reg", RegistryText(2000));
         const pid_t fix = Start({"--registry", "shared.reg", "--ignore-file", "none.lst", "fix", "--categories", "fonts"});
         const pid_t set = Start({"--registry", "shared.reg", "settings", "set", "savecountreg", std::to_string(round + 5)});
         EXPECT_EQ(Wait(fix), 0);
@@ -278,7 +272,7 @@ TEST_F(RegistryFileSafety, ConcurrentRunsOnOneRegistryFileKeepEachOthersChanges)
 }
 
 TEST_F(RegistryFileSafety, ASecondRunWaitsForTheFirstAndReadsWhatItWrote) {
-    Write("held.reg", RegistryText(0));
+    WriteWholeFile("held.reg", RegistryText(0));
     const int fd = ::open("held.reg", O_RDONLY);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);  // as a running fix holds it
@@ -289,7 +283,7 @@ TEST_F(RegistryFileSafety, ASecondRunWaitsForTheFirstAndReadsWhatItWrote) {
     EXPECT_NE(ReadWholeFile("held-err.txt").find("waiting for another run"), std::string::npos);
     // The holder replaces the file (as a fix does) and lets go: the waiting run
     // works on the new file.
-    Write("held.reg.new", RegistryText(0) + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\QmWrittenMeanwhile]\r\n\r\n");
+    WriteWholeFile("held.reg.new", RegistryText(0) + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\QmWrittenMeanwhile]\r\n\r\n");
     ASSERT_EQ(std::rename("held.reg.new", "held.reg"), 0);
     ::close(fd);
     EXPECT_EQ(Wait(fix), 0) << ReadWholeFile("held-err.txt");
@@ -301,7 +295,7 @@ TEST_F(RegistryFileSafety, ASecondRunWaitsForTheFirstAndReadsWhatItWrote) {
 // --- inputs that cannot be what they claim ------------------------------------
 
 TEST_F(RegistryFileSafety, MissingDriveFolderAndOversizedOrDeviceRegistriesAreRefused) {
-    Write("plain-file", "x");
+    WriteWholeFile("plain-file", "x");
     for (const char* drive : {"C=/no/such/dir", "C=plain-file"}) {
         const auto run = RunCli(std::string("--drive ") + drive + " scan");
         EXPECT_EQ(run.exitCode, 2) << drive;
@@ -310,7 +304,7 @@ TEST_F(RegistryFileSafety, MissingDriveFolderAndOversizedOrDeviceRegistriesAreRe
     }
     // A sparse file just over the limit: refused from its size, never read.
     const std::string text = RegistryText(0);
-    Write("huge.reg", text);
+    WriteWholeFile("huge.reg", text);
     ASSERT_EQ(truncate("huge.reg", (1ll << 30) + 1), 0);
     for (const char* reg : {"huge.reg", "/dev/zero"}) {
         for (const char* command : {"scan", "fix", "restore nothing.xml"}) {

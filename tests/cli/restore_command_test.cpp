@@ -19,19 +19,13 @@ namespace {
 
 using testing::ReadWholeFile;
 using testing::RunCli;
+using testing::WriteWholeFile;
 
 std::string Lines(const std::string& text) {
     std::string out;
     for (char c : text)
         if (c != '\r') out.push_back(c);
     return out;
-}
-
-void Write(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
 }
 
 // The application paths key, where a backup may put keys back.
@@ -56,7 +50,7 @@ int ProcessId() {
 TEST(RestoreCommand, AppliesTheBackupAndReportsSuccess) {
     const std::string key = "QuillmereCliRestore" + std::to_string(ProcessId()) + ".exe";
     const std::string path = std::string(kAppPaths) + "\\" + key;
-    Write("cli-restore.xml", Backup("    <k name=\"" + key + "\">\r\n"
+    WriteWholeFile("cli-restore.xml", Backup("    <k name=\"" + key + "\">\r\n"
                                     "     <v name=\"Text\" value=\"a &amp; b\"/>\r\n"
                                     "     <v name=\"Flags\" value=\"0x0000000a (10)\" type=\"REG_DWORD\"/>\r\n"
                                     "    </k>\r\n"));
@@ -73,7 +67,7 @@ TEST(RestoreCommand, AppliesTheBackupAndReportsSuccess) {
     EXPECT_EQ(reg.RegDeleteKeyA(kHkeyLocalMachine, path.c_str()), kRegSuccess);
 #else
     // Natively the registry is an export file, written back after the restore.
-    Write("cli-restore.reg", "Windows Registry Editor Version 5.00\r\n\r\n");
+    WriteWholeFile("cli-restore.reg", "Windows Registry Editor Version 5.00\r\n\r\n");
     const auto run = RunCli("--registry cli-restore.reg restore cli-restore.xml");
     const std::string reg = Lines(ReadWholeFile("cli-restore.reg"));
     EXPECT_NE(reg.find("[HKEY_LOCAL_MACHINE\\" + path + "]\n\"Text\"=\"a & b\"\n\"Flags\"=dword:0000000a\n"),
@@ -92,7 +86,7 @@ TEST(RestoreCommand, FailuresPrintTheRestoreMessagesThenFailure) {
     EXPECT_EQ(Lines(run.out), "Registry Restoration Failed\n");
     EXPECT_NE(run.err.find("cannot open"), std::string::npos) << run.err;
 
-    Write("cli-restore-bad.xml", "<?xml version=\"1.0\"?>\r\n<registry>\r\n <\r\n");
+    WriteWholeFile("cli-restore-bad.xml", "<?xml version=\"1.0\"?>\r\n<registry>\r\n <\r\n");
     run = RunCli("restore cli-restore-bad.xml");
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(Lines(run.out),
@@ -112,7 +106,7 @@ TEST(RestoreCommand, FailuresPrintTheRestoreMessagesThenFailure) {
 
     // Cut off: what it holds is written, and the restore fails.
     const std::string whole = Backup("    <k name=\"QuillmereCliCut.exe\"/>\r\n");
-    Write("cli-restore-bad.xml", whole.substr(0, whole.find(" </registry>")));
+    WriteWholeFile("cli-restore-bad.xml", whole.substr(0, whole.find(" </registry>")));
     run = RunCli("restore cli-restore-bad.xml");
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(Lines(run.out), "Registry Restoration Failed\n");
@@ -122,7 +116,7 @@ TEST(RestoreCommand, FailuresPrintTheRestoreMessagesThenFailure) {
         << run.err;
 
     const std::string tooLong(300, 'k');
-    Write("cli-restore-bad.xml", Backup("    <k name=\"" + tooLong + "\"/>\r\n"));
+    WriteWholeFile("cli-restore-bad.xml", Backup("    <k name=\"" + tooLong + "\"/>\r\n"));
     run = RunCli("restore cli-restore-bad.xml");
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(Lines(run.out), "couldn't create key HKEY_LOCAL_MACHINE\\" + std::string(kAppPaths) + "\\" + tooLong +
@@ -196,7 +190,7 @@ TEST(RestoreCommand, BackupOutsideTheProgramsAreasIsRefusedWithNothingWritten) {
     for (const auto& c : cases) {
         std::string xml = Backup(inArea);
         xml.replace(xml.find(endOfAreas), endOfAreas.size(), c.after);
-        Write("cli-refused.xml", xml);
+        WriteWholeFile("cli-refused.xml", xml);
 #ifdef _WIN32
         const auto run = RunCli("restore cli-refused.xml");
         IRegistry& reg = DefaultRegistry();
@@ -212,7 +206,7 @@ TEST(RestoreCommand, BackupOutsideTheProgramsAreasIsRefusedWithNothingWritten) {
             reg.RegCloseKey(k);
         }
 #else
-        Write("cli-refused.reg", "Windows Registry Editor Version 5.00\r\n\r\n");
+        WriteWholeFile("cli-refused.reg", "Windows Registry Editor Version 5.00\r\n\r\n");
         const auto run = RunCli("--registry cli-refused.reg " + prefix + "restore cli-refused.xml");
         const std::string reg = ReadWholeFile("cli-refused.reg");
         EXPECT_EQ(reg.find("QuillmereCli"), std::string::npos) << reg;
