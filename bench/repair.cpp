@@ -11,11 +11,13 @@
 #include <string>
 
 #include "engine/registry_lib.h"
+#include "bench/bench_clock.h"
 #include "platform/registry_memory.h"
 #include "platform/system_memory.h"
 #include "repair/repair_pass.h"
 
 using namespace qm;
+using qm::bench::CpuSeconds;
 
 namespace {
 
@@ -54,12 +56,6 @@ void Populate(MemoryRegistry& reg, CRegistryLib& lib, int classes, int fonts) {
         f->SetValue(std::make_unique<CRegValueItem>(name, file, kRegSz));
         lib.Findings().push_back(std::move(f));
     }
-}
-
-double CpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
 long FileSize(const std::string& name) {

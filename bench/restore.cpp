@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "engine/registry_lib.h"
+#include "bench/bench_clock.h"
 #include "platform/registry_memory.h"
 #include "repair/backup_summary.h"
 #include "repair/restore_areas.h"
@@ -33,18 +34,10 @@
 #include "repair/xml_reader.h"
 
 using namespace qm;
+using qm::bench::CpuSeconds;
+using qm::bench::WallSeconds;
 
 namespace {
-
-double CpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-double WallSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // The wall time of the last timed part.
 double g_wall = 0;

@@ -17,25 +17,19 @@
 #include <string>
 
 #include "engine/registry_lib.h"
+#include "bench/bench_clock.h"
 #include "platform/registry_memory.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 
 using namespace qm;
+using qm::bench::CpuSeconds;
+using qm::bench::WallSeconds;
 
 namespace {
 
-double CpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-double WallSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-const char* const kParent = "SOFTWARE\\QmSiblings";
+// Uninstall: an area a backup may write into, with many siblings on a real machine.
+const char* const kParent = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 std::string KeyName(unsigned i) {
     char buf[32];
@@ -43,13 +37,14 @@ std::string KeyName(unsigned i) {
     return buf;
 }
 
-// The backup of `count` keys below HKEY_LOCAL_MACHINE\SOFTWARE\QmSiblings,
+// The backup of `count` keys below HKEY_LOCAL_MACHINE\kParent,
 // the keys in the order i * step mod count (step prime to count).
 bool WriteBackup(const std::string& path, unsigned count) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return false;
     std::fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n <registry>\r\n"
-               "  <k name=\"HKEY_LOCAL_MACHINE\">\r\n   <k name=\"SOFTWARE\">\r\n    <k name=\"QmSiblings\">\r\n",
+               "  <k name=\"HKEY_LOCAL_MACHINE\">\r\n   <k name=\"SOFTWARE\">\r\n    <k name=\"Microsoft\">\r\n"
+               "     <k name=\"Windows\">\r\n      <k name=\"CurrentVersion\">\r\n       <k name=\"Uninstall\">\r\n",
                f);
     unsigned step = 7919;
     while (count % step == 0) step += 2;
@@ -57,11 +52,11 @@ bool WriteBackup(const std::string& path, unsigned count) {
     for (unsigned i = 0; i < count; ++i) {
         const unsigned n = unsigned(at % count);
         at += step;
-        std::fprintf(f, "     <k name=\"%s\">\r\n      <v name=\"Index\" value=\"0x%08x (%u)\" type=\"REG_DWORD\"/>\r\n"
-                        "     </k>\r\n",
+        std::fprintf(f, "        <k name=\"%s\">\r\n         <v name=\"Index\" value=\"0x%08x (%u)\" type=\"REG_DWORD\"/>\r\n"
+                        "        </k>\r\n",
                      KeyName(n).c_str(), n, n);
     }
-    std::fputs("    </k>\r\n   </k>\r\n  </k>\r\n </registry>\r\n", f);
+    std::fputs("       </k>\r\n      </k>\r\n     </k>\r\n    </k>\r\n   </k>\r\n  </k>\r\n </registry>\r\n", f);
     return std::fclose(f) == 0;
 }
 
