@@ -10,6 +10,7 @@
 #include "repair/backup_walk.h"
 #include "repair/repair_pass.h"
 #include "repair/restore_areas.h"
+#include "repair/trigger_record.h"
 #include "repair/xml_reader.h"
 
 namespace qm {
@@ -25,20 +26,6 @@ std::uint64_t HashLower(std::uint64_t hash, const std::string& text) {
     for (const char c : text)
         hash = HashByte(hash, static_cast<unsigned char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c));
     return hash;
-}
-
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int DaysInMonth(int year, int month) {  // month 0-11
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 1 && IsLeapYear(year) ? 29 : kDays[month];
-}
-
-// 0 = Sunday.
-int DayOfWeek(int year, int month, int day) {  // month 0-11
-    static const int kOffsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
-    if (month < 2) --year;
-    return (year + year / 4 - year / 100 + year / 400 + kOffsets[month] + day) % 7;
 }
 
 bool ReadDigits(const std::string& text, std::size_t at, std::size_t count, int& value) {
@@ -97,8 +84,8 @@ bool BackupTimeFromFileName(const std::string& path, std::tm& time) {
     for (char& c : extension)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     if (extension != ".xml") return false;
-    if (year < 1 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59 || second > 60 ||
-        DayOfWeek(year, month, day) != weekday)
+    if (year < 1 || day < 1 || day > DaysInMonth(year, month + 1) || hour > 23 || minute > 59 || second > 60 ||
+        WeekdayOf(year, month + 1, day) != weekday)
         return false;
     time = std::tm{};
     time.tm_year = year - 1900;
