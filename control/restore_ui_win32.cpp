@@ -30,6 +30,10 @@ std::string Win32RestoreUi::BackupFileFilter() {
 }
 
 bool Win32RestoreUi::ChooseBackupFile(std::string& path) {
+    if (!chosen_.empty()) {
+        path = chosen_;
+        return true;
+    }
     // The folder that "quillmere.exe" resolves to: the current directory.
     char full[MAX_PATH * 2] = "";
     char* filePart = nullptr;

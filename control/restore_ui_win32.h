@@ -19,8 +19,10 @@ public:
     void ShowMessage(const std::string& text) override;
     void ShowWaitCursor(bool wait) override;
     // Starts in the current directory (where the repair writes its backups)
-    // and leaves the current directory as it was.
+    // and leaves the current directory as it was. With a file already
+    // chosen (SetChosenFile), gives that one and shows no dialog.
     bool ChooseBackupFile(std::string& path) override;
+    void SetChosenFile(const std::string& path) { chosen_ = path; }
     bool Confirm(const std::string& text) override;
 
     // The dialog's filter as GetOpenFileNameA takes it: pairs of zero-ended
@@ -29,6 +31,7 @@ public:
 
 private:
     HWND owner_;
+    std::string chosen_;
 };
 
 }  // namespace qm

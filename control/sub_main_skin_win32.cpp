@@ -13,6 +13,8 @@
 #include "control/summary.h"
 #include "control/thread_summary_win32.h"
 #include "engine/registry_lib.h"
+#include "repair/backup_list.h"
+#include "repair/restore_areas.h"
 #include "repair/task_schedule_win32.h"
 #include "resources/resource.h"
 #include "ui/skin_image_win32.h"
@@ -107,6 +109,9 @@ bool CSubMainSkin::Create(IPanelHost* host, HWND parent, const SkinFile& skin, c
     } else if (listSection == "SUBMAIN_SCHEDULE_LISTINFO") {
         scheduleList_ = controls_.ReadListViewInfo(skin, listSection, kListWithoutCheckBoxes);
         RefreshScheduleList();
+    } else if (listSection == "SUBMAIN_RESTORE_LISTINFO") {
+        backupList_ = controls_.ReadListViewInfo(skin, listSection, kListWithoutCheckBoxes);
+        RefreshBackupList();
     }
     return true;
 }
@@ -136,7 +141,14 @@ void CSubMainSkin::ButtonPressed(const std::string& name) {
             controls_.SetButtonCheck("BUTTON_ALL", v);
         }
     } else if (name == "BUTTON_RESTORE") {
-        RestoreFromBackup();
+        if (backupList_ != nullptr)
+            RestoreSelectedBackup();
+        else
+            RestoreFromBackup();
+    } else if (name == "BUTTON_BACKUPS") {
+        if (host_ != nullptr) host_->ShowPanel("SUBMAIN_RESTORE");
+    } else if (name == "BUTTON_SETTINGS_BACK") {
+        if (host_ != nullptr) host_->ShowPanel("SUBMAIN_ADVANCED");
     } else if (name == "BUTTON_ADDSCHEDULE") {
         CAddScheduleDlg dialog;
         dialog.DoModal(host_ != nullptr ? host_->OwnerWindow() : Window());
@@ -261,9 +273,55 @@ void CSubMainSkin::RefreshScheduleList() {
     }
 }
 
-void CSubMainSkin::RestoreFromBackup() {
+void CSubMainSkin::RefreshBackupList() {
+    if (backupList_ == nullptr) return;
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA("FixedOn*.xml", &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(found.cFileName);
+        while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    const std::vector<BackupListing> listed = ListBackups("", names, RestoreAreas::Program());
+    backupList_->DeleteAllRows();
+    backupPaths_.clear();
+    for (const BackupListing& backup : listed) {
+        const BackupSummary& s = backup.summary;
+        backupList_->InsertRow(static_cast<int>(backupPaths_.size()),
+                               {FormatBackupListTime(backup.written), std::to_string(s.keys), std::to_string(s.values),
+                                std::to_string(s.shortcuts), backup.fileName},
+                               false, static_cast<LPARAM>(backupPaths_.size()));
+        backupPaths_.push_back(backup.path);
+    }
+    if (!backupPaths_.empty()) backupList_->SelectRow(0);
+    std::string total = "No backups yet: each repair writes one";
+    if (backupPaths_.size() == 1) total = "1 backup";
+    if (backupPaths_.size() > 1) total = std::to_string(backupPaths_.size()) + " backups, the newest first";
+    controls_.SetLabelText("TEXT_BACKUP_TOTAL", total);
+}
+
+void CSubMainSkin::RestoreSelectedBackup() {
+    HWND owner = host_ != nullptr ? host_->OwnerWindow() : Window();
+    const int row = static_cast<int>(SendMessageA(backupList_->Window(), LVM_GETNEXTITEM, -1, LVNI_SELECTED));
+    const LPARAM index = row >= 0 ? backupList_->RowData(row) : -1;
+    if (index < 0 || static_cast<std::size_t>(index) >= backupPaths_.size()) {
+        MessageBoxA(owner,
+                    backupPaths_.empty() ? "There is no backup to restore: each repair writes one."
+                                         : "Choose a backup in the list first.",
+                    "Registry Restoration", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    const std::string path = backupPaths_[static_cast<std::size_t>(index)];
+    RestoreFromBackup(&path);
+    RefreshBackupList();
+}
+
+void CSubMainSkin::RestoreFromBackup(const std::string* chosen) {
     HWND owner = host_ != nullptr ? host_->OwnerWindow() : Window();
     Win32RestoreUi ui(owner);
+    if (chosen != nullptr) ui.SetChosenFile(*chosen);
     CRegistryLib lib(EngineServices{&registry_, nullptr, "ignore.lst"});
     lib.SetRestoreUi(&ui);
     const bool restored = lib.RestoreRegistry();
@@ -402,6 +460,10 @@ LRESULT CSubMainSkin::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         }
         case WM_TIMER:
             return 0;
+        case WM_SHOWWINDOW:
+            // The backups as they are now: a repair may have written one.
+            if (wParam != FALSE && backupList_ != nullptr) RefreshBackupList();
+            break;
         case kPrepareToCloseMessage:
             // The main screen passes it on to every window of its tree. A
             // result window started here is no child of it: it is closed here.

@@ -20,6 +20,12 @@
 // clicked and shows a row's details (from the host) on a double click or
 // Enter, and as a tip where the pointer rests.
 //
+// The restore centre (SUBMAIN_RESTORE, reached from the settings panel's
+// BUTTON_BACKUPS; BUTTON_SETTINGS_BACK goes back) lists the repair's backups
+// in the working folder, newest first, whenever it is shown. Its
+// BUTTON_RESTORE puts back the selected one; on a panel without that list
+// BUTTON_RESTORE asks for a file. Both ask before writing.
+//
 // BUTTON_IGNORED_DELETE removes the ticked rows' paths from the ignore list
 // as the file holds it at that moment (not the entries at the rows'
 // positions, which another program may have shifted since the list was read).
@@ -29,6 +35,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/categories.h"
 #include "platform/handles_win32.h"
@@ -90,10 +97,13 @@ public:
     void RefreshIgnoredList();
     // Reloads the schedule list from the program's scheduled task.
     void RefreshScheduleList();
+    // Reloads the backup list from the working folder, the newest selected.
+    void RefreshBackupList();
 
     CSkinnedListView* ResultList() const { return resultList_; }
     CSkinnedListView* IgnoredList() const { return ignoredList_; }
     CSkinnedListView* ScheduleList() const { return scheduleList_; }
+    CSkinnedListView* BackupList() const { return backupList_; }
 
     // The result window started from this panel still runs.
     bool ResultWindowRunning() const;
@@ -107,7 +117,10 @@ protected:
 
 private:
     void SetCategories(int state);
-    void RestoreFromBackup();
+    // Restores `chosen` (asking for a file when null) once the user agrees,
+    // and says how it went.
+    void RestoreFromBackup(const std::string* chosen = nullptr);
+    void RestoreSelectedBackup();
     void DeleteCheckedIgnored();
     void DeleteSelectedSchedule();
     void ScheduleOptionPressed(const std::string& name);
@@ -131,6 +144,8 @@ private:
     CSkinnedListView* resultList_ = nullptr;
     CSkinnedListView* ignoredList_ = nullptr;
     CSkinnedListView* scheduleList_ = nullptr;
+    CSkinnedListView* backupList_ = nullptr;
+    std::vector<std::string> backupPaths_;  // by the backup list's row data
     SkinFile skin_;  // the skin the panel was built from, for its result window
     Win32Handle resultThread_;
 };

@@ -118,7 +118,7 @@ TEST(DefaultSkin, ValuesThatDependOnExactSpelling) {
     SkinPanelLine advanced = ParsePanelLine(skin.ReadSkinValue("SUBMAINSCREENINFO", "4"));
     EXPECT_EQ(advanced.images[1], "ADVANCED-SETTINGS_chk.gif ");
     EXPECT_EQ(skin.ReadNumberedSection("MAINSCREENBUTTONINFO").size(), 10u);
-    EXPECT_EQ(skin.ReadNumberedSection("SUBMAINSCREENINFO").size(), 6u);
+    EXPECT_EQ(skin.ReadNumberedSection("SUBMAINSCREENINFO").size(), 7u);
     SkinTextLine edit = ParseTextLine(skin.ReadSkinValue("SUBMAIN_SCHEDULE_EDITBOXINFO", "1"));
     EXPECT_EQ(edit.name, "EDIT_SCAN_PERIOD");
     EXPECT_EQ(edit.text, "8");
@@ -154,7 +154,7 @@ TEST(DefaultSkin, PanelAndScreenImagesFitTheirControls) {
                              "SCREENFIXCOMPLETEINFO"}) {
         owners.push_back(ParsePanelLine(skin.ReadSkinValue(info, "1")));
     }
-    ASSERT_EQ(owners.size(), 10u);
+    ASSERT_EQ(owners.size(), 11u);
     for (const SkinPanelLine& owner : owners) {
         const ImageSize size = SizeOf(owner.images[0]);
         ASSERT_GT(size.width, 0) << owner.images[0];
