@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "control/add_schedule_dialog_win32.h"
+#include "control/main_dlg_win32.h"
 #include "control/restore_ui_win32.h"
 #include "control/result_details_dialog_win32.h"
 #include "control/summary.h"
@@ -111,6 +112,10 @@ bool CSubMainSkin::Create(IPanelHost* host, HWND parent, const SkinFile& skin, c
         RefreshScheduleList();
     } else if (listSection == "SUBMAIN_RESTORE_LISTINFO") {
         backupList_ = controls_.ReadListViewInfo(skin, listSection, kListWithoutCheckBoxes);
+        // The row Restore acts on stays marked while the button has the focus.
+        if (backupList_ != nullptr)
+            SetWindowLongPtrA(backupList_->Window(), GWL_STYLE,
+                              GetWindowLongPtrA(backupList_->Window(), GWL_STYLE) | LVS_SHOWSELALWAYS);
         RefreshBackupList();
     }
     return true;
@@ -141,6 +146,8 @@ void CSubMainSkin::ButtonPressed(const std::string& name) {
             controls_.SetButtonCheck("BUTTON_ALL", v);
         }
     } else if (name == "BUTTON_RESTORE") {
+        // Not while a repair writes its backup and deletes what it holds.
+        if (RepairInProgress.load() != 0) return;
         if (backupList_ != nullptr)
             RestoreSelectedBackup();
         else

@@ -159,7 +159,7 @@ TEST_F(MainWindow, RestoreButtonShowsWhatTheBackupPutsBackAndWritesItOnYes) {
                                "       </k>\r\n      </k>\r\n     </k>\r\n    </k>\r\n   </k>\r\n  </k>\r\n"
                                " </registry>\r\n"));
     const std::string skin = WriteSkin(
-        "restore-skin.ini", SkinWith("3=BUTTON_BACKUP,27,132,9,9,TRUE", "4=BUTTON_RESTORE,200,170,100,25,FALSE"));
+        "restore-skin.ini", SkinWith("4=BUTTON_BACKUPS,226,58,112,20,FALSE", "5=BUTTON_RESTORE,200,170,100,25,FALSE"));
     ASSERT_FALSE(skin.empty());
     ASSERT_TRUE(app_.Start("", skin));
     ShowTab("BUTTON_ADVSETTINGS", "SUBMAIN_ADVANCED");
