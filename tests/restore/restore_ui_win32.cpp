@@ -129,5 +129,14 @@ TEST_F(RestoreUiWin32, FileDialogStartsInTheCurrentFolderAddsXmlAndKeepsTheFolde
     EXPECT_FALSE(chosen);
 }
 
+// The restore centre's backup is given, not asked for: no dialog waits for an answer.
+TEST(RestoreUiChosenFile, IsGivenWithoutADialog) {
+    Win32RestoreUi ui;
+    ui.SetChosenFile("FixedOnSundayDecember062026050645.xml");
+    std::string path;
+    ASSERT_TRUE(ui.ChooseBackupFile(path));
+    EXPECT_EQ(path, "FixedOnSundayDecember062026050645.xml");
+}
+
 }  // namespace
 }  // namespace qm

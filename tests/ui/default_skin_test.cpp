@@ -62,7 +62,7 @@ std::string ImageFile(const std::string& field) {
         "home_unchk.gif", "home_chk.gif", "Autoscan_unchk.gif", "Autoscan_chk.gif",
         "Autoscan_disabled.gif", "Autoscan_disabled_chked.gif", "IGNORRED-ERRORS_unchk.gif",
         "IGNORRED-ERRORS_chk.gif", "IGNORRED-ERRORS_main.gif", "ADVANCED-SETTINGS_unchk.gif",
-        "ADVANCED-SETTINGS_chk.gif", "result.gif", "SubMainNormal.gif", "SubMainChecked.gif",
+        "ADVANCED-SETTINGS_chk.gif", "result.gif", "BACKUPS_unchk.gif", "BACKUPS_chk.gif", "BACKUPS_main.gif", "SubMainNormal.gif", "SubMainChecked.gif",
         "scan_complete-normal.gif", "scan_complete-roll_over.gif", "scan_complete-pressed.gif",
         "scan_complete-disable.gif", "home_main.gif", "fix_complete-normal.gif",
         "fix_complete-roll_over.gif", "fix_complete-pressed.gif", "fix_complete-disable.gif"};
@@ -83,7 +83,7 @@ bool Inside(const SkinRect& r, const ImageSize& s) {
 TEST(DefaultSkin, EveryNumberedSectionIsContiguous) {
     SkinFile skin = DefaultSkin();
     const auto sections = skin.Profile().GetSectionNames();
-    EXPECT_EQ(sections.size(), 32u);
+    EXPECT_EQ(sections.size(), 35u);
     for (const std::string& section : sections) {
         std::vector<std::string> keys;
         ASSERT_TRUE(skin.ReadSkinKeys(section, keys)) << section;
