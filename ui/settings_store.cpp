@@ -64,7 +64,9 @@ void CSettingsStore::LoadTimetable(const IClock& clock) {
 void CSettingsStore::LoadButtonSettings(bool startWithWindowsBox) {
     if (startWithWindowsBox) LoadCheckState(kRunKey, kRunValueName, "BUTTON_STARTUP");
     LoadCheckState(kSettingsKey, "enablescan", "BUTTON_AUTOSCAN_ENABLE");
-    ScanEnabled = controls_.GetButtonCheck("BUTTON_AUTOSCAN_ENABLE") ? 1 : 0;
+    // The stored setting, whichever panel loads last: one without the
+    // switch does not turn periodic scanning off.
+    ScanEnabled = ReadSettingFlag(registry_, kSettingsKey, "enablescan") ? 1 : 0;
     LoadCheckState(kSettingsKey, "autoscan", "BUTTON_AUTOSCAN");
     LoadCheckState(kSettingsKey, "savereg", "BUTTON_BACKUP");
     LoadCheckState(kSettingsKey, "scanevery", "BUTTON_START_EVERY");

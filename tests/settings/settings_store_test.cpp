@@ -143,7 +143,7 @@ TEST_F(SettingsStoreTest, FreshMachineLoadsDefaultsAndWritesNothingUntilAChange)
     EXPECT_EQ(advanced.GetEditText("EDIT_BAKUP_COUNT"), "5");
     EXPECT_EQ(ScanPeriod, 86460);
     EXPECT_EQ(NextScanTime, kNow + 86460);
-    EXPECT_EQ(ScanEnabled, 0);  // the last panel has no BUTTON_AUTOSCAN_ENABLE
+    EXPECT_EQ(ScanEnabled, 0);  // "enablescan" is absent
     EXPECT_EQ(StartScanAtLaunch, 0);
     EXPECT_FALSE(reg.KeyExists(kSettingsPath));
 
@@ -175,6 +175,25 @@ TEST_F(SettingsStoreTest, FlagsArePresenceWhateverTheirData) {
     reg.CreateKeyPath("HKEY_LOCAL_MACHINE\\Software\\Other");
     store.LoadCheckState("Software\\Other", "savereg", "BUTTON_BACKUP");
     EXPECT_EQ(advanced.GetButtonCheck("BUTTON_BACKUP"), 1);
+}
+
+// Periodic scanning follows the stored setting, also when the panel loaded
+// last has no switch for it (the restore centre is built after the schedule
+// panels).
+TEST_F(SettingsStoreTest, APanelWithoutTheSchedulingSwitchLeavesScanningAsStored) {
+    reg.SetString(kSettingsPath, "enablescan", "1");
+    FakeControls schedule = SchedulePanel();
+    FakeControls advanced = AdvancedPanel();
+    CSettingsStore(reg, schedule).LoadButtonSettings();
+    CSettingsStore(reg, advanced).LoadButtonSettings();
+    EXPECT_EQ(schedule.GetButtonCheck("BUTTON_AUTOSCAN_ENABLE"), 1);
+    EXPECT_EQ(ScanEnabled, 1);
+
+    // Not stored: off.
+    MemoryRegistry fresh;
+    ScanEnabled = 1;
+    CSettingsStore(fresh, advanced).LoadButtonSettings();
+    EXPECT_EQ(ScanEnabled, 0);
 }
 
 // Data longer than the first read's 256 bytes is read whole: a flag is on,
