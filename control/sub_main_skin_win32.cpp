@@ -322,7 +322,10 @@ void CSubMainSkin::RestoreSelectedBackup() {
     }
     const std::string path = backupPaths_[static_cast<std::size_t>(index)];
     RestoreFromBackup(&path);
+    // The list as the folder is now, the restored backup still selected.
     RefreshBackupList();
+    for (std::size_t i = 0; i < backupPaths_.size(); ++i)
+        if (backupPaths_[i] == path) backupList_->SelectRow(static_cast<int>(i));
 }
 
 void CSubMainSkin::RestoreFromBackup(const std::string* chosen) {

@@ -218,6 +218,27 @@ TEST_F(RestoreCentre, ListsTheRepairsBackupNewestFirstAndPutsBackEverythingItRem
     EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOlderKey, 0, KEY_READ, &older), ERROR_SUCCESS)
         << "only the selected backup is put back";
     if (older != nullptr) RegCloseKey(older);
+    older = nullptr;
+
+    // The older backup, once selected, is the one put back; it stays selected.
+    test::ClickAt(test::RowPoint(BackupList(), 1, false));
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(BackupList(), LVM_GETNEXTITEM, -1, LVNI_SELECTED) == 1; }));
+    Press("BUTTON_RESTORE", Centre());
+    ask = WaitForBox("Registry Restoration", std::string("Put back what this backup holds?\n\n") + kOlderBackup +
+                                                 "\nWritten on Wednesday 1 January 2020 at 12:00:00\n\n"
+                                                 "It puts back 1 key, 2 values and 0 shortcuts.");
+    ASSERT_NE(ask, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Answer(ask, IDYES));
+    done = WaitForBox("Registry Restoration", "Registry Restored Successfuly");
+    ASSERT_NE(done, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Answer(done, IDOK));
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOlderKey, 0, KEY_READ, &older), ERROR_SUCCESS);
+    char path[64] = "";
+    DWORD size = sizeof path;
+    EXPECT_EQ(RegQueryValueExA(older, "Path", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size), ERROR_SUCCESS);
+    EXPECT_STREQ(path, "C:\\QmGone");
+    RegCloseKey(older);
+    EXPECT_TRUE(WaitUntil([&] { return SendMessageA(BackupList(), LVM_GETNEXTITEM, -1, LVNI_SELECTED) == 1; }));
 
     // Back returns to the settings panel.
     Press("BUTTON_SETTINGS_BACK", Centre());
