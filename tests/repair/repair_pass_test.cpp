@@ -410,7 +410,7 @@ TEST_F(RepairPassTest, RepairCutShortLeavesEveryDeletedEntryInAWellFormedBackup)
     EXPECT_TRUE(test::ParseBackup(ReadFileBytes(next)).wellFormed);
 }
 
-// A stop asked for during the repair (here by the fifth progress call, as a
+// A stop asked for during the repair (here from the fifth progress call, as a
 // window's close does from its own thread) ends it after the entry in hand:
 // that entry is removed and backed up, later ones stay, and the backup is a
 // complete file that restores what went.
@@ -428,20 +428,24 @@ TEST_F(RepairPassTest, AStopEndsTheRepairAfterTheEntryInHandWithACompleteBackup)
     NamedEvent(kStopEventName).Reset();
     EXPECT_EQ(written, file);
     EXPECT_EQ(g_calls.size(), 5u) << "no entry after the stop was touched";
-    EXPECT_FALSE(registry_.KeyExists(kSw + "\\Tools\\T")) << "the entry in hand went whole";
-    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Shared", "C:\\Gone\\s.dll"));
+    // The fifth call is the shared file's (a value is reported before it is
+    // deleted): that entry in hand is still deleted, the ones after it stay.
+    EXPECT_FALSE(registry_.KeyExists(kSw + "\\Tools\\T"));
+    EXPECT_FALSE(registry_.ValueExists(kSw + "\\Shared", "C:\\Gone\\s.dll")) << "the entry in hand went";
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Drivers", "msacm.gone"));
     EXPECT_TRUE(registry_.ValueExists(kSw + "\\Run", "GoneStart"));
 
     const std::string bytes = ReadFileBytes(file);
     EXPECT_NE(bytes.find("</registry>"), std::string::npos) << "closed as a finished repair closes it";
     EXPECT_TRUE(test::ParseBackup(bytes).wellFormed);
-    EXPECT_EQ(BackupEntries(bytes).size(), 5u);
+    EXPECT_EQ(BackupEntries(bytes).size(), 6u);
     {
         CXmlReader reader;
         EXPECT_EQ(lib_->LoadAsXml(reader, file), 1);
     }
     EXPECT_TRUE(registry_.ValueExists(kSw + "\\Tools\\T", "Path"));
     EXPECT_TRUE(registry_.ValueExists(kSw + "\\Clsid\\{C}", ""));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Shared", "C:\\Gone\\s.dll"));
 }
 
 // A repair killed outright: the process ends in the middle of the repair
