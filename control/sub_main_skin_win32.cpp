@@ -400,6 +400,18 @@ LRESULT CSubMainSkin::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             }
             break;
         }
+        case WM_COMMAND:
+            // What is typed into an edit box is saved as it is typed (a text
+            // set by the program, which comes without the focus, is not).
+            if (HIWORD(wParam) == EN_CHANGE && reinterpret_cast<HWND>(lParam) == GetFocus()) {
+                if (const CSkinnedEdit* count = controls_.FindEdit("EDIT_BAKUP_COUNT");
+                    count != nullptr && count->Window() == reinterpret_cast<HWND>(lParam))
+                    store_.SaveEditText("savecountreg", "EDIT_BAKUP_COUNT");
+                if (const CSkinnedEdit* minutes = controls_.FindEdit("EDIT_SCAN_PERIOD");
+                    minutes != nullptr && minutes->Window() == reinterpret_cast<HWND>(lParam) && ScanEnabled == 1)
+                    store_.SaveSchedule(SystemClock().Now());
+            }
+            break;
         case WM_TIMER:
             return 0;
         case kPrepareToCloseMessage:

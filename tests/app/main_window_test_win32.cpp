@@ -67,6 +67,15 @@ TEST_F(MainWindow, EnterEscapeAndAltF4LeaveItOpenAndExitEndsTheProgram) {
     EXPECT_TRUE(test::SettingExists(kSettings, "scanperiod"));
 }
 
+TEST_F(MainWindow, TheSystemMenusCloseClosesIt) {
+    ASSERT_TRUE(app_.Start());
+    HWND main = app_.Main();
+    // What choosing "Close" in the system menu sends.
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(app_.WaitForExit());
+    EXPECT_TRUE(test::SettingExists(kSettings, "scannext")) << "closed the ordinary way";
+}
+
 TEST_F(MainWindow, MinimiseHidesItUntilTheTrayBringsItBackAndTheTrayClosesIt) {
     ASSERT_TRUE(app_.Start());
     HWND main = app_.Main();
@@ -78,6 +87,34 @@ TEST_F(MainWindow, MinimiseHidesItUntilTheTrayBringsItBackAndTheTrayClosesIt) {
     // The tray menu's "Close".
     PostMessageA(main, WM_COMMAND, 32773, 0);
     ASSERT_TRUE(app_.WaitForExit());
+}
+
+TEST_F(MainWindow, ASecondStartBringsTheRunningWindowToTheFrontPassesOnScanAndEnds) {
+    // The scan the second start passes on walks no shortcut drive.
+    SetEnvironmentVariableA("QUILLMERE_SHORTCUT_DRIVES", "Q");
+    const bool started = app_.Start();
+    SetEnvironmentVariableA("QUILLMERE_SHORTCUT_DRIVES", nullptr);
+    ASSERT_TRUE(started);
+    HWND main = app_.Main();
+    Press("BUTTON_MINIMIZE");
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
+
+    AppWindow second;
+    ASSERT_TRUE(second.Start("scan", "", false));
+    ASSERT_TRUE(second.WaitForExit(20000)) << "the second copy ends";
+    EXPECT_EQ(test::VisibleTopLevelWindows(second.ProcessId()), 0);
+    // The first comes back from the notification area and runs the scan.
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && !IsIconic(main); }));
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main; }, 5000)) << test::InputState(main);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(app_.Panel("SUBMAIN_RESULT")) != FALSE; }, 60000))
+        << "the scan asked for ran to its results";
+    EXPECT_TRUE(app_.Running());
+
+    // Without "scan" it only comes to the front.
+    AppWindow third;
+    ASSERT_TRUE(third.Start("", "", false));
+    ASSERT_TRUE(third.WaitForExit(20000));
+    EXPECT_TRUE(IsWindowVisible(app_.Panel("SUBMAIN_RESULT"))) << "no new scan";
 }
 
 // The project's version, as CMakeLists.txt gives it ("project(Quillmere VERSION 1.0.0 ...").
