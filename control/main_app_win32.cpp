@@ -43,6 +43,21 @@ bool CMainApp::InitInstance(const char* commandLine, int showCommand) {
                 window.Window() != nullptr &&
                 (msg.hwnd == window.Window() || IsChild(window.Window(), msg.hwnd)))
                 continue;
+            // Tab and Shift+Tab move the keyboard focus through the buttons,
+            // boxes and lists shown, in the order the skin lists them.
+            // (With no focus, as after the focused tab button was disabled by
+            // its own press, the keys come to the window as system keys
+            // without Alt.)
+            const bool tab = msg.wParam == VK_TAB && (msg.message == WM_KEYDOWN ||
+                                                      (msg.message == WM_SYSKEYDOWN && (msg.lParam & (1 << 29)) == 0));
+            if (tab && window.Window() != nullptr &&
+                (msg.hwnd == window.Window() || IsChild(window.Window(), msg.hwnd))) {
+                HWND focus = GetFocus();
+                if (focus == window.Window()) focus = nullptr;
+                if (HWND next = GetNextDlgTabItem(window.Window(), focus, (GetKeyState(VK_SHIFT) & 0x8000) != 0))
+                    SetFocus(next);
+                continue;
+            }
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }

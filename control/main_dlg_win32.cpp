@@ -119,7 +119,7 @@ bool CMainDlg::Create(int showCommand) {
     const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     const RECT rect{x, y, x + width, y + height};
-    if (!CreateAs(kMainClass, WS_EX_APPWINDOW, kTitle,
+    if (!CreateAs(kMainClass, WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kTitle,
                   WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, rect, nullptr, 0))
         return false;
     if (!InitDialog()) {

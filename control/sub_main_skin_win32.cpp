@@ -83,7 +83,9 @@ bool CSubMainSkin::Create(IPanelHost* host, HWND parent, const SkinFile& skin, c
     number_ = number;
     const RECT rect{line.rect.left, line.rect.top, line.rect.right, line.rect.bottom};
     // The window text is the panel's name, so that tools can tell panels apart.
-    if (!CreateAs(kPanelClass, 0, name_.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rect, parent, 0))
+    // A control parent: Tab moves through the panel's controls as through
+    // the main screen's.
+    if (!CreateAs(kPanelClass, WS_EX_CONTROLPARENT, name_.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rect, parent, 0))
         return false;
     for (int i = 0; i < 4; ++i) LoadSkinImage(skin.ImagePath(line.images[i]), images_[i]);
     controls_.Attach(Window(), this);

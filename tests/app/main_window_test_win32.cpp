@@ -76,6 +76,62 @@ TEST_F(MainWindow, TheSystemMenusCloseClosesIt) {
     EXPECT_TRUE(test::SettingExists(kSettings, "scannext")) << "closed the ordinary way";
 }
 
+// The window that has the keyboard focus in `top`'s thread.
+HWND KeyboardFocus(HWND top) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+// Presses Tab until `target` has the focus (each press waits for the focus
+// to move); the windows passed on the way, in order.
+std::vector<HWND> TabTo(HWND top, HWND target) {
+    std::vector<HWND> passed;
+    for (int i = 0; i < 80 && KeyboardFocus(top) != target; ++i) {
+        const HWND before = KeyboardFocus(top);
+        test::PressKey(VK_TAB);
+        if (!WaitUntil([&] { return KeyboardFocus(top) != before; }, 3000)) break;
+        passed.push_back(KeyboardFocus(top));
+    }
+    return passed;
+}
+
+TEST_F(MainWindow, TabReachesTheButtonsAndCheckBoxesAndSpaceOrEnterPressesThem) {
+    ASSERT_TRUE(app_.Start());
+    HWND main = app_.Main();
+    ASSERT_TRUE(test::MakeForeground(main));
+    HWND ignored = app_.Button("BUTTON_IGNORED");
+    const std::vector<HWND> passed = TabTo(main, ignored);
+    std::string way;
+    for (HWND w : passed) {
+        char cls[32] = "", text[64] = "";
+        GetClassNameA(w, cls, sizeof cls);
+        SendMessageA(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        way += std::string(" ") + cls + ":" + text;
+    }
+    ASSERT_EQ(KeyboardFocus(main), ignored)
+        << passed.size() << " Tab presses:" << way << "; tab stop " << ((GetWindowLongA(ignored, GWL_STYLE) & WS_TABSTOP) != 0)
+        << ", control parent " << ((GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0) << ", "
+        << test::InputState(main);
+    test::PressKey(VK_SPACE);
+    ASSERT_TRUE(WaitUntil([&] { return ShowsAsTab(app_, "SUBMAIN_IGNORED", "BUTTON_IGNORED"); })) << TabState();
+    HWND settings = app_.Button("BUTTON_ADVSETTINGS");
+    TabTo(main, settings);
+    ASSERT_EQ(KeyboardFocus(main), settings);
+    test::PressKey(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return ShowsAsTab(app_, "SUBMAIN_ADVANCED", "BUTTON_ADVSETTINGS"); })) << TabState();
+
+    // The panel's own check boxes are on the way too: Space ticks one.
+    HWND autoscan = app_.Button("BUTTON_AUTOSCAN", app_.Panel("SUBMAIN_ADVANCED"));
+    ASSERT_NE(autoscan, nullptr);
+    TabTo(main, autoscan);
+    ASSERT_EQ(KeyboardFocus(main), autoscan);
+    test::PressKey(VK_SPACE);
+    EXPECT_TRUE(WaitUntil([&] { return AppWindow::Checked(autoscan); }));
+    EXPECT_TRUE(WaitUntil([] { return test::SettingExists(kSettings, "autoscan"); }));
+}
+
 TEST_F(MainWindow, MinimiseHidesItUntilTheTrayBringsItBackAndTheTrayClosesIt) {
     ASSERT_TRUE(app_.Start());
     HWND main = app_.Main();
