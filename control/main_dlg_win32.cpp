@@ -79,9 +79,11 @@ CMainDlg::~CMainDlg() {
     // A worker still running uses this object. A scan is asked to stop and
     // given a few seconds (its calls into the gone windows return at once);
     // a worker that does not end by then ends with the process here.
+    // A repair is never cut off: it stops after the entry in hand and closes
+    // its backup, however long that entry takes.
     if (worker_ && WaitForSingleObject(worker_.Get(), 0) == WAIT_TIMEOUT) {
         RequestStop();
-        if (WaitForSingleObject(worker_.Get(), 5000) == WAIT_TIMEOUT) ExitProcess(1);
+        if (WaitForSingleObject(worker_.Get(), repairRunning_ ? INFINITE : 5000) == WAIT_TIMEOUT) ExitProcess(1);
     }
     if (oleReady_) OleUninitialize();
 }
@@ -101,7 +103,11 @@ bool CMainDlg::StartRepairWorker() {
     // Taken here, before the worker runs: a second BUTTON_REMOVE finds it set.
     RepairInProgress.store(1);
     resultsReady_.store(false);
+    ClearStop();
+    exporting_.store(true);
+    repairRunning_ = true;
     if (StartWorker(&CMainDlg::MainRepairThread)) return true;
+    repairRunning_ = false;
     RepairInProgress.store(0);
     resultsReady_.store(true);
     return false;
@@ -113,7 +119,7 @@ bool CMainDlg::Create(int showCommand) {
     const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     const RECT rect{x, y, x + width, y + height};
-    if (!CreateAs(kMainClass, WS_EX_APPWINDOW, kTitle,
+    if (!CreateAs(kMainClass, WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kTitle,
                   WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, rect, nullptr, 0))
         return false;
     if (!InitDialog()) {
@@ -164,6 +170,25 @@ bool CMainDlg::InitDialog() {
     return true;
 }
 
+UINT CMainDlg::ShowRunningCopyMessage() {
+    static const UINT message = RegisterWindowMessageA("QuillmereShowRunningCopy");
+    return message;
+}
+
+bool CMainDlg::PassToRunningCopy(bool scan) {
+    for (int tries = 0; tries < 100; ++tries) {
+        if (HWND running = FindWindowA(kMainClass, nullptr)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(running, &pid);
+            // This start came from the user: it may hand the foreground on.
+            AllowSetForegroundWindow(pid);
+            if (PostMessageA(running, ShowRunningCopyMessage(), scan ? 1 : 0, 0)) return true;
+        }
+        Sleep(100);
+    }
+    return false;
+}
+
 void CMainDlg::ShowPanelAsTab(const char* panel, const char* button) {
     ShowPanel(panel);
     Controls().EnableAllButtons(true);
@@ -174,12 +199,11 @@ void CMainDlg::ButtonPressed(const std::string& name) {
     Engine().SetProgressCallback(&MainProgressCallback);
     Shortcuts().SetProgressCallback(&MainProgressCallback);
     if (name == "BUTTON_EXIT") {
-        // Closed once this press has been handled to its end.
-        PostMessageA(Window(), kCloseMainMessage, 0, 0);
+        RequestClose();
     } else if (name == "BUTTON_MINIMIZE") {
         ShowWindow(Window(), SW_SHOWMINIMIZED);
     }
-    if (RepairInProgress.load() == 1) return;
+    if (RepairInProgress.load() == 1 || closing_.load()) return;
 
     if (name == "BUTTON_MAIN" || name == "BUTTON_SCAN") {
         ShowPanelAsTab("SUBMAIN_MAIN", "BUTTON_MAIN");
@@ -192,6 +216,13 @@ void CMainDlg::ButtonPressed(const std::string& name) {
                 CSubMainSkin* panel = CurrentPanel();
                 progressPanel_.store(panel);
                 ReadCategoryStates(panel != nullptr ? &panel->Controls() : nullptr, States());
+                if (panel != nullptr) {
+                    // Nothing of the last scan stays: every area's status
+                    // and count are empty until this scan reaches it.
+                    panel->ShowProgress(States(), 0);
+                    panel->Controls().SetLabelText(kStatusLabel, "");
+                    panel->Controls().SetLabelText("TEXT_ERRORSCAN_CURRENTITEM", "");
+                }
                 ScanInProgress.store(1);
                 ClearStop();
                 if (!StartScanWorker()) {
@@ -221,6 +252,52 @@ void CMainDlg::ButtonPressed(const std::string& name) {
         CSettingsStore(Engine().Registry(), panel->Controls()).SaveEditText("savecountreg", "EDIT_BAKUP_COUNT");
         InvalidateRect(panel->Window(), nullptr, TRUE);
     }
+}
+
+void CMainDlg::RequestClose() {
+    if (closing_.load() || askingToClose_) return;
+    if (!repairRunning_) {
+        // Closed once the press that asked has been handled to its end.
+        PostMessageA(Window(), kCloseMainMessage, 0, 0);
+        return;
+    }
+    const bool exporting = exporting_.load();
+    const char* question =
+        exporting ? "Quillmere is exporting the registry before a repair.\r\n\r\n"
+                    "Stop the repair and close Quillmere? The export is finished first, nothing is removed, and then "
+                    "Quillmere closes."
+                  : "A repair is running.\r\n\r\n"
+                    "Stop it and close Quillmere? The entry in hand is finished, the backup of what was removed is "
+                    "completed (it restores as any other), and then Quillmere closes.";
+    askingToClose_ = true;
+    const int answer = MessageBoxA(Window(), question, kTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    askingToClose_ = false;
+    if (!IsWindow(Window())) return;
+    if (answer != IDYES) {
+        // The repair goes on; an end it reached meanwhile is shown now.
+        if (repairEndHeld_) {
+            repairEndHeld_ = false;
+            RepairFinished(std::move(heldMessage_), heldKeepResults_);
+        }
+        return;
+    }
+    if (repairEndHeld_) {
+        // It ended while the question was up: nothing left to wait for.
+        repairEndHeld_ = false;
+        heldMessage_.reset();
+        RepairInProgress.store(0);
+        DestroyWindowNow();
+        return;
+    }
+    closing_.store(true);
+    RequestStop();
+    // Said where the repair's progress is shown; the worker writes no more
+    // progress once closing.
+    ShowPanel("SUBMAIN_MAIN");
+    SetProgressLabel("TEXT_ERRORSCAN_CURRENTITEM",
+                     exporting_.load() ? "Waiting for the registry export to end; Quillmere then closes"
+                                       : "Stopping the repair; Quillmere closes once its backup is complete");
+    if (CSubMainSkin* panel = ProgressPanel()) InvalidateRect(panel->Window(), nullptr, TRUE);
 }
 
 bool CMainDlg::RepairOrExplain() {
@@ -314,6 +391,20 @@ void CMainDlg::RemoveTrayIcon() {
     trayIcon_ = false;
 }
 
+void CMainDlg::ShowFoundBalloon(std::size_t found) {
+    if (!trayIcon_) return;
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof data;
+    data.hWnd = Window();
+    data.uID = IDI_TRAY;
+    data.uFlags = NIF_INFO;
+    data.dwInfoFlags = NIIF_WARNING;
+    const std::string text = ProblemsFoundText(found) + " by the automatic scan. Click here to see them.";
+    std::strncpy(data.szInfo, text.c_str(), sizeof data.szInfo - 1);
+    std::strncpy(data.szInfoTitle, kTitle, sizeof data.szInfoTitle - 1);
+    Shell_NotifyIconA(NIM_MODIFY, &data);
+}
+
 void CMainDlg::ShowFromTray() {
     ShowWindow(Window(), SW_SHOWNORMAL);
     SetForegroundWindow(Window());
@@ -344,6 +435,14 @@ void CMainDlg::PeriodicScanCheck() {
 }
 
 LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == ShowRunningCopyMessage() && message != 0) {
+        // A second start of the program: this window comes to the front (from
+        // the notification area too) and scans when asked, unless busy.
+        ShowFromTray();
+        if (wParam == 1 && !closing_.load() && ScanInProgress.load() == 0 && RepairInProgress.load() == 0)
+            ButtonPressed("BUTTON_SCAN");
+        return 0;
+    }
     switch (message) {
         case WM_CREATE: {
             const LRESULT created = CMainSkin::HandleMessage(message, wParam, lParam);
@@ -355,6 +454,13 @@ LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 ShowFromTray();
                 return 0;
             }
+            if (wParam == IDI_TRAY && lParam == NIN_BALLOONUSERCLICK) {
+                // The balloon of a scan made while hidden: its results.
+                ShowFromTray();
+                if (resultsReady_.load() && ScanInProgress.load() == 0 && RepairInProgress.load() == 0)
+                    ShowPanel("SUBMAIN_RESULT");
+                return 0;
+            }
             if (wParam == IDI_TRAY && lParam == WM_RBUTTONUP) TrayMenu();
             break;
         case WM_COMMAND:
@@ -363,7 +469,7 @@ LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             if (LOWORD(wParam) == ID_TRAY_CLOSE) {
-                PostMessageA(Window(), kCloseMainMessage, 0, 0);
+                RequestClose();
                 return 0;
             }
             // Enter and Escape (IDOK, IDCANCEL) do not close the window.
@@ -374,18 +480,36 @@ LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case kScanFinishedMessage:
             ScanFinished(wParam != 0);
             return 0;
-        case kRepairFinishedMessage:
-            RepairFinished(std::unique_ptr<std::string>(reinterpret_cast<std::string*>(lParam)), wParam != 0);
+        case kRepairFinishedMessage: {
+            std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
+            repairRunning_ = false;
+            if (closing_.load()) {
+                RepairInProgress.store(0);
+                DestroyWindowNow();
+            } else if (askingToClose_) {
+                repairEndHeld_ = true;
+                heldMessage_ = std::move(text);
+                heldKeepResults_ = wParam != 0;
+            } else {
+                RepairFinished(std::move(text), wParam != 0);
+            }
             return 0;
+        }
         case kWebPageFailedMessage: {
             std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
             if (text) MessageBoxA(Window(), text->c_str(), kTitle, MB_OK | MB_ICONWARNING);
             return 0;
         }
         case WM_CLOSE:
-            // Alt+F4 and the system menu's Close leave the window open.
+            // Only the program's own ways close it (Alt+F4 is kept from
+            // becoming a close command by the message loop).
             return 0;
         case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == SC_CLOSE) {
+                // The system menu's Close: as the cross.
+                RequestClose();
+                return 0;
+            }
             if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
                 CAboutDlg about;
                 about.DoModal(Window());

@@ -36,6 +36,8 @@ constexpr UINT kRepairFinishedMessage = WM_APP + 0x173;
 constexpr UINT kWebPageFailedMessage = WM_APP + 0x174;
 // The result panel's label that gives the number of rows ("16 problems found").
 constexpr const char* kResultTotalLabel = "TEXT_RESULT_TOTAL";
+// The line beside it: the skin's hint, or after a stopped scan what the list is.
+constexpr const char* kResultHintLabel = "TEXT_RESULT_HINT";
 constexpr UINT kTimerIdle = 1;
 constexpr UINT kTimerPeriodicScan = 2;
 
@@ -67,11 +69,26 @@ public:
     // message has been shown then and the window is gone).
     bool Create(int showCommand);
 
+    // A second start of the program: finds the running copy's window (waiting
+    // a while for one still being built), asks it to come to the front, and
+    // to scan when `scan`. False when no window answered.
+    static bool PassToRunningCopy(bool scan);
+    // The message that asks (wParam 1: scan as well, when idle).
+    static UINT ShowRunningCopyMessage();
+
     // The button dispatch (skinned buttons, tray, timer, start-up).
     void ButtonPressed(const std::string& name) override;
 
     // True once a scan or repair result is shown and not yet left.
     bool ResultsReady() const { return resultsReady_.load(); }
+
+    // BUTTON_EXIT and the tray's "Close": closes the window, except while a
+    // repair runs: then it asks, and on Yes stops the repair after the entry
+    // in hand (or lets the registry export before it end) and closes once
+    // the repair's backup is complete. Nothing is ended half way.
+    void RequestClose();
+    // The window closes as soon as its repair has ended.
+    bool Closing() const { return closing_.load(); }
 
     // Worker thread routines (argument: the main window; result 0).
     static DWORD WINAPI MainScanThread(LPVOID window);
@@ -108,6 +125,9 @@ private:
     void AddTrayIcon();
     void RemoveTrayIcon();
     void ShowFromTray();
+    // A scan ended while the window was hidden and found `found` problems:
+    // the notification-area icon says so (a click on it shows the results).
+    void ShowFoundBalloon(std::size_t found);
     void TrayMenu();
     void PeriodicScanCheck();
     bool StartWorker(LPTHREAD_START_ROUTINE routine);
@@ -130,8 +150,22 @@ private:
     // shortcut; a row's data is its entry's index.
     std::vector<ResultEntry> entries_;
     int registryRows_ = 0;  // entries that are registry findings (the rest: shortcuts)
+    std::string resultHint_;  // the skin's text of the result hint line
+    bool resultHintKept_ = false;
     // The last worker started (kept to see whether it still runs at the end).
     Win32Handle worker_;
+    // Closing waits for the repair (see RequestClose).
+    std::atomic<bool> closing_{false};
+    // The repair's stage, for what closing says: the export, then the rest.
+    std::atomic<bool> exporting_{false};
+    // User-interface thread: a repair worker runs (up to its end message).
+    bool repairRunning_ = false;
+    // The close question is up: a repair's end arriving meanwhile is held
+    // until it is answered.
+    bool askingToClose_ = false;
+    bool repairEndHeld_ = false;
+    std::unique_ptr<std::string> heldMessage_;
+    bool heldKeepResults_ = false;
 };
 
 }  // namespace qm

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "control/main_dlg_win32.h"
+#include "control/scan_outcome.h"
 #include "repair/export_backups.h"
 #include "repair/xml_writer.h"
 
@@ -21,8 +22,6 @@ namespace qm {
 std::atomic<int> RepairInProgress{0};
 
 namespace {
-
-constexpr const char* kCurrentItemLabel = "TEXT_ERRORSCAN_CURRENTITEM";
 
 // COM for the worker's thread while it runs: the shell calls of the export
 // (and of the shortcut scan) need it.
@@ -45,7 +44,7 @@ CMainDlg* MainWindowOf(Summary* summary) { return dynamic_cast<CMainDlg*>(summar
 
 void MainProgressCallback(std::string item, std::string status, std::int32_t, std::int32_t found) {
     CMainDlg* window = MainWindowOf(CurrentSummary.load());
-    if (window == nullptr) return;
+    if (window == nullptr || window->Closing()) return;  // the window says it is closing instead
     CSubMainSkin* panel = window->ProgressPanel();
     if (panel == nullptr) return;
     panel->Controls().SetLabelText(kStatusLabel, status);
@@ -79,8 +78,24 @@ void CMainDlg::ScanFinished(bool stopped) {
     }
     SetProgressLabel(kStatusLabel, stopped ? "Scan stopped" : "ScanComplete");
     SetProgressLabel(kCurrentItemLabel, "");
-    if (States()[kSlotShortcuts] != 0) SetProgressLabel("PROGRESS_TEXT_SHORTCUTS", "Done");
+    // Each ticked area says how it ended: after a stop, the one it came in
+    // and the ones never reached say so (their counts stay empty).
+    for (const CategoryInfo& info : kCategories) {
+        const AreaEnd end = AreaEndOf(info.slot, States(), Rows(), stopped);
+        if (end == AreaEnd::NotSelected) continue;
+        const std::string suffix = ProgressLabelSuffix(info.slot);
+        SetProgressLabel(("PROGRESS_TEXT_" + suffix).c_str(), AreaEndText(end));
+        if (end == AreaEnd::NotReached) SetProgressLabel(("PROGRESS_COUNT_" + suffix).c_str(), "");
+    }
     FillResultList();
+    if (CSubMainSkin* results = FindPanel("SUBMAIN_RESULT")) {
+        // The hint line says when the list is only what a stopped scan found.
+        if (CSkinnedLabel* hint = results->Controls().FindLabel(kResultHintLabel)) {
+            if (!resultHintKept_) resultHint_ = hint->Text();
+            resultHintKept_ = true;
+            hint->SetText(stopped ? std::string(kStoppedScanHint) : resultHint_);
+        }
+    }
     ClearStop();
     resultsReady_.store(true);
     ScanInProgress.store(0);
@@ -88,6 +103,7 @@ void CMainDlg::ScanFinished(bool stopped) {
     Controls().SetButtonCheck("BUTTON_SCAN", 0);
     // Last: once the result panel can be seen, everything above is done.
     ShowPanel("SUBMAIN_RESULT");
+    if (!IsWindowVisible(Window()) && !entries_.empty()) ShowFoundBalloon(entries_.size());
 }
 
 void CMainDlg::FillResultList() {
@@ -182,6 +198,17 @@ void CMainDlg::RemoveSelectedItems() {
 
     std::string exportedTo;
     outcome.exportFailed = !ExportBeforeRepair(exportedTo, outcome.exportError);
+    exporting_.store(false);
+    if (StopRequested()) {
+        // Stopped during the export (the window is closing): nothing is
+        // removed or ignored.
+        auto message = std::make_unique<std::string>("The repair was stopped before anything was removed.");
+        if (PostMessageA(Window(), kRepairFinishedMessage, 1, reinterpret_cast<LPARAM>(message.get())))
+            message.release();
+        else
+            RepairInProgress.store(0);
+        return;
+    }
 
     ShowPanel("SUBMAIN_RESULT");
     // The unticked rows go to the ignore list and are left out of the repair.

@@ -86,7 +86,9 @@ bool CSubMainSkin::Create(IPanelHost* host, HWND parent, const SkinFile& skin, c
     number_ = number;
     const RECT rect{line.rect.left, line.rect.top, line.rect.right, line.rect.bottom};
     // The window text is the panel's name, so that tools can tell panels apart.
-    if (!CreateAs(kPanelClass, 0, name_.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rect, parent, 0))
+    // A control parent: Tab moves through the panel's controls as through
+    // the main screen's.
+    if (!CreateAs(kPanelClass, WS_EX_CONTROLPARENT, name_.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rect, parent, 0))
         return false;
     for (int i = 0; i < 4; ++i) LoadSkinImage(skin.ImagePath(line.images[i]), images_[i]);
     controls_.Attach(Window(), this);
@@ -468,6 +470,18 @@ LRESULT CSubMainSkin::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             }
             break;
         }
+        case WM_COMMAND:
+            // What is typed into an edit box is saved as it is typed (a text
+            // set by the program, which comes without the focus, is not).
+            if (HIWORD(wParam) == EN_CHANGE && reinterpret_cast<HWND>(lParam) == GetFocus()) {
+                if (const CSkinnedEdit* count = controls_.FindEdit("EDIT_BAKUP_COUNT");
+                    count != nullptr && count->Window() == reinterpret_cast<HWND>(lParam))
+                    store_.SaveEditText("savecountreg", "EDIT_BAKUP_COUNT");
+                if (const CSkinnedEdit* minutes = controls_.FindEdit("EDIT_SCAN_PERIOD");
+                    minutes != nullptr && minutes->Window() == reinterpret_cast<HWND>(lParam) && ScanEnabled == 1)
+                    store_.SaveSchedule(SystemClock().Now());
+            }
+            break;
         case WM_TIMER:
             return 0;
         case WM_SHOWWINDOW:

@@ -44,7 +44,7 @@ void ReadCategoryStates(const INamedControls* buttons, ScanCategoryStates& state
     states[kSlotUninstall] = tick("BUTTON_UNINSTALL");
 }
 
-void SummaryProgressCallback(std::string, std::string status, std::int32_t, std::int32_t found) {
+void SummaryProgressCallback(std::string item, std::string status, std::int32_t, std::int32_t found) {
     Summary* summary = CurrentSummary.load();
     if (summary == nullptr) return;
     INamedControls* screen = summary->Screen();
@@ -53,6 +53,7 @@ void SummaryProgressCallback(std::string, std::string status, std::int32_t, std:
     std::snprintf(count, sizeof count, "%d", static_cast<int>(found));
     screen->SetLabelText(kStatusLabel, status);
     screen->SetLabelText(kErrorsFoundLabel, count);
+    screen->SetLabelText(kCurrentItemLabel, item);
 }
 
 namespace {

@@ -4,9 +4,10 @@
 // (FixError) on the calling worker thread, and lets a stop request through the
 // named stop event end either between stages.
 //
-// Progress: SummaryProgressCallback writes the status text and the number of
-// errors found into the labels TEXT_ERRORSCAN_STATUS and
-// TEXT_ERRORSCAN_ERRORFOUND of the current controller's screen (a window's
+// Progress: SummaryProgressCallback writes the status text, the number of
+// errors found and the entry being checked into the labels
+// TEXT_ERRORSCAN_STATUS, TEXT_ERRORSCAN_ERRORFOUND and
+// TEXT_ERRORSCAN_CURRENTITEM of the current controller's screen (a window's
 // by-name controls; none: nothing is shown). A window that shows progress its
 // own way installs its own callback on Engine() and Shortcuts().
 //
@@ -48,8 +49,11 @@ void ReadCategoryStates(const INamedControls* buttons, ScanCategoryStates& state
 // Label names the controller's progress callback writes.
 constexpr const char* kStatusLabel = "TEXT_ERRORSCAN_STATUS";
 constexpr const char* kErrorsFoundLabel = "TEXT_ERRORSCAN_ERRORFOUND";
+// The line after "Checking:": the entry being checked.
+constexpr const char* kCurrentItemLabel = "TEXT_ERRORSCAN_CURRENTITEM";
 
-// Writes `status` and `found` ("%d") into CurrentSummary's screen.
+// Writes `status`, `found` ("%d") and the entry being checked (`item`) into
+// CurrentSummary's screen.
 void SummaryProgressCallback(std::string item, std::string status, std::int32_t scanned,
                              std::int32_t found);
 

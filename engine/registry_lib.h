@@ -143,7 +143,8 @@ public:
     // further finding is removed (BackupWriter().WriteFailed() tells).
     // `beforeEnd`, when given, runs after the passes and before the backup's
     // "registry" element is closed, so that it can add to the backup (the
-    // shortcut files the repair deletes next).
+    // shortcut files the repair deletes next). A stop request ends it between
+    // two findings; the backup is still closed whole.
     std::string FixRegistry(ResultRows& rows, const std::string& backupFileName,
                             const std::function<void(CXmlWriter&)>& beforeEnd = {});
 

@@ -255,7 +255,9 @@ std::int32_t CShortcut::ResolveShortCut(const std::string& path) {
 
 void CShortcut::FixLinkFile(const std::function<bool(const std::string& path)>& keepFirst) {
     errorsFixed_ = 0;
+    NamedEvent stop(kStopEventName);
     for (const std::string& entry : broken_) {
+        if (stop.IsSignalled()) break;  // between two files, as the registry passes stop
         ReportProgress(entry, kStatusFixingShortcuts, 0, 0);
         if (entry.empty()) continue;  // kept by the user
         if (keepFirst && !keepFirst(entry)) continue;  // no backup, no deletion

@@ -70,7 +70,7 @@ public:
     // Deletes every shortcut in the broken list (read-only ones too); emptied
     // entries are left alone. Counts the deletions in errors fixed. With
     // `keepFirst`, a shortcut is deleted only when keepFirst(path) returned
-    // true (it was backed up).
+    // true (it was backed up). A stop request ends it between two files.
     void FixLinkFile(const std::function<bool(const std::string& path)>& keepFirst = {});
 
     // --- the broken list ---------------------------------------------------

@@ -1,6 +1,6 @@
 // Named manual-reset events (CreateEventA / SetEvent / ResetEvent /
 // WaitForSingleObject with a zero time-out). On Win32 they are real kernel
-// events visible to other processes; the portable backend keeps one flag per
+// events visible to other processes (the stop event aside, see below); the portable backend keeps one flag per
 // name for the whole process. Either way each name's event is held open by
 // the process until it ends, so its state does not die with the last
 // NamedEvent of that name: a set event stays set until it is reset.
@@ -50,7 +50,9 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// The stop event every scan and repair polls.
+// The stop event every scan and repair polls. It is the program's own (on
+// Win32 its kernel name is this name, a dot and the process id): a stop in
+// one program never reaches the scan or repair of another.
 constexpr const char* kStopEventName = "QUILLMERESTOPSCANNING";
 constexpr const char* kAbortedEventName = "QUILLMERE_ABORTED";
 

@@ -1,4 +1,5 @@
-// Named manual-reset kernel events, visible to other processes. A kernel
+// Named manual-reset kernel events, visible to other processes (the stop
+// event under a name of the process's own, "QUILLMERESTOPSCANNING.<pid>"). A kernel
 // event lives only while a handle to it is open, so the process keeps one
 // handle per name until it ends: a state set through a short-lived
 // NamedEvent stays until it is reset, and other processes see it too.
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <string>
 
 namespace qm {
 
@@ -54,7 +56,12 @@ Shared* SharedFor(const std::string& name) {
     // by the next object of that name.
     if (slot->handle == nullptr) {
         std::lock_guard<std::mutex> state(slot->lock);
-        slot->handle = ::CreateEventA(nullptr, TRUE, FALSE, name.c_str());
+        // The stop event is this program's own: its kernel name carries the
+        // process id, so another program (the command line, a script) neither
+        // sets nor hears it by the plain name.
+        const std::string kernelName =
+            name == kStopEventName ? name + "." + std::to_string(::GetCurrentProcessId()) : name;
+        slot->handle = ::CreateEventA(nullptr, TRUE, FALSE, kernelName.c_str());
         if (slot->handle) slot->Look();
     }
     return slot.get();

@@ -6,6 +6,7 @@
 
 #include "engine/registry_lib.h"
 #include "repair/xml_writer.h"
+#include "platform/named_event.h"
 #include "platform/registry_walk.h"
 
 namespace qm {
@@ -147,9 +148,13 @@ RegStatus OpenValueKey(IRegistry& reg, const std::string& root, const std::strin
 std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
     const std::string tag = UpperAscii(pass.tag);
     const ScanProgressCallback progress = lib.GetProgressCallback();
+    const NamedEvent stop(kStopEventName);
     std::int32_t fixed = 0;
     for (const auto& finding : lib.Findings()) {
         if (!finding || UpperAscii(finding->GetCategory()) != tag) continue;
+        // A stop ends the pass between two entries: the one in hand is
+        // backed up and deleted whole, and the backup is closed as usual.
+        if (stop.IsSignalled()) break;
         const FindingView view(lib, finding->GetView());
         const std::string keyPath = finding->GetKeyPath();
         const ClassesHive hive = finding->GetClassesHive();

@@ -31,7 +31,7 @@ bool CSkinnedButton::Create(HWND parent, ISkinnedButtonParent* clicks, const std
     }
     ReleaseDC(parent, screen);
 
-    HWND w = CreateWindowExA(0, "BUTTON", name.c_str(), WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, rect.left,
+    HWND w = CreateWindowExA(0, "BUTTON", name.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, rect.left,
                              rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
                              reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
@@ -80,6 +80,12 @@ void CSkinnedButton::DrawItem(const DRAWITEMSTRUCT& item) const {
     if (image == nullptr) return;
     const SIZE size = images_[look].Size();
     DrawSkinImage(item.hDC, image, RECT{0, 0, size.cx, size.cy});
+    // The keyboard's focus mark (not after a mouse click, when the system
+    // hides focus marks).
+    if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0) {
+        RECT mark = item.rcItem;
+        DrawFocusRect(item.hDC, &mark);
+    }
 }
 
 LRESULT CALLBACK CSkinnedButton::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -135,6 +141,20 @@ LRESULT CSkinnedButton::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return result;
         }
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+            // Space and Enter press a button that has the keyboard focus, as
+            // a click does (on the key's release; in a dialog Enter stays the
+            // dialog's own key).
+            if (wParam == VK_SPACE || wParam == VK_RETURN) {
+                if (message == WM_KEYUP && IsWindowEnabled(window)) {
+                    ISkinnedButtonParent* clicks = clicks_;
+                    const int index = index_;
+                    if (clicks != nullptr) clicks->ButtonPressedAt(index);
+                }
+                return 0;
+            }
+            break;
         case WM_KILLFOCUS:
             hover_ = false;
             Repaint();

@@ -12,7 +12,9 @@
 //
 // Clicks: releasing the left mouse button while the pointer is inside the
 // button reports ButtonPressedAt(index) to the button's parent object; a
-// release outside reports nothing. The button never changes its own check
+// release outside reports nothing. The button is a tab stop: releasing Space
+// or Enter while it has the keyboard focus reports the same, and a focused
+// button shows the focus mark once the keyboard is used. The button never changes its own check
 // state: the owner does (SetChecked), typically in its ButtonPressed. The
 // window answers BM_GETCHECK with that state.
 //
@@ -54,7 +56,7 @@ public:
     CSkinnedButton& operator=(const CSkinnedButton&) = delete;
 
     // Creates the button as a visible child of `parent` at `rect` (owner-drawn,
-    // without border or tab stop) and cuts its images out of `images` (main,
+    // without border, a tab stop) and cuts its images out of `images` (main,
     // over, down, disabled; null entries give no image). Clicks go to `clicks`.
     bool Create(HWND parent, ISkinnedButtonParent* clicks, const std::string& name, int index,
                 const RECT& rect, bool checkBox, const HBITMAP images[4], UINT id);

@@ -56,7 +56,7 @@ void LoadTimetable(std::int32_t& next, std::int32_t& period, std::int32_t stored
 }
 
 void AdvanceTimetable(std::int32_t& next, std::int32_t& period, std::int64_t now) {
-    if (period < kShortestAdvancePeriod) period = kDefaultScanPeriod;
+    if (period < kShortestScanPeriod) period = kDefaultScanPeriod;
     next = ClampToStoredTime(now + period);
 }
 

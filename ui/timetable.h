@@ -13,8 +13,8 @@
 //   - after a schedule option is chosen (ApplyScheduleChoice) the period comes
 //     from the options, is at least 60 s, and the next scan is one period away;
 //   - advancing (AdvanceTimetable, used at start-up and when a scan falls due)
-//     first turns a period under 180 s into 86460 s, so short periods are used
-//     once and then replaced;
+//     keeps every period a schedule stores (60 s and more) as it is; only a
+//     shorter one becomes 86460 s;
 //   - the periodic trigger (PeriodicScanDue) fires when the next-scan time has
 //     passed; it always advances the timetable, and says "scan now" only when
 //     scanning is enabled and no scan runs. A due time missed while disabled or
@@ -39,7 +39,6 @@ extern int StartScanAtLaunch;      // start a scan once the main screen has load
 
 constexpr std::int32_t kDefaultScanPeriod = 86460;  // one day and one minute
 constexpr std::int32_t kShortestScanPeriod = 60;    // shortest period a schedule stores
-constexpr std::int32_t kShortestAdvancePeriod = 180;
 constexpr std::int32_t kMonthPeriod = 2678400;  // 31 days
 constexpr std::int32_t kWeekPeriod = 604800;
 constexpr std::int32_t kDayPeriod = 86400;
@@ -73,7 +72,7 @@ std::int32_t ClampToStoredTime(std::int64_t seconds);
 void LoadTimetable(std::int32_t& next, std::int32_t& period, std::int32_t storedNext,
                    std::int32_t storedPeriod, const IClock& clock);
 
-// Advancing from `now`: a period under 180 s becomes 86460 s; next = now + period.
+// Advancing from `now`: a period under 60 s becomes 86460 s; next = now + period.
 void AdvanceTimetable(std::int32_t& next, std::int32_t& period, std::int64_t now);
 
 // The timer's check at `now`: when `next` is earlier than `now` the timetable is

@@ -67,6 +67,71 @@ TEST_F(MainWindow, EnterEscapeAndAltF4LeaveItOpenAndExitEndsTheProgram) {
     EXPECT_TRUE(test::SettingExists(kSettings, "scanperiod"));
 }
 
+TEST_F(MainWindow, TheSystemMenusCloseClosesIt) {
+    ASSERT_TRUE(app_.Start());
+    HWND main = app_.Main();
+    // What choosing "Close" in the system menu sends.
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(app_.WaitForExit());
+    EXPECT_TRUE(test::SettingExists(kSettings, "scannext")) << "closed the ordinary way";
+}
+
+// The window that has the keyboard focus in `top`'s thread.
+HWND KeyboardFocus(HWND top) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+// Presses Tab until `target` has the focus (each press waits for the focus
+// to move); the windows passed on the way, in order.
+std::vector<HWND> TabTo(HWND top, HWND target) {
+    std::vector<HWND> passed;
+    for (int i = 0; i < 80 && KeyboardFocus(top) != target; ++i) {
+        const HWND before = KeyboardFocus(top);
+        test::PressKey(VK_TAB);
+        if (!WaitUntil([&] { return KeyboardFocus(top) != before; }, 3000)) break;
+        passed.push_back(KeyboardFocus(top));
+    }
+    return passed;
+}
+
+TEST_F(MainWindow, TabReachesTheButtonsAndCheckBoxesAndSpaceOrEnterPressesThem) {
+    ASSERT_TRUE(app_.Start());
+    HWND main = app_.Main();
+    ASSERT_TRUE(test::MakeForeground(main));
+    HWND ignored = app_.Button("BUTTON_IGNORED");
+    const std::vector<HWND> passed = TabTo(main, ignored);
+    std::string way;
+    for (HWND w : passed) {
+        char cls[32] = "", text[64] = "";
+        GetClassNameA(w, cls, sizeof cls);
+        SendMessageA(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        way += std::string(" ") + cls + ":" + text;
+    }
+    ASSERT_EQ(KeyboardFocus(main), ignored)
+        << passed.size() << " Tab presses:" << way << "; tab stop " << ((GetWindowLongA(ignored, GWL_STYLE) & WS_TABSTOP) != 0)
+        << ", control parent " << ((GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0) << ", "
+        << test::InputState(main);
+    test::PressKey(VK_SPACE);
+    ASSERT_TRUE(WaitUntil([&] { return ShowsAsTab(app_, "SUBMAIN_IGNORED", "BUTTON_IGNORED"); })) << TabState();
+    HWND settings = app_.Button("BUTTON_ADVSETTINGS");
+    TabTo(main, settings);
+    ASSERT_EQ(KeyboardFocus(main), settings);
+    test::PressKey(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return ShowsAsTab(app_, "SUBMAIN_ADVANCED", "BUTTON_ADVSETTINGS"); })) << TabState();
+
+    // The panel's own check boxes are on the way too: Space ticks one.
+    HWND autoscan = app_.Button("BUTTON_AUTOSCAN", app_.Panel("SUBMAIN_ADVANCED"));
+    ASSERT_NE(autoscan, nullptr);
+    TabTo(main, autoscan);
+    ASSERT_EQ(KeyboardFocus(main), autoscan);
+    test::PressKey(VK_SPACE);
+    EXPECT_TRUE(WaitUntil([&] { return AppWindow::Checked(autoscan); }));
+    EXPECT_TRUE(WaitUntil([] { return test::SettingExists(kSettings, "autoscan"); }));
+}
+
 TEST_F(MainWindow, MinimiseHidesItUntilTheTrayBringsItBackAndTheTrayClosesIt) {
     ASSERT_TRUE(app_.Start());
     HWND main = app_.Main();
@@ -78,6 +143,34 @@ TEST_F(MainWindow, MinimiseHidesItUntilTheTrayBringsItBackAndTheTrayClosesIt) {
     // The tray menu's "Close".
     PostMessageA(main, WM_COMMAND, 32773, 0);
     ASSERT_TRUE(app_.WaitForExit());
+}
+
+TEST_F(MainWindow, ASecondStartBringsTheRunningWindowToTheFrontPassesOnScanAndEnds) {
+    // The scan the second start passes on walks no shortcut drive.
+    SetEnvironmentVariableA("QUILLMERE_SHORTCUT_DRIVES", "Q");
+    const bool started = app_.Start();
+    SetEnvironmentVariableA("QUILLMERE_SHORTCUT_DRIVES", nullptr);
+    ASSERT_TRUE(started);
+    HWND main = app_.Main();
+    Press("BUTTON_MINIMIZE");
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
+
+    AppWindow second;
+    ASSERT_TRUE(second.Start("scan", "", false));
+    ASSERT_TRUE(second.WaitForExit(20000)) << "the second copy ends";
+    EXPECT_EQ(test::VisibleTopLevelWindows(second.ProcessId()), 0);
+    // The first comes back from the notification area and runs the scan.
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && !IsIconic(main); }));
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main; }, 5000)) << test::InputState(main);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(app_.Panel("SUBMAIN_RESULT")) != FALSE; }, 60000))
+        << "the scan asked for ran to its results";
+    EXPECT_TRUE(app_.Running());
+
+    // Without "scan" it only comes to the front.
+    AppWindow third;
+    ASSERT_TRUE(third.Start("", "", false));
+    ASSERT_TRUE(third.WaitForExit(20000));
+    EXPECT_TRUE(IsWindowVisible(app_.Panel("SUBMAIN_RESULT"))) << "no new scan";
 }
 
 // The project's version, as CMakeLists.txt gives it ("project(Quillmere VERSION 1.0.0 ...").

@@ -96,6 +96,96 @@ TEST_F(MainWindow, ThePeriodEditBoxIsStoredWithTheEveryMinutesSchedule) {
     EXPECT_EQ(period(), 720u) << "12 minutes";
 }
 
+// Types `digits` into an edit box of the program in place of its text: a
+// click to give it the focus, then keys as a user presses them.
+void TypeInto(HWND edit, const std::string& digits) {
+    test::MakeForeground(GetAncestor(edit, GA_ROOT));
+    test::Click(edit);
+    WaitUntil([&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(GetWindowThreadProcessId(edit, nullptr), &info) && info.hwndFocus == edit;
+    }, 5000);
+    test::PressKey(VK_END);
+    for (int i = 0; i < 8; ++i) test::PressKey(VK_BACK);
+    for (char c : digits) test::PressKey(static_cast<WORD>(c));
+}
+
+DWORD StoredDword(const char* name) {
+    HKEY key = nullptr;
+    DWORD value = 0, size = sizeof value;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    return value;
+}
+
+void StoreDword(const char* name, DWORD value) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
+TEST_F(MainWindow, TheScheduleSaysItIsOnAndItsMinutesBoxHoldsAndSavesWhatIsTyped) {
+    test::WriteFlag("enablescan");
+    ASSERT_TRUE(app_.Start());
+    ShowTab("BUTTON_AUTOSCAN", "SUBMAIN_SCHEDULE");
+    HWND panel = app_.Panel("SUBMAIN_SCHEDULE");
+    Press("BUTTON_START_EVERY", panel);
+    ASSERT_TRUE(WaitUntil([&] { return StoredDword("scanperiod") == 300u; })) << "five minutes";
+    HWND edit = FindWindowExA(panel, nullptr, "Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    // Four digits, saved as they are typed, no other press needed; all of
+    // them in view (the first is not scrolled out of the box).
+    TypeInto(edit, "1440");
+    EXPECT_TRUE(WaitUntil([&] { return StoredDword("scanperiod") == 86400u; })) << StoredDword("scanperiod");
+    EXPECT_EQ(test::SettingText(kSettings, "scanminutes"), "1440");
+    const LRESULT first = SendMessageA(edit, EM_POSFROMCHAR, 0, 0);
+    EXPECT_GE(static_cast<short>(LOWORD(first)), 0) << "the box shows all four digits";
+    TypeInto(edit, "2");
+    EXPECT_TRUE(WaitUntil([&] { return StoredDword("scanperiod") == 120u; })) << StoredDword("scanperiod");
+    const DWORD next = StoredDword("scannext");
+    EXPECT_LE(next, static_cast<DWORD>(time(nullptr) + 120));
+    EXPECT_GE(next, static_cast<DWORD>(time(nullptr) + 100));
+}
+
+TEST_F(MainWindow, ATwoMinutePeriodStaysTwoMinutesWhenItsScanFallsDue) {
+    test::WriteFlag("enablescan");
+    test::WriteFlag("scanevery");
+    ASSERT_NO_FATAL_FAILURE(StoreDword("scanperiod", 120));
+    ASSERT_NO_FATAL_FAILURE(StoreDword("scannext", static_cast<DWORD>(time(nullptr) - 60)));
+    SetEnvironmentVariableA("QUILLMERE_SHORTCUT_DRIVES", "Q");  // the scan that falls due walks no drive
+    const bool started = app_.Start();
+    SetEnvironmentVariableA("QUILLMERE_SHORTCUT_DRIVES", nullptr);
+    ASSERT_TRUE(started);
+    // The timer's check (every ten seconds) moves the next scan on and stores it.
+    ASSERT_TRUE(WaitUntil([] { return StoredDword("scannext") > static_cast<DWORD>(time(nullptr)); }, 25000));
+    EXPECT_EQ(StoredDword("scanperiod"), 120u) << "not a day";
+    EXPECT_LE(StoredDword("scannext"), static_cast<DWORD>(time(nullptr) + 120));
+}
+
+TEST_F(MainWindow, TheBackupCountBoxOfTheSettingsPanelHasALabelAndSetsSavecountreg) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "savecountreg", 0, REG_SZ, reinterpret_cast<const BYTE*>("7"), 2);
+    RegCloseKey(key);
+    ASSERT_TRUE(app_.Start());
+    ShowTab("BUTTON_ADVSETTINGS", "SUBMAIN_ADVANCED");
+    HWND panel = app_.Panel("SUBMAIN_ADVANCED");
+    EXPECT_EQ(app_.LabelText(panel, "TEXT_BAKUP_COUNT"), "Exports kept:");
+    HWND edit = FindWindowExA(panel, nullptr, "Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    char shown[16] = "";
+    SendMessageA(edit, WM_GETTEXT, sizeof shown, reinterpret_cast<LPARAM>(shown));
+    EXPECT_STREQ(shown, "7") << "the stored count";
+    TypeInto(edit, "3");
+    EXPECT_TRUE(WaitUntil([&] { return test::SettingText(kSettings, "savecountreg") == "3"; }))
+        << test::SettingText(kSettings, "savecountreg");
+}
+
 TEST_F(MainWindow, RightClickMenuTicksAndUnticksEveryRow) {
     ASSERT_TRUE(WriteWholeFile("ignore.lst", "C:\\Gone\\a.dll\nC:\\Gone\\b.dll\nC:\\Gone\\c.dll\n"));
     ASSERT_TRUE(app_.Start());

@@ -75,7 +75,7 @@ void DeleteTestAppPaths() {
         if (RegEnumKeyExA(paths, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         if (std::string(name).rfind("qmtest-", 0) == 0) names.push_back(name);
     }
-    for (const std::string& n : names) RegDeleteKeyA(paths, n.c_str());
+    for (const std::string& n : names) RegDeleteTreeA(paths, n.c_str());
     RegCloseKey(paths);
 }
 
@@ -169,8 +169,8 @@ protected:
     // The default skin with the status label, which it leaves out, added
     // with no size (the window looks as with the default skin).
     void StartApp() {
-        const std::string skin = WriteSkin("status-skin.ini", SkinWith("24=TEXT_ERRORSCAN_ERRORFOUND,Arial,TRUE,FALSE,-10,0l,280,24,65,12,",
-                                                                      "25=TEXT_ERRORSCAN_STATUS,Arial,TRUE,FALSE,-10,0l,0,0,0,0,"));
+        const std::string skin = WriteSkin("status-skin.ini", SkinWith("23=PROGRESS_COUNT_SHORTCUTS,Arial,TRUE,FALSE,-10,0l,290,172,90,20,",
+                                                                      "24=TEXT_ERRORSCAN_STATUS,Arial,TRUE,FALSE,-10,0l,0,0,0,0,"));
         ASSERT_FALSE(skin.empty());
         ASSERT_TRUE(app_.Start("", skin));
         ASSERT_NE(FindWindowExA(Categories(), nullptr, "Static", "TEXT_ERRORSCAN_STATUS"), nullptr);
@@ -574,14 +574,142 @@ TEST_F(ScanRepair, ASecondScanPressStopsTheScanShowsWhatWasFoundAndTheNextScanRu
     EXPECT_LT(stoppedAt, kAll) << "stopped before the end";
     EXPECT_GT(stoppedAt, 10) << "what was found up to the stop is listed";
     EXPECT_EQ(Label("TEXT_ERRORSCAN_STATUS"), "Scan stopped");
+    // Each area says how far it got: done before the stop, the one it came
+    // in, and the ones never reached (with no count of their own).
+    EXPECT_EQ(Label("PROGRESS_TEXT_COM"), "Done");
+    EXPECT_EQ(Label("PROGRESS_TEXT_APPPATH"), "Stopped");
+    for (const char* later : {"UNINSTALL", "STARTUP", "SHORTCUTS"}) {
+        EXPECT_EQ(Label((std::string("PROGRESS_TEXT_") + later).c_str()), "Not scanned") << later;
+        EXPECT_EQ(Label((std::string("PROGRESS_COUNT_") + later).c_str()), "") << later;
+    }
+    // The result list says it is what a stopped scan found.
+    EXPECT_EQ(app_.LabelText(app_.Panel("SUBMAIN_RESULT"), "TEXT_RESULT_HINT"), "Scan stopped: what was found up to then");
     std::printf("stopped scan: %d rows after %lu ms\n", stoppedAt, GetTickCount() - started);
 
-    // The stop is not left behind: the next scan lists everything.
+    // The stop is not left behind: the next scan lists everything. As it
+    // starts, nothing of the stopped scan is shown any more.
+    ASSERT_TRUE(test::InsertMarkerRow(ResultList(), kMarker));
+    Press("BUTTON_SCAN");
+    ASSERT_TRUE(WaitUntil([&] { return Label("PROGRESS_TEXT_UNINSTALL") != "Not scanned"; }));
+    if (AppWindow::Checked(app_.Button("BUTTON_SCAN"))) {
+        EXPECT_NE(Label("PROGRESS_TEXT_APPPATH"), "Stopped");
+        EXPECT_EQ(Label("PROGRESS_COUNT_SHORTCUTS"), "");
+    }
     const DWORD whole = GetTickCount();
-    ScanToResults();
+    ASSERT_TRUE(WaitUntil([&] { return ShowsResults() && !Marked(); }, 60000)) << Describe();
     EXPECT_EQ(test::RowCount(ResultList()), kAll);
     EXPECT_EQ(Label("TEXT_ERRORSCAN_STATUS"), "ScanComplete");
+    EXPECT_EQ(Label("PROGRESS_TEXT_UNINSTALL"), "Done");
+    EXPECT_EQ(app_.LabelText(app_.Panel("SUBMAIN_RESULT"), "TEXT_RESULT_HINT"), "Double-click a row for its details");
     std::printf("whole scan of %d broken entries: %lu ms\n", kAll, GetTickCount() - whole);
+}
+
+// The text of a file without the line ends and blanks it ends with.
+std::string TrimmedEnd(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+TEST_F(ScanRepair, ClosingDuringARepairAsksThenStopsAfterTheEntryInHandWithACompleteBackupThatRestores) {
+    // The repair's first App Paths entry is a big tree (its backup and
+    // deletion take a while: the close is asked for meanwhile), many more
+    // come after it.
+    constexpr int kMany = 150, kBranches = 3000;
+    const std::string big = std::string(kAppPaths) + "\\qmtest-a-big.exe";
+    SeedAppPath("qmtest-a-big.exe", "C:\\qm-gone\\big.exe");
+    for (int i = 0; i < kBranches; ++i) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (big + "\\branch" + std::to_string(i)).c_str(), 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(key, "leaf", 0, REG_SZ, reinterpret_cast<const BYTE*>("data"), 5);
+        RegCloseKey(key);
+    }
+    for (int i = 0; i < kMany; ++i) {
+        const std::string n = std::to_string(i);
+        SeedAppPath("qmtest-many-" + n + ".exe", "C:\\qm-gone\\many" + n + ".exe");
+    }
+    ASSERT_NO_FATAL_FAILURE(StartApp());
+    ScanToResults();
+    ASSERT_EQ(test::RowCount(ResultList()), kMany + 1 + kSeededRegistryRows + 1);
+    Press("BUTTON_REMOVE");
+    // Under way: its backup has been started.
+    std::string backup;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const auto files = FilesMatching("FixedOn*.xml");
+            if (files.size() != 1) return false;
+            backup = files[0];
+            return true;
+        },
+        60000));
+    Press("BUTTON_EXIT");
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = app_.Dialog("Quillmere")) != nullptr; }));
+    EXPECT_EQ(MessageText(box).rfind("A repair is running.", 0), 0u) << MessageText(box);
+    EXPECT_TRUE(app_.Running()) << "nothing closes before the answer";
+    test::Click(GetDlgItem(box, IDYES));
+    ASSERT_TRUE(app_.WaitForExit(120000));
+
+    int left = 0;
+    for (int i = 0; i < kMany; ++i)
+        if (KeyExists(std::string(kAppPaths) + "\\qmtest-many-" + std::to_string(i) + ".exe")) ++left;
+    EXPECT_GT(left, 0) << "stopped before the end";
+    // The entry in hand went whole, or had not been started: never half.
+    EXPECT_EQ(KeyExists(big + "\\branch0"), KeyExists(big + "\\branch" + std::to_string(kBranches - 1)));
+    EXPECT_EQ(KeyExists(big), KeyExists(big + "\\branch0"));
+    const std::string text = test::ReadWholeFile(backup);
+    const std::string end = "</registry>";
+    const std::string trimmed = TrimmedEnd(text);
+    ASSERT_GE(trimmed.size(), end.size());
+    EXPECT_EQ(trimmed.substr(trimmed.size() - end.size()), end) << "the backup is closed";
+    std::printf("closed during a repair: %d of %d entries removed\n", kMany - left, kMany);
+
+    // The backup gives back every entry that went, and says so.
+    EXPECT_EQ(RunCli("restore " + backup), 0);
+    EXPECT_TRUE(KeyExists(big + "\\branch0"));
+    EXPECT_TRUE(KeyExists(big + "\\branch" + std::to_string(kBranches - 1)));
+    for (int i = 0; i < kMany; i += 97)
+        EXPECT_TRUE(KeyExists(std::string(kAppPaths) + "\\qmtest-many-" + std::to_string(i) + ".exe")) << i;
+    int back = 0;
+    for (int i = 0; i < kMany; ++i)
+        if (KeyExists(std::string(kAppPaths) + "\\qmtest-many-" + std::to_string(i) + ".exe")) ++back;
+    EXPECT_EQ(back, kMany);
+}
+
+TEST_F(ScanRepair, ClosingDuringTheExportBeforeARepairWaitsForItSaysSoAndRemovesNothing) {
+    test::WriteFlag("savereg");
+    const std::string ignoredBefore = test::ReadWholeFile("ignore.lst");
+    ASSERT_NO_FATAL_FAILURE(StartApp());
+    ScanToResults();
+    // One row unticked: it would go to the ignore list if the repair ran.
+    HWND list = ResultList();
+    test::ClickAt(test::RowPoint(list, 0, true));
+    ASSERT_TRUE(WaitUntil([&] { return !test::RowChecked(list, 0); }));
+    Press("BUTTON_REMOVE");
+    ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesA("Registry Backups") != INVALID_FILE_ATTRIBUTES; }, 60000));
+    Press("BUTTON_EXIT");
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = app_.Dialog("Quillmere")) != nullptr; }));
+    EXPECT_NE(MessageText(box).find("exporting the registry"), std::string::npos) << MessageText(box);
+    test::Click(GetDlgItem(box, IDYES));
+    // The window stays while the export runs, and says why.
+    bool said = false;
+    WaitUntil(
+        [&] {
+            if (!app_.Running()) return true;
+            said = said || Label("TEXT_ERRORSCAN_CURRENTITEM").rfind("Waiting for the registry export", 0) == 0;
+            return false;
+        },
+        120000);
+    ASSERT_TRUE(app_.WaitForExit(1000));
+    EXPECT_TRUE(said) << "the window said what it waited for";
+
+    const std::vector<std::string> exports = FilesMatching("Registry Backups\\*.reg");
+    EXPECT_EQ(exports.size(), 1u) << "the export was finished";
+    EXPECT_TRUE(FilesMatching("FixedOn*.xml").empty()) << "no repair ran";
+    EXPECT_TRUE(KeyExists(std::string(kAppPaths) + "\\qmgone.exe"));
+    EXPECT_EQ(test::ReadWholeFile("ignore.lst"), ignoredBefore) << "nothing was ignored";
 }
 
 // Stores a next-scan time a minute ago.
@@ -619,6 +747,11 @@ TEST_F(ScanRepair, APeriodicScanThatFallsDueStartsByItselfWhileHidden) {
     ASSERT_TRUE(WaitUntil([&] { return (GetWindowLongA(results, GWL_STYLE) & WS_VISIBLE) != 0; }, 60000));
     EXPECT_FALSE(IsWindowVisible(app_.Main())) << "the scan does not show the window";
     EXPECT_EQ(test::RowCount(ResultList()), kSeededRegistryRows + 1);
+    // The balloon it leaves on the notification-area icon (icon 132) opens
+    // the results when clicked.
+    PostMessageA(app_.Main(), WM_USER + 2, 132, WM_USER + 5);  // NIN_BALLOONUSERCLICK
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(app_.Main()) && !IsIconic(app_.Main()); }));
+    EXPECT_EQ(app_.VisiblePanels(), std::vector<std::string>{"SUBMAIN_RESULT"});
 }
 
 TEST_F(ScanRepair, WithScanningDisabledTheDueTimeMovesOnAndNothingStarts) {

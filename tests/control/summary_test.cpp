@@ -119,6 +119,7 @@ TEST_F(SummaryTest, ProgressShowsTheStatusAndErrorsFoundOfTheCurrentController) 
         SummaryProgressCallback("C:\\Gone\\one.dll", "Scanning Shared Files", 3, 2);
         EXPECT_EQ(newer.labels[kStatusLabel], "Scanning Shared Files");
         EXPECT_EQ(newer.labels[kErrorsFoundLabel], "2");
+        EXPECT_EQ(newer.labels[kCurrentItemLabel], "C:\\Gone\\one.dll") << "the line after Checking:";
         EXPECT_TRUE(older.labels.empty());
     }
     // A result window's controller has gone: the main window's is current

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "engine/categories.h"
+#include "platform/named_event.h"
 #include "repair/repair_pass.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
@@ -407,6 +408,44 @@ TEST_F(RepairPassTest, RepairCutShortLeavesEveryDeletedEntryInAWellFormedBackup)
     const std::string next = UniqueName("after-cut");
     EXPECT_EQ(lib_->FixRegistry(rows, next), next);
     EXPECT_TRUE(test::ParseBackup(ReadFileBytes(next)).wellFormed);
+}
+
+// A stop asked for during the repair (here from the fifth progress call, as a
+// window's close does from its own thread) ends it after the entry in hand:
+// that entry is removed and backed up, later ones stay, and the backup is a
+// complete file that restores what went.
+void StopAtFifth(std::string item, std::string status, std::int32_t scanned, std::int32_t found) {
+    Record(item, status, scanned, found);
+    if (g_calls.size() == 5) NamedEvent(kStopEventName).Set();
+}
+
+TEST_F(RepairPassTest, AStopEndsTheRepairAfterTheEntryInHandWithACompleteBackup) {
+    SeedOnePerCategory();
+    ResultRows rows = AllRows();
+    const std::string file = UniqueName("stopped");
+    lib_->SetProgressCallback(&StopAtFifth);
+    const std::string written = lib_->FixRegistry(rows, file);
+    NamedEvent(kStopEventName).Reset();
+    EXPECT_EQ(written, file);
+    EXPECT_EQ(g_calls.size(), 5u) << "no entry after the stop was touched";
+    // The fifth call is the shared file's (a value is reported before it is
+    // deleted): that entry in hand is still deleted, the ones after it stay.
+    EXPECT_FALSE(registry_.KeyExists(kSw + "\\Tools\\T"));
+    EXPECT_FALSE(registry_.ValueExists(kSw + "\\Shared", "C:\\Gone\\s.dll")) << "the entry in hand went";
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Drivers", "msacm.gone"));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Run", "GoneStart"));
+
+    const std::string bytes = ReadFileBytes(file);
+    EXPECT_NE(bytes.find("</registry>"), std::string::npos) << "closed as a finished repair closes it";
+    EXPECT_TRUE(test::ParseBackup(bytes).wellFormed);
+    EXPECT_EQ(BackupEntries(bytes).size(), 6u);
+    {
+        CXmlReader reader;
+        EXPECT_EQ(lib_->LoadAsXml(reader, file), 1);
+    }
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Tools\\T", "Path"));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Clsid\\{C}", ""));
+    EXPECT_TRUE(registry_.ValueExists(kSw + "\\Shared", "C:\\Gone\\s.dll"));
 }
 
 // A repair killed outright: the process ends in the middle of the repair

@@ -122,12 +122,14 @@ void SetNamedEvent(const char* name, bool set) {
 
 class ResultWindowApp : public test::MainWindow {
 protected:
+    // The program's own stop event: its kernel name carries its process id.
+    std::string StopEvent() const { return "QUILLMERESTOPSCANNING." + std::to_string(app_.ProcessId()); }
     static void SetUpTestSuite() { DeleteSeededKeys(true); }
     void SetUp() override {
         MainWindow::SetUp();
         if (IsSkipped()) return;
         DeleteSeededKeys();
-        SetNamedEvent("QUILLMERESTOPSCANNING", false);
+        SetNamedEvent(StopEvent().c_str(), false);
         SetNamedEvent("QUILLMERE_ABORTED", false);
         tree_ = test::MakeScanTree();
         if (!tree_->Ready()) GTEST_SKIP() << "no scratch drive Q:";
@@ -146,7 +148,7 @@ protected:
         MainWindow::TearDown();
         SetEnvironmentVariableA("QUILLMERE_SHORTCUT_DRIVES", nullptr);
         DeleteSeededKeys();
-        SetNamedEvent("QUILLMERESTOPSCANNING", false);
+        SetNamedEvent(StopEvent().c_str(), false);
         SetNamedEvent("QUILLMERE_ABORTED", false);
         for (const std::string& f : FilesMatching("*.xml")) DeleteFileA(f.c_str());
     }
@@ -302,7 +304,7 @@ TEST_F(ResultWindowApp, ARefusedDeletionShowsAccessDenied) {
 
 TEST_F(ResultWindowApp, OpenedWhileTheStopEventIsSetItClosesItselfThroughTheStoppedBranch) {
     ASSERT_NO_FATAL_FAILURE(StartWithCategories(false));
-    SetNamedEvent("QUILLMERESTOPSCANNING", true);
+    SetNamedEvent(StopEvent().c_str(), true);
     HWND scan = app_.Button("BUTTON_SCAN", app_.Panel("SUBMAIN_MAIN"));
     ASSERT_NE(scan, nullptr);
     // The window may be gone before it can be seen: what it leaves is.
@@ -311,7 +313,7 @@ TEST_F(ResultWindowApp, OpenedWhileTheStopEventIsSetItClosesItselfThroughTheStop
         WaitUntil([&] { return EventSet("QUILLMERE_ABORTED"); }, 5000);
     }
     EXPECT_TRUE(EventSet("QUILLMERE_ABORTED"));
-    EXPECT_TRUE(WaitUntil([&] { return !EventSet("QUILLMERESTOPSCANNING"); })) << "reset by the stopped branch";
+    EXPECT_TRUE(WaitUntil([&] { return !EventSet(StopEvent().c_str()); })) << "reset by the stopped branch";
     EXPECT_TRUE(WaitUntil([&] { return ResultWindow() == nullptr; }));
     EXPECT_TRUE(PanelIdle());
 }
@@ -336,7 +338,7 @@ protected:
         // The suite's entries stay for the next test.
         MainWindow::TearDown();
         SetEnvironmentVariableA("QUILLMERE_SHORTCUT_DRIVES", nullptr);
-        SetNamedEvent("QUILLMERESTOPSCANNING", false);
+        SetNamedEvent(StopEvent().c_str(), false);
         SetNamedEvent("QUILLMERE_ABORTED", false);
     }
     // Still scanning: the error-scan screen shows its stop button.
@@ -357,17 +359,17 @@ TEST_F(LongScan, StopScanClosesTheWindowOnceTheScanReturnsAndSetsTheAbortEvent) 
         SetForegroundWindow(window);
         WaitUntil([&] { return GetForegroundWindow() == window; }, 2000);
         test::Click(FindWindowExA(window, nullptr, "Button", "BUTTON_STOPSCAN"));
-        if (!WaitUntil([&] { return !IsWindow(window) || EventSet("QUILLMERESTOPSCANNING"); }, 1000)) continue;
+        if (!WaitUntil([&] { return !IsWindow(window) || EventSet(StopEvent().c_str()); }, 1000)) continue;
         WaitUntil(
             [&] {
-                return !IsWindow(window) || (Scanning(window) && !EventSet("QUILLMERESTOPSCANNING") &&
+                return !IsWindow(window) || (Scanning(window) && !EventSet(StopEvent().c_str()) &&
                                              !EventSet("QUILLMERE_ABORTED"));
             },
             60000);
     }
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }, 60000));
     EXPECT_TRUE(EventSet("QUILLMERE_ABORTED"));
-    EXPECT_FALSE(EventSet("QUILLMERESTOPSCANNING"));
+    EXPECT_FALSE(EventSet(StopEvent().c_str()));
     EXPECT_TRUE(FilesMatching("FixedOn*.xml").empty());
     EXPECT_TRUE(PanelIdle());
 }

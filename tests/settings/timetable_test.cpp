@@ -78,8 +78,8 @@ TEST(TimetableLoad, NextScanBeforeTheYear2000ThresholdIsRescheduledFromNow) {
     LoadTimetable(next, period, threshold - 1, 3600, clock);
     EXPECT_EQ(next, kNow + 3600);
     LoadTimetable(next, period, threshold - 1, 120, clock);
-    EXPECT_EQ(period, 86460);  // advancing replaces a period under 180
-    EXPECT_EQ(next, kNow + 86460);
+    EXPECT_EQ(period, 120);  // advancing keeps a stored period of two minutes
+    EXPECT_EQ(next, kNow + 120);
     LoadTimetable(next, period, -100, 3600, clock);
     EXPECT_EQ(next, kNow + 3600);
 
@@ -133,14 +133,14 @@ TEST(TimetableSchedule, EveryNMinutesWithZeroOneOrNoNumberStoresOneMinute) {
         ApplyScheduleChoice(next, period, EveryMinutes(text), 1, kNow);
         EXPECT_EQ(period, 60) << text;
         EXPECT_EQ(next, kNow + 60) << text;
-        // Once that scan fires the period becomes a day and a minute.
+        // Once that scan fires the minute stays the period.
         EXPECT_TRUE(PeriodicScanDue(next, period, 1, 0, kNow + 61));
-        EXPECT_EQ(period, 86460) << text;
-        EXPECT_EQ(next, kNow + 61 + 86460) << text;
+        EXPECT_EQ(period, 60) << text;
+        EXPECT_EQ(next, kNow + 61 + 60) << text;
     }
 }
 
-TEST(TimetableSchedule, EveryTwoMinutesIsUsedOnceThenReplaced) {
+TEST(TimetableSchedule, EveryTwoMinutesStaysTwoMinutesAfterEachScan) {
     std::int32_t next = 0, period = 0;
     ApplyScheduleChoice(next, period, EveryMinutes("2"), 1, kNow);
     EXPECT_EQ(period, 120);
@@ -150,9 +150,13 @@ TEST(TimetableSchedule, EveryTwoMinutesIsUsedOnceThenReplaced) {
     LoadTimetable(n2, p2, next, period, FixedClock(kNow + 30));
     EXPECT_EQ(p2, 120);
     EXPECT_EQ(n2, kNow + 120);
-    // ...and is replaced when it fires.
+    // ...and when it fires: the next scan is two minutes later, every time.
     EXPECT_TRUE(PeriodicScanDue(n2, p2, 1, 0, kNow + 121));
-    EXPECT_EQ(p2, 86460);
+    EXPECT_EQ(p2, 120);
+    EXPECT_EQ(n2, kNow + 121 + 120);
+    EXPECT_TRUE(PeriodicScanDue(n2, p2, 1, 0, kNow + 245));
+    EXPECT_EQ(p2, 120);
+    EXPECT_EQ(n2, kNow + 245 + 120);
 }
 
 TEST(TimetableSchedule, EveryNMinutesReadsTheLeadingNumber) {

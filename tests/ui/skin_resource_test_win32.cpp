@@ -24,7 +24,7 @@ TEST_F(BuiltInSkin, IsReadFromTheResourceAsShipped) {
     ASSERT_TRUE(LoadBuiltInSkin(skin));
     EXPECT_TRUE(skin.IsLoaded());
     EXPECT_EQ(skin.ReadSkinValue("MAINSCREENINFO", "Main"), "home_on.gif");
-    EXPECT_EQ(skin.ReadNumberedSection("SUBMAIN_MAIN_TEXTINFO").size(), 24u);
+    EXPECT_EQ(skin.ReadNumberedSection("SUBMAIN_MAIN_TEXTINFO").size(), 23u);
 }
 
 TEST_F(BuiltInSkin, LeavesAUsersSkinIniAlone) {

@@ -178,7 +178,8 @@ TEST_F(SkinnedControls, BuiltFromTheSkinSectionsInSkinOrder) {
     for (int i = 0; i < 4; ++i) EXPECT_EQ(set_.Buttons()[i]->Index(), i);
     const LONG style = GetWindowLongA(set_.Buttons()[0]->Window(), GWL_STYLE);
     EXPECT_EQ(style & BS_TYPEMASK, BS_OWNERDRAW);
-    EXPECT_EQ(style & (WS_TABSTOP | WS_BORDER), 0);
+    EXPECT_EQ(style & WS_BORDER, 0);
+    EXPECT_NE(style & WS_TABSTOP, 0) << "reached with Tab";
     RECT r;
     GetWindowRect(set_.Buttons()[2]->Window(), &r);
     EXPECT_EQ(r.left, kLeft + 110);
@@ -265,6 +266,24 @@ TEST_F(SkinnedControls, ReleaseInsideReportsTheButtonsName) {
     Away();
     EXPECT_EQ(LookOf("BUTTON_PUSH"), kRed);
     EXPECT_FALSE(set_.Buttons()[0]->Hover());
+}
+
+TEST_F(SkinnedControls, SpaceOrEnterReleasedOnAButtonReportsItOnceAndADisabledOneNothing) {
+    HWND push = set_.Buttons()[0]->Window();
+    // The key's press alone reports nothing; its release does (as a click's).
+    SendMessageA(push, WM_KEYDOWN, VK_SPACE, 0);
+    EXPECT_TRUE(recorder_.pressed.empty());
+    SendMessageA(push, WM_KEYUP, VK_SPACE, 0);
+    EXPECT_EQ(recorder_.pressed, std::vector<std::string>{"BUTTON_PUSH"});
+    SendMessageA(push, WM_KEYDOWN, VK_RETURN, 0);
+    SendMessageA(push, WM_KEYUP, VK_RETURN, 0);
+    EXPECT_EQ(recorder_.pressed, (std::vector<std::string>{"BUTTON_PUSH", "BUTTON_PUSH"}));
+    // Other keys are the system's, and a disabled button takes none.
+    SendMessageA(push, WM_KEYUP, 'A', 0);
+    EnableWindow(push, FALSE);
+    SendMessageA(push, WM_KEYUP, VK_SPACE, 0);
+    EXPECT_EQ(recorder_.pressed.size(), 2u);
+    EnableWindow(push, TRUE);
 }
 
 TEST_F(SkinnedControls, PressMoveOffReleaseReportsNothing) {
