@@ -206,6 +206,8 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b + 1);
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -213,104 +215,76 @@ int HexDigit(char c) {
     return -1;
 }
 
-// Reads a quoted string starting at text[pos] == '"'; returns the unescaped
-// text and leaves pos after the closing quote.
-std::string ReadQuoted(const std::string& text, std::size_t& pos, int line, const char* what) {
-    std::string out;
-    ++pos;
+// A number in base 16 as the C library's strtoul reads it (the editor reads
+// hex bytes and value types so): white space, a sign and "0x" may lead, and
+// a value past 32 bits is too large. `length` is 0 when no digit was read.
+struct HexNumber {
+    std::size_t length = 0;
+    std::uint32_t value = 0;
+    bool tooLarge = false;
+};
+
+HexNumber ReadHexNumber(const std::string& s, std::size_t pos) {
+    std::size_t i = pos;
+    while (i < s.size() && (IsBlank(s[i]) || (s[i] >= '\n' && s[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    if (i + 2 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X') && HexDigit(s[i + 2]) >= 0) i += 2;
+    const std::size_t digits = i;
+    std::uint64_t value = 0;
+    HexNumber n;
+    for (; i < s.size() && HexDigit(s[i]) >= 0; ++i) {
+        value = value * 16 + static_cast<std::uint64_t>(HexDigit(s[i]));
+        if (value > 0xFFFFFFFFull) {
+            n.tooLarge = true;
+            value = 0xFFFFFFFFull;
+        }
+    }
+    if (i == digits) return HexNumber{};
+    n.length = i - pos;
+    n.value = static_cast<std::uint32_t>(value);
+    if (negative && !n.tooLarge) n.value = 0u - n.value;
+    return n;
+}
+
+// A quoted text read from just after its opening quote, as the editor reads
+// it: \n and \r stand for line breaks, any other escaped character for
+// itself. False for a text without its closing quote or holding \0 (then
+// `nul` is set); `pos` is left after the closing quote.
+bool ReadQuoted(const std::string& text, std::size_t& pos, std::string& out, bool* nul = nullptr) {
+    out.clear();
     while (pos < text.size()) {
         const char c = text[pos];
         if (c == '"') {
             ++pos;
-            return out;
+            return true;
         }
-        if (c == '\\' && pos + 1 < text.size()) {
+        if (c == '\\') {
+            if (pos + 1 < text.size() && text[pos + 1] == '0' && nul) *nul = true;
+            if (pos + 1 >= text.size() || text[pos + 1] == '0') return false;
             const char e = text[pos + 1];
-            if (e == 'n') out.push_back('\n');
-            else if (e == 'r') out.push_back('\r');
-            else if (e == '0')
-                throw RegFileError(line, std::string("\\0 in a ") + what +
-                                             " (the registry editor would skip this line)");
-            else out.push_back(e);
+            out.push_back(e == 'n' ? '\n' : e == 'r' ? '\r' : e);
             pos += 2;
             continue;
         }
         out.push_back(c);
         ++pos;
     }
-    throw RegFileError(line, std::string("unterminated ") + what + " (no closing '\"')");
+    return false;
 }
 
-std::vector<std::uint8_t> ParseHexBytes(const std::string& text, int line) {
-    std::vector<std::uint8_t> out;
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    while (i < n) {
-        while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
-        if (i >= n || text[i] == ';') break;
-        int value = 0, digits = 0;
-        while (i < n && HexDigit(text[i]) >= 0 && digits < 3) {
-            value = value * 16 + HexDigit(text[i]);
-            ++digits;
-            ++i;
-        }
-        if (digits == 0 || digits > 2)
-            throw RegFileError(line, "bad hex data near \"" + text.substr(i < 8 ? 0 : i - 8, 16) + "\"");
-        out.push_back(static_cast<std::uint8_t>(value));
-        while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
-        if (i < n && text[i] == ',') {
-            ++i;
-        } else if (i < n && text[i] != ';') {
-            throw RegFileError(line, "bad hex data: expected ',' between bytes");
-        }
-    }
-    return out;
+// Blanks, then nothing or a ;comment from `pos` on.
+bool OnlyCommentFrom(const std::string& text, std::size_t pos) {
+    while (pos < text.size() && IsBlank(text[pos])) ++pos;
+    return pos >= text.size() || text[pos] == ';';
 }
+
+std::string Excerpt(const std::string& text) { return text.size() > 20 ? text.substr(0, 20) + "..." : text; }
 
 // Text read from a version 5 file is converted from UTF-16 to the code page,
 // as the registry's 8-bit calls would return it.
 std::vector<std::uint8_t> Utf16BytesToAnsi(const std::vector<std::uint8_t>& data) {
-    if (data.size() % 2 != 0) return data;
     return Utf16LeBytesToAnsi(data.data(), data.size());
-}
-
-// Hex data and the lines it continues on: a line ending in ',' then '\\'
-// (blanks and a ;comment may follow) goes on at the next line that is not
-// blank or a ;comment, or ends the data at the end of the file. What the
-// editor would drop the value for is refused here; `index` is left on the
-// data's last line.
-std::string JoinHexLines(const std::vector<std::string>& lines, std::size_t& index, std::string hex) {
-    const auto skipped = [](int line, const std::string& why) {
-        return RegFileError(line, why + " (the registry editor would skip this value)");
-    };
-    for (;;) {
-        std::string t = hex;
-        const auto semi = t.find(';');
-        if (semi != std::string::npos) t = t.substr(0, semi);
-        t = Trim(t);
-        if (t.empty() || t.back() != '\\') return t;
-        t.pop_back();
-        t = Trim(t);
-        const int line = static_cast<int>(index) + 1;
-        if (t.empty() || t.back() != ',')
-            throw skipped(line, "'\\' that continues hex data without a ',' before it");
-        std::size_t next = index + 1;
-        while (next < lines.size()) {
-            const std::string n = Trim(lines[next]);
-            if (!n.empty() && n[0] != ';') break;
-            ++next;
-        }
-        if (next >= lines.size()) {
-            index = lines.size() - 1;
-            t.pop_back();
-            return t;
-        }
-        index = next;
-        const std::string n = Trim(lines[next]);
-        if (n[0] == ',' || n[0] == '#' || n[0] == '[' || HexDigit(n[0]) < 0)
-            throw skipped(static_cast<int>(next) + 1, "hex data continued by \"" + n.substr(0, 20) + "\"");
-        hex = t + n;
-    }
 }
 
 // Text data given as hex, stored as the editor stores it: UTF-16 in a UTF-16
@@ -319,6 +293,11 @@ std::string JoinHexLines(const std::vector<std::string>& lines, std::size_t& ind
 // the registry's code page.
 std::vector<std::uint8_t> TextAsTheEditorStoresIt(std::vector<std::uint8_t> data, bool utf16, std::uint32_t codePage,
                                                   int line) {
+    // The editor looks at the character before the end to complete the text,
+    // and fails when there is none.
+    if (data.empty())
+        throw RegFileError(line, "text data given as hex with no bytes after its type's ':' ends in ';' or '\\' "
+                                 "(the registry editor fails on this value)");
     if (!utf16) {
         // UTF-16 text in an 8-bit file (as this program wrote version 5 files
         // in UTF-8 before): the editor would store its bytes as 8-bit text, a
@@ -329,139 +308,283 @@ std::vector<std::uint8_t> TextAsTheEditorStoresIt(std::vector<std::uint8_t> data
             throw RegFileError(line, "text given as UTF-16 bytes in an 8-bit file (the registry editor would "
                                      "store them as 8-bit text, each character followed by a zero); "
                                      "save the file as UTF-16 or give the text as 8-bit bytes");
-        if (!data.empty() && data.back() != 0) data.push_back(0);
+        if (data.back() != 0) data.push_back(0);
         std::string text(data.begin(), data.end());
         if (!FileTextToAnsi(codePage, text, text))
             throw RegFileCodePageError(line, "text given as hex that is not " + DescribeCodePage(codePage) +
                                                  " text: the file was written in another code page");
         return std::vector<std::uint8_t>(text.begin(), text.end());
     }
-    if (data.size() % 2 != 0)
-        throw RegFileError(line, "UTF-16 text of an odd number of bytes (the registry editor cannot import it)");
-    if (!data.empty() && (data[data.size() - 2] != 0 || data.back() != 0)) {
+    if (data.size() == 1)
+        throw RegFileError(line, "UTF-16 text of an odd number of bytes: one byte, no whole character "
+                                 "(the registry editor fails on this value)");
+    // An odd byte at the end: the editor completes the text over it when the
+    // last whole character is not zero, and either way the text ends with
+    // the last whole character.
+    if (data.size() % 2 != 0) data.pop_back();
+    if (data[data.size() - 2] != 0 || data.back() != 0) {
         data.push_back(0);
         data.push_back(0);
     }
     return Utf16BytesToAnsi(data);
 }
 
-void ParseKeyLine(const std::string& text, int line, std::vector<Op>& ops) {
-    if (text.back() != ']') throw RegFileError(line, "key line without closing ']'");
-    std::string path = text.substr(1, text.size() - 2);
-    bool remove = false;
-    if (!path.empty() && path[0] == '-') {
-        remove = true;
-        path.erase(0, 1);
-    }
-    const auto slash = path.find('\\');
-    const std::string rootName = path.substr(0, slash);
-    const RegKey root = RootKeyFromName(rootName);
-    if (root == kNullKey) throw RegFileError(line, "unknown root key \"" + rootName + "\"");
-    Op op{remove ? Op::DeleteKey : Op::Key, line, root, slash == std::string::npos ? "" : path.substr(slash + 1), "", 0, {}};
-    if (remove && op.subKey.empty()) throw RegFileError(line, "a root key cannot be deleted");
-    if (KeyDepth(op.subKey) > kMaxKeyDepth)
-        throw RegFileError(line, "key deeper than " + std::to_string(kMaxKeyDepth) +
-                                     " levels (the registry's limit)");
-    ops.push_back(std::move(op));
-}
+// Reads the file's lines into operations as the registry editor reads them.
+// A line the editor skips goes to `skipped`, or, when that is null, stops the
+// reading (RegFileError) before anything is applied.
+class Parser {
+public:
+    Parser(const Decoded& d, std::vector<RegFileSkippedLine>* skipped) : d_(d), skipped_(skipped) {}
 
-void ParseValueLine(const std::vector<std::string>& lines, std::size_t& index, bool utf16, std::uint32_t codePage,
-                    const Op* currentKey, std::vector<Op>& ops) {
-    const int line = static_cast<int>(index) + 1;
-    std::string text = Trim(lines[index]);
-    std::size_t pos = 0;
-    std::string name;
-    if (text[0] == '@') {
-        pos = 1;
-    } else if (text[0] == '"') {
-        name = ReadQuoted(text, pos, line, "value name");
-    } else {
-        throw RegFileError(line, "expected a key in [brackets], \"name\"=value or @=value");
-    }
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
-    if (pos >= text.size() || text[pos] != '=') throw RegFileError(line, "expected '=' after the value name");
-    ++pos;
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
-    if (currentKey == nullptr) throw RegFileError(line, "value outside any [key]");
-    if (currentKey->kind == Op::DeleteKey) throw RegFileError(line, "value under a deleted [-key]");
-
-    Op op{Op::Value, line, currentKey->root, currentKey->subKey, name, kRegSz, {}};
-    std::string rest = text.substr(pos);
-    const auto starts = [&rest](const char* p) { return rest.compare(0, std::char_traits<char>::length(p), p) == 0; };
-    if (rest == "-" || (rest[0] == '-' && Trim(rest.substr(1))[0] == ';')) {
-        op.kind = Op::DeleteValue;
-    } else if (!rest.empty() && rest[0] == '"') {
-        std::size_t p = 0;
-        const std::string s = ReadQuoted(rest, p, line, "string");
-        if (!Trim(rest.substr(p)).empty() && Trim(rest.substr(p))[0] != ';')
-            throw RegFileError(line, "unexpected text after the closing '\"'");
-        op.data.assign(s.begin(), s.end());
-        op.data.push_back(0);
-    } else if (starts("str(2):\"")) {
-        std::size_t p = 7;
-        const std::string s = ReadQuoted(rest, p, line, "string");
-        op.type = kRegExpandSz;
-        op.data.assign(s.begin(), s.end());
-        op.data.push_back(0);
-    } else if (starts("dword:")) {
-        std::string digits = Trim(rest.substr(6));
-        const auto semi = digits.find(';');
-        if (semi != std::string::npos) digits = Trim(digits.substr(0, semi));
-        if (digits.empty() || digits.size() > 8)
-            throw RegFileError(line, "bad dword: expected 1 to 8 hex digits");
-        std::uint32_t v = 0;
-        for (char c : digits) {
-            if (HexDigit(c) < 0) throw RegFileError(line, "bad dword: \"" + digits + "\" is not hexadecimal");
-            v = v * 16 + static_cast<std::uint32_t>(HexDigit(c));
+    std::vector<Op> Run() {
+        for (std::size_t i = 0; i < d_.lines.size() && !stopped_; ++i) {
+            const std::string text = Trim(d_.lines[i]);
+            if (text.empty() || text[0] == ';' || text[0] == '#') continue;
+            if (text[0] == '[') KeyLine(i, text);
+            else if (text[0] == '@' || text[0] == '"') ValueLine(i, text);
+            else Skip(i, "expected a key in [brackets], \"name\"=value or @=value, not \"" + Excerpt(text) +
+                             "\" (the registry editor skips this line)");
         }
-        op.type = kRegDword;
-        op.data = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                   static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
-    } else if (starts("hex:") || starts("hex(")) {
-        std::size_t p;
-        if (starts("hex:")) {
-            op.type = kRegBinary;
-            p = 4;
-        } else {
-            const auto close = rest.find("):");
-            if (close == std::string::npos || close == 4 || close > 12)
-                throw RegFileError(line, "bad hex(type): expected hex(N): with N in hexadecimal");
-            std::uint32_t t = 0;
-            for (std::size_t i = 4; i < close; ++i) {
-                if (HexDigit(rest[i]) < 0) throw RegFileError(line, "bad hex(type): \"" + rest.substr(0, close + 2) + "\"");
-                t = t * 16 + static_cast<std::uint32_t>(HexDigit(rest[i]));
+        return std::move(ops_);
+    }
+
+private:
+    // The key the values of the lines below go to: none yet, one that was
+    // deleted, or one the editor cannot open.
+    enum class Current { None, Open, Deleted, Failed };
+
+    void Skip(std::size_t index, const std::string& what) {
+        const int line = static_cast<int>(index) + 1;
+        if (!skipped_)
+            throw RegFileError(line, what + "; the file holds lines the registry editor would skip, and writing "
+                                            "it back would lose them");
+        skipped_->push_back(RegFileSkippedLine{line, what});
+    }
+
+    void KeyLine(std::size_t index, const std::string& text) {
+        const int line = static_cast<int>(index) + 1;
+        const std::size_t close = text.rfind(']');
+        if (text.size() < 2 || IsBlank(text[1]) || close == 0 || close == std::string::npos) {
+            Skip(index, std::string(close == 0 || close == std::string::npos ? "key line without closing ']'"
+                                                                             : "blank after '['") +
+                            " (the registry editor skips this line and goes on with the key above it)");
+            return;
+        }
+        std::string path = text.substr(1, close - 1);
+        const bool remove = !path.empty() && path[0] == '-';
+        if (remove) {
+            path.erase(0, 1);
+            current_ = Current::Deleted;
+        }
+        const auto slash = path.find('\\');
+        const std::string rootName = path.substr(0, slash);
+        const RegKey root = RootKeyFromName(rootName);
+        std::string subKey = slash == std::string::npos ? "" : path.substr(slash + 1);
+        if (root == kNullKey || (remove && rootName[0] != 'H' && rootName[0] != 'h')) {
+            if (!remove) current_ = Current::Failed;
+            Skip(index, "unknown root key \"" + rootName + "\"" +
+                            (remove ? " (the registry editor deletes nothing here)"
+                                    : " (the registry editor opens no key here and skips the values below it)"));
+            return;
+        }
+        if (remove && subKey.empty()) {
+            Skip(index, "a root key cannot be deleted (the registry editor deletes nothing here)");
+            return;
+        }
+        if (!remove && !subKey.empty() && subKey[0] == '\\') {
+            current_ = Current::Failed;
+            Skip(index, "key path with an empty name after the root (the registry editor cannot create it and "
+                        "skips the values below it)");
+            return;
+        }
+        if (KeyDepth(subKey) > kMaxKeyDepth)
+            throw RegFileError(line, "key deeper than " + std::to_string(kMaxKeyDepth) +
+                                         " levels (the registry's limit)");
+        ops_.push_back(Op{remove ? Op::DeleteKey : Op::Key, line, root, subKey, "", 0, {}});
+        if (!remove) {
+            current_ = Current::Open;
+            root_ = root;
+            subKey_ = std::move(subKey);
+        }
+    }
+
+    void ValueLine(std::size_t& index, const std::string& text) {
+        const int line = static_cast<int>(index) + 1;
+        std::size_t pos = 1;
+        std::string name;
+        if (text[0] == '"' && !ReadQuoted(text, pos, name)) {
+            Skip(index, "unterminated value name, or \\0 in it (the registry editor skips this line)");
+            return;
+        }
+        while (pos < text.size() && IsBlank(text[pos])) ++pos;
+        if (pos >= text.size() || text[pos] != '=') {
+            Skip(index, "expected '=' after the value name (the registry editor skips this line)");
+            return;
+        }
+        ++pos;
+        while (pos < text.size() && IsBlank(text[pos])) ++pos;
+        const std::string rest = text.substr(pos);
+
+        Op op{Op::Value, line, root_, subKey_, name, kRegSz, {}};
+        const auto starts = [&rest](const char* p) { return rest.compare(0, std::char_traits<char>::length(p), p) == 0; };
+        if (!rest.empty() && rest[0] == '-') {
+            if (!OnlyCommentFrom(rest, 1)) {
+                Skip(index, "text after \"=-\" (the registry editor skips this line and deletes nothing)");
+                return;
             }
-            op.type = t;
-            p = close + 2;
+            op.kind = Op::DeleteValue;
+        } else if (!rest.empty() && rest[0] == '"') {
+            std::size_t p = 1;
+            std::string s;
+            bool nul = false;
+            const bool closed = ReadQuoted(rest, p, s, &nul);
+            if (nul) {
+                // The editor reads no further line of the file.
+                Skip(index, "\\0 in a string (the registry editor stops importing the file at this line)");
+                stopped_ = true;
+                return;
+            }
+            if (!closed) {
+                Skip(index, "unterminated string (no closing '\"') (the registry editor skips this line)");
+                return;
+            }
+            if (!OnlyCommentFrom(rest, p)) {
+                Skip(index, "unexpected text after the closing '\"' (the registry editor skips this line)");
+                return;
+            }
+            op.data.assign(s.begin(), s.end());
+            op.data.push_back(0);
+        } else if (starts("dword:")) {
+            std::size_t p = 6;
+            while (p < rest.size() && IsBlank(rest[p])) ++p;
+            std::size_t end = p;
+            std::uint32_t v = 0;
+            for (; end < rest.size() && HexDigit(rest[end]) >= 0; ++end)
+                v = v * 16 + static_cast<std::uint32_t>(HexDigit(rest[end]));
+            if (p >= rest.size() || end - p > 8 || !OnlyCommentFrom(rest, end)) {
+                Skip(index, "bad dword: expected 1 to 8 hex digits, not \"" + Excerpt(rest.substr(6)) +
+                                "\" (the registry editor skips this line)");
+                return;
+            }
+            op.type = kRegDword;
+            op.data = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                       static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+        } else if (starts("hex:") || starts("hex(")) {
+            std::size_t p = 4;
+            if (starts("hex:")) {
+                op.type = kRegBinary;
+            } else {
+                const HexNumber n = ReadHexNumber(rest, 4);
+                const std::size_t end = 4 + n.length;
+                const bool xAfterFirst = rest.size() > 5 && (rest[5] == 'x' || rest[5] == 'X');
+                if (rest.size() <= 4 || xAfterFirst || n.tooLarge || rest.compare(end, 2, "):") != 0) {
+                    Skip(index, "bad hex(type): expected hex(N): with N in hexadecimal, not \"" + Excerpt(rest) +
+                                    "\" (the registry editor skips this line)");
+                    return;
+                }
+                op.type = n.value;
+                p = end + 2;
+            }
+            const std::string first = rest.substr(p);
+            if (!HexData(index, first, op.data)) return;
+            // Text completed as the editor completes it; no bytes at all
+            // after the ':' are stored as they are.
+            if (IsTextType(op.type) && !first.empty())
+                op.data = TextAsTheEditorStoresIt(std::move(op.data), d_.utf16, d_.encoding.codePage, line);
+        } else {
+            Skip(index, (rest.empty() ? std::string("missing value after '='")
+                                      : "unknown value form \"" + Excerpt(rest) + "\"") +
+                            " (the registry editor skips this line)");
+            return;
         }
-        op.data = ParseHexBytes(JoinHexLines(lines, index, rest.substr(p)), line);
-        if (IsTextType(op.type)) op.data = TextAsTheEditorStoresIt(std::move(op.data), utf16, codePage, line);
-    } else if (rest.empty()) {
-        throw RegFileError(line, "missing value after '='");
-    } else {
-        throw RegFileError(line, "unknown value form \"" + rest.substr(0, 20) + "\"");
+        if (current_ != Current::Open) {
+            Skip(op.line - 1, current_ == Current::None      ? "value outside any [key] (the registry editor skips it)"
+                              : current_ == Current::Deleted ? "value under a deleted [-key] (the registry editor "
+                                                               "skips it)"
+                                                             : "value under a key the registry editor could not open "
+                                                               "(it skips the value)");
+            return;
+        }
+        ops_.push_back(std::move(op));
     }
-    ops.push_back(std::move(op));
-}
 
-std::vector<Op> Parse(const Decoded& d) {
-    std::vector<Op> ops;
-    const Op* currentKey = nullptr;
-    std::size_t currentIndex = 0;
-    for (std::size_t i = 0; i < d.lines.size(); ++i) {
-        const std::string text = Trim(d.lines[i]);
-        if (text.empty() || text[0] == ';' || text[0] == '#') continue;
-        if (text[0] == '[') {
-            ParseKeyLine(text, static_cast<int>(i) + 1, ops);
-            currentIndex = ops.size() - 1;
-            currentKey = &ops[currentIndex];
-            continue;
+    // Hex bytes from `first` (what follows the type's ':') and the lines a
+    // ',' then '\\' continues them on: blank and ;comment lines are passed
+    // over, the end of the file ends the data. False when the editor drops
+    // the value (and the line that broke the continuation); `index` is left
+    // on the last line read.
+    bool HexData(std::size_t& index, const std::string& first, std::vector<std::uint8_t>& out) {
+        const std::string* seg = &first;
+        std::size_t pos = 0;
+        for (;;) {
+            const std::string& s = *seg;
+            std::size_t after = std::string::npos;  // past a continuing '\\'
+            while (pos < s.size()) {
+                const HexNumber n = ReadHexNumber(s, pos);
+                if (n.length == 0) {
+                    std::size_t e = pos;
+                    while (e < s.size() && IsBlank(s[e])) ++e;
+                    if (e < s.size() && s[e] == '\\') after = e + 1;
+                    else if (e >= s.size() || s[e] != ';') return BadHex(index, s, pos);
+                    break;
+                }
+                if (n.tooLarge || n.value > 0xff) return BadHex(index, s, pos);
+                out.push_back(static_cast<std::uint8_t>(n.value));
+                std::size_t e = pos + n.length;
+                if (e < s.size() && s[e] != ',') {
+                    while (e < s.size() && IsBlank(s[e])) ++e;
+                    if (e < s.size() && s[e] == '\\') {
+                        Skip(index, "'\\' that continues hex data without a ',' before it (the registry editor "
+                                    "skips this value)");
+                        return false;
+                    }
+                    if (e < s.size() && s[e] != ';') return BadHex(index, s, pos);
+                    break;
+                }
+                pos = e < s.size() ? e + 1 : e;
+            }
+            if (after == std::string::npos) return true;
+            if (!OnlyCommentFrom(s, after)) {
+                Skip(index, "text after the '\\' that continues hex data (the registry editor skips this value)");
+                return false;
+            }
+            std::size_t next = index + 1;
+            std::size_t start = 0;
+            for (; next < d_.lines.size(); ++next) {
+                const std::string& l = d_.lines[next];
+                start = 0;
+                while (start < l.size() && IsBlank(l[start])) ++start;
+                if (start < l.size() && l[start] != ';') break;
+            }
+            if (next >= d_.lines.size()) {
+                index = d_.lines.size() - 1;
+                return true;
+            }
+            index = next;
+            const std::string& l = d_.lines[next];
+            if (HexDigit(l[start]) < 0) {
+                Skip(index, "hex data continued by \"" + Excerpt(Trim(l)) +
+                                "\" (the registry editor skips the value and this line)");
+                return false;
+            }
+            seg = &l;
+            pos = start;
         }
-        ParseValueLine(d.lines, i, d.utf16, d.encoding.codePage, currentKey, ops);
-        currentKey = &ops[currentIndex];  // the vector may have moved
     }
-    return ops;
-}
+
+    bool BadHex(std::size_t index, const std::string& s, std::size_t pos) {
+        Skip(index, "bad hex data near \"" + Excerpt(s.substr(pos)) + "\" (the registry editor skips this value)");
+        return false;
+    }
+
+    const Decoded& d_;
+    std::vector<RegFileSkippedLine>* skipped_;
+    std::vector<Op> ops_;
+    Current current_ = Current::None;
+    bool stopped_ = false;  // the editor reads no further
+    RegKey root_ = kNullKey;
+    std::string subKey_;
+};
 
 // ---------------------------------------------------------------- applying
 
@@ -690,16 +813,17 @@ std::vector<std::uint8_t> ReadAll(const std::string& path, std::uint64_t limit) 
 
 }  // namespace
 
-RegFileEncoding ReadRegText(const std::vector<std::uint8_t>& bytes, IRegistry& registry, std::uint32_t codePage) {
+RegFileEncoding ReadRegText(const std::vector<std::uint8_t>& bytes, IRegistry& registry, std::uint32_t codePage,
+                            std::vector<RegFileSkippedLine>* skipped) {
     const Decoded d = Decode(bytes, codePage);
-    const std::vector<Op> ops = Parse(d);
+    const std::vector<Op> ops = Parser(d, skipped).Run();
     Apply(ops, registry);
     return d.encoding;
 }
 
 RegFileEncoding ReadRegFile(const std::string& path, IRegistry& registry, std::uint32_t codePage,
-                            std::uint64_t sizeLimit) {
-    return ReadRegText(ReadAll(path, sizeLimit), registry, codePage);
+                            std::uint64_t sizeLimit, std::vector<RegFileSkippedLine>* skipped) {
+    return ReadRegText(ReadAll(path, sizeLimit), registry, codePage, skipped);
 }
 
 RegFileFormat LoadRegText(const std::vector<std::uint8_t>& bytes, IRegistry& registry) {

@@ -149,7 +149,8 @@ TEST(RegFile, MalformedInputStopsWithTheLineAndChangesNothing) {
     const Case cases[] = {
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=\"unterminated\n", 3, "unterminated"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:0g,01\n", 3, "hex"},
-        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:001\n", 3, "hex"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:100\n", 3, "hex"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:01 ,02\n", 3, "hex"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A\n\"v\"=\"1\"\n", 2, "]"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n=\n", 3, "expected"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=dword:123456789\n", 3, "dword"},
@@ -159,7 +160,7 @@ TEST(RegFile, MalformedInputStopsWithTheLineAndChangesNothing) {
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=\n", 3, "missing value"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex(zz):00\n", 3, "hex(type)"},
         // Joins the next line, which is not hex: the editor would drop the value.
-        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:00,\\\n", 4, "would skip this value"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:00,\\\n", 4, "skips the value"},
         {"not a registry file\n", 1, "expected"},
         {"", 1, "expected"},
     };
