@@ -345,3 +345,56 @@ TEST(RegFileEscapes, NamesAndTextsReadBackTheSameFromWhatIsWritten) {
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+// Cases of the registry editor's own import tests, with what it stores: hex
+// bytes and types read as strtoul reads them, data that ends where a line
+// ends without '\', and each value or line it skips.
+TEST(RegFileAsTheEditor, ReadsHexDataAndTypesAndSkipsWhatTheEditorSkips) {
+    const std::string text =
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\E]\n"
+        "\"Wine9c\"=hex(2):4c,69,6e,65\\\n"       // 4: no ',' before '\' (skipped)
+        "\"Wine9d\"=\"Value 2\"\n"
+        "\"Wine10d\"=hex(0):56,00,61,00,\\;comment\n"
+        "  6c,00,75,00,\n"                         // the data ends here
+        "  65,00,00,00\n"                          // 8: no key or value (skipped)
+        "\"Wine13c\"=hex(100):56,00\n"
+        "\"Wine13h\"=hex(ffffffff):56,00\n"
+        "\"Wine13i\"=hex(100000000):56,00\n"       // 11: type past 32 bits (skipped)
+        "\"Wine13j\"=hex(0x2):56,00\n"             // 12 (skipped)
+        "\"Wine17a\"=hex(0):56,61,\\\n"            // continued past the end... by the next value
+        "\"Test19c\"=hex(0):56,00\n"               // 14: breaks the continuation (skipped)
+        "\"Wine22b\"=hex(2):\n"
+        "\"Long\"=hex:001,  02\n"
+        "\"Big\"=hex:100\n";                       // 17 (skipped)
+    MemoryRegistry reg;
+    std::vector<RegFileSkippedLine> skipped;
+    ReadRegText(Bytes(text), reg, kRegFileChooseCodePage, &skipped);
+    const std::string key = "HKEY_CURRENT_USER\\E";
+    std::vector<int> lines;
+    for (const auto& s : skipped) lines.push_back(s.line);
+    EXPECT_EQ(lines, (std::vector<int>{4, 8, 11, 12, 14, 17}));
+    EXPECT_EQ(reg.ValueNames(key),
+              (std::vector<std::string>{"Wine9d", "Wine10d", "Wine13c", "Wine13h", "Wine22b", "Long"}));
+    EXPECT_EQ(Get(reg, key, "Wine10d").bytes, (std::vector<std::uint8_t>{0x56, 0, 0x61, 0, 0x6c, 0, 0x75, 0}));
+    EXPECT_EQ(Get(reg, key, "Wine13c").type, 0x100u);
+    EXPECT_EQ(Get(reg, key, "Wine13h").type, 0xffffffffu);
+    Value empty = Get(reg, key, "Wine22b");
+    EXPECT_EQ(empty.type, kRegExpandSz);
+    EXPECT_TRUE(empty.bytes.empty());
+    EXPECT_EQ(Get(reg, key, "Long").bytes, (std::vector<std::uint8_t>{1, 2}));
+
+    // Text data the editor fails on is refused even when skipping is allowed.
+    for (const char* bad : {"\"v\"=hex(2):\\\n\n", "\"v\"=hex(1): ;no bytes\n"}) {
+        MemoryRegistry none;
+        EXPECT_THROW(ReadRegText(Bytes(std::string("REGEDIT4\n[HKEY_CURRENT_USER\\E]\n") + bad), none,
+                                 kRegFileChooseCodePage, &skipped),
+                     RegFileError)
+            << bad;
+    }
+}
+
+}  // namespace
+}  // namespace qm
