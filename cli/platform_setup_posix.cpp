@@ -205,7 +205,9 @@ void SetUpOfflineWindows(const NativeOptions& opt, NativePlatform& platform, Cli
 }
 
 void SetUp(const NativeOptions& opt, CliState& state, bool changesRegistry) {
-    static NativePlatform platform;
+    // Lives until the process ends, which gives its memory back whole:
+    // freeing a registry of a million keys key by key would only cost time.
+    static NativePlatform& platform = *new NativePlatform;
     if (!opt.windowsRoot.empty() && !opt.registryFile.empty())
         throw CliError("--windows and --registry cannot be given together");
     if (!opt.codePage.empty() && opt.registryFile.empty()) throw CliError("--codepage goes with --registry");
@@ -252,8 +254,8 @@ void SetUp(const NativeOptions& opt, CliState& state, bool changesRegistry) {
         // back would lose those lines, and refuses it.
         std::vector<RegFileSkippedLine> skipped;
         try {
-            platform.encoding = ReadRegFile(opt.registryFile, platform.registry, codePage, kRegFileSizeLimit,
-                                            changesRegistry ? nullptr : &skipped);
+            platform.encoding =
+                StreamRegFile(opt.registryFile, platform.registry, codePage, changesRegistry ? nullptr : &skipped);
         } catch (const RegFileCodePageError& e) {
             throw CliError(opt.registryFile + ": " + e.what() + "; name the file's code page with --codepage");
         } catch (const RegFileError& e) {

@@ -44,7 +44,35 @@ std::size_t KeyDepth(const std::string& subKey) {
 struct Decoded {
     RegFileEncoding encoding;
     bool utf16 = false;  // text data (hex(1), hex(2), hex(7)) is UTF-16 only in UTF-16 files
-    std::vector<std::string> lines;  // 8-bit text in the registry's code page
+    std::string text;    // 8-bit text in the registry's code page
+    std::size_t body = 0;  // where the line after the header starts
+    int bodyLine = 1;      // its number
+};
+
+// The lines of a text one after another, split where the editor splits them
+// (CR, LF or CR LF); a last line without a line end counts only when it is
+// not empty.
+class LineCursor {
+public:
+    LineCursor(const std::string& text, std::size_t pos, int number) : text_(text), pos_(pos), next_(number) {}
+    // The next line into `line`; false at the end of the text.
+    bool Next(std::string& line) {
+        if (pos_ >= text_.size()) return false;
+        const std::size_t end = text_.find_first_of("\r\n", pos_);
+        const std::size_t stop = end == std::string::npos ? text_.size() : end;
+        line.assign(text_, pos_, stop - pos_);
+        pos_ = stop;
+        if (pos_ < text_.size()) pos_ += text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n' ? 2 : 1;
+        number_ = next_++;
+        return true;
+    }
+    int Number() const { return number_; }  // of the line Next gave last
+
+private:
+    const std::string& text_;
+    std::size_t pos_;
+    int next_;
+    int number_ = 0;
 };
 
 bool IsAscii(const std::string& text) {
@@ -124,16 +152,36 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-Decoded Decode(const std::vector<std::uint8_t>& bytes, std::uint32_t codePage) {
+// UTF-16LE bytes from `from` on as 8-bit text of the registry's code page,
+// converted a piece at a time (a piece never ends inside a surrogate pair).
+std::string Utf16FileText(const std::vector<std::uint8_t>& bytes, std::size_t from) {
+    std::string text;
+    text.reserve((bytes.size() - from) / 2);
+    std::u16string piece;
+    const std::size_t units = (bytes.size() - from) / 2;
+    std::size_t i = 0;
+    while (i < units) {
+        piece.clear();
+        std::size_t end = std::min(units, i + 65536);
+        bool ascii = true;
+        for (; i < end; ++i) {
+            const char16_t u = static_cast<char16_t>(bytes[from + 2 * i] | (bytes[from + 2 * i + 1] << 8));
+            if (u >= 0x80) ascii = false;
+            piece.push_back(u);
+            if (i + 1 == end && u >= 0xD800 && u < 0xDC00 && end < units) ++end;
+        }
+        if (ascii) text.append(piece.begin(), piece.end());
+        else text += Utf16ToAnsiText(piece);
+    }
+    return text;
+}
+
+Decoded Decode(std::vector<std::uint8_t> bytes, std::uint32_t codePage) {
     Decoded d;
     RegFileFormat& format = d.encoding.format;
-    std::string text;
+    std::string& text = d.text;
     if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
-        std::u16string w;
-        w.reserve(bytes.size() / 2);
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-            w.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
-        text = Utf16ToAnsiText(w);
+        text = Utf16FileText(bytes, 2);
         format = RegFileFormat::Unicode5;
         d.utf16 = true;
     } else {
@@ -157,12 +205,13 @@ Decoded Decode(const std::vector<std::uint8_t>& bytes, std::uint32_t codePage) {
                                            " text: the file was written in another code page");
         }
     }
-    d.lines = SplitLines(text);
-    std::size_t first = 0;
-    while (first < d.lines.size() && d.lines[first].find_first_not_of(" \t") == std::string::npos)
-        ++first;
-    if (first == d.lines.size()) throw RegFileError(1, "the file is empty, not a registry export");
-    std::string header = d.lines[first];
+    std::vector<std::uint8_t>().swap(bytes);  // the text is all that is needed from here on
+    LineCursor lines(text, 0, 1);
+    std::string header;
+    bool found = false;
+    while (!found && lines.Next(header)) found = header.find_first_not_of(" \t") != std::string::npos;
+    if (!found) throw RegFileError(1, "the file is empty, not a registry export");
+    const int first = lines.Number() - 1;
     header.erase(0, header.find_first_not_of(" \t"));
     while (!header.empty() && (header.back() == ' ' || header.back() == '\t')) header.pop_back();
     if (header == kHeader5) {
@@ -173,17 +222,26 @@ Decoded Decode(const std::vector<std::uint8_t>& bytes, std::uint32_t codePage) {
         // back as version 5.
         if (!d.utf16) format = RegFileFormat::Regedit4;
     } else if (header == "REGEDIT") {
-        throw RegFileError(static_cast<int>(first) + 1,
-                           "a Windows 3.1 REGEDIT file: not supported, only \"" + std::string(kHeader5) +
-                               "\" and \"" + kHeader4 + "\" files");
+        throw RegFileError(first + 1, "a Windows 3.1 REGEDIT file: not supported, only \"" + std::string(kHeader5) +
+                                          "\" and \"" + kHeader4 + "\" files");
     } else if (header.compare(0, 7, "REGEDIT") == 0) {
-        throw RegFileError(static_cast<int>(first) + 1,
+        throw RegFileError(first + 1,
                            "unknown header \"" + header + "\" (the registry editor imports nothing from it)");
     } else {
-        throw RegFileError(static_cast<int>(first) + 1,
-                           "expected \"" + std::string(kHeader5) + "\" or \"" + kHeader4 + "\"");
+        throw RegFileError(first + 1, "expected \"" + std::string(kHeader5) + "\" or \"" + kHeader4 + "\"");
     }
-    d.lines[first].clear();  // the header is not an entry
+    // The header is not an entry: the entries start on the next line.
+    d.bodyLine = first + 2;
+    std::size_t pos = 0;
+    for (int n = 0; n <= first && pos < text.size(); ++n) {
+        const std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos) {
+            pos = text.size();
+            break;
+        }
+        pos = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
+    d.body = pos;
     return d;
 }
 
@@ -329,23 +387,33 @@ std::vector<std::uint8_t> TextAsTheEditorStoresIt(std::vector<std::uint8_t> data
     return Utf16BytesToAnsi(data);
 }
 
+// Where the operations read from a file go: kept to be applied once the
+// whole file has been read, or applied as they come.
+class OpSink {
+public:
+    virtual ~OpSink() = default;
+    virtual void Take(Op&& op) = 0;
+};
+
 // Reads the file's lines into operations as the registry editor reads them.
 // A line the editor skips goes to `skipped`, or, when that is null, stops the
 // reading (RegFileError) before anything is applied.
 class Parser {
 public:
-    Parser(const Decoded& d, std::vector<RegFileSkippedLine>* skipped) : d_(d), skipped_(skipped) {}
+    Parser(const Decoded& d, OpSink& sink, std::vector<RegFileSkippedLine>* skipped)
+        : d_(d), lines_(d.text, d.body, d.bodyLine), sink_(sink), skipped_(skipped) {}
 
-    std::vector<Op> Run() {
-        for (std::size_t i = 0; i < d_.lines.size() && !stopped_; ++i) {
-            const std::string text = Trim(d_.lines[i]);
+    void Run() {
+        std::string raw;
+        while (!stopped_ && lines_.Next(raw)) {
+            const std::string text = Trim(raw);
             if (text.empty() || text[0] == ';' || text[0] == '#') continue;
-            if (text[0] == '[') KeyLine(i, text);
-            else if (text[0] == '@' || text[0] == '"') ValueLine(i, text);
-            else Skip(i, "expected a key in [brackets], \"name\"=value or @=value, not \"" + Excerpt(text) +
-                             "\" (the registry editor skips this line)");
+            const int line = lines_.Number();
+            if (text[0] == '[') KeyLine(line, text);
+            else if (text[0] == '@' || text[0] == '"') ValueLine(line, text);
+            else Skip(line, "expected a key in [brackets], \"name\"=value or @=value, not \"" + Excerpt(text) +
+                                "\" (the registry editor skips this line)");
         }
-        return std::move(ops_);
     }
 
 private:
@@ -353,19 +421,17 @@ private:
     // deleted, or one the editor cannot open.
     enum class Current { None, Open, Deleted, Failed };
 
-    void Skip(std::size_t index, const std::string& what) {
-        const int line = static_cast<int>(index) + 1;
+    void Skip(int line, const std::string& what) {
         if (!skipped_)
             throw RegFileError(line, what + "; the file holds lines the registry editor would skip, and writing "
                                             "it back would lose them");
         skipped_->push_back(RegFileSkippedLine{line, what});
     }
 
-    void KeyLine(std::size_t index, const std::string& text) {
-        const int line = static_cast<int>(index) + 1;
+    void KeyLine(int line, const std::string& text) {
         const std::size_t close = text.rfind(']');
         if (text.size() < 2 || IsBlank(text[1]) || close == 0 || close == std::string::npos) {
-            Skip(index, std::string(close == 0 || close == std::string::npos ? "key line without closing ']'"
+            Skip(line, std::string(close == 0 || close == std::string::npos ? "key line without closing ']'"
                                                                              : "blank after '['") +
                             " (the registry editor skips this line and goes on with the key above it)");
             return;
@@ -382,25 +448,25 @@ private:
         std::string subKey = slash == std::string::npos ? "" : path.substr(slash + 1);
         if (root == kNullKey || (remove && rootName[0] != 'H' && rootName[0] != 'h')) {
             if (!remove) current_ = Current::Failed;
-            Skip(index, "unknown root key \"" + rootName + "\"" +
+            Skip(line, "unknown root key \"" + rootName + "\"" +
                             (remove ? " (the registry editor deletes nothing here)"
                                     : " (the registry editor opens no key here and skips the values below it)"));
             return;
         }
         if (remove && subKey.empty()) {
-            Skip(index, "a root key cannot be deleted (the registry editor deletes nothing here)");
+            Skip(line, "a root key cannot be deleted (the registry editor deletes nothing here)");
             return;
         }
         if (!remove && !subKey.empty() && subKey[0] == '\\') {
             current_ = Current::Failed;
-            Skip(index, "key path with an empty name after the root (the registry editor cannot create it and "
+            Skip(line, "key path with an empty name after the root (the registry editor cannot create it and "
                         "skips the values below it)");
             return;
         }
         if (KeyDepth(subKey) > kMaxKeyDepth)
             throw RegFileError(line, "key deeper than " + std::to_string(kMaxKeyDepth) +
                                          " levels (the registry's limit)");
-        ops_.push_back(Op{remove ? Op::DeleteKey : Op::Key, line, root, subKey, "", 0, {}});
+        sink_.Take(Op{remove ? Op::DeleteKey : Op::Key, line, root, subKey, "", 0, {}});
         if (!remove) {
             current_ = Current::Open;
             root_ = root;
@@ -408,17 +474,16 @@ private:
         }
     }
 
-    void ValueLine(std::size_t& index, const std::string& text) {
-        const int line = static_cast<int>(index) + 1;
+    void ValueLine(int line, const std::string& text) {
         std::size_t pos = 1;
         std::string name;
         if (text[0] == '"' && !ReadQuoted(text, pos, name)) {
-            Skip(index, "unterminated value name, or \\0 in it (the registry editor skips this line)");
+            Skip(line, "unterminated value name, or \\0 in it (the registry editor skips this line)");
             return;
         }
         while (pos < text.size() && IsBlank(text[pos])) ++pos;
         if (pos >= text.size() || text[pos] != '=') {
-            Skip(index, "expected '=' after the value name (the registry editor skips this line)");
+            Skip(line, "expected '=' after the value name (the registry editor skips this line)");
             return;
         }
         ++pos;
@@ -429,7 +494,7 @@ private:
         const auto starts = [&rest](const char* p) { return rest.compare(0, std::char_traits<char>::length(p), p) == 0; };
         if (!rest.empty() && rest[0] == '-') {
             if (!OnlyCommentFrom(rest, 1)) {
-                Skip(index, "text after \"=-\" (the registry editor skips this line and deletes nothing)");
+                Skip(line, "text after \"=-\" (the registry editor skips this line and deletes nothing)");
                 return;
             }
             op.kind = Op::DeleteValue;
@@ -440,16 +505,16 @@ private:
             const bool closed = ReadQuoted(rest, p, s, &nul);
             if (nul) {
                 // The editor reads no further line of the file.
-                Skip(index, "\\0 in a string (the registry editor stops importing the file at this line)");
+                Skip(line, "\\0 in a string (the registry editor stops importing the file at this line)");
                 stopped_ = true;
                 return;
             }
             if (!closed) {
-                Skip(index, "unterminated string (no closing '\"') (the registry editor skips this line)");
+                Skip(line, "unterminated string (no closing '\"') (the registry editor skips this line)");
                 return;
             }
             if (!OnlyCommentFrom(rest, p)) {
-                Skip(index, "unexpected text after the closing '\"' (the registry editor skips this line)");
+                Skip(line, "unexpected text after the closing '\"' (the registry editor skips this line)");
                 return;
             }
             op.data.assign(s.begin(), s.end());
@@ -462,7 +527,7 @@ private:
             for (; end < rest.size() && HexDigit(rest[end]) >= 0; ++end)
                 v = v * 16 + static_cast<std::uint32_t>(HexDigit(rest[end]));
             if (p >= rest.size() || end - p > 8 || !OnlyCommentFrom(rest, end)) {
-                Skip(index, "bad dword: expected 1 to 8 hex digits, not \"" + Excerpt(rest.substr(6)) +
+                Skip(line, "bad dword: expected 1 to 8 hex digits, not \"" + Excerpt(rest.substr(6)) +
                                 "\" (the registry editor skips this line)");
                 return;
             }
@@ -478,7 +543,7 @@ private:
                 const std::size_t end = 4 + n.length;
                 const bool xAfterFirst = rest.size() > 5 && (rest[5] == 'x' || rest[5] == 'X');
                 if (rest.size() <= 4 || xAfterFirst || n.tooLarge || rest.compare(end, 2, "):") != 0) {
-                    Skip(index, "bad hex(type): expected hex(N): with N in hexadecimal, not \"" + Excerpt(rest) +
+                    Skip(line, "bad hex(type): expected hex(N): with N in hexadecimal, not \"" + Excerpt(rest) +
                                     "\" (the registry editor skips this line)");
                     return;
                 }
@@ -486,34 +551,35 @@ private:
                 p = end + 2;
             }
             const std::string first = rest.substr(p);
-            if (!HexData(index, first, op.data)) return;
+            if (!HexData(line, first, op.data)) return;
             // Text completed as the editor completes it; no bytes at all
             // after the ':' are stored as they are.
             if (IsTextType(op.type) && !first.empty())
                 op.data = TextAsTheEditorStoresIt(std::move(op.data), d_.utf16, d_.encoding.codePage, line);
         } else {
-            Skip(index, (rest.empty() ? std::string("missing value after '='")
+            Skip(line, (rest.empty() ? std::string("missing value after '='")
                                       : "unknown value form \"" + Excerpt(rest) + "\"") +
                             " (the registry editor skips this line)");
             return;
         }
         if (current_ != Current::Open) {
-            Skip(op.line - 1, current_ == Current::None      ? "value outside any [key] (the registry editor skips it)"
+            Skip(op.line, current_ == Current::None      ? "value outside any [key] (the registry editor skips it)"
                               : current_ == Current::Deleted ? "value under a deleted [-key] (the registry editor "
                                                                "skips it)"
                                                              : "value under a key the registry editor could not open "
                                                                "(it skips the value)");
             return;
         }
-        ops_.push_back(std::move(op));
+        sink_.Take(std::move(op));
     }
 
     // Hex bytes from `first` (what follows the type's ':') and the lines a
     // ',' then '\\' continues them on: blank and ;comment lines are passed
     // over, the end of the file ends the data. False when the editor drops
-    // the value (and the line that broke the continuation); `index` is left
-    // on the last line read.
-    bool HexData(std::size_t& index, const std::string& first, std::vector<std::uint8_t>& out) {
+    // the value (and the line that broke the continuation); the lines are
+    // read as far as the data goes.
+    bool HexData(int line, const std::string& first, std::vector<std::uint8_t>& out) {
+        std::string next;  // a continuation line
         const std::string* seg = &first;
         std::size_t pos = 0;
         for (;;) {
@@ -525,61 +591,57 @@ private:
                     std::size_t e = pos;
                     while (e < s.size() && IsBlank(s[e])) ++e;
                     if (e < s.size() && s[e] == '\\') after = e + 1;
-                    else if (e >= s.size() || s[e] != ';') return BadHex(index, s, pos);
+                    else if (e >= s.size() || s[e] != ';') return BadHex(line, s, pos);
                     break;
                 }
-                if (n.tooLarge || n.value > 0xff) return BadHex(index, s, pos);
+                if (n.tooLarge || n.value > 0xff) return BadHex(line, s, pos);
                 out.push_back(static_cast<std::uint8_t>(n.value));
                 std::size_t e = pos + n.length;
                 if (e < s.size() && s[e] != ',') {
                     while (e < s.size() && IsBlank(s[e])) ++e;
                     if (e < s.size() && s[e] == '\\') {
-                        Skip(index, "'\\' that continues hex data without a ',' before it (the registry editor "
-                                    "skips this value)");
+                        Skip(line, "'\\' that continues hex data without a ',' before it (the registry editor "
+                                   "skips this value)");
                         return false;
                     }
-                    if (e < s.size() && s[e] != ';') return BadHex(index, s, pos);
+                    if (e < s.size() && s[e] != ';') return BadHex(line, s, pos);
                     break;
                 }
                 pos = e < s.size() ? e + 1 : e;
             }
             if (after == std::string::npos) return true;
             if (!OnlyCommentFrom(s, after)) {
-                Skip(index, "text after the '\\' that continues hex data (the registry editor skips this value)");
+                Skip(line, "text after the '\\' that continues hex data (the registry editor skips this value)");
                 return false;
             }
-            std::size_t next = index + 1;
             std::size_t start = 0;
-            for (; next < d_.lines.size(); ++next) {
-                const std::string& l = d_.lines[next];
+            bool more = false;
+            while (!more && lines_.Next(next)) {
                 start = 0;
-                while (start < l.size() && IsBlank(l[start])) ++start;
-                if (start < l.size() && l[start] != ';') break;
+                while (start < next.size() && IsBlank(next[start])) ++start;
+                more = start < next.size() && next[start] != ';';
             }
-            if (next >= d_.lines.size()) {
-                index = d_.lines.size() - 1;
-                return true;
-            }
-            index = next;
-            const std::string& l = d_.lines[next];
-            if (HexDigit(l[start]) < 0) {
-                Skip(index, "hex data continued by \"" + Excerpt(Trim(l)) +
-                                "\" (the registry editor skips the value and this line)");
+            if (!more) return true;  // the end of the file ends the data
+            line = lines_.Number();
+            if (HexDigit(next[start]) < 0) {
+                Skip(line, "hex data continued by \"" + Excerpt(Trim(next)) +
+                               "\" (the registry editor skips the value and this line)");
                 return false;
             }
-            seg = &l;
+            seg = &next;
             pos = start;
         }
     }
 
-    bool BadHex(std::size_t index, const std::string& s, std::size_t pos) {
-        Skip(index, "bad hex data near \"" + Excerpt(s.substr(pos)) + "\" (the registry editor skips this value)");
+    bool BadHex(int line, const std::string& s, std::size_t pos) {
+        Skip(line, "bad hex data near \"" + Excerpt(s.substr(pos)) + "\" (the registry editor skips this value)");
         return false;
     }
 
     const Decoded& d_;
+    LineCursor lines_;
+    OpSink& sink_;
     std::vector<RegFileSkippedLine>* skipped_;
-    std::vector<Op> ops_;
     Current current_ = Current::None;
     bool stopped_ = false;  // the editor reads no further
     RegKey root_ = kNullKey;
@@ -588,40 +650,98 @@ private:
 
 // ---------------------------------------------------------------- applying
 
-void Apply(const std::vector<Op>& ops, IRegistry& reg) {
-    RegKeyHandle current;
-    for (const Op& op : ops) {
+// Applies operations one by one. A key is created from the deepest key it
+// shares with the key before it, whose names stay open one handle each, so
+// a file of sibling and child keys is not walked from its root again for
+// every key.
+class Applier : public OpSink {
+public:
+    explicit Applier(IRegistry& reg) : reg_(reg) {}
+    ~Applier() override { CloseFrom(0); }
+    Applier(const Applier&) = delete;
+    Applier& operator=(const Applier&) = delete;
+
+    void Take(Op&& op) override { Apply(op); }
+
+    void Apply(const Op& op) {
         switch (op.kind) {
-            case Op::Key: {
-                current.Reset();
-                RegKey key = kNullKey;
-                const RegStatus st = reg.RegCreateKeyExA(op.root, op.subKey.c_str(), &key, nullptr);
-                if (st != kRegSuccess)
-                    throw RegFileError(op.line, "cannot create key (status " + std::to_string(st) + ")");
-                if (key != op.root) current = RegKeyHandle(reg, key);
-                else current = RegKeyHandle();
+            case Op::Key:
+                OpenKey(op);
                 break;
-            }
             case Op::DeleteKey:
-                current.Reset();
-                DeleteTree(reg, op.root, op.subKey);  // a tree that cannot go whole stays
+                CloseFrom(0);
+                root_ = kNullKey;
+                DeleteTree(reg_, op.root, op.subKey);  // a tree that cannot go whole stays
                 break;
             case Op::Value: {
-                const RegKey key = current ? current.Get() : op.root;
-                const RegStatus st = reg.RegSetValueExA(key, op.name.c_str(), op.type, op.data.data(),
-                                                        static_cast<std::uint32_t>(op.data.size()));
+                const RegStatus st = reg_.RegSetValueExA(Current(op), op.name.c_str(), op.type, op.data.data(),
+                                                         static_cast<std::uint32_t>(op.data.size()));
                 if (st != kRegSuccess)
                     throw RegFileError(op.line, "cannot set value (status " + std::to_string(st) + ")");
                 break;
             }
-            case Op::DeleteValue: {
-                const RegKey key = current ? current.Get() : op.root;
-                reg.RegDeleteValueA(key, op.name.c_str());
+            case Op::DeleteValue:
+                reg_.RegDeleteValueA(Current(op), op.name.c_str());
                 break;
-            }
         }
     }
-}
+
+private:
+    struct Level {
+        std::string name;
+        RegKey key;
+    };
+
+    RegKey Current(const Op& op) const { return root_ != op.root || path_.empty() ? op.root : path_.back().key; }
+
+    void CloseFrom(std::size_t depth) {
+        while (path_.size() > depth) {
+            reg_.RegCloseKey(path_.back().key);
+            path_.pop_back();
+        }
+    }
+
+    void OpenKey(const Op& op) {
+        if (op.root != root_) {
+            CloseFrom(0);
+            root_ = op.root;
+        }
+        // The names of the path ("a\\b" and "a\\\\b" name the same key).
+        names_.clear();
+        for (std::size_t pos = 0; pos <= op.subKey.size();) {
+            std::size_t end = op.subKey.find('\\', pos);
+            if (end == std::string::npos) end = op.subKey.size();
+            if (end > pos) names_.emplace_back(op.subKey, pos, end - pos);
+            pos = end + 1;
+        }
+        std::size_t same = 0;
+        while (same < path_.size() && same < names_.size() && path_[same].name == names_[same]) ++same;
+        CloseFrom(same);
+        for (std::size_t i = same; i < names_.size(); ++i) {
+            RegKey key = kNullKey;
+            const RegStatus st =
+                reg_.RegCreateKeyExA(i == 0 ? root_ : path_[i - 1].key, names_[i].c_str(), &key, nullptr);
+            if (st != kRegSuccess) {
+                CloseFrom(0);
+                root_ = kNullKey;
+                throw RegFileError(op.line, "cannot create key (status " + std::to_string(st) + ")");
+            }
+            path_.push_back(Level{std::move(names_[i]), key});
+        }
+    }
+
+    IRegistry& reg_;
+    RegKey root_ = kNullKey;
+    std::vector<Level> path_;  // below root_, the names of the last key
+    std::vector<std::string> names_;
+};
+
+// Keeps the operations, to apply them once the whole file has been read.
+class OpList : public OpSink {
+public:
+    void Take(Op&& op) override { ops.push_back(std::move(op)); }
+    std::vector<Op> ops;
+};
 
 // ---------------------------------------------------------------- writing
 
@@ -816,14 +936,24 @@ std::vector<std::uint8_t> ReadAll(const std::string& path, std::uint64_t limit) 
 RegFileEncoding ReadRegText(const std::vector<std::uint8_t>& bytes, IRegistry& registry, std::uint32_t codePage,
                             std::vector<RegFileSkippedLine>* skipped) {
     const Decoded d = Decode(bytes, codePage);
-    const std::vector<Op> ops = Parser(d, skipped).Run();
-    Apply(ops, registry);
+    OpList list;
+    Parser(d, list, skipped).Run();
+    Applier applier(registry);
+    for (const Op& op : list.ops) applier.Apply(op);
     return d.encoding;
 }
 
 RegFileEncoding ReadRegFile(const std::string& path, IRegistry& registry, std::uint32_t codePage,
                             std::uint64_t sizeLimit, std::vector<RegFileSkippedLine>* skipped) {
     return ReadRegText(ReadAll(path, sizeLimit), registry, codePage, skipped);
+}
+
+RegFileEncoding StreamRegFile(const std::string& path, IRegistry& registry, std::uint32_t codePage,
+                              std::vector<RegFileSkippedLine>* skipped, std::uint64_t sizeLimit) {
+    const Decoded d = Decode(ReadAll(path, sizeLimit), codePage);
+    Applier applier(registry);
+    Parser(d, applier, skipped).Run();
+    return d.encoding;
 }
 
 RegFileFormat LoadRegText(const std::vector<std::uint8_t>& bytes, IRegistry& registry) {

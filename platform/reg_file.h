@@ -91,6 +91,14 @@ RegFileEncoding ReadRegFile(const std::string& path, IRegistry& registry,
                             std::uint32_t codePage = kRegFileChooseCodePage,
                             std::uint64_t sizeLimit = kRegFileSizeLimit,
                             std::vector<RegFileSkippedLine>* skipped = nullptr);
+// The same, applied to the registry line by line as the file is read, with
+// nothing kept but the file's text (for a registry filled from the file
+// alone): a file refused part way leaves what was read before the refused
+// line applied.
+RegFileEncoding StreamRegFile(const std::string& path, IRegistry& registry,
+                              std::uint32_t codePage = kRegFileChooseCodePage,
+                              std::vector<RegFileSkippedLine>* skipped = nullptr,
+                              std::uint64_t sizeLimit = kRegFileSizeLimit);
 // The same, choosing the code page; the file's format.
 RegFileFormat LoadRegFile(const std::string& path, IRegistry& registry,
                           std::uint64_t sizeLimit = kRegFileSizeLimit);

@@ -57,6 +57,11 @@ TEST(RegFileCorpus, EveryFileReadsAsTheEditorReadsItOrIsRefusedWithItsLine) {
                 EXPECT_NE(s.what.find("registry editor"), std::string::npos) << s.what;
             }
             EXPECT_EQ(lines, c.skippedLines);
+            MemoryRegistry streamed;
+            std::vector<RegFileSkippedLine> streamSkipped;
+            ASSERT_NO_THROW(StreamRegFile(kCorpusDir + c.file, streamed, kRegFileChooseCodePage, &streamSkipped));
+            EXPECT_EQ(testing::DumpTree(streamed, kHkeyCurrentUser, testing::kCorpusKey), c.expected);
+            EXPECT_EQ(streamSkipped.size(), c.skippedLines.size());
             EXPECT_TRUE(reg.ValueExists("HKEY_CURRENT_USER\\Before", "x"));
             continue;
         }
@@ -76,6 +81,11 @@ TEST(RegFileCorpus, EveryFileReadsAsTheEditorReadsItOrIsRefusedWithItsLine) {
         ASSERT_NO_THROW(ReadRegFile(kCorpusDir + c.file, again, kRegFileChooseCodePage, kRegFileSizeLimit, &skipped));
         EXPECT_TRUE(skipped.empty()) << skipped.front().line << ": " << skipped.front().what;
         EXPECT_EQ(testing::DumpTree(again, kHkeyCurrentUser, testing::kCorpusKey), c.expected);
+        // Applied as it is read, the same.
+        MemoryRegistry streamed;
+        ASSERT_NO_THROW(StreamRegFile(kCorpusDir + c.file, streamed));
+        EXPECT_EQ(testing::DumpTree(streamed, kHkeyCurrentUser, testing::kCorpusKey), c.expected);
+        EXPECT_EQ(streamed.OpenHandleCount(), 0u);
     }
 }
 

@@ -398,3 +398,47 @@ TEST(RegFileAsTheEditor, ReadsHexDataAndTypesAndSkipsWhatTheEditorSkips) {
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+// Keys applied as the file is read are created from the key before them:
+// children, siblings, a walk back up, another spelling of a name, another
+// root, keys deleted between them. The registry is the one of reading the
+// whole file first, and no handle stays open.
+TEST(RegFileStreamed, KeysCreatedFromTheKeyBeforeGiveTheSameRegistry) {
+    const std::string text =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"1\"\r\n"
+        "[HKEY_CURRENT_USER\\A\\B\\C]\r\n\"v\"=\"2\"\r\n"
+        "[HKEY_CURRENT_USER\\A\\B\\D]\r\n\"v\"=\"3\"\r\n"
+        "[HKEY_CURRENT_USER\\a\\b]\r\n\"w\"=\"4\"\r\n"
+        "[HKEY_CURRENT_USER\\A\\\\B\\\\E\\]\r\n\"v\"=\"5\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B]\r\n\"v\"=\"6\"\r\n"
+        "[-HKEY_CURRENT_USER\\A\\B\\D]\r\n"
+        "[HKEY_CURRENT_USER\\A\\B\\D\\F]\r\n\"v\"=\"7\"\r\n"
+        "[HKEY_CURRENT_USER]\r\n\"root\"=\"8\"\r\n"
+        "[HKEY_CURRENT_USER\\A\\B]\r\n\"v\"=-\r\n";
+    const std::vector<std::uint8_t> bytes = Utf16File(text);
+    MemoryRegistry whole;
+    ReadRegText(bytes, whole);
+    {
+        std::ofstream("streamed.reg", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    MemoryRegistry streamed;
+    EXPECT_EQ(StreamRegFile("streamed.reg", streamed).format, RegFileFormat::Unicode5);
+    std::remove("streamed.reg");
+    EXPECT_EQ(DumpAll(streamed), DumpAll(whole));
+    EXPECT_EQ(streamed.OpenHandleCount(), 0u);
+    EXPECT_TRUE(streamed.ValueExists("HKEY_CURRENT_USER\\A\\B\\D\\F", "v"));
+    EXPECT_FALSE(streamed.ValueExists("HKEY_CURRENT_USER\\A\\B\\D", "v"));  // deleted with its key
+    EXPECT_EQ(Get(streamed, "HKEY_CURRENT_USER\\A\\B\\E", "v").bytes, Bytes(std::string("5", 2)));
+    EXPECT_FALSE(streamed.ValueExists("HKEY_CURRENT_USER\\A\\B\\C", "w"));
+    EXPECT_TRUE(streamed.ValueExists("HKEY_CURRENT_USER\\A\\B", "w"));
+    EXPECT_FALSE(streamed.ValueExists("HKEY_CURRENT_USER\\A\\B", "v"));
+    EXPECT_TRUE(streamed.ValueExists("HKEY_CURRENT_USER", "root"));
+}
+
+}  // namespace
+}  // namespace qm
