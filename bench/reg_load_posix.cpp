@@ -4,7 +4,8 @@
 // and splits it into lines, keeping all of them. Each load runs in a process
 // of its own, so that its peak memory is its own; neither frees anything
 // before it ends. Printed at 1/4, 1/2 and the whole size, so that growth
-// shows: wall time and peak resident memory of each, and their ratios.
+// shows: wall time, processor time (user and system; steadier than wall time
+// on a busy machine) and peak resident memory of each, and their ratios.
 //
 //   bench_reg_load_posix [KEYS] [ROUNDS]   (default 700000 keys at the whole size, 3 rounds; the median is printed)
 #include <sys/resource.h>
@@ -58,6 +59,13 @@ double PeakMiB() {
     return double(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
 }
 
+double ProcessorSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 // The floor: read, decode, split, keep.
 void Floor(const std::string& file) {
     std::vector<std::uint8_t> bytes;
@@ -84,7 +92,7 @@ void Load(const std::string& file) {
 }
 
 struct Figures {
-    double seconds = 0, peakMiB = 0;
+    double seconds = 0, processorSeconds = 0, peakMiB = 0;
 };
 
 // Runs `work` in a child process; its wall time and peak resident memory.
@@ -95,8 +103,9 @@ Figures InChild(void (*work)(const std::string&), const std::string& file) {
     if (pid == 0) {
         close(fds[0]);
         const auto t0 = Clock::now();
+        const double c0 = ProcessorSeconds();
         work(file);
-        Figures f{std::chrono::duration<double>(Clock::now() - t0).count(), PeakMiB()};
+        Figures f{std::chrono::duration<double>(Clock::now() - t0).count(), ProcessorSeconds() - c0, PeakMiB()};
         if (write(fds[1], &f, sizeof f) != sizeof f) _exit(1);
         _exit(0);  // no freeing, no destructors: the process's memory goes back whole
     }
@@ -128,24 +137,28 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string file = "bench-reg-load.reg";
-    std::printf("%-6s %9s %8s  %9s %9s %6s  %9s %9s %6s\n", "scale", "keys", "MB", "load s", "floor s", "ratio",
-                "load MiB", "floor MiB", "ratio");
+    std::printf("%-6s %8s %6s  %7s %7s %5s  %7s %7s %5s  %8s %8s %5s\n", "scale", "keys", "MB", "load s", "floor s",
+                "ratio", "load cpu", "floor", "ratio", "load MiB", "floor", "ratio");
     for (const int quarter : {1, 2, 4}) {
         const long n = keys * quarter / 4;
         WriteExport(file, n);
         std::ifstream in(file, std::ios::binary | std::ios::ate);
         const double mb = double(in.tellg()) / 1e6;
-        std::vector<double> loadS, floorS, loadM, floorM;
+        std::vector<double> loadS, floorS, loadC, floorC, loadM, floorM;
         for (int r = 0; r < rounds; ++r) {  // alternating
             const Figures l = InChild(Load, file), f = InChild(Floor, file);
             loadS.push_back(l.seconds);
+            loadC.push_back(l.processorSeconds);
+            floorC.push_back(f.processorSeconds);
             loadM.push_back(l.peakMiB);
             floorS.push_back(f.seconds);
             floorM.push_back(f.peakMiB);
         }
-        const double ls = Median(loadS), fs = Median(floorS), lm = Median(loadM), fm = Median(floorM);
-        std::printf("%-6s %9ld %8.0f  %9.2f %9.2f %6.2f  %9.0f %9.0f %6.2f\n",
-                    quarter == 4 ? "1" : quarter == 2 ? "1/2" : "1/4", n, mb, ls, fs, ls / fs, lm, fm, lm / fm);
+        const double ls = Median(loadS), fs = Median(floorS), lc = Median(loadC), fc = Median(floorC);
+        const double lm = Median(loadM), fm = Median(floorM);
+        std::printf("%-6s %8ld %6.0f  %7.2f %7.2f %5.2f  %7.2f %7.2f %5.2f  %8.0f %8.0f %5.2f\n",
+                    quarter == 4 ? "1" : quarter == 2 ? "1/2" : "1/4", n, mb, ls, fs, ls / fs, lc, fc, lc / fc, lm, fm,
+                    lm / fm);
         std::fflush(stdout);
     }
     std::remove(file.c_str());

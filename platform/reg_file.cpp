@@ -466,11 +466,10 @@ private:
         if (KeyDepth(subKey) > kMaxKeyDepth)
             throw RegFileError(line, "key deeper than " + std::to_string(kMaxKeyDepth) +
                                          " levels (the registry's limit)");
-        sink_.Take(Op{remove ? Op::DeleteKey : Op::Key, line, root, subKey, "", 0, {}});
+        sink_.Take(Op{remove ? Op::DeleteKey : Op::Key, line, root, std::move(subKey), "", 0, {}});
         if (!remove) {
             current_ = Current::Open;
             root_ = root;
-            subKey_ = std::move(subKey);
         }
     }
 
@@ -490,7 +489,7 @@ private:
         while (pos < text.size() && IsBlank(text[pos])) ++pos;
         const std::string rest = text.substr(pos);
 
-        Op op{Op::Value, line, root_, subKey_, name, kRegSz, {}};
+        Op op{Op::Value, line, root_, {}, name, kRegSz, {}};  // to the key of the last key line
         const auto starts = [&rest](const char* p) { return rest.compare(0, std::char_traits<char>::length(p), p) == 0; };
         if (!rest.empty() && rest[0] == '-') {
             if (!OnlyCommentFrom(rest, 1)) {
@@ -645,7 +644,6 @@ private:
     Current current_ = Current::None;
     bool stopped_ = false;  // the editor reads no further
     RegKey root_ = kNullKey;
-    std::string subKey_;
 };
 
 // ---------------------------------------------------------------- applying
