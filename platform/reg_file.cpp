@@ -406,7 +406,11 @@ public:
     void Run() {
         std::string raw;
         while (!stopped_ && lines_.Next(raw)) {
-            const std::string text = Trim(raw);
+            // Buffers kept from line to line: no allocation per line.
+            std::string& text = trimmed_;
+            const auto b = raw.find_first_not_of(" \t");
+            if (b == std::string::npos) text.clear();
+            else text.assign(raw, b, raw.find_last_not_of(" \t") - b + 1);
             if (text.empty() || text[0] == ';' || text[0] == '#') continue;
             const int line = lines_.Number();
             if (text[0] == '[') KeyLine(line, text);
@@ -487,7 +491,8 @@ private:
         }
         ++pos;
         while (pos < text.size() && IsBlank(text[pos])) ++pos;
-        const std::string rest = text.substr(pos);
+        std::string& rest = rest_;
+        rest.assign(text, pos, std::string::npos);
 
         Op op{Op::Value, line, root_, {}, name, kRegSz, {}};  // to the key of the last key line
         const auto starts = [&rest](const char* p) { return rest.compare(0, std::char_traits<char>::length(p), p) == 0; };
@@ -549,7 +554,8 @@ private:
                 op.type = n.value;
                 p = end + 2;
             }
-            const std::string first = rest.substr(p);
+            std::string& first = first_;
+            first.assign(rest, p, std::string::npos);
             if (!HexData(line, first, op.data)) return;
             // Text completed as the editor completes it; no bytes at all
             // after the ':' are stored as they are.
@@ -644,6 +650,7 @@ private:
     Current current_ = Current::None;
     bool stopped_ = false;  // the editor reads no further
     RegKey root_ = kNullKey;
+    std::string trimmed_, rest_, first_;  // of the line being read
 };
 
 // ---------------------------------------------------------------- applying
