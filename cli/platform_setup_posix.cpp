@@ -205,7 +205,9 @@ void SetUpOfflineWindows(const NativeOptions& opt, NativePlatform& platform, Cli
 }
 
 void SetUp(const NativeOptions& opt, CliState& state, bool changesRegistry) {
-    static NativePlatform platform;
+    // Lives until the process ends, which gives its memory back whole:
+    // freeing a registry of a million keys key by key would only cost time.
+    static NativePlatform& platform = *new NativePlatform;
     if (!opt.windowsRoot.empty() && !opt.registryFile.empty())
         throw CliError("--windows and --registry cannot be given together");
     if (!opt.codePage.empty() && opt.registryFile.empty()) throw CliError("--codepage goes with --registry");
@@ -247,8 +249,13 @@ void SetUp(const NativeOptions& opt, CliState& state, bool changesRegistry) {
         // registry, and one run's removals would be silently undone.
         if (changesRegistry) LockForChange(platform.lock, opt.registryFile);
         const std::uint32_t codePage = opt.codePage.empty() ? kRegFileChooseCodePage : ParseCodePage(opt.codePage);
+        // A run that only reads takes the file as the registry editor imports
+        // it, saying which lines the editor skips; one that writes the file
+        // back would lose those lines, and refuses it.
+        std::vector<RegFileSkippedLine> skipped;
         try {
-            platform.encoding = ReadRegFile(opt.registryFile, platform.registry, codePage);
+            platform.encoding =
+                StreamRegFile(opt.registryFile, platform.registry, codePage, changesRegistry ? nullptr : &skipped);
         } catch (const RegFileCodePageError& e) {
             throw CliError(opt.registryFile + ": " + e.what() + "; name the file's code page with --codepage");
         } catch (const RegFileError& e) {
@@ -256,6 +263,9 @@ void SetUp(const NativeOptions& opt, CliState& state, bool changesRegistry) {
         } catch (const std::exception& e) {
             throw CliError(e.what());
         }
+        for (const RegFileSkippedLine& line : skipped)
+            Complain("quillmere-cli: warning: %s: line %d: %s\n", opt.registryFile.c_str(), line.line,
+                     line.what.c_str());
         const std::string file = opt.registryFile;
         state.beforeRepair = [file]() { KeepOriginal(file, file + ".orig"); };
         state.registryChanged = [file](bool) { WriteRegFile(file, platform.registry, platform.encoding); };

@@ -44,7 +44,35 @@ std::size_t KeyDepth(const std::string& subKey) {
 struct Decoded {
     RegFileEncoding encoding;
     bool utf16 = false;  // text data (hex(1), hex(2), hex(7)) is UTF-16 only in UTF-16 files
-    std::vector<std::string> lines;  // 8-bit text in the registry's code page
+    std::string text;    // 8-bit text in the registry's code page
+    std::size_t body = 0;  // where the line after the header starts
+    int bodyLine = 1;      // its number
+};
+
+// The lines of a text one after another, split where the editor splits them
+// (CR, LF or CR LF); a last line without a line end counts only when it is
+// not empty.
+class LineCursor {
+public:
+    LineCursor(const std::string& text, std::size_t pos, int number) : text_(text), pos_(pos), next_(number) {}
+    // The next line into `line`; false at the end of the text.
+    bool Next(std::string& line) {
+        if (pos_ >= text_.size()) return false;
+        const std::size_t end = text_.find_first_of("\r\n", pos_);
+        const std::size_t stop = end == std::string::npos ? text_.size() : end;
+        line.assign(text_, pos_, stop - pos_);
+        pos_ = stop;
+        if (pos_ < text_.size()) pos_ += text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n' ? 2 : 1;
+        number_ = next_++;
+        return true;
+    }
+    int Number() const { return number_; }  // of the line Next gave last
+
+private:
+    const std::string& text_;
+    std::size_t pos_;
+    int next_;
+    int number_ = 0;
 };
 
 bool IsAscii(const std::string& text) {
@@ -124,16 +152,36 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-Decoded Decode(const std::vector<std::uint8_t>& bytes, std::uint32_t codePage) {
+// UTF-16LE bytes from `from` on as 8-bit text of the registry's code page,
+// converted a piece at a time (a piece never ends inside a surrogate pair).
+std::string Utf16FileText(const std::vector<std::uint8_t>& bytes, std::size_t from) {
+    std::string text;
+    text.reserve((bytes.size() - from) / 2);
+    std::u16string piece;
+    const std::size_t units = (bytes.size() - from) / 2;
+    std::size_t i = 0;
+    while (i < units) {
+        piece.clear();
+        std::size_t end = std::min(units, i + 65536);
+        bool ascii = true;
+        for (; i < end; ++i) {
+            const char16_t u = static_cast<char16_t>(bytes[from + 2 * i] | (bytes[from + 2 * i + 1] << 8));
+            if (u >= 0x80) ascii = false;
+            piece.push_back(u);
+            if (i + 1 == end && u >= 0xD800 && u < 0xDC00 && end < units) ++end;
+        }
+        if (ascii) text.append(piece.begin(), piece.end());
+        else text += Utf16ToAnsiText(piece);
+    }
+    return text;
+}
+
+Decoded Decode(std::vector<std::uint8_t> bytes, std::uint32_t codePage) {
     Decoded d;
     RegFileFormat& format = d.encoding.format;
-    std::string text;
+    std::string& text = d.text;
     if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
-        std::u16string w;
-        w.reserve(bytes.size() / 2);
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-            w.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
-        text = Utf16ToAnsiText(w);
+        text = Utf16FileText(bytes, 2);
         format = RegFileFormat::Unicode5;
         d.utf16 = true;
     } else {
@@ -157,12 +205,13 @@ Decoded Decode(const std::vector<std::uint8_t>& bytes, std::uint32_t codePage) {
                                            " text: the file was written in another code page");
         }
     }
-    d.lines = SplitLines(text);
-    std::size_t first = 0;
-    while (first < d.lines.size() && d.lines[first].find_first_not_of(" \t") == std::string::npos)
-        ++first;
-    if (first == d.lines.size()) throw RegFileError(1, "the file is empty, not a registry export");
-    std::string header = d.lines[first];
+    std::vector<std::uint8_t>().swap(bytes);  // the text is all that is needed from here on
+    LineCursor lines(text, 0, 1);
+    std::string header;
+    bool found = false;
+    while (!found && lines.Next(header)) found = header.find_first_not_of(" \t") != std::string::npos;
+    if (!found) throw RegFileError(1, "the file is empty, not a registry export");
+    const int first = lines.Number() - 1;
     header.erase(0, header.find_first_not_of(" \t"));
     while (!header.empty() && (header.back() == ' ' || header.back() == '\t')) header.pop_back();
     if (header == kHeader5) {
@@ -173,17 +222,26 @@ Decoded Decode(const std::vector<std::uint8_t>& bytes, std::uint32_t codePage) {
         // back as version 5.
         if (!d.utf16) format = RegFileFormat::Regedit4;
     } else if (header == "REGEDIT") {
-        throw RegFileError(static_cast<int>(first) + 1,
-                           "a Windows 3.1 REGEDIT file: not supported, only \"" + std::string(kHeader5) +
-                               "\" and \"" + kHeader4 + "\" files");
+        throw RegFileError(first + 1, "a Windows 3.1 REGEDIT file: not supported, only \"" + std::string(kHeader5) +
+                                          "\" and \"" + kHeader4 + "\" files");
     } else if (header.compare(0, 7, "REGEDIT") == 0) {
-        throw RegFileError(static_cast<int>(first) + 1,
+        throw RegFileError(first + 1,
                            "unknown header \"" + header + "\" (the registry editor imports nothing from it)");
     } else {
-        throw RegFileError(static_cast<int>(first) + 1,
-                           "expected \"" + std::string(kHeader5) + "\" or \"" + kHeader4 + "\"");
+        throw RegFileError(first + 1, "expected \"" + std::string(kHeader5) + "\" or \"" + kHeader4 + "\"");
     }
-    d.lines[first].clear();  // the header is not an entry
+    // The header is not an entry: the entries start on the next line.
+    d.bodyLine = first + 2;
+    std::size_t pos = 0;
+    for (int n = 0; n <= first && pos < text.size(); ++n) {
+        const std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos) {
+            pos = text.size();
+            break;
+        }
+        pos = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
+    d.body = pos;
     return d;
 }
 
@@ -206,6 +264,8 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b + 1);
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -213,104 +273,76 @@ int HexDigit(char c) {
     return -1;
 }
 
-// Reads a quoted string starting at text[pos] == '"'; returns the unescaped
-// text and leaves pos after the closing quote.
-std::string ReadQuoted(const std::string& text, std::size_t& pos, int line, const char* what) {
-    std::string out;
-    ++pos;
+// A number in base 16 as the C library's strtoul reads it (the editor reads
+// hex bytes and value types so): white space, a sign and "0x" may lead, and
+// a value past 32 bits is too large. `length` is 0 when no digit was read.
+struct HexNumber {
+    std::size_t length = 0;
+    std::uint32_t value = 0;
+    bool tooLarge = false;
+};
+
+HexNumber ReadHexNumber(const std::string& s, std::size_t pos) {
+    std::size_t i = pos;
+    while (i < s.size() && (IsBlank(s[i]) || (s[i] >= '\n' && s[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    if (i + 2 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X') && HexDigit(s[i + 2]) >= 0) i += 2;
+    const std::size_t digits = i;
+    std::uint64_t value = 0;
+    HexNumber n;
+    for (; i < s.size() && HexDigit(s[i]) >= 0; ++i) {
+        value = value * 16 + static_cast<std::uint64_t>(HexDigit(s[i]));
+        if (value > 0xFFFFFFFFull) {
+            n.tooLarge = true;
+            value = 0xFFFFFFFFull;
+        }
+    }
+    if (i == digits) return HexNumber{};
+    n.length = i - pos;
+    n.value = static_cast<std::uint32_t>(value);
+    if (negative && !n.tooLarge) n.value = 0u - n.value;
+    return n;
+}
+
+// A quoted text read from just after its opening quote, as the editor reads
+// it: \n and \r stand for line breaks, any other escaped character for
+// itself. False for a text without its closing quote or holding \0 (then
+// `nul` is set); `pos` is left after the closing quote.
+bool ReadQuoted(const std::string& text, std::size_t& pos, std::string& out, bool* nul = nullptr) {
+    out.clear();
     while (pos < text.size()) {
         const char c = text[pos];
         if (c == '"') {
             ++pos;
-            return out;
+            return true;
         }
-        if (c == '\\' && pos + 1 < text.size()) {
+        if (c == '\\') {
+            if (pos + 1 < text.size() && text[pos + 1] == '0' && nul) *nul = true;
+            if (pos + 1 >= text.size() || text[pos + 1] == '0') return false;
             const char e = text[pos + 1];
-            if (e == 'n') out.push_back('\n');
-            else if (e == 'r') out.push_back('\r');
-            else if (e == '0')
-                throw RegFileError(line, std::string("\\0 in a ") + what +
-                                             " (the registry editor would skip this line)");
-            else out.push_back(e);
+            out.push_back(e == 'n' ? '\n' : e == 'r' ? '\r' : e);
             pos += 2;
             continue;
         }
         out.push_back(c);
         ++pos;
     }
-    throw RegFileError(line, std::string("unterminated ") + what + " (no closing '\"')");
+    return false;
 }
 
-std::vector<std::uint8_t> ParseHexBytes(const std::string& text, int line) {
-    std::vector<std::uint8_t> out;
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    while (i < n) {
-        while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
-        if (i >= n || text[i] == ';') break;
-        int value = 0, digits = 0;
-        while (i < n && HexDigit(text[i]) >= 0 && digits < 3) {
-            value = value * 16 + HexDigit(text[i]);
-            ++digits;
-            ++i;
-        }
-        if (digits == 0 || digits > 2)
-            throw RegFileError(line, "bad hex data near \"" + text.substr(i < 8 ? 0 : i - 8, 16) + "\"");
-        out.push_back(static_cast<std::uint8_t>(value));
-        while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
-        if (i < n && text[i] == ',') {
-            ++i;
-        } else if (i < n && text[i] != ';') {
-            throw RegFileError(line, "bad hex data: expected ',' between bytes");
-        }
-    }
-    return out;
+// Blanks, then nothing or a ;comment from `pos` on.
+bool OnlyCommentFrom(const std::string& text, std::size_t pos) {
+    while (pos < text.size() && IsBlank(text[pos])) ++pos;
+    return pos >= text.size() || text[pos] == ';';
 }
+
+std::string Excerpt(const std::string& text) { return text.size() > 20 ? text.substr(0, 20) + "..." : text; }
 
 // Text read from a version 5 file is converted from UTF-16 to the code page,
 // as the registry's 8-bit calls would return it.
 std::vector<std::uint8_t> Utf16BytesToAnsi(const std::vector<std::uint8_t>& data) {
-    if (data.size() % 2 != 0) return data;
     return Utf16LeBytesToAnsi(data.data(), data.size());
-}
-
-// Hex data and the lines it continues on: a line ending in ',' then '\\'
-// (blanks and a ;comment may follow) goes on at the next line that is not
-// blank or a ;comment, or ends the data at the end of the file. What the
-// editor would drop the value for is refused here; `index` is left on the
-// data's last line.
-std::string JoinHexLines(const std::vector<std::string>& lines, std::size_t& index, std::string hex) {
-    const auto skipped = [](int line, const std::string& why) {
-        return RegFileError(line, why + " (the registry editor would skip this value)");
-    };
-    for (;;) {
-        std::string t = hex;
-        const auto semi = t.find(';');
-        if (semi != std::string::npos) t = t.substr(0, semi);
-        t = Trim(t);
-        if (t.empty() || t.back() != '\\') return t;
-        t.pop_back();
-        t = Trim(t);
-        const int line = static_cast<int>(index) + 1;
-        if (t.empty() || t.back() != ',')
-            throw skipped(line, "'\\' that continues hex data without a ',' before it");
-        std::size_t next = index + 1;
-        while (next < lines.size()) {
-            const std::string n = Trim(lines[next]);
-            if (!n.empty() && n[0] != ';') break;
-            ++next;
-        }
-        if (next >= lines.size()) {
-            index = lines.size() - 1;
-            t.pop_back();
-            return t;
-        }
-        index = next;
-        const std::string n = Trim(lines[next]);
-        if (n[0] == ',' || n[0] == '#' || n[0] == '[' || HexDigit(n[0]) < 0)
-            throw skipped(static_cast<int>(next) + 1, "hex data continued by \"" + n.substr(0, 20) + "\"");
-        hex = t + n;
-    }
 }
 
 // Text data given as hex, stored as the editor stores it: UTF-16 in a UTF-16
@@ -319,6 +351,11 @@ std::string JoinHexLines(const std::vector<std::string>& lines, std::size_t& ind
 // the registry's code page.
 std::vector<std::uint8_t> TextAsTheEditorStoresIt(std::vector<std::uint8_t> data, bool utf16, std::uint32_t codePage,
                                                   int line) {
+    // The editor looks at the character before the end to complete the text,
+    // and fails when there is none.
+    if (data.empty())
+        throw RegFileError(line, "text data given as hex with no bytes after its type's ':' ends in ';' or '\\' "
+                                 "(the registry editor fails on this value)");
     if (!utf16) {
         // UTF-16 text in an 8-bit file (as this program wrote version 5 files
         // in UTF-8 before): the editor would store its bytes as 8-bit text, a
@@ -329,176 +366,387 @@ std::vector<std::uint8_t> TextAsTheEditorStoresIt(std::vector<std::uint8_t> data
             throw RegFileError(line, "text given as UTF-16 bytes in an 8-bit file (the registry editor would "
                                      "store them as 8-bit text, each character followed by a zero); "
                                      "save the file as UTF-16 or give the text as 8-bit bytes");
-        if (!data.empty() && data.back() != 0) data.push_back(0);
+        if (data.back() != 0) data.push_back(0);
         std::string text(data.begin(), data.end());
         if (!FileTextToAnsi(codePage, text, text))
             throw RegFileCodePageError(line, "text given as hex that is not " + DescribeCodePage(codePage) +
                                                  " text: the file was written in another code page");
         return std::vector<std::uint8_t>(text.begin(), text.end());
     }
-    if (data.size() % 2 != 0)
-        throw RegFileError(line, "UTF-16 text of an odd number of bytes (the registry editor cannot import it)");
-    if (!data.empty() && (data[data.size() - 2] != 0 || data.back() != 0)) {
+    if (data.size() == 1)
+        throw RegFileError(line, "UTF-16 text of an odd number of bytes: one byte, no whole character "
+                                 "(the registry editor fails on this value)");
+    // An odd byte at the end: the editor completes the text over it when the
+    // last whole character is not zero, and either way the text ends with
+    // the last whole character.
+    if (data.size() % 2 != 0) data.pop_back();
+    if (data[data.size() - 2] != 0 || data.back() != 0) {
         data.push_back(0);
         data.push_back(0);
     }
     return Utf16BytesToAnsi(data);
 }
 
-void ParseKeyLine(const std::string& text, int line, std::vector<Op>& ops) {
-    if (text.back() != ']') throw RegFileError(line, "key line without closing ']'");
-    std::string path = text.substr(1, text.size() - 2);
-    bool remove = false;
-    if (!path.empty() && path[0] == '-') {
-        remove = true;
-        path.erase(0, 1);
-    }
-    const auto slash = path.find('\\');
-    const std::string rootName = path.substr(0, slash);
-    const RegKey root = RootKeyFromName(rootName);
-    if (root == kNullKey) throw RegFileError(line, "unknown root key \"" + rootName + "\"");
-    Op op{remove ? Op::DeleteKey : Op::Key, line, root, slash == std::string::npos ? "" : path.substr(slash + 1), "", 0, {}};
-    if (remove && op.subKey.empty()) throw RegFileError(line, "a root key cannot be deleted");
-    if (KeyDepth(op.subKey) > kMaxKeyDepth)
-        throw RegFileError(line, "key deeper than " + std::to_string(kMaxKeyDepth) +
-                                     " levels (the registry's limit)");
-    ops.push_back(std::move(op));
-}
+// Where the operations read from a file go: kept to be applied once the
+// whole file has been read, or applied as they come.
+class OpSink {
+public:
+    virtual ~OpSink() = default;
+    virtual void Take(Op&& op) = 0;
+};
 
-void ParseValueLine(const std::vector<std::string>& lines, std::size_t& index, bool utf16, std::uint32_t codePage,
-                    const Op* currentKey, std::vector<Op>& ops) {
-    const int line = static_cast<int>(index) + 1;
-    std::string text = Trim(lines[index]);
-    std::size_t pos = 0;
-    std::string name;
-    if (text[0] == '@') {
-        pos = 1;
-    } else if (text[0] == '"') {
-        name = ReadQuoted(text, pos, line, "value name");
-    } else {
-        throw RegFileError(line, "expected a key in [brackets], \"name\"=value or @=value");
-    }
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
-    if (pos >= text.size() || text[pos] != '=') throw RegFileError(line, "expected '=' after the value name");
-    ++pos;
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
-    if (currentKey == nullptr) throw RegFileError(line, "value outside any [key]");
-    if (currentKey->kind == Op::DeleteKey) throw RegFileError(line, "value under a deleted [-key]");
+// Reads the file's lines into operations as the registry editor reads them.
+// A line the editor skips goes to `skipped`, or, when that is null, stops the
+// reading (RegFileError) before anything is applied.
+class Parser {
+public:
+    Parser(const Decoded& d, OpSink& sink, std::vector<RegFileSkippedLine>* skipped)
+        : d_(d), lines_(d.text, d.body, d.bodyLine), sink_(sink), skipped_(skipped) {}
 
-    Op op{Op::Value, line, currentKey->root, currentKey->subKey, name, kRegSz, {}};
-    std::string rest = text.substr(pos);
-    const auto starts = [&rest](const char* p) { return rest.compare(0, std::char_traits<char>::length(p), p) == 0; };
-    if (rest == "-" || (rest[0] == '-' && Trim(rest.substr(1))[0] == ';')) {
-        op.kind = Op::DeleteValue;
-    } else if (!rest.empty() && rest[0] == '"') {
-        std::size_t p = 0;
-        const std::string s = ReadQuoted(rest, p, line, "string");
-        if (!Trim(rest.substr(p)).empty() && Trim(rest.substr(p))[0] != ';')
-            throw RegFileError(line, "unexpected text after the closing '\"'");
-        op.data.assign(s.begin(), s.end());
-        op.data.push_back(0);
-    } else if (starts("str(2):\"")) {
-        std::size_t p = 7;
-        const std::string s = ReadQuoted(rest, p, line, "string");
-        op.type = kRegExpandSz;
-        op.data.assign(s.begin(), s.end());
-        op.data.push_back(0);
-    } else if (starts("dword:")) {
-        std::string digits = Trim(rest.substr(6));
-        const auto semi = digits.find(';');
-        if (semi != std::string::npos) digits = Trim(digits.substr(0, semi));
-        if (digits.empty() || digits.size() > 8)
-            throw RegFileError(line, "bad dword: expected 1 to 8 hex digits");
-        std::uint32_t v = 0;
-        for (char c : digits) {
-            if (HexDigit(c) < 0) throw RegFileError(line, "bad dword: \"" + digits + "\" is not hexadecimal");
-            v = v * 16 + static_cast<std::uint32_t>(HexDigit(c));
+    void Run() {
+        std::string raw;
+        while (!stopped_ && lines_.Next(raw)) {
+            // Buffers kept from line to line: no allocation per line.
+            std::string& text = trimmed_;
+            const auto b = raw.find_first_not_of(" \t");
+            if (b == std::string::npos) text.clear();
+            else text.assign(raw, b, raw.find_last_not_of(" \t") - b + 1);
+            if (text.empty() || text[0] == ';' || text[0] == '#') continue;
+            const int line = lines_.Number();
+            if (text[0] == '[') KeyLine(line, text);
+            else if (text[0] == '@' || text[0] == '"') ValueLine(line, text);
+            else Skip(line, "expected a key in [brackets], \"name\"=value or @=value, not \"" + Excerpt(text) +
+                                "\" (the registry editor skips this line)");
         }
-        op.type = kRegDword;
-        op.data = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                   static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
-    } else if (starts("hex:") || starts("hex(")) {
-        std::size_t p;
-        if (starts("hex:")) {
-            op.type = kRegBinary;
-            p = 4;
-        } else {
-            const auto close = rest.find("):");
-            if (close == std::string::npos || close == 4 || close > 12)
-                throw RegFileError(line, "bad hex(type): expected hex(N): with N in hexadecimal");
-            std::uint32_t t = 0;
-            for (std::size_t i = 4; i < close; ++i) {
-                if (HexDigit(rest[i]) < 0) throw RegFileError(line, "bad hex(type): \"" + rest.substr(0, close + 2) + "\"");
-                t = t * 16 + static_cast<std::uint32_t>(HexDigit(rest[i]));
+    }
+
+private:
+    // The key the values of the lines below go to: none yet, one that was
+    // deleted, or one the editor cannot open.
+    enum class Current { None, Open, Deleted, Failed };
+
+    void Skip(int line, const std::string& what) {
+        if (!skipped_)
+            throw RegFileError(line, what + "; the file holds lines the registry editor would skip, and writing "
+                                            "it back would lose them");
+        skipped_->push_back(RegFileSkippedLine{line, what});
+    }
+
+    void KeyLine(int line, const std::string& text) {
+        const std::size_t close = text.rfind(']');
+        if (text.size() < 2 || IsBlank(text[1]) || close == 0 || close == std::string::npos) {
+            Skip(line, std::string(close == 0 || close == std::string::npos ? "key line without closing ']'"
+                                                                             : "blank after '['") +
+                            " (the registry editor skips this line and goes on with the key above it)");
+            return;
+        }
+        std::string path = text.substr(1, close - 1);
+        const bool remove = !path.empty() && path[0] == '-';
+        if (remove) {
+            path.erase(0, 1);
+            current_ = Current::Deleted;
+        }
+        const auto slash = path.find('\\');
+        const std::string rootName = path.substr(0, slash);
+        const RegKey root = RootKeyFromName(rootName);
+        std::string subKey = slash == std::string::npos ? "" : path.substr(slash + 1);
+        if (root == kNullKey || (remove && rootName[0] != 'H' && rootName[0] != 'h')) {
+            if (!remove) current_ = Current::Failed;
+            Skip(line, "unknown root key \"" + rootName + "\"" +
+                            (remove ? " (the registry editor deletes nothing here)"
+                                    : " (the registry editor opens no key here and skips the values below it)"));
+            return;
+        }
+        if (remove && subKey.empty()) {
+            Skip(line, "a root key cannot be deleted (the registry editor deletes nothing here)");
+            return;
+        }
+        if (!remove && !subKey.empty() && subKey[0] == '\\') {
+            current_ = Current::Failed;
+            Skip(line, "key path with an empty name after the root (the registry editor cannot create it and "
+                        "skips the values below it)");
+            return;
+        }
+        if (KeyDepth(subKey) > kMaxKeyDepth)
+            throw RegFileError(line, "key deeper than " + std::to_string(kMaxKeyDepth) +
+                                         " levels (the registry's limit)");
+        sink_.Take(Op{remove ? Op::DeleteKey : Op::Key, line, root, std::move(subKey), "", 0, {}});
+        if (!remove) {
+            current_ = Current::Open;
+            root_ = root;
+        }
+    }
+
+    void ValueLine(int line, const std::string& text) {
+        std::size_t pos = 1;
+        std::string name;
+        if (text[0] == '"' && !ReadQuoted(text, pos, name)) {
+            Skip(line, "unterminated value name, or \\0 in it (the registry editor skips this line)");
+            return;
+        }
+        while (pos < text.size() && IsBlank(text[pos])) ++pos;
+        if (pos >= text.size() || text[pos] != '=') {
+            Skip(line, "expected '=' after the value name (the registry editor skips this line)");
+            return;
+        }
+        ++pos;
+        while (pos < text.size() && IsBlank(text[pos])) ++pos;
+        std::string& rest = rest_;
+        rest.assign(text, pos, std::string::npos);
+
+        Op op{Op::Value, line, root_, {}, name, kRegSz, {}};  // to the key of the last key line
+        const auto starts = [&rest](const char* p) { return rest.compare(0, std::char_traits<char>::length(p), p) == 0; };
+        if (!rest.empty() && rest[0] == '-') {
+            if (!OnlyCommentFrom(rest, 1)) {
+                Skip(line, "text after \"=-\" (the registry editor skips this line and deletes nothing)");
+                return;
             }
-            op.type = t;
-            p = close + 2;
+            op.kind = Op::DeleteValue;
+        } else if (!rest.empty() && rest[0] == '"') {
+            std::size_t p = 1;
+            std::string s;
+            bool nul = false;
+            const bool closed = ReadQuoted(rest, p, s, &nul);
+            if (nul) {
+                // The editor reads no further line of the file.
+                Skip(line, "\\0 in a string (the registry editor stops importing the file at this line)");
+                stopped_ = true;
+                return;
+            }
+            if (!closed) {
+                Skip(line, "unterminated string (no closing '\"') (the registry editor skips this line)");
+                return;
+            }
+            if (!OnlyCommentFrom(rest, p)) {
+                Skip(line, "unexpected text after the closing '\"' (the registry editor skips this line)");
+                return;
+            }
+            op.data.assign(s.begin(), s.end());
+            op.data.push_back(0);
+        } else if (starts("dword:")) {
+            std::size_t p = 6;
+            while (p < rest.size() && IsBlank(rest[p])) ++p;
+            std::size_t end = p;
+            std::uint32_t v = 0;
+            for (; end < rest.size() && HexDigit(rest[end]) >= 0; ++end)
+                v = v * 16 + static_cast<std::uint32_t>(HexDigit(rest[end]));
+            if (p >= rest.size() || end - p > 8 || !OnlyCommentFrom(rest, end)) {
+                Skip(line, "bad dword: expected 1 to 8 hex digits, not \"" + Excerpt(rest.substr(6)) +
+                                "\" (the registry editor skips this line)");
+                return;
+            }
+            op.type = kRegDword;
+            op.data = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                       static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+        } else if (starts("hex:") || starts("hex(")) {
+            std::size_t p = 4;
+            if (starts("hex:")) {
+                op.type = kRegBinary;
+            } else {
+                const HexNumber n = ReadHexNumber(rest, 4);
+                const std::size_t end = 4 + n.length;
+                const bool xAfterFirst = rest.size() > 5 && (rest[5] == 'x' || rest[5] == 'X');
+                if (rest.size() <= 4 || xAfterFirst || n.tooLarge || rest.compare(end, 2, "):") != 0) {
+                    Skip(line, "bad hex(type): expected hex(N): with N in hexadecimal, not \"" + Excerpt(rest) +
+                                    "\" (the registry editor skips this line)");
+                    return;
+                }
+                op.type = n.value;
+                p = end + 2;
+            }
+            std::string& first = first_;
+            first.assign(rest, p, std::string::npos);
+            if (!HexData(line, first, op.data)) return;
+            // Text completed as the editor completes it; no bytes at all
+            // after the ':' are stored as they are.
+            if (IsTextType(op.type) && !first.empty())
+                op.data = TextAsTheEditorStoresIt(std::move(op.data), d_.utf16, d_.encoding.codePage, line);
+        } else {
+            Skip(line, (rest.empty() ? std::string("missing value after '='")
+                                      : "unknown value form \"" + Excerpt(rest) + "\"") +
+                            " (the registry editor skips this line)");
+            return;
         }
-        op.data = ParseHexBytes(JoinHexLines(lines, index, rest.substr(p)), line);
-        if (IsTextType(op.type)) op.data = TextAsTheEditorStoresIt(std::move(op.data), utf16, codePage, line);
-    } else if (rest.empty()) {
-        throw RegFileError(line, "missing value after '='");
-    } else {
-        throw RegFileError(line, "unknown value form \"" + rest.substr(0, 20) + "\"");
+        if (current_ != Current::Open) {
+            Skip(op.line, current_ == Current::None      ? "value outside any [key] (the registry editor skips it)"
+                              : current_ == Current::Deleted ? "value under a deleted [-key] (the registry editor "
+                                                               "skips it)"
+                                                             : "value under a key the registry editor could not open "
+                                                               "(it skips the value)");
+            return;
+        }
+        sink_.Take(std::move(op));
     }
-    ops.push_back(std::move(op));
-}
 
-std::vector<Op> Parse(const Decoded& d) {
-    std::vector<Op> ops;
-    const Op* currentKey = nullptr;
-    std::size_t currentIndex = 0;
-    for (std::size_t i = 0; i < d.lines.size(); ++i) {
-        const std::string text = Trim(d.lines[i]);
-        if (text.empty() || text[0] == ';' || text[0] == '#') continue;
-        if (text[0] == '[') {
-            ParseKeyLine(text, static_cast<int>(i) + 1, ops);
-            currentIndex = ops.size() - 1;
-            currentKey = &ops[currentIndex];
-            continue;
+    // Hex bytes from `first` (what follows the type's ':') and the lines a
+    // ',' then '\\' continues them on: blank and ;comment lines are passed
+    // over, the end of the file ends the data. False when the editor drops
+    // the value (and the line that broke the continuation); the lines are
+    // read as far as the data goes.
+    bool HexData(int line, const std::string& first, std::vector<std::uint8_t>& out) {
+        std::string next;  // a continuation line
+        const std::string* seg = &first;
+        std::size_t pos = 0;
+        for (;;) {
+            const std::string& s = *seg;
+            std::size_t after = std::string::npos;  // past a continuing '\\'
+            while (pos < s.size()) {
+                const HexNumber n = ReadHexNumber(s, pos);
+                if (n.length == 0) {
+                    std::size_t e = pos;
+                    while (e < s.size() && IsBlank(s[e])) ++e;
+                    if (e < s.size() && s[e] == '\\') after = e + 1;
+                    else if (e >= s.size() || s[e] != ';') return BadHex(line, s, pos);
+                    break;
+                }
+                if (n.tooLarge || n.value > 0xff) return BadHex(line, s, pos);
+                out.push_back(static_cast<std::uint8_t>(n.value));
+                std::size_t e = pos + n.length;
+                if (e < s.size() && s[e] != ',') {
+                    while (e < s.size() && IsBlank(s[e])) ++e;
+                    if (e < s.size() && s[e] == '\\') {
+                        Skip(line, "'\\' that continues hex data without a ',' before it (the registry editor "
+                                   "skips this value)");
+                        return false;
+                    }
+                    if (e < s.size() && s[e] != ';') return BadHex(line, s, pos);
+                    break;
+                }
+                pos = e < s.size() ? e + 1 : e;
+            }
+            if (after == std::string::npos) return true;
+            if (!OnlyCommentFrom(s, after)) {
+                Skip(line, "text after the '\\' that continues hex data (the registry editor skips this value)");
+                return false;
+            }
+            std::size_t start = 0;
+            bool more = false;
+            while (!more && lines_.Next(next)) {
+                start = 0;
+                while (start < next.size() && IsBlank(next[start])) ++start;
+                more = start < next.size() && next[start] != ';';
+            }
+            if (!more) return true;  // the end of the file ends the data
+            line = lines_.Number();
+            if (HexDigit(next[start]) < 0) {
+                Skip(line, "hex data continued by \"" + Excerpt(Trim(next)) +
+                               "\" (the registry editor skips the value and this line)");
+                return false;
+            }
+            seg = &next;
+            pos = start;
         }
-        ParseValueLine(d.lines, i, d.utf16, d.encoding.codePage, currentKey, ops);
-        currentKey = &ops[currentIndex];  // the vector may have moved
     }
-    return ops;
-}
+
+    bool BadHex(int line, const std::string& s, std::size_t pos) {
+        Skip(line, "bad hex data near \"" + Excerpt(s.substr(pos)) + "\" (the registry editor skips this value)");
+        return false;
+    }
+
+    const Decoded& d_;
+    LineCursor lines_;
+    OpSink& sink_;
+    std::vector<RegFileSkippedLine>* skipped_;
+    Current current_ = Current::None;
+    bool stopped_ = false;  // the editor reads no further
+    RegKey root_ = kNullKey;
+    std::string trimmed_, rest_, first_;  // of the line being read
+};
 
 // ---------------------------------------------------------------- applying
 
-void Apply(const std::vector<Op>& ops, IRegistry& reg) {
-    RegKeyHandle current;
-    for (const Op& op : ops) {
+// Applies operations one by one. A key is created from the deepest key it
+// shares with the key before it, whose names stay open one handle each, so
+// a file of sibling and child keys is not walked from its root again for
+// every key.
+class Applier : public OpSink {
+public:
+    explicit Applier(IRegistry& reg) : reg_(reg) {}
+    ~Applier() override { CloseFrom(0); }
+    Applier(const Applier&) = delete;
+    Applier& operator=(const Applier&) = delete;
+
+    void Take(Op&& op) override { Apply(op); }
+
+    void Apply(const Op& op) {
         switch (op.kind) {
-            case Op::Key: {
-                current.Reset();
-                RegKey key = kNullKey;
-                const RegStatus st = reg.RegCreateKeyExA(op.root, op.subKey.c_str(), &key, nullptr);
-                if (st != kRegSuccess)
-                    throw RegFileError(op.line, "cannot create key (status " + std::to_string(st) + ")");
-                if (key != op.root) current = RegKeyHandle(reg, key);
-                else current = RegKeyHandle();
+            case Op::Key:
+                OpenKey(op);
                 break;
-            }
             case Op::DeleteKey:
-                current.Reset();
-                DeleteTree(reg, op.root, op.subKey);  // a tree that cannot go whole stays
+                CloseFrom(0);
+                root_ = kNullKey;
+                DeleteTree(reg_, op.root, op.subKey);  // a tree that cannot go whole stays
                 break;
             case Op::Value: {
-                const RegKey key = current ? current.Get() : op.root;
-                const RegStatus st = reg.RegSetValueExA(key, op.name.c_str(), op.type, op.data.data(),
-                                                        static_cast<std::uint32_t>(op.data.size()));
+                const RegStatus st = reg_.RegSetValueExA(Current(op), op.name.c_str(), op.type, op.data.data(),
+                                                         static_cast<std::uint32_t>(op.data.size()));
                 if (st != kRegSuccess)
                     throw RegFileError(op.line, "cannot set value (status " + std::to_string(st) + ")");
                 break;
             }
-            case Op::DeleteValue: {
-                const RegKey key = current ? current.Get() : op.root;
-                reg.RegDeleteValueA(key, op.name.c_str());
+            case Op::DeleteValue:
+                reg_.RegDeleteValueA(Current(op), op.name.c_str());
                 break;
-            }
         }
     }
-}
+
+private:
+    struct Level {
+        std::string name;
+        RegKey key;
+    };
+
+    RegKey Current(const Op& op) const { return root_ != op.root || path_.empty() ? op.root : path_.back().key; }
+
+    void CloseFrom(std::size_t depth) {
+        while (path_.size() > depth) {
+            reg_.RegCloseKey(path_.back().key);
+            path_.pop_back();
+        }
+    }
+
+    void OpenKey(const Op& op) {
+        if (op.root != root_) {
+            CloseFrom(0);
+            root_ = op.root;
+        }
+        // The names of the path ("a\\b" and "a\\\\b" name the same key).
+        names_.clear();
+        for (std::size_t pos = 0; pos <= op.subKey.size();) {
+            std::size_t end = op.subKey.find('\\', pos);
+            if (end == std::string::npos) end = op.subKey.size();
+            if (end > pos) names_.emplace_back(op.subKey, pos, end - pos);
+            pos = end + 1;
+        }
+        std::size_t same = 0;
+        while (same < path_.size() && same < names_.size() && path_[same].name == names_[same]) ++same;
+        CloseFrom(same);
+        for (std::size_t i = same; i < names_.size(); ++i) {
+            RegKey key = kNullKey;
+            const RegStatus st =
+                reg_.RegCreateKeyExA(i == 0 ? root_ : path_[i - 1].key, names_[i].c_str(), &key, nullptr);
+            if (st != kRegSuccess) {
+                CloseFrom(0);
+                root_ = kNullKey;
+                throw RegFileError(op.line, "cannot create key (status " + std::to_string(st) + ")");
+            }
+            path_.push_back(Level{std::move(names_[i]), key});
+        }
+    }
+
+    IRegistry& reg_;
+    RegKey root_ = kNullKey;
+    std::vector<Level> path_;  // below root_, the names of the last key
+    std::vector<std::string> names_;
+};
+
+// Keeps the operations, to apply them once the whole file has been read.
+class OpList : public OpSink {
+public:
+    void Take(Op&& op) override { ops.push_back(std::move(op)); }
+    std::vector<Op> ops;
+};
 
 // ---------------------------------------------------------------- writing
 
@@ -690,16 +938,27 @@ std::vector<std::uint8_t> ReadAll(const std::string& path, std::uint64_t limit) 
 
 }  // namespace
 
-RegFileEncoding ReadRegText(const std::vector<std::uint8_t>& bytes, IRegistry& registry, std::uint32_t codePage) {
+RegFileEncoding ReadRegText(const std::vector<std::uint8_t>& bytes, IRegistry& registry, std::uint32_t codePage,
+                            std::vector<RegFileSkippedLine>* skipped) {
     const Decoded d = Decode(bytes, codePage);
-    const std::vector<Op> ops = Parse(d);
-    Apply(ops, registry);
+    OpList list;
+    Parser(d, list, skipped).Run();
+    Applier applier(registry);
+    for (const Op& op : list.ops) applier.Apply(op);
     return d.encoding;
 }
 
 RegFileEncoding ReadRegFile(const std::string& path, IRegistry& registry, std::uint32_t codePage,
-                            std::uint64_t sizeLimit) {
-    return ReadRegText(ReadAll(path, sizeLimit), registry, codePage);
+                            std::uint64_t sizeLimit, std::vector<RegFileSkippedLine>* skipped) {
+    return ReadRegText(ReadAll(path, sizeLimit), registry, codePage, skipped);
+}
+
+RegFileEncoding StreamRegFile(const std::string& path, IRegistry& registry, std::uint32_t codePage,
+                              std::vector<RegFileSkippedLine>* skipped, std::uint64_t sizeLimit) {
+    const Decoded d = Decode(ReadAll(path, sizeLimit), codePage);
+    Applier applier(registry);
+    Parser(d, applier, skipped).Run();
+    return d.encoding;
 }
 
 RegFileFormat LoadRegText(const std::vector<std::uint8_t>& bytes, IRegistry& registry) {

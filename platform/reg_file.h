@@ -59,9 +59,24 @@ public:
     using RegFileError::RegFileError;
 };
 
+// A line the registry editor skips when it imports the file, and what it
+// does instead ("... (the registry editor skips this value)").
+struct RegFileSkippedLine {
+    int line = 0;  // 1-based
+    std::string what;
+};
+
 // Parses the whole file first and applies it only when all of it is valid, so
 // a malformed file changes nothing. Throws RegFileError, or std::runtime_error
 // when the file cannot be read or is larger than `sizeLimit`.
+//
+// The file is read as the registry editor imports it. A line the editor
+// skips (a value whose hex data is broken, "name"=-"text", a key line with a
+// blank after '[', a value below a key it cannot open, ...) is refused as
+// one that writing the file back would lose, unless `skipped` is given: the
+// rest of the file is then applied as the editor applies it and each such
+// line is listed there. What makes the editor fail part way (text data of no
+// bytes that it completes, a Windows 3.1 file) is refused either way.
 //
 // An 8-bit file's text is read in `codePage`; kRegFileChooseCodePage takes
 // the machine's ANSI code page on Windows, and natively UTF-8 when the
@@ -70,10 +85,20 @@ public:
 // the code page is refused (RegFileCodePageError, with its line). The
 // registry receives the text in the program's own code page.
 RegFileEncoding ReadRegText(const std::vector<std::uint8_t>& bytes, IRegistry& registry,
-                            std::uint32_t codePage = kRegFileChooseCodePage);
+                            std::uint32_t codePage = kRegFileChooseCodePage,
+                            std::vector<RegFileSkippedLine>* skipped = nullptr);
 RegFileEncoding ReadRegFile(const std::string& path, IRegistry& registry,
                             std::uint32_t codePage = kRegFileChooseCodePage,
-                            std::uint64_t sizeLimit = kRegFileSizeLimit);
+                            std::uint64_t sizeLimit = kRegFileSizeLimit,
+                            std::vector<RegFileSkippedLine>* skipped = nullptr);
+// The same, applied to the registry line by line as the file is read, with
+// nothing kept but the file's text (for a registry filled from the file
+// alone): a file refused part way leaves what was read before the refused
+// line applied.
+RegFileEncoding StreamRegFile(const std::string& path, IRegistry& registry,
+                              std::uint32_t codePage = kRegFileChooseCodePage,
+                              std::vector<RegFileSkippedLine>* skipped = nullptr,
+                              std::uint64_t sizeLimit = kRegFileSizeLimit);
 // The same, choosing the code page; the file's format.
 RegFileFormat LoadRegFile(const std::string& path, IRegistry& registry,
                           std::uint64_t sizeLimit = kRegFileSizeLimit);

@@ -57,7 +57,32 @@ std::uint32_t WideLength(const std::string& name) {
 // The size NT stores a value's data in: text as UTF-16.
 std::size_t StoredSize(std::uint32_t type, const std::vector<std::uint8_t>& data) {
     if (!IsTextType(type)) return data.size();
+    bool ascii = true;
+    for (const std::uint8_t b : data)
+        if (b >= 0x80) ascii = false;
+    if (ascii) return data.size() * 2;
     return AnsiToUtf16(std::string(data.begin(), data.end())).size() * 2;
+}
+
+bool IsAsciiName(const std::string& name) {
+    for (const char ch : name)
+        if (static_cast<unsigned char>(ch) >= 0x80) return false;
+    return true;
+}
+
+// Whether two names are one name to the registry (see FoldedName).
+bool SameName(const std::string& a, const std::string& b) {
+    if (IsAsciiName(a) && IsAsciiName(b)) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            char x = a[i], y = b[i];
+            if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+            if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+            if (x != y) return false;
+        }
+        return true;
+    }
+    return FoldedName(a) == FoldedName(b);
 }
 
 std::uint32_t MapGenericAccess(std::uint32_t access) {
@@ -125,7 +150,10 @@ struct MemoryRegistry::Node {
     Node* parent = nullptr;
     OrderedIndex<std::shared_ptr<Node>, FoldedOf> children;  // sorted by folded name
     std::vector<Value> values;                     // in creation order
-    std::unordered_map<std::u16string, std::size_t> valueIndex;  // folded name -> position
+    // Folded name -> position, kept once a key holds more than
+    // kValuesWithoutIndex values; fewer are compared one by one.
+    std::unordered_map<std::u16string, std::size_t> valueIndex;
+    static constexpr std::size_t kValuesWithoutIndex = 8;
     bool deleted = false;
     bool permanent = false;  // roots and the key behind HKEY_CLASSES_ROOT
     // Made by the constructor: the first caller creating it gives its spelling.
@@ -167,7 +195,11 @@ struct MemoryRegistry::Node {
                   std::vector<std::uint8_t> data) {
         Value* v = FindValue(valueName);
         if (!v) {
-            valueIndex.emplace(FoldedName(valueName), values.size());
+            if (!valueIndex.empty() || values.size() == kValuesWithoutIndex) {
+                if (valueIndex.empty())
+                    for (std::size_t i = 0; i < values.size(); ++i) valueIndex.emplace(FoldedName(values[i].name), i);
+                valueIndex.emplace(FoldedName(valueName), values.size());
+            }
             values.push_back(Value{valueName, type, {}});
             v = &values.back();
         }
@@ -177,17 +209,24 @@ struct MemoryRegistry::Node {
         maxValueLen = std::max(maxValueLen, static_cast<std::uint32_t>(StoredSize(type, v->data)));
     }
     bool DeleteValue(const std::string& valueName) {
-        auto it = valueIndex.find(FoldedName(valueName));
-        if (it == valueIndex.end()) return false;
-        const std::size_t position = it->second;
-        valueIndex.erase(it);
+        const Value* found = FindValue(valueName);
+        if (!found) return false;
+        const std::size_t position = static_cast<std::size_t>(found - values.data());
+        if (!valueIndex.empty()) {
+            valueIndex.erase(FoldedName(values[position].name));
+            for (auto& entry : valueIndex)
+                if (entry.second > position) --entry.second;
+        }
         values.erase(values.begin() + static_cast<std::ptrdiff_t>(position));
-        for (auto& entry : valueIndex)
-            if (entry.second > position) --entry.second;
         if (values.empty()) maxValueNameLen = maxValueLen = 0;
         return true;
     }
     Value* FindValue(const std::string& valueName) {
+        if (valueIndex.empty()) {
+            for (Value& v : values)
+                if (SameName(v.name, valueName)) return &v;
+            return nullptr;
+        }
         auto it = valueIndex.find(FoldedName(valueName));
         return it == valueIndex.end() ? nullptr : &values[it->second];
     }

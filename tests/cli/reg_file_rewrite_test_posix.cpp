@@ -129,5 +129,37 @@ TEST_F(RegFileRewrite, ACodePageThatDoesNotReadTheFileIsRefused) {
     EXPECT_NE(run.err.find("--codepage goes with --registry"), std::string::npos) << run.err;
 }
 
+// A file whose lines the registry editor partly skips: `scan` reads the rest
+// as the editor does, finds what is there and warns once per skipped line;
+// `fix`, `restore` and `settings` would write the file back without those
+// lines and refuse it untouched.
+TEST_F(RegFileRewrite, LinesTheEditorSkipsAreWarnedOfByScanAndStopEveryWrite) {
+    const std::string original =
+        StartupFile("Soft", "@=\"1\"", "\"Bad\"=hex:01,\\\r\n#note\r\n\"Odd\"=-\"text\"\r\n");
+    WriteWholeFile("rewrite/r.reg", original);
+    auto run = RunCli("--registry rewrite/r.reg --drive C=rewrite/C scan --categories startup --json");
+    EXPECT_EQ(run.exitCode, 1) << run.err;  // "Gone", after the skipped lines, is found
+    EXPECT_NE(run.out.find("gone.exe"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Bad"), std::string::npos) << run.out;
+    const std::string err = run.err;
+    EXPECT_NE(err.find("warning: rewrite/r.reg: line 18: hex data continued by \"#note\""), std::string::npos) << err;
+    EXPECT_NE(err.find("warning: rewrite/r.reg: line 19: text after \"=-\""), std::string::npos) << err;
+    std::size_t warnings = 0;
+    for (std::size_t at = err.find("warning:"); at != std::string::npos; at = err.find("warning:", at + 1)) ++warnings;
+    EXPECT_EQ(warnings, 2u) << err;
+
+    for (const char* command : {"fix --categories startup", "restore nothing.xml", "settings set autoscan on"}) {
+        run = RunCli(std::string("--registry rewrite/r.reg --drive C=rewrite/C ") + command);
+        EXPECT_EQ(run.exitCode, 2) << command;
+        EXPECT_NE(run.err.find("line 18"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("the file holds lines the registry editor would skip, and writing it back would lose "
+                               "them"),
+                  std::string::npos)
+            << run.err;
+    }
+    EXPECT_EQ(ReadWholeFile("rewrite/r.reg"), original);
+    EXPECT_NE(std::system("test -e rewrite/r.reg.orig"), 0);
+}
+
 }  // namespace
 }  // namespace qm

@@ -15,6 +15,11 @@ constexpr const char* kCorpusKey = "Software\\QuillmereCorpus";
 struct CorpusCase {
     enum Kind {
         Imported,           // the editor and our reader store the same registry
+        // The editor skips some lines and imports the rest: our reader refuses
+        // the file (writing it back would lose those lines) unless asked to
+        // read it as the editor does, listing `skippedLines`; `expected` is
+        // what the editor imports.
+        ImportedInPart,
         Refused,            // our reader refuses the file; the editor skips `skipped`
         EditorIgnoresFile,  // the editor imports nothing; our reader reads it
         EditorCrashes,      // refused by us; the editor fails part way
@@ -31,10 +36,17 @@ struct CorpusCase {
     // DumpTree writes it. Refused: the words the error holds.
     std::string expected;
     int line = 0;                 // Refused: the line the error names
-    const char* skipped = "";     // Refused: the value the editor leaves out
+    const char* skipped = "";     // Refused: the value the editor leaves out; ImportedInPart: the refusal's words
     const char* editorLine = "";  // RefusedEditorMisreads: that value as DumpTree writes it
     std::uint32_t codePage = 0;   // CodePageText: the code page `expected` is read in
+    std::vector<int> skippedLines = {};  // ImportedInPart: the lines the editor skips
 };
+
+// A file the editor imports in part: `words` are in the refusal, which names
+// the first of `lines`.
+inline CorpusCase InPart(const char* file, const std::string& expected, const char* words, std::vector<int> lines) {
+    return CorpusCase{CorpusCase::ImportedInPart, file, expected, lines.front(), words, "", 0, std::move(lines)};
+}
 
 inline const std::vector<CorpusCase>& CorpusCases() {
     static const std::string k = "[HKEY_CURRENT_USER\\Software\\QuillmereCorpus]\n";
@@ -73,11 +85,33 @@ inline const std::vector<CorpusCase>& CorpusCases() {
          k + "[HKEY_CURRENT_USER\\Software\\QuillmereCorpus\\Caf\xC3\xA9 Soft]\n"
              "  \"v\" type 1: 63 61 66 c3 a9 20 e2 82 ac 00\n",
          0, "", "", 1252},
-        {CorpusCase::Refused, "byte_split_across_continuation.reg", "without a ','", 4, "v"},
-        {CorpusCase::Refused, "comma_after_continuation.reg", "would skip this value", 5, "v"},
-        {CorpusCase::Refused, "continuation_hash_line.reg", "would skip this value", 5, "v"},
-        {CorpusCase::Refused, "continuation_ended_by_key.reg", "would skip this value", 5, "v"},
-        {CorpusCase::Refused, "nul_in_quoted_string.reg", "would skip this line", 4, "v"},
+        // Valid forms: text of an odd number of bytes in a UTF-16 file ends with
+        // its last whole character (completed when that is not zero); hex data
+        // may start on the line after its type.
+        {CorpusCase::Imported, "hex_text_odd_bytes_utf16.reg",
+         k + "  \"e\" type 2: 25 41 25 00\n  \"s\" type 1: 41 42 00\n  \"m\" type 7: 61 00 62 00 00\n"
+             "  \"p\" type 2: 25 50 00\n"},
+        {CorpusCase::Imported, "hex2_bytes_on_continuation_utf16.reg",
+         k + "  \"Wine16\" type 2: 25 48 4f 4d 45 25 00\n  \"b\" type 3: 01 02\n"},
+        {CorpusCase::Imported, "hex2_bytes_on_continuation_regedit4.reg", k + "  \"v\" type 2: 25 48 00\n"},
+        // Lines the editor skips. A broken continuation line is taken with its
+        // value; a line it cannot read as a key or value is passed over.
+        InPart("byte_split_across_continuation.reg", k + "  \"w\" type 1: 78 00\n", "without a ','", {4, 5}),
+        InPart("comma_after_continuation.reg", k + "  \"w\" type 1: 78 00\n", "skips the value and this line", {5}),
+        InPart("continuation_hash_line.reg", k + "  \"w\" type 1: 78 00\n", "skips the value and this line", {5, 6}),
+        // The key line that broke the continuation is not opened: "w" goes
+        // to the key above.
+        InPart("continuation_ended_by_key.reg", k + "  \"w\" type 1: 78 00\n", "skips the value and this line", {5}),
+        // The editor stops at \0 in a string: what follows is not imported.
+        InPart("nul_in_quoted_string.reg", k, "stops importing the file", {4}),
+        // "[ -KEY]" is passed over, and the key above stays open.
+        InPart("key_blank_before_minus.reg",
+               k + "  \"v\" type 1: 78 00\n  \"w\" type 1: 79 00\n"
+                   "[HKEY_CURRENT_USER\\Software\\QuillmereCorpus\\Gone]\n  \"g\" type 1: 31 00\n",
+               "blank after '['", {9}),
+        InPart("delete_value_with_text.reg", k + "  \"v\" type 1: 78 00\n", "deletes nothing", {6}),
+        InPart("lines_the_editor_skips.reg", k + "  \"v\" type 1: 78 00\n  \"w\" type 1: 79 00\n",
+               "outside any [key]", {3, 5, 7, 10, 11, 12}),
         {CorpusCase::Refused, "win31.reg", "Windows 3.1", 1, ""},
         {CorpusCase::RefusedEditorMisreads, "v5_8bit_utf16_text.reg", "as UTF-16 bytes in an 8-bit file", 4, "v",
          "  \"v\" type 2: 25 00 41 00 25 00 00 00\n"},

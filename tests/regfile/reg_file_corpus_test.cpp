@@ -36,6 +36,35 @@ TEST(RegFileCorpus, EveryFileReadsAsTheEditorReadsItOrIsRefusedWithItsLine) {
             EXPECT_TRUE(reg.ValueExists("HKEY_CURRENT_USER\\Before", "x"));
             continue;
         }
+        if (c.kind == testing::CorpusCase::ImportedInPart) {
+            // Refused when nothing is to be skipped, before anything is applied.
+            try {
+                LoadRegFile(kCorpusDir + c.file, reg);
+                ADD_FAILURE() << "accepted";
+            } catch (const RegFileError& e) {
+                EXPECT_EQ(e.Line(), c.line) << e.what();
+                EXPECT_NE(std::string(e.what()).find(c.skipped), std::string::npos) << e.what();
+                EXPECT_NE(std::string(e.what()).find("writing it back would lose them"), std::string::npos);
+            }
+            EXPECT_EQ(testing::DumpTree(reg, kHkeyCurrentUser, testing::kCorpusKey), "");
+            // Read as the editor reads it, each skipped line named once.
+            std::vector<RegFileSkippedLine> skipped;
+            ASSERT_NO_THROW(ReadRegFile(kCorpusDir + c.file, reg, kRegFileChooseCodePage, kRegFileSizeLimit, &skipped));
+            EXPECT_EQ(testing::DumpTree(reg, kHkeyCurrentUser, testing::kCorpusKey), c.expected);
+            std::vector<int> lines;
+            for (const RegFileSkippedLine& s : skipped) {
+                lines.push_back(s.line);
+                EXPECT_NE(s.what.find("registry editor"), std::string::npos) << s.what;
+            }
+            EXPECT_EQ(lines, c.skippedLines);
+            MemoryRegistry streamed;
+            std::vector<RegFileSkippedLine> streamSkipped;
+            ASSERT_NO_THROW(StreamRegFile(kCorpusDir + c.file, streamed, kRegFileChooseCodePage, &streamSkipped));
+            EXPECT_EQ(testing::DumpTree(streamed, kHkeyCurrentUser, testing::kCorpusKey), c.expected);
+            EXPECT_EQ(streamSkipped.size(), c.skippedLines.size());
+            EXPECT_TRUE(reg.ValueExists("HKEY_CURRENT_USER\\Before", "x"));
+            continue;
+        }
         if (c.kind == testing::CorpusCase::CodePageText) {
             MemoryRegistry inCodePage;
             ASSERT_NO_THROW(ReadRegFile(kCorpusDir + c.file, inCodePage, c.codePage));
@@ -46,6 +75,17 @@ TEST(RegFileCorpus, EveryFileReadsAsTheEditorReadsItOrIsRefusedWithItsLine) {
         }
         ASSERT_NO_THROW(LoadRegFile(kCorpusDir + c.file, reg));
         EXPECT_EQ(testing::DumpTree(reg, kHkeyCurrentUser, testing::kCorpusKey), c.expected);
+        // Nothing to skip in a file the editor imports whole.
+        MemoryRegistry again;
+        std::vector<RegFileSkippedLine> skipped;
+        ASSERT_NO_THROW(ReadRegFile(kCorpusDir + c.file, again, kRegFileChooseCodePage, kRegFileSizeLimit, &skipped));
+        EXPECT_TRUE(skipped.empty()) << skipped.front().line << ": " << skipped.front().what;
+        EXPECT_EQ(testing::DumpTree(again, kHkeyCurrentUser, testing::kCorpusKey), c.expected);
+        // Applied as it is read, the same.
+        MemoryRegistry streamed;
+        ASSERT_NO_THROW(StreamRegFile(kCorpusDir + c.file, streamed));
+        EXPECT_EQ(testing::DumpTree(streamed, kHkeyCurrentUser, testing::kCorpusKey), c.expected);
+        EXPECT_EQ(streamed.OpenHandleCount(), 0u);
     }
 }
 
@@ -66,11 +106,14 @@ TEST(RegFileCorpus, EveryFileOfTheFolderHasItsCase) {
 // registry, in the format and code page the file came in.
 TEST(RegFileCorpus, WhatIsWrittenFromEachFileReadsBackTheSame) {
     for (const auto& c : testing::CorpusCases()) {
-        if (c.kind != testing::CorpusCase::Imported && c.kind != testing::CorpusCase::CodePageText) continue;
+        if (c.kind != testing::CorpusCase::Imported && c.kind != testing::CorpusCase::CodePageText &&
+            c.kind != testing::CorpusCase::ImportedInPart)
+            continue;
         SCOPED_TRACE(c.file);
         MemoryRegistry reg;
         const std::uint32_t codePage = c.kind == testing::CorpusCase::CodePageText ? c.codePage : kRegFileChooseCodePage;
-        const RegFileEncoding encoding = ReadRegFile(kCorpusDir + c.file, reg, codePage);
+        std::vector<RegFileSkippedLine> skipped;
+        const RegFileEncoding encoding = ReadRegFile(kCorpusDir + c.file, reg, codePage, kRegFileSizeLimit, &skipped);
         MemoryRegistry again;
         const std::vector<std::uint8_t> written = WriteRegText(reg, encoding);
         ASSERT_NO_THROW(ReadRegText(written, again, codePage));

@@ -149,7 +149,8 @@ TEST(RegFile, MalformedInputStopsWithTheLineAndChangesNothing) {
     const Case cases[] = {
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=\"unterminated\n", 3, "unterminated"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:0g,01\n", 3, "hex"},
-        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:001\n", 3, "hex"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:100\n", 3, "hex"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:01 ,02\n", 3, "hex"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A\n\"v\"=\"1\"\n", 2, "]"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n=\n", 3, "expected"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=dword:123456789\n", 3, "dword"},
@@ -159,7 +160,7 @@ TEST(RegFile, MalformedInputStopsWithTheLineAndChangesNothing) {
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=\n", 3, "missing value"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex(zz):00\n", 3, "hex(type)"},
         // Joins the next line, which is not hex: the editor would drop the value.
-        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:00,\\\n", 4, "would skip this value"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:00,\\\n", 4, "skips the value"},
         {"not a registry file\n", 1, "expected"},
         {"", 1, "expected"},
     };
@@ -340,6 +341,103 @@ TEST(RegFileEscapes, NamesAndTextsReadBackTheSameFromWhatIsWritten) {
         reg.CreateKeyPath("HKEY_CURRENT_USER\\two\nlines");
         EXPECT_THROW(SaveRegText(reg, format), std::runtime_error);
     }
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+// Cases of the registry editor's own import tests, with what it stores: hex
+// bytes and types read as strtoul reads them, data that ends where a line
+// ends without '\', and each value or line it skips.
+TEST(RegFileAsTheEditor, ReadsHexDataAndTypesAndSkipsWhatTheEditorSkips) {
+    const std::string text =
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\E]\n"
+        "\"Wine9c\"=hex(2):4c,69,6e,65\\\n"       // 4: no ',' before '\' (skipped)
+        "\"Wine9d\"=\"Value 2\"\n"
+        "\"Wine10d\"=hex(0):56,00,61,00,\\;comment\n"
+        "  6c,00,75,00,\n"                         // the data ends here
+        "  65,00,00,00\n"                          // 8: no key or value (skipped)
+        "\"Wine13c\"=hex(100):56,00\n"
+        "\"Wine13h\"=hex(ffffffff):56,00\n"
+        "\"Wine13i\"=hex(100000000):56,00\n"       // 11: type past 32 bits (skipped)
+        "\"Wine13j\"=hex(0x2):56,00\n"             // 12 (skipped)
+        "\"Wine17a\"=hex(0):56,61,\\\n"            // continued past the end... by the next value
+        "\"Test19c\"=hex(0):56,00\n"               // 14: breaks the continuation (skipped)
+        "\"Wine22b\"=hex(2):\n"
+        "\"Long\"=hex:001,  02\n"
+        "\"Big\"=hex:100\n";                       // 17 (skipped)
+    MemoryRegistry reg;
+    std::vector<RegFileSkippedLine> skipped;
+    ReadRegText(Bytes(text), reg, kRegFileChooseCodePage, &skipped);
+    const std::string key = "HKEY_CURRENT_USER\\E";
+    std::vector<int> lines;
+    for (const auto& s : skipped) lines.push_back(s.line);
+    EXPECT_EQ(lines, (std::vector<int>{4, 8, 11, 12, 14, 17}));
+    EXPECT_EQ(reg.ValueNames(key),
+              (std::vector<std::string>{"Wine9d", "Wine10d", "Wine13c", "Wine13h", "Wine22b", "Long"}));
+    EXPECT_EQ(Get(reg, key, "Wine10d").bytes, (std::vector<std::uint8_t>{0x56, 0, 0x61, 0, 0x6c, 0, 0x75, 0}));
+    EXPECT_EQ(Get(reg, key, "Wine13c").type, 0x100u);
+    EXPECT_EQ(Get(reg, key, "Wine13h").type, 0xffffffffu);
+    Value empty = Get(reg, key, "Wine22b");
+    EXPECT_EQ(empty.type, kRegExpandSz);
+    EXPECT_TRUE(empty.bytes.empty());
+    EXPECT_EQ(Get(reg, key, "Long").bytes, (std::vector<std::uint8_t>{1, 2}));
+
+    // Text data the editor fails on is refused even when skipping is allowed.
+    for (const char* bad : {"\"v\"=hex(2):\\\n\n", "\"v\"=hex(1): ;no bytes\n"}) {
+        MemoryRegistry none;
+        EXPECT_THROW(ReadRegText(Bytes(std::string("REGEDIT4\n[HKEY_CURRENT_USER\\E]\n") + bad), none,
+                                 kRegFileChooseCodePage, &skipped),
+                     RegFileError)
+            << bad;
+    }
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+// Keys applied as the file is read are created from the key before them:
+// children, siblings, a walk back up, another spelling of a name, another
+// root, keys deleted between them. The registry is the one of reading the
+// whole file first, and no handle stays open.
+TEST(RegFileStreamed, KeysCreatedFromTheKeyBeforeGiveTheSameRegistry) {
+    const std::string text =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"1\"\r\n"
+        "[HKEY_CURRENT_USER\\A\\B\\C]\r\n\"v\"=\"2\"\r\n"
+        "[HKEY_CURRENT_USER\\A\\B\\D]\r\n\"v\"=\"3\"\r\n"
+        "[HKEY_CURRENT_USER\\a\\b]\r\n\"w\"=\"4\"\r\n"
+        "[HKEY_CURRENT_USER\\A\\\\B\\\\E\\]\r\n\"v\"=\"5\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B]\r\n\"v\"=\"6\"\r\n"
+        "[-HKEY_CURRENT_USER\\A\\B\\D]\r\n"
+        "[HKEY_CURRENT_USER\\A\\B\\D\\F]\r\n\"v\"=\"7\"\r\n"
+        "[HKEY_CURRENT_USER]\r\n\"root\"=\"8\"\r\n"
+        "[HKEY_CURRENT_USER\\A\\B]\r\n\"v\"=-\r\n";
+    const std::vector<std::uint8_t> bytes = Utf16File(text);
+    MemoryRegistry whole;
+    ReadRegText(bytes, whole);
+    {
+        std::ofstream("streamed.reg", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    MemoryRegistry streamed;
+    EXPECT_EQ(StreamRegFile("streamed.reg", streamed).format, RegFileFormat::Unicode5);
+    std::remove("streamed.reg");
+    EXPECT_EQ(DumpAll(streamed), DumpAll(whole));
+    EXPECT_EQ(streamed.OpenHandleCount(), 0u);
+    EXPECT_TRUE(streamed.ValueExists("HKEY_CURRENT_USER\\A\\B\\D\\F", "v"));
+    EXPECT_FALSE(streamed.ValueExists("HKEY_CURRENT_USER\\A\\B\\D", "v"));  // deleted with its key
+    EXPECT_EQ(Get(streamed, "HKEY_CURRENT_USER\\A\\B\\E", "v").bytes, Bytes(std::string("5", 2)));
+    EXPECT_FALSE(streamed.ValueExists("HKEY_CURRENT_USER\\A\\B\\C", "w"));
+    EXPECT_TRUE(streamed.ValueExists("HKEY_CURRENT_USER\\A\\B", "w"));
+    EXPECT_FALSE(streamed.ValueExists("HKEY_CURRENT_USER\\A\\B", "v"));
+    EXPECT_TRUE(streamed.ValueExists("HKEY_CURRENT_USER", "root"));
 }
 
 }  // namespace
