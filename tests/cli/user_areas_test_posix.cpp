@@ -33,7 +33,7 @@ const std::string kUserVersion = "HKEY_CURRENT_USER\\Software\\Microsoft\\Window
 // "Chatter" is broken for the user (its folder under the local application
 // data was deleted by hand) and intact machine-wide under the same names;
 // "Kept" is the user's and intact.
-const char* const kEntries = R"(Windows Registry Editor Version 5.00
+const char* const kEntries = R"reg(Windows Registry Editor Version 5.00
 
 [HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Run]
 "Chatter"="\"C:\\Program Files\\Windows NT\\Accessories\\wordpad.exe\" /tray"
@@ -68,7 +68,7 @@ const char* const kEntries = R"(Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\App Paths\kept.exe]
 @="C:\\Users\\User\\AppData\\Local\\Programs\\kept\\Kept.exe"
-)";
+)reg";
 
 void Shell(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
@@ -113,7 +113,7 @@ void ExpectChatterFoundForTheUserOnly(const nlohmann::json& scan) {
     for (const auto& f : scan["findings"]) {
         if (f["key"].get<std::string>().find("Uninstall\\chatter") != std::string::npos) {
             EXPECT_EQ(f["owner"], "Chatter");
-            EXPECT_EQ(f["file"], "C:\\Users\\User\\AppData\\Local\\Programs\\chatter\\Uninstall Chatter.exe");
+            EXPECT_EQ(f["path"], "C:\\Users\\User\\AppData\\Local\\Programs\\chatter\\Uninstall Chatter.exe");
         }
     }
     // One row per category, whichever hive its entries came from.
