@@ -128,8 +128,9 @@ TEST_F(UserAreasWin32, TheUsersBrokenEntriesGoAndComeBackWhileTheMachinesOfTheSa
         keys.push_back(f->GetKeyPath());
     }
     const std::string user = "HKEY_CURRENT_USER\\" + kVersion;
-    EXPECT_EQ(keys, (std::vector<std::string>{user + "Run", user + "Uninstall\\" + lowered,
-                                              user + "App Paths\\" + lowered + ".exe"}));
+    // In the order the categories run.
+    EXPECT_EQ(keys, (std::vector<std::string>{user + "App Paths\\" + lowered + ".exe", user + "Run",
+                                              user + "Uninstall\\" + lowered}));
 
     const std::string backup = lib.FixRegistry(rows, "user-areas-win32.xml");
     ASSERT_FALSE(backup.empty());
