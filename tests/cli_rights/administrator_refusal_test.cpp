@@ -13,8 +13,10 @@
 
 #include "cli/commands.h"
 #include "platform/administrator_rights.h"
+#ifndef _WIN32
 #include "platform/drive_map.h"
 #include "platform/mapped_system.h"
+#endif
 #include "platform/registry.h"
 #include "platform/registry_memory.h"
 #include "platform/settings_values.h"
@@ -140,6 +142,8 @@ TEST_F(AdministratorRefusal, ReadingNeedsNoRightsAndWritingGoesAheadWithThem) {
     EXPECT_EQ(Setting("savereg"), "(absent)");
 }
 
+#ifndef _WIN32
+// (Natively, with drive C: mapped onto a scratch folder.)
 // A per-user program deleted by hand: its Run value, uninstall entry and App
 // Paths key in the user's hive, beside intact machine-wide entries of the
 // same names and the broken machine-wide App Paths key of SetUp.
@@ -255,6 +259,8 @@ TEST_F(UserEntriesWithoutRights, AFixThatWouldRemoveMoreIsRefusedAfterItsScanWit
     }
     EXPECT_FALSE(registry_.KeyExists(kBrokenAppPath));
 }
+
+#endif  // _WIN32
 
 TEST(AdministratorRights, ThePlatformCheckHoldsWhereTheTestsRun) {
     // Natively every process counts as holding them; under Wine the prefix's
