@@ -7,9 +7,14 @@ namespace qm::cli {
 
 void RequireAdministratorRights(const std::string& command) {
     if (DefaultAdministratorRights().Held()) return;
-    throw CliError(command +
-                   " needs administrator rights: run it from a command prompt started with \"Run as "
-                   "administrator\"; nothing was changed");
+    RefuseWithoutAdministratorRights(command);
+}
+
+void RefuseWithoutAdministratorRights(const std::string& command, const std::string& what,
+                                      const std::string& hint) {
+    throw CliError(command + " needs administrator rights" + what +
+                   ": run it from a command prompt started with \"Run as administrator\"" + hint +
+                   "; nothing was changed");
 }
 
 }  // namespace qm::cli

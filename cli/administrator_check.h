@@ -1,7 +1,11 @@
 // The commands that change the registry (fix, restore, settings set/unset)
 // refuse at once, before reading or writing anything, when the program runs
 // without administrator rights: a repair without them would fail entry by
-// entry with "access denied" and leave a partial result.
+// entry with "access denied" and leave a partial result. Only what touches
+// nothing but the user's own entries (HKEY_CURRENT_USER) goes ahead without
+// them: a fix of the categories that have such entries, which refuses after
+// its scan, before changing anything, when it would remove more; a restore
+// of a backup holding nothing else.
 #pragma once
 
 #include <string>
@@ -11,5 +15,10 @@ namespace qm::cli {
 // Throws CliError ("<command> needs administrator rights ...; nothing was
 // changed", exit 2) unless DefaultAdministratorRights() holds them.
 void RequireAdministratorRights(const std::string& command);
+
+// The same refusal, whatever the rights; `what` (" to remove ...") follows
+// "administrator rights" and `hint` the advice to run it elevated.
+[[noreturn]] void RefuseWithoutAdministratorRights(const std::string& command, const std::string& what = {},
+                                                   const std::string& hint = {});
 
 }  // namespace qm::cli

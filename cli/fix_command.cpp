@@ -10,7 +10,9 @@
 #include "cli/commands.h"
 #include "cli/scan_report.h"
 #include "cli/standard_output.h"
+#include "engine/scan_areas.h"
 #include "engine/shortcut.h"
+#include "platform/administrator_rights.h"
 #include "platform/codepage.h"
 #include "repair/backup_file_element.h"
 #include "repair/export_backups.h"
@@ -19,6 +21,24 @@
 #include "repair/xml_writer.h"
 
 namespace qm::cli {
+
+namespace {
+
+// Whether every category of the selection has keys in the user's hive, so
+// that its findings may all be the user's own.
+bool OnlyCategoriesWithUserAreas(const CategorySelection& selection) {
+    if (selection.shortcuts) return false;
+    for (const CategoryInfo& info : kCategories) {
+        if (info.category == Category::Shortcuts || selection.states[info.slot] == 0) continue;
+        bool userArea = false;
+        for (const RegistryArea& area : kRegistryAreas)
+            if (area.category == info.category && InUserHive(area.path)) userArea = true;
+        if (!userArea) return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 void AddFixCommand(CLI::App& app, CliState& state) {
     auto* cmd = app.add_subcommand(
@@ -42,8 +62,11 @@ void AddFixCommand(CLI::App& app, CliState& state) {
                     "Comma-separated drive letters the shortcut scan walks, e.g. C,D "
                     "(default: every fixed drive)");
     cmd->callback([&state, categories, keep, json, drives]() {
-        RequireAdministratorRights("fix");
+        // Without administrator rights a fix may remove the user's own entries
+        // only: categories that have some, and nothing else found (below).
+        const bool administrator = DefaultAdministratorRights().Held();
         CategorySelection selection = ParseCategories(*categories);
+        if (!administrator && !OnlyCategoriesWithUserAreas(selection)) RefuseWithoutAdministratorRights("fix");
         selection.drives = ParseDriveList(*drives);
         EngineServices services;
         services.ignoreFile = state.ignoreFile;
@@ -65,16 +88,41 @@ void AddFixCommand(CLI::App& app, CliState& state) {
             shortcuts.ScanLinkFile();
         }
 
-        // As the windows' repairs do: with "savereg" set, a full export of
-        // HKEY_LOCAL_MACHINE first. If it cannot be made, the repair still
-        // runs (its XML backup keeps what it removes) and the exit status is 2.
-        std::string exported, exportError;
-        const bool exportMade = ExportBeforeRepair(exported, exportError);
-
         // What the user keeps goes to the ignore list and is left alone, as
         // the rows a user unticks in the main window.
         const std::vector<bool> ticked =
             TickedExcept(engine.Findings(), shortcuts.BrokenLinks(), *keep);
+        bool removesRegistry = false, userHiveOnly = true;
+        std::string outside;  // the first entry outside the user's hive
+        std::size_t outsideCount = 0;
+        for (std::size_t i = 0; i < ticked.size(); ++i) {
+            if (!ticked[i]) continue;
+            if (i >= engine.Findings().size()) {
+                userHiveOnly = false;
+                continue;
+            }
+            removesRegistry = true;
+            const std::string keyPath = engine.Findings()[i]->GetKeyPath();
+            if (InUserHive(keyPath)) continue;
+            userHiveOnly = false;
+            if (outsideCount++ == 0) outside = keyPath;
+        }
+        if (!administrator && outsideCount > 0)
+            RefuseWithoutAdministratorRights(
+                "fix",
+                " to remove \"" + outside + "\"" +
+                    (outsideCount > 1 ? " and " + std::to_string(outsideCount - 1) + " more entries outside "
+                                      : ", which lies outside ") +
+                    kUserExportRoot,
+                outsideCount > 1 ? " or leave them with --keep" : " or leave it with --keep");
+
+        // As the windows' repairs do: with "savereg" set, a full export of
+        // HKEY_LOCAL_MACHINE first (of HKEY_CURRENT_USER when only the user's
+        // entries go). If it cannot be made, the repair still runs (its XML
+        // backup keeps what it removes) and the exit status is 2.
+        std::string exported, exportError;
+        const bool exportMade = ExportBeforeRepair(
+            exported, exportError, removesRegistry && userHiveOnly ? kUserExportRoot : kMachineExportRoot);
         std::vector<std::string> kept;
         for (std::size_t i = 0; i < ticked.size(); ++i) {
             if (ticked[i]) continue;

@@ -1,15 +1,38 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/administrator_check.h"
 #include "cli/commands.h"
 #include "cli/standard_output.h"
 #include "engine/registry_lib.h"
+#include "platform/administrator_rights.h"
+#include "repair/backup_summary.h"
+#include "repair/export_backups.h"
+#include "repair/restore_areas.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 
 namespace qm::cli {
+
+namespace {
+
+// Whether the backup at `path` puts back nothing but keys and values of the
+// user's own areas (HKEY_CURRENT_USER): no shortcut file, nothing elsewhere.
+bool RestoresUserHiveOnly(const std::string& path) {
+    static const std::vector<RegistryArea> userAreas = [] {
+        std::vector<RegistryArea> list;
+        for (const RegistryArea& area : kRegistryAreas)
+            if (InUserHive(area.path)) list.push_back(area);
+        return list;
+    }();
+    static const RestoreAreas areas(userAreas.data(), userAreas.size());
+    const BackupSummary summary = SummarizeBackup(path, areas);
+    return summary.opened && !summary.refused && summary.shortcuts == 0;
+}
+
+}  // namespace
 
 void AddRestoreCommand(CLI::App& app, CliState& state) {
     auto* cmd = app.add_subcommand(
@@ -17,7 +40,9 @@ void AddRestoreCommand(CLI::App& app, CliState& state) {
     auto file = std::make_shared<std::string>();
     cmd->add_option("FILE", *file, "The backup file")->required();
     cmd->callback([&state, file]() {
-        RequireAdministratorRights("restore");
+        // A backup of the user's own entries goes back with the user's rights.
+        if (!DefaultAdministratorRights().Held() && !RestoresUserHiveOnly(*file))
+            RefuseWithoutAdministratorRights("restore");
         if (std::FILE* f = std::fopen(file->c_str(), "rb")) {
             std::fclose(f);
         } else {

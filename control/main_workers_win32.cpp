@@ -167,6 +167,7 @@ void CMainDlg::RemoveSelectedItems() {
     CSkinnedListView* list = ResultListView();
     FindingList& findings = Engine().Findings();
     std::vector<std::size_t> keptFindings, keptShortcuts;
+    bool userHiveOnly = true;  // every ticked row an entry of the user's own hive
     if (list != nullptr) {
         const int rows = list->RowCount();
         for (int i = 0; i < rows; ++i) {
@@ -176,8 +177,12 @@ void CMainDlg::RemoveSelectedItems() {
             if (data < registryRows_) {
                 const auto f = static_cast<std::size_t>(data);
                 if (f >= findings.size() || !findings[f]) continue;
-                if (ticked) ++outcome.registryTicked;
-                else keptFindings.push_back(f);
+                if (ticked) {
+                    ++outcome.registryTicked;
+                    if (!InUserHive(findings[f]->GetKeyPath())) userHiveOnly = false;
+                } else {
+                    keptFindings.push_back(f);
+                }
             } else {
                 const auto sc = static_cast<std::size_t>(data - registryRows_);
                 if (sc >= Shortcuts().BrokenLinks().size()) continue;
@@ -197,7 +202,11 @@ void CMainDlg::RemoveSelectedItems() {
     }
 
     std::string exportedTo;
-    outcome.exportFailed = !ExportBeforeRepair(exportedTo, outcome.exportError);
+    // Of the user's hive when only its entries go.
+    outcome.exportFailed = !ExportBeforeRepair(
+        exportedTo, outcome.exportError,
+        outcome.registryTicked > 0 && outcome.shortcutsTicked == 0 && userHiveOnly ? kUserExportRoot
+                                                                                   : kMachineExportRoot);
     exporting_.store(false);
     if (StopRequested()) {
         // Stopped during the export (the window is closing): nothing is

@@ -198,8 +198,14 @@ std::string Summary::FixError() {
     return written;
 }
 
-bool Summary::ExportBeforeRepair(std::string& where, std::string& error) {
-    return qm::ExportBeforeRepair(engine_.Registry(), *MakeExportHost(), ExportOptions(), where, error);
+bool Summary::ExportBeforeRepair(std::string& where, std::string& error, const char* root) {
+    if (root == nullptr) {
+        bool shortcuts = false;
+        for (const std::string& path : shortcuts_.BrokenLinks())
+            if (!path.empty()) shortcuts = true;
+        root = ExportRootFor(engine_.Findings(), shortcuts);
+    }
+    return qm::ExportBeforeRepair(engine_.Registry(), *MakeExportHost(), ExportOptionsFor(root), where, error);
 }
 
 }  // namespace qm

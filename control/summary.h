@@ -120,8 +120,10 @@ public:
     static std::string BackupFileNameFor(const std::tm& localTime);
     // The registry export a repair makes first when "savereg" is set. False
     // only when one was wanted and could not be made (`error` says why);
-    // `where` is the export's path ("" when none was wanted).
-    bool ExportBeforeRepair(std::string& where, std::string& error);
+    // `where` is the export's path ("" when none was wanted). It holds
+    // `root` (export_backups.h); without one, the hive of the findings and
+    // broken shortcuts still to be repaired (ExportRootFor).
+    bool ExportBeforeRepair(std::string& where, std::string& error, const char* root = nullptr);
 
     // Asks a running scan or repair to stop; it ends at its next check.
     void RequestStop() { stop_.Set(); }

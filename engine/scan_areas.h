@@ -30,6 +30,19 @@ constexpr const char* kStartupRoot =
 constexpr const char* kUninstallRoot =
     "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Currentversion\\Uninstall";
 
+// The same three keys in the user's own hive, where programs installed for
+// one user register. Their categories scan them after the machine's keys.
+constexpr const char* kUserAppPathsRoot =
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+constexpr const char* kUserStartupRoot = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kUserUninstallRoot =
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// The roots of the categories that read both hives, in scanning order.
+inline constexpr const char* kAppPathsRoots[] = {kAppPathsRoot, kUserAppPathsRoot};
+inline constexpr const char* kStartupRoots[] = {kStartupRoot, kUserStartupRoot};
+inline constexpr const char* kUninstallRoots[] = {kUninstallRoot, kUserUninstallRoot};
+
 // What a repair removes in an area, and so what a backup of it holds.
 enum class AreaShape : unsigned char {
     SubKeys,    // sub-keys of the key, at any depth, and their values (a whole
@@ -46,7 +59,8 @@ struct RegistryArea {
 };
 
 // Every area, in both registry views (a backup's view="32" chain, or the
-// path with Wow6432Node where the 64-bit view shows the 32-bit one).
+// path with Wow6432Node where the 64-bit view shows the 32-bit one; the
+// user's Software key is one key in both views).
 inline constexpr RegistryArea kRegistryAreas[] = {
     {Category::Com, kComRoot, AreaShape::SubKeys},
     {Category::SharedDlls, kSharedDllsRoot, AreaShape::OwnValues},
@@ -59,6 +73,9 @@ inline constexpr RegistryArea kRegistryAreas[] = {
     {Category::Fonts, kOldPlatformFontsRoot, AreaShape::OwnValues},
     {Category::Startup, kStartupRoot, AreaShape::OwnValues},
     {Category::Uninstall, kUninstallRoot, AreaShape::SubKeys},
+    {Category::AppPaths, kUserAppPathsRoot, AreaShape::SubKeys},
+    {Category::Startup, kUserStartupRoot, AreaShape::OwnValues},
+    {Category::Uninstall, kUserUninstallRoot, AreaShape::SubKeys},
 };
 
 }  // namespace qm

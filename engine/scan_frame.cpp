@@ -12,18 +12,32 @@ ScanFrame::ScanFrame(CRegistryLib& lib, ResultRows& rows, Category category, con
 
 void ScanFrame::EnterView32() {
     view_ = RegView::k32;
+    ++segment_;
     if (!view32_) view32_ = std::make_unique<View32>(lib_.System());
 }
 
 bool ScanFrame::Open(const std::string& rootPath) {
+    if (!Begin()) return false;
+    if (OpenRoot(rootPath)) return true;
+    AppendRow();
+    return false;
+}
+
+bool ScanFrame::Begin() {
     // Once per category the event itself is looked at, so a stop set by
     // another process ends the run at the next category at the latest.
     if (stop_.IsSignalledNow()) return false;
-    rootPath_ = rootPath;
-    std::string rest = rootPath;
-    const std::string rootName = CRegistryLib::SeperateMainKey(rest);
     scanned_ = 0;
     found_ = 0;
+    return true;
+}
+
+bool ScanFrame::OpenRoot(const std::string& rootPath) {
+    if (StopRequested()) return false;
+    rootPath_ = rootPath;
+    ++segment_;
+    std::string rest = rootPath;
+    const std::string rootName = CRegistryLib::SeperateMainKey(rest);
     view_ = RegView::k64;
     view32_.reset();
     if (lib_.OpenKey(rootName, rest, root_.Receive(lib_.Registry())) == kRegSuccess) return true;
@@ -33,7 +47,6 @@ bool ScanFrame::Open(const std::string& rootPath) {
         return true;
     }
     root_.Release();
-    AppendRow();
     return false;
 }
 

@@ -64,6 +64,15 @@ public:
     // opened (a 0/0 row has been appended). The root is opened in the 64-bit
     // view, or in the 32-bit view when only that view has it.
     bool Open(const std::string& rootPath);
+    // The same in two steps, for a category that scans several roots into
+    // one row: Begin is the stop test at entry and zeroes the counters (false:
+    // stopped, no row); OpenRoot opens the next root and keeps the counters
+    // (false: stopped, or the root cannot be opened; no row either way).
+    bool Begin();
+    bool OpenRoot(const std::string& rootPath);
+    // Changes with every root and view the scan moves to: values read under
+    // another count belong to another key, even when its name is the same.
+    std::uint32_t Segment() const { return segment_; }
     // Moves on from the 64-bit view to the 32-bit view of the same root path,
     // where 32-bit programs keep their entries: true when that root opens
     // and is a key of its own (a key both views share is scanned once).
@@ -170,6 +179,7 @@ private:
     std::string rootPath_;
     std::int32_t scanned_ = 0;
     std::int32_t found_ = 0;
+    std::uint32_t segment_ = 0;
     CleanedPath scratch_;
     std::deque<RegReadBuffers> nameBuffers_;
     std::size_t depth_ = 0;
@@ -244,34 +254,63 @@ bool ScanFrame::ForEachValue(RegKey key, Visit&& visit) {
 // paths, shared tools, uninstall entries). `wanted(name)` filters sub-keys by
 // their enumerated name; `visit(item, name)` examines one value of sub-key
 // `name`. Appends the row unless the root could not be queried.
-template <class Wanted, class Visit>
-void RunSubKeyValueScan(ScanFrame& frame, const std::string& rootPath, Wanted&& wanted,
+// Several roots (`rootPaths`, in order) go into the one row; a root that
+// cannot be opened is passed over, and with none open the row is 0/0.
+template <std::size_t N, class Wanted, class Visit>
+void RunSubKeyValueScan(ScanFrame& frame, const char* const (&rootPaths)[N], Wanted&& wanted,
                         Visit&& visit) {
-    if (!frame.Open(rootPath)) return;
+    if (!frame.Begin()) return;
     IRegistry& reg = frame.Registry();
-    do {
-        const LoopEnd end = frame.ForEachSubKey(frame.Root(), [&](const std::string& name) {
-            if (!wanted(name)) return true;
-            RegKeyHandle sub;
-            if (reg.RegOpenKeyA(frame.Root(), name.c_str(), sub.Receive(reg)) != kRegSuccess)
-                return true;
-            return frame.ForEachValue(sub.Get(), [&](const CRegValueItem& item) { visit(item, name); });
-        });
-        if (end == LoopEnd::NoNameBuffer) return;
+    for (const char* rootPath : rootPaths) {
+        if (!frame.OpenRoot(rootPath)) {
+            if (frame.StopRequested()) break;
+            continue;
+        }
+        LoopEnd end = LoopEnd::Completed;
+        do {
+            end = frame.ForEachSubKey(frame.Root(), [&](const std::string& name) {
+                if (!wanted(name)) return true;
+                RegKeyHandle sub;
+                if (reg.RegOpenKeyA(frame.Root(), name.c_str(), sub.Receive(reg)) != kRegSuccess)
+                    return true;
+                return frame.ForEachValue(sub.Get(), [&](const CRegValueItem& item) { visit(item, name); });
+            });
+            if (end == LoopEnd::NoNameBuffer) return;
+        } while (end != LoopEnd::Stopped && frame.NextView());
         if (end == LoopEnd::Stopped) break;
-    } while (frame.NextView());
+    }
     frame.AppendRow();
+}
+
+template <class Wanted, class Visit>
+void RunSubKeyValueScan(ScanFrame& frame, const char* rootPath, Wanted&& wanted, Visit&& visit) {
+    const char* const roots[] = {rootPath};
+    RunSubKeyValueScan(frame, roots, wanted, visit);
 }
 
 // The value-list scan (fonts, shared DLLs, drivers, startup programs):
 // `visit(item)` examines one value of the root key. Always appends the row
-// once the root is open.
-template <class Visit>
-void RunValueListScan(ScanFrame& frame, const std::string& rootPath, Visit&& visit) {
-    if (!frame.Open(rootPath)) return;
-    while (frame.ForEachValue(frame.Root(), visit) && frame.NextView()) {
+// unless stopped at entry; several roots go into the one row as above.
+template <std::size_t N, class Visit>
+void RunValueListScan(ScanFrame& frame, const char* const (&rootPaths)[N], Visit&& visit) {
+    if (!frame.Begin()) return;
+    for (const char* rootPath : rootPaths) {
+        if (!frame.OpenRoot(rootPath)) {
+            if (frame.StopRequested()) break;
+            continue;
+        }
+        bool completed = true;
+        while ((completed = frame.ForEachValue(frame.Root(), visit)) && frame.NextView()) {
+        }
+        if (!completed) break;
     }
     frame.AppendRow();
+}
+
+template <class Visit>
+void RunValueListScan(ScanFrame& frame, const char* rootPath, Visit&& visit) {
+    const char* const roots[] = {rootPath};
+    RunValueListScan(frame, roots, visit);
 }
 
 }  // namespace qm

@@ -30,9 +30,10 @@ void CRegistryLib::ScanRegistryHelp(ResultRows& rows) {
 // (a "Path" folder, say) is at most a finding on that value alone, and none
 // at all when the key goes anyway. Counters and progress reports come out as
 // if each value had been handled on the spot.
+// The machine's keys come first, then the user's.
 void CRegistryLib::ScanRegistryAppPaths(ResultRows& rows) {
     ScanFrame frame(*this, rows, Category::AppPaths, kStatusAppPaths);
-    if (!frame.Open(kAppPathsRoot)) return;
+    if (!frame.Begin()) return;
     IRegistry& reg = *registry_;
     // The entries of one key, used again (objects and buffers) for the next.
     struct Entry {
@@ -45,43 +46,50 @@ void CRegistryLib::ScanRegistryAppPaths(ResultRows& rows) {
     std::vector<Entry> entries;  // the first `used` are this key's
     std::size_t used = 0;
     std::string keyPath;
-    do {
-        const LoopEnd end = frame.ForEachSubKey(frame.Root(), [&](const std::string& name) {
-            RegKeyHandle sub;
-            if (reg.RegOpenKeyA(frame.Root(), name.c_str(), sub.Receive(reg)) != kRegSuccess) return true;
-            used = 0;
-            const bool completed = frame.ForEachValue(sub.Get(), [&](const CRegValueItem& item) {
-                frame.CountScanned();
-                if (item.data == kValueNotSet) return;
-                if (used == entries.size()) entries.emplace_back();
-                Entry& e = entries[used++];
-                e.value = item;
-                AppPathText(e.value.data, frame.Paths(), e.path);
-                e.reported.clear();
-                e.state = frame.Judge(
-                    e.path, [&] { return frame.WindowsLookup().Program(e.value.data); }, e.reported);
-                e.scanned = frame.Scanned();
-            });
-            bool programGone = false;
-            for (std::size_t i = 0; i < used; ++i)
-                if (entries[i].value.isDefault && entries[i].state == PathState::Missing) programGone = true;
-            keyPath.clear();  // made for the key's first finding
-            for (std::size_t i = 0; i < used; ++i) {
-                Entry& e = entries[i];
-                if (e.state == PathState::Missing && (e.value.isDefault || !programGone)) {
-                    if (keyPath.empty()) keyPath = frame.RootPath() + "\\" + AsciiLower(name);
-                    if (e.value.isDefault)
-                        frame.Record(e.value, keyPath, e.reported);
-                    else
-                        frame.Record(e.value, keyPath, e.reported, kRemoveValue);
+    for (const char* rootPath : kAppPathsRoots) {
+        if (!frame.OpenRoot(rootPath)) {
+            if (frame.StopRequested()) break;
+            continue;
+        }
+        LoopEnd end = LoopEnd::Completed;
+        do {
+            end = frame.ForEachSubKey(frame.Root(), [&](const std::string& name) {
+                RegKeyHandle sub;
+                if (reg.RegOpenKeyA(frame.Root(), name.c_str(), sub.Receive(reg)) != kRegSuccess) return true;
+                used = 0;
+                const bool completed = frame.ForEachValue(sub.Get(), [&](const CRegValueItem& item) {
+                    frame.CountScanned();
+                    if (item.data == kValueNotSet) return;
+                    if (used == entries.size()) entries.emplace_back();
+                    Entry& e = entries[used++];
+                    e.value = item;
+                    AppPathText(e.value.data, frame.Paths(), e.path);
+                    e.reported.clear();
+                    e.state = frame.Judge(
+                        e.path, [&] { return frame.WindowsLookup().Program(e.value.data); }, e.reported);
+                    e.scanned = frame.Scanned();
+                });
+                bool programGone = false;
+                for (std::size_t i = 0; i < used; ++i)
+                    if (entries[i].value.isDefault && entries[i].state == PathState::Missing) programGone = true;
+                keyPath.clear();  // made for the key's first finding
+                for (std::size_t i = 0; i < used; ++i) {
+                    Entry& e = entries[i];
+                    if (e.state == PathState::Missing && (e.value.isDefault || !programGone)) {
+                        if (keyPath.empty()) keyPath = frame.RootPath() + "\\" + AsciiLower(name);
+                        if (e.value.isDefault)
+                            frame.Record(e.value, keyPath, e.reported);
+                        else
+                            frame.Record(e.value, keyPath, e.reported, kRemoveValue);
+                    }
+                    frame.ReportCopy(e.path.path, e.scanned, frame.Found());
                 }
-                frame.ReportCopy(e.path.path, e.scanned, frame.Found());
-            }
-            return completed;
-        });
-        if (end == LoopEnd::NoNameBuffer) return;
+                return completed;
+            });
+            if (end == LoopEnd::NoNameBuffer) return;
+        } while (end != LoopEnd::Stopped && frame.NextView());
         if (end == LoopEnd::Stopped) break;
-    } while (frame.NextView());
+    }
     frame.AppendRow();
 }
 

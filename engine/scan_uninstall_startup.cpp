@@ -1,5 +1,6 @@
 // Uninstall entries (a sub-key per product) and startup programs (the values
-// of the machine's Run key): command lines reduced to their program path.
+// of the Run key), the machine's and then the user's: command lines reduced
+// to their program path.
 #include "engine/scan_areas.h"
 #include "engine/scan_frame.h"
 
@@ -9,15 +10,15 @@ void CRegistryLib::ScanRegistryUninstall(ResultRows& rows) {
     ScanFrame frame(*this, rows, Category::Uninstall, kStatusUninstall);
     // The product's DisplayName may come before or after its UninstallString:
     // whichever comes second completes the finding. Values arrive one product
-    // at a time, so a change of product (or view) starts afresh.
+    // at a time, so a change of product (or view, or hive) starts afresh.
     std::string product, displayName;
-    RegView productView = RegView::k64;
+    std::uint32_t productSegment = 0;
     CRegErrorLog* productFinding = nullptr;
-    RunSubKeyValueScan(frame, kUninstallRoot, [](const std::string&) { return true; },
+    RunSubKeyValueScan(frame, kUninstallRoots, [](const std::string&) { return true; },
                        [&](const CRegValueItem& item, const std::string& name) {
-                           if (name != product || frame.View() != productView) {
+                           if (name != product || frame.Segment() != productSegment) {
                                product = name;
-                               productView = frame.View();
+                               productSegment = frame.Segment();
                                displayName.clear();
                                productFinding = nullptr;
                            }
@@ -44,7 +45,7 @@ void CRegistryLib::ScanRegistryUninstall(ResultRows& rows) {
 
 void CRegistryLib::ScanRegistryStartup(ResultRows& rows) {
     ScanFrame frame(*this, rows, Category::Startup, kStatusStartup);
-    RunValueListScan(frame, kStartupRoot, [&](const CRegValueItem& item) {
+    RunValueListScan(frame, kStartupRoots, [&](const CRegValueItem& item) {
         frame.CountScanned();
         if (item.data == kValueNotSet) return;
         frame.Examine(item, [&] { return frame.RootPath(); },

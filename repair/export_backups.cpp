@@ -13,9 +13,9 @@ constexpr std::uint32_t kValueBufferSize = 256;
 
 // A value of "Software\QUILLMERE" read through a 256-byte buffer; false when
 // the key or value cannot be read or the data does not fit.
-bool QuerySetting(IRegistry& registry, const char* name, std::string* text) {
+bool QuerySetting(IRegistry& registry, const char* name, std::string* text, std::uint32_t access) {
     RegKeyHandle key;
-    if (registry.RegOpenKeyExA(kHkeyLocalMachine, kSettingsKeyPath, kKeyAllAccess,
+    if (registry.RegOpenKeyExA(kHkeyLocalMachine, kSettingsKeyPath, access,
                                key.Receive(registry)) != kRegSuccess)
         return false;
     std::uint8_t buffer[kValueBufferSize];
@@ -192,21 +192,51 @@ ExportResult BackupRegistry(IExportHost& host, IRegistry& registry, const Export
     std::vector<std::string> files;
     FindFiles(host, folder + sep, "*.reg", files);
     std::string keep;
-    const bool haveKeep = QuerySetting(registry, "savecountreg", &keep);
+    const bool haveKeep = QuerySetting(registry, "savecountreg", &keep, options.settingsAccess);
     for (const std::string& old : ExportsToDelete(files, haveKeep, keep, target))
         if (host.DeleteFileA(old)) result.deleted.push_back(old);
     return result;
 }
 
-bool ExportBeforeRepairWanted(IRegistry& registry) {
-    return QuerySetting(registry, "savereg", nullptr);
+bool ExportBeforeRepairWanted(IRegistry& registry, std::uint32_t access) {
+    return QuerySetting(registry, "savereg", nullptr, access);
+}
+
+bool InUserHive(const std::string& keyPath) {
+    static const std::string kPrefix = std::string(kUserExportRoot) + "\\";
+    if (keyPath.size() <= kPrefix.size()) return false;
+    for (std::size_t i = 0; i < kPrefix.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(keyPath[i])) != kPrefix[i]) return false;
+    return true;
+}
+
+const char* ExportRootFor(const FindingList& findings, bool removesShortcuts) {
+    if (removesShortcuts) return kMachineExportRoot;
+    bool any = false;
+    for (const auto& finding : findings) {
+        if (!finding) continue;
+        const std::string keyPath = finding->GetKeyPath();
+        if (keyPath.empty()) continue;
+        if (!InUserHive(keyPath)) return kMachineExportRoot;
+        any = true;
+    }
+    return any ? kUserExportRoot : kMachineExportRoot;
+}
+
+ExportOptions ExportOptionsFor(const char* root) {
+    ExportOptions options;
+    if (std::string(root) != kMachineExportRoot) {
+        options.parameters = std::string("/e ") + kExportWorkFile + " " + root;
+        options.settingsAccess = kKeyRead;
+    }
+    return options;
 }
 
 bool ExportBeforeRepair(IRegistry& registry, IExportHost& host, const ExportOptions& options,
                         std::string& where, std::string& error) {
     where.clear();
     error.clear();
-    if (!ExportBeforeRepairWanted(registry)) return true;
+    if (!ExportBeforeRepairWanted(registry, options.settingsAccess)) return true;
     const ExportResult result = BackupRegistry(host, registry, options);
     if (!result.Succeeded()) {
         error = result.message;
@@ -216,9 +246,9 @@ bool ExportBeforeRepair(IRegistry& registry, IExportHost& host, const ExportOpti
     return true;
 }
 
-bool ExportBeforeRepair(std::string& where, std::string& error) {
+bool ExportBeforeRepair(std::string& where, std::string& error, const char* root) {
     std::unique_ptr<IExportHost> host = MakeExportHost();
-    return ExportBeforeRepair(DefaultRegistry(), *host, ExportOptions(), where, error);
+    return ExportBeforeRepair(DefaultRegistry(), *host, ExportOptionsFor(root), where, error);
 }
 
 }  // namespace qm

@@ -1,6 +1,8 @@
 // Full exports of the HKEY_LOCAL_MACHINE hive made with the system's registry
 // editor before a repair, kept in the folder "Registry Backups" below the
-// current directory under dated names, of which "savecountreg" are kept.
+// current directory under dated names, of which "savecountreg" are kept. A
+// repair that removes only entries of the user's own hive exports that hive,
+// HKEY_CURRENT_USER, instead (ExportRootFor).
 //
 // One export (BackupRegistry):
 //   1. the backup name is the local time, "%4.4d-%2.2d-%2.2d_%2.2d-%2.2d-%2.2d.reg";
@@ -34,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/records.h"
 #include "platform/registry.h"
 
 namespace qm {
@@ -42,6 +45,8 @@ constexpr const char* kExportWorkFile = "1.reg";
 constexpr const char* kExportFolderName = "Registry Backups";
 constexpr const char* kRegistryEditor = "regedit.exe";
 constexpr const char* kRegistryEditorParameters = "/e 1.reg HKEY_LOCAL_MACHINE";
+constexpr const char* kMachineExportRoot = "HKEY_LOCAL_MACHINE";
+constexpr const char* kUserExportRoot = "HKEY_CURRENT_USER";
 // An export of a large hive takes about a minute on a slow machine.
 constexpr std::uint32_t kExportWaitLimitMs = 10 * 60 * 1000;
 constexpr std::uint32_t kExportRetryMs = 250;
@@ -92,7 +97,24 @@ struct ExportOptions {
     std::string parameters = kRegistryEditorParameters;
     std::uint32_t waitLimitMs = kExportWaitLimitMs;
     std::uint32_t retryMs = kExportRetryMs;
+    // How "Software\QUILLMERE" is opened to read "savereg" and "savecountreg".
+    std::uint32_t settingsAccess = kKeyAllAccess;
 };
+
+// Whether `keyPath` (root name first) lies in the user's own hive,
+// HKEY_CURRENT_USER, which its user may change without administrator rights.
+bool InUserHive(const std::string& keyPath);
+
+// The hive the export before a repair holds: kUserExportRoot when the repair
+// removes registry entries and every one of them lies in the user's hive (the
+// findings whose key path is not empty), and no shortcut; otherwise
+// kMachineExportRoot.
+const char* ExportRootFor(const FindingList& findings, bool removesShortcuts);
+
+// The options of an export of `root`. For the user's hive the settings are
+// only read, as a user without administrator rights may; the machine's is
+// exported as it always was.
+ExportOptions ExportOptionsFor(const char* root);
 
 enum class ExportStatus {
     Exported,          // the export is in the backup folder
@@ -135,15 +157,16 @@ ExportResult BackupRegistry(IExportHost& host, IRegistry& registry,
                             const ExportOptions& options = ExportOptions());
 
 // Whether "savereg" exists under HKEY_LOCAL_MACHINE\Software\QUILLMERE (opened
-// with full access; data longer than 256 bytes counts as absent).
-bool ExportBeforeRepairWanted(IRegistry& registry);
+// with full access, or `access`; data longer than 256 bytes counts as absent).
+bool ExportBeforeRepairWanted(IRegistry& registry, std::uint32_t access = kKeyAllAccess);
 
 // The export a repair makes first: when "savereg" exists, BackupRegistry.
 // Returns false only when an export was wanted and failed (`error` says why);
 // `where` is the new export's path, empty when none was wanted.
 bool ExportBeforeRepair(IRegistry& registry, IExportHost& host, const ExportOptions& options,
                         std::string& where, std::string& error);
-// The same on DefaultRegistry() and the platform's host.
-bool ExportBeforeRepair(std::string& where, std::string& error);
+// The same on DefaultRegistry() and the platform's host, exporting `root`
+// (ExportRootFor).
+bool ExportBeforeRepair(std::string& where, std::string& error, const char* root = kMachineExportRoot);
 
 }  // namespace qm

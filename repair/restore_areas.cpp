@@ -86,7 +86,9 @@ RestoreAreas::RestoreAreas(const RegistryArea* areas, std::size_t count) {
         // Where the 64-bit view shows the 32-bit view's keys.
         std::size_t at = 0;
         if (plain.components[0] == "hkey_classes_root") at = 1;
-        else if (plain.components.size() > 1 && plain.components[1] == "software") at = 2;
+        else if (plain.components.size() > 1 && plain.components[0] == "hkey_local_machine" &&
+                 plain.components[1] == "software")
+            at = 2;
         if (at != 0 && at < plain.components.size()) {
             Spelling wow = plain;
             wow.components.insert(wow.components.begin() + static_cast<std::ptrdiff_t>(at), kWow6432Node);

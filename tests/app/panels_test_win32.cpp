@@ -226,7 +226,7 @@ HWND WaitForBox(const AppWindow& app, const std::string& caption, const std::str
 // with its reason, and nothing of it is written.
 TEST_F(MainWindow, RestoreButtonShowsWhatTheBackupPutsBackAndWritesItOnYes) {
     const char* const key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\QuillmereWindowTest.exe";
-    const char* const run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const char* const run = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, key);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
     const std::string name = "FixedOnSundayDecember062026050645.xml";
@@ -244,7 +244,7 @@ TEST_F(MainWindow, RestoreButtonShowsWhatTheBackupPutsBackAndWritesItOnYes) {
                                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n <registry>\r\n"
                                "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"Software\">\r\n"
                                "    <k name=\"Microsoft\">\r\n     <k name=\"Windows\">\r\n"
-                               "      <k name=\"CurrentVersion\">\r\n       <k name=\"Run\">\r\n"
+                               "      <k name=\"CurrentVersion\">\r\n       <k name=\"RunOnce\">\r\n"
                                "        <v name=\"QuillmereWindowTest\" value=\"C:\\evil.exe\"/>\r\n"
                                "       </k>\r\n      </k>\r\n     </k>\r\n    </k>\r\n   </k>\r\n  </k>\r\n"
                                " </registry>\r\n"));
@@ -308,8 +308,9 @@ TEST_F(MainWindow, RestoreButtonShowsWhatTheBackupPutsBackAndWritesItOnYes) {
     // Outside the areas: no question, the reason, nothing written.
     choose("window-refused.xml");
     HWND why = WaitForBox(app_, "Quillmere",
-                          "Restoration refused: line 3: key \"HKEY_CURRENT_USER\" lies outside the registry areas the "
-                          "program cleans; the backup was refused whole and nothing was restored");
+                          "Restoration refused: line 8: key "
+                          "\"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\" lies outside the "
+                          "registry areas the program cleans; the backup was refused whole and nothing was restored");
     ASSERT_NE(why, nullptr);
     PostMessageA(why, WM_COMMAND, IDOK, 0);
     closed("Registry Restoration Failed");

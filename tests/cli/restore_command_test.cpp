@@ -174,10 +174,11 @@ TEST(RestoreCommand, BackupOutsideTheProgramsAreasIsRefusedWithNothingWritten) {
                       "      </k>\r\n     </k>\r\n    </k>\r\n   </k>\r\n  </k>\r\n",
          "line 19: key \"HKEY_LOCAL_MACHINE\\SYSTEM\" lies outside the registry areas the program cleans"},
         {endOfAreas + "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"Software\">\r\n    <k name=\"Microsoft\">\r\n"
-                      "     <k name=\"Windows\">\r\n      <k name=\"CurrentVersion\">\r\n       <k name=\"Run\">\r\n"
+                      "     <k name=\"Windows\">\r\n      <k name=\"CurrentVersion\">\r\n       <k name=\"RunOnce\">\r\n"
                       "        <v name=\"QuillmereCliRefused\" value=\"C:\\evil.exe\"/>\r\n"
                       "       </k>\r\n      </k>\r\n     </k>\r\n    </k>\r\n   </k>\r\n  </k>\r\n",
-         "line 18: key \"HKEY_CURRENT_USER\" lies outside the registry areas the program cleans"},
+         "line 23: key \"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\" lies outside the "
+         "registry areas the program cleans"},
         {endOfAreas + "  <file path=\"" + evil + "\" data=\"" + data + "\" attributes=\"32\"/>\r\n",
          "line 18: file \"" + evil + "\" is not a shortcut (.lnk)"},
         {endOfAreas + "  <file path=\"" + drive + "\\cli-refused.lnk\" data=\"4d 5a 90 00\" attributes=\"32\"/>\r\n",
@@ -200,8 +201,8 @@ TEST(RestoreCommand, BackupOutsideTheProgramsAreasIsRefusedWithNothingWritten) {
         EXPECT_NE(reg.RegOpenKeyExA(kHkeyLocalMachine, "SYSTEM\\CurrentControlSet\\Services\\QuillmereCliRefused",
                                     kKeyRead, &k),
                   kRegSuccess);
-        if (reg.RegOpenKeyExA(kHkeyCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", kKeyRead, &k) ==
-            kRegSuccess) {
+        if (reg.RegOpenKeyExA(kHkeyCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", kKeyRead,
+                              &k) == kRegSuccess) {
             EXPECT_NE(reg.RegQueryValueExA(k, "QuillmereCliRefused", nullptr, nullptr, nullptr), kRegSuccess);
             reg.RegCloseKey(k);
         }

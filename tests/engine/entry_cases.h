@@ -7,7 +7,8 @@
 // with forward slashes, {sys} and {win} the system and Windows folders,
 // {absent} a drive letter and colon that is not there, {tag} the tag, {pf}
 // the folder %ProgramFiles% names, {short} the short (8.3) form of
-// "{dir}\Program Files\Common Files" (where the file system gives one).
+// "{dir}\Program Files\Common Files" (where the file system gives one),
+// {local} the folder %LOCALAPPDATA% names.
 //
 // Texts are UTF-8; the Windows test passes over a case whose texts the ANSI
 // code page cannot hold.
@@ -41,6 +42,10 @@ struct EntryCase {
     // Written with short names: natively (no short names on the test's file
     // system) such a path cannot be judged and is never reported.
     bool shortNames = false;
+    // Seeded in the user's hive (HKEY_CURRENT_USER\Software\Microsoft\...)
+    // rather than the machine's: startup, uninstall and App Paths entries of
+    // programs installed for one user.
+    bool user = false;
 };
 
 inline const std::vector<EntryCase>& EntryCases() {
@@ -208,6 +213,34 @@ inline const std::vector<EntryCase>& EntryCases() {
         {"folder in other letter case, accented Latin (gone)", Category::AppPaths, "", "{dir}\\CAFÉ\\gone.exe",
          {"{dir}\\Café\\app.exe"}, true, "KEY"},
 
+        // --- programs installed for one user, in the user's hive -----------
+        // Files below {local}\{tag} so that every path carries the tag.
+        {"per-user updater starting its program", Category::Startup, "{tag}",
+         "\"{local}\\{tag}\\Update.exe\" --processStart \"{tag}.exe\"", {"{local}\\{tag}\\Update.exe"}, false,
+         nullptr, nullptr, nullptr, kRegSz, false, true},
+        {"per-user updater starting its program (gone)", Category::Startup, "{tag}",
+         "\"{local}\\{tag}\\Update.exe\" --processStart \"{tag}.exe\"", {}, true, nullptr, nullptr, nullptr,
+         kRegSz, false, true},
+        {"per-user program, unquoted, with a variable (gone)", Category::Startup, "{tag}",
+         "%LOCALAPPDATA%\\{tag}\\app.exe --autostart", {}, true, nullptr, nullptr, nullptr, kRegExpandSz, false, true},
+        {"per-user uninstaller, quoted, under the local folder", Category::Uninstall, "UninstallString",
+         "\"{local}\\Programs\\{tag}\\Uninstall {tag}.exe\" /currentuser",
+         {"{local}\\Programs\\{tag}\\Uninstall {tag}.exe"}, false, nullptr, nullptr, nullptr, kRegSz, false, true},
+        {"per-user uninstaller, quoted, under the local folder (gone)", Category::Uninstall, "UninstallString",
+         "\"{local}\\Programs\\{tag}\\Uninstall {tag}.exe\" /currentuser", {}, true, nullptr, nullptr, nullptr,
+         kRegSz, false, true},
+        {"per-user uninstaller with %LOCALAPPDATA%", Category::Uninstall, "UninstallString",
+         "\"%LOCALAPPDATA%\\{tag}\\unins000.exe\" /SILENT", {"{local}\\{tag}\\unins000.exe"}, false, nullptr,
+         nullptr, nullptr, kRegExpandSz, false, true},
+        {"per-user uninstaller with %LOCALAPPDATA% (gone)", Category::Uninstall, "UninstallString",
+         "\"%LOCALAPPDATA%\\{tag}\\unins000.exe\" /SILENT", {}, true, nullptr, nullptr, nullptr, kRegExpandSz,
+         false, true},
+        {"per-user application path", Category::AppPaths, "", "{local}\\Programs\\{tag}\\{tag}.exe",
+         {"{local}\\Programs\\{tag}\\{tag}.exe"}, false, nullptr, "Path", "{local}\\Programs\\{tag}", kRegSz,
+         false, true},
+        {"per-user application path (gone)", Category::AppPaths, "", "{local}\\Programs\\{tag}\\{tag}.exe", {},
+         true, "KEY", "Path", "{local}\\Programs\\{tag}", kRegSz, false, true},
+
         // --- short (8.3) names -------------------------------------------
         {"server written with short names", Category::Com, "InprocServer32", "{short}\\App\\lib.dll",
          {"{dir}\\Program Files\\Common Files\\App\\lib.dll"}, false, nullptr, nullptr, nullptr, kRegSz, true},
@@ -224,13 +257,14 @@ inline const std::vector<EntryCase>& EntryCases() {
 // The text with the placeholders filled in.
 inline std::string Fill(std::string text, const std::string& tag, const std::string& dir,
                         const std::string& sys, const std::string& win, const std::string& absent,
-                        const std::string& pf, const std::string& shortForm = {}) {
+                        const std::string& pf, const std::string& shortForm = {},
+                        const std::string& local = {}) {
     std::string fwd = dir;
     for (char& c : fwd)
         if (c == '\\') c = '/';
     const std::pair<const char*, const std::string*> pieces[] = {
         {"{dir}", &dir}, {"{fwd}", &fwd}, {"{sys}", &sys}, {"{win}", &win}, {"{absent}", &absent},
-        {"{pf}", &pf},         {"{short}", &shortForm}, {"{tag}", &tag}};
+        {"{pf}", &pf},         {"{short}", &shortForm}, {"{local}", &local}, {"{tag}", &tag}};
     for (const auto& [name, value] : pieces) {
         const std::string piece = name;
         for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + value->size()))

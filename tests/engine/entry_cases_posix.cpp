@@ -24,6 +24,7 @@ using test::Fill;
 using test::Lowered;
 
 const char* const kHklmSoftware = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\";
+const char* const kHkcuSoftware = "HKEY_CURRENT_USER\\Software\\Microsoft\\";
 
 class EntryCasesTest : public ::testing::Test {
 protected:
@@ -49,7 +50,8 @@ protected:
     }
     std::string Filled(const char* text, std::size_t i) const {
         return Fill(text, Tag(i), "C:\\QmCases\\" + Tag(i), "C:\\Windows\\System32", "C:\\Windows", "Q:",
-                    "C:\\Program Files", "C:\\QmCases\\" + Tag(i) + "\\PROGRA~1\\COMMON~1");
+                    "C:\\Program Files", "C:\\QmCases\\" + Tag(i) + "\\PROGRA~1\\COMMON~1",
+                    "C:\\Users\\User\\AppData\\Local");
     }
     void MakeFile(const std::string& windowsPath) {
         const auto host = drives_.ToHostPath(windowsPath);
@@ -61,7 +63,7 @@ protected:
         const std::string tag = Tag(i);
         const std::string name = Filled(c.value, i);
         const std::string data = Filled(c.data, i);
-        const std::string sw = kHklmSoftware;
+        const std::string sw = c.user ? kHkcuSoftware : kHklmSoftware;
         switch (c.category) {
             case Category::Com:
                 Set("HKEY_CLASSES_ROOT\\CLSID\\{" + tag + "}\\" + name, "", data, c.type);
@@ -137,6 +139,9 @@ TEST_F(EntryCasesTest, IntactShapesPassBrokenTwinsAreFound) {
             if (Lowered(text).find(tag) != std::string::npos) mine.push_back(f.get());
         }
         EXPECT_EQ(!mine.empty(), c.broken && !c.shortNames) << c.shape << " [" << Filled(c.data, i) << "]";
+        // A finding names the hive its entry lives in.
+        for (const CRegErrorLog* f : mine)
+            EXPECT_EQ(f->GetKeyPath().rfind(c.user ? "HKEY_CURRENT_USER\\" : "HKEY_", 0), 0u) << c.shape;
         if (c.kind) {
             ASSERT_EQ(mine.size(), 1u) << c.shape;
             EXPECT_EQ(mine[0]->GetRemoveKind(), c.kind) << c.shape;

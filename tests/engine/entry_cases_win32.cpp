@@ -58,23 +58,26 @@ protected:
         const DWORD n = ::GetEnvironmentVariableA("ProgramFiles", buf, MAX_PATH);
         ASSERT_TRUE(n > 0 && n < MAX_PATH);
         pf_.assign(buf, n);
+        const DWORD l = ::GetEnvironmentVariableA("LOCALAPPDATA", buf, MAX_PATH);
+        ASSERT_TRUE(l > 0 && l < MAX_PATH);
+        local_.assign(buf, l);
     }
     void TearDown() override {
         for (auto it = values_.rbegin(); it != values_.rend(); ++it) {
             Hkey key;
-            if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, it->first.c_str(), 0, KEY_SET_VALUE, key.Out()) == ERROR_SUCCESS)
-                ::RegDeleteValueA(key.Get(), it->second.c_str());
+            if (::RegOpenKeyExA(it->root, it->key.c_str(), 0, KEY_SET_VALUE, key.Out()) == ERROR_SUCCESS)
+                ::RegDeleteValueA(key.Get(), it->value.c_str());
         }
-        for (auto it = keys_.rbegin(); it != keys_.rend(); ++it) ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, it->c_str());
+        for (auto it = keys_.rbegin(); it != keys_.rend(); ++it) ::RegDeleteTreeA(it->root, it->key.c_str());
         for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
             DWORD subKeys = 1, values = 1;
             {
                 Hkey key;
-                if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, it->c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) continue;
+                if (::RegOpenKeyExA(it->root, it->key.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) continue;
                 ::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
                                    nullptr, nullptr, nullptr);
             }
-            if (subKeys == 0 && values == 0) ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, it->c_str());
+            if (subKeys == 0 && values == 0) ::RegDeleteKeyA(it->root, it->key.c_str());
         }
         for (auto it = files_.rbegin(); it != files_.rend(); ++it) ::DeleteFileA(it->c_str());
         for (auto it = dirs_.rbegin(); it != dirs_.rend(); ++it) ::RemoveDirectoryA(it->c_str());
@@ -98,7 +101,8 @@ protected:
             const DWORD n = ::GetShortPathNameA(longForm.c_str(), buf, MAX_PATH);
             if (n > 0 && n < MAX_PATH) shortForm.assign(buf, n);
         }
-        const std::string utf8 = Fill(text, Tag(i), base_ + "\\" + Tag(i), sys_, win_, absent_, pf_, shortForm);
+        const std::string utf8 =
+            Fill(text, Tag(i), base_ + "\\" + Tag(i), sys_, win_, absent_, pf_, shortForm, local_);
         out.clear();
         if (utf8.empty()) return true;
         const int wide = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), nullptr, 0);
@@ -127,11 +131,10 @@ protected:
 
     void Create(const std::string& key, Hkey& k) {
         DWORD disposition = 0;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, k.Out(),
-                                    &disposition),
+        ASSERT_EQ(::RegCreateKeyExA(root_, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, k.Out(), &disposition),
                   ERROR_SUCCESS)
             << key;
-        if (disposition == REG_CREATED_NEW_KEY) created_.push_back(key);
+        if (disposition == REG_CREATED_NEW_KEY) created_.push_back({root_, key, {}});
     }
     void Set(const std::string& key, const std::string& name, const std::string& text, DWORD type = REG_SZ) {
         Hkey k;
@@ -167,46 +170,47 @@ protected:
         const std::string name = Filled(c.value, i);
         const std::string data = Filled(c.data, i);
         const std::string sw = "SOFTWARE\\Microsoft\\";
+        root_ = c.user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
         switch (c.category) {
             case Category::Com: {
                 const std::string key = "Software\\Classes\\CLSID\\{" + tag + "}";
-                keys_.push_back(key);
+                keys_.push_back({root_, key, {}});
                 Set(key + "\\" + name, "", data, c.type);
                 break;
             }
             case Category::Startup:
-                values_.emplace_back(sw + "Windows\\CurrentVersion\\Run", name);
+                values_.push_back({root_, sw + "Windows\\CurrentVersion\\Run", name});
                 Set(sw + "Windows\\CurrentVersion\\Run", name, data, c.type);
                 break;
             case Category::Uninstall:
-                keys_.push_back(sw + "Windows\\CurrentVersion\\Uninstall\\" + tag);
-                Set(keys_.back(), name, data, c.type);
+                keys_.push_back({root_, sw + "Windows\\CurrentVersion\\Uninstall\\" + tag, {}});
+                Set(keys_.back().key, name, data, c.type);
                 break;
             case Category::AppPaths: {
                 const std::string key = sw + "Windows\\CurrentVersion\\App Paths\\" + tag + ".exe";
-                keys_.push_back(key);
+                keys_.push_back({root_, key, {}});
                 Set(key, name, data, c.type);
                 if (c.otherValue) Set(key, c.otherValue, Filled(c.otherData, i));
                 break;
             }
             case Category::SharedTools:
-                keys_.push_back(sw + "Shared Tools\\" + tag);
-                Set(keys_.back(), name, data, c.type);
+                keys_.push_back({root_, sw + "Shared Tools\\" + tag, {}});
+                Set(keys_.back().key, name, data, c.type);
                 break;
             case Category::Help:
-                values_.emplace_back(sw + "Windows\\Help", name);
+                values_.push_back({root_, sw + "Windows\\Help", name});
                 Set(sw + "Windows\\Help", name, data, c.type);
                 break;
             case Category::Fonts:
-                values_.emplace_back(sw + "Windows NT\\CurrentVersion\\Fonts", name);
+                values_.push_back({root_, sw + "Windows NT\\CurrentVersion\\Fonts", name});
                 Set(sw + "Windows NT\\CurrentVersion\\Fonts", name, data, c.type);
                 break;
             case Category::SharedDlls:
-                values_.emplace_back(sw + "Windows\\CurrentVersion\\SharedDLLs", name);
+                values_.push_back({root_, sw + "Windows\\CurrentVersion\\SharedDLLs", name});
                 SetShared(sw + "Windows\\CurrentVersion\\SharedDLLs", name);
                 break;
             case Category::Drivers:
-                values_.emplace_back(sw + "Windows NT\\CurrentVersion\\Drivers32", name);
+                values_.push_back({root_, sw + "Windows NT\\CurrentVersion\\Drivers32", name});
                 Set(sw + "Windows NT\\CurrentVersion\\Drivers32", name, data, c.type);
                 break;
             case Category::Shortcuts:
@@ -214,9 +218,15 @@ protected:
         }
     }
 
-    std::string pid_, sys_, win_, base_, absent_, pf_;
-    std::vector<std::string> keys_, created_, files_, dirs_;
-    std::vector<std::pair<std::string, std::string>> values_;
+    // A key (and value) seeded below a root, taken away afterwards.
+    struct Seeded {
+        HKEY root;
+        std::string key, value;
+    };
+    std::string pid_, sys_, win_, base_, absent_, pf_, local_;
+    HKEY root_ = HKEY_LOCAL_MACHINE;  // of the case being seeded
+    std::vector<Seeded> keys_, created_, values_;
+    std::vector<std::string> files_, dirs_;
 };
 
 TEST_F(RealEntryCases, IntactShapesPassBrokenTwinsAreFound) {
@@ -252,6 +262,9 @@ TEST_F(RealEntryCases, IntactShapesPassBrokenTwinsAreFound) {
             if (Lowered(text).find(tag) != std::string::npos) mine.push_back(f.get());
         }
         EXPECT_EQ(!mine.empty(), c.broken) << c.shape << " [" << Filled(c.data, i) << "]";
+        // A finding names the hive its entry lives in.
+        for (const CRegErrorLog* f : mine)
+            EXPECT_EQ(f->GetKeyPath().rfind(c.user ? "HKEY_CURRENT_USER\\" : "HKEY_", 0), 0u) << c.shape;
         if (c.shortNames) {
             EXPECT_NE(Filled(c.data, i).find('~'), std::string::npos) << c.shape;
         }

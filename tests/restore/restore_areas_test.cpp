@@ -60,16 +60,26 @@ TEST(RestoreAreas, KeysLieInTheCategoryKeysOrOnTheWayToThem) {
         // Where the 64-bit view shows the 32-bit one.
         {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", KeyPlace::Values},
         {"HKEY_CLASSES_ROOT\\Wow6432Node\\CLSID\\{1A2B}", KeyPlace::Tree},
+        // The user's own startup, uninstall and App Paths keys.
+        {"HKEY_CURRENT_USER", KeyPlace::Way},
+        {"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", KeyPlace::Values},
+        {"hkey_current_user\\SOFTWARE\\microsoft\\windows\\currentversion\\uninstall\\P", KeyPlace::Tree},
+        {"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\a.exe", KeyPlace::Tree},
         // Sub-keys of a value area: a value's backup holds its key's sub-keys.
         {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Sub", KeyPlace::Tree},
-        // Outside: other keys, HKEY_CURRENT_USER.
+        // Outside: other keys, the user's other keys and areas the user's
+        // hive does not have (its Software key is one in both views).
         {"HKEY_LOCAL_MACHINE\\SYSTEM", KeyPlace::Outside},
         {"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\evil", KeyPlace::Outside},
         {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options",
          KeyPlace::Outside},
         {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", KeyPlace::Outside},
         {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run2", KeyPlace::Outside},
-        {"HKEY_CURRENT_USER", KeyPlace::Outside},
+        {"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", KeyPlace::Outside},
+        {"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", KeyPlace::Outside},
+        {"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\Help", KeyPlace::Outside},
+        {"HKEY_CURRENT_USER\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", KeyPlace::Outside},
+        {"HKEY_CURRENT_USER\\Environment", KeyPlace::Outside},
         {"HKEY_USERS\\S-1-5-21\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", KeyPlace::Outside},
         {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{1A2B}", KeyPlace::Outside},
     };
@@ -269,8 +279,11 @@ TEST_F(RestoreAreasRestore, BackupsOutsideTheAreasAreRefusedWholeWithNothingWrit
                   kAfterGood + 5,
                   "key \"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution "
                   "Options\" lies outside the registry areas the program cleans");
-    ExpectRefused(Chain("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", Value("evil", "C:\\evil.exe")),
-                  kAfterGood, "key \"HKEY_CURRENT_USER\" lies outside the registry areas the program cleans");
+    ExpectRefused(Chain("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                        Value("evil", "C:\\evil.exe")),
+                  kAfterGood + 5,
+                  "key \"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\" lies outside the "
+                  "registry areas the program cleans");
     // A value where a backup holds none.
     ExpectRefused(Chain("HKEY_LOCAL_MACHINE\\SOFTWARE", Value("evil", "x")), kAfterGood + 2,
                   "value \"evil\" of key \"HKEY_LOCAL_MACHINE\\SOFTWARE\" lies outside the registry areas the program cleans");
@@ -482,15 +495,15 @@ TEST_F(RestoreAreasRestore, RestoreRegistryAsksBeforeWriting) {
     }
     {
         // Refused: no question, the reason instead.
-        test::WriteTextFile(file_, Xml(Chain("HKEY_CURRENT_USER\\Software", Value("a", "a.exe"))));
+        test::WriteTextFile(file_, Xml(Chain("HKEY_CURRENT_USER\\Environment", Value("a", "a.exe"))));
         RecordingRestoreUi refused(file_);
         lib_->SetRestoreUi(&refused);
         EXPECT_FALSE(lib_->RestoreRegistry());
         EXPECT_EQ(refused.Questions(), V{});
         EXPECT_EQ(refused.Messages(),
-                  V{"Restoration refused: line 3: key \"HKEY_CURRENT_USER\" lies outside the registry areas the "
-                    "program cleans; the backup was refused whole and nothing was restored"});
-        EXPECT_FALSE(reg_.KeyExists("HKEY_CURRENT_USER\\Software"));
+                  V{"Restoration refused: line 4: key \"HKEY_CURRENT_USER\\Environment\" lies outside the registry "
+                    "areas the program cleans; the backup was refused whole and nothing was restored"});
+        EXPECT_FALSE(reg_.KeyExists("HKEY_CURRENT_USER\\Environment"));
     }
 }
 
