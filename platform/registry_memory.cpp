@@ -101,6 +101,7 @@ struct MemoryRegistry::Node {
         std::string name;
         std::uint32_t type = kRegNone;
         std::vector<std::uint8_t> data;
+        bool removed = false;  // deleted; dropped from `values` by Compact
     };
 
     Node() = default;
@@ -124,7 +125,11 @@ struct MemoryRegistry::Node {
     std::u16string folded;  // FoldedName(name): what lookups compare
     Node* parent = nullptr;
     OrderedIndex<std::shared_ptr<Node>, FoldedOf> children;  // sorted by folded name
-    std::vector<Value> values;                     // in creation order
+    // In creation order. A deleted value stays in place, marked, until the
+    // values are next listed by position (Compact), so that deleting many
+    // values of one key costs each of them O(1), not a renumbering.
+    std::vector<Value> values;
+    std::size_t removedValues = 0;
     std::unordered_map<std::u16string, std::size_t> valueIndex;  // folded name -> position
     bool deleted = false;
     bool permanent = false;  // roots and the key behind HKEY_CLASSES_ROOT
@@ -168,7 +173,7 @@ struct MemoryRegistry::Node {
         Value* v = FindValue(valueName);
         if (!v) {
             valueIndex.emplace(FoldedName(valueName), values.size());
-            values.push_back(Value{valueName, type, {}});
+            values.push_back(Value{valueName, type, {}, false});
             v = &values.back();
         }
         v->type = type;
@@ -179,13 +184,34 @@ struct MemoryRegistry::Node {
     bool DeleteValue(const std::string& valueName) {
         auto it = valueIndex.find(FoldedName(valueName));
         if (it == valueIndex.end()) return false;
-        const std::size_t position = it->second;
+        Value& v = values[it->second];
         valueIndex.erase(it);
-        values.erase(values.begin() + static_cast<std::ptrdiff_t>(position));
-        for (auto& entry : valueIndex)
-            if (entry.second > position) --entry.second;
-        if (values.empty()) maxValueNameLen = maxValueLen = 0;
+        v.removed = true;
+        v.data = {};
+        ++removedValues;
+        if (removedValues == values.size()) {
+            values.clear();
+            removedValues = 0;
+            maxValueNameLen = maxValueLen = 0;
+        }
         return true;
+    }
+    std::size_t ValueCount() const { return values.size() - removedValues; }
+    // Drops the deleted values, so that positions count the live ones.
+    void Compact() {
+        if (removedValues == 0) return;
+        std::vector<std::size_t> moved(values.size());
+        std::size_t live = 0;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            moved[i] = live;
+            if (!values[i].removed) {
+                if (live != i) values[live] = std::move(values[i]);
+                ++live;
+            }
+        }
+        values.resize(live);
+        removedValues = 0;
+        for (auto& entry : valueIndex) entry.second = moved[entry.second];
     }
     Value* FindValue(const std::string& valueName) {
         auto it = valueIndex.find(FoldedName(valueName));
@@ -421,7 +447,7 @@ RegStatus MemoryRegistry::RegQueryInfoKeyA(RegKey key, RegKeyInfo* info) {
     if (!info) return kRegSuccess;
     info->subKeys = static_cast<std::uint32_t>(node->children.Size());
     info->maxSubKeyLen = node->maxSubKeyLen;
-    info->values = static_cast<std::uint32_t>(node->values.size());
+    info->values = static_cast<std::uint32_t>(node->ValueCount());
     info->maxValueNameLen = node->maxValueNameLen;
     info->maxValueLen = node->maxValueLen;
     return kRegSuccess;
@@ -474,6 +500,7 @@ RegStatus MemoryRegistry::RegEnumValueA(RegKey key, std::uint32_t index, char* n
     RegStatus status;
     std::shared_ptr<Node> node = NodeOfLocked(key, &status, kKeyQueryValue);
     if (!node) return status;
+    node->Compact();
     if (index >= node->values.size()) return kRegNoMoreItems;
     const Node::Value& v = node->values[index];
     status = CopyValueData(v.type, v.data, data, dataLen ? *dataLen : 0);
@@ -663,7 +690,8 @@ std::vector<std::string> MemoryRegistry::ValueNames(const std::string& fullPath)
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::string> names;
     if (std::shared_ptr<Node> node = FindPathLocked(fullPath)) {
-        for (const Node::Value& v : node->values) names.push_back(v.name);
+        for (const Node::Value& v : node->values)
+            if (!v.removed) names.push_back(v.name);
     }
     return names;
 }
