@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -44,6 +45,15 @@ CMainDlg* MainWindowOf(Summary* summary) { return dynamic_cast<CMainDlg*>(summar
 }  // namespace
 
 void MainProgressCallback(std::string item, std::string status, std::int32_t, std::int32_t found) {
+    // The panel follows the worker at most every 50 ms: the worker reports
+    // each item it checks, far more often than anyone can read, and each
+    // change is drawn by the user-interface thread. The end of a scan shows
+    // its final figures itself (ScanFinished).
+    static std::atomic<ULONGLONG> lastShown{0};
+    const ULONGLONG now = GetTickCount64();
+    const ULONGLONG last = lastShown.load();
+    if (now - last < 50 && now >= last) return;
+    lastShown.store(now);
     CMainDlg* window = MainWindowOf(CurrentSummary.load());
     if (window == nullptr) return;
     CSubMainSkin* panel = window->ProgressPanel();
