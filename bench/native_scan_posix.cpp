@@ -217,11 +217,12 @@ int main(int argc, char** argv) {
     }
     const int divisors[] = {4, 2, 1};
     double medianScan[3] = {0, 0, 0};
+    double medianCpu[3] = {0, 0, 0};
     std::printf("native scan of a registry in memory over files on disk (C: = %s), all nine areas;\n"
                 "floor: one stat per named file by its host path; median of %d rounds, scan and floor by turns\n",
                 folder.c_str(), rounds);
     std::printf("scale     keys   values  files  scanned  found   scan wall (min-max) s   scan cpu s   floor wall s   "
-                "scan/floor   growth of scan\n");
+                "scan/floor   growth of scan (cpu)\n");
     for (int s = 0; s < 3; ++s) {
         const std::string root = folder + "/scale-" + std::to_string(divisors[s]);
         ::nftw(root.c_str(), RemoveEntry, 64, FTW_DEPTH | FTW_PHYS);
@@ -239,13 +240,16 @@ int main(int argc, char** argv) {
             floorWall.push_back(Floor(w, &present).wall);
         }
         medianScan[s] = Median(scanWall);
-        char growth[32] = "-";
-        if (s > 0 && medianScan[s - 1] > 0) std::snprintf(growth, sizeof growth, "%.2f", medianScan[s] / medianScan[s - 1]);
+        medianCpu[s] = Median(scanCpu);
+        char growth[48] = "-";
+        if (s > 0 && medianScan[s - 1] > 0 && medianCpu[s - 1] > 0)
+            std::snprintf(growth, sizeof growth, "%.2f (%.2f)", medianScan[s] / medianScan[s - 1],
+                          medianCpu[s] / medianCpu[s - 1]);
         const double floorMedian = Median(floorWall);
         std::printf("1/%d  %8ld %8ld %6zu %8lld %6lld   %7.3f (%.3f-%.3f)   %10.3f   %12.4f   %10.1f   %s\n", divisors[s],
                     w.keys, w.values, w.hostFiles.size(), scanned, found, medianScan[s],
                     *std::min_element(scanWall.begin(), scanWall.end()),
-                    *std::max_element(scanWall.begin(), scanWall.end()), Median(scanCpu), floorMedian,
+                    *std::max_element(scanWall.begin(), scanWall.end()), medianCpu[s], floorMedian,
                     floorMedian > 0 ? medianScan[s] / floorMedian : 0.0, growth);
         std::fflush(stdout);
         ::nftw(root.c_str(), RemoveEntry, 64, FTW_DEPTH | FTW_PHYS);
