@@ -9,7 +9,10 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "control/main_dlg_win32.h"
@@ -42,15 +45,73 @@ CMainDlg* MainWindowOf(Summary* summary) { return dynamic_cast<CMainDlg*>(summar
 
 }  // namespace
 
+namespace {
+
+// What the panel last showed of the worker's progress, and the report held
+// back since. The panel follows the worker at most every 50 ms: the worker
+// reports each item it checks, far more often than anyone can read, and each
+// change is drawn by the user-interface thread. A report held back is shown
+// when an area ends (the next report names other states), so that each area
+// keeps its last count, and at the end of the scan.
+struct ShownProgress {
+    std::mutex lock;
+    ULONGLONG at = 0;
+    ScanCategoryStates states;
+    bool held = false;
+    std::string item, status;
+    std::int32_t found = 0;
+    ScanCategoryStates heldStates;
+};
+
+ShownProgress& Shown() {
+    static ShownProgress shown;
+    return shown;
+}
+
+bool SameStates(const ScanCategoryStates& a, const ScanCategoryStates& b) {
+    return std::equal(std::begin(a.slots), std::end(a.slots), std::begin(b.slots));
+}
+
+void ShowOnPanel(CSubMainSkin* panel, const std::string& item, const std::string& status,
+                 const ScanCategoryStates& states, std::int32_t found) {
+    panel->Controls().SetLabelText(kStatusLabel, status);
+    panel->Controls().SetLabelText(kCurrentItemLabel, item);
+    panel->ShowProgress(states, static_cast<int>(found));
+}
+
+// Shows the report held back, if any.
+void ShowHeldProgress(CSubMainSkin* panel, ShownProgress& shown) {
+    if (!shown.held) return;
+    shown.held = false;
+    if (panel != nullptr) ShowOnPanel(panel, shown.item, shown.status, shown.heldStates, shown.found);
+    shown.states = shown.heldStates;
+}
+
+}  // namespace
+
 void MainProgressCallback(std::string item, std::string status, std::int32_t, std::int32_t found) {
     CMainDlg* window = MainWindowOf(CurrentSummary.load());
     if (window == nullptr || window->Closing()) return;  // the window says it is closing instead
     CSubMainSkin* panel = window->ProgressPanel();
     if (panel == nullptr) return;
-    panel->Controls().SetLabelText(kStatusLabel, status);
-    panel->Controls().SetLabelText(kCurrentItemLabel, item);
     const ScanCategoryStates states = window->States();
-    panel->ShowProgress(states, static_cast<int>(found));
+    ShownProgress& shown = Shown();
+    const std::lock_guard<std::mutex> hold(shown.lock);
+    const ULONGLONG now = GetTickCount64();
+    if (!SameStates(states, shown.states)) {
+        ShowHeldProgress(panel, shown);
+    } else if (now - shown.at < 50 && now >= shown.at) {
+        shown.held = true;
+        shown.item = std::move(item);
+        shown.status = std::move(status);
+        shown.found = found;
+        shown.heldStates = states;
+        return;
+    }
+    shown.held = false;
+    shown.at = now;
+    shown.states = states;
+    ShowOnPanel(panel, item, status, states, found);
 }
 
 void CMainDlg::SetProgressLabel(const char* label, const std::string& text) {
@@ -72,6 +133,11 @@ DWORD WINAPI CMainDlg::MainScanThread(LPVOID argument) {
 
 void CMainDlg::ScanFinished(bool stopped) {
     CSubMainSkin* progress = ProgressPanel();
+    {
+        ShownProgress& shown = Shown();
+        const std::lock_guard<std::mutex> hold(shown.lock);
+        ShowHeldProgress(progress, shown);
+    }
     if (progress != nullptr) {
         const ScanCategoryStates states = States();
         progress->ShowProgress(states, static_cast<int>(Engine().Findings().size() + Shortcuts().BrokenLinks().size()));
@@ -264,6 +330,11 @@ void CMainDlg::RemoveSelectedItems() {
 }
 
 void CMainDlg::RepairFinished(std::unique_ptr<std::string> message, bool keepResults) {
+    {
+        ShownProgress& shown = Shown();
+        const std::lock_guard<std::mutex> hold(shown.lock);
+        ShowHeldProgress(ProgressPanel(), shown);
+    }
     // Presses while the box is up are dropped as presses during the repair
     // (the window is disabled; the tray and the timer still reach it).
     if (message) MessageBoxA(Window(), message->c_str(), "Quillmere", MB_OK);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -56,6 +57,21 @@ private:
         std::size_t next = 0;
     };
     mutable RecentMisses misses_;
+
+public:
+    // The listings of folders read to match names without regard to case,
+    // kept for the run (drive_map_posix.cpp). Not copied with the map.
+    struct FolderListings;
+
+private:
+    struct ListingsHolder {
+        ListingsHolder();
+        ListingsHolder(const ListingsHolder&);
+        ListingsHolder& operator=(const ListingsHolder&);
+        ~ListingsHolder();
+        std::unique_ptr<FolderListings> listings;
+    };
+    mutable ListingsHolder folders_;
 };
 
 }  // namespace qm

@@ -7,7 +7,9 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <memory>
+#include <unordered_map>
 
 #include "platform/name_case.h"
 
@@ -31,13 +33,98 @@ enum class Entry { Found, Missing, Unknown };
 // not be read or searched, or the file system failed.
 bool SaysNothing(int error) { return error != ENOENT && error != ENOTDIR && error != ENAMETOOLONG; }
 
+// How long a folder must have stood unchanged before its listing is kept:
+// a folder's modification time has the file system's coarse granularity, so
+// an entry made within the same tick as a listing was read would not change
+// it. A listing of a folder changed lately is used once and read again.
+constexpr time_t kSettledSeconds = 2;
+
+bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+}  // namespace
+
+// One folder's entries by their case-folded names (FoldedUtf8Name), and by
+// their short names once a short name was asked for. Valid while the folder
+// keeps its identity and times: an entry made or removed changes its
+// modification time, a change of its permissions its change time.
+struct DriveFolderListing {
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec modified{};
+    timespec changed{};
+    bool readable = false;  // false: the folder may not be read
+    std::vector<std::string> names;  // in the order the folder lists them
+    std::unordered_map<std::string, std::size_t> byFolded;  // the first of each folded name
+    bool shortNamesRead = false;
+    bool shortNamesGiven = false;
+    std::unordered_map<std::string, std::size_t> byShortName;
+
+    bool Matches(const struct stat& st) const {
+        return st.st_dev == device && st.st_ino == inode && SameTime(st.st_mtim, modified) &&
+               SameTime(st.st_ctim, changed);
+    }
+    // Reads the folder whose state is `st`. False when it is gone (or is no
+    // folder): the name is missing.
+    bool Read(const std::string& dir, const struct stat& st) {
+        device = st.st_dev;
+        inode = st.st_ino;
+        modified = st.st_mtim;
+        changed = st.st_ctim;
+        std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), &::closedir);
+        if (!d) {
+            readable = false;
+            return SaysNothing(errno);
+        }
+        readable = true;
+        while (dirent* e = ::readdir(d.get())) {
+            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+            names.emplace_back(e->d_name);
+            byFolded.emplace(FoldedUtf8Name(names.back()), names.size() - 1);
+        }
+        return true;
+    }
+    void ReadShortNames(const std::string& dir) {
+        shortNamesRead = true;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            char shortName[64];
+            const std::string path = dir + "/" + names[i];
+            const ssize_t n = ::lgetxattr(path.c_str(), "system.ntfs_dos_name", shortName, sizeof shortName);
+            if (n < 0) {
+                if (errno == ENODATA) shortNamesGiven = true;  // the file has none; the volume has them
+                continue;
+            }
+            shortNamesGiven = true;
+            byShortName.emplace(FoldedUtf8Name(std::string_view(shortName, static_cast<std::size_t>(n))), i);
+        }
+    }
+};
+
+struct DriveMap::FolderListings {
+    std::mutex mutex;
+    std::unordered_map<std::string, DriveFolderListing> byFolder;  // host folder path
+};
+
+DriveMap::ListingsHolder::ListingsHolder() : listings(std::make_unique<FolderListings>()) {}
+DriveMap::ListingsHolder::ListingsHolder(const ListingsHolder&) : ListingsHolder() {}
+DriveMap::ListingsHolder& DriveMap::ListingsHolder::operator=(const ListingsHolder&) {
+    const std::lock_guard<std::mutex> lock(listings->mutex);
+    listings->byFolder.clear();
+    return *this;
+}
+DriveMap::ListingsHolder::~ListingsHolder() = default;
+
+namespace {
+
 // The entry of `dir` whose name equals `name` without regard to case as
 // Windows compares names (an exact match wins over others), or whose short
 // name is `name` where the file system gives short names (a disk mounted
 // with ntfs-3g: the attribute "system.ntfs_dos_name"). Unknown when the
 // folder cannot be read, or when `name` has the form of a short name and the
-// file system gives none.
-Entry FindEntry(const std::string& dir, const std::string& name, std::string& found) {
+// file system gives none. A name not there in its own case is looked up in
+// the folder's listing, read once for the run (and again when the folder
+// changes), so a walk of many paths reads each folder once.
+Entry FindEntry(DriveMap::FolderListings& cache, const std::string& dir, const std::string& name,
+                std::string& found) {
     struct stat st;
     const std::string direct = dir + "/" + name;
     if (::lstat(direct.c_str(), &st) == 0) {
@@ -45,33 +132,40 @@ Entry FindEntry(const std::string& dir, const std::string& name, std::string& fo
         return Entry::Found;
     }
     if (SaysNothing(errno)) return Entry::Unknown;
-    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), &::closedir);
-    if (!d) return SaysNothing(errno) ? Entry::Unknown : Entry::Missing;
-    while (dirent* e = ::readdir(d.get())) {
-        if (SameUtf8NameIgnoringCase(name, e->d_name)) {
-            found = e->d_name;
-            return Entry::Found;
-        }
+    if (::stat(dir.c_str(), &st) != 0) return SaysNothing(errno) ? Entry::Unknown : Entry::Missing;
+    if (!S_ISDIR(st.st_mode)) return Entry::Missing;
+
+    const std::lock_guard<std::mutex> lock(cache.mutex);
+    DriveFolderListing fresh;
+    DriveFolderListing* listing = nullptr;
+    auto kept = cache.byFolder.find(dir);
+    if (kept != cache.byFolder.end() && kept->second.Matches(st)) {
+        listing = &kept->second;
+    } else {
+        if (kept != cache.byFolder.end()) cache.byFolder.erase(kept);
+        if (!fresh.Read(dir, st)) return Entry::Missing;
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        if (st.st_mtim.tv_sec + kSettledSeconds <= now.tv_sec)
+            listing = &cache.byFolder.emplace(dir, std::move(fresh)).first->second;
+        else
+            listing = &fresh;
+    }
+    if (!listing->readable) return Entry::Unknown;
+    const std::string folded = FoldedUtf8Name(name);
+    const auto byName = listing->byFolded.find(folded);
+    if (byName != listing->byFolded.end()) {
+        found = listing->names[byName->second];
+        return Entry::Found;
     }
     if (!HasShortNameForm(name)) return Entry::Missing;
-    bool shortNamesGiven = false;
-    ::rewinddir(d.get());
-    while (dirent* e = ::readdir(d.get())) {
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-        char shortName[64];
-        const std::string path = dir + "/" + e->d_name;
-        const ssize_t n = ::lgetxattr(path.c_str(), "system.ntfs_dos_name", shortName, sizeof shortName);
-        if (n < 0) {
-            if (errno == ENODATA) shortNamesGiven = true;  // the file has none; the volume has them
-            continue;
-        }
-        shortNamesGiven = true;
-        if (SameUtf8NameIgnoringCase(name, std::string_view(shortName, static_cast<std::size_t>(n)))) {
-            found = e->d_name;
-            return Entry::Found;
-        }
+    if (!listing->shortNamesRead) listing->ReadShortNames(dir);
+    const auto byShort = listing->byShortName.find(folded);
+    if (byShort != listing->byShortName.end()) {
+        found = listing->names[byShort->second];
+        return Entry::Found;
     }
-    return shortNamesGiven ? Entry::Missing : Entry::Unknown;
+    return listing->shortNamesGiven ? Entry::Missing : Entry::Unknown;
 }
 
 }  // namespace
@@ -80,6 +174,10 @@ void DriveMap::Map(char letter, const std::string& folder) {
     std::string f = folder;
     while (f.size() > 1 && f.back() == '/') f.pop_back();
     drives_[Upper(letter)] = f;
+    {
+        const std::lock_guard<std::mutex> lock(folders_.listings->mutex);
+        folders_.listings->byFolder.clear();
+    }
     const std::lock_guard<std::mutex> lock(misses_.mutex);
     for (auto& miss : misses_.entries) miss.first.clear();
 }
@@ -140,7 +238,7 @@ bool DriveMap::Resolve(const std::string& windowsPath, std::optional<std::string
     for (const std::string& part : parts) {
         if (part.find_first_of("*?<>|\"") != std::string::npos) resolving = false;
         if (resolving) {
-            const Entry entry = FindEntry(out, part, found);
+            const Entry entry = FindEntry(*folders_.listings, out, part, found);
             if (entry == Entry::Found) {
                 out += "/" + found;
                 continue;

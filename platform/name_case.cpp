@@ -64,6 +64,44 @@ bool SameUtf8NameIgnoringCase(std::string_view a, std::string_view b) {
     return i == a.size() && j == b.size();
 }
 
+std::string FoldedUtf8Name(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(UpcaseUnit(c)));
+            ++i;
+            continue;
+        }
+        std::size_t length = 0;
+        const char32_t u = DecodeAt(name, i, length);
+        if (u == 0xFFFFFFFF) {
+            // A byte compared as it is; the zero byte (never part of a
+            // name) keeps it apart from any character.
+            out.push_back('\0');
+            out.push_back(static_cast<char>(c));
+            ++i;
+            continue;
+        }
+        const char16_t up = UpcaseUnit(static_cast<char16_t>(u));
+        if (up < 0x80) {
+            out.push_back(static_cast<char>(up));
+            i += length;
+            continue;
+        }
+        if (up < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (up >> 6)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (up >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((up >> 6) & 0x3F)));
+        }
+        out.push_back(static_cast<char>(0x80 | (up & 0x3F)));
+        i += length;
+    }
+    return out;
+}
+
 char16_t UpcaseUnit(char16_t c) {
     if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
     if (c < 0x100) {

@@ -19,5 +19,8 @@ std::u16string FoldedName(const std::string& name);
 // every script. A byte that is not part of well-formed UTF-8, and a
 // character beyond U+FFFF, must be equal as it is.
 bool SameUtf8NameIgnoringCase(std::string_view a, std::string_view b);
+// The form two UTF-8 names share exactly when SameUtf8NameIgnoringCase finds
+// them equal (a key for looking names up in a folder's listing).
+std::string FoldedUtf8Name(std::string_view name);
 
 }  // namespace qm

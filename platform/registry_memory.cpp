@@ -126,6 +126,7 @@ struct MemoryRegistry::Node {
         std::string name;
         std::uint32_t type = kRegNone;
         std::vector<std::uint8_t> data;
+        bool removed = false;  // deleted; dropped from `values` by Compact
     };
 
     Node() = default;
@@ -149,9 +150,13 @@ struct MemoryRegistry::Node {
     std::u16string folded;  // FoldedName(name): what lookups compare
     Node* parent = nullptr;
     OrderedIndex<std::shared_ptr<Node>, FoldedOf> children;  // sorted by folded name
-    std::vector<Value> values;                     // in creation order
-    // Folded name -> position, kept once a key holds more than
-    // kValuesWithoutIndex values; fewer are compared one by one.
+    // In creation order. A deleted value stays in place, marked, until the
+    // values are next listed by position (Compact), so that deleting many
+    // values of one key costs each of them O(1), not a renumbering.
+    std::vector<Value> values;
+    std::size_t removedValues = 0;
+    // Folded name -> position of a live value, kept once a key holds more
+    // than kValuesWithoutIndex values; fewer are compared one by one.
     std::unordered_map<std::u16string, std::size_t> valueIndex;
     static constexpr std::size_t kValuesWithoutIndex = 8;
     bool deleted = false;
@@ -195,12 +200,13 @@ struct MemoryRegistry::Node {
                   std::vector<std::uint8_t> data) {
         Value* v = FindValue(valueName);
         if (!v) {
-            if (!valueIndex.empty() || values.size() == kValuesWithoutIndex) {
+            if (!valueIndex.empty() || values.size() >= kValuesWithoutIndex) {
                 if (valueIndex.empty())
-                    for (std::size_t i = 0; i < values.size(); ++i) valueIndex.emplace(FoldedName(values[i].name), i);
+                    for (std::size_t i = 0; i < values.size(); ++i)
+                        if (!values[i].removed) valueIndex.emplace(FoldedName(values[i].name), i);
                 valueIndex.emplace(FoldedName(valueName), values.size());
             }
-            values.push_back(Value{valueName, type, {}});
+            values.push_back(Value{valueName, type, {}, false});
             v = &values.back();
         }
         v->type = type;
@@ -209,22 +215,40 @@ struct MemoryRegistry::Node {
         maxValueLen = std::max(maxValueLen, static_cast<std::uint32_t>(StoredSize(type, v->data)));
     }
     bool DeleteValue(const std::string& valueName) {
-        const Value* found = FindValue(valueName);
+        Value* found = FindValue(valueName);
         if (!found) return false;
-        const std::size_t position = static_cast<std::size_t>(found - values.data());
-        if (!valueIndex.empty()) {
-            valueIndex.erase(FoldedName(values[position].name));
-            for (auto& entry : valueIndex)
-                if (entry.second > position) --entry.second;
+        if (!valueIndex.empty()) valueIndex.erase(FoldedName(found->name));
+        found->removed = true;
+        found->data = {};
+        ++removedValues;
+        if (removedValues == values.size()) {
+            values.clear();
+            removedValues = 0;
+            maxValueNameLen = maxValueLen = 0;
         }
-        values.erase(values.begin() + static_cast<std::ptrdiff_t>(position));
-        if (values.empty()) maxValueNameLen = maxValueLen = 0;
         return true;
+    }
+    std::size_t ValueCount() const { return values.size() - removedValues; }
+    // Drops the deleted values, so that positions count the live ones.
+    void Compact() {
+        if (removedValues == 0) return;
+        std::vector<std::size_t> moved(values.size());
+        std::size_t live = 0;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            moved[i] = live;
+            if (!values[i].removed) {
+                if (live != i) values[live] = std::move(values[i]);
+                ++live;
+            }
+        }
+        values.resize(live);
+        removedValues = 0;
+        for (auto& entry : valueIndex) entry.second = moved[entry.second];
     }
     Value* FindValue(const std::string& valueName) {
         if (valueIndex.empty()) {
             for (Value& v : values)
-                if (SameName(v.name, valueName)) return &v;
+                if (!v.removed && SameName(v.name, valueName)) return &v;
             return nullptr;
         }
         auto it = valueIndex.find(FoldedName(valueName));
@@ -460,7 +484,7 @@ RegStatus MemoryRegistry::RegQueryInfoKeyA(RegKey key, RegKeyInfo* info) {
     if (!info) return kRegSuccess;
     info->subKeys = static_cast<std::uint32_t>(node->children.Size());
     info->maxSubKeyLen = node->maxSubKeyLen;
-    info->values = static_cast<std::uint32_t>(node->values.size());
+    info->values = static_cast<std::uint32_t>(node->ValueCount());
     info->maxValueNameLen = node->maxValueNameLen;
     info->maxValueLen = node->maxValueLen;
     return kRegSuccess;
@@ -513,6 +537,7 @@ RegStatus MemoryRegistry::RegEnumValueA(RegKey key, std::uint32_t index, char* n
     RegStatus status;
     std::shared_ptr<Node> node = NodeOfLocked(key, &status, kKeyQueryValue);
     if (!node) return status;
+    node->Compact();
     if (index >= node->values.size()) return kRegNoMoreItems;
     const Node::Value& v = node->values[index];
     status = CopyValueData(v.type, v.data, data, dataLen ? *dataLen : 0);
@@ -702,7 +727,8 @@ std::vector<std::string> MemoryRegistry::ValueNames(const std::string& fullPath)
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::string> names;
     if (std::shared_ptr<Node> node = FindPathLocked(fullPath)) {
-        for (const Node::Value& v : node->values) names.push_back(v.name);
+        for (const Node::Value& v : node->values)
+            if (!v.removed) names.push_back(v.name);
     }
     return names;
 }

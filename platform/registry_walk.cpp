@@ -201,7 +201,7 @@ RegStatus ReadValues(IRegistry& reg, RegKey key, std::vector<RegValueRecord>* va
     }
 }
 
-RegStatus ReadTree(IRegistry& reg, RegKey key, std::vector<RegTreeKey>* tree) {
+RegStatus ReadTree(IRegistry& reg, RegKey key, std::vector<RegTreeKey>* tree, bool topValues) {
     tree->clear();
     struct Level {
         RegKeyHandle key;  // empty for the key the caller opened
@@ -218,8 +218,10 @@ RegStatus ReadTree(IRegistry& reg, RegKey key, std::vector<RegTreeKey>* tree) {
         RegTreeKey node;
         node.name = std::move(name);
         node.depth = depth;
-        st = ReadValues(reg, k, &node.values);
-        if (st != kRegSuccess) return st;
+        if (depth > 0 || topValues) {
+            st = ReadValues(reg, k, &node.values);
+            if (st != kRegSuccess) return st;
+        }
         Level level{std::move(handle), {}, 0};
         st = ReadSubKeyNames(reg, k, &level.names);
         if (st != kRegSuccess) return st;

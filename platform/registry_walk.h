@@ -62,8 +62,9 @@ struct RegTreeKey {
 // Reads the tree below the open `key` whole. 0 on success; otherwise the
 // failure of the first part that could not be read (a key that would not
 // open, a list that could not be read) and `tree` is incomplete. Iterative:
-// any depth.
-RegStatus ReadTree(IRegistry& reg, RegKey key, std::vector<RegTreeKey>* tree);
+// any depth. Without `topValues` the values of `key` itself are not read
+// (its node holds none): the tree of its sub-keys alone.
+RegStatus ReadTree(IRegistry& reg, RegKey key, std::vector<RegTreeKey>* tree, bool topValues = true);
 
 // The name of `parent`'s sub-key `name` as the registry stores it (names
 // compare without regard to ASCII letter case). 2 when there is none.

@@ -1,5 +1,6 @@
 // CRegistryLib::SaveAsXml: appends a key or a value, with the key's whole
-// sub-key tree, to the XML backup before the repair removes it.
+// sub-key tree, to the XML backup before the repair removes it. Only what is
+// written is read.
 #include <algorithm>
 #include <vector>
 
@@ -123,9 +124,11 @@ int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyPath,
     const RegKey opened = key ? key.Get() : RootKeyFromName(root);
 
     // The tree is read whole before anything is written: a backup holds a
-    // key removed whole or nothing of it.
+    // key removed whole or nothing of it. For a value the key's other values
+    // are not read: the value is read alone, with the key's sub-keys, so a
+    // key holding thousands of values costs each of its findings one value.
     std::vector<RegTreeKey> tree;
-    const RegStatus read = ReadTree(*registry_, opened, &tree);
+    const RegStatus read = ReadTree(*registry_, opened, &tree, value == nullptr);
     if (read != kRegSuccess) {
         if (value == nullptr) return 0;
         tree.resize(1);  // the value alone
@@ -171,7 +174,7 @@ int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyPath,
 int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyName, RegKey key,
                             const CRegValueItem* value) {
     std::vector<RegTreeKey> tree;
-    if (ReadTree(*registry_, key, &tree) != kRegSuccess) return 0;
+    if (ReadTree(*registry_, key, &tree, value == nullptr) != kRegSuccess) return 0;
     WriteTree(*registry_, writer, key, tree, value, !keyName.empty(), keyName);
     return 1;
 }

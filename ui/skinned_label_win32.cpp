@@ -59,7 +59,10 @@ void CSkinnedLabel::Destroy() {
 
 void CSkinnedLabel::SetText(const std::string& text) {
     {
+        // A label shown again with its text is not drawn again: a scan's
+        // progress sets every label of the panel for each item it checks.
         std::lock_guard<std::mutex> lock(textLock_);
+        if (text_ == text) return;
         text_ = text;
     }
     HWND w = window_.load();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -7,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
 
@@ -89,6 +91,21 @@ TEST(NameCase, Utf8NamesMatchWithoutRegardToCaseInEveryScript) {
     EXPECT_FALSE(SameUtf8NameIgnoringCase("x\xE9y", "x\xC9y"));
 }
 
+// The folded form (the key of a folder's listing) is shared by exactly the
+// names that match.
+TEST(NameCase, FoldedNamesAreEqualExactlyWhenTheNamesMatch) {
+    const char* const pairs[][2] = {
+        {"ПРИЛОЖЕНИЕ", "Приложение"}, {"ЁЖИК.exe", "ёжик.EXE"}, {"ΣΟΦΊΑ", "σοφία"},
+        {"CAFÉ Ÿ ŁÓDŹ", "café ÿ łódź"}, {"Приложение", "Приложения"}, {"STRASSE", "straße"},
+        {"café", "cafe"}, {"ab", "abc"}, {"x\xE9y", "X\xE9Y"}, {"x\xE9y", "x\xC9y"},
+        {"\xC3\xA9", "\xC3\x89"}, {"\xC3", "\xC3\xA9"}, {"a\xF0\x9F\x98\x80", "A\xF0\x9F\x98\x80"},
+        {"ı", "I"}, {"ſ", "S"}, {"", ""},
+    };
+    for (const auto& pair : pairs)
+        EXPECT_EQ(FoldedUtf8Name(pair[0]) == FoldedUtf8Name(pair[1]), SameUtf8NameIgnoringCase(pair[0], pair[1]))
+            << pair[0] << " / " << pair[1];
+}
+
 TEST_F(DriveMapTest, FoldersInOtherScriptsMatchInAnyLetterCase) {
     Make("c/Program Files/Приложение");
     Touch("c/Program Files/Приложение/app.exe");
@@ -99,6 +116,54 @@ TEST_F(DriveMapTest, FoldersInOtherScriptsMatchInAnyLetterCase) {
               root_ + "/c/Program Files/Приложение/app.exe");
     EXPECT_TRUE(map_.Exists("C:\\ΕΦΑΡΜΟΓΉ\\CAFÉ.DLL"));
     EXPECT_EQ(map_.Look("C:\\ΕΦΑΡΜΟΓΉ\\CAFE.DLL"), DriveMap::Presence::Missing);
+}
+
+// Folders unchanged for a while have their listings kept for the run; a
+// folder that changes afterwards (an entry made or removed, the folder
+// replaced) is read again, so every lookup answers as the disk stands.
+TEST_F(DriveMapTest, KeptListingsFollowTheFoldersChanges) {
+    Make("c/Program Files/Приложение");
+    Touch("c/Program Files/Приложение/app.exe");
+    const auto age = [this](const std::string& rel, long seconds) {
+        timespec times[2];
+        ::clock_gettime(CLOCK_REALTIME, &times[0]);
+        times[0].tv_sec -= seconds;
+        times[1] = times[0];
+        ASSERT_EQ(::utimensat(AT_FDCWD, (root_ + "/" + rel).c_str(), times, 0), 0) << rel;
+    };
+    for (const char* rel : {"c", "c/windows", "c/windows/System32", "c/Program Files",
+                            "c/Program Files/Приложение"})
+        age(rel, 3600);
+    for (int pass = 0; pass < 2; ++pass) {  // read, then from the kept listings
+        EXPECT_TRUE(map_.Exists("C:\\WINDOWS\\system32\\FOO.dll"));
+        EXPECT_EQ(*map_.ToHostPath("C:\\PROGRAM FILES\\ПРИЛОЖЕНИЕ\\APP.EXE"),
+                  root_ + "/c/Program Files/Приложение/app.exe");
+        EXPECT_FALSE(map_.Exists("C:\\Windows\\System32\\bar.dll"));
+        EXPECT_EQ(map_.Look("C:\\PROGRA~1\\App.exe"), DriveMap::Presence::Unknown);
+        EXPECT_EQ(map_.Look("C:\\Program Files\\Gone~x.exe"), DriveMap::Presence::Missing);
+    }
+    // Made since, and the folder's time set back as if long ago.
+    Touch("c/windows/System32/Bar.DLL");
+    age("c/windows/System32", 1800);
+    EXPECT_TRUE(map_.Exists("C:\\Windows\\System32\\bar.dll"));
+    // Made just now.
+    Touch("c/windows/System32/New.dll");
+    EXPECT_TRUE(map_.Exists("C:\\WINDOWS\\SYSTEM32\\NEW.DLL"));
+    ASSERT_EQ(std::remove((root_ + "/c/windows/System32/foo.dll").c_str()), 0);
+    EXPECT_FALSE(map_.Exists("C:\\WINDOWS\\system32\\FOO.dll"));
+    EXPECT_EQ(map_.Look("C:\\WINDOWS\\system32\\FOO.dll"), DriveMap::Presence::Missing);
+    // A folder put in the place of another, with the same times.
+    age("c/Program Files/Приложение", 3600);
+    EXPECT_TRUE(map_.Exists("C:\\PROGRAM FILES\\ПРИЛОЖЕНИЕ\\APP.EXE"));
+    ASSERT_EQ(std::rename((root_ + "/c/Program Files/Приложение").c_str(), (root_ + "/c/Old").c_str()), 0);
+    Make("c/Program Files/Приложение");
+    Touch("c/Program Files/Приложение/other.exe");
+    age("c/Program Files/Приложение", 3600);
+    EXPECT_FALSE(map_.Exists("C:\\PROGRAM FILES\\ПРИЛОЖЕНИЕ\\APP.EXE"));
+    EXPECT_TRUE(map_.Exists("C:\\PROGRAM FILES\\ПРИЛОЖЕНИЕ\\OTHER.EXE"));
+    // A copy of the map starts without listings and answers the same.
+    const DriveMap copy = map_;
+    EXPECT_TRUE(copy.Exists("C:\\Windows\\System32\\BAR.dll"));
 }
 
 // A name of the form of a short name that matches no long name: this file

@@ -216,6 +216,50 @@ TEST_F(MemoryRegistryTest, ValuesEnumerateInCreationOrderAsOnNt) {
     EXPECT_EQ(reg_.ValueNames(key), (std::vector<std::string>{"zulu", "alpha", "Mike"}));
 }
 
+// Deleting values keeps the others in their order, by position and by name,
+// whether the deletions come one by one between reads or many in a row; a
+// value made again after its deletion goes last.
+TEST_F(MemoryRegistryTest, DeletedValuesLeaveTheOthersInOrder) {
+    const std::string key = std::string(kBase) + "\\Deletions";
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(reg_.SetDword(key, "v" + std::to_string(i), unsigned(i)), kRegSuccess);
+    RegKey h = kNullKey;
+    ASSERT_EQ(reg_.RegOpenKeyExA(kHkeyCurrentUser, "Software\\Test\\Deletions", kKeyAllAccess, &h), kRegSuccess);
+    const auto enumerated = [&] {
+        std::vector<std::string> names;
+        char name[64];
+        std::uint32_t len = sizeof name;
+        for (std::uint32_t i = 0; reg_.RegEnumValueA(h, i, name, &len, nullptr, nullptr, nullptr) == kRegSuccess;
+             ++i, len = sizeof name)
+            names.emplace_back(name, len);
+        return names;
+    };
+    const auto dword = [&](const char* name) {
+        std::uint32_t v = 0, size = sizeof v, type = 0;
+        const RegStatus st = reg_.RegQueryValueExA(h, name, &type, reinterpret_cast<std::uint8_t*>(&v), &size);
+        return st == kRegSuccess ? int(v) : -int(st);
+    };
+    ASSERT_EQ(reg_.RegDeleteValueA(h, "v3"), kRegSuccess);
+    EXPECT_EQ(reg_.RegDeleteValueA(h, "V3"), kRegFileNotFound);
+    EXPECT_EQ(enumerated(), (std::vector<std::string>{"v0", "v1", "v2", "v4", "v5", "v6", "v7", "v8", "v9"}));
+    for (const char* name : {"v0", "V5", "v9", "v7"}) ASSERT_EQ(reg_.RegDeleteValueA(h, name), kRegSuccess);
+    RegKeyInfo info;
+    ASSERT_EQ(reg_.RegQueryInfoKeyA(h, &info), kRegSuccess);
+    EXPECT_EQ(info.values, 5u);
+    EXPECT_EQ(dword("v8"), 8);
+    EXPECT_EQ(dword("v7"), -int(kRegFileNotFound));
+    ASSERT_EQ(reg_.SetDword(key, "v5", 55), kRegSuccess);
+    ASSERT_EQ(reg_.SetDword(key, "v2", 22), kRegSuccess);
+    EXPECT_EQ(enumerated(), (std::vector<std::string>{"v1", "v2", "v4", "v6", "v8", "v5"}));
+    EXPECT_EQ(reg_.ValueNames(key), enumerated());
+    EXPECT_EQ(dword("v2"), 22);
+    EXPECT_EQ(dword("v5"), 55);
+    for (const std::string& name : enumerated()) ASSERT_EQ(reg_.RegDeleteValueA(h, name.c_str()), kRegSuccess);
+    EXPECT_TRUE(enumerated().empty());
+    ASSERT_EQ(reg_.SetDword(key, "again", 1), kRegSuccess);
+    EXPECT_EQ(enumerated(), std::vector<std::string>{"again"});
+    reg_.RegCloseKey(h);
+}
+
 // Text of every type handed over in a buffer of exactly its size, without a
 // terminator: stored as given, and nothing past the buffer is read (the
 // sanitizer build reports any such read).

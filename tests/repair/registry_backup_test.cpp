@@ -137,6 +137,56 @@ TEST_F(RepairTest, ValueBackupWritesTheFindingsValueAndTheKeysSubKeyTree) {
                                                  base + "\\Sub|s=1|-"}));
 }
 
+// Reads a repair makes of values, by position or by name.
+class ValueReadCounter : public MemoryRegistry {
+public:
+    int reads = 0;
+    RegStatus RegEnumValueA(RegKey k, std::uint32_t i, char* n, std::uint32_t* nl, std::uint32_t* t,
+                            std::uint8_t* d, std::uint32_t* dl) override {
+        ++reads;
+        return MemoryRegistry::RegEnumValueA(k, i, n, nl, t, d, dl);
+    }
+    RegStatus RegQueryValueExA(RegKey k, const char* n, std::uint32_t* t, std::uint8_t* d,
+                               std::uint32_t* dl) override {
+        ++reads;
+        return MemoryRegistry::RegQueryValueExA(k, n, t, d, dl);
+    }
+};
+
+TEST_F(RepairTest, ValueFindingsReadTheirOwnValuesAndNotTheRestOfTheirKey) {
+    // 300 values in one key, 30 of them findings: the repair reads each
+    // finding's value (a few calls), never the other 270, so a key of many
+    // values costs its findings no more than a small one.
+    ValueReadCounter reg;
+    EngineServices services = services_;
+    services.registry = &reg;
+    CRegistryLib lib(services);
+    const std::string fonts = std::string(kKey) + "\\Fonts";
+    reg.SetString(fonts + "\\Sub", "s", "1");
+    std::vector<std::string> expected;
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "Font " + std::to_string(i);
+        reg.SetString(fonts, name, "f" + std::to_string(i) + ".ttf");
+        if (i % 10 != 3) continue;
+        auto f = std::make_unique<CRegErrorLog>();
+        f->SetCategory("font");
+        f->SetKeyPath(fonts);
+        f->SetRemoveKind(kRemoveValue);
+        f->SetValue(std::make_unique<CRegValueItem>(name, "f" + std::to_string(i) + ".ttf", kRegSz));
+        lib.Findings().push_back(std::move(f));
+        expected.push_back(fonts + "|" + name + "=f" + std::to_string(i) + ".ttf|-");
+        expected.push_back(fonts + "\\Sub|s=1|-");
+    }
+    ResultRows rows = RowsFor({"Corrupt Fonts"});
+    const std::string file = UniqueName("many-values");
+    ASSERT_EQ(lib.FixRegistry(rows, file), file);
+    EXPECT_EQ(FixedOf(rows, "Corrupt Fonts"), 30);
+    EXPECT_LE(reg.reads, 30 * 6) << "value reads for 30 findings";
+    EXPECT_EQ(reg.ValueNames(fonts).size(), 270u);
+    // The backup holds each value with its key's sub-keys, as before.
+    EXPECT_EQ(test::BackupEntries(test::ReadFileBytes(file)), expected);
+}
+
 TEST_F(RepairTest, TwoFindingsUnderOneParentGiveTwoChains) {
     const std::string a = std::string(kKey) + "\\A";
     const std::string b = std::string(kKey) + "\\B";
