@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "control/main_dlg_win32.h"
+#include "platform/com_scope_win32.h"
 #include "repair/export_backups.h"
 #include "repair/xml_writer.h"
 
@@ -23,21 +24,6 @@ std::atomic<int> RepairInProgress{0};
 namespace {
 
 constexpr const char* kCurrentItemLabel = "TEXT_ERRORSCAN_CURRENTITEM";
-
-// COM for the worker's thread while it runs: the shell calls of the export
-// (and of the shortcut scan) need it.
-class ThreadCom {
-public:
-    ThreadCom() : ok_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-    ~ThreadCom() {
-        if (ok_) CoUninitialize();
-    }
-    ThreadCom(const ThreadCom&) = delete;
-    ThreadCom& operator=(const ThreadCom&) = delete;
-
-private:
-    bool ok_;
-};
 
 CMainDlg* MainWindowOf(Summary* summary) { return dynamic_cast<CMainDlg*>(summary); }
 
@@ -59,7 +45,8 @@ void CMainDlg::SetProgressLabel(const char* label, const std::string& text) {
 }
 
 DWORD WINAPI CMainDlg::MainScanThread(LPVOID argument) {
-    ThreadCom com;
+    // The shell calls of the export and of the shortcut scan need COM.
+    const ComScope com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     auto* self = static_cast<CMainDlg*>(argument);
     const bool stopped = self->RunScan();
     // The results are shown by the user-interface thread, between two of its
@@ -132,7 +119,7 @@ void CMainDlg::FillResultList() {
 }
 
 DWORD WINAPI CMainDlg::MainRepairThread(LPVOID argument) {
-    ThreadCom com;
+    const ComScope com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     auto* self = static_cast<CMainDlg*>(argument);
     self->ShowPanel("SUBMAIN_MAIN");
     self->SetProgressLabel(kCurrentItemLabel, "Backup in progress");

@@ -13,26 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/registry_lib.h"
 #include "engine/path_cleaning.h"
+#include "engine/registry_lib.h"
+#include "platform/handles_win32.h"
 
 namespace qm {
 namespace {
 
-class Hkey {
-public:
-    Hkey() = default;
-    ~Hkey() {
-        if (key_) ::RegCloseKey(key_);
-    }
-    Hkey(const Hkey&) = delete;
-    Hkey& operator=(const Hkey&) = delete;
-    HKEY* Out() { return &key_; }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
+using Hkey = RegistryKey;
 
 EngineServices Services() {
     EngineServices s;
