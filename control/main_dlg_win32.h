@@ -20,20 +20,10 @@
 #include "control/result_entries.h"
 #include "control/summary.h"
 #include "platform/handles_win32.h"
+#include "ui/window_messages_win32.h"
 
 namespace qm {
 
-// Tray icon notifications and the deferred close.
-constexpr UINT kTrayMessage = WM_USER + 2;
-constexpr UINT kCloseMainMessage = WM_APP + 0x171;
-// Posted by the scan worker when its scan has ended (wParam 1: stopped).
-constexpr UINT kScanFinishedMessage = WM_APP + 0x172;
-// Posted by the repair worker when its repair has ended; lParam: its closing
-// message (a std::string the receiver takes over).
-constexpr UINT kRepairFinishedMessage = WM_APP + 0x173;
-// Posted when a web page could not be opened; lParam: the message to show
-// (a std::string the receiver takes over).
-constexpr UINT kWebPageFailedMessage = WM_APP + 0x174;
 // The result panel's label that gives the number of rows ("16 problems found").
 constexpr const char* kResultTotalLabel = "TEXT_RESULT_TOTAL";
 // The line beside it: the skin's hint, or after a stopped scan what the list is.

@@ -17,6 +17,7 @@
 
 #include "control/main_dlg_win32.h"
 #include "control/scan_outcome.h"
+#include "platform/com_scope_win32.h"
 #include "repair/export_backups.h"
 #include "repair/xml_writer.h"
 
@@ -25,21 +26,6 @@ namespace qm {
 std::atomic<int> RepairInProgress{0};
 
 namespace {
-
-// COM for the worker's thread while it runs: the shell calls of the export
-// (and of the shortcut scan) need it.
-class ThreadCom {
-public:
-    ThreadCom() : ok_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-    ~ThreadCom() {
-        if (ok_) CoUninitialize();
-    }
-    ThreadCom(const ThreadCom&) = delete;
-    ThreadCom& operator=(const ThreadCom&) = delete;
-
-private:
-    bool ok_;
-};
 
 CMainDlg* MainWindowOf(Summary* summary) { return dynamic_cast<CMainDlg*>(summary); }
 
@@ -119,7 +105,8 @@ void CMainDlg::SetProgressLabel(const char* label, const std::string& text) {
 }
 
 DWORD WINAPI CMainDlg::MainScanThread(LPVOID argument) {
-    ThreadCom com;
+    // The shell calls of the export and of the shortcut scan need COM.
+    const ComScope com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     auto* self = static_cast<CMainDlg*>(argument);
     const bool stopped = self->RunScan();
     // The results are shown by the user-interface thread, between two of its
@@ -214,7 +201,7 @@ void CMainDlg::FillResultList() {
 }
 
 DWORD WINAPI CMainDlg::MainRepairThread(LPVOID argument) {
-    ThreadCom com;
+    const ComScope com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     auto* self = static_cast<CMainDlg*>(argument);
     self->ShowPanel("SUBMAIN_MAIN");
     self->SetProgressLabel(kCurrentItemLabel, "Backup in progress");

@@ -44,13 +44,9 @@
 #include "ui/gdi_objects_win32.h"
 #include "ui/settings_store.h"
 #include "ui/window_base_win32.h"
+#include "ui/window_messages_win32.h"
 
 namespace qm {
-
-// Sent to every window of the main screen's tree when the screen closes.
-constexpr UINT kPrepareToCloseMessage = WM_USER + 101;
-// Enables the panel's BUTTON_SCAN.
-constexpr UINT kEnableScanButtonMessage = WM_USER + 102;
 
 // What a panel asks of the screen that holds it.
 class IPanelHost {

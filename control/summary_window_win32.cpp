@@ -3,7 +3,6 @@
 #include <cstdlib>
 
 #include "control/main_dlg_win32.h"
-#include "control/sub_main_skin_win32.h"
 #include "resources/resource.h"
 #include "ui/skin_image_win32.h"
 

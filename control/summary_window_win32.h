@@ -41,12 +41,9 @@
 #include "ui/skin_file.h"
 #include "ui/skinned_list_view_win32.h"
 #include "ui/window_base_win32.h"
+#include "ui/window_messages_win32.h"
 
 namespace qm {
-
-// Posted by the workers when their run has returned.
-constexpr UINT kFinishScanMessage = WM_USER + 103;
-constexpr UINT kFinishFixingMessage = WM_USER + 104;
 
 // The screens' names (and the stems of their sections).
 constexpr const char* kErrorScanScreen = "SCREENERRORSCAN";

@@ -7,33 +7,25 @@
 #include <atomic>
 
 #include "platform/administrator_rights.h"
+#include "platform/handles_win32.h"
 
 namespace qm {
 
 namespace {
 
-class Sid {
-public:
-    Sid() {
-        SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-        if (!::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0,
-                                        0, 0, 0, &sid_))
-            sid_ = nullptr;
-    }
-    ~Sid() {
-        if (sid_ != nullptr) ::FreeSid(sid_);
-    }
-    Sid(const Sid&) = delete;
-    Sid& operator=(const Sid&) = delete;
-    PSID Get() const { return sid_; }
-
-private:
-    PSID sid_ = nullptr;
-};
+// BUILTIN\Administrators; empty when it cannot be built.
+Sid AdministratorsSid() {
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID sid = nullptr;
+    if (!::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
+                                    0, &sid))
+        return Sid();
+    return Sid(sid);
+}
 
 bool InAdministratorsGroup() {
-    Sid admins;
-    if (admins.Get() == nullptr) return false;
+    const Sid admins = AdministratorsSid();
+    if (!admins) return false;
     BOOL member = FALSE;
     // A null token: the calling thread's effective token (its impersonation
     // token, or else the process token).

@@ -1,4 +1,5 @@
-// CoInitialize / CoUninitialize for the lifetime of a scope. Uninitialises only
+// CoInitializeEx / CoUninitialize for the lifetime of a scope (a
+// single-threaded apartment unless other flags are given). Uninitialises only
 // what it initialised: a thread already in another apartment keeps it.
 #pragma once
 
@@ -8,7 +9,7 @@ namespace qm {
 
 class ComScope {
 public:
-    ComScope() : status_(::CoInitialize(nullptr)) {}
+    explicit ComScope(DWORD flags = COINIT_APARTMENTTHREADED) : status_(::CoInitializeEx(nullptr, flags)) {}
     ~ComScope() {
         if (SUCCEEDED(status_)) ::CoUninitialize();
     }

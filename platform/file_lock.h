@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/unique_handle.h"
+
 namespace qm {
 
 class ExclusiveFileLock {
@@ -16,20 +18,24 @@ public:
     enum class Result { Locked, TimedOut, Failed };
 
     ExclusiveFileLock() = default;
-    ~ExclusiveFileLock() { Unlock(); }
-    ExclusiveFileLock(const ExclusiveFileLock&) = delete;
-    ExclusiveFileLock& operator=(const ExclusiveFileLock&) = delete;
 
     // Locks the existing file at `path`, waiting at most `waitMs` for another
     // holder to let go; `waiting` (may be empty) is called once when the lock
     // is held elsewhere. `error` says why when the result is not Locked.
     Result Lock(const std::string& path, std::uint32_t waitMs, const std::function<void()>& waiting,
                 std::string& error);
-    void Unlock();
-    bool Held() const { return handle_ >= 0; }
+    void Unlock() { handle_.Reset(); }
+    bool Held() const { return handle_.Valid(); }
 
 private:
-    long long handle_ = -1;
+    // The locked file's descriptor; closing it releases the lock.
+    struct Traits {
+        using Handle = long long;
+        static Handle Invalid() { return -1; }
+        static bool Valid(Handle h) { return h >= 0; }
+        static bool Close(Handle h);
+    };
+    UniqueHandle<Traits> handle_;
 };
 
 }  // namespace qm

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/file_descriptor_posix.h"
 #include "platform/file_lock.h"
 
 namespace qm {
@@ -20,25 +21,24 @@ ExclusiveFileLock::Result ExclusiveFileLock::Lock(const std::string& path, std::
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     bool told = false;
     for (;;) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
+        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd) {
             error = "cannot lock \"" + path + "\": " + std::strerror(errno);
             return Result::Failed;
         }
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0) {
             // The file locked must still be the one at the path: the previous
             // holder may have renamed a new file over it meanwhile.
             struct stat held {}, now {};
-            if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &now) == 0 && held.st_dev == now.st_dev &&
+            if (::fstat(fd.Get(), &held) == 0 && ::stat(path.c_str(), &now) == 0 && held.st_dev == now.st_dev &&
                 held.st_ino == now.st_ino) {
-                handle_ = fd;
+                handle_.Reset(fd.Release());
                 return Result::Locked;
             }
-            ::close(fd);
             continue;
         }
         const int e = errno;
-        ::close(fd);
+        fd.Reset();
         if (e != EWOULDBLOCK && e != EINTR) {
             error = "cannot lock \"" + path + "\": " + std::strerror(e);
             return Result::Failed;
@@ -53,10 +53,6 @@ ExclusiveFileLock::Result ExclusiveFileLock::Lock(const std::string& path, std::
     }
 }
 
-void ExclusiveFileLock::Unlock() {
-    if (handle_ < 0) return;
-    ::close(static_cast<int>(handle_));  // releases the lock
-    handle_ = -1;
-}
+bool ExclusiveFileLock::Traits::Close(Handle h) { return ::close(static_cast<int>(h)) == 0; }
 
 }  // namespace qm

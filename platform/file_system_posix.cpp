@@ -12,6 +12,8 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/file_descriptor_posix.h"
+
 namespace qm {
 
 namespace {
@@ -182,12 +184,11 @@ std::uint32_t PosixFileSystem::GetFileAttributesA(const std::string& path) {
     const std::size_t slash = host->find_last_of('/');
     const std::string dirName = slash == 0 ? "/" : host->substr(0, slash);
     const std::string name = host->substr(slash + 1);
-    const int dir = ::open(dirName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return kInvalidFileAttributes;
+    const FileDescriptor dir(::open(dirName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir) return kInvalidFileAttributes;
     std::uint32_t attributes = kInvalidFileAttributes;
-    if (!EntryAttributes(dir, name.empty() ? "." : name.c_str(), attributes))
+    if (!EntryAttributes(dir.Get(), name.empty() ? "." : name.c_str(), attributes))
         attributes = kInvalidFileAttributes;
-    ::close(dir);
     return attributes;
 }
 
@@ -256,25 +257,24 @@ bool PosixFileSystem::ReadFileBytes(const std::string& path, std::vector<std::ui
     bytes.clear();
     const auto host = drives_.ToHostPath(path);
     if (!host) return false;
-    const int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    const FileDescriptor fd(::open(host->c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return false;
     struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+    bool ok = ::fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode) &&
               static_cast<std::uint64_t>(st.st_size) <= limit;
     if (ok) {
         bytes.resize(static_cast<std::size_t>(st.st_size));
         std::size_t done = 0;
         while (ok && done < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+            const ssize_t n = ::read(fd.Get(), bytes.data() + done, bytes.size() - done);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) ok = false;
             else done += static_cast<std::size_t>(n);
         }
         // The file must end where its size said.
         char extra;
-        if (ok && ::read(fd, &extra, 1) != 0) ok = false;
+        if (ok && ::read(fd.Get(), &extra, 1) != 0) ok = false;
     }
-    ::close(fd);
     if (!ok) bytes.clear();
     return ok;
 }
@@ -283,18 +283,18 @@ bool PosixFileSystem::CreateFileWithBytes(const std::string& path,
                                           const std::vector<std::uint8_t>& bytes) {
     const auto host = drives_.ToHostPath(path);
     if (!host) return false;
-    const int fd = ::open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
+    FileDescriptor fd(::open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd) return false;
     bool ok = true;
     std::size_t done = 0;
     while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(fd.Get(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) ok = false;
         else done += static_cast<std::size_t>(n);
     }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
+    if (ok && ::fsync(fd.Get()) != 0) ok = false;
+    if (!fd.Close()) ok = false;
     if (!ok) ::unlink(host->c_str());
     return ok;
 }

@@ -39,4 +39,22 @@ struct GdiObjectTraits {
 template <typename H>
 using GdiObject = UniqueHandle<GdiObjectTraits<H>>;
 
+// An open registry key, closed with RegCloseKey.
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle key) { return key != nullptr; }
+    static bool Close(Handle key) { return ::RegCloseKey(key) == ERROR_SUCCESS; }
+};
+using RegistryKey = UniqueHandle<RegistryKeyTraits>;
+
+// A security identifier made by AllocateAndInitializeSid, freed with FreeSid.
+struct SidTraits {
+    using Handle = PSID;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle sid) { return sid != nullptr; }
+    static bool Close(Handle sid) { return ::FreeSid(sid) == nullptr; }
+};
+using Sid = UniqueHandle<SidTraits>;
+
 }  // namespace qm

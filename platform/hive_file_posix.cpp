@@ -16,7 +16,9 @@
 #include <set>
 
 #include "platform/codepage.h"
+#include "platform/file_descriptor_posix.h"
 #include "platform/name_case.h"
+#include "platform/unique_handle.h"
 #include "platform/whole_file.h"
 
 namespace qm {
@@ -105,13 +107,26 @@ std::vector<std::uint8_t> Utf16ToAnsiBytes(const char* data, std::size_t len) {
 
 // A malloc'ed result of hivex, freed when it goes out of scope.
 template <typename T>
-struct Freed {
-    T* p = nullptr;
-    explicit Freed(T* q) : p(q) {}
-    ~Freed() { std::free(p); }
-    Freed(const Freed&) = delete;
-    Freed& operator=(const Freed&) = delete;
+struct MallocTraits {
+    using Handle = T*;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle p) { return p != nullptr; }
+    static bool Close(Handle p) {
+        std::free(p);
+        return true;
+    }
 };
+template <typename T>
+using Freed = UniqueHandle<MallocTraits<T>>;
+
+// An open hive, closed with hivex_close.
+struct HiveTraits {
+    using Handle = hive_h*;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static bool Close(Handle h) { return hivex_close(h) == 0; }
+};
+using HiveHandle = UniqueHandle<HiveTraits>;
 
 std::string Describe(const std::string& path, const std::string& what) {
     return "\"" + path + "\": " + what + ": " + std::strerror(errno);
@@ -198,52 +213,50 @@ std::vector<std::string> CommitLeftovers(const std::string& path) {
 }
 
 struct HiveFile::Impl {
-    hive_h* h = nullptr;
+    HiveHandle hive;
     bool writable = false;
     std::set<std::u16string> skip;  // folded paths below the root
 
-    ~Impl() {
-        if (h) hivex_close(h);
-    }
+    hive_h* h() const { return hive.Get(); }
 
     std::vector<hive_node_h> Children(hive_node_h node, const std::string& full = "") {
         errno = 0;
-        Freed<hive_node_h> list(hivex_node_children(h, node));
-        if (!list.p)
+        Freed<hive_node_h> list(hivex_node_children(h(), node));
+        if (!list)
             throw HiveError("cannot read the sub-keys of \"" + full + "\": " + std::string(std::strerror(errno)));
         std::vector<hive_node_h> out;
-        for (hive_node_h* p = list.p; *p; ++p) out.push_back(*p);
+        for (hive_node_h* p = list.Get(); *p; ++p) out.push_back(*p);
         return out;
     }
 
     // The node's name; false when it cannot be read as text.
     bool Name(hive_node_h node, std::string* name) {
-        Freed<char> n(hivex_node_name(h, node));
-        if (!n.p) return false;
-        *name = n.p;
+        Freed<char> n(hivex_node_name(h(), node));
+        if (!n) return false;
+        *name = n.Get();
         return true;
     }
 
     std::vector<HiveValue> Values(hive_node_h node, const std::string& full = "") {
         errno = 0;
-        Freed<hive_value_h> list(hivex_node_values(h, node));
-        if (!list.p)
+        Freed<hive_value_h> list(hivex_node_values(h(), node));
+        if (!list)
             throw HiveError("cannot read the values of \"" + full + "\": " + std::string(std::strerror(errno)));
         std::vector<HiveValue> out;
-        for (hive_value_h* p = list.p; *p; ++p) {
+        for (hive_value_h* p = list.Get(); *p; ++p) {
             HiveValue v;
             // Hives hold type codes beyond hive_type's enumerators: read the raw number.
             std::uint32_t t = 0;
             std::size_t len = 0;
-            Freed<char> data(hivex_value_value(h, *p, reinterpret_cast<hive_type*>(&t), &len));
-            Freed<char> key(hivex_value_key(h, *p));
+            Freed<char> data(hivex_value_value(h(), *p, reinterpret_cast<hive_type*>(&t), &len));
+            Freed<char> key(hivex_value_key(h(), *p));
             v.type = t;
-            if (data.p) v.raw.assign(data.p, data.p + len);
-            if (data.p && key.p) {
+            if (data) v.raw.assign(data.Get(), data.Get() + len);
+            if (data && key) {
                 v.readable = true;
-                v.name = key.p;
+                v.name = key.Get();
                 v.folded = FoldedName(v.name);
-                v.shown = IsTextType(t) ? Utf16ToAnsiBytes(data.p, len) : v.raw;
+                v.shown = IsTextType(t) ? Utf16ToAnsiBytes(data.Get(), len) : v.raw;
             }
             out.push_back(std::move(v));
         }
@@ -295,7 +308,7 @@ struct HiveFile::Impl {
                 continue;
             }
             if (!wantedByFold.count(fold)) {
-                if (hivex_node_delete_child(h, child) != 0)
+                if (hivex_node_delete_child(h(), child) != 0)
                     throw HiveError("cannot delete the key \"" + full + "\\" + name +
                                     "\": " + std::strerror(errno));
                 removedOrAdded = true;
@@ -309,7 +322,7 @@ struct HiveFile::Impl {
             // A key that only leads to where another hive is mounted is not this hive's.
             const std::u16string addRel = rel.empty() ? fold : rel + u"\\" + fold;
             if (skip.count(addRel) || !HasOwnContent(reg, full + "\\" + name, addRel)) continue;
-            const hive_node_h child = hivex_node_add_child(h, node, name.c_str());
+            const hive_node_h child = hivex_node_add_child(h(), node, name.c_str());
             if (child == 0)
                 throw HiveError("cannot add the key \"" + full + "\\" + name + "\": " + std::strerror(errno));
             CheckOrder(node, full + "\\" + name);
@@ -426,7 +439,7 @@ struct HiveFile::Impl {
             set[i].len = result[i].bytes.size();
             set[i].value = reinterpret_cast<char*>(result[i].bytes.data());
         }
-        if (hivex_node_set_values(h, node, set.size(), set.data(), 0) != 0)
+        if (hivex_node_set_values(h(), node, set.size(), set.data(), 0) != 0)
             throw HiveError("cannot write the values of \"" + full + "\": " + std::strerror(errno));
         return true;
     }
@@ -435,8 +448,8 @@ struct HiveFile::Impl {
 HiveFile::HiveFile(const std::string& path, bool writable) : path_(path), impl_(std::make_unique<Impl>()) {
     errno = 0;
     impl_->writable = writable;
-    impl_->h = hivex_open(path.c_str(), writable ? HIVEX_OPEN_WRITE : 0);
-    if (!impl_->h) throw HiveError(Describe(path, "cannot open the registry hive"));
+    impl_->hive.Reset(hivex_open(path.c_str(), writable ? HIVEX_OPEN_WRITE : 0));
+    if (!impl_->hive) throw HiveError(Describe(path, "cannot open the registry hive"));
 }
 
 HiveFile::~HiveFile() = default;
@@ -455,7 +468,7 @@ void HiveFile::LoadInto(MemoryRegistry& registry, const std::string& mountPath,
                         const std::vector<std::string>& skip) {
     impl_->skip = FoldedPaths(skip);
     try {
-        impl_->Load(registry, hivex_root(impl_->h), mountPath, u"");
+        impl_->Load(registry, hivex_root(impl_->h()), mountPath, u"");
     } catch (const HiveError& e) {
         throw HiveError("\"" + path_ + "\": " + e.what());
     }
@@ -466,7 +479,7 @@ std::size_t HiveFile::ApplyChanges(const MemoryRegistry& registry, const std::st
     if (!impl_->writable) throw HiveError("\"" + path_ + "\" was opened for reading only");
     impl_->skip = FoldedPaths(skip);
     try {
-        return impl_->Apply(registry, hivex_root(impl_->h), mountPath, u"");
+        return impl_->Apply(registry, hivex_root(impl_->h()), mountPath, u"");
     } catch (const HiveError& e) {
         throw HiveError("\"" + path_ + "\": " + e.what());
     }
@@ -476,26 +489,18 @@ namespace {
 
 // Whether the file at `path` opens as a hive.
 bool IsWholeHive(const std::string& path) {
-    hive_h* h = hivex_open(path.c_str(), 0);
-    if (!h) return false;
-    hivex_close(h);
-    return true;
+    return HiveHandle(hivex_open(path.c_str(), 0)).Valid();
 }
 
 // Flushes a written file (and then its folder's entries) to the disk.
 bool FlushFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return fd && ::fsync(fd.Get()) == 0;
 }
 
 void FlushFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
+    const FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd) ::fsync(fd.Get());
 }
 
 }  // namespace
@@ -520,7 +525,7 @@ void HiveFile::Commit() {
     }
     const std::string temp = AtomicTempName(path_);
     errno = 0;
-    if (hivex_commit(impl_->h, temp.c_str(), 0) != 0) {
+    if (hivex_commit(impl_->h(), temp.c_str(), 0) != 0) {
         const std::string why = std::strerror(errno ? errno : EIO);
         struct stat t {};
         if (::lstat(temp.c_str(), &t) == 0 && S_ISREG(t.st_mode)) ::unlink(temp.c_str());

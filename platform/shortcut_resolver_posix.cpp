@@ -9,31 +9,41 @@
 
 #include "platform/codepage.h"
 #include "platform/file_system_posix.h"
+#include "platform/unique_handle.h"
 
 namespace qm {
 
 namespace {
 
-// A liblnk file handle and its error record, freed on scope exit.
+// A liblnk file handle, freed with liblnk_file_free.
+struct LnkHandleTraits {
+    using Handle = liblnk_file_t*;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle file) { return file != nullptr; }
+    static bool Close(Handle file) { return liblnk_file_free(&file, nullptr) == 1; }
+};
+// The same handle while a file is open in it, closed with liblnk_file_close.
+struct LnkOpenTraits {
+    using Handle = liblnk_file_t*;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle file) { return file != nullptr; }
+    static bool Close(Handle file) { return liblnk_file_close(file, nullptr) == 0; }
+};
+
+// A shortcut file read through liblnk. Its error records are never read, so
+// none are asked for.
 class LnkFile {
 public:
     LnkFile() {
-        if (liblnk_file_initialize(&file_, &error_) != 1) file_ = nullptr;
+        liblnk_file_t* file = nullptr;
+        if (liblnk_file_initialize(&file, nullptr) == 1) file_.Reset(file);
     }
-    ~LnkFile() {
-        if (file_ != nullptr) {
-            if (open_) liblnk_file_close(file_, nullptr);
-            liblnk_file_free(&file_, nullptr);
-        }
-        if (error_ != nullptr) liblnk_error_free(&error_);
-    }
-    LnkFile(const LnkFile&) = delete;
-    LnkFile& operator=(const LnkFile&) = delete;
 
     bool Open(const std::string& path) {
-        if (file_ == nullptr) return false;
-        open_ = liblnk_file_open(file_, path.c_str(), LIBLNK_OPEN_READ, &error_) == 1;
-        return open_;
+        if (!file_) return false;
+        if (liblnk_file_open(file_.Get(), path.c_str(), LIBLNK_OPEN_READ, nullptr) != 1) return false;
+        open_.Reset(file_.Get());
+        return true;
     }
 
     // 1 with the path, 0 when the link has none, -1 on a read error.
@@ -51,19 +61,19 @@ private:
 
     int Text(SizeGetter getSize, TextGetter getText, std::string& text) {
         size_t size = 0;
-        int result = getSize(file_, &size, &error_);
+        int result = getSize(file_.Get(), &size, nullptr);
         if (result != 1) return result;
         if (size == 0) return 0;
         std::vector<uint8_t> buffer(size + 1, 0);
-        result = getText(file_, buffer.data(), size, &error_);
+        result = getText(file_.Get(), buffer.data(), size, nullptr);
         if (result != 1) return result;
         text.assign(reinterpret_cast<const char*>(buffer.data()));
         return 1;
     }
 
-    liblnk_file_t* file_ = nullptr;
-    liblnk_error_t* error_ = nullptr;
-    bool open_ = false;
+    // Declared in this order so that the file is closed before it is freed.
+    UniqueHandle<LnkHandleTraits> file_;
+    UniqueHandle<LnkOpenTraits> open_;
 };
 
 std::atomic<IShortcutResolver*> g_resolver{nullptr};

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/unique_handle.h"
+
 namespace qm {
 
 class UnbufferedFile {
@@ -14,9 +16,6 @@ public:
     enum class OpenResult { Opened, Exists, Failed };
 
     UnbufferedFile() = default;
-    ~UnbufferedFile() { Close(); }
-    UnbufferedFile(const UnbufferedFile&) = delete;
-    UnbufferedFile& operator=(const UnbufferedFile&) = delete;
 
     // Creates a new file for writing, shared for reading, writing and deletion
     // with every other opener. Never opens or truncates an existing file:
@@ -24,12 +23,18 @@ public:
     OpenResult CreateNew(const std::string& name);
     // Writes every byte or fails; true on success.
     bool Write(const char* data, std::size_t length);
-    void Close();
-    bool IsOpen() const { return handle_ != kInvalid; }
+    void Close() { handle_.Reset(); }
+    bool IsOpen() const { return handle_.Valid(); }
 
 private:
-    static constexpr long long kInvalid = -1;
-    long long handle_ = kInvalid;  // file descriptor or HANDLE value
+    // A file descriptor or a HANDLE value, closed by the backend.
+    struct Traits {
+        using Handle = long long;
+        static Handle Invalid() { return -1; }
+        static bool Valid(Handle h) { return h != -1; }
+        static bool Close(Handle h);
+    };
+    UniqueHandle<Traits> handle_;
 };
 
 }  // namespace qm

@@ -19,7 +19,7 @@ UnbufferedFile::OpenResult UnbufferedFile::CreateNew(const std::string& name) {
         return (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS) ? OpenResult::Exists
                                                                           : OpenResult::Failed;
     }
-    handle_ = static_cast<long long>(reinterpret_cast<INT_PTR>(h));
+    handle_.Reset(static_cast<long long>(reinterpret_cast<INT_PTR>(h)));
     return OpenResult::Opened;
 }
 
@@ -28,7 +28,7 @@ bool UnbufferedFile::Write(const char* data, std::size_t length) {
     while (length > 0) {
         const DWORD chunk = length > 0x40000000u ? 0x40000000u : static_cast<DWORD>(length);
         DWORD written = 0;
-        if (!::WriteFile(AsHandle(handle_), data, chunk, &written, nullptr) || written == 0)
+        if (!::WriteFile(AsHandle(handle_.Get()), data, chunk, &written, nullptr) || written == 0)
             return false;
         data += written;
         length -= written;
@@ -36,10 +36,6 @@ bool UnbufferedFile::Write(const char* data, std::size_t length) {
     return true;
 }
 
-void UnbufferedFile::Close() {
-    if (!IsOpen()) return;
-    ::CloseHandle(AsHandle(handle_));
-    handle_ = kInvalid;
-}
+bool UnbufferedFile::Traits::Close(Handle h) { return ::CloseHandle(AsHandle(h)) != 0; }
 
 }  // namespace qm

@@ -41,6 +41,12 @@ public:
         const Handle old = std::exchange(handle_, handle);
         if (old != handle && Traits::Valid(old)) Traits::Close(old);
     }
+    // Closes what is held and gives the address of the empty slot, for a call
+    // that hands back a new handle through a pointer.
+    Handle* Out() noexcept {
+        Reset();
+        return &handle_;
+    }
     // Closes now; false only when there was a handle and closing it failed.
     bool Close() noexcept {
         const Handle old = Release();

@@ -5,31 +5,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/file_descriptor_posix.h"
 #include "platform/whole_file.h"
 
 namespace qm {
 namespace {
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
-
-// Closes the descriptor when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() { Close(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd_; }
-    bool Close() {
-        if (fd_ < 0) return true;
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 std::string Folder(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -48,7 +30,7 @@ ReadStatus ReadWholeFile(const std::string& path, std::uint64_t limit, std::vect
                          std::string& error) {
     bytes.clear();
     error.clear();
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.Get() < 0) {
         const int e = errno;
         error = "cannot open " + Quoted(path) + ": " + std::strerror(e);
@@ -117,7 +99,7 @@ bool ReplaceFileAtomically(const std::string& path, const void* data, std::size_
         mode = st.st_mode & 07777;
     }
     const std::string temp = AtomicTempName(path);
-    Descriptor fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
+    FileDescriptor fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
     if (fd.Get() < 0) {
         error = "cannot write " + Quoted(path) + ": " + std::strerror(errno);
         return false;
@@ -150,7 +132,7 @@ bool ReplaceFileAtomically(const std::string& path, const void* data, std::size_
         return false;
     }
     // The rename itself reaches the disk with the folder's entries.
-    Descriptor dir(::open(Folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor dir(::open(Folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Get() >= 0) ::fsync(dir.Get());
     return true;
 }

@@ -19,13 +19,11 @@
 
 #include "ui/gdi_objects_win32.h"
 #include "ui/window_base_win32.h"
+#include "ui/window_messages_win32.h"
 
 namespace qm {
 
 class SkinFile;
-
-constexpr UINT kStopAnimationMessage = WM_USER + 10;  // OnStopFlash
-constexpr UINT kPlayAnimationMessage = WM_USER + 11;  // OnPlayFlash
 
 // The default skin's film strip: resource ANIMATION ("animation.gif" beside a
 // skin on disk), frames of 93 x 70 pixels.

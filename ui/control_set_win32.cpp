@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "ui/window_base_win32.h"
+
 namespace qm {
 
 namespace {
@@ -156,8 +158,14 @@ CSkinnedButton* CControlSet::FindButton(const std::string& name) const { return 
 CSkinnedLabel* CControlSet::FindLabel(const std::string& name) const { return FindFirst(labels_, name); }
 CSkinnedEdit* CControlSet::FindEdit(const std::string& name) const { return FindFirst(edits_, name); }
 
-LRESULT CALLBACK CControlSet::OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                        DWORD_PTR self) {
+LRESULT CALLBACK CControlSet::OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                        UINT_PTR id, DWORD_PTR data) {
+    return CWindowBase::GuardedSubclassCall(&CControlSet::HandleOwnerMessage, window, message, wParam,
+                                            lParam, id, data);
+}
+
+LRESULT CALLBACK CControlSet::HandleOwnerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                 UINT_PTR id, DWORD_PTR self) {
     auto* set = reinterpret_cast<CControlSet*>(self);
     switch (message) {
         case WM_DRAWITEM: {

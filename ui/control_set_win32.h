@@ -108,6 +108,8 @@ public:
 private:
     static LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                       UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK HandleOwnerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                               UINT_PTR id, DWORD_PTR self);
 
     HWND owner_ = nullptr;
     ISkinOwner* listener_ = nullptr;

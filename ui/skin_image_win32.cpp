@@ -2,6 +2,7 @@
 
 #include <objidl.h>
 #include <ole2.h>
+#include <wrl/client.h>
 
 #include "platform/handles_win32.h"
 #include "ui/resource_extract_win32.h"
@@ -11,39 +12,12 @@ namespace qm {
 
 namespace {
 
-// Owns an HGLOBAL until a stream takes it over.
-class GlobalBlock {
-public:
-    explicit GlobalBlock(SIZE_T size) : block_(GlobalAlloc(GMEM_MOVEABLE, size == 0 ? 1 : size)) {}
-    ~GlobalBlock() {
-        if (block_ != nullptr) GlobalFree(block_);
-    }
-    GlobalBlock(const GlobalBlock&) = delete;
-    GlobalBlock& operator=(const GlobalBlock&) = delete;
-    HGLOBAL Get() const { return block_; }
-    HGLOBAL Release() {
-        HGLOBAL b = block_;
-        block_ = nullptr;
-        return b;
-    }
-
-private:
-    HGLOBAL block_;
-};
-
-class StreamPtr {
-public:
-    StreamPtr() = default;
-    ~StreamPtr() {
-        if (stream_ != nullptr) stream_->Release();
-    }
-    StreamPtr(const StreamPtr&) = delete;
-    StreamPtr& operator=(const StreamPtr&) = delete;
-    IStream** Out() { return &stream_; }
-    IStream* Get() const { return stream_; }
-
-private:
-    IStream* stream_ = nullptr;
+// Global memory, freed with GlobalFree unless a stream takes it over.
+struct GlobalMemoryTraits {
+    using Handle = HGLOBAL;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle block) { return block != nullptr; }
+    static bool Close(Handle block) { return ::GlobalFree(block) == nullptr; }
 };
 
 // The image's bytes: the file when it opens, else the resource.
@@ -69,16 +43,16 @@ SIZE LoadSkinImage(const std::string& imagePath, SkinBitmap& bitmap) {
     std::string bytes;
     if (!ReadImageBytes(imagePath, bytes) || bytes.empty()) return SIZE{0, 0};
 
-    GlobalBlock block(bytes.size());
-    if (block.Get() == nullptr) return SIZE{0, 0};
+    UniqueHandle<GlobalMemoryTraits> block(GlobalAlloc(GMEM_MOVEABLE, bytes.size()));
+    if (!block) return SIZE{0, 0};
     void* memory = GlobalLock(block.Get());
     if (memory == nullptr) return SIZE{0, 0};
     CopyMemory(memory, bytes.data(), bytes.size());
     GlobalUnlock(block.Get());
 
-    StreamPtr stream;
+    Microsoft::WRL::ComPtr<IStream> stream;
     // The stream frees the block when it is released.
-    if (FAILED(CreateStreamOnHGlobal(block.Get(), TRUE, stream.Out()))) return SIZE{0, 0};
+    if (FAILED(CreateStreamOnHGlobal(block.Get(), TRUE, stream.GetAddressOf()))) return SIZE{0, 0};
     block.Release();
 
     IPicture* picture = nullptr;

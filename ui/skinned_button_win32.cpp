@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "ui/skin_image_win32.h"
+#include "ui/window_base_win32.h"
 
 namespace qm {
 
@@ -89,7 +90,13 @@ void CSkinnedButton::DrawItem(const DRAWITEMSTRUCT& item) const {
 }
 
 LRESULT CALLBACK CSkinnedButton::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                              UINT_PTR, DWORD_PTR self) {
+                                              UINT_PTR id, DWORD_PTR data) {
+    return CWindowBase::GuardedSubclassCall(&CSkinnedButton::HandleSubclassMessage, window, message, wParam,
+                                            lParam, id, data);
+}
+
+LRESULT CALLBACK CSkinnedButton::HandleSubclassMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                       UINT_PTR, DWORD_PTR self) {
     auto* button = reinterpret_cast<CSkinnedButton*>(self);
     if (message == WM_NCDESTROY) {
         RemoveWindowSubclass(window, &CSkinnedButton::SubclassProc, 0);

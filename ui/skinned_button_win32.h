@@ -35,6 +35,7 @@
 #include <string>
 
 #include "ui/gdi_objects_win32.h"
+#include "ui/window_messages_win32.h"
 
 namespace qm {
 
@@ -81,6 +82,8 @@ public:
 private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK HandleSubclassMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                  UINT_PTR id, DWORD_PTR self);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Repaint() const;
 
@@ -93,11 +96,6 @@ private:
     std::atomic<int> checked_{0};
     bool checkBox_ = false;
 };
-
-// Messages the controls accept from other threads (posted, never sent).
-constexpr UINT kSkinEnableMessage = WM_APP + 0x351;  // wParam: enable
-constexpr UINT kSkinShowMessage = WM_APP + 0x352;    // wParam: show
-constexpr UINT kSkinSyncTextMessage = WM_APP + 0x353;
 
 // True when the calling thread is the one that owns `window`.
 bool OnWindowThread(HWND window);

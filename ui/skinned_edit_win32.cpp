@@ -7,6 +7,7 @@
 #include "ui/skin_image_win32.h"
 #include "ui/skinned_button_win32.h"
 #include "ui/skinned_label_win32.h"
+#include "ui/window_base_win32.h"
 
 namespace qm {
 
@@ -95,7 +96,13 @@ void CSkinnedEdit::TextChanged() {
 }
 
 LRESULT CALLBACK CSkinnedEdit::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                            UINT_PTR, DWORD_PTR self) {
+                                            UINT_PTR id, DWORD_PTR data) {
+    return CWindowBase::GuardedSubclassCall(&CSkinnedEdit::HandleSubclassMessage, window, message, wParam,
+                                            lParam, id, data);
+}
+
+LRESULT CALLBACK CSkinnedEdit::HandleSubclassMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                     UINT_PTR, DWORD_PTR self) {
     auto* edit = reinterpret_cast<CSkinnedEdit*>(self);
     switch (message) {
         case kSkinSyncTextMessage: {

@@ -45,6 +45,8 @@ public:
 private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK HandleSubclassMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                  UINT_PTR id, DWORD_PTR self);
     std::string WindowText() const;
 
     std::atomic<HWND> window_{nullptr};

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "ui/skin_image_win32.h"
+#include "ui/window_base_win32.h"
 
 namespace qm {
 
@@ -118,7 +119,13 @@ LRESULT CSkinnedLabel::AnswerGetText(HWND window, UINT message, WPARAM wParam, L
 }
 
 LRESULT CALLBACK CSkinnedLabel::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                             UINT_PTR, DWORD_PTR self) {
+                                             UINT_PTR id, DWORD_PTR data) {
+    return CWindowBase::GuardedSubclassCall(&CSkinnedLabel::HandleSubclassMessage, window, message, wParam,
+                                            lParam, id, data);
+}
+
+LRESULT CALLBACK CSkinnedLabel::HandleSubclassMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                      UINT_PTR, DWORD_PTR self) {
     auto* label = reinterpret_cast<CSkinnedLabel*>(self);
     switch (message) {
         case WM_PAINT: {

@@ -55,6 +55,8 @@ public:
 private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK HandleSubclassMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                  UINT_PTR id, DWORD_PTR self);
     // WM_GETTEXT / WM_GETTEXTLENGTH: the drawn text.
     LRESULT AnswerGetText(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const;
 

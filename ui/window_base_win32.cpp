@@ -63,6 +63,16 @@ LRESULT CALLBACK CWindowBase::WindowProc(HWND window, UINT message, WPARAM wPara
     return result;
 }
 
+LRESULT CWindowBase::GuardedSubclassCall(SUBCLASSPROC proc, HWND window, UINT message, WPARAM wParam,
+                                         LPARAM lParam, UINT_PTR id, DWORD_PTR data) {
+    try {
+        return proc(window, message, wParam, lParam, id, data);
+    } catch (...) {
+        ++caught_;
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+}
+
 void CWindowBase::DragTopLevelWindow(LPARAM lParam) {
     POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     ClientToScreen(window_, &p);

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <atomic>
 
@@ -38,6 +39,11 @@ public:
 
     // Exceptions caught at the window procedure since the process started.
     static long CaughtExceptions() { return caught_.load(); }
+    // The same boundary for a subclass procedure (SetWindowSubclass): calls
+    // `proc`; an exception that escapes it is counted with the others and the
+    // message goes on down the subclass chain (DefSubclassProc).
+    static LRESULT GuardedSubclassCall(SUBCLASSPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR id, DWORD_PTR data);
 
 protected:
     // Default: DefWindowProcA.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/registry_lib.h"
+#include "platform/handles_win32.h"
 #include "entry_cases.h"
 
 namespace qm {
@@ -22,20 +23,7 @@ using test::EntryCases;
 using test::Fill;
 using test::Lowered;
 
-class Hkey {
-public:
-    Hkey() = default;
-    ~Hkey() {
-        if (key_) ::RegCloseKey(key_);
-    }
-    Hkey(const Hkey&) = delete;
-    Hkey& operator=(const Hkey&) = delete;
-    HKEY* Out() { return &key_; }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
+using Hkey = RegistryKey;
 
 constexpr const char* kIgnoreFile = "entry-cases-win32-ignore.lst";
 

@@ -13,26 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/registry_lib.h"
 #include "engine/path_cleaning.h"
+#include "engine/registry_lib.h"
+#include "platform/handles_win32.h"
 
 namespace qm {
 namespace {
 
-class Hkey {
-public:
-    Hkey() = default;
-    ~Hkey() {
-        if (key_) ::RegCloseKey(key_);
-    }
-    Hkey(const Hkey&) = delete;
-    Hkey& operator=(const Hkey&) = delete;
-    HKEY* Out() { return &key_; }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
+using Hkey = RegistryKey;
 
 EngineServices Services() {
     EngineServices s;
@@ -53,11 +41,12 @@ void Collect(std::string item, std::string status, std::int32_t, std::int32_t) {
     g_reported.emplace_back(status, item);
 }
 
-// Not an assertion: the list is for a person to judge (is each file really
-// missing?). A healthy system should report nothing. Also listed: COM server
-// files that are missing but were not recorded because the class has a
-// working server too.
-TEST(RealRegistry, PrintsWhatThisSystemReports) {
+// Whatever this system holds, the rows must add up to the findings and every
+// finding's file must be missing. The list is also printed for a person to
+// judge (a healthy system should report nothing), with the COM server files
+// that are missing but were not recorded because the class has a working
+// server too.
+TEST(RealRegistry, ReportsOnlyMissingFilesAndTheRowsAddUp) {
     std::remove("real-registry-test-ignore.lst");
     g_reported.clear();
     CRegistryLib engine(Services());
@@ -67,9 +56,17 @@ TEST(RealRegistry, PrintsWhatThisSystemReports) {
     engine.ScanRegistry(rows, states);
     ASSERT_EQ(rows.size(), 9u);
     std::printf("%-28s %8s %6s\n", "category", "scanned", "found");
-    for (const auto& row : rows)
+    std::size_t found = 0;
+    for (const auto& row : rows) {
         std::printf("%-28s %8d %6d\n", row->label.c_str(), row->itemsScanned, row->errorsFound);
+        EXPECT_GE(row->errorsFound, 0) << row->label;
+        EXPECT_LE(row->errorsFound, row->itemsScanned) << row->label;
+        found += static_cast<std::size_t>(row->errorsFound);
+    }
+    EXPECT_EQ(found, engine.Findings().size());
     for (const auto& f : engine.Findings()) {
+        EXPECT_FALSE(f->GetFilePath().empty()) << f->GetKeyPath();
+        EXPECT_FALSE(engine.System().FileExists(f->GetFilePath())) << f->GetKeyPath();
         const CRegValueItem* v = f->GetValue();
         std::printf("%-11s %s\n    [%s] = \"%s\"\n    tested: \"%s\"\n", f->GetCategory().c_str(),
                     f->GetKeyPath().c_str(), v ? v->name.c_str() : "", v ? v->data.c_str() : "",

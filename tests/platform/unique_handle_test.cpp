@@ -68,5 +68,20 @@ TEST(UniqueHandle, ResetReleaseAndClose) {
     EXPECT_EQ(closed, (std::vector<int>{5, 13}));
 }
 
+// A call that hands back a handle through a pointer gets an empty slot: what
+// was held is closed first, and what the call writes is owned.
+TEST(UniqueHandle, OutClosesTheOldHandleAndOwnsTheNewOne) {
+    closed.clear();
+    {
+        IntHandle h(8);
+        int* slot = h.Out();
+        EXPECT_EQ(closed, std::vector<int>{8});
+        EXPECT_EQ(*slot, -1);
+        *slot = 9;
+        EXPECT_EQ(h.Get(), 9);
+    }
+    EXPECT_EQ(closed, (std::vector<int>{8, 9}));
+}
+
 }  // namespace
 }  // namespace qm

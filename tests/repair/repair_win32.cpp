@@ -9,6 +9,7 @@
 #include "platform/system.h"
 #include "repair_fixture.h"
 #include "scan_repair_seed.h"
+#include "tests/worked_backup.h"
 #include "view_repair_seed.h"
 
 namespace qm {
@@ -115,15 +116,8 @@ TEST_F(RealRegistryTest, WorkedExampleFromTheRealRegistry) {
               " <registry>\r\n"
               "  <k name=\"HKEY_CURRENT_USER\">\r\n"
               "   <k name=\"SOFTWARE\">\r\n"
-              "    <k name=\"QmRepairWin32Test\">\r\n"
-              "     <k name=\"{1A2B3C4D-5E6F-7A8B-9C0D-1E2F3A4B5C6D}\">\r\n"
-              "      <v name=\"(Default)\" value=\"Sample Object\"/>\r\n"
-              "      <v name=\"Flags\" value=\"0x0000000a (10)\" type=\"REG_DWORD\"/>\r\n"
-              "      <k name=\"InprocServer32\">\r\n"
-              "       <v name=\"(Default)\" value=\"C:\\Gone\\a&amp;b.dll\"/>\r\n"
-              "       <v name=\"ThreadingModel\" value=\"Apartment\"/>\r\n"
-              "      </k>\r\n"
-              "     </k>\r\n"
+              "    <k name=\"QmRepairWin32Test\">\r\n" +
+              test::WorkedClassElement(5) +
               "    </k>\r\n"
               "   </k>\r\n"
               "  </k>\r\n"

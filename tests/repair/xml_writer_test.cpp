@@ -4,6 +4,7 @@
 
 #include "repair_fixture.h"
 #include "repair/xml_writer.h"
+#include "tests/worked_backup.h"
 
 namespace qm {
 namespace {
@@ -11,25 +12,8 @@ namespace {
 using test::ReadFileBytes;
 using test::RepairTest;
 
-const char kWorkedExample[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-    " <registry>\r\n"
-    "  <k name=\"HKEY_CLASSES_ROOT\">\r\n"
-    "   <k name=\"CLSID\">\r\n"
-    "    <k name=\"{1A2B3C4D-5E6F-7A8B-9C0D-1E2F3A4B5C6D}\">\r\n"
-    "     <v name=\"(Default)\" value=\"Sample Object\"/>\r\n"
-    "     <v name=\"Flags\" value=\"0x0000000a (10)\" type=\"REG_DWORD\"/>\r\n"
-    "     <k name=\"InprocServer32\">\r\n"
-    "      <v name=\"(Default)\" value=\"C:\\Gone\\a&amp;b.dll\"/>\r\n"
-    "      <v name=\"ThreadingModel\" value=\"Apartment\"/>\r\n"
-    "     </k>\r\n"
-    "    </k>\r\n"
-    "   </k>\r\n"
-    "  </k>\r\n"
-    " </registry>\r\n";
-
 TEST_F(RepairTest, WorkedExampleComesOutByteForByte) {
-    const std::string key = "HKEY_CLASSES_ROOT\\CLSID\\{1A2B3C4D-5E6F-7A8B-9C0D-1E2F3A4B5C6D}";
+    const std::string key = std::string("HKEY_CLASSES_ROOT\\CLSID\\") + test::kWorkedClass;
     registry_.SetString(key, "", "Sample Object");
     registry_.SetDword(key, "Flags", 10);
     registry_.SetString(key + "\\InprocServer32", "", "C:\\Gone\\a&b.dll");
@@ -40,7 +24,7 @@ TEST_F(RepairTest, WorkedExampleComesOutByteForByte) {
     const std::string file = UniqueName("worked");
     EXPECT_EQ(lib_->FixRegistry(rows, file), file);
 
-    EXPECT_EQ(ReadFileBytes(file), kWorkedExample);
+    EXPECT_EQ(ReadFileBytes(file), test::WorkedBackup());
     EXPECT_FALSE(registry_.KeyExists(key));
     EXPECT_EQ(FixedOf(rows, "Invalid CLSID"), 1);
 }

@@ -11,6 +11,7 @@
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 #include "tests/restore/restore_test_util.h"
+#include "tests/worked_backup.h"
 
 namespace qm {
 namespace {
@@ -74,19 +75,7 @@ protected:
 const char* const kClsid = "HKEY_CLASSES_ROOT\\CLSID\\{1A2B3C4D-5E6F-7A8B-9C0D-1E2F3A4B5C6D}";
 
 TEST_F(RestoreTest, WorkedExampleRestoresKeysAndValues) {
-    const std::string body =
-        "  <k name=\"HKEY_CLASSES_ROOT\">\r\n"
-        "   <k name=\"CLSID\">\r\n"
-        "    <k name=\"{1A2B3C4D-5E6F-7A8B-9C0D-1E2F3A4B5C6D}\">\r\n"
-        "     <v name=\"(Default)\" value=\"Sample Object\"/>\r\n"
-        "     <v name=\"Flags\" value=\"0x0000000a (10)\" type=\"REG_DWORD\"/>\r\n"
-        "     <k name=\"InprocServer32\">\r\n"
-        "      <v name=\"(Default)\" value=\"C:\\Gone\\a&amp;b.dll\"/>\r\n"
-        "      <v name=\"ThreadingModel\" value=\"Apartment\"/>\r\n"
-        "     </k>\r\n"
-        "    </k>\r\n"
-        "   </k>\r\n"
-        "  </k>\r\n";
+    const std::string body = test::WorkedBackupBody();
     EXPECT_EQ(Restore(Xml(body)), 1);
     EXPECT_EQ(ui_.Messages(), V{});
     const std::string inproc = std::string(kClsid) + "\\InprocServer32";

@@ -3,6 +3,7 @@
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 #include "tests/restore/restore_test_util.h"
+#include "tests/worked_backup.h"
 
 namespace qm {
 namespace {
@@ -10,25 +11,8 @@ namespace {
 using test::ReadEventsOf;
 using V = std::vector<std::string>;
 
-const char* const kWorkedExample =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-    " <registry>\r\n"
-    "  <k name=\"HKEY_CLASSES_ROOT\">\r\n"
-    "   <k name=\"CLSID\">\r\n"
-    "    <k name=\"{1A2B3C4D-5E6F-7A8B-9C0D-1E2F3A4B5C6D}\">\r\n"
-    "     <v name=\"(Default)\" value=\"Sample Object\"/>\r\n"
-    "     <v name=\"Flags\" value=\"0x0000000a (10)\" type=\"REG_DWORD\"/>\r\n"
-    "     <k name=\"InprocServer32\">\r\n"
-    "      <v name=\"(Default)\" value=\"C:\\Gone\\a&amp;b.dll\"/>\r\n"
-    "      <v name=\"ThreadingModel\" value=\"Apartment\"/>\r\n"
-    "     </k>\r\n"
-    "    </k>\r\n"
-    "   </k>\r\n"
-    "  </k>\r\n"
-    " </registry>\r\n";
-
 TEST(XmlReader, BackupFileGivesTagsAttributesAndIndentationText) {
-    const auto r = ReadEventsOf(kWorkedExample);
+    const auto r = ReadEventsOf(test::WorkedBackup());
     EXPECT_EQ(r.error, "");
     const V expected = {
         "5:?xml", "3:version=1.0", "3:encoding=UTF-8",

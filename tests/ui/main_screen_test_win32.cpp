@@ -65,6 +65,31 @@ TEST(WindowBase, HandlersSeeTheirOwnObjectAndExceptionsStopAtTheWindowProcedure)
     EXPECT_TRUE(probe.gone);
 }
 
+// A subclass procedure that fails on kHello, behind the boundary the skinned
+// controls' subclass procedures use.
+LRESULT CALLBACK FailingSubclass(HWND, UINT message, WPARAM, LPARAM, UINT_PTR, DWORD_PTR) {
+    if (message == kHello) throw std::runtime_error("subclass failed");
+    return 0;
+}
+LRESULT CALLBACK GuardedFailingSubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                        DWORD_PTR data) {
+    return CWindowBase::GuardedSubclassCall(&FailingSubclass, window, message, wParam, lParam, id, data);
+}
+
+TEST(WindowBase, ExceptionsStopAtASubclassProcedureAndTheMessageGoesDownTheChain) {
+    std::vector<std::string> log;
+    Probe probe(&log, "subclassed");
+    ASSERT_TRUE(probe.Make(nullptr));
+    HWND w = probe.Window();
+    ASSERT_TRUE(SetWindowSubclass(w, &GuardedFailingSubclass, 1, 0));
+    const long before = CWindowBase::CaughtExceptions();
+    EXPECT_EQ(SendMessageA(w, kHello, 0, 0), 7);  // answered by the window below the subclass
+    EXPECT_EQ(CWindowBase::CaughtExceptions(), before + 1);
+    EXPECT_EQ(log, std::vector<std::string>{"subclassed"});
+    ASSERT_TRUE(RemoveWindowSubclass(w, &GuardedFailingSubclass, 1));
+    probe.DestroyWindowNow();
+}
+
 TEST(WindowBase, PrepareToCloseReachesEveryWindowOfTheTreeDepthFirst) {
     std::vector<std::string> log;
     Probe root(&log, "root"), a(&log, "a"), a1(&log, "a1"), a2(&log, "a2"), b(&log, "b");
