@@ -318,6 +318,23 @@ POINT RowPoint(HWND list, int row, bool checkBox) {
     return p;
 }
 
+std::vector<std::string> FilesMatching(const char* pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(pattern, &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(found.cFileName);
+    while (FindNextFileA(find, &found));
+    FindClose(find);
+    return names;
+}
+
+std::string MessageText(HWND box) {
+    char text[2048] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    return text;
+}
+
 std::string RowText(HWND list, int row, int column) {
     DWORD pid = 0;
     GetWindowThreadProcessId(list, &pid);

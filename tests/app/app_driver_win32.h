@@ -93,6 +93,11 @@ std::string RowText(HWND list, int row, int column);
 // that the next refill of the list removes).
 bool InsertMarkerRow(HWND list, const std::string& text);
 
+// The names of the files matching a FindFirstFile pattern ("*.xml").
+std::vector<std::string> FilesMatching(const char* pattern);
+// The text of a message box (its static control).
+std::string MessageText(HWND box);
+
 // The default skin's text, read from the source tree (QM_SOURCE_DIR); ""
 // when unreadable. Files: ReadWholeFile / WriteWholeFile
 // (tests/ui/screen_capture_win32.h).

@@ -16,6 +16,7 @@
 namespace qm {
 namespace {
 
+using test::MessageText;
 using test::AppWindow;
 using test::kSettings;
 using test::MainWindow;
@@ -23,13 +24,6 @@ using test::ReadWholeFile;
 using test::WaitUntil;
 using test::WriteWholeFile;
 using test::DefaultSkinText;
-
-// The static text of a message box.
-std::string MessageText(HWND box) {
-    char text[512] = "";
-    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    return text;
-}
 
 TEST_F(MainWindow, IgnoredPanelListsTheFileAndDeletesTheTickedEntries) {
     ASSERT_TRUE(WriteWholeFile("ignore.lst", "C:\\Gone\\one.dll\nC:\\Gone\\two.dll\nC:\\Gone\\three.dll\n"));

@@ -26,6 +26,8 @@
 namespace qm {
 namespace {
 
+using test::FilesMatching;
+using test::MessageText;
 using test::AppWindow;
 using test::WaitUntil;
 
@@ -33,23 +35,6 @@ constexpr int kSeededRows = 10;  // one broken entry in each of the nine registr
 // An older backup of one App Paths key with two values, written by hand.
 constexpr const char* kOlderBackup = "FixedOnWednesdayJanuary012020120000.xml";
 constexpr const char* kOlderKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmtest-older.exe";
-
-std::vector<std::string> FilesMatching(const char* pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern, &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(found.cFileName);
-    while (FindNextFileA(find, &found));
-    FindClose(find);
-    return names;
-}
-
-std::string MessageText(HWND box) {
-    char text[2048] = "";
-    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    return text;
-}
 
 class RestoreCentre : public test::MainWindow {
 protected:

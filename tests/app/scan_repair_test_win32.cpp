@@ -29,6 +29,8 @@
 namespace qm {
 namespace {
 
+using test::FilesMatching;
+using test::MessageText;
 using test::AppWindow;
 using test::WaitUntil;
 
@@ -43,24 +45,6 @@ constexpr int kSeededRegistryRows = 9;  // one broken entry in each registry are
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
-}
-
-std::vector<std::string> FilesMatching(const char* pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern, &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(found.cFileName);
-    while (FindNextFileA(find, &found));
-    FindClose(find);
-    return names;
-}
-
-// The text of a message box (its static control).
-std::string MessageText(HWND box) {
-    char text[1024] = "";
-    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    return text;
 }
 
 // Deletes the App Paths keys this file makes itself (names starting "qmtest-").

@@ -24,6 +24,7 @@
 namespace qm {
 namespace {
 
+using test::FilesMatching;
 using test::AppWindow;
 using test::WaitUntil;
 
@@ -57,17 +58,6 @@ void DeleteSeededKeys(bool many = false) {
         LockAgainstDelete(SubKey(n), false);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, SubKey(n).c_str());
     }
-}
-
-std::vector<std::string> FilesMatching(const char* pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern, &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(found.cFileName);
-    while (FindNextFileA(find, &found));
-    FindClose(find);
-    return names;
 }
 
 // A cell of another process's list view, read through memory of that process.
