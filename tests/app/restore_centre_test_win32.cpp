@@ -52,7 +52,7 @@ protected:
         tree_->MakeShortcut("Desktop\\intact.lnk", test::LinkKind::Intact);
         brokenLink_ = test::ReadWholeFile("Q:\\Desktop\\broken.lnk");
         ASSERT_FALSE(brokenLink_.empty());
-        ASSERT_NO_FATAL_FAILURE(IgnoreWhatThePrefixItselfHas());
+        ASSERT_TRUE(test::IgnoreWhatThePrefixItselfHas(registry_));
         test::SeedEveryArea(registry_);
         SetEnvironmentVariableA("QUILLMERE_SHORTCUT_DRIVES", "Q");
         ASSERT_TRUE(test::WriteWholeFile(
@@ -73,19 +73,6 @@ protected:
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kOlderKey);
         for (const std::string& f : FilesMatching("*.xml")) DeleteFileA(f.c_str());
         DeleteFileA("ignore.lst");
-    }
-    void IgnoreWhatThePrefixItselfHas() {
-        CRegistryLib lib(EngineServices{&registry_, &DefaultSystem(), "no-such-ignore.lst"});
-        ResultRows rows;
-        ScanCategoryStates states{};
-        for (int slot : {kSlotCom, kSlotSharedDlls, kSlotDrivers, kSlotHelp, kSlotAppPaths, kSlotSharedTools,
-                         kSlotFonts, kSlotStartup, kSlotUninstall})
-            states[slot] = 1;
-        lib.ScanRegistry(rows, states);
-        std::string text;
-        for (const auto& finding : lib.Findings())
-            if (finding) text += finding->GetFilePath() + "\r\n";
-        ASSERT_TRUE(test::WriteWholeFile("ignore.lst", text));
     }
 
     HWND ResultList() const { return app_.List(app_.Panel("SUBMAIN_RESULT")); }

@@ -123,23 +123,11 @@ protected:
             DeleteFileA(("Registry Backups\\" + f).c_str());
         RemoveDirectoryA("Registry Backups");
     }
-    // Scans the unseeded prefix in this process and puts every path found on
-    // the ignore list, with `extra` lines after them.
+    // Puts every path the unseeded prefix itself reports on the ignore list.
     void IgnoreWhatThePrefixItselfHas() {
-        CRegistryLib lib(EngineServices{&registry_, &DefaultSystem(), "no-such-ignore.lst"});
-        ResultRows rows;
-        ScanCategoryStates states{};
-        for (int slot : {kSlotCom, kSlotSharedDlls, kSlotDrivers, kSlotHelp, kSlotAppPaths, kSlotSharedTools,
-                         kSlotFonts, kSlotStartup, kSlotUninstall})
-            states[slot] = 1;
-        lib.ScanRegistry(rows, states);
-        std::string text;
-        for (const auto& finding : lib.Findings()) {
-            if (!finding) continue;
-            text += finding->GetFilePath() + "\r\n";
-            prefixOwn_.insert(Lower(finding->GetFilePath()));
-        }
-        ASSERT_TRUE(test::WriteWholeFile("ignore.lst", text));
+        std::vector<std::string> paths;
+        ASSERT_TRUE(test::IgnoreWhatThePrefixItselfHas(registry_, &paths));
+        for (const std::string& path : paths) prefixOwn_.insert(Lower(path));
     }
     int PrefixIgnored() const { return static_cast<int>(prefixOwn_.size()); }
 

@@ -25,4 +25,10 @@ SeedAreaSnapshots WithoutSeededBrokenEntries(SeedAreaSnapshots before, bool keep
 // The seeded broken COM class's key name.
 std::string SeededBrokenClass();
 
+// Scans the registry in this process (the nine registry areas) and writes every
+// path it reports to "ignore.lst", so that a window test's counts hold only what
+// the test seeded, not what the Wine prefix itself lacks. The paths go to
+// `paths` when given. False when the list could not be written.
+bool IgnoreWhatThePrefixItselfHas(IRegistry& registry, std::vector<std::string>* paths = nullptr);
+
 }  // namespace qm::test

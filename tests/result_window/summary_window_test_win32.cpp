@@ -18,6 +18,7 @@
 #include "control/sub_main_skin_win32.h"
 #include "platform/named_event.h"
 #include "platform/registry_memory.h"
+#include "tests/app/app_driver_win32.h"
 #include "tests/ui/screen_capture_win32.h"
 #include "ui/skin_image_win32.h"
 #include "ui/skin_resource_win32.h"
@@ -90,19 +91,8 @@ protected:
         NamedEvent(kStopEventName).Reset();
         NamedEvent(kAbortedEventName).Reset();
         ScanInProgress.store(0);
-        for (const std::string& f : Files("FixedOn*.xml")) DeleteFileA(f.c_str());
+        for (const std::string& f : test::FilesMatching("FixedOn*.xml")) DeleteFileA(f.c_str());
         if (ole_) OleUninitialize();
-    }
-
-    static std::vector<std::string> Files(const char* pattern) {
-        std::vector<std::string> names;
-        WIN32_FIND_DATAA found;
-        HANDLE find = FindFirstFileA(pattern, &found);
-        if (find == INVALID_HANDLE_VALUE) return names;
-        do names.push_back(found.cFileName);
-        while (FindNextFileA(find, &found));
-        FindClose(find);
-        return names;
     }
 
     void Open(MemoryRegistry& registry, std::initializer_list<int> slots) {
@@ -248,7 +238,7 @@ TEST_F(SummaryWindowTest, ScansListsPerCategoryRepairsAndShowsRefusedDeletionsAs
     EXPECT_FALSE(registry.KeyExists(kAppPaths + "\\qm-gone.exe"));
     EXPECT_FALSE(registry.KeyExists(kAppPaths + "\\qm-gone2.exe"));
     EXPECT_TRUE(registry.KeyExists(kSharedTools + "\\QmLocked"));
-    const std::vector<std::string> backups = Files("FixedOn*.xml");
+    const std::vector<std::string> backups = test::FilesMatching("FixedOn*.xml");
     ASSERT_EQ(backups.size(), 1u);
     EXPECT_NE(test::ReadWholeFile(backups[0]).find("qm-gone2.exe"), std::string::npos);
 
