@@ -57,12 +57,23 @@ public:
     LineCursor(const std::string& text, std::size_t pos, int number) : text_(text), pos_(pos), next_(number) {}
     // The next line into `line`; false at the end of the text.
     bool Next(std::string& line) {
-        if (pos_ >= text_.size()) return false;
-        const std::size_t end = text_.find_first_of("\r\n", pos_);
-        const std::size_t stop = end == std::string::npos ? text_.size() : end;
-        line.assign(text_, pos_, stop - pos_);
+        const char* start = nullptr;
+        std::size_t length = 0;
+        if (!Next(start, length)) return false;
+        line.assign(start, length);
+        return true;
+    }
+    // The same, as where the line starts in the text and its length.
+    bool Next(const char*& start, std::size_t& length) {
+        const std::size_t size = text_.size();
+        if (pos_ >= size) return false;
+        const char* const text = text_.data();
+        std::size_t stop = pos_;
+        while (stop < size && text[stop] != '\r' && text[stop] != '\n') ++stop;
+        start = text + pos_;
+        length = stop - pos_;
         pos_ = stop;
-        if (pos_ < text_.size()) pos_ += text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n' ? 2 : 1;
+        if (pos_ < size) pos_ += text[pos_] == '\r' && pos_ + 1 < size && text[pos_ + 1] == '\n' ? 2 : 1;
         number_ = next_++;
         return true;
     }
@@ -156,10 +167,26 @@ std::vector<std::string> SplitLines(const std::string& text) {
 // converted a piece at a time (a piece never ends inside a surrogate pair).
 std::string Utf16FileText(const std::vector<std::uint8_t>& bytes, std::size_t from) {
     std::string text;
-    text.reserve((bytes.size() - from) / 2);
-    std::u16string piece;
     const std::size_t units = (bytes.size() - from) / 2;
+    // ASCII text (what exports mostly are) goes straight through, a unit to
+    // a byte; the first unit beyond ASCII hands the rest to the conversion.
+    text.reserve(units);
+    const std::uint8_t* in = bytes.data() + from;
     std::size_t i = 0;
+    constexpr std::size_t kRun = 64;
+    char run[kRun];
+    while (i < units) {
+        const std::size_t n = std::min(units - i, kRun);
+        unsigned beyond = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            run[k] = static_cast<char>(in[2 * (i + k)]);
+            beyond |= (in[2 * (i + k)] & 0x80u) | in[2 * (i + k) + 1];
+        }
+        if (beyond != 0) break;
+        text.append(run, n);
+        i += n;
+    }
+    std::u16string piece;
     while (i < units) {
         piece.clear();
         std::size_t end = std::min(units, i + 65536);
@@ -404,13 +431,15 @@ public:
         : d_(d), lines_(d.text, d.body, d.bodyLine), sink_(sink), skipped_(skipped) {}
 
     void Run() {
-        std::string raw;
-        while (!stopped_ && lines_.Next(raw)) {
+        const char* raw = nullptr;
+        std::size_t length = 0;
+        while (!stopped_ && lines_.Next(raw, length)) {
             // Buffers kept from line to line: no allocation per line.
             std::string& text = trimmed_;
-            const auto b = raw.find_first_not_of(" \t");
-            if (b == std::string::npos) text.clear();
-            else text.assign(raw, b, raw.find_last_not_of(" \t") - b + 1);
+            std::size_t b = 0, e = length;
+            while (b < e && IsBlank(raw[b])) ++b;
+            while (e > b && IsBlank(raw[e - 1])) --e;
+            text.assign(raw + b, e - b);
             if (text.empty() || text[0] == ';' || text[0] == '#') continue;
             const int line = lines_.Number();
             if (text[0] == '[') KeyLine(line, text);
@@ -440,16 +469,19 @@ private:
                             " (the registry editor skips this line and goes on with the key above it)");
             return;
         }
-        std::string path = text.substr(1, close - 1);
-        const bool remove = !path.empty() && path[0] == '-';
-        if (remove) {
-            path.erase(0, 1);
-            current_ = Current::Deleted;
-        }
-        const auto slash = path.find('\\');
-        const std::string rootName = path.substr(0, slash);
+        // The path's parts, in buffers kept from line to line.
+        const bool remove = close > 1 && text[1] == '-';
+        if (remove) current_ = Current::Deleted;
+        const std::size_t from = remove ? 2 : 1;
+        const std::size_t slash = text.find('\\', from);
+        const std::size_t rootEnd = slash == std::string::npos || slash > close ? close : slash;
+        std::string& rootName = rootName_;
+        rootName.assign(text, from, rootEnd - from);
         const RegKey root = RootKeyFromName(rootName);
-        std::string subKey = slash == std::string::npos ? "" : path.substr(slash + 1);
+        Op& op = op_;
+        std::string& subKey = op.subKey;
+        if (rootEnd < close) subKey.assign(text, rootEnd + 1, close - rootEnd - 1);
+        else subKey.clear();
         if (root == kNullKey || (remove && rootName[0] != 'H' && rootName[0] != 'h')) {
             if (!remove) current_ = Current::Failed;
             Skip(line, "unknown root key \"" + rootName + "\"" +
@@ -470,7 +502,13 @@ private:
         if (KeyDepth(subKey) > kMaxKeyDepth)
             throw RegFileError(line, "key deeper than " + std::to_string(kMaxKeyDepth) +
                                          " levels (the registry's limit)");
-        sink_.Take(Op{remove ? Op::DeleteKey : Op::Key, line, root, std::move(subKey), "", 0, {}});
+        op.kind = remove ? Op::DeleteKey : Op::Key;
+        op.line = line;
+        op.root = root;
+        op.name.clear();
+        op.type = 0;
+        op.data.clear();
+        sink_.Take(std::move(op));
         if (!remove) {
             current_ = Current::Open;
             root_ = root;
@@ -479,7 +517,9 @@ private:
 
     void ValueLine(int line, const std::string& text) {
         std::size_t pos = 1;
-        std::string name;
+        Op& op = op_;  // its buffers kept from line to line
+        std::string& name = op.name;
+        name.clear();
         if (text[0] == '"' && !ReadQuoted(text, pos, name)) {
             Skip(line, "unterminated value name, or \\0 in it (the registry editor skips this line)");
             return;
@@ -494,7 +534,13 @@ private:
         std::string& rest = rest_;
         rest.assign(text, pos, std::string::npos);
 
-        Op op{Op::Value, line, root_, {}, name, kRegSz, {}};  // to the key of the last key line
+        // To the key of the last key line.
+        op.kind = Op::Value;
+        op.line = line;
+        op.root = root_;
+        op.subKey.clear();
+        op.type = kRegSz;
+        op.data.clear();
         const auto starts = [&rest](const char* p) { return rest.compare(0, std::char_traits<char>::length(p), p) == 0; };
         if (!rest.empty() && rest[0] == '-') {
             if (!OnlyCommentFrom(rest, 1)) {
@@ -504,7 +550,7 @@ private:
             op.kind = Op::DeleteValue;
         } else if (!rest.empty() && rest[0] == '"') {
             std::size_t p = 1;
-            std::string s;
+            std::string& s = first_;
             bool nul = false;
             const bool closed = ReadQuoted(rest, p, s, &nul);
             if (nul) {
@@ -650,7 +696,10 @@ private:
     Current current_ = Current::None;
     bool stopped_ = false;  // the editor reads no further
     RegKey root_ = kNullKey;
-    std::string trimmed_, rest_, first_;  // of the line being read
+    std::string trimmed_, rest_, first_, rootName_;  // of the line being read
+    // The operation being read. A sink that keeps it moves it out; one that
+    // applies it leaves its buffers to the next line.
+    Op op_{Op::Key, 0, kNullKey, {}, {}, 0, {}};
 };
 
 // ---------------------------------------------------------------- applying

@@ -85,6 +85,34 @@ bool SameName(const std::string& a, const std::string& b) {
     return FoldedName(a) == FoldedName(b);
 }
 
+// The key a sub-key is found and sorted by: its folded name (FoldedName),
+// each UTF-16 unit written as UTF-8 writes a character of that number (one
+// byte for ASCII, up to three), so that the bytes sort as the units do. An
+// ASCII name, the common case, is its own upper-cased bytes and, short as
+// most are, is held without an allocation.
+std::string FoldedKey(const std::string& name) {
+    std::string key;
+    if (IsAsciiName(name)) {
+        key = name;
+        for (char& c : key)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return key;
+    }
+    for (const char16_t u : FoldedName(name)) {
+        if (u < 0x80) {
+            key.push_back(static_cast<char>(u));
+        } else if (u < 0x800) {
+            key.push_back(static_cast<char>(0xC0 | (u >> 6)));
+            key.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        } else {
+            key.push_back(static_cast<char>(0xE0 | (u >> 12)));
+            key.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+            key.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        }
+    }
+    return key;
+}
+
 std::uint32_t MapGenericAccess(std::uint32_t access) {
     if (access & kGenericRead) access |= kKeyRead;
     if (access & kGenericWrite) access |= kKeyWrite;
@@ -143,11 +171,11 @@ struct MemoryRegistry::Node {
         }
     }
     struct FoldedOf {
-        const std::u16string& operator()(const std::shared_ptr<Node>& n) const { return n->folded; }
+        const std::string& operator()(const std::shared_ptr<Node>& n) const { return n->folded; }
     };
 
     std::string name;
-    std::u16string folded;  // FoldedName(name): what lookups compare
+    std::string folded;  // FoldedKey(name): what lookups compare
     Node* parent = nullptr;
     OrderedIndex<std::shared_ptr<Node>, FoldedOf> children;  // sorted by folded name
     // In creation order. A deleted value stays in place, marked, until the
@@ -156,8 +184,9 @@ struct MemoryRegistry::Node {
     std::vector<Value> values;
     std::size_t removedValues = 0;
     // Folded name -> position of a live value, kept once a key holds more
-    // than kValuesWithoutIndex values; fewer are compared one by one.
-    std::unordered_map<std::u16string, std::size_t> valueIndex;
+    // than kValuesWithoutIndex values (made then: most keys never need
+    // one); fewer are compared one by one.
+    std::unique_ptr<std::unordered_map<std::u16string, std::size_t>> valueIndex;
     static constexpr std::size_t kValuesWithoutIndex = 8;
     bool deleted = false;
     bool permanent = false;  // roots and the key behind HKEY_CLASSES_ROOT
@@ -173,7 +202,7 @@ struct MemoryRegistry::Node {
     std::uint32_t maxValueLen = 0;
 
     std::shared_ptr<Node> Child(const std::string& child) {
-        const std::shared_ptr<Node>* found = children.Find(FoldedName(child));
+        const std::shared_ptr<Node>* found = children.Find(FoldedKey(child));
         if (found != nullptr) return *found;
         return nullptr;
     }
@@ -189,7 +218,7 @@ struct MemoryRegistry::Node {
     std::shared_ptr<Node> AddChild(const std::string& child) {
         auto node = std::make_shared<Node>();
         node->name = child;
-        node->folded = FoldedName(child);
+        node->folded = FoldedKey(child);
         node->parent = this;
         children.Insert(node);
         maxSubKeyLen = std::max(maxSubKeyLen, WideLength(child));
@@ -200,11 +229,13 @@ struct MemoryRegistry::Node {
                   std::vector<std::uint8_t> data) {
         Value* v = FindValue(valueName);
         if (!v) {
-            if (!valueIndex.empty() || values.size() >= kValuesWithoutIndex) {
-                if (valueIndex.empty())
+            if (valueIndex || values.size() >= kValuesWithoutIndex) {
+                if (!valueIndex) {
+                    valueIndex = std::make_unique<std::unordered_map<std::u16string, std::size_t>>();
                     for (std::size_t i = 0; i < values.size(); ++i)
-                        if (!values[i].removed) valueIndex.emplace(FoldedName(values[i].name), i);
-                valueIndex.emplace(FoldedName(valueName), values.size());
+                        if (!values[i].removed) valueIndex->emplace(FoldedName(values[i].name), i);
+                }
+                valueIndex->emplace(FoldedName(valueName), values.size());
             }
             values.push_back(Value{valueName, type, {}, false});
             v = &values.back();
@@ -217,12 +248,13 @@ struct MemoryRegistry::Node {
     bool DeleteValue(const std::string& valueName) {
         Value* found = FindValue(valueName);
         if (!found) return false;
-        if (!valueIndex.empty()) valueIndex.erase(FoldedName(found->name));
+        if (valueIndex) valueIndex->erase(FoldedName(found->name));
         found->removed = true;
         found->data = {};
         ++removedValues;
         if (removedValues == values.size()) {
             values.clear();
+            valueIndex.reset();
             removedValues = 0;
             maxValueNameLen = maxValueLen = 0;
         }
@@ -243,16 +275,17 @@ struct MemoryRegistry::Node {
         }
         values.resize(live);
         removedValues = 0;
-        for (auto& entry : valueIndex) entry.second = moved[entry.second];
+        if (valueIndex)
+            for (auto& entry : *valueIndex) entry.second = moved[entry.second];
     }
     Value* FindValue(const std::string& valueName) {
-        if (valueIndex.empty()) {
+        if (!valueIndex) {
             for (Value& v : values)
                 if (!v.removed && SameName(v.name, valueName)) return &v;
             return nullptr;
         }
-        auto it = valueIndex.find(FoldedName(valueName));
-        return it == valueIndex.end() ? nullptr : &values[it->second];
+        auto it = valueIndex->find(FoldedName(valueName));
+        return it == valueIndex->end() ? nullptr : &values[it->second];
     }
     // Marks the node and everything below it deleted and detaches it.
     static void MarkDeleted(Node& top) {

@@ -149,6 +149,34 @@ TEST_F(MemoryRegistryTest, SubKeyOrderIsNtUpperCaseOrderOfTheUnicodeNames) {
     reg_.RegCloseKey(base);
 }
 
+// The order is that of UTF-16 units, not of characters: a character beyond
+// U+FFFF (a surrogate pair, D83D DE00) comes before U+FF21, and a name before
+// the longer names it begins. Names of one to three bytes a unit in UTF-8
+// sort among each other by their units.
+TEST_F(MemoryRegistryTest, SubKeyOrderFollowsUtf16UnitsBeyondTheBasicPlane) {
+    const std::u16string wide[] = {u"\U0001F600", u"\uff41x", u"\u4e2d", u"\u00e9t\u00e9"};
+    std::vector<std::string> names;
+    for (const std::u16string& w : wide) {
+        names.push_back(Utf16ToAnsiText(w));
+        if (AnsiToUtf16(names.back()) != w) GTEST_SKIP() << "the ANSI code page cannot hold these names";
+    }
+    names.insert(names.end(), {"beta2", "BETA", "b"});
+    for (const std::string& name : names) ASSERT_EQ(reg_.CreateKeyPath(std::string(kBase) + "\\" + name), kRegSuccess);
+    RegKey base = OpenBase();
+    // B < BETA < BETA2 < U+00C9 < U+4E2D < D83D DE00 < U+FF21 (fullwidth a, upper-cased).
+    EXPECT_EQ(EnumSubKeys(base),
+              (std::vector<std::string>{"b", "BETA", "beta2", names[3], names[2], names[0], names[1]}));
+    RegKey h = kNullKey;
+    EXPECT_EQ(reg_.RegOpenKeyExA(base, Utf16ToAnsiText(u"\uff21X").c_str(), kKeyRead, &h), kRegSuccess);
+    reg_.RegCloseKey(h);
+    EXPECT_EQ(reg_.RegOpenKeyExA(base, Utf16ToAnsiText(u"\u00c9T\u00c9").c_str(), kKeyRead, &h), kRegSuccess);
+    reg_.RegCloseKey(h);
+    EXPECT_EQ(reg_.RegDeleteKeyA(base, "Beta"), kRegSuccess);
+    EXPECT_EQ(reg_.RegOpenKeyExA(base, "beta2", kKeyRead, &h), kRegSuccess);
+    reg_.RegCloseKey(h);
+    reg_.RegCloseKey(base);
+}
+
 // NT keeps the longest figures of a key when the longest item goes and clears
 // them when the list is empty (Wine recomputes them).
 TEST_F(MemoryRegistryTest, LongestFiguresShrinkOnlyWhenTheListEmpties) {

@@ -442,3 +442,36 @@ TEST(RegFileStreamed, KeysCreatedFromTheKeyBeforeGiveTheSameRegistry) {
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+// A UTF-16 file read a run of ASCII at a time: text beyond ASCII (a letter,
+// a pair of surrogates) wherever it falls, first line or last, gives the same
+// registry as the same text in an 8-bit UTF-8 file, and a key line whose
+// root and path are cut at '\\' and ']' reads the same either way.
+TEST(RegFileStreamed, TextBeyondAsciiAnywhereInAUtf16FileReadsAsInUtf8) {
+    for (const std::size_t pad : {0u, 1u, 17u, 40u, 63u, 64u, 65u, 127u, 200u}) {
+        const std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\P]\r\n\"" +
+                                    std::u16string(pad, u'p') + u"\"=\"caf\u00e9 \U0001F600\"\r\n"
+                                    u"[HKEY_CURRENT_USER\\Q\\\u00c9t\u00e9]\r\n\"v\"=dword:1\r\n"
+                                    u"[-HKEY_CURRENT_USER\\P\\gone]\r\n[HKEY_CURRENT_USER]\r\n\"r\"=\"" +
+                                    std::u16string(pad, u'r') + u"\u00df\"\r\n";
+        std::vector<std::uint8_t> utf16 = {0xFF, 0xFE};
+        for (const char16_t u : text) {
+            utf16.push_back(static_cast<std::uint8_t>(u & 0xFF));
+            utf16.push_back(static_cast<std::uint8_t>(u >> 8));
+        }
+        const std::string utf8 = Utf16ToUtf8(text);
+        MemoryRegistry fromUtf16, fromUtf8;
+        ReadRegText(utf16, fromUtf16);
+        ReadRegText(std::vector<std::uint8_t>(utf8.begin(), utf8.end()), fromUtf8, kCodePageUtf8);
+        EXPECT_EQ(DumpAll(fromUtf16), DumpAll(fromUtf8)) << "pad " << pad;
+        const std::string r = Utf16ToAnsiText(std::u16string(pad, u'r') + u"\u00df");
+        EXPECT_EQ(Get(fromUtf16, "HKEY_CURRENT_USER", "r").bytes, Bytes(std::string(r.c_str(), r.size() + 1)))
+            << "pad " << pad;
+    }
+}
+
+}  // namespace
+}  // namespace qm
