@@ -127,16 +127,18 @@ public:
     }
 
 private:
+    // Priority and size in 32 bits each: a node of a small element fits a
+    // smaller allocation, and no index holds 4 billion elements.
     struct Node {
         T value;
         Node* left;
         Node* right;
-        std::uint64_t priority;
-        std::size_t size;
+        std::uint32_t priority;
+        std::uint32_t size;
     };
 
     static std::size_t SizeOf(const Node* n) { return n == nullptr ? 0 : n->size; }
-    static void Update(Node* n) { n->size = 1 + SizeOf(n->left) + SizeOf(n->right); }
+    static void Update(Node* n) { n->size = static_cast<std::uint32_t>(1 + SizeOf(n->left) + SizeOf(n->right)); }
 
     // Splits `n` into the keys below `key` and the rest.
     static void Split(Node* n, const Key& key, Node*& below, Node*& rest) {
@@ -198,12 +200,12 @@ private:
         return n;
     }
 
-    // splitmix64: a fixed sequence of well-spread numbers.
-    std::uint64_t NextPriority() {
+    // splitmix64: a fixed sequence of well-spread numbers (its high half).
+    std::uint32_t NextPriority() {
         std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
+        return static_cast<std::uint32_t>((z ^ (z >> 31)) >> 32);
     }
 
     Node* root_ = nullptr;

@@ -152,8 +152,8 @@ bool SplitFullPath(const std::string& fullPath, RegKey* root, std::vector<std::s
 struct MemoryRegistry::Node {
     struct Value {
         std::string name;
-        std::uint32_t type = kRegNone;
         std::vector<std::uint8_t> data;
+        std::uint32_t type = kRegNone;
         bool removed = false;  // deleted; dropped from `values` by Compact
     };
 
@@ -237,7 +237,7 @@ struct MemoryRegistry::Node {
                 }
                 valueIndex->emplace(FoldedName(valueName), values.size());
             }
-            values.push_back(Value{valueName, type, {}, false});
+            values.push_back(Value{valueName, {}, type, false});
             v = &values.back();
         }
         v->type = type;
@@ -709,6 +709,30 @@ RegStatus MemoryRegistry::SetValue(const std::string& fullPath, const std::strin
     std::shared_ptr<Node> node = CreatePathLocked(fullPath, &status);
     if (!node) return status;
     node->SetValue(name, type, bytes);
+    return kRegSuccess;
+}
+
+RegStatus MemoryRegistry::CreateKeyPath(RegKey parent, const std::string& subPath, RegKey* result) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    *result = kNullKey;
+    RegStatus status;
+    std::shared_ptr<Node> node = NodeOfLocked(parent, &status);
+    if (!node) return status;
+    for (const std::string& part : SplitPath(subPath.c_str())) {
+        std::shared_ptr<Node> next = node->ChildToCreate(part);
+        node = next ? next : node->AddChild(part);
+    }
+    *result = NewHandleLocked(node, kKeyAllAccess);
+    return kRegSuccess;
+}
+
+RegStatus MemoryRegistry::SetValue(RegKey key, const std::string& name, std::uint32_t type,
+                                   std::vector<std::uint8_t> bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    RegStatus status;
+    std::shared_ptr<Node> node = NodeOfLocked(key, &status);
+    if (!node) return status;
+    node->SetValue(name, type, std::move(bytes));
     return kRegSuccess;
 }
 

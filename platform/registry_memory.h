@@ -99,6 +99,13 @@ public:
     // terminator is added to text).
     RegStatus SetValue(const std::string& fullPath, const std::string& name, std::uint32_t type,
                        const std::vector<std::uint8_t>& bytes);
+    // The same below an open key, for a loader that fills a tree key by key
+    // without walking it from its root each time: the key `subPath` names
+    // below `parent` made as CreateKeyPath makes it, with a new handle of all
+    // rights to it in `result`; a value set as SetValue sets it. 6 for a
+    // handle that is not open.
+    RegStatus CreateKeyPath(RegKey parent, const std::string& subPath, RegKey* result);
+    RegStatus SetValue(RegKey key, const std::string& name, std::uint32_t type, std::vector<std::uint8_t> bytes);
     // Text with its terminating zero (type REG_SZ unless given).
     RegStatus SetString(const std::string& fullPath, const std::string& name,
                         const std::string& text, std::uint32_t type = kRegSz);
