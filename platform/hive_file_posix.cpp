@@ -263,17 +263,31 @@ struct HiveFile::Impl {
         return out;
     }
 
-    void Load(MemoryRegistry& reg, hive_node_h node, const std::string& full, const std::u16string& rel) {
-        reg.CreateKeyPath(full);
+    // Fills `key` (open in `reg`, at `full`) from `node` and its tree, each
+    // sub-key made below its parent's handle and each value set on its
+    // key's, reading each value once.
+    void Load(MemoryRegistry& reg, hive_node_h node, RegKey key, const std::string& full, const std::u16string& rel) {
         // A key holding what cannot be shown (a value hivex cannot read, a
         // name that is not text) must not change: its rewrite would lose it.
         // Nor may one holding a value in big-data form: hivex would rewrite
         // that value as one cell, and what a deletion took could not be
         // written back.
         bool locked = false;
-        for (const HiveValue& v : Values(node, full)) {
-            if (v.readable) reg.SetValue(full, v.name, v.type, v.shown);
-            if (!v.readable || v.raw.size() > kHiveBigDataLimit) locked = true;
+        errno = 0;
+        Freed<hive_value_h> values(hivex_node_values(h(), node));
+        if (!values)
+            throw HiveError("cannot read the values of \"" + full + "\": " + std::string(std::strerror(errno)));
+        for (hive_value_h* p = values.Get(); *p; ++p) {
+            // Hives hold type codes beyond hive_type's enumerators: read the raw number.
+            std::uint32_t t = 0;
+            std::size_t len = 0;
+            Freed<char> data(hivex_value_value(h(), *p, reinterpret_cast<hive_type*>(&t), &len));
+            Freed<char> name(hivex_value_key(h(), *p));
+            if (data && name)
+                reg.SetValue(key, name.Get(), t,
+                             IsTextType(t) ? Utf16ToAnsiBytes(data.Get(), len)
+                                           : std::vector<std::uint8_t>(data.Get(), data.Get() + len));
+            if (!data || !name || len > kHiveBigDataLimit) locked = true;
         }
         for (hive_node_h child : Children(node, full)) {
             std::string name;
@@ -281,9 +295,16 @@ struct HiveFile::Impl {
                 locked = true;
                 continue;
             }
-            const std::u16string childRel = rel.empty() ? FoldedName(name) : rel + u"\\" + FoldedName(name);
-            if (skip.count(childRel)) continue;
-            Load(reg, child, full + "\\" + name, childRel);
+            std::u16string childRel;
+            if (!skip.empty()) {
+                childRel = rel.empty() ? FoldedName(name) : rel + u"\\" + FoldedName(name);
+                if (skip.count(childRel)) continue;
+            }
+            RegKeyHandle sub;
+            const std::string subFull = full + "\\" + name;
+            if (reg.CreateKeyPath(key, name, sub.Receive(reg)) != kRegSuccess)
+                throw HiveError("cannot load the key \"" + subFull + "\"");
+            Load(reg, child, sub.Get(), subFull, childRel);
         }
         if (locked) reg.SetDenyDelete(full);
     }
@@ -468,7 +489,13 @@ void HiveFile::LoadInto(MemoryRegistry& registry, const std::string& mountPath,
                         const std::vector<std::string>& skip) {
     impl_->skip = FoldedPaths(skip);
     try {
-        impl_->Load(registry, hivex_root(impl_->h()), mountPath, u"");
+        const std::size_t slash = mountPath.find('\\');
+        RegKeyHandle top;
+        if (registry.CreateKeyPath(RootKeyFromName(mountPath.substr(0, slash)),
+                                   slash == std::string::npos ? "" : mountPath.substr(slash + 1),
+                                   top.Receive(registry)) != kRegSuccess)
+            throw HiveError("cannot load it below \"" + mountPath + "\"");
+        impl_->Load(registry, hivex_root(impl_->h()), top.Get(), mountPath, u"");
     } catch (const HiveError& e) {
         throw HiveError("\"" + path_ + "\": " + e.what());
     }
