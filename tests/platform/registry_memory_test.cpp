@@ -343,6 +343,35 @@ TEST_F(MemoryRegistryTest, FullPathHelpers) {
     EXPECT_EQ(reg_.SubKeyNames("HKEY_LOCAL_MACHINE\\A"), std::vector<std::string>{"B"});
 }
 
+// The helpers below an open key make what the full-path helpers make: paths
+// split at "\\", names past 255 characters, the spelling of an existing key
+// kept, text stored without a terminator added; the handle has every right
+// and is counted until closed.
+TEST_F(MemoryRegistryTest, HelpersBelowAnOpenKey) {
+    RegKey top = kNullKey;
+    ASSERT_EQ(reg_.CreateKeyPath(kHkeyCurrentUser, "Software\\Test", &top), kRegSuccess);
+    RegKey sub = kNullKey;
+    const std::string longName(300, 'n');
+    ASSERT_EQ(reg_.CreateKeyPath(top, "a\\" + longName, &sub), kRegSuccess);
+    ASSERT_EQ(reg_.SetValue(sub, "T", kRegSz, std::vector<std::uint8_t>{'x', 'y'}), kRegSuccess);
+    EXPECT_EQ(reg_.OpenHandleCount(), 2u);
+    RegKey again = kNullKey;
+    ASSERT_EQ(reg_.CreateKeyPath(top, "A", &again), kRegSuccess);
+    EXPECT_EQ(reg_.RegSetValueExA(again, "d", kRegDword, reinterpret_cast<const std::uint8_t*>("\1\0\0\0"), 4),
+              kRegSuccess) << "every right";
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(reg_.GetValue(std::string(kBase) + "\\a\\" + longName, "t", &type, &bytes));
+    EXPECT_EQ(type, kRegSz);
+    EXPECT_EQ(bytes, (std::vector<std::uint8_t>{'x', 'y'}));
+    EXPECT_EQ(reg_.SubKeyNames(kBase), std::vector<std::string>{"a"});
+    for (RegKey k : {top, sub, again}) EXPECT_EQ(reg_.RegCloseKey(k), kRegSuccess);
+    EXPECT_EQ(reg_.OpenHandleCount(), 0u);
+    EXPECT_EQ(reg_.CreateKeyPath(sub, "x", &again), kRegInvalidHandle);
+    EXPECT_EQ(again, kNullKey);
+    EXPECT_EQ(reg_.SetValue(sub, "v", kRegSz, {}), kRegInvalidHandle);
+}
+
 TEST_F(MemoryRegistryTest, HandlesAreCountedAndBadArgumentsRefused) {
     EXPECT_EQ(reg_.OpenHandleCount(), 0u);
     RegKey a = kNullKey, b = kNullKey;
