@@ -125,7 +125,7 @@ TEST(DefaultSkin, ValuesThatDependOnExactSpelling) {
     SkinFile skin = DefaultSkin();
     EXPECT_EQ(skin.ReadSkinValue("MAINSCREENINFO", "Mask"), "Mask.bmp");
     EXPECT_EQ(skin.ReadSkinValue("MAINSCREENANIMATION", "DIMENSION"), "543,19,93,70");
-    EXPECT_EQ(skin.ReadSkinValue("SCANSCREENANIMATION", "DIMENSION"), "225,138,349,136");
+    EXPECT_EQ(skin.ReadSkinValue("SCANSCREENANIMATION", "DIMENSION"), "250,32,93,70");
     SkinPanelLine advanced = ParsePanelLine(skin.ReadSkinValue("SUBMAINSCREENINFO", "4"));
     EXPECT_EQ(advanced.images[1], "ADVANCED-SETTINGS_chk.gif ");
     EXPECT_EQ(skin.ReadNumberedSection("MAINSCREENBUTTONINFO").size(), 10u);
@@ -181,6 +181,29 @@ TEST(DefaultSkin, PanelAndScreenImagesFitTheirControls) {
         for (const SkinEntry& e : skin.ReadNumberedSection(owner.name + "_EDITBOXINFO")) {
             EXPECT_TRUE(Inside(ParseTextLine(e.value).rect, size)) << e.value;
         }
+    }
+}
+
+// The result window's animation: whole frames inside the scanning screen,
+// clear of its button and its label, so none of them hides another.
+TEST(DefaultSkin, ScanAnimationFitsTheScanningScreenClearOfItsControls) {
+    SkinFile skin = DefaultSkin();
+    std::string dimension = skin.ReadSkinValue("SCANSCREENANIMATION", "DIMENSION");
+    const SkinRect movie = ParseRect(dimension);
+    const ImageSize screen = SizeOf(ParsePanelLine(skin.ReadSkinValue("SCREENERRORSCANINFO", "1")).images[0]);
+    EXPECT_TRUE(Inside(movie, screen)) << movie.left << "," << movie.top;
+    EXPECT_GE(movie.Width(), 93);
+    EXPECT_GE(movie.Height(), 70);
+    std::vector<SkinRect> controls;
+    for (const SkinEntry& e : skin.ReadNumberedSection("SCREENERRORSCAN_BUTTONINFO"))
+        controls.push_back(ParseButtonLine(e.value).rect);
+    for (const SkinEntry& e : skin.ReadNumberedSection("SCREENERRORSCAN_TEXTINFO"))
+        controls.push_back(ParseTextLine(e.value).rect);
+    ASSERT_EQ(controls.size(), 2u);
+    for (const SkinRect& c : controls) {
+        const bool apart = movie.right <= c.left || c.right <= movie.left || movie.bottom <= c.top ||
+                           c.bottom <= movie.top;
+        EXPECT_TRUE(apart) << c.left << "," << c.top << " " << c.Width() << "x" << c.Height();
     }
 }
 
