@@ -129,7 +129,7 @@ protected:
         tree_->MakeShortcut("Desktop\\intact.lnk", test::LinkKind::Intact);
         for (const std::string& f : FilesMatching("*.xml")) DeleteFileA(f.c_str());
         SetEnvironmentVariableA("QUILLMERE_SHORTCUT_DRIVES", "Q");
-        const std::string text = SkinWith("11=BUTTON_SHORTCUTS,8,172,9,9,TRUE", kScanButtonLine);
+        const std::string text = SkinWith("11=BUTTON_SHORTCUTS,8,172,9,9,TRUE,Shortcut files", kScanButtonLine);
         ASSERT_FALSE(text.empty());
         skin_ = WriteSkin("scan-button-skin.ini", text);
         ASSERT_FALSE(skin_.empty());

@@ -184,6 +184,36 @@ TEST(DefaultSkin, PanelAndScreenImagesFitTheirControls) {
     }
 }
 
+// Every button of the default skin says in words what its images show, and
+// the close and minimise targets are big enough to hit (24 x 24, apart).
+TEST(DefaultSkin, EveryButtonHasItsWordingAndTheWindowButtonsAreBigTargets) {
+    SkinFile skin = DefaultSkin();
+    int buttons = 0;
+    for (const std::string& section : skin.Profile().GetSectionNames()) {
+        if (section.size() < 10 || section.compare(section.size() - 10, 10, "BUTTONINFO") != 0) continue;
+        for (const SkinEntry& e : skin.ReadNumberedSection(section)) {
+            const SkinButtonLine line = ParseButtonLine(e.value);
+            ++buttons;
+            EXPECT_FALSE(line.wording.empty()) << section << ": " << e.value;
+            EXPECT_EQ(line.wording.find('_'), std::string::npos) << section << ": " << e.value;
+        }
+    }
+    EXPECT_GT(buttons, 40);
+    const SkinButtonLine exit = ParseButtonLine(skin.ReadSkinValue("MAINSCREENBUTTONINFO", "1"));
+    const SkinButtonLine minimise = ParseButtonLine(skin.ReadSkinValue("MAINSCREENBUTTONINFO", "2"));
+    ASSERT_EQ(exit.name, "BUTTON_EXIT");
+    ASSERT_EQ(minimise.name, "BUTTON_MINIMIZE");
+    EXPECT_EQ(exit.wording, "Close");
+    EXPECT_EQ(minimise.wording, "Minimise");
+    for (const SkinButtonLine* b : {&exit, &minimise}) {
+        EXPECT_GE(b->rect.Width(), 24) << b->name;
+        EXPECT_GE(b->rect.Height(), 24) << b->name;
+    }
+    EXPECT_TRUE(minimise.rect.right <= exit.rect.left || exit.rect.right <= minimise.rect.left ||
+                minimise.rect.bottom <= exit.rect.top || exit.rect.bottom <= minimise.rect.top);
+    EXPECT_EQ(ParseButtonLine(skin.ReadSkinValue("MAINSCREENBUTTONINFO", "7")).wording, "Start scan|Stop scan");
+}
+
 // The result window's animation: whole frames inside the scanning screen,
 // clear of its button and its label, so none of them hides another.
 TEST(DefaultSkin, ScanAnimationFitsTheScanningScreenClearOfItsControls) {
