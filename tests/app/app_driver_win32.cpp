@@ -413,7 +413,22 @@ bool WaitPainted(HWND window, DWORD milliseconds) {
         milliseconds);
 }
 
+namespace {
+
+// The pointer is put beside the window, so that neither a button's hover look
+// nor its tip is in the picture.
+void PointerOff(HWND window) {
+    RECT r{};
+    POINT at{};
+    GetWindowRect(window, &r);
+    GetCursorPos(&at);
+    if (PtInRect(&r, at)) MoveMouse(POINT{r.right + 40, r.top > 40 ? r.top - 40 : r.bottom + 40});
+}
+
+}  // namespace
+
 bool SaveWindowShot(HWND window, const std::string& path) {
+    PointerOff(window);
     if (!WaitPainted(window)) return false;
     RECT r{};
     GetWindowRect(window, &r);
