@@ -96,8 +96,10 @@ bool AppWindow::Start(const std::string& arguments, const std::string& skin, boo
     if (!waitForWindow) return true;
     const bool shown = WaitUntil([&] {
         main_ = TopLevel(pid_, kMainClass, "", true);
-        // Built: the panels exist and the first one is shown alone.
-        return main_ != nullptr && Panel("SUBMAIN_MAIN") != nullptr && IsWindowVisible(Panel("SUBMAIN_MAIN"));
+        // Built: the panels exist and the first one is shown alone (with
+        // "scan", the results may be shown already).
+        return main_ != nullptr && Panel("SUBMAIN_MAIN") != nullptr &&
+               (IsWindowVisible(Panel("SUBMAIN_MAIN")) || (arguments == "scan" && !VisiblePanels().empty()));
     });
     if (shown) SetForegroundWindow(main_);
     return shown;
