@@ -20,6 +20,7 @@
 #include "resources/resource.h"
 #include "ui/skin_image_win32.h"
 #include "ui/timetable.h"
+#include "ui/window_text_win32.h"
 
 namespace qm {
 
@@ -83,6 +84,7 @@ bool CSubMainSkin::Create(IPanelHost* host, HWND parent, const SkinFile& skin, c
     host_ = host;
     skin_ = skin;
     name_ = line.name;
+    wording_ = line.wording.empty() ? ReadableControlName(line.name) : line.wording;
     number_ = number;
     const RECT rect{line.rect.left, line.rect.top, line.rect.right, line.rect.bottom};
     // The window text is the panel's name, so that tools can tell panels apart.
@@ -444,6 +446,9 @@ void CSubMainSkin::ShowResultDetails(int row) {
 
 LRESULT CSubMainSkin::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_GETTEXT:  // what a screen reader calls the panel; its window text stays its name
+        case WM_GETTEXTLENGTH:
+            return AnswerWindowText(Window(), message, wParam, lParam, wording_);
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(Window(), &ps);

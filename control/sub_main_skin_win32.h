@@ -135,6 +135,7 @@ private:
     CSettingsStore store_;
     SkinBitmap images_[4];
     std::string name_;
+    std::string wording_;  // the panel's title as shown (its accessible name)
     int number_ = 0;
     int count_ = 0;
     CSkinnedListView* resultList_ = nullptr;

@@ -148,6 +148,8 @@ void CSummaryWindow::ButtonPressed(const std::string& name) {
     } else if (name == "BUTTON_CANCEL" || name == "BUTTON_OK") {
         Close(false);
     } else if (name == "BUTTON_STOPSCAN") {
+        // The results found up to the stop are shown (OnFinishScan).
+        if (shownScreen_ == kErrorScanScreen) stopPressed_ = true;
         RequestStop();
     }
 }

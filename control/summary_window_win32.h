@@ -21,7 +21,9 @@
 // post kFinishScanMessage / kFinishFixingMessage. The window never outlives
 // its worker's use of it: every way of closing (Escape, Enter, kPrepareToClose,
 // the buttons, WM_CLOSE) first stops a worker still running and waits for it.
-// A run ended by a stop request closes the window and sets the event
+// A scan stopped with BUTTON_STOPSCAN shows the results found up to then
+// (status "Stopped"); any other stop request (a stop event already set, the
+// main window's scan button) closes the window. Both set the event
 // "QUILLMERE_ABORTED".
 //
 // The window is the thread's main window: once it is gone the thread's
@@ -111,6 +113,9 @@ private:
     // Waits, without time-out, until the worker has ended (at once without one).
     void WaitForWorker();
     void OnFinishScan();
+    // The scan-complete screen with the rows found; `stopped`: the scan was
+    // stopped by BUTTON_STOPSCAN before its end.
+    void ShowScanResults(bool stopped);
     void OnFinishFixing();
     void OnOK();
     void OnCancel();
@@ -139,6 +144,7 @@ private:
     Win32Handle worker_;
     DWORD workerId_ = 0;
     HWND postTo_ = nullptr;  // where the worker posts its finish message
+    bool stopPressed_ = false;  // BUTTON_STOPSCAN was pressed during the scan
 };
 
 }  // namespace qm

@@ -60,10 +60,23 @@ DWORD WINAPI CSummaryWindow::FixThread(LPVOID argument) {
 
 void CSummaryWindow::OnFinishScan() {
     WaitForWorker();
-    if (StopRequested()) {
+    const bool stopped = StopRequested();
+    if (stopped && !stopPressed_) {
         CloseStopped();
         return;
     }
+    if (stopped) {
+        // Stopped from this window: what was found up to then is shown and
+        // can be repaired, so the stop is cleared (after "aborted" is set,
+        // as CloseStopped does).
+        NamedEvent(kAbortedEventName).Set();
+        ClearStop();
+    }
+    stopPressed_ = false;
+    ShowScanResults(stopped);
+}
+
+void CSummaryWindow::ShowScanResults(bool stopped) {
     // The animation shows the scan: it goes with it (it would cover the
     // results' buttons).
     animation_.Destroy();
@@ -82,13 +95,18 @@ void CSummaryWindow::OnFinishScan() {
     scanned += links.ItemsScanned();
     found += links.ErrorsFound();
 
-    char title[64];
-    std::snprintf(title, sizeof title, "Quillmere has found %d ", static_cast<int>(found));
+    char title[96];
+    if (stopped)
+        std::snprintf(title, sizeof title, "Scan stopped: Quillmere found %d bugs up to then\n",
+                      static_cast<int>(found));
+    else
+        std::snprintf(title, sizeof title, "Quillmere has found %d potentially dangerous bugs\n",
+                      static_cast<int>(found));
+    controls_.SetLabelText("TEXT_SCANCOMPLETE_STATUS", stopped ? "Stopped" : "Complete");
     controls_.SetLabelText("TEXT_SCANCOMPLETE_ITEMSCANNED", Number(scanned));
     controls_.SetLabelText("TEXT_SCANCOMPLETE_ERRORFOUND", Number(found));
     controls_.SetLabelText("TEXT_SCREENSCANCOMPLETE_TITLE",
-                           std::string(title) +
-                               "potentially dangerous bugs\nclick the button below to repair your computer");
+                           std::string(title) + "click the button below to repair your computer");
     Redraw(list_.get());
 }
 

@@ -12,6 +12,17 @@ constexpr UINT_PTR kFrameTimer = 1;
 
 }  // namespace
 
+SIZE FitFrame(SIZE frame, SIZE room) {
+    if (frame.cx <= 0 || frame.cy <= 0 || room.cx <= 0 || room.cy <= 0) return SIZE{0, 0};
+    if (frame.cx <= room.cx && frame.cy <= room.cy) return frame;
+    // The smaller of the two scales, in whole pixels, at least one.
+    SIZE fitted{room.cx, static_cast<LONG>(static_cast<long long>(frame.cy) * room.cx / frame.cx)};
+    if (fitted.cy > room.cy) fitted = SIZE{static_cast<LONG>(static_cast<long long>(frame.cx) * room.cy / frame.cy), room.cy};
+    if (fitted.cx < 1) fitted.cx = 1;
+    if (fitted.cy < 1) fitted.cy = 1;
+    return fitted;
+}
+
 CAnimationHost::~CAnimationHost() { Destroy(); }
 
 bool CAnimationHost::Create(const char* windowName, DWORD style, const RECT& rect, HWND parent, UINT id) {
@@ -73,19 +84,31 @@ void CAnimationHost::Paint() {
     }
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
-    const int x = shown.left + (shown.right - shown.left - frameWidth_) / 2;
-    const int y = shown.top + (shown.bottom - shown.top - frameHeight_) / 2;
+    // A frame larger than that part is drawn smaller, whole and in its
+    // proportions, never cut off.
+    const SIZE drawn = FitFrame(SIZE{frameWidth_, frameHeight_},
+                                SIZE{shown.right - shown.left, shown.bottom - shown.top});
+    const int x = shown.left + (shown.right - shown.left - drawn.cx) / 2;
+    const int y = shown.top + (shown.bottom - shown.top - drawn.cy) / 2;
     COLORREF fill = RGB(0, 0, 0);
     if (frameCount_ > 0) {
         MemoryDc memory(dc);
         if (memory) {
             memory.Select(strip_.Get());
             fill = GetPixel(memory.Get(), frame_ * frameWidth_, 0);
-            if (x > 0 || y > 0 || frameWidth_ < width || frameHeight_ < height) {
+            if (x > 0 || y > 0 || drawn.cx < width || drawn.cy < height) {
                 GdiBrush brush(CreateSolidBrush(fill));
                 FillRect(dc, &client, brush.Get());
             }
-            BitBlt(dc, x, y, frameWidth_, frameHeight_, memory.Get(), frame_ * frameWidth_, 0, SRCCOPY);
+            if (drawn.cx == frameWidth_ && drawn.cy == frameHeight_) {
+                BitBlt(dc, x, y, frameWidth_, frameHeight_, memory.Get(), frame_ * frameWidth_, 0, SRCCOPY);
+            } else {
+                const int mode = SetStretchBltMode(dc, HALFTONE);
+                SetBrushOrgEx(dc, 0, 0, nullptr);
+                StretchBlt(dc, x, y, drawn.cx, drawn.cy, memory.Get(), frame_ * frameWidth_, 0, frameWidth_,
+                           frameHeight_, SRCCOPY);
+                SetStretchBltMode(dc, mode);
+            }
         }
     } else {
         FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));

@@ -3,7 +3,8 @@
 // The strip is one image (loaded like any skin image: the file first, else the
 // "GIF" resource of the derived name) holding the frames side by side, each
 // `frameWidth` pixels wide and as high as the image. The current frame is
-// drawn centred in the control; a frame larger than the control is clipped.
+// drawn centred in the part of the control its parent shows; a frame larger
+// than that is drawn smaller, whole and in its proportions (FitFrame).
 //
 // The owner forwards two window messages to the host (HandleAnimationMessage):
 // WM_USER + 11 plays, WM_USER + 10 stops; both do nothing before the control
@@ -32,6 +33,11 @@ constexpr int kDefaultAnimationFrameWidth = 93;
 constexpr UINT kAnimationFrameInterval = 80;  // milliseconds per frame
 constexpr const char* kMainAnimationWindowName = "SHOCKWAVE";
 constexpr const char* kScanAnimationWindowName = "SHOCKWAVE2";
+
+// The size a frame is drawn at in `room`: the frame's own when it fits, else
+// the largest size of the same proportions that fits (0 x 0 for no room or
+// no frame).
+SIZE FitFrame(SIZE frame, SIZE room);
 
 class CAnimationHost : public CWindowBase {
 public:

@@ -43,9 +43,50 @@ void CControlSet::ReadButtonInfo(const SkinFile& skin, const std::string& sectio
         // reports, so a section with gaps in its keys still dispatches right.
         const int index = static_cast<int>(buttons_.size());
         if (button->Create(owner_, this, line.name, index, ToRect(line.rect), line.checkBox, images,
-                           kFirstButtonId + static_cast<UINT>(index)))
+                           kFirstButtonId + static_cast<UINT>(index))) {
+            button->SetWording(line.wording.empty() ? ReadableControlName(line.name) : line.wording);
+            AddTip(*button);
             buttons_.push_back(std::move(button));
+        }
     }
+}
+
+void CControlSet::AddTip(const CSkinnedButton& button) {
+    if (tips_ == nullptr) {
+        tips_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner_, nullptr,
+                                reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner_, GWLP_HINSTANCE)), nullptr);
+        if (tips_ == nullptr) return;
+    }
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = owner_;
+    tool.uId = reinterpret_cast<UINT_PTR>(button.Window());
+    tool.lpszText = LPSTR_TEXTCALLBACKA;
+    SendMessageA(tips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+bool CControlSet::AnswerTipText(NMHDR* header) {
+    if (header == nullptr || header->hwndFrom != tips_ || tips_ == nullptr) return false;
+    if (header->code != TTN_GETDISPINFOA && header->code != TTN_GETDISPINFOW) return false;
+    const CSkinnedButton* button = nullptr;
+    for (const auto& b : buttons_)
+        if (reinterpret_cast<UINT_PTR>(b->Window()) == header->idFrom) button = b.get();
+    tipText_ = button != nullptr ? button->Wording() : std::string();
+    if (header->code == TTN_GETDISPINFOA) {
+        auto* info = reinterpret_cast<NMTTDISPINFOA*>(header);
+        info->hinst = nullptr;
+        info->lpszText = tipText_.data();
+    } else {
+        const int wide = MultiByteToWideChar(CP_ACP, 0, tipText_.c_str(), -1, nullptr, 0);
+        tipTextWide_.assign(static_cast<std::size_t>(wide > 0 ? wide : 1), L'\0');
+        if (wide > 0) MultiByteToWideChar(CP_ACP, 0, tipText_.c_str(), -1, tipTextWide_.data(), wide);
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+        info->hinst = nullptr;
+        info->lpszText = tipTextWide_.data();
+    }
+    return true;
 }
 
 void CControlSet::ReadTextInfo(const SkinFile& skin, const std::string& section, HBITMAP background,
@@ -143,6 +184,10 @@ void CControlSet::ButtonPressedAt(int index) {
 }
 
 void CControlSet::Free() {
+    if (tips_ != nullptr) {
+        DestroyWindow(tips_);
+        tips_ = nullptr;
+    }
     lists_.clear();
     edits_.clear();
     labels_.clear();
@@ -180,6 +225,9 @@ LRESULT CALLBACK CControlSet::HandleOwnerMessage(HWND window, UINT message, WPAR
             }
             break;
         }
+        case WM_NOTIFY:
+            if (set->AnswerTipText(reinterpret_cast<NMHDR*>(lParam))) return 0;
+            break;
         case WM_COMMAND:
             if (HIWORD(wParam) == EN_CHANGE) {
                 for (const auto& e : set->edits_)
@@ -190,6 +238,7 @@ LRESULT CALLBACK CControlSet::HandleOwnerMessage(HWND window, UINT message, WPAR
             // The owner goes first: its children are already destroyed.
             RemoveWindowSubclass(window, &CControlSet::OwnerProc, id);
             set->owner_ = nullptr;
+            set->tips_ = nullptr;  // an owned pop-up: gone with its owner
             break;
         default:
             break;

@@ -23,8 +23,14 @@
 // so no caller ever waits for the user-interface thread.
 //
 // Attach subclasses the owner window to paint the owner-drawn buttons
-// (WM_DRAWITEM) and to follow the edit boxes' text (EN_CHANGE); the owner's
-// own window procedure sees every message as before.
+// (WM_DRAWITEM), to follow the edit boxes' text (EN_CHANGE) and to give the
+// buttons' tips their text; the owner's own window procedure sees every
+// message as before.
+//
+// Wording: each button says what its skin line's wording field gives (or its
+// name as words, ReadableControlName, when the line has none): that is its
+// text for a screen reader and the tip shown while the pointer rests on it
+// (one tooltip control per owner, asked for the current wording each time).
 #pragma once
 
 #include <windows.h>
@@ -104,6 +110,8 @@ public:
     const std::vector<std::unique_ptr<CSkinnedLabel>>& Labels() const { return labels_; }
     const std::vector<std::unique_ptr<CSkinnedEdit>>& Edits() const { return edits_; }
     const std::vector<std::unique_ptr<CSkinnedListView>>& ListViews() const { return lists_; }
+    // The buttons' tooltip control (null before the first button).
+    HWND Tips() const { return tips_; }
 
 private:
     static LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -111,7 +119,15 @@ private:
     static LRESULT CALLBACK HandleOwnerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                                UINT_PTR id, DWORD_PTR self);
 
+    // Adds `button` to the tooltip control (created with the first button).
+    void AddTip(const CSkinnedButton& button);
+    // TTN_GETDISPINFO: the wording of the button the tip is for.
+    bool AnswerTipText(NMHDR* header);
+
     HWND owner_ = nullptr;
+    HWND tips_ = nullptr;  // owned: destroyed by Free or with the owner
+    std::string tipText_;  // the text handed to the tooltip control last
+    std::wstring tipTextWide_;
     ISkinOwner* listener_ = nullptr;
     std::vector<std::unique_ptr<CSkinnedButton>> buttons_;
     std::vector<std::unique_ptr<CSkinnedLabel>> labels_;

@@ -1,5 +1,6 @@
 #include "ui/skin_file.h"
 
+#include <cctype>
 #include <cstdlib>
 
 namespace qm {
@@ -82,8 +83,26 @@ SkinButtonLine ParseButtonLine(std::string value) {
     SkinButtonLine line;
     line.name = NextField(value);
     line.rect = ParseRect(value);
-    line.checkBox = FieldIsTrue(NextField(value));
+    const std::size_t comma = value.find(',');
+    line.checkBox = FieldIsTrue(value.substr(0, comma));
+    if (comma != std::string::npos) {
+        line.wording = value.substr(comma + 1);
+        TrimInPlace(line.wording);
+    }
     return line;
+}
+
+std::string ReadableControlName(const std::string& name) {
+    const std::size_t kind = name.find('_');
+    std::string words = kind != std::string::npos && kind + 1 < name.size() ? name.substr(kind + 1) : name;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(words[i]);
+        if (words[i] == '_')
+            words[i] = ' ';
+        else
+            words[i] = static_cast<char>(i == 0 ? std::toupper(c) : std::tolower(c));
+    }
+    return words;
 }
 
 SkinTextLine ParseTextLine(std::string value) {
@@ -103,6 +122,16 @@ SkinPanelLine ParsePanelLine(std::string value) {
     SkinPanelLine line;
     line.name = NextField(value);
     for (std::string& image : line.images) image = NextField(value);
+    // The rectangle's four fields, then the wording when a comma follows them.
+    std::size_t at = 0;
+    for (int field = 0; field < 4 && at != std::string::npos; ++field) {
+        at = value.find(',', at);
+        if (at != std::string::npos) ++at;
+    }
+    if (at != std::string::npos) {
+        line.wording = value.substr(at);
+        TrimInPlace(line.wording);
+    }
     line.rect = ParseRect(value);
     return line;
 }

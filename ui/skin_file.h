@@ -64,13 +64,22 @@ std::uint32_t FieldToColour(const std::string& field); // colour: atol, 0x00BBGG
 
 // ---------------------------------------------------------------- line kinds
 
-// Button: name, rect, check-box flag.
+// Button: name, rect, check-box flag, and optionally what the button says
+// (the rest of the line, commas included): its wording is in its images, so
+// this is what it answers to a screen reader and shows as its tip. A check
+// box that says something else while ticked gives both, "unticked|ticked".
 struct SkinButtonLine {
     std::string name;
     SkinRect rect;
     bool checkBox = false;
+    std::string wording;
 };
 SkinButtonLine ParseButtonLine(std::string value);
+
+// A control's name as words, for a skin line that gives no wording:
+// "BUTTON_START_EVERY" -> "Start every" (the kind prefix up to the first
+// "_" dropped, "_" as blanks, only the first letter a capital).
+std::string ReadableControlName(const std::string& name);
 
 // Text label and edit box: name, font face, bold flag, italic field, height,
 // colour, rect, initial text. The italic field is kept as written because its
@@ -93,10 +102,14 @@ SkinTextLine ParseTextLine(std::string value);
 
 // Panel ([SUBMAINSCREENINFO]) and scan/repair screen information line:
 // name, four image names (Main, Over, Down, Disabled), rect.
+// Panel (and screen) line: name, four images, rect, and optionally what the
+// panel is called on screen (the rest of the line), its name for a screen
+// reader.
 struct SkinPanelLine {
     std::string name;
     std::string images[4];
     SkinRect rect;
+    std::string wording;
 };
 SkinPanelLine ParsePanelLine(std::string value);
 

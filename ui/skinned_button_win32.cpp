@@ -5,6 +5,7 @@
 
 #include "ui/skin_image_win32.h"
 #include "ui/window_base_win32.h"
+#include "ui/window_text_win32.h"
 
 namespace qm {
 
@@ -62,6 +63,12 @@ void CSkinnedButton::Repaint() const {
     // window's thread, so this never waits for it.
     HWND w = window_.load();
     if (w != nullptr) InvalidateRect(w, nullptr, FALSE);
+}
+
+std::string CSkinnedButton::Wording() const {
+    const std::size_t bar = wording_.find('|');
+    if (bar == std::string::npos) return wording_;
+    return checked_.load() != 0 ? wording_.substr(bar + 1) : wording_.substr(0, bar);
 }
 
 SkinImageState CSkinnedButton::LookFor(bool selected, bool disabled) const {
@@ -173,6 +180,10 @@ LRESULT CSkinnedButton::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 hover_ = false;
                 Repaint();
             }
+            break;
+        case WM_GETTEXT:
+        case WM_GETTEXTLENGTH:
+            if (!wording_.empty()) return AnswerWindowText(window, message, wParam, lParam, Wording());
             break;
         case BM_GETCHECK:
             // The owner's check state, for anyone who asks the window

@@ -22,6 +22,11 @@
 // hover look and captures the mouse, so the button sees the pointer leave;
 // it then releases the capture (unless the left button is held).
 //
+// Wording: what the button says is in its images, so it carries it as text
+// too (SetWording): WM_GETTEXT answers with it (what a screen reader speaks),
+// while the window text stays the skin name the button is found by. A
+// wording "unticked|ticked" says the second part while the button is checked.
+//
 // The parent window must hand WM_DRAWITEM for the button to DrawItem; the
 // control set (ui/control_set_win32.h) does this for its buttons. Everything
 // runs on the thread that created the window, except SetChecked, which any
@@ -71,6 +76,10 @@ public:
     int Checked() const { return checked_.load(); }
     // Stores the state and repaints when it differs (any thread).
     void SetChecked(int state);
+    // What the button says (see above); the window's thread only.
+    void SetWording(const std::string& wording) { wording_ = wording; }
+    // The wording for the current check state.
+    std::string Wording() const;
     HBITMAP Image(SkinImageState state) const { return images_[state].Get(); }
 
     // The image the button shows when the system says it is pressed
@@ -95,6 +104,7 @@ private:
     SkinBitmap images_[4];
     std::atomic<int> checked_{0};
     bool checkBox_ = false;
+    std::string wording_;
 };
 
 // True when the calling thread is the one that owns `window`.

@@ -7,6 +7,7 @@
 
 #include "ui/skin_image_win32.h"
 #include "ui/window_base_win32.h"
+#include "ui/window_text_win32.h"
 
 namespace qm {
 
@@ -93,29 +94,7 @@ void CSkinnedLabel::Paint(HDC dc) const {
 }
 
 LRESULT CSkinnedLabel::AnswerGetText(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const {
-    const std::string text = Text();
-    // The subclass may have made the window a Unicode one: the message then
-    // comes in its Unicode form.
-    if (IsWindowUnicode(window)) {
-        const int wide = MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
-        std::wstring converted(static_cast<std::size_t>(wide), L'\0');
-        if (wide > 0)
-            MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), converted.data(), wide);
-        if (message == WM_GETTEXTLENGTH) return static_cast<LRESULT>(converted.size());
-        if (wParam == 0 || lParam == 0) return 0;
-        const std::size_t n = std::min(converted.size(), static_cast<std::size_t>(wParam) - 1);
-        auto* out = reinterpret_cast<wchar_t*>(lParam);
-        converted.copy(out, n);
-        out[n] = L'\0';
-        return static_cast<LRESULT>(n);
-    }
-    if (message == WM_GETTEXTLENGTH) return static_cast<LRESULT>(text.size());
-    if (wParam == 0 || lParam == 0) return 0;
-    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(wParam) - 1);
-    auto* out = reinterpret_cast<char*>(lParam);
-    text.copy(out, n);
-    out[n] = '\0';
-    return static_cast<LRESULT>(n);
+    return AnswerWindowText(window, message, wParam, lParam, Text());
 }
 
 LRESULT CALLBACK CSkinnedLabel::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,

@@ -96,8 +96,10 @@ bool AppWindow::Start(const std::string& arguments, const std::string& skin, boo
     if (!waitForWindow) return true;
     const bool shown = WaitUntil([&] {
         main_ = TopLevel(pid_, kMainClass, "", true);
-        // Built: the panels exist and the first one is shown alone.
-        return main_ != nullptr && Panel("SUBMAIN_MAIN") != nullptr && IsWindowVisible(Panel("SUBMAIN_MAIN"));
+        // Built: the panels exist and the first one is shown alone (with
+        // "scan", the results may be shown already).
+        return main_ != nullptr && Panel("SUBMAIN_MAIN") != nullptr &&
+               (IsWindowVisible(Panel("SUBMAIN_MAIN")) || (arguments == "scan" && !VisiblePanels().empty()));
     });
     if (shown) SetForegroundWindow(main_);
     return shown;
@@ -413,7 +415,44 @@ bool WaitPainted(HWND window, DWORD milliseconds) {
         milliseconds);
 }
 
+namespace {
+
+// A tip of the program that owns `window` shows.
+bool TipShown(HWND window) {
+    struct Search {
+        DWORD pid;
+        bool shown;
+    } search{0, false};
+    GetWindowThreadProcessId(window, &search.pid);
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            char name[32] = "";
+            GetClassNameA(w, name, sizeof name);
+            if (owner == s->pid && IsWindowVisible(w) && lstrcmpiA(name, TOOLTIPS_CLASSA) == 0) s->shown = true;
+            return !s->shown;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.shown;
+}
+
+// The pointer is put beside the window, so that neither a button's hover look
+// nor its tip is in the picture (the tip goes once the pointer has left).
+void PointerOff(HWND window) {
+    RECT r{};
+    POINT at{};
+    GetWindowRect(window, &r);
+    GetCursorPos(&at);
+    if (PtInRect(&r, at)) MoveMouse(POINT{r.right + 40, r.top > 40 ? r.top - 40 : r.bottom + 40});
+    WaitUntil([&] { return !TipShown(window); }, 3000);
+}
+
+}  // namespace
+
 bool SaveWindowShot(HWND window, const std::string& path) {
+    PointerOff(window);
     if (!WaitPainted(window)) return false;
     RECT r{};
     GetWindowRect(window, &r);
@@ -422,6 +461,7 @@ bool SaveWindowShot(HWND window, const std::string& path) {
 }
 
 bool SaveWindowShotNow(HWND window, const std::string& path) {
+    PointerOff(window);
     // What is waiting to be painted is painted first (sent to the window's
     // thread, which answers once it has painted).
     RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdlib>
 #include <string>
@@ -56,7 +57,10 @@ inline int VisibleTopLevelWindows(DWORD pid) {
             auto* c = reinterpret_cast<Count*>(p);
             DWORD owner = 0;
             GetWindowThreadProcessId(w, &owner);
-            if (owner == c->pid && IsWindowVisible(w)) ++c->n;
+            char name[32] = "";
+            GetClassNameA(w, name, sizeof name);
+            // A button's tip is no window of its own to the user.
+            if (owner == c->pid && IsWindowVisible(w) && lstrcmpiA(name, TOOLTIPS_CLASSA) != 0) ++c->n;
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&count));

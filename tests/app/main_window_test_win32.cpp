@@ -320,5 +320,35 @@ TEST_F(MainWindow, DraggingTheBackgroundMovesTheWindow) {
     EXPECT_EQ(after.right - after.left, before.right - before.left);
 }
 
+// The tray icon's menu as a user opens it (a right click on the icon, which
+// Wine's display without a notification area can only post) and clicks its
+// items: "Show" brings the hidden window back, "Close" ends it.
+TEST_F(MainWindow, TheTrayMenusShowAndCloseAsAUserChoosesThem) {
+    ASSERT_TRUE(app_.Start());
+    HWND main = app_.Main();
+    Press("BUTTON_MINIMIZE");
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main) || IsIconic(main); }));
+
+    auto choose = [&](int downs) {
+        HWND menu = nullptr;
+        for (int attempt = 0; attempt < 3 && menu == nullptr; ++attempt) {
+            PostMessageA(main, WM_USER + 2, 132, WM_RBUTTONUP);
+            WaitUntil([&] { return (menu = app_.PopupMenu()) != nullptr; }, 5000);
+        }
+        if (menu == nullptr) return false;
+        // A click on the item: items are a menu line high, below the frame.
+        RECT r{};
+        GetWindowRect(menu, &r);
+        const int line = GetSystemMetrics(SM_CYMENUSIZE);
+        test::ClickAt(POINT{r.left + 20, r.top + GetSystemMetrics(SM_CYFIXEDFRAME) + line * (downs - 1) + line / 2});
+        return WaitUntil([&] { return app_.PopupMenu() == nullptr; });
+    };
+    ASSERT_TRUE(choose(1)) << "the menu opens and closes on a click; " << test::InputState(main);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && !IsIconic(main); })) << "\"Show\"";
+    EXPECT_TRUE(app_.Running());
+    ASSERT_TRUE(choose(2));
+    EXPECT_TRUE(app_.WaitForExit()) << "\"Close\"";
+}
+
 }  // namespace
 }  // namespace qm

@@ -243,7 +243,7 @@ TEST_F(MainWindow, RestoreButtonShowsWhatTheBackupPutsBackAndWritesItOnYes) {
                                "       </k>\r\n      </k>\r\n     </k>\r\n    </k>\r\n   </k>\r\n  </k>\r\n"
                                " </registry>\r\n"));
     const std::string skin = WriteSkin(
-        "restore-skin.ini", SkinWith("4=BUTTON_BACKUPS,226,58,112,20,FALSE", "5=BUTTON_RESTORE,200,170,100,25,FALSE"));
+        "restore-skin.ini", SkinWith("4=BUTTON_BACKUPS,226,58,112,20,FALSE,Backups...", "5=BUTTON_RESTORE,200,170,100,25,FALSE"));
     ASSERT_FALSE(skin.empty());
     ASSERT_TRUE(app_.Start("", skin));
     ShowTab("BUTTON_ADVSETTINGS", "SUBMAIN_ADVANCED");
@@ -325,7 +325,7 @@ TEST_F(MainWindow, RestoreButtonShowsWhatTheBackupPutsBackAndWritesItOnYes) {
 TEST_F(MainWindow, SchedulePanelAddsAScheduleThroughTheDialogAndDeletesItAfterConfirmation) {
     DeleteTask(TaskName());
     test::WriteFlag("enablescan");
-    std::string text = SkinWith("6=BUTTON_AUTOSCAN_ENABLE,82,45,30,25,FALSE",
+    std::string text = SkinWith("6=BUTTON_AUTOSCAN_ENABLE,82,45,30,25,FALSE,Scheduled scans",
                                 "7=BUTTON_ADDSCHEDULE,262,176,80,18,FALSE\r\n"
                                 "8=BUTTON_DELETESCHEDULE,262,197,80,18,FALSE");
     text += "\r\n[SUBMAIN_SCHEDULE_LISTINFO]\r\n1=4,176,250,40,3,#,24,Schedule,150,Last run,70\r\n";

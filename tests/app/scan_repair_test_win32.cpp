@@ -741,5 +741,56 @@ TEST_F(ScanRepair, WithScanningDisabledTheDueTimeMovesOnAndNothingStarts) {
     ASSERT_TRUE(app_.WaitForExit());
 }
 
+// The scheduled task's command line, "quillmere.exe scan": the window scans
+// the ticked areas by itself as soon as it is built and lists what it found.
+TEST_F(ScanRepair, TheScheduledTasksCommandLineScansByItselfAndListsTheSeededEntries) {
+    ASSERT_TRUE(app_.Start("scan"));
+    ASSERT_TRUE(WaitUntil([&] { return ShowsResults() && test::RowCount(ResultList()) == kSeededRegistryRows + 1; },
+                          60000))
+        << Describe();
+    EXPECT_EQ(Label("PROGRESS_TEXT_UNINSTALL"), "Done");
+    EXPECT_EQ(Label("PROGRESS_TEXT_SHORTCUTS"), "Done");
+    EXPECT_TRUE(FilesMatching("FixedOn*.xml").empty()) << "a scan repairs nothing";
+}
+
+// While a scan runs the window's own guards drop every press but the scan
+// button's (which stops it), the cross and the dash: no panel changes, no
+// box is ticked, nothing is repaired. The dash pressed last shows that the
+// presses before it have been handled.
+TEST_F(ScanRepair, PressesWhileAScanRunsAreDroppedByTheGuards) {
+    constexpr int kMany = 1500;
+    for (int i = 0; i < kMany; ++i) {
+        const std::string n = std::to_string(i);
+        SeedAppPath("qmtest-many-" + n + ".exe", "C:\\qm-gone\\many" + n + ".exe");
+    }
+    ASSERT_NO_FATAL_FAILURE(StartApp());
+    Press("BUTTON_SCAN");
+    ASSERT_TRUE(WaitUntil([&] {
+        return Label("PROGRESS_TEXT_APPPATH") == "Scanning" && std::atoi(Label("PROGRESS_COUNT_APPPATH").c_str()) > 10;
+    }));
+    HWND fonts = app_.Button("BUTTON_FONTS", Categories());
+    const bool fontsTicked = AppWindow::Checked(fonts);
+    PressNow("BUTTON_FONTS", Categories());
+    PressNow("BUTTON_ALL", Categories());
+    PressNow("BUTTON_REMOVE");
+    PressNow("BUTTON_IGNORED");
+    PressNow("BUTTON_ADVSETTINGS");
+    HWND main = app_.Main();
+    PressNow("BUTTON_MINIMIZE");
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main) || IsIconic(main); }));
+    EXPECT_TRUE(AppWindow::Checked(app_.Button("BUTTON_SCAN"))) << "still scanning";
+    EXPECT_EQ(AppWindow::Checked(fonts), fontsTicked);
+    EXPECT_EQ(app_.Dialog("Quillmere"), nullptr) << "no repair and no message about one";
+    EXPECT_TRUE(FilesMatching("FixedOn*.xml").empty());
+
+    // Back from the notification area, the scan button still stops the scan.
+    PostMessageA(main, WM_USER + 2, 132, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && !IsIconic(main); }));
+    EXPECT_EQ(app_.VisiblePanels(), std::vector<std::string>{"SUBMAIN_MAIN"}) << "no panel button took effect";
+    Press("BUTTON_SCAN");
+    ASSERT_TRUE(WaitUntil([&] { return ShowsResults(); }, 60000)) << Describe();
+    EXPECT_TRUE(FilesMatching("FixedOn*.xml").empty());
+}
+
 }  // namespace
 }  // namespace qm

@@ -129,7 +129,7 @@ protected:
         tree_->MakeShortcut("Desktop\\intact.lnk", test::LinkKind::Intact);
         for (const std::string& f : FilesMatching("*.xml")) DeleteFileA(f.c_str());
         SetEnvironmentVariableA("QUILLMERE_SHORTCUT_DRIVES", "Q");
-        const std::string text = SkinWith("11=BUTTON_SHORTCUTS,8,172,9,9,TRUE", kScanButtonLine);
+        const std::string text = SkinWith("11=BUTTON_SHORTCUTS,8,172,9,9,TRUE,Shortcut files", kScanButtonLine);
         ASSERT_FALSE(text.empty());
         skin_ = WriteSkin("scan-button-skin.ini", text);
         ASSERT_FALSE(skin_.empty());
@@ -338,7 +338,7 @@ protected:
     static constexpr int kMany = 1500;
 };
 
-TEST_F(LongScan, StopScanClosesTheWindowOnceTheScanReturnsAndSetsTheAbortEvent) {
+TEST_F(LongScan, StopShowsWhatWasFoundUpToThenAndSetsTheAbortEvent) {
     HWND window = OpenResultWindow();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(Scanning(window));
@@ -349,18 +349,34 @@ TEST_F(LongScan, StopScanClosesTheWindowOnceTheScanReturnsAndSetsTheAbortEvent) 
         SetForegroundWindow(window);
         WaitUntil([&] { return GetForegroundWindow() == window; }, 2000);
         test::Click(FindWindowExA(window, nullptr, "Button", "BUTTON_STOPSCAN"));
-        if (!WaitUntil([&] { return !IsWindow(window) || EventSet(StopEvent().c_str()); }, 1000)) continue;
-        WaitUntil(
-            [&] {
-                return !IsWindow(window) || (Scanning(window) && !EventSet(StopEvent().c_str()) &&
-                                             !EventSet("QUILLMERE_ABORTED"));
-            },
-            60000);
+        if (!WaitUntil([&] { return !Scanning(window) || EventSet(StopEvent().c_str()); }, 1000)) continue;
+        WaitUntil([&] { return !Scanning(window) || !EventSet(StopEvent().c_str()); }, 60000);
     }
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }, 60000));
+    HWND list = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (list = ResultList(window)) != nullptr && test::RowCount(list) >= 1; }, 60000));
+    EXPECT_TRUE(IsWindow(window)) << "the window stays with what was found";
+    EXPECT_EQ(app_.LabelText(window, "TEXT_SCANCOMPLETE_STATUS"), "Stopped");
+    EXPECT_EQ(app_.LabelText(window, "TEXT_SCREENSCANCOMPLETE_TITLE").rfind("Scan stopped: Quillmere found ", 0), 0u)
+        << app_.LabelText(window, "TEXT_SCREENSCANCOMPLETE_TITLE");
+    EXPECT_EQ(Column(list, 0).back(), "Missing ShortCuts");
     EXPECT_TRUE(EventSet("QUILLMERE_ABORTED"));
     EXPECT_FALSE(EventSet(StopEvent().c_str()));
     EXPECT_TRUE(FilesMatching("FixedOn*.xml").empty());
+
+    ASSERT_TRUE(PressUntil(window, "BUTTON_CANCEL", [&] { return !IsWindow(window); }));
+    EXPECT_TRUE(FilesMatching("FixedOn*.xml").empty());
+    EXPECT_TRUE(PanelIdle());
+}
+
+// The window takes the keyboard when it opens: Escape closes it with no
+// click into it first.
+TEST_F(LongScan, TheWindowIsActiveWhenItOpensSoEscapeNeedsNoClick) {
+    HWND window = OpenResultWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == window; }, 5000)) << test::InputState(window);
+    test::PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }, 60000)) << test::InputState(window);
+    EXPECT_TRUE(app_.Running());
     EXPECT_TRUE(PanelIdle());
 }
 

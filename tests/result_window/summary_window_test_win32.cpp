@@ -323,18 +323,39 @@ INSTANTIATE_TEST_SUITE_P(
         CloseCase{"Cancel", [](HWND w) { PostMessageA(w, WM_COMMAND, IDCANCEL, 0); }, true}),
     [](const ::testing::TestParamInfo<CloseCase>& info) { return std::string(info.param.name); });
 
-TEST_F(SummaryWindowTest, StopScanEndsTheRunClosesTheWindowAndSetsTheAbortEvent) {
+TEST_F(SummaryWindowTest, StopScanShowsWhatWasFoundUpToThenAndSetsTheAbortEvent) {
     HoldingRegistry registry;
     registry.SetString(kAppPaths + "\\qm-gone.exe", "", "C:\\qm-gone\\gone.exe");
     registry.armed = true;
     ASSERT_NO_FATAL_FAILURE(Open(registry, {kSlotAppPaths}));
     ASSERT_TRUE(PumpUntil([&] { return registry.held.load(); }));
     window_->ButtonPressed("BUTTON_STOPSCAN");
-    EXPECT_TRUE(IsWindow(hwnd_)) << "the window waits for the scan to return";
-    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd_); }));
+    EXPECT_EQ(window_->ShownScreen(), kErrorScanScreen) << "the window waits for the scan to return";
+    ASSERT_TRUE(PumpUntil([&] { return window_->ShownScreen() == kScanCompleteScreen; }));
+    EXPECT_TRUE(IsWindow(hwnd_));
+    EXPECT_EQ(Label("TEXT_SCANCOMPLETE_STATUS"), "Stopped");
+    EXPECT_EQ(Label("TEXT_SCREENSCANCOMPLETE_TITLE").rfind("Scan stopped: Quillmere found ", 0), 0u)
+        << Label("TEXT_SCREENSCANCOMPLETE_TITLE");
+    EXPECT_TRUE(ClippedLines("TEXT_SCREENSCANCOMPLETE_TITLE").empty());
+    const std::vector<std::vector<std::string>> rows = Rows();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back()[0], "Missing ShortCuts");
     EXPECT_TRUE(NamedEvent(kAbortedEventName).IsSignalled());
-    EXPECT_FALSE(NamedEvent(kStopEventName).IsSignalled());
+    EXPECT_FALSE(NamedEvent(kStopEventName).IsSignalled()) << "cleared, so what was found can be repaired";
+    EXPECT_EQ(ScanInProgress.load(), 1) << "the window is still open";
+
+    window_->ButtonPressed("BUTTON_CANCEL");
+    EXPECT_FALSE(IsWindow(hwnd_));
     EXPECT_EQ(ScanInProgress.load(), 0);
+}
+
+TEST_F(SummaryWindowTest, AScanRunToItsEndSaysComplete) {
+    MemoryRegistry registry;
+    registry.SetString(kAppPaths + "\\qm-gone.exe", "", "C:\\qm-gone\\gone.exe");
+    ASSERT_NO_FATAL_FAILURE(Open(registry, {kSlotAppPaths}));
+    ASSERT_TRUE(PumpUntil([&] { return window_->ShownScreen() == kScanCompleteScreen; }));
+    EXPECT_EQ(Label("TEXT_SCANCOMPLETE_STATUS"), "Complete");
+    EXPECT_FALSE(NamedEvent(kAbortedEventName).IsSignalled());
 }
 
 TEST_F(SummaryWindowTest, PlayAndStopMessagesDriveTheScanAnimation) {

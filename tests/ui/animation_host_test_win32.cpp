@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "resources/resource.h"
 #include "tests/ui/screen_capture_win32.h"
 #include "ui/animation_host_win32.h"
@@ -47,6 +49,20 @@ protected:
     SkinFile skin_;
     HWND owner_ = nullptr;
 };
+
+TEST(AnimationFrame, AFrameLargerThanItsRoomIsDrawnSmallerInItsProportions) {
+    auto fit = [](LONG fw, LONG fh, LONG rw, LONG rh) {
+        const SIZE s = FitFrame(SIZE{fw, fh}, SIZE{rw, rh});
+        return std::make_pair(s.cx, s.cy);
+    };
+    EXPECT_EQ(fit(93, 70, 124, 73), std::make_pair(93L, 70L)) << "fits: its own size";
+    EXPECT_EQ(fit(93, 70, 93, 70), std::make_pair(93L, 70L));
+    EXPECT_EQ(fit(93, 70, 60, 200), std::make_pair(60L, 45L)) << "too wide";
+    EXPECT_EQ(fit(93, 70, 300, 35), std::make_pair(46L, 35L)) << "too high";
+    EXPECT_EQ(fit(93, 70, 1, 1), std::make_pair(1L, 1L));
+    EXPECT_EQ(fit(93, 70, 0, 70), std::make_pair(0L, 0L)) << "no room";
+    EXPECT_EQ(fit(0, 0, 93, 70), std::make_pair(0L, 0L)) << "no frame";
+}
 
 TEST_F(AnimationHost, PlayAndStopBeforeTheControlExistDoNothing) {
     ASSERT_NE(owner_, nullptr);

@@ -125,7 +125,7 @@ TEST(DefaultSkin, ValuesThatDependOnExactSpelling) {
     SkinFile skin = DefaultSkin();
     EXPECT_EQ(skin.ReadSkinValue("MAINSCREENINFO", "Mask"), "Mask.bmp");
     EXPECT_EQ(skin.ReadSkinValue("MAINSCREENANIMATION", "DIMENSION"), "543,19,93,70");
-    EXPECT_EQ(skin.ReadSkinValue("SCANSCREENANIMATION", "DIMENSION"), "225,138,349,136");
+    EXPECT_EQ(skin.ReadSkinValue("SCANSCREENANIMATION", "DIMENSION"), "250,32,93,70");
     SkinPanelLine advanced = ParsePanelLine(skin.ReadSkinValue("SUBMAINSCREENINFO", "4"));
     EXPECT_EQ(advanced.images[1], "ADVANCED-SETTINGS_chk.gif ");
     EXPECT_EQ(skin.ReadNumberedSection("MAINSCREENBUTTONINFO").size(), 10u);
@@ -181,6 +181,59 @@ TEST(DefaultSkin, PanelAndScreenImagesFitTheirControls) {
         for (const SkinEntry& e : skin.ReadNumberedSection(owner.name + "_EDITBOXINFO")) {
             EXPECT_TRUE(Inside(ParseTextLine(e.value).rect, size)) << e.value;
         }
+    }
+}
+
+// Every button of the default skin says in words what its images show, and
+// the close and minimise targets are big enough to hit (24 x 24, apart).
+TEST(DefaultSkin, EveryButtonHasItsWordingAndTheWindowButtonsAreBigTargets) {
+    SkinFile skin = DefaultSkin();
+    int buttons = 0;
+    for (const std::string& section : skin.Profile().GetSectionNames()) {
+        if (section.size() < 10 || section.compare(section.size() - 10, 10, "BUTTONINFO") != 0) continue;
+        for (const SkinEntry& e : skin.ReadNumberedSection(section)) {
+            const SkinButtonLine line = ParseButtonLine(e.value);
+            ++buttons;
+            EXPECT_FALSE(line.wording.empty()) << section << ": " << e.value;
+            EXPECT_EQ(line.wording.find('_'), std::string::npos) << section << ": " << e.value;
+        }
+    }
+    EXPECT_GT(buttons, 40);
+    const SkinButtonLine exit = ParseButtonLine(skin.ReadSkinValue("MAINSCREENBUTTONINFO", "1"));
+    const SkinButtonLine minimise = ParseButtonLine(skin.ReadSkinValue("MAINSCREENBUTTONINFO", "2"));
+    ASSERT_EQ(exit.name, "BUTTON_EXIT");
+    ASSERT_EQ(minimise.name, "BUTTON_MINIMIZE");
+    EXPECT_EQ(exit.wording, "Close");
+    EXPECT_EQ(minimise.wording, "Minimise");
+    for (const SkinButtonLine* b : {&exit, &minimise}) {
+        EXPECT_GE(b->rect.Width(), 24) << b->name;
+        EXPECT_GE(b->rect.Height(), 24) << b->name;
+    }
+    EXPECT_TRUE(minimise.rect.right <= exit.rect.left || exit.rect.right <= minimise.rect.left ||
+                minimise.rect.bottom <= exit.rect.top || exit.rect.bottom <= minimise.rect.top);
+    EXPECT_EQ(ParseButtonLine(skin.ReadSkinValue("MAINSCREENBUTTONINFO", "7")).wording, "Start scan|Stop scan");
+}
+
+// The result window's animation: whole frames inside the scanning screen,
+// clear of its button and its label, so none of them hides another.
+TEST(DefaultSkin, ScanAnimationFitsTheScanningScreenClearOfItsControls) {
+    SkinFile skin = DefaultSkin();
+    std::string dimension = skin.ReadSkinValue("SCANSCREENANIMATION", "DIMENSION");
+    const SkinRect movie = ParseRect(dimension);
+    const ImageSize screen = SizeOf(ParsePanelLine(skin.ReadSkinValue("SCREENERRORSCANINFO", "1")).images[0]);
+    EXPECT_TRUE(Inside(movie, screen)) << movie.left << "," << movie.top;
+    EXPECT_GE(movie.Width(), 93);
+    EXPECT_GE(movie.Height(), 70);
+    std::vector<SkinRect> controls;
+    for (const SkinEntry& e : skin.ReadNumberedSection("SCREENERRORSCAN_BUTTONINFO"))
+        controls.push_back(ParseButtonLine(e.value).rect);
+    for (const SkinEntry& e : skin.ReadNumberedSection("SCREENERRORSCAN_TEXTINFO"))
+        controls.push_back(ParseTextLine(e.value).rect);
+    ASSERT_EQ(controls.size(), 2u);
+    for (const SkinRect& c : controls) {
+        const bool apart = movie.right <= c.left || c.right <= movie.left || movie.bottom <= c.top ||
+                           c.bottom <= movie.top;
+        EXPECT_TRUE(apart) << c.left << "," << c.top << " " << c.Width() << "x" << c.Height();
     }
 }
 

@@ -82,6 +82,33 @@ TEST(SkinLines, ButtonWithAndWithoutFlag) {
     EXPECT_FALSE(b.checkBox);
 }
 
+TEST(SkinLines, ButtonWordingIsTheRestOfTheLine) {
+    SkinButtonLine b = ParseButtonLine("BUTTON_EXIT,666,106,24,24,FALSE, Close");
+    EXPECT_EQ(b.rect, (SkinRect{666, 106, 690, 130}));
+    EXPECT_FALSE(b.checkBox);
+    EXPECT_EQ(b.wording, "Close");
+    b = ParseButtonLine("BUTTON_SCAN,16,302,150,150,TRUE,Start scan|Stop scan, now");
+    EXPECT_TRUE(b.checkBox);
+    EXPECT_EQ(b.wording, "Start scan|Stop scan, now");
+    EXPECT_EQ(ParseButtonLine("BUTTON_SCAN,16,302,150,150,TRUE").wording, "");
+    EXPECT_EQ(ParseButtonLine("BUTTON_X,1,2,3,4").wording, "");
+}
+
+TEST(SkinLines, PanelTitleIsTheRestAfterTheRectangle) {
+    SkinPanelLine p = ParsePanelLine("SUBMAIN_MAIN,a.gif,b.gif,c.gif,d.gif,223,137,349,219,Scan areas, all");
+    EXPECT_EQ(p.rect, (SkinRect{223, 137, 572, 356}));
+    EXPECT_EQ(p.wording, "Scan areas, all");
+    EXPECT_EQ(ParsePanelLine("SUBMAIN_MAIN,a.gif,b.gif,c.gif,d.gif,223,137,349,219").wording, "");
+    EXPECT_EQ(ParsePanelLine("SUBMAIN_MAIN,a.gif,b.gif,c.gif,d.gif,223,137").wording, "");
+}
+
+TEST(SkinLines, ReadableControlNames) {
+    EXPECT_EQ(ReadableControlName("BUTTON_START_EVERY"), "Start every");
+    EXPECT_EQ(ReadableControlName("BUTTON_OK"), "Ok");
+    EXPECT_EQ(ReadableControlName("PLAIN"), "Plain");
+    EXPECT_EQ(ReadableControlName(""), "");
+}
+
 TEST(SkinLines, TextLabelWithAndWithoutTrailingComma) {
     SkinTextLine t = ParseTextLine("PROGRESS_TEXT_COM,Arial,TRUE,FALSE,-10,0l,180,30,90,20,");
     EXPECT_EQ(t.name, "PROGRESS_TEXT_COM");

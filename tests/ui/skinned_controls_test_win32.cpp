@@ -28,7 +28,7 @@ constexpr std::uint32_t kGrey = 0x808080;   // disabled
 const char* const kSkin =
     "[TEST_BUTTONINFO]\r\n"
     "1=BUTTON_PUSH,10,10,40,30,FALSE\r\n"
-    "2=BUTTON_CHECK,60,10,40,30,TRUE\r\n"
+    "2=BUTTON_CHECK,60,10,40,30,TRUE,Tick me|Ticked\r\n"
     "3=BUTTON_TWIN,110,10,40,30,FALSE\r\n"
     "4=BUTTON_TWIN,160,10,40,30,FALSE\r\n"
     "[TEST_TEXTINFO]\r\n"
@@ -342,6 +342,49 @@ TEST_F(SkinnedControls, CheckedPushButtonShowsOverOnlyWhileThePointerIsOnIt) {
     MoveTo(Empty());
     EXPECT_EQ(LookOf("BUTTON_PUSH"), kBlue);
     EXPECT_NE(GetCapture(), set_.Buttons()[0]->Window()) << "capture let go when the pointer left";
+}
+
+// What a button says: its wording answers WM_GETTEXT (and so a screen reader
+// and GetWindowText here) and is its tip; the window text it is found by
+// stays its skin name.
+TEST_F(SkinnedControls, ButtonsAnswerWithTheirWordingAndShowItAsTheirTip) {
+    CSkinnedButton* push = set_.FindButton("BUTTON_PUSH");
+    CSkinnedButton* check = set_.FindButton("BUTTON_CHECK");
+    ASSERT_NE(push, nullptr);
+    ASSERT_NE(check, nullptr);
+    auto text = [](HWND w) {
+        char buffer[64] = "";
+        GetWindowTextA(w, buffer, sizeof buffer);
+        return std::string(buffer);
+    };
+    EXPECT_EQ(text(push->Window()), "Push") << "no wording in the line: the name as words";
+    EXPECT_EQ(text(check->Window()), "Tick me");
+    EXPECT_EQ(GetWindowTextLengthA(check->Window()), 7);
+    check->SetChecked(1);
+    EXPECT_EQ(text(check->Window()), "Ticked");
+    EXPECT_EQ(FindWindowExA(owner_, nullptr, "Button", "BUTTON_CHECK"), check->Window())
+        << "found by its skin name as before";
+    char small[4] = "";
+    EXPECT_EQ(SendMessageA(check->Window(), WM_GETTEXT, sizeof small, reinterpret_cast<LPARAM>(small)), 3);
+    EXPECT_STREQ(small, "Tic");
+
+    // The tips: one tool per button, each asked for its current wording.
+    ASSERT_NE(set_.Tips(), nullptr);
+    EXPECT_EQ(SendMessageA(set_.Tips(), TTM_GETTOOLCOUNT, 0, 0), 4);
+    NMTTDISPINFOA ask{};
+    ask.hdr.hwndFrom = set_.Tips();
+    ask.hdr.idFrom = reinterpret_cast<UINT_PTR>(check->Window());
+    ask.hdr.code = TTN_GETDISPINFOA;
+    SendMessageA(owner_, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&ask));
+    ASSERT_NE(ask.lpszText, nullptr);
+    EXPECT_STREQ(ask.lpszText, "Ticked");
+    check->SetChecked(0);
+    NMTTDISPINFOW askWide{};
+    askWide.hdr = ask.hdr;
+    askWide.hdr.code = TTN_GETDISPINFOW;
+    SendMessageA(owner_, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&askWide));
+    ASSERT_NE(askWide.lpszText, nullptr);
+    EXPECT_EQ(std::wstring(askWide.lpszText), L"Tick me");
 }
 
 TEST_F(SkinnedControls, TwoControlsOfOneNameReachOnlyTheFirst) {
