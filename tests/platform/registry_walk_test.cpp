@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 #include "platform/registry_walk.h"
 
 namespace qm {

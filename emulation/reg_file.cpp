@@ -1,4 +1,4 @@
-#include "platform/reg_file.h"
+#include "emulation/reg_file.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,9 +1,9 @@
-#include "platform/hive_registry_posix.h"
+#include "emulation/hive_registry_posix.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/name_case.h"
+#include "emulation/name_case.h"
 
 namespace qm {
 

@@ -16,11 +16,11 @@
 //   spare and lacks its terminator gets one written after it.
 // - Text sizes reported by queries are ANSI sizes; RegQueryInfoKeyA reports
 //   the stored (UTF-16) size of text values.
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 
 #include "platform/codepage.h"
-#include "platform/name_case.h"
-#include "platform/ordered_index.h"
+#include "emulation/name_case.h"
+#include "emulation/ordered_index.h"
 #include "platform/registry_view.h"
 
 #include <algorithm>
