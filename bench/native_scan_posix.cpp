@@ -28,9 +28,9 @@
 
 #include "bench/bench_clock.h"
 #include "engine/registry_lib.h"
-#include "platform/drive_map.h"
-#include "platform/mapped_system.h"
-#include "platform/registry_memory.h"
+#include "emulation/drive_map.h"
+#include "emulation/mapped_system.h"
+#include "emulation/registry_memory.h"
 
 using namespace qm;
 using qm::bench::CpuSeconds;

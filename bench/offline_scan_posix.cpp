@@ -15,10 +15,10 @@
 #include <string>
 
 #include "engine/registry_lib.h"
-#include "platform/drive_map.h"
-#include "platform/mapped_system.h"
-#include "platform/offline_windows_posix.h"
-#include "platform/reg_file.h"
+#include "emulation/drive_map.h"
+#include "emulation/mapped_system.h"
+#include "emulation/offline_windows_posix.h"
+#include "emulation/reg_file.h"
 #include "tests/generated_installation.h"
 #include "tests/hive_maker.h"
 

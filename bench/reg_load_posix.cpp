@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/reg_file.h"
-#include "platform/registry_memory.h"
+#include "emulation/reg_file.h"
+#include "emulation/registry_memory.h"
 #include "platform/whole_file.h"
 
 using namespace qm;

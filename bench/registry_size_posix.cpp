@@ -15,9 +15,9 @@
 #include <string>
 
 #include "engine/registry_lib.h"
-#include "platform/reg_file.h"
-#include "platform/registry_memory.h"
-#include "platform/system_memory.h"
+#include "emulation/reg_file.h"
+#include "emulation/registry_memory.h"
+#include "emulation/system_memory.h"
 
 using namespace qm;
 

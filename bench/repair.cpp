@@ -19,8 +19,8 @@
 
 #include "engine/registry_lib.h"
 #include "bench/bench_clock.h"
-#include "platform/registry_memory.h"
-#include "platform/system_memory.h"
+#include "emulation/registry_memory.h"
+#include "emulation/system_memory.h"
 #include "repair/repair_pass.h"
 
 using namespace qm;

@@ -27,7 +27,7 @@
 
 #include "engine/registry_lib.h"
 #include "bench/bench_clock.h"
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 #include "repair/backup_summary.h"
 #include "repair/restore_areas.h"
 #include "repair/restore_ui.h"

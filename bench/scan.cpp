@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "engine/registry_lib.h"
-#include "platform/registry_memory.h"
-#include "platform/system_memory.h"
+#include "emulation/registry_memory.h"
+#include "emulation/system_memory.h"
 
 using namespace qm;
 

@@ -40,8 +40,8 @@
 #ifdef _WIN32
 #include "bench/shortcut_walk_win32.h"
 #else
-#include "platform/file_system_posix.h"
-#include "platform/shortcut_resolver_posix.h"
+#include "emulation/file_system_posix.h"
+#include "emulation/shortcut_resolver_posix.h"
 #endif
 
 namespace {

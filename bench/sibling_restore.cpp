@@ -18,7 +18,7 @@
 
 #include "engine/registry_lib.h"
 #include "bench/bench_clock.h"
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 

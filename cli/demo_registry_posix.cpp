@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "platform/registry_memory.h"
-#include "platform/system_memory.h"
+#include "emulation/registry_memory.h"
+#include "emulation/system_memory.h"
 
 namespace qm::cli {
 

@@ -1,6 +1,7 @@
 #include "engine/registry_lib.h"
 
 #include "engine/caching_system.h"
+#include "platform/key_path.h"
 #include "platform/named_event.h"
 
 namespace qm {
@@ -31,18 +32,7 @@ void CRegistryLib::SetRegistryView(RegView view) {
     }
 }
 
-std::string CRegistryLib::SeperateMainKey(std::string& path) {
-    if (path.empty()) return {};
-    const auto slash = path.find('\\');
-    if (slash == std::string::npos) {
-        std::string root;
-        root.swap(path);
-        return root;
-    }
-    std::string root = path.substr(0, slash);
-    path.erase(0, slash + 1);
-    return root;
-}
+std::string CRegistryLib::SeperateMainKey(std::string& path) { return KeyPathRoot(path, &path); }
 
 RegStatus CRegistryLib::OpenKey(const std::string& rootName, const std::string& subKey,
                                 RegKey* result, RegView view) {

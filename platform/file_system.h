@@ -5,7 +5,7 @@
 // page ("C:\Users\x\Desktop\a.lnk").
 //
 // Win32 backend: the real calls. Portable backend: a folder of the host for
-// each drive letter (platform/drive_map.h).
+// each drive letter (emulation/drive_map.h).
 #pragma once
 
 #include <cstddef>
@@ -146,7 +146,7 @@ public:
 };
 
 // The process's file system: the real one in the Windows build; natively the
-// drives of DefaultFileSystemDrives() (platform/file_system_posix.h), with no drives
+// drives of DefaultFileSystemDrives() (emulation/file_system_posix.h), with no drives
 // until some are mapped.
 IFileSystem& DefaultFileSystem();
 // Replaces what DefaultFileSystem returns (not owned); null restores the

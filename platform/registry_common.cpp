@@ -1,6 +1,8 @@
 // Root key names and their predefined handles, shared by every backend.
 #include "platform/registry.h"
 
+#include "platform/key_path.h"
+
 #include <cstddef>
 
 namespace qm {
@@ -41,11 +43,11 @@ RegKey RootKeyFromName(const std::string& name) {
 
 std::string ClassesHivePath(const std::string& fullPath, ClassesHive hive) {
     if (hive == ClassesHive::kMerged) return fullPath;
-    const std::size_t slash = fullPath.find('\\');
-    if (RootKeyFromName(fullPath.substr(0, slash)) != kHkeyClassesRoot) return fullPath;
+    std::string subKey;
+    if (RootKeyFromName(KeyPathRoot(fullPath, &subKey)) != kHkeyClassesRoot) return fullPath;
     std::string path = hive == ClassesHive::kUser ? "HKEY_CURRENT_USER\\Software\\Classes"
                                                   : "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes";
-    if (slash != std::string::npos) path.append(fullPath, slash, std::string::npos);
+    if (!subKey.empty()) path += "\\" + subKey;
     return path;
 }
 

@@ -1,6 +1,8 @@
 // Where a key of the 32-bit view lives in the tree of both views.
 #include "platform/registry_view.h"
 
+#include "platform/key_path.h"
+
 #include <cstddef>
 
 namespace qm {
@@ -77,24 +79,9 @@ bool EndsWith(const std::string& a, const char* tail) {
     return a.size() >= t.size() && Same(a.substr(a.size() - t.size()), tail);
 }
 
-std::vector<std::string> Split(const std::string& text) {
-    std::vector<std::string> parts;
-    std::string current;
-    for (const char c : text) {
-        if (c == '\\') {
-            if (!current.empty()) parts.push_back(current);
-            current.clear();
-        } else {
-            current += c;
-        }
-    }
-    if (!current.empty()) parts.push_back(current);
-    return parts;
-}
-
 // True when path[from...] starts with the names of `prefix`.
 bool StartsWith(const std::vector<std::string>& path, std::size_t from, const std::string& prefix) {
-    const std::vector<std::string> names = Split(prefix);
+    const std::vector<std::string> names = KeyPathNames(prefix);
     if (path.size() - from < names.size()) return false;
     for (std::size_t i = 0; i < names.size(); ++i)
         if (!Same(path[from + i], names[i].c_str())) return false;
@@ -146,19 +133,17 @@ std::vector<std::string> ViewPath(RegKey root, const std::vector<std::string>& p
 }
 
 std::string ViewPathText(const std::string& fullPath, RegView view) {
-    const std::size_t slash = fullPath.find('\\');
-    const std::string rootName = fullPath.substr(0, slash);
+    std::string subKey;
+    const std::string rootName = KeyPathRoot(fullPath, &subKey);
     const RegKey root = RootKeyFromName(rootName);
     if (root == kNullKey || view != RegView::k32) return fullPath;
     std::string out = rootName;
-    for (const std::string& name :
-         ViewPath(root, Split(slash == std::string::npos ? "" : fullPath.substr(slash + 1)), view))
-        out += "\\" + name;
+    for (const std::string& name : ViewPath(root, KeyPathNames(subKey), view)) out += "\\" + name;
     return out;
 }
 
 RegView ViewOfPath(const std::string& fullPath) {
-    for (const std::string& name : Split(fullPath))
+    for (const std::string& name : KeyPathNames(fullPath))
         if (Same(name, kWow6432Node)) return RegView::k32;
     return RegView::k64;
 }
@@ -196,15 +181,14 @@ RegStatus ViewRegistry::RegCreateKeyExA(RegKey parent, const char* subKey, RegKe
 RegStatus ViewRegistry::RegDeleteKeyA(RegKey parent, const char* subKey) {
     if (!ViewApplies(parent) || !subKey) return base_.RegDeleteKeyA(parent, subKey);
     // The key's parent is opened in the view; the last name goes below it.
-    std::string path(subKey);
-    while (!path.empty() && path.back() == '\\') path.pop_back();
-    const std::size_t slash = path.rfind('\\');
-    if (slash == std::string::npos) return base_.RegDeleteKeyA(parent, subKey);
+    std::string name;
+    const std::string abovePath = KeyPathParent(subKey, &name);
+    if (abovePath.empty()) return base_.RegDeleteKeyA(parent, subKey);
     RegKey above = kNullKey;
-    const RegStatus opened = base_.RegOpenKeyExA(parent, path.substr(0, slash).c_str(),
-                                                 kMaximumAllowed | ViewAccess(view_), &above);
+    const RegStatus opened =
+        base_.RegOpenKeyExA(parent, abovePath.c_str(), kMaximumAllowed | ViewAccess(view_), &above);
     if (opened != kRegSuccess) return opened;
-    const RegStatus status = base_.RegDeleteKeyA(above, path.c_str() + slash + 1);
+    const RegStatus status = base_.RegDeleteKeyA(above, name.c_str());
     base_.RegCloseKey(above);
     return status;
 }

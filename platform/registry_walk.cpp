@@ -50,36 +50,18 @@ void Note(RegStatus* first, RegStatus status) {
 // Paths of the keys under (and including) `subKey`, for DeleteTree's report.
 void ListKeys(IRegistry& reg, RegKey parent, const std::string& subKey,
               std::vector<std::string>* out) {
-    struct Level {
-        RegKeyHandle key;
-        std::string path;
-        std::vector<std::string> names;
-        std::size_t next = 0;
-    };
-    std::vector<Level> levels;
     RegKeyHandle top;
     if (reg.RegOpenKeyExA(parent, subKey.c_str(), kKeyEnumerateSubKeys, top.Receive(reg)) !=
         kRegSuccess)
         return;
-    out->push_back(subKey);
-    levels.push_back(Level{std::move(top), subKey, {}, 0});
-    ReadSubKeyNames(reg, levels.back().key.Get(), &levels.back().names);
-    while (!levels.empty()) {
-        Level& level = levels.back();
-        if (level.next >= level.names.size()) {
-            levels.pop_back();
-            continue;
-        }
-        const std::string& name = level.names[level.next++];
-        RegKeyHandle child;
-        if (reg.RegOpenKeyExA(level.key.Get(), name.c_str(), kKeyEnumerateSubKeys,
-                              child.Receive(reg)) != kRegSuccess)
-            continue;
-        std::string path = level.path + "\\" + name;
-        out->push_back(path);
-        levels.push_back(Level{std::move(child), std::move(path), {}, 0});
-        ReadSubKeyNames(reg, levels.back().key.Get(), &levels.back().names);
-    }
+    RegWalk how;
+    how.access = kKeyEnumerateSubKeys;
+    how.onFailure = RegWalkFailure::kSkip;
+    how.topPath = &subKey;
+    WalkTree(reg, top.Get(), how, [out](const RegWalkKey& k) {
+        out->push_back(k.path);
+        return kRegSuccess;
+    });
 }
 
 }  // namespace
@@ -201,51 +183,69 @@ RegStatus ReadValues(IRegistry& reg, RegKey key, std::vector<RegValueRecord>* va
     }
 }
 
-RegStatus ReadTree(IRegistry& reg, RegKey key, std::vector<RegTreeKey>* tree, bool topValues) {
-    tree->clear();
+RegStatus WalkTree(IRegistry& reg, RegKey top, const RegWalk& how,
+                   const std::function<RegStatus(const RegWalkKey&)>& visit) {
+    const bool stop = how.onFailure == RegWalkFailure::kStop;
     struct Level {
-        RegKeyHandle key;  // empty for the key the caller opened
+        RegKeyHandle key;  // empty for `top`, which the caller holds
+        std::string path;
         std::vector<std::string> names;
         std::size_t next = 0;
     };
     std::vector<Level> levels;
-    // Reads one key's values and sub-key names and appends it to the tree.
-    const auto readKey = [&](RegKey k, std::string name, std::size_t depth,
-                             RegKeyHandle handle) -> RegStatus {
-        RegKeyInfo info;
-        RegStatus st = reg.RegQueryInfoKeyA(k, &info);
-        if (st != kRegSuccess) return st;
-        RegTreeKey node;
-        node.name = std::move(name);
-        node.depth = depth;
-        if (depth > 0 || topValues) {
-            st = ReadValues(reg, k, &node.values);
-            if (st != kRegSuccess) return st;
-        }
-        Level level{std::move(handle), {}, 0};
-        st = ReadSubKeyNames(reg, k, &level.names);
-        if (st != kRegSuccess) return st;
-        node.subKeys = level.names.size();
-        tree->push_back(std::move(node));
+    // Reads an open key's sub-key names, shows the key to `visit` and, unless
+    // the visit refused it, goes down into it.
+    const auto enter = [&](RegKeyHandle handle, RegKey key, const std::string& name,
+                           std::string path) -> RegStatus {
+        Level level{std::move(handle), std::move(path), {}, 0};
+        RegStatus st = ReadSubKeyNames(reg, key, &level.names);
+        if (st != kRegSuccess && stop) return st;
+        st = visit(RegWalkKey{key, name, level.path, levels.size(), level.names.size()});
+        if (st != kRegSuccess) return stop ? st : kRegSuccess;
         levels.push_back(std::move(level));
         return kRegSuccess;
     };
-    RegStatus st = readKey(key, std::string(), 0, RegKeyHandle());
+    RegStatus st = enter(RegKeyHandle(), top, std::string(), how.topPath ? *how.topPath : std::string());
     while (st == kRegSuccess && !levels.empty()) {
         Level& level = levels.back();
         if (level.next >= level.names.size()) {
             levels.pop_back();
             continue;
         }
-        std::string name = level.names[level.next++];
-        const RegKey parent = level.key ? level.key.Get() : key;
+        // `name` stays valid until `enter` adds a level, after the visit.
+        const std::string& name = level.names[level.next++];
         RegKeyHandle child;
-        st = reg.RegOpenKeyExA(parent, name.c_str(), kKeyRead, child.Receive(reg));
-        if (st != kRegSuccess) break;
+        st = reg.RegOpenKeyExA(level.key ? level.key.Get() : top, name.c_str(), how.access,
+                               child.Receive(reg));
+        if (st != kRegSuccess) {
+            if (stop) break;
+            st = kRegSuccess;
+            continue;
+        }
+        std::string path = how.topPath ? level.path + "\\" + name : std::string();
         const RegKey opened = child.Get();
-        st = readKey(opened, std::move(name), levels.size(), std::move(child));
+        st = enter(std::move(child), opened, name, std::move(path));
     }
     return st;
+}
+
+RegStatus ReadTree(IRegistry& reg, RegKey key, std::vector<RegTreeKey>* tree, bool topValues) {
+    tree->clear();
+    return WalkTree(reg, key, RegWalk(), [&](const RegWalkKey& k) -> RegStatus {
+        RegKeyInfo info;
+        RegStatus st = reg.RegQueryInfoKeyA(k.key, &info);
+        if (st != kRegSuccess) return st;
+        RegTreeKey node;
+        node.name = k.name;
+        node.depth = k.depth;
+        node.subKeys = k.subKeys;
+        if (k.depth > 0 || topValues) {
+            st = ReadValues(reg, k.key, &node.values);
+            if (st != kRegSuccess) return st;
+        }
+        tree->push_back(std::move(node));
+        return kRegSuccess;
+    });
 }
 
 RegStatus StoredSubKeyName(IRegistry& reg, RegKey parent, const std::string& name,
@@ -266,33 +266,13 @@ RegStatus StoredSubKeyName(IRegistry& reg, RegKey parent, const std::string& nam
 
 RegStatus CheckDeleteTree(IRegistry& reg, RegKey parent, const std::string& subKey) {
     if (subKey.empty()) return kRegBadKey;
-    struct Level {
-        RegKeyHandle key;
-        std::vector<std::string> names;
-        std::size_t next = 0;
-    };
-    std::vector<Level> levels;
-    const auto enter = [&](RegKey from, const std::string& name) -> RegStatus {
-        Level level;
-        RegStatus st =
-            reg.RegOpenKeyExA(from, name.c_str(), kKeyDeleteAndEnumerate, level.key.Receive(reg));
-        if (st != kRegSuccess) return st;
-        st = ReadSubKeyNames(reg, level.key.Get(), &level.names);
-        if (st != kRegSuccess) return st;
-        levels.push_back(std::move(level));
-        return kRegSuccess;
-    };
-    RegStatus st = enter(parent, subKey);
-    while (st == kRegSuccess && !levels.empty()) {
-        Level& level = levels.back();
-        if (level.next >= level.names.size()) {
-            levels.pop_back();
-            continue;
-        }
-        const std::string name = level.names[level.next++];
-        st = enter(level.key.Get(), name);
-    }
-    return st;
+    RegKeyHandle top;
+    const RegStatus st =
+        reg.RegOpenKeyExA(parent, subKey.c_str(), kKeyDeleteAndEnumerate, top.Receive(reg));
+    if (st != kRegSuccess) return st;
+    RegWalk how;
+    how.access = kKeyDeleteAndEnumerate;
+    return WalkTree(reg, top.Get(), how, [](const RegWalkKey&) { return kRegSuccess; });
 }
 
 RegStatus DeleteTree(IRegistry& reg, RegKey parent, const std::string& subKey,

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -50,6 +51,39 @@ RegStatus QueryValue(IRegistry& reg, RegKey key, const char* name, RegValueRecor
 // be read (a value that could not be read is left out, the rest still read).
 RegStatus ReadSubKeyNames(IRegistry& reg, RegKey key, std::vector<std::string>* names);
 RegStatus ReadValues(IRegistry& reg, RegKey key, std::vector<RegValueRecord>* values);
+
+// One key met by WalkTree.
+struct RegWalkKey {
+    RegKey key;               // open (the top key as the caller gave it)
+    const std::string& name;  // as the registry stores it; "" for the top key
+    const std::string& path;  // RegWalk::topPath, then the names below it after
+                              // a backslash each ("" without a top path)
+    std::size_t depth;        // 0 for the top key
+    std::size_t subKeys;      // the sub-key names read
+};
+
+// What WalkTree does when a key below the top does not open, a key's sub-key
+// names cannot be read, or the visit answers a failure.
+enum class RegWalkFailure : std::uint8_t {
+    kStop,  // the walk ends with that failure
+    kSkip,  // a key that does not open is left out with everything below it,
+            // one the visit refuses has its sub-keys left out, a key whose
+            // names cannot all be read is walked with those that could; the
+            // walk goes on and ends with 0
+};
+
+struct RegWalk {
+    std::uint32_t access = kKeyRead;  // the rights each key below the top opens with
+    RegWalkFailure onFailure = RegWalkFailure::kStop;
+    const std::string* topPath = nullptr;  // when given, every key's path is kept
+};
+
+// The depth-first walk of a key tree: the open key `top` and every key below
+// it, a key before its sub-keys, sub-keys in enumeration order. Each key's
+// sub-key names are read, then `visit` sees the key. 0 when the whole tree
+// was walked; otherwise as `how.onFailure` says. Iterative: any depth.
+RegStatus WalkTree(IRegistry& reg, RegKey top, const RegWalk& how,
+                   const std::function<RegStatus(const RegWalkKey&)>& visit);
 
 // A key and everything below it, keys in depth-first order (a key before its
 // sub-keys, sub-keys in enumeration order). `depth` is 0 for the key read.

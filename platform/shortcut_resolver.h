@@ -1,7 +1,7 @@
 // Reading a shell shortcut (".lnk") file's target path.
 //
 // Win32 backend: the shell's own link object (IShellLinkA + IPersistFile).
-// Portable backend: liblnk, over the drive folders of platform/drive_map.h.
+// Portable backend: liblnk, over the drive folders of emulation/drive_map.h.
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/registry_lib.h"
+#include "platform/key_path.h"
 #include "platform/registry_walk.h"
 #include "repair/backup_value_format.h"
 #include "repair/xml_writer.h"
@@ -76,21 +77,6 @@ void WriteTree(IRegistry& reg, CXmlWriter& writer, RegKey key, const std::vector
     for (; open > 0; --open) CXmlElement::WriteEndTag("k", writer, -1, true, true);
 }
 
-// Splits at every backslash.
-std::vector<std::string> PathComponents(const std::string& path) {
-    std::vector<std::string> parts;
-    std::string::size_type start = 0;
-    for (;;) {
-        const auto slash = path.find('\\', start);
-        if (slash == std::string::npos) {
-            parts.push_back(path.substr(start));
-            return parts;
-        }
-        parts.push_back(path.substr(start, slash - start));
-        start = slash + 1;
-    }
-}
-
 }  // namespace
 
 std::string CRegistryLib::StringFromValueType(std::uint32_t type) {
@@ -136,13 +122,12 @@ int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyPath,
     }
 
     // The chain spells the path as the finding names it.
-    std::vector<std::string> components = PathComponents(keyPath);
+    std::vector<std::string> components = KeyPathNames(keyPath);
     // The key's own name as the registry stores it (the finding may carry
     // it in another letter case): a restore creates it under that name.
     if (components.size() >= 2) {
-        const std::string::size_type slash = rest.rfind('\\');
         RegKeyHandle parent;
-        const std::string parentPath = slash == std::string::npos ? std::string() : rest.substr(0, slash);
+        const std::string parentPath = KeyPathParent(rest);
         std::string stored;
         if (registry_->RegOpenKeyExA(RootKeyFromName(root), parentPath.c_str(), kKeyEnumerateSubKeys,
                                      parent.Receive(*registry_)) == kRegSuccess &&

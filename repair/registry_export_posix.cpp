@@ -19,7 +19,7 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/reg_file.h"
+#include "emulation/reg_file.h"
 #include "repair/export_backups.h"
 
 extern char** environ;

@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <string>
 
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 
 namespace qm::testing {
 

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "platform/codepage.h"
-#include "platform/name_case.h"
-#include "platform/registry_memory.h"
+#include "emulation/name_case.h"
+#include "emulation/registry_memory.h"
 
 namespace qm::testing {
 

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
-#include "platform/reg_file.h"
-#include "platform/registry_memory.h"
+#include "emulation/reg_file.h"
+#include "emulation/registry_memory.h"
 #include "tests/cli/cli_process.h"
 #include "tests/regfile/registry_dump.h"
 

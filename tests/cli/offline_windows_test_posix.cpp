@@ -19,9 +19,9 @@
 #include <set>
 #include <sstream>
 
-#include "platform/hive_registry_posix.h"
-#include "platform/name_case.h"
-#include "platform/reg_file.h"
+#include "emulation/hive_registry_posix.h"
+#include "emulation/name_case.h"
+#include "emulation/reg_file.h"
 #include "platform/whole_file.h"
 #include "tests/cli/cli_process.h"
 #include "tests/generated_installation.h"

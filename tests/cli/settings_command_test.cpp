@@ -12,8 +12,8 @@
 #include "tests/cli/cli_process.h"
 #include "platform/settings_values.h"
 #ifndef _WIN32
-#include "platform/reg_file.h"
-#include "platform/registry_memory.h"
+#include "emulation/reg_file.h"
+#include "emulation/registry_memory.h"
 #endif
 
 namespace qm {

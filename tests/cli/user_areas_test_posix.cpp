@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/hive_registry_posix.h"
-#include "platform/reg_file.h"
-#include "platform/registry_memory.h"
+#include "emulation/hive_registry_posix.h"
+#include "emulation/reg_file.h"
+#include "emulation/registry_memory.h"
 #include "tests/cli/cli_process.h"
 #include "tests/hive_maker.h"
 #include "tests/regfile/registry_dump.h"

@@ -14,11 +14,11 @@
 #include "cli/commands.h"
 #include "platform/administrator_rights.h"
 #ifndef _WIN32
-#include "platform/drive_map.h"
-#include "platform/mapped_system.h"
+#include "emulation/drive_map.h"
+#include "emulation/mapped_system.h"
 #endif
 #include "platform/registry.h"
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 #include "platform/settings_values.h"
 
 namespace qm {

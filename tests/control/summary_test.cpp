@@ -11,8 +11,8 @@
 
 #include "control/summary.h"
 #include "platform/named_event.h"
-#include "platform/registry_memory.h"
-#include "platform/system_memory.h"
+#include "emulation/registry_memory.h"
+#include "emulation/system_memory.h"
 
 namespace qm {
 namespace {

@@ -9,7 +9,7 @@
 #include "engine/registry_lib.h"
 #include "engine/scan_frame.h"
 #include "platform/named_event.h"
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 
 namespace qm {
 namespace {

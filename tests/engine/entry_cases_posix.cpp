@@ -9,10 +9,10 @@
 
 #include "engine/registry_lib.h"
 #include "entry_cases.h"
-#include "platform/drive_map.h"
-#include "platform/mapped_system.h"
+#include "emulation/drive_map.h"
+#include "emulation/mapped_system.h"
 #include "platform/named_event.h"
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 
 namespace qm {
 namespace {

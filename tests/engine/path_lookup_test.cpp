@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/path_lookup.h"
-#include "platform/system_memory.h"
+#include "emulation/system_memory.h"
 
 namespace qm {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "engine/registry_lib.h"
 #include "platform/named_event.h"
-#include "platform/registry_memory.h"
-#include "platform/system_memory.h"
+#include "emulation/registry_memory.h"
+#include "emulation/system_memory.h"
 
 namespace qm {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "engine/registry_lib.h"
 #include "platform/registry_win32.h"
-#include "platform/system_memory.h"
+#include "emulation/system_memory.h"
 
 namespace qm {
 namespace {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/wow64_system.h"
-#include "platform/system_memory.h"
+#include "emulation/system_memory.h"
 
 namespace qm {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 #include "repair/export_backups.h"
 
 namespace qm {

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 #include "repair/export_backups.h"
 #include "tests/utf16_text.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 #include "repair/export_backups.h"
 #include "tests/utf16_text.h"
 

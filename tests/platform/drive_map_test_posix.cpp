@@ -12,8 +12,8 @@
 #include <fstream>
 #include <string>
 
-#include "platform/drive_map.h"
-#include "platform/name_case.h"
+#include "emulation/drive_map.h"
+#include "emulation/name_case.h"
 
 namespace qm {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/system_memory.h"
+#include "emulation/system_memory.h"
 #include "platform/system_win32.h"
 
 namespace qm {

@@ -2,7 +2,7 @@
 // machine's, as Windows shows them.
 #include <gtest/gtest.h>
 
-#include "platform/hive_registry_posix.h"
+#include "emulation/hive_registry_posix.h"
 
 namespace qm {
 namespace {

@@ -1,9 +1,9 @@
 // The ordered index under the sub-keys of the in-memory registry, against a
 // sorted reference through long random runs of inserts, erases, lookups and
 // positions; and the registry's sub-keys kept in order through many of them.
-#include "platform/ordered_index.h"
-#include "platform/name_case.h"
-#include "platform/registry_memory.h"
+#include "emulation/ordered_index.h"
+#include "emulation/name_case.h"
+#include "emulation/registry_memory.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // the registry holds.
 #include <unistd.h>
 
-#include "platform/hive_registry_posix.h"
+#include "emulation/hive_registry_posix.h"
 #include "tests/hive_maker.h"
 #include "tests/platform/registry_contract.h"
 #include "tests/regfile/registry_dump.h"

@@ -1,5 +1,5 @@
 // The registry contract on the in-memory registry (both builds).
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 #include "tests/platform/registry_contract.h"
 
 namespace qm::test {

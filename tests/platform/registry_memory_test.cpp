@@ -2,7 +2,7 @@
 // deletion, keys refusing deletion, failing info queries, over-long names,
 // the NT details Wine does not reproduce, the full-path helpers and locking.
 #include "platform/codepage.h"
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,12 @@
 // under it.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 #include "platform/registry_walk.h"
 
 namespace qm {
@@ -89,6 +91,106 @@ TEST(RegistryWalk, NamesLongerThanTheRegistryAllowsAreStillReadWhole) {
     key.Reset();
     EXPECT_EQ(DeleteTree(reg, kHkeyCurrentUser, "Walk"), kRegSuccess);
     EXPECT_FALSE(reg.KeyExists(kTree));
+}
+
+// Passes everything on, except that a key named "B" does not open.
+class ClosedB : public MemoryRegistry {
+public:
+    RegStatus RegOpenKeyExA(RegKey parent, const char* subKey, std::uint32_t access,
+                            RegKey* result) override {
+        if (subKey != nullptr && std::string(subKey) == "B") return kRegAccessDenied;
+        return MemoryRegistry::RegOpenKeyExA(parent, subKey, access, result);
+    }
+};
+
+// Each key the walk shows, as "depth path (sub-keys)".
+struct Seen {
+    std::vector<std::string> keys;
+    RegStatus Visit(const RegWalkKey& k) {
+        keys.push_back(std::to_string(k.depth) + " " + k.path + " (" + std::to_string(k.subKeys) + ")");
+        return kRegSuccess;
+    }
+};
+
+RegStatus Walk(IRegistry& reg, const RegWalk& how, const std::function<RegStatus(const RegWalkKey&)>& visit) {
+    RegKeyHandle top;
+    const RegStatus st = reg.RegOpenKeyExA(kHkeyCurrentUser, "Walk", kKeyRead, top.Receive(reg));
+    if (st != kRegSuccess) return st;
+    return WalkTree(reg, top.Get(), how, visit);
+}
+
+TEST(RegistryWalkTree, KeysComeBeforeTheirSubKeysWithTheirPaths) {
+    MemoryRegistry reg;
+    MakeTree(reg);
+    const std::string top = "HKEY_CURRENT_USER\\Walk";
+    RegWalk how;
+    how.topPath = &top;
+    Seen seen;
+    EXPECT_EQ(Walk(reg, how, [&](const RegWalkKey& k) { return seen.Visit(k); }), kRegSuccess);
+    EXPECT_EQ(seen.keys, (std::vector<std::string>{
+                             "0 HKEY_CURRENT_USER\\Walk (3)", "1 HKEY_CURRENT_USER\\Walk\\A (1)",
+                             "2 HKEY_CURRENT_USER\\Walk\\A\\A1 (0)", "1 HKEY_CURRENT_USER\\Walk\\B (1)",
+                             "2 HKEY_CURRENT_USER\\Walk\\B\\Stubborn (1)",
+                             "3 HKEY_CURRENT_USER\\Walk\\B\\Stubborn\\Inner (0)",
+                             "1 HKEY_CURRENT_USER\\Walk\\C (0)"}));
+
+    // Without a top path only the names are given.
+    std::vector<std::string> names;
+    EXPECT_EQ(Walk(reg, RegWalk(), [&](const RegWalkKey& k) {
+                  EXPECT_EQ(k.path, "");
+                  names.push_back(k.name);
+                  return kRegSuccess;
+              }),
+              kRegSuccess);
+    EXPECT_EQ(names, (std::vector<std::string>{"", "A", "A1", "B", "Stubborn", "Inner", "C"}));
+    EXPECT_EQ(reg.OpenHandleCount(), 0u);
+}
+
+TEST(RegistryWalkTree, AKeyThatDoesNotOpenStopsTheWalkOrIsLeftOut) {
+    ClosedB reg;
+    MakeTree(reg);
+    const std::string top = "Walk";
+    RegWalk how;
+    how.topPath = &top;
+    Seen stopped;
+    EXPECT_EQ(Walk(reg, how, [&](const RegWalkKey& k) { return stopped.Visit(k); }), kRegAccessDenied);
+    EXPECT_EQ(stopped.keys, (std::vector<std::string>{"0 Walk (3)", "1 Walk\\A (1)", "2 Walk\\A\\A1 (0)"}));
+
+    how.onFailure = RegWalkFailure::kSkip;
+    Seen skipped;
+    EXPECT_EQ(Walk(reg, how, [&](const RegWalkKey& k) { return skipped.Visit(k); }), kRegSuccess);
+    EXPECT_EQ(skipped.keys, (std::vector<std::string>{"0 Walk (3)", "1 Walk\\A (1)", "2 Walk\\A\\A1 (0)",
+                                                      "1 Walk\\C (0)"}));
+    EXPECT_EQ(reg.OpenHandleCount(), 0u);
+}
+
+TEST(RegistryWalkTree, AKeyTheVisitRefusesEndsTheWalkOrLosesItsSubKeys) {
+    MemoryRegistry reg;
+    MakeTree(reg);
+    const auto refuseB = [](std::vector<std::string>& names) {
+        return [&names](const RegWalkKey& k) {
+            names.push_back(k.name);
+            return k.name == "B" ? kRegAccessDenied : kRegSuccess;
+        };
+    };
+    std::vector<std::string> stopped;
+    EXPECT_EQ(Walk(reg, RegWalk(), refuseB(stopped)), kRegAccessDenied);
+    EXPECT_EQ(stopped, (std::vector<std::string>{"", "A", "A1", "B"}));
+
+    RegWalk how;
+    how.onFailure = RegWalkFailure::kSkip;
+    std::vector<std::string> skipped;
+    EXPECT_EQ(Walk(reg, how, refuseB(skipped)), kRegSuccess);
+    EXPECT_EQ(skipped, (std::vector<std::string>{"", "A", "A1", "B", "C"}));
+
+    // A visit that throws leaves no key open.
+    EXPECT_THROW(Walk(reg, how,
+                      [](const RegWalkKey& k) -> RegStatus {
+                          if (k.depth == 3) throw std::runtime_error("too deep");
+                          return kRegSuccess;
+                      }),
+                 std::runtime_error);
+    EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
 }  // namespace

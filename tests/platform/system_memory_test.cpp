@@ -1,5 +1,5 @@
 // The in-memory files and environment.
-#include "platform/system_memory.h"
+#include "emulation/system_memory.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 
 #include <set>
 
-#include "platform/reg_file.h"
-#include "platform/registry_memory.h"
+#include "emulation/reg_file.h"
+#include "emulation/registry_memory.h"
 #include "tests/regfile/corpus_cases.h"
 #include "tests/regfile/registry_dump.h"
 

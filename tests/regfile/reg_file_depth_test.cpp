@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/reg_file.h"
-#include "platform/registry_memory.h"
+#include "emulation/reg_file.h"
+#include "emulation/registry_memory.h"
 
 namespace qm {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/reg_file.h"
-#include "platform/registry_memory.h"
+#include "emulation/reg_file.h"
+#include "emulation/registry_memory.h"
 
 namespace qm {
 namespace {

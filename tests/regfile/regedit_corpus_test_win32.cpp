@@ -10,8 +10,8 @@
 #include <string>
 
 #include "platform/codepage.h"
-#include "platform/reg_file.h"
-#include "platform/registry_memory.h"
+#include "emulation/reg_file.h"
+#include "emulation/registry_memory.h"
 #include "platform/registry_win32.h"
 #include "tests/regfile/corpus_cases.h"
 #include "tests/regfile/registry_dump.h"

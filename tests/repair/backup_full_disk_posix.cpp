@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/drive_map.h"
-#include "platform/file_system_posix.h"
+#include "emulation/drive_map.h"
+#include "emulation/file_system_posix.h"
 #include "repair/backup_file_element.h"
 #include "repair_fixture.h"
 #include "repair/xml_writer.h"

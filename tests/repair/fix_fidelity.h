@@ -16,7 +16,7 @@
 
 #include "engine/registry_lib.h"
 #include "platform/codepage.h"
-#include "platform/system_memory.h"
+#include "emulation/system_memory.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 #include "tests/restore/restore_test_util.h"

@@ -2,7 +2,7 @@
 // in-memory registry here, on the real one in fix_fidelity_win32.cpp.
 #include "tests/repair/fix_fidelity.h"
 
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 #include "tests/repair/backup_test_util.h"
 
 namespace qm::test {

@@ -37,6 +37,18 @@ TEST_F(RepairTest, KeyWithoutValuesOrSubKeysInTheWalkIsOneEmptyElement) {
     EXPECT_EQ(lines, expected);
 }
 
+TEST_F(RepairTest, APathWithExtraBackslashesIsBackedUpAsTheKeyItNames) {
+    // The registry opens "a\b\" and "a\\b" as "a\b"; the backup's chain of
+    // elements names the same key, without an element of no name.
+    registry_.SetString(std::string(kKey) + "\\Sub", "v", "x");
+    const std::string plain = BackupOf(std::string(kKey) + "\\Sub");
+    EXPECT_NE(plain.find("<v name=\"v\" value=\"x\"/>"), std::string::npos) << plain;
+    EXPECT_EQ(BackupOf(std::string(kKey) + "\\Sub\\"), plain);
+    EXPECT_EQ(BackupOf("HKEY_LOCAL_MACHINE\\SOFTWARE\\\\QmBackup\\Sub"), plain);
+    // The key's name as stored, whatever the letter case of the path.
+    EXPECT_EQ(BackupOf(std::string(kKey) + "\\SUB\\"), plain);
+}
+
 TEST_F(RepairTest, ValuesHoldingTheValueNotSetTextAreWrittenButNotThePlaceholder) {
     // Real values whose text happens to be "(value not set)" are deleted
     // like any other, so they go into the backup.

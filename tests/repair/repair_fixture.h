@@ -12,8 +12,8 @@
 
 #include "backup_test_util.h"
 #include "engine/registry_lib.h"
-#include "platform/registry_memory.h"
-#include "platform/system_memory.h"
+#include "emulation/registry_memory.h"
+#include "emulation/system_memory.h"
 #include "repair/xml_writer.h"
 
 namespace qm::test {

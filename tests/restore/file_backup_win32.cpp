@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "platform/system_memory.h"
+#include "emulation/system_memory.h"
 #include "repair/backup_file_element.h"
 #include "tests/restore/round_trip.h"
 #include "repair/xml_writer.h"

@@ -6,8 +6,8 @@
 
 #include "engine/records.h"
 #include "engine/registry_lib.h"
-#include "platform/registry_memory.h"
-#include "platform/system_memory.h"
+#include "emulation/registry_memory.h"
+#include "emulation/system_memory.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 #include "tests/restore/restore_test_util.h"

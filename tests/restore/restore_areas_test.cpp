@@ -10,8 +10,8 @@
 
 #include "engine/registry_lib.h"
 #include "platform/file_system.h"
-#include "platform/registry_memory.h"
-#include "platform/system_memory.h"
+#include "emulation/registry_memory.h"
+#include "emulation/system_memory.h"
 #include "repair/backup_summary.h"
 #include "repair/backup_value_format.h"
 #include "repair/backup_walk.h"

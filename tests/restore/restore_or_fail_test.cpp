@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry_memory.h"
-#include "platform/system_memory.h"
+#include "emulation/registry_memory.h"
+#include "emulation/system_memory.h"
 #include "tests/restore/round_trip.h"
 
 namespace qm {

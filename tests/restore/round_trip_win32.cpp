@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/system_memory.h"
+#include "emulation/system_memory.h"
 #include "tests/restore/round_trip.h"
 
 namespace qm {

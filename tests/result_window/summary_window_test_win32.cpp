@@ -17,7 +17,7 @@
 #include "control/summary_window_win32.h"
 #include "control/sub_main_skin_win32.h"
 #include "platform/named_event.h"
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 #include "tests/app/app_driver_win32.h"
 #include "tests/ui/screen_capture_win32.h"
 #include "ui/skin_image_win32.h"

@@ -11,7 +11,7 @@
 
 #include "control/thread_summary_win32.h"
 #include "platform/named_event.h"
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 #include "tests/ui/screen_capture_win32.h"
 #include "ui/skin_resource_win32.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/executable_path.h"
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 #include "ui/settings_store.h"
 
 namespace qm {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <map>
 
-#include "platform/file_system_posix.h"
+#include "emulation/file_system_posix.h"
 
 namespace qm::test {
 namespace {

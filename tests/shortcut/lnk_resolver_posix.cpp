@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/shortcut_resolver_posix.h"
+#include "emulation/shortcut_resolver_posix.h"
 
 namespace qm::test {
 namespace {

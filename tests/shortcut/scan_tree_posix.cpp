@@ -5,8 +5,8 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/file_system_posix.h"
-#include "platform/shortcut_resolver_posix.h"
+#include "emulation/file_system_posix.h"
+#include "emulation/shortcut_resolver_posix.h"
 #include "tests/shortcut/scan_tree.h"
 
 namespace qm::test {

@@ -14,7 +14,7 @@
 #include "control/main_app_win32.h"
 #include "control/main_dlg_win32.h"
 #include "engine/categories.h"
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 #include "tests/ui/screen_capture_win32.h"
 #include "ui/window_base_win32.h"
 

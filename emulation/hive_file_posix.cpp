@@ -1,4 +1,4 @@
-#include "platform/hive_file_posix.h"
+#include "emulation/hive_file_posix.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -17,7 +17,7 @@
 
 #include "platform/codepage.h"
 #include "platform/file_descriptor_posix.h"
-#include "platform/name_case.h"
+#include "emulation/name_case.h"
 #include "platform/unique_handle.h"
 #include "platform/whole_file.h"
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/hive_registry_posix.h"
+#include "emulation/hive_registry_posix.h"
 
 namespace qm {
 

@@ -1,9 +1,10 @@
-#include "platform/hive_registry_posix.h"
+#include "emulation/hive_registry_posix.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/name_case.h"
+#include "emulation/name_case.h"
+#include "platform/key_path.h"
 
 namespace qm {
 
@@ -48,21 +49,6 @@ int HivexOrder(const std::string& a, const std::string& b) {
 int WindowsOrder(const std::string& a, const std::string& b) {
     const std::u16string x = FoldedName(a), y = FoldedName(b);
     return x == y ? 0 : (x < y ? -1 : 1);
-}
-
-std::vector<std::string> SplitKeyPath(const char* path) {
-    std::vector<std::string> parts;
-    std::string current;
-    for (const char* p = path ? path : ""; *p; ++p) {
-        if (*p == '\\') {
-            if (!current.empty()) parts.push_back(current);
-            current.clear();
-        } else {
-            current += *p;
-        }
-    }
-    if (!current.empty()) parts.push_back(current);
-    return parts;
 }
 
 }  // namespace
@@ -222,7 +208,7 @@ bool HiveRegistry::PlacedInOrder(RegKey parent, const char* subKey) {
     if (memory_.RegOpenKeyExA(parent, "", kKeyEnumerateSubKeys, &current) != kRegSuccess) return true;
     std::vector<RegKeyHandle> held;
     if (current != parent) held.emplace_back(memory_, current);
-    for (const std::string& part : SplitKeyPath(subKey)) {
+    for (const std::string& part : KeyPathNames(subKey ? subKey : "")) {
         RegKey next = kNullKey;
         if (memory_.RegOpenKeyExA(current, part.c_str(), kKeyEnumerateSubKeys, &next) == kRegSuccess) {
             held.emplace_back(memory_, next);

@@ -1,4 +1,4 @@
-#include "platform/name_case.h"
+#include "emulation/name_case.h"
 
 #include "platform/codepage.h"
 

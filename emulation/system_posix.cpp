@@ -3,7 +3,7 @@
 #include <atomic>
 
 #include "platform/system.h"
-#include "platform/system_memory.h"
+#include "emulation/system_memory.h"
 
 namespace qm {
 

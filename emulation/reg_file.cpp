@@ -1,9 +1,10 @@
-#include "platform/reg_file.h"
+#include "emulation/reg_file.h"
 
 #include <cstdio>
 #include <memory>
 
 #include "platform/codepage.h"
+#include "platform/key_path.h"
 #include "platform/registry_walk.h"
 #include "platform/whole_file.h"
 
@@ -469,7 +470,8 @@ private:
                             " (the registry editor skips this line and goes on with the key above it)");
             return;
         }
-        // The path's parts, in buffers kept from line to line.
+        // The path's parts, in buffers kept from line to line (split here
+        // rather than through KeyPathRoot so that a key line allocates nothing).
         const bool remove = close > 1 && text[1] == '-';
         if (remove) current_ = Current::Deleted;
         const std::size_t from = remove ? 2 : 1;
@@ -761,13 +763,7 @@ private:
             root_ = op.root;
         }
         // The names of the path ("a\\b" and "a\\\\b" name the same key).
-        names_.clear();
-        for (std::size_t pos = 0; pos <= op.subKey.size();) {
-            std::size_t end = op.subKey.find('\\', pos);
-            if (end == std::string::npos) end = op.subKey.size();
-            if (end > pos) names_.emplace_back(op.subKey, pos, end - pos);
-            pos = end + 1;
-        }
+        names_ = KeyPathNames(op.subKey);
         std::size_t same = 0;
         while (same < path_.size() && same < names_.size() && path_[same].name == names_[same]) ++same;
         CloseFrom(same);
@@ -939,43 +935,22 @@ void WriteSection(const std::vector<RegValueRecord>& values, const std::string& 
 // enumeration order. A key whose values or names cannot be read is written
 // with what could be read; one that does not open is left out.
 void WriteTree(IRegistry& reg, RegKey root, Writer& w) {
-    struct Level {
-        RegKeyHandle key;
-        std::string path;
-        std::vector<std::string> names;
-        std::size_t next = 0;
-    };
-    std::vector<Level> levels;
+    const std::string rootName = RootKeyName(root);
     std::vector<RegValueRecord> values;
-    RegKeyInfo info;
-    if (reg.RegQueryInfoKeyA(root, &info) != kRegSuccess) return;
-    ReadValues(reg, root, &values);
-    WriteSection(values, RootKeyName(root), true, w);
-    levels.push_back(Level{RegKeyHandle(), RootKeyName(root), {}, 0});
-    ReadSubKeyNames(reg, root, &levels.back().names);
-    while (!levels.empty()) {
-        Level& level = levels.back();
-        if (level.next >= level.names.size()) {
-            levels.pop_back();
-            continue;
-        }
-        const std::string& name = level.names[level.next++];
-        RegKeyHandle child;
-        if (reg.RegOpenKeyExA(level.key ? level.key.Get() : root, name.c_str(), kKeyRead,
-                              child.Receive(reg)) != kRegSuccess)
-            continue;
-        if (levels.size() > kMaxKeyDepth)
-            throw std::runtime_error("cannot write a key deeper than " +
-                                     std::to_string(kMaxKeyDepth) + " levels: " + level.path +
-                                     "\\" + name);
-        if (reg.RegQueryInfoKeyA(child.Get(), &info) != kRegSuccess) continue;
-        std::string path = level.path + "\\" + name;
-        ReadValues(reg, child.Get(), &values);
-        WriteSection(values, path, false, w);
-        Level next{std::move(child), std::move(path), {}, 0};
-        ReadSubKeyNames(reg, next.key.Get(), &next.names);
-        levels.push_back(std::move(next));
-    }
+    RegWalk how;
+    how.onFailure = RegWalkFailure::kSkip;
+    how.topPath = &rootName;
+    WalkTree(reg, root, how, [&](const RegWalkKey& k) -> RegStatus {
+        if (k.depth > kMaxKeyDepth)
+            throw std::runtime_error("cannot write a key deeper than " + std::to_string(kMaxKeyDepth) +
+                                     " levels: " + k.path);
+        RegKeyInfo info;
+        const RegStatus st = reg.RegQueryInfoKeyA(k.key, &info);
+        if (st != kRegSuccess) return st;
+        ReadValues(reg, k.key, &values);
+        WriteSection(values, k.path, k.depth == 0, w);
+        return kRegSuccess;
+    });
 }
 
 std::vector<std::uint8_t> ReadAll(const std::string& path, std::uint64_t limit) {

@@ -1,5 +1,5 @@
 // The portable file system: Windows paths looked up in host folders through a
-// DriveMap (platform/drive_map.h), with Win32 behaviour where the shortcut
+// DriveMap (emulation/drive_map.h), with Win32 behaviour where the shortcut
 // scan depends on it:
 // - FindFirstFileA lists "." and ".." in every folder but a drive's root,
 //   matches * and ? without regard to ASCII case, and skips host names that
@@ -16,7 +16,7 @@
 #include <map>
 #include <string>
 
-#include "platform/drive_map.h"
+#include "emulation/drive_map.h"
 #include "platform/file_system.h"
 
 namespace qm {

@@ -1,4 +1,4 @@
-#include "platform/system_memory.h"
+#include "emulation/system_memory.h"
 
 #include <vector>
 

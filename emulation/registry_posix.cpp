@@ -4,7 +4,7 @@
 #include <atomic>
 
 #include "platform/registry.h"
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 
 namespace qm {
 

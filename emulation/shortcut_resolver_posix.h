@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/drive_map.h"
+#include "emulation/drive_map.h"
 #include "platform/shortcut_resolver.h"
 
 namespace qm {

@@ -1,4 +1,4 @@
-#include "platform/file_system_posix.h"
+#include "emulation/file_system_posix.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -36,8 +36,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/hive_file_posix.h"
-#include "platform/registry_memory.h"
+#include "emulation/hive_file_posix.h"
+#include "emulation/registry_memory.h"
 
 namespace qm {
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "platform/drive_map.h"
-#include "platform/system_memory.h"
+#include "emulation/drive_map.h"
+#include "emulation/system_memory.h"
 
 namespace qm {
 

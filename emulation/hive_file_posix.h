@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 
 namespace qm {
 

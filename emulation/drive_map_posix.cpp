@@ -1,4 +1,4 @@
-#include "platform/drive_map.h"
+#include "emulation/drive_map.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <memory>
 #include <unordered_map>
 
-#include "platform/name_case.h"
+#include "emulation/name_case.h"
 
 namespace qm {
 namespace {

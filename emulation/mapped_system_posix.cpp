@@ -1,4 +1,4 @@
-#include "platform/mapped_system.h"
+#include "emulation/mapped_system.h"
 
 namespace qm {
 

@@ -1,4 +1,4 @@
-#include "platform/offline_windows_posix.h"
+#include "emulation/offline_windows_posix.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/drive_map.h"
-#include "platform/name_case.h"
+#include "emulation/drive_map.h"
+#include "emulation/name_case.h"
 
 namespace qm {
 

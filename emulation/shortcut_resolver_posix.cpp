@@ -1,4 +1,4 @@
-#include "platform/shortcut_resolver_posix.h"
+#include "emulation/shortcut_resolver_posix.h"
 
 #include <liblnk.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
-#include "platform/file_system_posix.h"
+#include "emulation/file_system_posix.h"
 #include "platform/unique_handle.h"
 
 namespace qm {

@@ -16,11 +16,12 @@
 //   spare and lacks its terminator gets one written after it.
 // - Text sizes reported by queries are ANSI sizes; RegQueryInfoKeyA reports
 //   the stored (UTF-16) size of text values.
-#include "platform/registry_memory.h"
+#include "emulation/registry_memory.h"
 
 #include "platform/codepage.h"
-#include "platform/name_case.h"
-#include "platform/ordered_index.h"
+#include "platform/key_path.h"
+#include "emulation/name_case.h"
+#include "emulation/ordered_index.h"
 #include "platform/registry_view.h"
 
 #include <algorithm>
@@ -121,29 +122,11 @@ std::uint32_t MapGenericAccess(std::uint32_t access) {
     return access & ~(kGenericRead | kGenericWrite | kGenericExecute | kGenericAll | kWow64Flags);
 }
 
-// Splits a sub-key path into its names; runs of "\\" count as one and a
-// trailing "\\" is ignored. A leading "\\" is refused (161) by the caller.
-std::vector<std::string> SplitPath(const char* path) {
-    std::vector<std::string> parts;
-    if (!path) return parts;
-    std::string current;
-    for (const char* p = path; *p; ++p) {
-        if (*p == '\\') {
-            if (!current.empty()) parts.push_back(current);
-            current.clear();
-        } else {
-            current += *p;
-        }
-    }
-    if (!current.empty()) parts.push_back(current);
-    return parts;
-}
-
 bool SplitFullPath(const std::string& fullPath, RegKey* root, std::vector<std::string>* parts) {
-    const std::size_t slash = fullPath.find('\\');
-    *root = RootKeyFromName(fullPath.substr(0, slash));
+    std::string subKey;
+    *root = RootKeyFromName(KeyPathRoot(fullPath, &subKey));
     if (*root == kNullKey) return false;
-    *parts = SplitPath(slash == std::string::npos ? "" : fullPath.c_str() + slash + 1);
+    *parts = KeyPathNames(subKey);
     return true;
 }
 
@@ -411,7 +394,7 @@ std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::ResolveLocked(RegKey paren
         *status = kRegBadPathname;
         return nullptr;
     }
-    std::vector<std::string> parts = SplitPath(subKey);
+    std::vector<std::string> parts = KeyPathNames(subKey ? subKey : "");
     node = ViewStartLocked(node, &parts, access);
     for (const std::string& part : parts) {
         node = node->Child(part);
@@ -450,7 +433,7 @@ RegStatus MemoryRegistry::CreateLocked(RegKey parent, const char* subKey, std::u
     std::shared_ptr<Node> node = NodeOfLocked(parent, &status);
     if (!node) return status;
     if (subKey && *subKey == '\\') return kRegBadPathname;
-    std::vector<std::string> parts = SplitPath(subKey);
+    std::vector<std::string> parts = KeyPathNames(subKey ? subKey : "");
     for (const std::string& part : parts) {
         if (WideLength(part) > kMaxKeyNameChars) return kRegInvalidParameter;
     }
