@@ -701,7 +701,7 @@ RegStatus MemoryRegistry::CreateKeyPath(RegKey parent, const std::string& subPat
     RegStatus status;
     std::shared_ptr<Node> node = NodeOfLocked(parent, &status);
     if (!node) return status;
-    for (const std::string& part : SplitPath(subPath.c_str())) {
+    for (const std::string& part : KeyPathNames(subPath)) {
         std::shared_ptr<Node> next = node->ChildToCreate(part);
         node = next ? next : node->AddChild(part);
     }
