@@ -21,6 +21,7 @@
 #include "bench/bench_clock.h"
 #include "emulation/registry_memory.h"
 #include "emulation/system_memory.h"
+#include "repair/registry_repair.h"
 #include "repair/repair_pass.h"
 
 using namespace qm;
@@ -97,13 +98,14 @@ Figures RunOnce(int classes, int fonts, int intact) {
     MemoryRegistry reg1;
     services.registry = &reg1;
     CRegistryLib lib1(services);
+    CRegistryRepair repair1(lib1);
     Populate(reg1, lib1, classes, fonts, intact);
     ResultRows rows;
     rows.push_back(std::make_unique<CScanError>("Invalid CLSID", classes, classes));
     rows.push_back(std::make_unique<CScanError>("Corrupt Fonts", fonts, fonts));
     double w0 = WallSeconds();
     double c0 = CpuSeconds();
-    const std::string backup = lib1.FixRegistry(rows, MakeBackupFileName());
+    const std::string backup = repair1.FixRegistry(rows, MakeBackupFileName());
     out.repairCpu = CpuSeconds() - c0;
     out.repairWall = WallSeconds() - w0;
     out.bytes = FileSize(backup);
@@ -113,14 +115,15 @@ Figures RunOnce(int classes, int fonts, int intact) {
     MemoryRegistry reg2;
     services.registry = &reg2;
     CRegistryLib lib2(services);
+    CRegistryRepair repair2(lib2);
     Populate(reg2, lib2, classes, fonts, intact);
     w0 = WallSeconds();
     c0 = CpuSeconds();
     for (const auto& f : lib2.Findings()) {
         std::string sub = f->GetKeyPath();
         const std::string root = CRegistryLib::SeperateMainKey(sub);
-        if (f->GetRemoveKind() == "KEY") lib2.RegDelKey(root, sub);
-        else lib2.RegDelKeyValue(root, sub, f->GetValue()->name);
+        if (f->GetRemoveKind() == "KEY") repair2.RegDelKey(root, sub);
+        else repair2.RegDelKeyValue(root, sub, f->GetValue()->name);
     }
     out.deleteCpu = CpuSeconds() - c0;
     out.deleteWall = WallSeconds() - w0;

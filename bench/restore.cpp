@@ -29,6 +29,7 @@
 #include "bench/bench_clock.h"
 #include "emulation/registry_memory.h"
 #include "repair/backup_summary.h"
+#include "repair/registry_repair.h"
 #include "repair/restore_areas.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
@@ -222,11 +223,12 @@ double RestoreOnce(const std::string& path, bool& ok, double& gap) {
     services.registry = &reg;
     services.ignoreFile = "bench-restore-ignore.lst";
     CRegistryLib lib(services);
+    CRegistryRepair repair(lib);
     RecordingRestoreUi ui;
-    lib.SetRestoreUi(&ui);
+    repair.SetRestoreUi(&ui);
     CXmlReader reader;
     const double c0 = CpuSeconds(), w0 = WallSeconds();
-    ok = lib.LoadAsXml(reader, path) == 1;
+    ok = repair.LoadAsXml(reader, path) == 1;
     g_wall = WallSeconds() - w0;
     const double cpu = CpuSeconds() - c0;
     gap = reg.MedianGap();

@@ -19,6 +19,7 @@
 #include "engine/registry_lib.h"
 #include "bench/bench_clock.h"
 #include "emulation/registry_memory.h"
+#include "repair/registry_repair.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 
@@ -77,16 +78,17 @@ Timing RestoreOnce(unsigned count) {
     services.registry = &memory;
     services.ignoreFile = "bench-sibling-restore-ignore.lst";
     CRegistryLib lib(services);
+    CRegistryRepair repair(lib);
     RecordingRestoreUi ui;
-    lib.SetRestoreUi(&ui);
+    repair.SetRestoreUi(&ui);
     CXmlReader reader;
     const double c0 = CpuSeconds(), w0 = WallSeconds();
-    t.ok = lib.LoadAsXml(reader, path) == 1;
+    t.ok = repair.LoadAsXml(reader, path) == 1;
     t.wall = WallSeconds() - w0;
     t.cpu = CpuSeconds() - c0;
     std::remove(path.c_str());
     if (!t.ok) {
-        std::fprintf(stderr, "bench_sibling_restore: the restore failed: %s\n", lib.LastRestore().Describe().c_str());
+        std::fprintf(stderr, "bench_sibling_restore: the restore failed: %s\n", repair.LastRestore().Describe().c_str());
         return t;
     }
 

@@ -17,6 +17,7 @@
 #include "repair/backup_file_element.h"
 #include "repair/export_backups.h"
 #include "repair/keep_selection.h"
+#include "repair/registry_repair.h"
 #include "repair/repair_pass.h"
 #include "repair/xml_writer.h"
 
@@ -142,8 +143,9 @@ void AddFixCommand(CLI::App& app, CliState& state) {
         const std::string requested = MakeBackupFileName();
         // The broken shortcuts go into the same backup, each before it is
         // deleted, so that a restore puts them back too.
+        CRegistryRepair repair(engine);
         const std::string backup =
-            engine.FixRegistry(outcome.rows, requested, [&](CXmlWriter& writer) {
+            repair.FixRegistry(outcome.rows, requested, [&](CXmlWriter& writer) {
                 if (!selection.shortcuts || writer.WriteFailed()) return;
                 shortcuts.FixLinkFile([&](const std::string& path) {
                     return WriteBackupFileElement(writer, shortcuts.FileSystem(), path);
@@ -152,7 +154,7 @@ void AddFixCommand(CLI::App& app, CliState& state) {
         if (backup.empty())
             throw CliError("cannot create the backup file \"" + requested + "\"; nothing was removed");
         state.registryChanged(true);
-        const bool backupComplete = !engine.BackupWriter().WriteFailed();
+        const bool backupComplete = !repair.BackupWriter().WriteFailed();
         if (selection.shortcuts) {
             auto row = std::make_unique<CScanError>(kLabelShortcuts, shortcuts.ItemsScanned(),
                                                     shortcuts.ErrorsFound());

@@ -10,6 +10,7 @@
 #include "platform/administrator_rights.h"
 #include "repair/backup_summary.h"
 #include "repair/export_backups.h"
+#include "repair/registry_repair.h"
 #include "repair/restore_areas.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
@@ -51,17 +52,18 @@ void AddRestoreCommand(CLI::App& app, CliState& state) {
         EngineServices services;
         services.ignoreFile = state.ignoreFile;
         CRegistryLib engine(services);
+        CRegistryRepair repair(engine);
         RecordingRestoreUi ui;
-        engine.SetRestoreUi(&ui);
+        repair.SetRestoreUi(&ui);
         CXmlReader reader;
-        const bool restored = engine.LoadAsXml(reader, *file) == 1;
+        const bool restored = repair.LoadAsXml(reader, *file) == 1;
         // What was written before a failure stays written.
         state.registryChanged(false);
         for (const std::string& message : ui.Messages()) std::printf("%s\n", message.c_str());
         std::printf("%s\n", restored ? "Registry Restored Successfuly" : "Registry Restoration Failed");
         std::fflush(stdout);
         if (!restored)
-            Complain("quillmere-cli: restore failed: %s\n", engine.LastRestore().Describe().c_str());
+            Complain("quillmere-cli: restore failed: %s\n", repair.LastRestore().Describe().c_str());
         state.exitCode = restored ? kExitClean : kExitError;
     });
 }

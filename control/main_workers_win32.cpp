@@ -295,7 +295,7 @@ void CMainDlg::RemoveSelectedItems() {
     for (const auto& finding : findings)
         if (finding && !finding->GetKeyPath().empty()) outcome.registryToRepair = true;
     outcome.backupFile = FixError();
-    outcome.backupWriteFailed = Engine().BackupWriter().WriteFailed();
+    outcome.backupWriteFailed = Repair().BackupWriter().WriteFailed();
     for (const auto& row : Rows())
         if (row && row->errorsFixed < 0) ++outcome.rowsNotFixed;
     outcome.entriesNotDeleted = RegistryEntriesLeft();

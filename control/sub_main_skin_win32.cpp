@@ -15,6 +15,7 @@
 #include "control/thread_summary_win32.h"
 #include "engine/registry_lib.h"
 #include "repair/backup_list.h"
+#include "repair/registry_repair.h"
 #include "repair/restore_areas.h"
 #include "repair/task_schedule_win32.h"
 #include "resources/resource.h"
@@ -337,8 +338,9 @@ void CSubMainSkin::RestoreFromBackup(const std::string* chosen) {
     Win32RestoreUi ui(owner);
     if (chosen != nullptr) ui.SetChosenFile(*chosen);
     CRegistryLib lib(EngineServices{&registry_, nullptr, "ignore.lst"});
-    lib.SetRestoreUi(&ui);
-    const bool restored = lib.RestoreRegistry();
+    CRegistryRepair repair(lib);
+    repair.SetRestoreUi(&ui);
+    const bool restored = repair.RestoreRegistry();
     MessageBoxA(owner, restored ? "Registry Restored Successfuly" : "Registry Restoration Failed",
                 "Registry Restoration", MB_OK | MB_ICONINFORMATION);
 }

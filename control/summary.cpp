@@ -189,7 +189,7 @@ std::string Summary::FixError() {
     if (StopRequested()) return std::string();
     // Each broken shortcut goes into the same backup before it is deleted,
     // so that a restore puts it back too; none is deleted without a backup.
-    const std::string written = engine_.FixRegistry(rows_, requested, [this](CXmlWriter& writer) {
+    const std::string written = repair_.FixRegistry(rows_, requested, [this](CXmlWriter& writer) {
         if (StopRequested() || writer.WriteFailed()) return;
         shortcuts_.FixLinkFile([&](const std::string& path) {
             return WriteBackupFileElement(writer, shortcuts_.FileSystem(), path);

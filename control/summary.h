@@ -25,6 +25,7 @@
 #include "engine/registry_lib.h"
 #include "engine/shortcut.h"
 #include "platform/named_event.h"
+#include "repair/registry_repair.h"
 #include "ui/named_controls.h"
 
 namespace qm {
@@ -131,6 +132,8 @@ public:
     bool StopRequested() const { return stop_.IsSignalled(); }
 
     CRegistryLib& Engine() { return engine_; }
+    // The backup, deletions and restore on the engine (FixError's backup writer).
+    CRegistryRepair& Repair() { return repair_; }
     CShortcut& Shortcuts() { return shortcuts_; }
     ResultRows& Rows() { return rows_; }
     ScanCategoryStates& States() { return states_; }
@@ -141,6 +144,7 @@ public:
 
 private:
     CRegistryLib engine_;
+    CRegistryRepair repair_{engine_};
     CShortcut shortcuts_;
     ResultRows rows_;
     ScanCategoryStates states_;

@@ -10,7 +10,6 @@ CRegistryLib::CRegistryLib() : CRegistryLib(EngineServices{}) {}
 
 CRegistryLib::CRegistryLib(const EngineServices& services)
     : registry_(services.registry ? services.registry : &DefaultRegistry()),
-      baseRegistry_(registry_),
       system_(services.system ? services.system : &DefaultSystem()),
       ignoreFile_(services.ignoreFile) {
     oldPlatform_ = (system_->GetVersion() & 0x80000000u) ? 1 : 0;
@@ -20,16 +19,6 @@ CRegistryLib::CRegistryLib(const EngineServices& services)
 CRegistryLib::~CRegistryLib() {
     ignoreList_.clear();
     findings_.clear();
-}
-
-void CRegistryLib::SetRegistryView(RegView view) {
-    registryView_ = view;
-    if (view == RegView::k32) {
-        if (!registry32_) registry32_ = std::make_unique<ViewRegistry>(*baseRegistry_, RegView::k32);
-        registry_ = registry32_.get();
-    } else {
-        registry_ = baseRegistry_;
-    }
 }
 
 std::string CRegistryLib::SeperateMainKey(std::string& path) { return KeyPathRoot(path, &path); }

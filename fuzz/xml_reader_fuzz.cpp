@@ -11,6 +11,7 @@
 #include "engine/registry_lib.h"
 #include "emulation/registry_memory.h"
 #include "emulation/system_memory.h"
+#include "repair/registry_repair.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 
@@ -51,10 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         services.system = &system;
         services.ignoreFile = "/nonexistent/ignore.lst";
         qm::CRegistryLib lib(services);
+        qm::CRegistryRepair repair(lib);
         qm::RecordingRestoreUi ui;
-        lib.SetRestoreUi(&ui);
+        repair.SetRestoreUi(&ui);
         qm::CXmlReader reader;
-        lib.LoadAsXml(reader, path);
+        repair.LoadAsXml(reader, path);
         if (registry.OpenHandleCount() != 0) __builtin_trap();  // a key handle leaked
     }
     return 0;

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "engine/records.h"
-#include "engine/registry_lib.h"
 #include "platform/codepage.h"
 #include "platform/registry.h"
+#include "repair/registry_repair.h"
 #include "repair/xml_writer.h"
 
 namespace qm {
@@ -137,7 +137,7 @@ BackupValueText RenderBackupValue(std::uint32_t type, const std::uint8_t* data, 
     if (data == nullptr) length = 0;
     // The usual rendering, when reading it back gives exactly this value
     // (through the file's UTF-8 too).
-    BackupValueText usual{ConvertToString(type, data, length), CRegistryLib::StringFromValueType(type)};
+    BackupValueText usual{ConvertToString(type, data, length), CRegistryRepair::StringFromValueType(type)};
     std::uint32_t readType = 0;
     std::vector<std::uint8_t> readData;
     std::string error;

@@ -1,8 +1,8 @@
 #include "repair/backup_walk.h"
 
-#include "engine/registry_lib.h"
 #include "repair/backup_file_element.h"
 #include "repair/backup_value_format.h"
+#include "repair/registry_repair.h"
 #include "repair/xml_reader.h"
 
 namespace qm {

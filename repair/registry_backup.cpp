@@ -1,4 +1,4 @@
-// CRegistryLib::SaveAsXml: appends a key or a value, with the key's whole
+// CRegistryRepair::SaveAsXml: appends a key or a value, with the key's whole
 // sub-key tree, to the XML backup before the repair removes it. Only what is
 // written is read.
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include "platform/key_path.h"
 #include "platform/registry_walk.h"
 #include "repair/backup_value_format.h"
+#include "repair/registry_repair.h"
 #include "repair/xml_writer.h"
 
 namespace qm {
@@ -25,7 +26,7 @@ void WriteValueElement(CXmlWriter& writer, const std::string& name, const std::s
     v.SetAttribute("name", Escaped(name.empty() ? std::string(kDefaultValueName) : name));
     v.SetAttribute("value", Escaped(text));
     if (type != kRegNone && type != kRegSz)
-        v.SetAttribute("type", Escaped(CRegistryLib::StringFromValueType(type)));
+        v.SetAttribute("type", Escaped(CRegistryRepair::StringFromValueType(type)));
     if (IsDefaultValueStandIn(name)) v.SetAttribute(kBackupNamedAttribute, "1");
     v.WriteEmptyElement(writer, 1, true, true);
 }
@@ -79,7 +80,7 @@ void WriteTree(IRegistry& reg, CXmlWriter& writer, RegKey key, const std::vector
 
 }  // namespace
 
-std::string CRegistryLib::StringFromValueType(std::uint32_t type) {
+std::string CRegistryRepair::StringFromValueType(std::uint32_t type) {
     switch (type) {
         case kRegNone:
         case kRegSz: return "";
@@ -96,25 +97,28 @@ std::string CRegistryLib::StringFromValueType(std::uint32_t type) {
     }
 }
 
-int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyPath,
-                            const CRegValueItem* value, ClassesHive hive) {
+int CRegistryRepair::SaveAsXml(CXmlWriter& writer, const std::string& keyPath,
+                               const CRegValueItem* value, ClassesHive hive, RegView view) {
     if (keyPath.empty()) return 0;
     // Where the key is read: in one hive of HKEY_CLASSES_ROOT, that hive's own path.
     std::string rest = ClassesHivePath(keyPath, hive);
     if (rest == keyPath) hive = ClassesHive::kMerged;
-    const std::string root = SeperateMainKey(rest);
+    const std::string root = CRegistryLib::SeperateMainKey(rest);
+    IRegistry& registry = Registry(view);
+    const RegKey rootKey = RootKeyFromName(root);
+    if (rootKey == kNullKey) return 0;
     RegKeyHandle key;
-    if (OpenKey(root, rest, key.Receive(*registry_)) != kRegSuccess || !key) return 0;
+    if (registry.RegOpenKeyA(rootKey, rest.c_str(), key.Receive(registry)) != kRegSuccess || !key) return 0;
     // A bare root name opens the predefined key itself, which is not ours to close.
-    if (key.Get() == RootKeyFromName(root)) key.Release();
-    const RegKey opened = key ? key.Get() : RootKeyFromName(root);
+    if (key.Get() == rootKey) key.Release();
+    const RegKey opened = key ? key.Get() : rootKey;
 
     // The tree is read whole before anything is written: a backup holds a
     // key removed whole or nothing of it. For a value the key's other values
     // are not read: the value is read alone, with the key's sub-keys, so a
     // key holding thousands of values costs each of its findings one value.
     std::vector<RegTreeKey> tree;
-    const RegStatus read = ReadTree(*registry_, opened, &tree, value == nullptr);
+    const RegStatus read = ReadTree(registry, opened, &tree, value == nullptr);
     if (read != kRegSuccess) {
         if (value == nullptr) return 0;
         tree.resize(1);  // the value alone
@@ -129,38 +133,39 @@ int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyPath,
         RegKeyHandle parent;
         const std::string parentPath = KeyPathParent(rest);
         std::string stored;
-        if (registry_->RegOpenKeyExA(RootKeyFromName(root), parentPath.c_str(), kKeyEnumerateSubKeys,
-                                     parent.Receive(*registry_)) == kRegSuccess &&
-            (storedNames_ ? storedNames_->Find(*registry_, parent.Get(),
-                                               (registryView_ == RegView::k32 ? "32:" : "") + root + "\\" + parentPath,
+        if (registry.RegOpenKeyExA(rootKey, parentPath.c_str(), kKeyEnumerateSubKeys,
+                                   parent.Receive(registry)) == kRegSuccess &&
+            (storedNames_ ? storedNames_->Find(registry, parent.Get(),
+                                               (view == RegView::k32 ? "32:" : "") + root + "\\" + parentPath,
                                                components.back(), &stored)
-                          : StoredSubKeyName(*registry_, parent.Get(), components.back(), &stored)) == kRegSuccess)
+                          : StoredSubKeyName(registry, parent.Get(), components.back(), &stored)) == kRegSuccess)
             components.back() = stored;
         // An empty path gives the root itself back, not a handle to close.
-        if (parent.Get() == RootKeyFromName(root)) parent.Release();
+        if (parent.Get() == rootKey) parent.Release();
     }
     for (std::size_t i = 0; i < components.size(); ++i) {
         CXmlElement k("k");
         k.SetAttribute("name", Escaped(components[i]));
         // The root of a key of the 32-bit view says so; without the
         // attribute a key is restored in the 64-bit view.
-        if (i == 0 && registryView_ == RegView::k32) k.SetAttribute("view", ViewName(RegView::k32));
+        if (i == 0 && view == RegView::k32) k.SetAttribute("view", ViewName(RegView::k32));
         // And the root of a key of one hive of HKEY_CLASSES_ROOT names it;
         // without the attribute the key is restored through that root.
         if (i == 0 && hive != ClassesHive::kMerged) k.SetAttribute("hive", ClassesHiveName(hive));
         k.WriteStartTag(writer, 1, true, true);
     }
-    WriteTree(*registry_, writer, opened, tree, value, false, std::string());
+    WriteTree(registry, writer, opened, tree, value, false, std::string());
     for (std::size_t i = 0; i < components.size(); ++i)
         CXmlElement::WriteEndTag("k", writer, -1, true, true);
     return read == kRegSuccess ? 1 : 0;
 }
 
-int CRegistryLib::SaveAsXml(CXmlWriter& writer, const std::string& keyName, RegKey key,
-                            const CRegValueItem* value) {
+int CRegistryRepair::SaveAsXml(CXmlWriter& writer, const std::string& keyName, RegKey key,
+                               const CRegValueItem* value, RegView view) {
+    IRegistry& registry = Registry(view);
     std::vector<RegTreeKey> tree;
-    if (ReadTree(*registry_, key, &tree, value == nullptr) != kRegSuccess) return 0;
-    WriteTree(*registry_, writer, key, tree, value, !keyName.empty(), keyName);
+    if (ReadTree(registry, key, &tree, value == nullptr) != kRegSuccess) return 0;
+    WriteTree(registry, writer, key, tree, value, !keyName.empty(), keyName);
     return 1;
 }
 

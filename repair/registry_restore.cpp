@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/registry_lib.h"
 #include "platform/codepage.h"
 #include "platform/file_system.h"
 #include "platform/registry_walk.h"
@@ -15,6 +14,7 @@
 #include "repair/backup_summary.h"
 #include "repair/backup_value_format.h"
 #include "repair/backup_walk.h"
+#include "repair/registry_repair.h"
 #include "repair/restore_areas.h"
 #include "repair/restore_keys.h"
 #include "repair/restore_step_queue.h"
@@ -98,7 +98,7 @@ std::vector<std::uint8_t> ConvertFromString(const std::string& text, std::uint32
     return data;
 }
 
-std::uint32_t CRegistryLib::TypeFromString(const std::string& typeName) {
+std::uint32_t CRegistryRepair::TypeFromString(const std::string& typeName) {
     struct Entry {
         const char* name;
         std::uint32_t type;
@@ -118,7 +118,7 @@ std::uint32_t CRegistryLib::TypeFromString(const std::string& typeName) {
     return kRegSz;
 }
 
-RegKey CRegistryLib::LoadAsXml_OpenKey(const std::vector<RestoreKeyFrame>& frames) {
+RegKey CRegistryRepair::LoadAsXml_OpenKey(const std::vector<RestoreKeyFrame>& frames) {
     if (frames.empty()) return kNullKey;
     const std::string& rootName = frames.front().component;
     std::string subKey;
@@ -128,15 +128,15 @@ RegKey CRegistryLib::LoadAsXml_OpenKey(const std::vector<RestoreKeyFrame>& frame
     }
     const RegView view = frames.front().view;
     RegKey key = kNullKey;
-    if (OpenKey(rootName, subKey, &key, view) == kRegSuccess && key != kNullKey) return key;
+    if (engine_.OpenKey(rootName, subKey, &key, view) == kRegSuccess && key != kNullKey) return key;
 
     const RegKey root = RootKeyFromName(rootName);
     if (root == kNullKey) return kNullKey;
     key = kNullKey;
     const RegStatus created =
         view == RegView::k32
-            ? registry_->RegCreateKeyExA(root, subKey.c_str(), &key, nullptr, ViewAccess(view))
-            : registry_->RegCreateKeyA(root, subKey.c_str(), &key);
+            ? engine_.Registry().RegCreateKeyExA(root, subKey.c_str(), &key, nullptr, ViewAccess(view))
+            : engine_.Registry().RegCreateKeyA(root, subKey.c_str(), &key);
     if (created != kRegSuccess || key == kNullKey) {
         if (restoreUi_ != nullptr)
             restoreUi_->ShowMessage("couldn't create key " + rootName + "\\" + subKey);
@@ -145,8 +145,8 @@ RegKey CRegistryLib::LoadAsXml_OpenKey(const std::vector<RestoreKeyFrame>& frame
     return key;
 }
 
-void CRegistryLib::LoadAsXml_CloseKey(RegKey key) {
-    if (key != kNullKey) registry_->RegCloseKey(key);
+void CRegistryRepair::LoadAsXml_CloseKey(RegKey key) {
+    if (key != kNullKey) engine_.Registry().RegCloseKey(key);
 }
 
 namespace {
@@ -181,12 +181,12 @@ int WriteRestoredValue(IRegistry& registry, IRestoreUi* ui, RegKey key, const st
 
 }  // namespace
 
-int CRegistryLib::LoadAsXml_SetValue(RegKey key, const std::string& name, const std::string& text,
+int CRegistryRepair::LoadAsXml_SetValue(RegKey key, const std::string& name, const std::string& text,
                                      const std::string& typeName, std::string& error) {
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
     if (!ParseBackupValue(text, typeName, type, data, error)) return -1;
-    return WriteRestoredValue(*registry_, restoreUi_, key, name, false, type, data);
+    return WriteRestoredValue(engine_.Registry(), restoreUi_, key, name, false, type, data);
 }
 
 std::string RestoreReport::Describe() const {
@@ -200,7 +200,7 @@ std::string RestoreReport::Describe() const {
     return text;
 }
 
-int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
+int CRegistryRepair::LoadAsXml(CXmlReader& reader, const std::string& path) {
     restoreReport_ = RestoreReport{};
     RestoreReport& report = restoreReport_;
     IFileSystem& fs = restoreFs_ != nullptr ? *restoreFs_ : DefaultFileSystem();
@@ -218,7 +218,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
             return 0;
         }
     }
-    RestoreKeys keys(*registry_, restoreUi_);  // closes what is still open on every way out
+    RestoreKeys keys(engine_.Registry(), restoreUi_);  // closes what is still open on every way out
     bool stop = false;
 
     // The first failure is the one reported; `fatal` ends the restore.
@@ -247,7 +247,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
                 const RegKey key = keys.Need();
                 if (key == kNullKey) return keyFailed();
                 if (!step.error.empty()) return fail(step.line, "value \"" + step.text + "\": " + step.error, true);
-                if (WriteRestoredValue(*registry_, restoreUi_, key, step.text, step.named, step.type, step.data) == 0)
+                if (WriteRestoredValue(engine_.Registry(), restoreUi_, key, step.text, step.named, step.type, step.data) == 0)
                     return fail(step.line, "couldn't set value " + step.text, false, true);
                 ++report.values;
                 break;
@@ -288,7 +288,7 @@ int CRegistryLib::LoadAsXml(CXmlReader& reader, const std::string& path) {
     return report.complete ? 1 : 0;
 }
 
-bool CRegistryLib::RestoreRegistry() {
+bool CRegistryRepair::RestoreRegistry() {
     if (restoreUi_ == nullptr) return false;
     std::string path;
     if (!restoreUi_->ChooseBackupFile(path)) return false;

@@ -1,10 +1,10 @@
-// CRegistryLib::FixRegistry: backs up and removes the findings of the last
+// CRegistryRepair::FixRegistry: backs up and removes the findings of the last
 // scan, one pass per category, and fills in the result rows' errors fixed.
 #include "repair/repair_pass.h"
 
 #include <cstdio>
 
-#include "engine/registry_lib.h"
+#include "repair/registry_repair.h"
 #include "repair/xml_writer.h"
 #include "platform/named_event.h"
 #include "platform/registry_walk.h"
@@ -65,12 +65,7 @@ std::string MakeBackupFileName() {
     return FormatBackupFileName(local);
 }
 
-CXmlWriter& CRegistryLib::BackupWriter() {
-    if (!backupWriter_) backupWriter_ = std::make_shared<CXmlWriter>();
-    return *backupWriter_;
-}
-
-std::string CRegistryLib::FixRegistry(ResultRows& rows, const std::string& backupFileName,
+std::string CRegistryRepair::FixRegistry(ResultRows& rows, const std::string& backupFileName,
                                       const std::function<void(CXmlWriter&)>& beforeEnd) {
     CXmlWriter& writer = BackupWriter();
     writer.Close();  // a name takes effect only while the writer is closed
@@ -78,7 +73,7 @@ std::string CRegistryLib::FixRegistry(ResultRows& rows, const std::string& backu
     CXmlElement("registry").WriteStartTag(writer, 1, true, true);
     // Released at the end of this pass: the names of another run's keys
     // may have changed meanwhile.
-    if (!storedNames_) storedNames_ = std::make_shared<StoredSubKeyNames>();
+    if (!storedNames_) storedNames_ = std::make_unique<StoredSubKeyNames>();
     struct ForgetNames {
         StoredSubKeyNames& names;
         ~ForgetNames() { names.End(); }
@@ -115,18 +110,6 @@ std::string CRegistryLib::FixRegistry(ResultRows& rows, const std::string& backu
 
 namespace {
 
-// Backs up and deletes in the view of the finding while it lives.
-class FindingView {
-public:
-    FindingView(CRegistryLib& lib, RegView view) : lib_(lib) { lib_.SetRegistryView(view); }
-    ~FindingView() { lib_.SetRegistryView(RegView::k64); }
-    FindingView(const FindingView&) = delete;
-    FindingView& operator=(const FindingView&) = delete;
-
-private:
-    CRegistryLib& lib_;
-};
-
 // The key a finding's value lives in, opened to delete the value: 0 and the
 // key (`held` owns it unless it is a root), or the failure.
 RegStatus OpenValueKey(IRegistry& reg, const std::string& root, const std::string& subKey, RegKeyHandle& held,
@@ -145,8 +128,9 @@ RegStatus OpenValueKey(IRegistry& reg, const std::string& root, const std::strin
 // Success counts +1, access denied -1, anything else 0. The backup holds what
 // is removed and nothing else: a key or value that is gone already, or that
 // may not be deleted, is left out of it.
-std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
+std::int32_t RunFixPass(CRegistryRepair& repair, const FixPass& pass) {
     const std::string tag = UpperAscii(pass.tag);
+    CRegistryLib& lib = repair.Engine();
     const ScanProgressCallback progress = lib.GetProgressCallback();
     const NamedEvent stop(kStopEventName);
     std::int32_t fixed = 0;
@@ -155,7 +139,9 @@ std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
         // A stop ends the pass between two entries: the one in hand is
         // backed up and deleted whole, and the backup is closed as usual.
         if (stop.IsSignalled()) break;
-        const FindingView view(lib, finding->GetView());
+        // The backup and the deletion act in the view the finding was found in.
+        const RegView view = finding->GetView();
+        IRegistry& registry = repair.Registry(view);
         const std::string keyPath = finding->GetKeyPath();
         const ClassesHive hive = finding->GetClassesHive();
         // Progress names the key as the finding does; the backup and the
@@ -167,7 +153,7 @@ std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
         RegStatus status;
         // Nothing is removed once the backup has lost a write: what would be
         // removed might not be in it.
-        CXmlWriter& writer = lib.BackupWriter();
+        CXmlWriter& writer = repair.BackupWriter();
         if (finding->GetRemoveKind() == kRemoveKey) {
             // A key goes whole or not at all, and the backup holds exactly
             // what goes: first make sure every key of the tree can be
@@ -175,11 +161,11 @@ std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
             // written), then delete it.
             const RegKey rootKey = RootKeyFromName(root);
             status = rootKey == kNullKey ? kRegInvalidFunction
-                                         : CheckDeleteTree(lib.Registry(), rootKey, subKey);
+                                         : CheckDeleteTree(registry, rootKey, subKey);
             if (status == kRegSuccess) {
-                const int saved = lib.SaveAsXml(writer, keyPath, nullptr, hive);
+                const int saved = repair.SaveAsXml(writer, keyPath, nullptr, hive, view);
                 if (writer.WriteFailed()) continue;
-                status = saved == 0 ? kRegMoreData : lib.RegDelKey(root, subKey);
+                status = saved == 0 ? kRegMoreData : repair.RegDelKey(root, subKey, view);
             }
             if (progress) progress(shownRoot + "\n" + shownKey, pass.keyCaption, 0, 0);
             // A key that is gone already (or never was) was not fixed; one
@@ -198,16 +184,16 @@ std::int32_t RunFixPass(CRegistryLib& lib, const FixPass& pass) {
         const char* const name = value->isDefault ? "" : value->name.c_str();
         RegKeyHandle held;
         RegKey key = kNullKey;
-        status = OpenValueKey(lib.Registry(), root, subKey, held, &key);
-        if (status == kRegSuccess) status = lib.Registry().RegQueryValueExA(key, name, nullptr, nullptr, nullptr);
+        status = OpenValueKey(registry, root, subKey, held, &key);
+        if (status == kRegSuccess) status = registry.RegQueryValueExA(key, name, nullptr, nullptr, nullptr);
         if (status == kRegSuccess) {
-            lib.SaveAsXml(writer, keyPath, value, hive);
+            repair.SaveAsXml(writer, keyPath, value, hive, view);
             if (writer.WriteFailed()) continue;
         }
         if (progress)
             progress(shownRoot + pass.valueSeparator + shownKey + pass.valueSeparator + value->name,
                      pass.valueCaption, 0, 0);
-        if (status == kRegSuccess) status = lib.Registry().RegDeleteValueA(key, name);
+        if (status == kRegSuccess) status = registry.RegDeleteValueA(key, name);
         if (status == kRegSuccess) ++fixed;
         else if (status == kRegAccessDenied) --fixed;
     }
@@ -221,31 +207,31 @@ void StoreFixed(ResultRows& rows, const char* label, std::int32_t fixed) {
 
 }  // namespace
 
-void CRegistryLib::FixRegistryCLSID(ResultRows& rows) {
+void CRegistryRepair::FixRegistryCLSID(ResultRows& rows) {
     StoreFixed(rows, kFixCLSID.label, RunFixPass(*this, kFixCLSID));
 }
-void CRegistryLib::FixRegistryHelp(ResultRows& rows) {
+void CRegistryRepair::FixRegistryHelp(ResultRows& rows) {
     StoreFixed(rows, kFixHelp.label, RunFixPass(*this, kFixHelp));
 }
-void CRegistryLib::FixRegistryFonts(ResultRows& rows) {
+void CRegistryRepair::FixRegistryFonts(ResultRows& rows) {
     StoreFixed(rows, kFixFonts.label, RunFixPass(*this, kFixFonts));
 }
-void CRegistryLib::FixRegistrySharedTools(ResultRows& rows) {
+void CRegistryRepair::FixRegistrySharedTools(ResultRows& rows) {
     StoreFixed(rows, kFixSharedTools.label, RunFixPass(*this, kFixSharedTools));
 }
-void CRegistryLib::FixRegistrySharedFiles(ResultRows& rows) {
+void CRegistryRepair::FixRegistrySharedFiles(ResultRows& rows) {
     StoreFixed(rows, kFixSharedFiles.label, RunFixPass(*this, kFixSharedFiles));
 }
-void CRegistryLib::FixRegistryDrivers(ResultRows& rows) {
+void CRegistryRepair::FixRegistryDrivers(ResultRows& rows) {
     StoreFixed(rows, kFixDrivers.label, RunFixPass(*this, kFixDrivers));
 }
-void CRegistryLib::FixRegistryAppPaths(ResultRows& rows) {
+void CRegistryRepair::FixRegistryAppPaths(ResultRows& rows) {
     StoreFixed(rows, kFixAppPaths.label, RunFixPass(*this, kFixAppPaths));
 }
-void CRegistryLib::FixRegistryUninstall(ResultRows& rows) {
+void CRegistryRepair::FixRegistryUninstall(ResultRows& rows) {
     StoreFixed(rows, kFixUninstall.label, RunFixPass(*this, kFixUninstall));
 }
-void CRegistryLib::FixRegistryStartup(ResultRows& rows) {
+void CRegistryRepair::FixRegistryStartup(ResultRows& rows) {
     StoreFixed(rows, kFixStartup.label, RunFixPass(*this, kFixStartup));
 }
 

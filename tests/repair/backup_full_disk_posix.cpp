@@ -50,10 +50,10 @@ TEST_F(RepairTest, NoRemovalOnceTheBackupCannotGrow) {
     std::string created;
     {
         FileSizeLimit limit(600);
-        created = lib_->FixRegistry(rows, file);
+        created = repair_->FixRegistry(rows, file);
     }
     EXPECT_EQ(created, file);
-    EXPECT_TRUE(lib_->BackupWriter().WriteFailed());
+    EXPECT_TRUE(repair_->BackupWriter().WriteFailed());
 
     // Every removed value is in the file; the rest are still in the registry.
     const auto entries = test::BackupEntries(test::ReadFileBytes(file));

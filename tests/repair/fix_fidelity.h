@@ -17,6 +17,7 @@
 #include "engine/registry_lib.h"
 #include "platform/codepage.h"
 #include "emulation/system_memory.h"
+#include "repair/registry_repair.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 #include "tests/restore/restore_test_util.h"
@@ -52,11 +53,13 @@ protected:
         services_.system = &system_;
         services_.ignoreFile = File("ignore.lst");
         lib_ = std::make_unique<CRegistryLib>(services_);
-        lib_->SetRestoreUi(&ui_);
+        repair_ = std::make_unique<CRegistryRepair>(*lib_);
+        repair_->SetRestoreUi(&ui_);
         // The findings are made by hand below HKEY_CURRENT_USER.
-        lib_->SetRestoreAreas(&TestRestoreAreas());
+        repair_->SetRestoreAreas(&TestRestoreAreas());
     }
     void TearDown() override {
+        repair_.reset();
         lib_.reset();
         DeleteTree(*reg_, kHkeyCurrentUser, parent_);
         for (const auto& f : files_) std::remove(f.c_str());
@@ -108,7 +111,7 @@ protected:
         lib_->Findings().push_back(std::move(f));
         ResultRows rows;
         rows.push_back(std::make_unique<CScanError>(kLabelAppPaths, 1, 1));
-        *backup = lib_->FixRegistry(rows, File("backup.xml"));
+        *backup = repair_->FixRegistry(rows, File("backup.xml"));
         if (!backup->empty()) files_.push_back(*backup);
         return rows.front()->errorsFixed;
     }
@@ -132,7 +135,7 @@ protected:
     int Restore(const std::string& backup) {
         ui_.ClearMessages();
         CXmlReader reader;
-        return lib_->LoadAsXml(reader, backup);
+        return repair_->LoadAsXml(reader, backup);
     }
 
     std::unique_ptr<IRegistry> reg_;
@@ -140,6 +143,7 @@ protected:
     MemorySystem system_;
     EngineServices services_;
     std::unique_ptr<CRegistryLib> lib_;
+    std::unique_ptr<CRegistryRepair> repair_;  // on *lib_
     RecordingRestoreUi ui_;
     std::vector<std::string> files_;
 };

@@ -38,7 +38,7 @@ TEST_P(FixFidelity, ValueWithALongNonAsciiNameIsRemovedAndComesBack) {
     lib_->Findings().push_back(std::move(f));
     ResultRows rows;
     rows.push_back(std::make_unique<CScanError>(kLabelStartup, 1, 1));
-    const std::string backup = lib_->FixRegistry(rows, File("value.xml"));
+    const std::string backup = repair_->FixRegistry(rows, File("value.xml"));
     files_.push_back(backup);
     EXPECT_EQ(rows.front()->errorsFixed, 1);
     const TreeSnapshot removed = Snap("Run");
@@ -96,7 +96,7 @@ TEST_P(FixFidelity, UnnamedValueAndAValueNamedDefaultComeBackApart) {
               std::string::npos)
         << xml;
     EXPECT_NE(xml.find("<v name=\"(Default)\" value=\"unnamed\"/>"), std::string::npos) << xml;
-    ASSERT_EQ(Restore(backup), 1) << lib_->LastRestore().Describe();
+    ASSERT_EQ(Restore(backup), 1) << repair_->LastRestore().Describe();
     EXPECT_EQ(FirstDifference(before, Snap("App\\Both.exe")), "");
 
     // A value finding on the named one removes it alone; its backup gives it
@@ -110,13 +110,13 @@ TEST_P(FixFidelity, UnnamedValueAndAValueNamedDefaultComeBackApart) {
     lib_->Findings().push_back(std::move(f));
     ResultRows rows;
     rows.push_back(std::make_unique<CScanError>(kLabelStartup, 1, 1));
-    backup = lib_->FixRegistry(rows, File("named.xml"));
+    backup = repair_->FixRegistry(rows, File("named.xml"));
     files_.push_back(backup);
     EXPECT_EQ(rows.front()->errorsFixed, 1);
     const TreeSnapshot removed = Snap("App\\Both.exe");
     EXPECT_EQ(removed.at("").count("(Default)"), 0u);
     EXPECT_EQ(removed.at("").count(""), 1u);
-    ASSERT_EQ(Restore(backup), 1) << lib_->LastRestore().Describe();
+    ASSERT_EQ(Restore(backup), 1) << repair_->LastRestore().Describe();
     EXPECT_EQ(FirstDifference(before, Snap("App\\Both.exe")), "");
 }
 

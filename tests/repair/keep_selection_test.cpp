@@ -124,7 +124,7 @@ TEST_F(KeepTest, UntickedRowsAreIgnoredAndBlankedAndTheRepairLeavesThemAlone) {
     EXPECT_EQ(keeper.IgnoreList()[1]->GetValue()->name, "Keep");
 
     ResultRows rows = RowsFor({"Corrupt Fonts", "Invalid CLSID"});
-    lib_->FixRegistry(rows, UniqueName("kept"));
+    repair_->FixRegistry(rows, UniqueName("kept"));
     shortcuts_->FixLinkFile();
     EXPECT_TRUE(registry_.ValueExists(k + "\\Fonts", "Keep"));
     EXPECT_FALSE(registry_.ValueExists(k + "\\Fonts", "Drop"));

@@ -173,6 +173,7 @@ TEST_F(RepairTest, ValueFindingsReadTheirOwnValuesAndNotTheRestOfTheirKey) {
     EngineServices services = services_;
     services.registry = &reg;
     CRegistryLib lib(services);
+    CRegistryRepair repair(lib);
     const std::string fonts = std::string(kKey) + "\\Fonts";
     reg.SetString(fonts + "\\Sub", "s", "1");
     std::vector<std::string> expected;
@@ -191,7 +192,7 @@ TEST_F(RepairTest, ValueFindingsReadTheirOwnValuesAndNotTheRestOfTheirKey) {
     }
     ResultRows rows = RowsFor({"Corrupt Fonts"});
     const std::string file = UniqueName("many-values");
-    ASSERT_EQ(lib.FixRegistry(rows, file), file);
+    ASSERT_EQ(repair.FixRegistry(rows, file), file);
     EXPECT_EQ(FixedOf(rows, "Corrupt Fonts"), 30);
     EXPECT_LE(reg.reads, 30 * 6) << "value reads for 30 findings";
     EXPECT_EQ(reg.ValueNames(fonts).size(), 270u);
@@ -208,7 +209,7 @@ TEST_F(RepairTest, TwoFindingsUnderOneParentGiveTwoChains) {
     AddFinding("SharedTools", b, kRemoveKey);
     ResultRows rows = RowsFor({"Invalid Shared Tools"});
     const std::string file = UniqueName("chains");
-    lib_->FixRegistry(rows, file);
+    repair_->FixRegistry(rows, file);
 
     const auto parsed = test::ParseBackup(test::ReadFileBytes(file));
     ASSERT_TRUE(parsed.wellFormed) << parsed.error;

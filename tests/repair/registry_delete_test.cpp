@@ -21,7 +21,7 @@ TEST_F(RepairTest, DeleteKeyNTRemovesAThreeLevelTree) {
     registry_.SetString(std::string(kBase) + "\\Sibling", "s", "1");
     const std::size_t handles = registry_.OpenHandleCount();
 
-    EXPECT_EQ(lib_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Tree"), kRegSuccess);
+    EXPECT_EQ(repair_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Tree"), kRegSuccess);
     EXPECT_FALSE(registry_.KeyExists(t));
     EXPECT_TRUE(registry_.KeyExists(std::string(kBase) + "\\Sibling"));
     EXPECT_EQ(registry_.OpenHandleCount(), handles);
@@ -30,7 +30,7 @@ TEST_F(RepairTest, DeleteKeyNTRemovesAThreeLevelTree) {
     registry_.SetString(t + "\\C\\C1", "x", "1");
     RegKey parent = kNullKey;
     ASSERT_EQ(lib_->OpenKey("hkey_local_machine", "SOFTWARE\\QmDelete", &parent), kRegSuccess);
-    EXPECT_EQ(lib_->RegDeleteKeyNT(parent, "Tree"), kRegSuccess);
+    EXPECT_EQ(repair_->RegDeleteKeyNT(parent, "Tree"), kRegSuccess);
     registry_.RegCloseKey(parent);
     EXPECT_FALSE(registry_.KeyExists(t));
     EXPECT_EQ(registry_.OpenHandleCount(), handles);
@@ -43,7 +43,7 @@ TEST_F(RepairTest, SubKeyNamesOfAnyLengthAreReadWholeAndTheTreeGoes) {
     ASSERT_EQ(registry_.CreateKeyPath(t + "\\" + std::string(256, 'M')), kRegSuccess);
     const std::size_t handles = registry_.OpenHandleCount();
 
-    EXPECT_EQ(lib_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Long"), kRegSuccess);
+    EXPECT_EQ(repair_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Long"), kRegSuccess);
     EXPECT_FALSE(registry_.KeyExists(t));
     EXPECT_EQ(registry_.OpenHandleCount(), handles);
 }
@@ -60,7 +60,7 @@ TEST_F(RepairTest, TreeWithAKeyThatCannotGoIsLeftWhole) {
         system_.SetVersion(oldPlatform ? 0x80000004u : 0x0A000000u);
         MakeEngine();
         registry_.SetWin9xKeyDeletion(oldPlatform);
-        EXPECT_EQ(lib_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Part"), kRegAccessDenied);
+        EXPECT_EQ(repair_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Part"), kRegAccessDenied);
         EXPECT_TRUE(registry_.ValueExists(t + "\\0first", "x")) << oldPlatform;
         EXPECT_TRUE(registry_.KeyExists(t + "\\Locked\\Inner")) << oldPlatform;
         EXPECT_EQ(registry_.OpenHandleCount(), handles);
@@ -72,9 +72,9 @@ TEST_F(RepairTest, RefusedDeletionGivesAccessDenied) {
     registry_.SetString(t + "\\Child", "x", "1");
     registry_.SetString(t, "v", "1");
     ASSERT_EQ(registry_.SetDenyDelete(t), kRegSuccess);
-    EXPECT_EQ(lib_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Locked"), kRegAccessDenied);
+    EXPECT_EQ(repair_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Locked"), kRegAccessDenied);
     EXPECT_TRUE(registry_.KeyExists(t + "\\Child"));
-    EXPECT_EQ(lib_->RegDelKeyValue("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Locked", "v"),
+    EXPECT_EQ(repair_->RegDelKeyValue("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Locked", "v"),
               kRegAccessDenied);
     EXPECT_TRUE(registry_.ValueExists(t, "v"));
 
@@ -82,7 +82,7 @@ TEST_F(RepairTest, RefusedDeletionGivesAccessDenied) {
     const std::string p = std::string(kBase) + "\\Parent";
     registry_.SetString(p + "\\Locked", "x", "1");
     ASSERT_EQ(registry_.SetDenyDelete(p + "\\Locked"), kRegSuccess);
-    EXPECT_EQ(lib_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Parent"), kRegAccessDenied);
+    EXPECT_EQ(repair_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Parent"), kRegAccessDenied);
     EXPECT_TRUE(registry_.KeyExists(p + "\\Locked"));
 }
 
@@ -90,29 +90,29 @@ TEST_F(RepairTest, UnknownRootsAndMissingEntries) {
     registry_.SetString(kBase, "v", "1");
     registry_.SetString(kBase, "", "unnamed");
     for (const char* root : {"HKLM", "HKEY_PERFORMANCE_DATA", "HKEY_DYN_DATA", "", "HKEY_LOCAL_MACHINE\\"}) {
-        EXPECT_EQ(lib_->RegDelKey(root, "SOFTWARE\\QmDelete"), kRegInvalidFunction) << root;
-        EXPECT_EQ(lib_->RegDelKeyValue(root, "SOFTWARE\\QmDelete", "v"), kRegInvalidFunction) << root;
+        EXPECT_EQ(repair_->RegDelKey(root, "SOFTWARE\\QmDelete"), kRegInvalidFunction) << root;
+        EXPECT_EQ(repair_->RegDelKeyValue(root, "SOFTWARE\\QmDelete", "v"), kRegInvalidFunction) << root;
     }
     EXPECT_TRUE(registry_.ValueExists(kBase, "v"));
 
-    EXPECT_EQ(lib_->RegDelKeyValue("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete", "missing"),
+    EXPECT_EQ(repair_->RegDelKeyValue("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete", "missing"),
               kRegFileNotFound);
     // "(Default)" names a value of that name, not the unnamed value.
-    EXPECT_EQ(lib_->RegDelKeyValue("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete", "(Default)"),
+    EXPECT_EQ(repair_->RegDelKeyValue("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete", "(Default)"),
               kRegFileNotFound);
     EXPECT_TRUE(registry_.ValueExists(kBase, ""));
-    EXPECT_EQ(lib_->RegDelKeyValue("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Nope", "v"),
+    EXPECT_EQ(repair_->RegDelKeyValue("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Nope", "v"),
               kRegFileNotFound);
-    EXPECT_EQ(lib_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Nope"), kRegFileNotFound);
+    EXPECT_EQ(repair_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Nope"), kRegFileNotFound);
 
-    EXPECT_EQ(lib_->RegDelKeyValue("hkey_local_machine", "software\\qmdelete", "V"), kRegSuccess);
+    EXPECT_EQ(repair_->RegDelKeyValue("hkey_local_machine", "software\\qmdelete", "V"), kRegSuccess);
     EXPECT_FALSE(registry_.ValueExists(kBase, "v"));
 }
 
 TEST_F(RepairTest, EmptySubKeyIsRefusedOnBothPaths) {
     RegKey root = kHkeyCurrentConfig;
-    EXPECT_EQ(lib_->RegDeleteKeyNT(root, ""), kRegBadKey);
-    EXPECT_EQ(lib_->RegDelKey("HKEY_CURRENT_CONFIG", ""), kRegBadKey);
+    EXPECT_EQ(repair_->RegDeleteKeyNT(root, ""), kRegBadKey);
+    EXPECT_EQ(repair_->RegDelKey("HKEY_CURRENT_CONFIG", ""), kRegBadKey);
 
     registry_.SetWin9xKeyDeletion(true);
     system_.SetWin9xFamily(true);
@@ -120,7 +120,7 @@ TEST_F(RepairTest, EmptySubKeyIsRefusedOnBothPaths) {
     ASSERT_TRUE(lib_->IsOldPlatform());
     registry_.SetString("HKEY_CURRENT_CONFIG\\QmKeep", "v", "1");
     // Never handed to the 95/98/Me key deletion, which would take the root's tree.
-    EXPECT_EQ(lib_->RegDelKey("HKEY_CURRENT_CONFIG", ""), kRegBadKey);
+    EXPECT_EQ(repair_->RegDelKey("HKEY_CURRENT_CONFIG", ""), kRegBadKey);
     EXPECT_TRUE(registry_.KeyExists("HKEY_CURRENT_CONFIG\\QmKeep"));
 }
 
@@ -131,7 +131,7 @@ TEST_F(RepairTest, OldPlatformDeletesTheTreeWithOneCall) {
     ASSERT_TRUE(lib_->IsOldPlatform());
     const std::string t = std::string(kBase) + "\\Old";
     registry_.SetString(t + "\\A\\B\\C", "x", "1");
-    EXPECT_EQ(lib_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Old"), kRegSuccess);
+    EXPECT_EQ(repair_->RegDelKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmDelete\\Old"), kRegSuccess);
     EXPECT_FALSE(registry_.KeyExists(t));
 }
 

@@ -14,6 +14,7 @@
 #include "engine/registry_lib.h"
 #include "emulation/registry_memory.h"
 #include "emulation/system_memory.h"
+#include "repair/registry_repair.h"
 #include "repair/xml_writer.h"
 
 namespace qm::test {
@@ -22,6 +23,7 @@ class RepairTest : public ::testing::Test {
 protected:
     void SetUp() override { MakeEngine(); }
     void TearDown() override {
+        repair_.reset();
         lib_.reset();
         for (const auto& f : files_) std::remove(f.c_str());
     }
@@ -31,6 +33,7 @@ protected:
         services_.system = &system_;
         services_.ignoreFile = UniqueName("ignore", ".lst");
         lib_ = std::make_unique<CRegistryLib>(services_);
+        repair_ = std::make_unique<CRegistryRepair>(*lib_);
     }
 
     // A file name of this test's own, removed at the end of the test
@@ -81,7 +84,7 @@ protected:
         CXmlWriter writer;
         writer.SetFileName(file);
         CXmlElement("registry").WriteStartTag(writer, 1, true, true);
-        const int r = lib_->SaveAsXml(writer, keyPath, value);
+        const int r = repair_->SaveAsXml(writer, keyPath, value);
         if (result) *result = r;
         CXmlElement::WriteEndTag("registry", writer, -1, true, true);
         EXPECT_EQ(writer.IndentLevel(), 0);
@@ -99,6 +102,7 @@ protected:
     MemorySystem system_;
     EngineServices services_;
     std::unique_ptr<CRegistryLib> lib_;
+    std::unique_ptr<CRegistryRepair> repair_;  // on *lib_
     std::vector<std::string> files_;
 };
 

@@ -45,7 +45,7 @@ protected:
         g_throwAt = 0;
         lib_->SetProgressCallback(&Record);
         // The findings are made by hand in keys of their own.
-        lib_->SetRestoreAreas(&test::TestRestoreAreas());
+        repair_->SetRestoreAreas(&test::TestRestoreAreas());
     }
     void TearDown() override {
         g_throwAt = 0;
@@ -94,7 +94,7 @@ TEST_F(RepairPassTest, EveryCategoryIsRemovedBackedUpAndCountedOnceInItsOwnRow) 
     SeedOnePerCategory();
     ResultRows rows = AllRows();
     const std::string file = UniqueName("all");
-    EXPECT_EQ(lib_->FixRegistry(rows, file), file);
+    EXPECT_EQ(repair_->FixRegistry(rows, file), file);
 
     EXPECT_FALSE(registry_.KeyExists(kSw + "\\Clsid\\{C}"));
     EXPECT_TRUE(registry_.KeyExists(kSw + "\\Clsid"));
@@ -137,7 +137,7 @@ TEST_F(RepairPassTest, PassesRunInOrderWithTheirCaptions) {
     // Tags are compared upper-cased.
     AddFinding("clsid", kSw + "\\Nothing", kRemoveKey);
     ResultRows rows = AllRows();
-    lib_->FixRegistry(rows, UniqueName("order"));
+    repair_->FixRegistry(rows, UniqueName("order"));
 
     std::vector<std::pair<std::string, std::string>> got;
     for (const auto& c : g_calls) {
@@ -174,7 +174,7 @@ TEST_F(RepairPassTest, AccessDeniedCountsMinusOneAndTheRepairGoesOn) {
     AddFinding("CLSID", kSw + "\\Clsid\\{Locked}", kRemoveKey);
     AddFinding("CLSID", kSw + "\\Clsid\\{Free}", kRemoveKey);
     ResultRows rows = AllRows();
-    lib_->FixRegistry(rows, UniqueName("denied"));
+    repair_->FixRegistry(rows, UniqueName("denied"));
 
     EXPECT_EQ(FixedOf(rows, kLabelFonts), 0);  // +1 -1
     EXPECT_EQ(FixedOf(rows, kLabelCom), 0);
@@ -199,7 +199,7 @@ TEST_F(RepairPassTest, TheBackupListsOnlyWhatWasRemoved) {
     AddFinding("CLSID", kSw + "\\Clsid\\{Locked}", kRemoveKey);
     ResultRows rows = AllRows();
     const std::string file = UniqueName("only-removed");
-    lib_->FixRegistry(rows, file);
+    repair_->FixRegistry(rows, file);
 
     EXPECT_EQ(FixedOf(rows, kLabelFonts), 0);  // +1 -1; what was gone already is not counted
     EXPECT_EQ(FixedOf(rows, kLabelCom), -1);
@@ -248,7 +248,7 @@ TEST_F(RepairPassTest, AFindingOfOneHiveOfClassesRootActsOnThatHiveAlone) {
         .SetClassesHive(ClassesHive::kUser);
     ResultRows rows = AllRows();
     const std::string file = UniqueName("hives");
-    lib_->FixRegistry(rows, file);
+    repair_->FixRegistry(rows, file);
 
     EXPECT_EQ(FixedOf(rows, kLabelCom), 3);
     EXPECT_FALSE(registry_.KeyExists(user + "\\CLSID\\{X}"));
@@ -272,7 +272,7 @@ TEST_F(RepairPassTest, AFindingOfOneHiveOfClassesRootActsOnThatHiveAlone) {
     EXPECT_EQ(g_calls[0].item, "HKEY_CLASSES_ROOT\nCLSID\\{X}");
 
     CXmlReader reader;
-    EXPECT_EQ(lib_->LoadAsXml(reader, file), 1) << lib_->LastRestore().Describe();
+    EXPECT_EQ(repair_->LoadAsXml(reader, file), 1) << repair_->LastRestore().Describe();
     EXPECT_EQ(dump(), before);
 }
 
@@ -286,7 +286,7 @@ TEST_F(RepairPassTest, BlankedFindingsChangeNothing) {
     AddFinding("font", kSw + "\\Fonts", kRemoveValue, "x", "y").SetValue(nullptr);
     ResultRows rows = AllRows();
     const std::string file = UniqueName("blank");
-    lib_->FixRegistry(rows, file);
+    repair_->FixRegistry(rows, file);
 
     EXPECT_TRUE(registry_.ValueExists(kSw + "\\Fonts", "Kept"));
     EXPECT_TRUE(registry_.ValueExists(kSw + "\\Fonts", ""));
@@ -308,7 +308,7 @@ TEST_F(RepairPassTest, KeyWhoseTreeTheBackupCannotWalkWholeStays) {
     AddFinding("CLSID", kSw + "\\Clsid\\{Whole}", kRemoveKey);
     ResultRows rows = AllRows();
     const std::string file = UniqueName("partial");
-    lib_->FixRegistry(rows, file);
+    repair_->FixRegistry(rows, file);
 
     EXPECT_TRUE(registry_.ValueExists(kSw + "\\Clsid\\{Part}\\Readable", "r"));
     EXPECT_TRUE(registry_.KeyExists(kSw + "\\Clsid\\{Part}\\Unreadable"));
@@ -328,12 +328,12 @@ TEST_F(RepairPassTest, BackupIsKeptAndASecondRepairOfTheSameSecondGetsItsOwnFile
     const std::string file = UniqueName("same-second");
     AddFinding("font", kSw + "\\Fonts", kRemoveValue, "First", "a.ttf");
     ResultRows rows = AllRows();
-    EXPECT_EQ(lib_->FixRegistry(rows, file), file);
+    EXPECT_EQ(repair_->FixRegistry(rows, file), file);
 
     lib_->Findings().clear();
     AddFinding("font", kSw + "\\Fonts", kRemoveValue, "Second", "b.ttf");
     const std::string second = file.substr(0, file.size() - 4) + "-2.xml";
-    EXPECT_EQ(lib_->FixRegistry(rows, file), second);
+    EXPECT_EQ(repair_->FixRegistry(rows, file), second);
 
     const auto first = BackupEntries(ReadFileBytes(file));
     const auto then = BackupEntries(ReadFileBytes(second));
@@ -347,8 +347,8 @@ TEST_F(RepairPassTest, NothingIsRemovedWithoutABackup) {
     AddFinding("font", kSw + "\\Fonts", kRemoveValue, "F", "a.ttf");
     AddFinding("CLSID", kSw + "\\Clsid\\{C}", kRemoveKey);
     ResultRows rows = AllRows();
-    EXPECT_EQ(lib_->FixRegistry(rows, "no-such-folder-for-quillmere/x.xml"), "");
-    EXPECT_TRUE(lib_->BackupWriter().WriteFailed());
+    EXPECT_EQ(repair_->FixRegistry(rows, "no-such-folder-for-quillmere/x.xml"), "");
+    EXPECT_TRUE(repair_->BackupWriter().WriteFailed());
     EXPECT_TRUE(registry_.ValueExists(kSw + "\\Fonts", "F"));
     EXPECT_TRUE(registry_.KeyExists(kSw + "\\Clsid\\{C}"));
     for (const auto& row : rows) EXPECT_EQ(row->errorsFixed, 0) << row->label;
@@ -356,8 +356,8 @@ TEST_F(RepairPassTest, NothingIsRemovedWithoutABackup) {
 
     // The next repair with a usable name works.
     const std::string file = UniqueName("after-failure");
-    EXPECT_EQ(lib_->FixRegistry(rows, file), file);
-    EXPECT_FALSE(lib_->BackupWriter().WriteFailed());
+    EXPECT_EQ(repair_->FixRegistry(rows, file), file);
+    EXPECT_FALSE(repair_->BackupWriter().WriteFailed());
     EXPECT_FALSE(registry_.ValueExists(kSw + "\\Fonts", "F"));
 }
 
@@ -369,7 +369,7 @@ TEST_F(RepairPassTest, RepairCutShortLeavesEveryDeletedEntryInAWellFormedBackup)
     // (its call follows the deletion) and before the shared file value is
     // deleted (its call precedes the deletion).
     g_throwAt = 5;
-    EXPECT_THROW(lib_->FixRegistry(rows, file), std::runtime_error);
+    EXPECT_THROW(repair_->FixRegistry(rows, file), std::runtime_error);
     g_throwAt = 0;
 
     EXPECT_FALSE(registry_.KeyExists(kSw + "\\Clsid\\{C}"));
@@ -395,7 +395,7 @@ TEST_F(RepairPassTest, RepairCutShortLeavesEveryDeletedEntryInAWellFormedBackup)
     // Restoring the backup gives back what the cut repair removed.
     {
         CXmlReader reader;
-        EXPECT_EQ(lib_->LoadAsXml(reader, file), 1);
+        EXPECT_EQ(repair_->LoadAsXml(reader, file), 1);
     }
     EXPECT_TRUE(registry_.ValueExists(kSw + "\\Clsid\\{C}\\InprocServer32", ""));
     EXPECT_TRUE(registry_.ValueExists(kSw + "\\Clsid\\{C}", ""));
@@ -406,7 +406,7 @@ TEST_F(RepairPassTest, RepairCutShortLeavesEveryDeletedEntryInAWellFormedBackup)
     // The writer was closed: the next repair writes a file of its own.
     lib_->Findings().clear();
     const std::string next = UniqueName("after-cut");
-    EXPECT_EQ(lib_->FixRegistry(rows, next), next);
+    EXPECT_EQ(repair_->FixRegistry(rows, next), next);
     EXPECT_TRUE(test::ParseBackup(ReadFileBytes(next)).wellFormed);
 }
 
@@ -424,7 +424,7 @@ TEST_F(RepairPassTest, AStopEndsTheRepairAfterTheEntryInHandWithACompleteBackup)
     ResultRows rows = AllRows();
     const std::string file = UniqueName("stopped");
     lib_->SetProgressCallback(&StopAtFifth);
-    const std::string written = lib_->FixRegistry(rows, file);
+    const std::string written = repair_->FixRegistry(rows, file);
     NamedEvent(kStopEventName).Reset();
     EXPECT_EQ(written, file);
     EXPECT_EQ(g_calls.size(), 5u) << "no entry after the stop was touched";
@@ -441,7 +441,7 @@ TEST_F(RepairPassTest, AStopEndsTheRepairAfterTheEntryInHandWithACompleteBackup)
     EXPECT_EQ(BackupEntries(bytes).size(), 6u);
     {
         CXmlReader reader;
-        EXPECT_EQ(lib_->LoadAsXml(reader, file), 1);
+        EXPECT_EQ(repair_->LoadAsXml(reader, file), 1);
     }
     EXPECT_TRUE(registry_.ValueExists(kSw + "\\Tools\\T", "Path"));
     EXPECT_TRUE(registry_.ValueExists(kSw + "\\Clsid\\{C}", ""));
@@ -466,7 +466,7 @@ TEST_F(RepairPassTest, KilledRepairLeavesEveryDeletedEntryInTheBackup) {
             g_calls.clear();
             g_throwAt = 7;  // after the application path key was deleted
             ResultRows rows = AllRows();
-            lib_->FixRegistry(rows, file);
+            repair_->FixRegistry(rows, file);
         },
         ::testing::ExitedWithCode(3), "");
 
@@ -495,12 +495,12 @@ TEST_F(RepairPassTest, KilledRepairLeavesEveryDeletedEntryInTheBackup) {
     // Here, a repair that runs to its end removes everything; the killed
     // repair's backup then brings back what the killed one had removed.
     ResultRows rows = AllRows();
-    lib_->FixRegistry(rows, UniqueName("complete"));
+    repair_->FixRegistry(rows, UniqueName("complete"));
     ASSERT_FALSE(registry_.KeyExists(kSw + "\\Clsid\\{C}"));
     RecordingRestoreUi ui;
-    lib_->SetRestoreUi(&ui);
+    repair_->SetRestoreUi(&ui);
     CXmlReader reader;
-    lib_->LoadAsXml(reader, file);  // the file breaks off: a parse error at its end
+    repair_->LoadAsXml(reader, file);  // the file breaks off: a parse error at its end
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
     EXPECT_TRUE(registry_.GetValue(kSw + "\\Clsid\\{C}\\InprocServer32", "", &type, &data));
@@ -575,15 +575,15 @@ TEST_F(RepairPassTest, DefaultValueFindingsDeleteTheValueTheyAreAbout) {
         EXPECT_EQ(lib_->Findings()[0]->GetValue()->isDefault, unnamedGone);
 
         const std::string file = UniqueName(unnamedGone ? "unnamed" : "named");
-        lib_->FixRegistry(rows, file);
+        repair_->FixRegistry(rows, file);
         EXPECT_EQ(registry_.ValueExists(run, ""), !unnamedGone);
         EXPECT_EQ(registry_.ValueExists(run, "(Default)"), unnamedGone);
         EXPECT_EQ(rows[0]->errorsFixed, 1);
         const std::string backup = ReadFileBytes(file);
         EXPECT_NE(backup.find("name=\"(Default)\" value=\"C:\\Gone\\x.exe\""), std::string::npos) << backup;
         const std::string sub = run.substr(std::string("HKEY_LOCAL_MACHINE\\").size());
-        lib_->RegDelKeyValue("HKEY_LOCAL_MACHINE", sub, "");
-        lib_->RegDelKeyValue("HKEY_LOCAL_MACHINE", sub, "(Default)");
+        repair_->RegDelKeyValue("HKEY_LOCAL_MACHINE", sub, "");
+        repair_->RegDelKeyValue("HKEY_LOCAL_MACHINE", sub, "(Default)");
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/named_event.h"
 #include "platform/system.h"
+#include "repair/registry_repair.h"
 #include "repair_fixture.h"
 #include "scan_repair_seed.h"
 #include "tests/worked_backup.h"
@@ -26,8 +27,10 @@ protected:
         services_.system = &DefaultSystem();
         services_.ignoreFile = Name("ignore.lst");
         lib_ = std::make_unique<CRegistryLib>(services_);
+        repair_ = std::make_unique<CRegistryRepair>(*lib_);
     }
     void TearDown() override {
+        repair_.reset();
         lib_.reset();
         test::DeleteTree(reg_, kHkeyCurrentUser, kSub);
         for (const auto& f : files_) std::remove(f.c_str());
@@ -59,6 +62,7 @@ protected:
     IRegistry& reg_ = DefaultRegistry();
     EngineServices services_;
     std::unique_ptr<CRegistryLib> lib_;
+    std::unique_ptr<CRegistryRepair> repair_;  // on *lib_
     std::vector<std::string> files_;
 };
 
@@ -69,7 +73,7 @@ TEST_F(RealRegistryTest, DeleteKeyNTRemovesAThreeLevelTree) {
     Set("\\Tree\\B\\B1\\B11", "x", "1");
     Set("\\Sibling", "s", "1");
     ASSERT_FALSE(lib_->IsOldPlatform());
-    EXPECT_EQ(lib_->RegDelKey("hkey_current_user", std::string(kSub) + "\\Tree"), kRegSuccess);
+    EXPECT_EQ(repair_->RegDelKey("hkey_current_user", std::string(kSub) + "\\Tree"), kRegSuccess);
     EXPECT_FALSE(Exists("\\Tree"));
     EXPECT_TRUE(Exists("\\Sibling"));
 }
@@ -77,13 +81,13 @@ TEST_F(RealRegistryTest, DeleteKeyNTRemovesAThreeLevelTree) {
 TEST_F(RealRegistryTest, StatusCodesPassThrough) {
     Set("", "v", "1");
     Set("", "", "unnamed");
-    EXPECT_EQ(lib_->RegDelKey("HKCU", kSub), kRegInvalidFunction);
-    EXPECT_EQ(lib_->RegDelKeyValue("HKEY_PERFORMANCE_DATA", kSub, "v"), kRegInvalidFunction);
-    EXPECT_EQ(lib_->RegDelKeyValue("HKEY_CURRENT_USER", kSub, "(Default)"), kRegFileNotFound);
-    EXPECT_EQ(lib_->RegDelKeyValue("HKEY_CURRENT_USER", kSub, "missing"), kRegFileNotFound);
-    EXPECT_EQ(lib_->RegDelKey("HKEY_CURRENT_USER", std::string(kSub) + "\\Nope"), kRegFileNotFound);
-    EXPECT_EQ(lib_->RegDelKey("HKEY_CURRENT_USER", ""), kRegBadKey);
-    EXPECT_EQ(lib_->RegDelKeyValue("HKEY_CURRENT_USER", kSub, "v"), kRegSuccess);
+    EXPECT_EQ(repair_->RegDelKey("HKCU", kSub), kRegInvalidFunction);
+    EXPECT_EQ(repair_->RegDelKeyValue("HKEY_PERFORMANCE_DATA", kSub, "v"), kRegInvalidFunction);
+    EXPECT_EQ(repair_->RegDelKeyValue("HKEY_CURRENT_USER", kSub, "(Default)"), kRegFileNotFound);
+    EXPECT_EQ(repair_->RegDelKeyValue("HKEY_CURRENT_USER", kSub, "missing"), kRegFileNotFound);
+    EXPECT_EQ(repair_->RegDelKey("HKEY_CURRENT_USER", std::string(kSub) + "\\Nope"), kRegFileNotFound);
+    EXPECT_EQ(repair_->RegDelKey("HKEY_CURRENT_USER", ""), kRegBadKey);
+    EXPECT_EQ(repair_->RegDelKeyValue("HKEY_CURRENT_USER", kSub, "v"), kRegSuccess);
     EXPECT_TRUE(Exists(""));
 }
 
@@ -108,7 +112,7 @@ TEST_F(RealRegistryTest, WorkedExampleFromTheRealRegistry) {
     ResultRows rows;
     rows.push_back(std::make_unique<CScanError>("Invalid CLSID", 1, 1));
     const std::string file = Name("worked.xml");
-    EXPECT_EQ(lib_->FixRegistry(rows, file), file);
+    EXPECT_EQ(repair_->FixRegistry(rows, file), file);
     EXPECT_EQ(rows[0]->errorsFixed, 1);
     EXPECT_FALSE(Exists("\\{1A2B3C4D-5E6F-7A8B-9C0D-1E2F3A4B5C6D}"));
     EXPECT_EQ(test::ReadFileBytes(file),
@@ -163,7 +167,7 @@ TEST_F(RealRegistryTest, RefusedDeletionCountsMinusOne) {
     ResultRows rows;
     rows.push_back(std::make_unique<CScanError>("Invalid Shared Tools", 1, 1));
     rows.push_back(std::make_unique<CScanError>("Invalid Application Paths", 1, 1));
-    lib_->FixRegistry(rows, Name("locked.xml"));
+    repair_->FixRegistry(rows, Name("locked.xml"));
     EXPECT_TRUE(Exists("\\Locked"));
     EXPECT_EQ(rows[0]->errorsFixed, -1);
     EXPECT_FALSE(Exists("\\Free"));
@@ -184,7 +188,7 @@ TEST_F(RealRegistryTest, ScanThenRepairOnTheRealRegistry) {
     NamedEvent(kStopEventName).Reset();
     test::UnseedRegistry(reg_);
     test::SeedRegistry(reg_);
-    test::ScanThenRepair(*lib_, reg_, Name("scan-repair.xml"));
+    test::ScanThenRepair(*repair_, reg_, Name("scan-repair.xml"));
     test::UnseedRegistry(reg_);
 }
 
@@ -203,7 +207,7 @@ TEST_F(RealRegistryTest, BothViewsAreScannedRepairedAndRestoredEachInItsOwnView)
     }
     test::UnseedViews(reg_);
     test::SeedViews(reg_);
-    test::ViewScanThenRepair(*lib_, reg_, Name("view-repair.xml"));
+    test::ViewScanThenRepair(*repair_, reg_, Name("view-repair.xml"));
     test::UnseedViews(reg_);
     for (const std::string& f : made) ::DeleteFileA(f.c_str());
 }

@@ -17,6 +17,7 @@
 #include "backup_test_util.h"
 #include "engine/registry_lib.h"
 #include "repair/keep_selection.h"
+#include "repair/registry_repair.h"
 #include "repair/xml_reader.h"
 #include "tests/restore/restore_test_util.h"
 
@@ -208,7 +209,7 @@ inline std::vector<std::string> ExpectedBackupEntries(const TreeSnapshot& area,
         const std::string text = ConvertToString(v.type, v.bytes.data(), v.bytes.size());
         const std::string type = (v.type == kRegNone || v.type == kRegSz)
                                      ? std::string("-")
-                                     : CRegistryLib::StringFromValueType(v.type);
+                                     : CRegistryRepair::StringFromValueType(v.type);
         return Upper(Join(areaPath, rel)) + "|" + (name.empty() ? "(Default)" : name) + "=" + text +
                "|" + type;
     };
@@ -233,7 +234,8 @@ inline std::vector<std::string> UpperKeyPaths(std::vector<std::string> entries) 
 
 // Scan, keep every finding that is not a seeded one (a real registry has
 // findings of its own), repair, check, restore, check again.
-inline void ScanThenRepair(CRegistryLib& lib, IRegistry& reg, const std::string& backupName) {
+inline void ScanThenRepair(CRegistryRepair& repair, IRegistry& reg, const std::string& backupName) {
+    CRegistryLib& lib = repair.Engine();
     const AreaSnapshots before = SnapshotAreas(reg);
 
     ResultRows rows;
@@ -252,7 +254,7 @@ inline void ScanThenRepair(CRegistryLib& lib, IRegistry& reg, const std::string&
     EXPECT_EQ(seededTags.size(), SeedRemovals().size()) << ::testing::PrintToString(seededTags);
     KeepUntickedRows(lib, nullptr, ticked, lib);
 
-    const std::string file = lib.FixRegistry(rows, backupName);
+    const std::string file = repair.FixRegistry(rows, backupName);
     ASSERT_EQ(file, backupName);
 
     // Rows: each category's own removal, nothing else.
@@ -287,7 +289,7 @@ inline void ScanThenRepair(CRegistryLib& lib, IRegistry& reg, const std::string&
 
     // Restoring the backup gives the registry back as it was.
     CXmlReader reader;
-    EXPECT_EQ(lib.LoadAsXml(reader, file), 1);
+    EXPECT_EQ(repair.LoadAsXml(reader, file), 1);
     const AreaSnapshots restored = SnapshotAreas(reg);
     for (std::size_t i = 0; i < restored.size(); ++i)
         EXPECT_TRUE(restored[i] == before[i]) << SeedAreas()[i];

@@ -19,7 +19,7 @@ TEST_F(ScanRepairTest, ScanThenRepairRemovesExactlyTheFindingsAndKeepsTheBackup)
     MakeEngine();
     test::SeedRegistry(registry_);
     const std::size_t handles = registry_.OpenHandleCount();
-    test::ScanThenRepair(*lib_, registry_, UniqueName("scan-repair"));
+    test::ScanThenRepair(*repair_, registry_, UniqueName("scan-repair"));
     EXPECT_EQ(registry_.OpenHandleCount(), handles);
 }
 

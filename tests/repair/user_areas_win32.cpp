@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/registry_lib.h"
+#include "repair/registry_repair.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 #include "tests/regfile/registry_dump.h"
@@ -108,6 +109,7 @@ TEST_F(UserAreasWin32, TheUsersBrokenEntriesGoAndComeBackWhileTheMachinesOfTheSa
     EngineServices services;
     services.ignoreFile = kIgnoreFile;
     CRegistryLib lib(services);
+    CRegistryRepair repair(lib);
     ResultRows rows;
     ScanCategoryStates states;
     for (Category c : {Category::Startup, Category::Uninstall, Category::AppPaths}) states[InfoFor(c).slot] = 1;
@@ -132,7 +134,7 @@ TEST_F(UserAreasWin32, TheUsersBrokenEntriesGoAndComeBackWhileTheMachinesOfTheSa
     EXPECT_EQ(keys, (std::vector<std::string>{user + "App Paths\\" + lowered + ".exe", user + "Run",
                                               user + "Uninstall\\" + lowered}));
 
-    const std::string backup = lib.FixRegistry(rows, "user-areas-win32.xml");
+    const std::string backup = repair.FixRegistry(rows, "user-areas-win32.xml");
     ASSERT_FALSE(backup.empty());
     files_.push_back(backup);
     EXPECT_EQ(Dump(kHkeyLocalMachine), machineBefore);
@@ -143,9 +145,9 @@ TEST_F(UserAreasWin32, TheUsersBrokenEntriesGoAndComeBackWhileTheMachinesOfTheSa
     EXPECT_EQ(userFixed.find("SupportedProtocols"), std::string::npos) << userFixed;
 
     RecordingRestoreUi ui;
-    lib.SetRestoreUi(&ui);
+    repair.SetRestoreUi(&ui);
     CXmlReader reader;
-    ASSERT_EQ(lib.LoadAsXml(reader, backup), 1) << lib.LastRestore().Describe();
+    ASSERT_EQ(repair.LoadAsXml(reader, backup), 1) << repair.LastRestore().Describe();
     EXPECT_EQ(Dump(kHkeyCurrentUser), userBefore);
     EXPECT_EQ(Dump(kHkeyLocalMachine), machineBefore);
 }

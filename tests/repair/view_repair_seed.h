@@ -17,6 +17,7 @@
 #include "engine/registry_lib.h"
 #include "platform/registry_view.h"
 #include "repair/keep_selection.h"
+#include "repair/registry_repair.h"
 #include "repair/xml_reader.h"
 #include "scan_repair_seed.h"
 
@@ -140,7 +141,8 @@ inline AreaSnapshots SnapshotBothViews(IRegistry& reg) {
 
 // Scan, keep every finding that is not a seeded one, repair, check, restore,
 // check again.
-inline void ViewScanThenRepair(CRegistryLib& lib, IRegistry& reg, const std::string& backupName) {
+inline void ViewScanThenRepair(CRegistryRepair& repair, IRegistry& reg, const std::string& backupName) {
+    CRegistryLib& lib = repair.Engine();
     const AreaSnapshots before = SnapshotBothViews(reg);
 
     ResultRows rows;
@@ -168,7 +170,7 @@ inline void ViewScanThenRepair(CRegistryLib& lib, IRegistry& reg, const std::str
     EXPECT_EQ(found, wanted);
     KeepUntickedRows(lib, nullptr, ticked, lib);
 
-    const std::string file = lib.FixRegistry(rows, backupName);
+    const std::string file = repair.FixRegistry(rows, backupName);
     ASSERT_EQ(file, backupName);
 
     // Each removal gone from its own view; everything else as it was.
@@ -202,7 +204,7 @@ inline void ViewScanThenRepair(CRegistryLib& lib, IRegistry& reg, const std::str
     EXPECT_NE(bytes.find("<k name=\"HKEY_LOCAL_MACHINE\" view=\"32\">"), std::string::npos);
 
     CXmlReader reader;
-    EXPECT_EQ(lib.LoadAsXml(reader, file), 1) << lib.LastRestore().Describe();
+    EXPECT_EQ(repair.LoadAsXml(reader, file), 1) << repair.LastRestore().Describe();
     const AreaSnapshots restored = SnapshotBothViews(reg);
     for (std::size_t i = 0; i < restored.size(); ++i)
         EXPECT_TRUE(restored[i] == before[i]) << (i < areas ? "64 " : "32 ") << SeedAreas()[i % areas];

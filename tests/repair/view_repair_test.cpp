@@ -27,7 +27,7 @@ TEST_F(ViewRepairTest, BothViewsAreScannedRepairedAndRestoredEachInItsOwnView) {
     EXPECT_TRUE(registry_.KeyExists(
         "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qmgone32.exe"));
     const std::size_t handles = registry_.OpenHandleCount();
-    test::ViewScanThenRepair(*lib_, registry_, UniqueName("view-repair"));
+    test::ViewScanThenRepair(*repair_, registry_, UniqueName("view-repair"));
     EXPECT_EQ(registry_.OpenHandleCount(), handles);
 }
 

@@ -22,7 +22,7 @@ TEST_F(RepairTest, WorkedExampleComesOutByteForByte) {
     ResultRows rows = RowsFor({"Invalid CLSID"});
 
     const std::string file = UniqueName("worked");
-    EXPECT_EQ(lib_->FixRegistry(rows, file), file);
+    EXPECT_EQ(repair_->FixRegistry(rows, file), file);
 
     EXPECT_EQ(ReadFileBytes(file), test::WorkedBackup());
     EXPECT_FALSE(registry_.KeyExists(key));
@@ -124,7 +124,7 @@ TEST(XmlText, TypeNames) {
         {0xFFFFFFFFu, ""},
     };
     for (const auto& [code, name] : table)
-        EXPECT_EQ(CRegistryLib::StringFromValueType(code), name) << code;
+        EXPECT_EQ(CRegistryRepair::StringFromValueType(code), name) << code;
 }
 
 }  // namespace

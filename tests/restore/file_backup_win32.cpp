@@ -31,8 +31,9 @@ TEST(FileBackupRealFiles, FileComesBackWithItsBytesAndAttributes) {
     services.system = &sys;
     services.ignoreFile = "file-backup-ignore.lst";
     CRegistryLib lib(services);
+    CRegistryRepair repair(lib);
     RecordingRestoreUi ui;
-    lib.SetRestoreUi(&ui);
+    repair.SetRestoreUi(&ui);
     IFileSystem& fs = DefaultFileSystem();
 
     const std::string path = FullPath("Old & 'Program' copy.lnk");
@@ -60,8 +61,8 @@ TEST(FileBackupRealFiles, FileComesBackWithItsBytesAndAttributes) {
     ASSERT_TRUE(::DeleteFileA(path.c_str()));
 
     CXmlReader reader;
-    ASSERT_EQ(lib.LoadAsXml(reader, file), 1) << lib.LastRestore().Describe();
-    EXPECT_EQ(lib.LastRestore().files, 1u);
+    ASSERT_EQ(repair.LoadAsXml(reader, file), 1) << repair.LastRestore().Describe();
+    EXPECT_EQ(repair.LastRestore().files, 1u);
     EXPECT_EQ(test::ReadTextFile(path), bytes);
     EXPECT_EQ(::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY,
               static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
@@ -70,7 +71,7 @@ TEST(FileBackupRealFiles, FileComesBackWithItsBytesAndAttributes) {
     ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     test::WriteTextFile(path, "mine");
     CXmlReader again;
-    EXPECT_EQ(lib.LoadAsXml(again, file), 1);
+    EXPECT_EQ(repair.LoadAsXml(again, file), 1);
     EXPECT_EQ(ui.Messages(), std::vector<std::string>{"kept the existing file " + path});
     EXPECT_EQ(test::ReadTextFile(path), "mine");
     ::DeleteFileA(path.c_str());
@@ -82,8 +83,8 @@ TEST(FileBackupRealFiles, FileComesBackWithItsBytesAndAttributes) {
     test::WriteTextFile(file, xml);
     ui.ClearMessages();
     CXmlReader third;
-    EXPECT_EQ(lib.LoadAsXml(third, file), 0);
-    EXPECT_EQ(lib.LastRestore().reason, "couldn't restore file " + gone);
+    EXPECT_EQ(repair.LoadAsXml(third, file), 0);
+    EXPECT_EQ(repair.LastRestore().reason, "couldn't restore file " + gone);
     EXPECT_EQ(ui.Messages(), std::vector<std::string>{"couldn't restore file " + gone});
     std::remove(file.c_str());
 }

@@ -8,6 +8,7 @@
 #include "engine/registry_lib.h"
 #include "emulation/registry_memory.h"
 #include "emulation/system_memory.h"
+#include "repair/registry_repair.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 #include "tests/restore/restore_test_util.h"
@@ -42,15 +43,16 @@ protected:
         services_.system = &sys_;
         services_.ignoreFile = "restore-test-ignore.lst";
         lib_ = std::make_unique<CRegistryLib>(services_);
-        lib_->SetRestoreUi(&ui_);
+        repair_ = std::make_unique<CRegistryRepair>(*lib_);
+        repair_->SetRestoreUi(&ui_);
         // These backups write below HKEY_CURRENT_USER.
-        lib_->SetRestoreAreas(&test::TestRestoreAreas());
+        repair_->SetRestoreAreas(&test::TestRestoreAreas());
     }
 
     int Restore(const std::string& content) {
         test::WriteTextFile(file_, content);
         CXmlReader reader;
-        const int result = lib_->LoadAsXml(reader, file_);
+        const int result = repair_->LoadAsXml(reader, file_);
         EXPECT_FALSE(reader.IsOpen());
         EXPECT_EQ(reg_.OpenHandleCount(), 0u) << "key handles left open";
         return result;
@@ -68,6 +70,7 @@ protected:
     MemorySystem sys_;
     EngineServices services_;
     std::unique_ptr<CRegistryLib> lib_;
+    std::unique_ptr<CRegistryRepair> repair_;  // on *lib_
     RecordingRestoreUi ui_;
     std::string file_ = "restore_input.xml";
 };
@@ -153,8 +156,8 @@ TEST_F(RestoreTest, ValueOutsideEveryKeyFailsTheRestore) {
         "   </k>\r\n  </k>\r\n"
         "  <v name=\"Stray\" value=\"3\"/>\r\n";
     EXPECT_EQ(Restore(Xml(body)), 0);
-    EXPECT_EQ(lib_->LastRestore().line, 8);
-    EXPECT_EQ(lib_->LastRestore().reason, "element <v> inside <registry>");
+    EXPECT_EQ(repair_->LastRestore().line, 8);
+    EXPECT_EQ(repair_->LastRestore().reason, "element <v> inside <registry>");
     EXPECT_EQ(reg_.ValueNames("HKEY_CURRENT_USER"), V{});
     EXPECT_EQ(reg_.ValueNames("HKEY_CURRENT_USER\\In"), V{"Kept"});
 }
@@ -219,8 +222,8 @@ TEST_F(RestoreTest, ValueThatCannotBeWrittenGivesAMessageAndTheRestoreGoesOn) {
     EXPECT_EQ(ui_.Messages(), (V{"couldn't set value a&b", "couldn't set value (Default)"}));
     EXPECT_EQ(Value("HKEY_CURRENT_USER\\Open", "c"), Expect(kRegSz, Text("3")));
     // The first failure is reported, with what was restored by then.
-    EXPECT_EQ(lib_->LastRestore().line, 5);
-    EXPECT_EQ(lib_->LastRestore().reason, "couldn't set value a&b");
+    EXPECT_EQ(repair_->LastRestore().line, 5);
+    EXPECT_EQ(repair_->LastRestore().reason, "couldn't set value a&b");
 }
 
 TEST_F(RestoreTest, ParseErrorFailsAfterItsMessageKeepingWhatWasWritten) {
@@ -254,9 +257,9 @@ TEST_F(RestoreTest, FailuresFarIntoALargeFileComeInFileOrder) {
     // neither shown nor reported.
     EXPECT_EQ(Restore(Xml(head + badKey + tail)), 0);
     EXPECT_EQ(ui_.Messages(), (V{"couldn't set value a", "couldn't create key HKEY_CURRENT_USER\\" + tooLong}));
-    EXPECT_EQ(lib_->LastRestore().reason, "couldn't set value a");
-    EXPECT_EQ(lib_->LastRestore().line, 5);
-    EXPECT_EQ(lib_->LastRestore().values, unsigned(keys));
+    EXPECT_EQ(repair_->LastRestore().reason, "couldn't set value a");
+    EXPECT_EQ(repair_->LastRestore().line, 5);
+    EXPECT_EQ(repair_->LastRestore().values, unsigned(keys));
     EXPECT_EQ(Value("HKEY_CURRENT_USER\\K" + std::to_string(keys - 1), "v"),
               Expect(kRegSz, Text(std::to_string(keys - 1))));
     EXPECT_FALSE(reg_.KeyExists("HKEY_CURRENT_USER\\After"));
@@ -266,14 +269,14 @@ TEST_F(RestoreTest, FailuresFarIntoALargeFileComeInFileOrder) {
     EXPECT_EQ(Restore(Xml(head + tail)), 0);
     EXPECT_EQ(ui_.Messages(), (V{"couldn't set value a", "Parse error in line " + std::to_string(10 + 3 * keys) +
                                                          " : ('<' symbol not allowed at the end of a line)"}));
-    EXPECT_EQ(lib_->LastRestore().reason, "couldn't set value a");
-    EXPECT_EQ(lib_->LastRestore().values, unsigned(keys) + 1);
+    EXPECT_EQ(repair_->LastRestore().reason, "couldn't set value a");
+    EXPECT_EQ(repair_->LastRestore().values, unsigned(keys) + 1);
     EXPECT_EQ(Value("HKEY_CURRENT_USER\\After", "z"), Expect(kRegSz, Text("3")));
 }
 
 TEST_F(RestoreTest, FileThatCannotBeOpenedFails) {
     CXmlReader reader;
-    EXPECT_EQ(lib_->LoadAsXml(reader, "no such backup.xml"), 0);
+    EXPECT_EQ(repair_->LoadAsXml(reader, "no such backup.xml"), 0);
     EXPECT_EQ(ui_.Messages(), V{});
 }
 
@@ -281,22 +284,22 @@ TEST_F(RestoreTest, RestoreRegistryRunsTheDialogThenTheFile) {
     test::WriteTextFile(file_, Xml("  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"R\"/>\r\n  </k>\r\n"));
     {
         RecordingRestoreUi cancel;  // no file: the user cancels
-        lib_->SetRestoreUi(&cancel);
-        EXPECT_FALSE(lib_->RestoreRegistry());
+        repair_->SetRestoreUi(&cancel);
+        EXPECT_FALSE(repair_->RestoreRegistry());
         EXPECT_EQ(cancel.DialogCount(), 1);
         EXPECT_FALSE(reg_.KeyExists("HKEY_CURRENT_USER\\R"));
     }
     {
         RecordingRestoreUi pick(file_);
-        lib_->SetRestoreUi(&pick);
-        EXPECT_TRUE(lib_->RestoreRegistry());
+        repair_->SetRestoreUi(&pick);
+        EXPECT_TRUE(repair_->RestoreRegistry());
         EXPECT_FALSE(pick.WaitCursorShown());
         EXPECT_TRUE(reg_.KeyExists("HKEY_CURRENT_USER\\R"));
     }
     {
         RecordingRestoreUi missing("missing.xml");
-        lib_->SetRestoreUi(&missing);
-        EXPECT_FALSE(lib_->RestoreRegistry());
+        repair_->SetRestoreUi(&missing);
+        EXPECT_FALSE(repair_->RestoreRegistry());
         EXPECT_EQ(missing.Messages(), V{"Restoration stopped: cannot open the file (0 keys, 0 values "
                                         "and 0 files restored before it)"});
     }
@@ -304,8 +307,8 @@ TEST_F(RestoreTest, RestoreRegistryRunsTheDialogThenTheFile) {
         // Cut off: the reason is shown (the caller then shows the failure).
         test::WriteTextFile("cut.xml", Xml("  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"S\"/>\r\n").substr(0, 90));
         RecordingRestoreUi cut("cut.xml");
-        lib_->SetRestoreUi(&cut);
-        EXPECT_FALSE(lib_->RestoreRegistry());
+        repair_->SetRestoreUi(&cut);
+        EXPECT_FALSE(repair_->RestoreRegistry());
         ASSERT_EQ(cut.Messages().size(), 1u);
         EXPECT_EQ(cut.Messages()[0].rfind("Restoration stopped: line ", 0), 0u) << cut.Messages()[0];
         EXPECT_NE(cut.Messages()[0].find("the file ends before the end of the registry element"),
@@ -315,12 +318,12 @@ TEST_F(RestoreTest, RestoreRegistryRunsTheDialogThenTheFile) {
         // A parse error is shown once, by the reader.
         test::WriteTextFile("bad.xml", "<registry>\r\n<\r\n");
         RecordingRestoreUi bad("bad.xml");
-        lib_->SetRestoreUi(&bad);
-        EXPECT_FALSE(lib_->RestoreRegistry());
+        repair_->SetRestoreUi(&bad);
+        EXPECT_FALSE(repair_->RestoreRegistry());
         EXPECT_EQ(bad.Messages(), V{"Parse error in line 2 : ('<' symbol not allowed at the end of a line)"});
     }
-    lib_->SetRestoreUi(nullptr);
-    EXPECT_FALSE(lib_->RestoreRegistry());
+    repair_->SetRestoreUi(nullptr);
+    EXPECT_FALSE(repair_->RestoreRegistry());
 }
 
 TEST(RestoreText, ConvertFromStringInvertsTheRendering) {
@@ -348,16 +351,16 @@ TEST(RestoreText, ConvertFromStringInvertsTheRendering) {
 }
 
 TEST(RestoreText, TypeNamesAreReadWithoutRegardToCase) {
-    EXPECT_EQ(CRegistryLib::TypeFromString("REG_BINARY"), kRegBinary);
-    EXPECT_EQ(CRegistryLib::TypeFromString("reg_dword"), kRegDword);
-    EXPECT_EQ(CRegistryLib::TypeFromString("Reg_Sz"), kRegSz);
-    EXPECT_EQ(CRegistryLib::TypeFromString("REG_EXPAND_SZ"), kRegExpandSz);
-    EXPECT_EQ(CRegistryLib::TypeFromString("REG_MULTI_SZ"), kRegMultiSz);
-    EXPECT_EQ(CRegistryLib::TypeFromString("REG_QWORD"), kRegQword);
-    EXPECT_EQ(CRegistryLib::TypeFromString("REG_RESOURCE_LIST"), kRegResourceList);
-    EXPECT_EQ(CRegistryLib::TypeFromString("REG_RESOURCE_REQUIREMENTS_LIST"), kRegResourceRequirementsList);
+    EXPECT_EQ(CRegistryRepair::TypeFromString("REG_BINARY"), kRegBinary);
+    EXPECT_EQ(CRegistryRepair::TypeFromString("reg_dword"), kRegDword);
+    EXPECT_EQ(CRegistryRepair::TypeFromString("Reg_Sz"), kRegSz);
+    EXPECT_EQ(CRegistryRepair::TypeFromString("REG_EXPAND_SZ"), kRegExpandSz);
+    EXPECT_EQ(CRegistryRepair::TypeFromString("REG_MULTI_SZ"), kRegMultiSz);
+    EXPECT_EQ(CRegistryRepair::TypeFromString("REG_QWORD"), kRegQword);
+    EXPECT_EQ(CRegistryRepair::TypeFromString("REG_RESOURCE_LIST"), kRegResourceList);
+    EXPECT_EQ(CRegistryRepair::TypeFromString("REG_RESOURCE_REQUIREMENTS_LIST"), kRegResourceRequirementsList);
     for (const char* other : {"", "REG_NONE", "REG_DWORD_BIG_ENDIAN", "REG_LINK", "REG_DWORDX", "REG_"})
-        EXPECT_EQ(CRegistryLib::TypeFromString(other), kRegSz) << other;
+        EXPECT_EQ(CRegistryRepair::TypeFromString(other), kRegSz) << other;
 }
 
 TEST(RestoreText, UnescapingReplacesEachEntityOnce) {
@@ -387,7 +390,7 @@ TEST_F(RestoreTest, NamedAttributeTellsAValueNamedDefaultFromTheUnnamedOne) {
                           "     <v name=\"(DEFAULT)\" value=\"unnamed again\" named=\"0\"/>\r\n"
                           "    </k>\r\n   </k>\r\n  </k>\r\n")),
               1)
-        << lib_->LastRestore().Describe();
+        << repair_->LastRestore().Describe();
     EXPECT_EQ(reg_.ValueNames(key), (V{"", "(Default)"}));
     EXPECT_EQ(Value(key, ""), Expect(kRegSz, Text("unnamed again")));
     EXPECT_EQ(Value(key, "(Default)"), Expect(kRegSz, Text("named")));
@@ -396,8 +399,8 @@ TEST_F(RestoreTest, NamedAttributeTellsAValueNamedDefaultFromTheUnnamedOne) {
                           "     <v name=\"(Default)\" value=\"x\" named=\"yes\"/>\r\n"
                           "    </k>\r\n   </k>\r\n  </k>\r\n")),
               0);
-    EXPECT_EQ(lib_->LastRestore().reason, "value \"(Default)\": named=\"yes\" is neither 0 nor 1");
-    EXPECT_EQ(lib_->LastRestore().line, 6);
+    EXPECT_EQ(repair_->LastRestore().reason, "value \"(Default)\": named=\"yes\" is neither 0 nor 1");
+    EXPECT_EQ(repair_->LastRestore().line, 6);
     EXPECT_EQ(Value(key, "(Default)"), Expect(kRegSz, Text("named")));
 }
 
@@ -412,7 +415,7 @@ TEST_F(RestoreTest, ViewAttributeChoosesTheViewAndOlderBackupsRestoreUnchanged) 
         "  <k name=\"HKEY_CLASSES_ROOT\">\r\n   <k name=\"CLSID\">\r\n    <k name=\"{0E5C0000-0000-0000-0000-000000000001}\">\r\n"
         "     <k name=\"InprocServer32\">\r\n      <v name=\"(Default)\" value=\"C:\\Old\\old.dll\"/>\r\n"
         "     </k>\r\n    </k>\r\n   </k>\r\n  </k>\r\n");
-    EXPECT_EQ(Restore(older), 1) << lib_->LastRestore().Describe();
+    EXPECT_EQ(Restore(older), 1) << repair_->LastRestore().Describe();
     EXPECT_EQ(Value("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QmOld", "Path"),
               Expect(kRegSz, Text("C:\\Old\\old.exe")));
     EXPECT_EQ(Value("HKEY_CLASSES_ROOT\\CLSID\\{0E5C0000-0000-0000-0000-000000000001}\\InprocServer32", ""),
@@ -429,7 +432,7 @@ TEST_F(RestoreTest, ViewAttributeChoosesTheViewAndOlderBackupsRestoreUnchanged) 
         "  <k name=\"HKEY_LOCAL_MACHINE\" view=\"64\">\r\n"
         "   <k name=\"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\">\r\n    <k name=\"QmSixtyFour\"/>\r\n"
         "   </k>\r\n  </k>\r\n");
-    EXPECT_EQ(Restore(marked), 1) << lib_->LastRestore().Describe();
+    EXPECT_EQ(Restore(marked), 1) << repair_->LastRestore().Describe();
     EXPECT_EQ(Value("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QmNew", "Path"),
               Expect(kRegSz, Text("C:\\New\\new.exe")));
     EXPECT_FALSE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QmNew"));
@@ -438,8 +441,8 @@ TEST_F(RestoreTest, ViewAttributeChoosesTheViewAndOlderBackupsRestoreUnchanged) 
     EXPECT_TRUE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QmSixtyFour"));
 
     EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_LOCAL_MACHINE\" view=\"16\">\r\n  </k>\r\n")), 0);
-    EXPECT_EQ(lib_->LastRestore().reason, "unknown registry view \"16\"");
-    EXPECT_EQ(lib_->LastRestore().line, 3);
+    EXPECT_EQ(repair_->LastRestore().reason, "unknown registry view \"16\"");
+    EXPECT_EQ(repair_->LastRestore().line, 3);
 }
 
 
@@ -455,7 +458,7 @@ TEST_F(RestoreTest, HiveAttributeRestoresIntoThatHiveAlone) {
         "  <k hive=\"machine\" name=\"hkey_classes_root\" view=\"32\">\r\n   <k name=\"CLSID\">\r\n"
         "    <k name=\"{M}\"/>\r\n   </k>\r\n  </k>\r\n"
         "  <k name=\"HKEY_CLASSES_ROOT\">\r\n   <k name=\"CLSID\">\r\n    <k name=\"{Merged}\"/>\r\n   </k>\r\n  </k>\r\n");
-    EXPECT_EQ(Restore(content), 1) << lib_->LastRestore().Describe();
+    EXPECT_EQ(Restore(content), 1) << repair_->LastRestore().Describe();
     EXPECT_EQ(Value("HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{U}\\InprocServer32", ""),
               Expect(kRegSz, Text("C:\\Gone\\user.dll")));
     EXPECT_FALSE(reg_.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{U}"));
@@ -467,16 +470,16 @@ TEST_F(RestoreTest, HiveAttributeRestoresIntoThatHiveAlone) {
     EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_CLASSES_ROOT\" hive=\"user\">\r\n   <k name=\"CLSID\">\r\n    <k name=\"" +
                           tooLong + "\">\r\n     <v name=\"x\" value=\"1\"/>\r\n    </k>\r\n   </k>\r\n  </k>\r\n")),
               0);
-    EXPECT_EQ(lib_->LastRestore().reason,
+    EXPECT_EQ(repair_->LastRestore().reason,
               "couldn't create key HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\" + tooLong);
-    EXPECT_EQ(lib_->LastRestore().line, 5);
+    EXPECT_EQ(repair_->LastRestore().line, 5);
 
     EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_CLASSES_ROOT\" hive=\"both\">\r\n  </k>\r\n")), 0);
-    EXPECT_EQ(lib_->LastRestore().reason, "unknown hive \"both\"");
-    EXPECT_EQ(lib_->LastRestore().line, 3);
+    EXPECT_EQ(repair_->LastRestore().reason, "unknown hive \"both\"");
+    EXPECT_EQ(repair_->LastRestore().line, 3);
     EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_LOCAL_MACHINE\" hive=\"user\">\r\n   <k name=\"SOFTWARE\"/>\r\n  </k>\r\n")),
               0);
-    EXPECT_EQ(lib_->LastRestore().reason,
+    EXPECT_EQ(repair_->LastRestore().reason,
               "hive \"user\" given for \"HKEY_LOCAL_MACHINE\", which is not HKEY_CLASSES_ROOT");
     // Only the outermost key names a hive; below it the attribute means nothing.
     EXPECT_EQ(Restore(Xml("  <k name=\"HKEY_CLASSES_ROOT\">\r\n   <k name=\"CLSID\">\r\n"
@@ -495,7 +498,7 @@ TEST_F(RestoreTest, ValueHeldAlreadyByAKeyThatRefusesChangesIsRestored) {
     const std::string held = Xml(
         "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"Locked\">\r\n    <v name=\"SAME\" value=\"1\"/>\r\n"
         "    <v name=\"bytes\" value=\"01 02\" type=\"REG_BINARY\"/>\r\n   </k>\r\n  </k>\r\n");
-    EXPECT_EQ(Restore(held), 1) << lib_->LastRestore().Describe();
+    EXPECT_EQ(Restore(held), 1) << repair_->LastRestore().Describe();
     EXPECT_TRUE(ui_.Messages().empty());
     for (const char* other : {"<v name=\"same\" value=\"2\"/>", "<v name=\"same\" value=\"01\" type=\"hex(3)\"/>",
                               "<v name=\"bytes\" value=\"01 02 03\" type=\"REG_BINARY\"/>",

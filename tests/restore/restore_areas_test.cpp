@@ -15,6 +15,7 @@
 #include "repair/backup_summary.h"
 #include "repair/backup_value_format.h"
 #include "repair/backup_walk.h"
+#include "repair/registry_repair.h"
 #include "repair/restore_areas.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
@@ -221,8 +222,9 @@ protected:
         services_.system = &sys_;
         services_.ignoreFile = "restore-areas-ignore.lst";
         lib_ = std::make_unique<CRegistryLib>(services_);
-        lib_->SetRestoreUi(&ui_);
-        lib_->SetRestoreFileSystem(&files_);
+        repair_ = std::make_unique<CRegistryRepair>(*lib_);
+        repair_->SetRestoreUi(&ui_);
+        repair_->SetRestoreFileSystem(&files_);
         const std::string file = test::ReadTextFile(std::string(QM_TEST_DATA_DIR) + "/lnk/broken.lnk");
         link_.assign(file.begin(), file.end());
         // Something in the areas first: a refused backup writes none of it.
@@ -233,7 +235,7 @@ protected:
     int Restore(const std::string& content) {
         test::WriteTextFile(file_, content);
         CXmlReader reader;
-        const int result = lib_->LoadAsXml(reader, file_);
+        const int result = repair_->LoadAsXml(reader, file_);
         EXPECT_EQ(reg_.OpenHandleCount(), 0u);
         return result;
     }
@@ -243,7 +245,7 @@ protected:
         const test::TreeSnapshot machine = test::Snapshot(reg_, kHkeyLocalMachine, "");
         const test::TreeSnapshot user = test::Snapshot(reg_, kHkeyCurrentUser, "");
         EXPECT_EQ(Restore(Xml(good_ + body)), 0);
-        const RestoreReport& report = lib_->LastRestore();
+        const RestoreReport& report = repair_->LastRestore();
         EXPECT_TRUE(report.refused);
         EXPECT_EQ(report.line, line);
         EXPECT_EQ(report.reason, reason);
@@ -260,6 +262,7 @@ protected:
     RecordingFiles files_;
     EngineServices services_;
     std::unique_ptr<CRegistryLib> lib_;
+    std::unique_ptr<CRegistryRepair> repair_;  // on *lib_
     RecordingRestoreUi ui_;
     std::string file_ = "restore_areas.xml";
     Bytes link_;
@@ -337,7 +340,7 @@ TEST_F(RestoreAreasRestore, EveryAreaInBothViewsRestores) {
     body += Chain("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
                   Value("wow", "2", " literal=\"1\""), " origin=\"machine\"");
     body += Chain("HKEY_CLASSES_ROOT\\Wow6432Node\\CLSID\\{1}", Value("(Default)", "3"), " view=\"64\"");
-    ASSERT_EQ(Restore(Xml(body)), 1) << lib_->LastRestore().Describe();
+    ASSERT_EQ(Restore(Xml(body)), 1) << repair_->LastRestore().Describe();
     EXPECT_TRUE(reg_.ValueExists(kAppPath, ""));
     EXPECT_TRUE(reg_.ValueExists(kRun, "v"));
     EXPECT_TRUE(reg_.ValueExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", "v"));
@@ -348,15 +351,15 @@ TEST_F(RestoreAreasRestore, EveryAreaInBothViewsRestores) {
     EXPECT_TRUE(reg_.ValueExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\HTML Help", "v"));
     ASSERT_EQ(files_.files.count("C:\\Users\\Public\\Desktop\\Gone.lnk"), 1u);
     EXPECT_EQ(files_.files["C:\\Users\\Public\\Desktop\\Gone.lnk"], link_);
-    EXPECT_EQ(lib_->LastRestore().files, 1u);
+    EXPECT_EQ(repair_->LastRestore().files, 1u);
 }
 
 // A file that breaks off keeps restoring what comes before the break; what
 // comes after it is not looked at.
 TEST_F(RestoreAreasRestore, WhatFollowsABreakIsNotChecked) {
     EXPECT_EQ(Restore(Xml(good_ + "  <\r\n" + FileElement("C:\\evil.exe", link_))), 0);
-    EXPECT_FALSE(lib_->LastRestore().refused);
-    EXPECT_EQ(lib_->LastRestore().line, kAfterGood);
+    EXPECT_FALSE(repair_->LastRestore().refused);
+    EXPECT_EQ(repair_->LastRestore().line, kAfterGood);
     EXPECT_TRUE(reg_.ValueExists(kAppPath, ""));
     EXPECT_EQ(files_.files.size(), 1u);
 }
@@ -478,8 +481,8 @@ TEST_F(RestoreAreasRestore, RestoreRegistryAsksBeforeWriting) {
     {
         RecordingRestoreUi no(file_);
         no.SetAnswer(false);
-        lib_->SetRestoreUi(&no);
-        EXPECT_FALSE(lib_->RestoreRegistry());
+        repair_->SetRestoreUi(&no);
+        EXPECT_FALSE(repair_->RestoreRegistry());
         ASSERT_EQ(no.Questions().size(), 1u);
         EXPECT_NE(no.Questions()[0].find("It puts back 1 key, 1 value and 0 shortcuts."), std::string::npos)
             << no.Questions()[0];
@@ -488,8 +491,8 @@ TEST_F(RestoreAreasRestore, RestoreRegistryAsksBeforeWriting) {
     }
     {
         RecordingRestoreUi yes(file_);
-        lib_->SetRestoreUi(&yes);
-        EXPECT_TRUE(lib_->RestoreRegistry());
+        repair_->SetRestoreUi(&yes);
+        EXPECT_TRUE(repair_->RestoreRegistry());
         EXPECT_EQ(yes.Questions().size(), 1u);
         EXPECT_TRUE(reg_.ValueExists(kRun, "a"));
     }
@@ -497,8 +500,8 @@ TEST_F(RestoreAreasRestore, RestoreRegistryAsksBeforeWriting) {
         // Refused: no question, the reason instead.
         test::WriteTextFile(file_, Xml(Chain("HKEY_CURRENT_USER\\Environment", Value("a", "a.exe"))));
         RecordingRestoreUi refused(file_);
-        lib_->SetRestoreUi(&refused);
-        EXPECT_FALSE(lib_->RestoreRegistry());
+        repair_->SetRestoreUi(&refused);
+        EXPECT_FALSE(repair_->RestoreRegistry());
         EXPECT_EQ(refused.Questions(), V{});
         EXPECT_EQ(refused.Messages(),
                   V{"Restoration refused: line 4: key \"HKEY_CURRENT_USER\\Environment\" lies outside the registry "

@@ -9,6 +9,7 @@
 #include "engine/registry_lib.h"
 #include "emulation/registry_memory.h"
 #include "emulation/system_memory.h"
+#include "repair/registry_repair.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 #include "tests/restore/restore_test_util.h"
@@ -63,15 +64,16 @@ protected:
         services_.system = &sys_;
         services_.ignoreFile = "restore-calls-ignore.lst";
         lib_ = std::make_unique<CRegistryLib>(services_);
-        lib_->SetRestoreUi(&ui_);
+        repair_ = std::make_unique<CRegistryRepair>(*lib_);
+        repair_->SetRestoreUi(&ui_);
         // These backups write below HKEY_CURRENT_USER.
-        lib_->SetRestoreAreas(&test::TestRestoreAreas());
+        repair_->SetRestoreAreas(&test::TestRestoreAreas());
     }
     int Restore(const std::string& body) {
         test::WriteTextFile("restore-calls.xml",
                             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n <registry>\r\n" + body + " </registry>\r\n");
         CXmlReader reader;
-        const int result = lib_->LoadAsXml(reader, "restore-calls.xml");
+        const int result = repair_->LoadAsXml(reader, "restore-calls.xml");
         EXPECT_EQ(reg_.OpenHandleCount(), 0u) << "key handles left open";
         return result;
     }
@@ -88,6 +90,7 @@ protected:
     EngineServices services_;
     RecordingRestoreUi ui_;
     std::unique_ptr<CRegistryLib> lib_;
+    std::unique_ptr<CRegistryRepair> repair_;  // on *lib_
 };
 
 TEST_F(RestoreKeyCalls, EachKeyIsOpenedOnceHoweverOftenItsPathIsWritten) {
@@ -103,7 +106,7 @@ TEST_F(RestoreKeyCalls, EachKeyIsOpenedOnceHoweverOftenItsPathIsWritten) {
     for (int i = 0; i < 5; ++i)
         EXPECT_TRUE(reg_.ValueExists("HKEY_CURRENT_USER\\Software\\Vendor\\Shared", "lib" + std::to_string(i) + ".dll"));
     EXPECT_TRUE(reg_.KeyExists("HKEY_CURRENT_USER\\Software\\Vendor\\App\\Empty"));
-    EXPECT_EQ(lib_->LastRestore().keys, 5u * 4 + 5);  // every element counts as restored
+    EXPECT_EQ(repair_->LastRestore().keys, 5u * 4 + 5);  // every element counts as restored
 }
 
 TEST_F(RestoreKeyCalls, AKeyThatCannotBeCreatedLeavesTheKeysAboveItAsLevelByLevelWould) {
@@ -114,8 +117,8 @@ TEST_F(RestoreKeyCalls, AKeyThatCannotBeCreatedLeavesTheKeysAboveItAsLevelByLeve
     EXPECT_EQ(Restore(body), 0);
     EXPECT_EQ(ui_.Messages(), std::vector<std::string>{"couldn't create key HKEY_CURRENT_USER\\NewParent\\" + tooLong});
     EXPECT_TRUE(reg_.KeyExists("HKEY_CURRENT_USER\\NewParent"));
-    EXPECT_EQ(lib_->LastRestore().line, 5);  // the start tag of the key that failed
-    EXPECT_EQ(lib_->LastRestore().keys, 2u);
+    EXPECT_EQ(repair_->LastRestore().line, 5);  // the start tag of the key that failed
+    EXPECT_EQ(repair_->LastRestore().keys, 2u);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "emulation/registry_memory.h"
 #include "emulation/system_memory.h"
+#include "repair/registry_repair.h"
 #include "tests/restore/round_trip.h"
 
 namespace qm {
@@ -27,16 +28,17 @@ protected:
         services_.system = &sys_;
         services_.ignoreFile = "restore-or-fail-ignore.lst";
         lib_ = std::make_unique<CRegistryLib>(services_);
-        lib_->SetRestoreUi(&ui_);
+        repair_ = std::make_unique<CRegistryRepair>(*lib_);
+        repair_->SetRestoreUi(&ui_);
         // These backups write below HKEY_CURRENT_USER.
-        lib_->SetRestoreAreas(&test::TestRestoreAreas());
+        repair_->SetRestoreAreas(&test::TestRestoreAreas());
     }
 
     int Restore(const std::string& content) {
         test::WriteTextFile("restore_or_fail.xml", content);
         ui_.ClearMessages();
         CXmlReader reader;
-        const int result = lib_->LoadAsXml(reader, "restore_or_fail.xml");
+        const int result = repair_->LoadAsXml(reader, "restore_or_fail.xml");
         EXPECT_EQ(reg_.OpenHandleCount(), 0u);
         return result;
     }
@@ -58,7 +60,7 @@ protected:
             }
         }
         original = test::Snapshot(reg_, kHkeyCurrentUser, sub);
-        EXPECT_EQ(test::WriteBackup(*lib_, "HKEY_CURRENT_USER\\" + sub, "restore_or_fail_full.xml"), 1);
+        EXPECT_EQ(test::WriteBackup(*repair_, "HKEY_CURRENT_USER\\" + sub, "restore_or_fail_full.xml"), 1);
         test::DeleteTree(reg_, kHkeyCurrentUser, sub);
         return test::ReadTextFile("restore_or_fail_full.xml");
     }
@@ -71,6 +73,7 @@ protected:
     MemorySystem sys_;
     EngineServices services_;
     std::unique_ptr<CRegistryLib> lib_;
+    std::unique_ptr<CRegistryRepair> repair_;  // on *lib_
     RecordingRestoreUi ui_;
 };
 
@@ -98,41 +101,41 @@ TEST_F(RestoreOrFail, EveryTruncationOfARealBackupFailsAndWritesOnlyWhatWasThere
         const std::size_t complete = full.rfind("</registry>") + 11;
         for (std::size_t cut = 0; cut < complete; ++cut) {
             ASSERT_EQ(Restore(full.substr(0, cut)), 0) << "seed " << seed << " cut " << cut;
-            const RestoreReport& report = lib_->LastRestore();
+            const RestoreReport& report = repair_->LastRestore();
             EXPECT_FALSE(report.complete);
             ASSERT_NE(report.reason, "") << cut;
             EXPECT_EQ(NotPartOf(Now(name), original), "") << "seed " << seed << " cut " << cut;
             test::DeleteTree(reg_, kHkeyCurrentUser, std::string(kParent) + "\\" + name);
         }
         // The whole file, or without its last line end: everything, and success.
-        ASSERT_EQ(Restore(full.substr(0, complete)), 1) << lib_->LastRestore().Describe();
+        ASSERT_EQ(Restore(full.substr(0, complete)), 1) << repair_->LastRestore().Describe();
         EXPECT_EQ(test::FirstDifference(original, Now(name)), "");
-        EXPECT_TRUE(lib_->LastRestore().complete);
-        EXPECT_EQ(lib_->LastRestore().reason, "");
+        EXPECT_TRUE(repair_->LastRestore().complete);
+        EXPECT_EQ(repair_->LastRestore().reason, "");
     }
 }
 
 TEST_F(RestoreOrFail, EmptyAndRootlessFilesFail) {
     EXPECT_EQ(Restore(""), 0);
-    EXPECT_EQ(lib_->LastRestore().reason, "no registry element");
+    EXPECT_EQ(repair_->LastRestore().reason, "no registry element");
     EXPECT_EQ(Restore("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"), 0);
-    EXPECT_EQ(lib_->LastRestore().reason, "no registry element");
+    EXPECT_EQ(repair_->LastRestore().reason, "no registry element");
     EXPECT_EQ(Restore("<?xml version=\"1.0\"?>\r\n <registry>\r\n"), 0);
-    EXPECT_EQ(lib_->LastRestore().line, 2);
-    EXPECT_EQ(lib_->LastRestore().reason,
+    EXPECT_EQ(repair_->LastRestore().line, 2);
+    EXPECT_EQ(repair_->LastRestore().reason,
               "the file ends before the end of the registry element (</registry>)");
     EXPECT_EQ(Restore("<registry/>\r\n"), 1);
     EXPECT_EQ(Restore("<registry></registry>\r\n<!-- after -->\r\n  \r\n"), 1);
     EXPECT_EQ(Restore("<registry></registry>\r\n<registry></registry>\r\n"), 0);
-    EXPECT_EQ(lib_->LastRestore().reason, "element <registry> after the end of the registry element");
+    EXPECT_EQ(repair_->LastRestore().reason, "element <registry> after the end of the registry element");
     EXPECT_EQ(Restore("<backup></backup>"), 0);
-    EXPECT_EQ(lib_->LastRestore().reason, "unknown element <backup>");
+    EXPECT_EQ(repair_->LastRestore().reason, "unknown element <backup>");
 }
 
 TEST_F(RestoreOrFail, ByteOrderMarkIsAccepted) {
     TreeSnapshot original;
     const std::string full = BackupOfRandomTree(21, "Bom", original);
-    ASSERT_EQ(Restore("\xEF\xBB\xBF" + full), 1) << lib_->LastRestore().Describe();
+    ASSERT_EQ(Restore("\xEF\xBB\xBF" + full), 1) << repair_->LastRestore().Describe();
     EXPECT_EQ(test::FirstDifference(original, Now("Bom")), "");
 }
 
@@ -177,7 +180,7 @@ TEST_F(RestoreOrFail, ReindentedBackupRestoresAll) {
         // the file as it was, and compare the rest.
         const std::string edited = Reindented(full);
         ASSERT_NE(edited, full);
-        ASSERT_EQ(Restore(edited), 1) << "seed " << seed << ": " << lib_->LastRestore().Describe()
+        ASSERT_EQ(Restore(edited), 1) << "seed " << seed << ": " << repair_->LastRestore().Describe()
                                       << "\n" << edited;
         const TreeSnapshot got = Now(name);
         for (const auto& [path, values] : original) {
@@ -189,7 +192,7 @@ TEST_F(RestoreOrFail, ReindentedBackupRestoresAll) {
                 EXPECT_EQ(got.at(path).at(valueName), v) << "seed " << seed << " " << valueName;
             }
         }
-        EXPECT_EQ(lib_->LastRestore().values, [&] {
+        EXPECT_EQ(repair_->LastRestore().values, [&] {
             std::uint32_t n = 0;
             for (const auto& [path, values] : original) n += static_cast<std::uint32_t>(values.size());
             return n;
@@ -242,7 +245,7 @@ TEST_F(RestoreOrFail, HandBrokenAttributesFailWithoutGuessing) {
                                  "     <v name=\"after\" value=\"2\"/>\r\n"
                                  "    </k>\r\n   </k>\r\n  </k>\r\n </registry>\r\n";
         EXPECT_EQ(Restore(file), 0) << c.element;
-        const RestoreReport& report = lib_->LastRestore();
+        const RestoreReport& report = repair_->LastRestore();
         EXPECT_EQ(report.line, 7) << c.element;
         EXPECT_EQ(report.reason, c.reason) << c.element;
         EXPECT_EQ(report.values, 1u) << c.element;
@@ -263,8 +266,8 @@ TEST_F(RestoreOrFail, OverlongLineIsRefusedWithAMessage) {
     std::string content = "<registry>\r\n<k name=\"";
     content.append(kMaxXmlLineLength + 16, 'a');
     EXPECT_EQ(Restore(content), 0);
-    EXPECT_EQ(lib_->LastRestore().line, 2);
-    EXPECT_EQ(lib_->LastRestore().reason,
+    EXPECT_EQ(repair_->LastRestore().line, 2);
+    EXPECT_EQ(repair_->LastRestore().reason,
               "line longer than " + std::to_string(kMaxXmlLineLength) + " bytes");
     ASSERT_EQ(ui_.Messages().size(), 1u);
     EXPECT_EQ(ui_.Messages()[0].rfind("Parse error in line 2 : (line longer than", 0), 0u);

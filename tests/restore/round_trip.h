@@ -14,6 +14,7 @@
 
 #include "engine/registry_lib.h"
 #include "platform/codepage.h"
+#include "repair/registry_repair.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 #include "repair/xml_writer.h"
@@ -217,12 +218,12 @@ inline std::string DescribeRoundTripCounts() {
 
 // Writes the backup of `keyPath` (full path, root name first) to `file` as
 // the repair does: one call inside the "registry" element.
-inline int WriteBackup(CRegistryLib& lib, const std::string& keyPath, const std::string& file) {
+inline int WriteBackup(CRegistryRepair& repair, const std::string& keyPath, const std::string& file) {
     std::remove(file.c_str());
     CXmlWriter writer;
     writer.SetFileName(file);
     CXmlElement("registry").WriteStartTag(writer, 1, true, true);
-    const int r = lib.SaveAsXml(writer, keyPath, nullptr);
+    const int r = repair.SaveAsXml(writer, keyPath, nullptr);
     CXmlElement::WriteEndTag("registry", writer, -1, true, true);
     writer.Close();
     return r;
@@ -255,11 +256,11 @@ inline std::string FirstDifference(const TreeSnapshot& want, const TreeSnapshot&
 
 // One round trip of a random tree below root\parentPath\leaf. Returns the
 // first difference, or "" when the restore gave back exactly what was there.
-inline std::string RoundTrip(CRegistryLib& lib, RecordingRestoreUi& ui, RegKey root,
+inline std::string RoundTrip(CRegistryRepair& repair, RecordingRestoreUi& ui, RegKey root,
                              const std::string& rootName, const std::string& parentPath,
                              std::uint32_t seed, const std::string& file,
                              bool nonAsciiNames = true) {
-    IRegistry& reg = lib.Registry();
+    IRegistry& reg = repair.Engine().Registry();
     RandomTree tree(seed, nonAsciiNames);
     const std::string leaf = "RoundTrip " + std::to_string(seed) + " " + tree.KeyName();
     const std::string sub = parentPath + "\\" + leaf;
@@ -270,12 +271,12 @@ inline std::string RoundTrip(CRegistryLib& lib, RecordingRestoreUi& ui, RegKey r
         tree.Fill(reg, key, 3);
     }
     const TreeSnapshot before = Snapshot(reg, root, sub);
-    if (WriteBackup(lib, rootName + "\\" + sub, file) != 1) return "backup failed";
+    if (WriteBackup(repair, rootName + "\\" + sub, file) != 1) return "backup failed";
     if (!DeleteTree(reg, root, sub)) return "cannot delete " + sub;
     if (!Snapshot(reg, root, sub).empty()) return "still there after deletion";
     ui.ClearMessages();
     CXmlReader reader;
-    const int restored = lib.LoadAsXml(reader, file);
+    const int restored = repair.LoadAsXml(reader, file);
     const TreeSnapshot after = Snapshot(reg, root, sub);
     DeleteTree(reg, root, sub);
     if (restored != 1) return "restore failed";

@@ -8,6 +8,7 @@
 
 #include "emulation/registry_memory.h"
 #include "emulation/system_memory.h"
+#include "repair/registry_repair.h"
 #include "tests/restore/round_trip.h"
 
 namespace qm {
@@ -20,22 +21,24 @@ protected:
         services_.system = &sys_;
         services_.ignoreFile = "round-trip-ignore.lst";
         lib_ = std::make_unique<CRegistryLib>(services_);
-        lib_->SetRestoreUi(&ui_);
+        repair_ = std::make_unique<CRegistryRepair>(*lib_);
+        repair_->SetRestoreUi(&ui_);
         // These backups write below HKEY_CURRENT_USER.
-        lib_->SetRestoreAreas(&test::TestRestoreAreas());
+        repair_->SetRestoreAreas(&test::TestRestoreAreas());
     }
 
     MemoryRegistry reg_;
     MemorySystem sys_;
     EngineServices services_;
     std::unique_ptr<CRegistryLib> lib_;
+    std::unique_ptr<CRegistryRepair> repair_;  // on *lib_
     RecordingRestoreUi ui_;
 };
 
 TEST_F(MemoryRoundTrip, RandomTreesComeBackWithTheSameTypesAndBytes) {
     test::RoundTripCounts().clear();
     for (std::uint32_t seed = 1; seed <= 300; ++seed) {
-        const std::string diff = test::RoundTrip(*lib_, ui_, kHkeyCurrentUser, "HKEY_CURRENT_USER",
+        const std::string diff = test::RoundTrip(*repair_, ui_, kHkeyCurrentUser, "HKEY_CURRENT_USER",
                                                  "Software\\QuillmereTest", seed, "round_trip.xml");
         ASSERT_EQ(diff, "") << "seed " << seed;
     }
@@ -116,7 +119,7 @@ TEST_F(MemoryRoundTrip, FileCutOffAfterAnyLineFailsAndAppliesEverythingBeforeThe
             tree.Fill(reg_, key, 3);
         }
         const test::TreeSnapshot original = test::Snapshot(reg_, kHkeyCurrentUser, sub);
-        ASSERT_EQ(test::WriteBackup(*lib_, "HKEY_CURRENT_USER\\" + sub, "cut_full.xml"), 1);
+        ASSERT_EQ(test::WriteBackup(*repair_, "HKEY_CURRENT_USER\\" + sub, "cut_full.xml"), 1);
         test::DeleteTree(reg_, kHkeyCurrentUser, sub);
         const std::string full = test::ReadTextFile("cut_full.xml");
         const std::string base = "HKEY_CURRENT_USER\\" + sub;
@@ -132,10 +135,10 @@ TEST_F(MemoryRoundTrip, FileCutOffAfterAnyLineFailsAndAppliesEverythingBeforeThe
             CXmlReader reader;
             // Only the whole file is a complete backup.
             const bool whole = cut == full.size();
-            ASSERT_EQ(lib_->LoadAsXml(reader, "cut.xml"), whole ? 1 : 0) << "seed " << seed << " cut " << cut;
+            ASSERT_EQ(repair_->LoadAsXml(reader, "cut.xml"), whole ? 1 : 0) << "seed " << seed << " cut " << cut;
             EXPECT_EQ(ui_.Messages(), std::vector<std::string>{});
             if (!whole) {
-                EXPECT_NE(lib_->LastRestore().reason, "") << "seed " << seed << " cut " << cut;
+                EXPECT_NE(repair_->LastRestore().reason, "") << "seed " << seed << " cut " << cut;
             }
             EXPECT_EQ(reg_.OpenHandleCount(), 0u);
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "emulation/system_memory.h"
+#include "repair/registry_repair.h"
 #include "tests/restore/round_trip.h"
 
 namespace qm {
@@ -23,11 +24,13 @@ protected:
         services_.system = &sys_;
         services_.ignoreFile = "round-trip-ignore.lst";
         lib_ = std::make_unique<CRegistryLib>(services_);
-        lib_->SetRestoreUi(&ui_);
+        repair_ = std::make_unique<CRegistryRepair>(*lib_);
+        repair_->SetRestoreUi(&ui_);
         // These backups write below HKEY_CURRENT_USER.
-        lib_->SetRestoreAreas(&test::TestRestoreAreas());
+        repair_->SetRestoreAreas(&test::TestRestoreAreas());
     }
     void TearDown() override {
+        repair_.reset();
         lib_.reset();
         EXPECT_TRUE(test::DeleteTree(DefaultRegistry(), kHkeyCurrentUser, parent_));
     }
@@ -36,6 +39,7 @@ protected:
     MemorySystem sys_;
     EngineServices services_;
     std::unique_ptr<CRegistryLib> lib_;
+    std::unique_ptr<CRegistryRepair> repair_;  // on *lib_
     RecordingRestoreUi ui_;
 };
 
@@ -43,7 +47,7 @@ protected:
 TEST_F(RealRegistryRoundTrip, RandomTreesComeBackWithTheSameTypesAndBytes) {
     test::RoundTripCounts().clear();
     for (std::uint32_t seed = 1; seed <= 100; ++seed) {
-        const std::string diff = test::RoundTrip(*lib_, ui_, kHkeyCurrentUser, "HKEY_CURRENT_USER",
+        const std::string diff = test::RoundTrip(*repair_, ui_, kHkeyCurrentUser, "HKEY_CURRENT_USER",
                                                  parent_, seed, "round_trip_real.xml", false);
         ASSERT_EQ(diff, "") << "seed " << seed;
     }
@@ -59,7 +63,7 @@ TEST_F(RealRegistryRoundTrip, RandomTreesComeBackWithTheSameTypesAndBytes) {
 // must still write every value and sub-key.
 TEST_F(RealRegistryRoundTrip, NonAsciiNamesComeBack) {
     for (std::uint32_t seed = 1; seed <= 100; ++seed) {
-        const std::string diff = test::RoundTrip(*lib_, ui_, kHkeyCurrentUser, "HKEY_CURRENT_USER",
+        const std::string diff = test::RoundTrip(*repair_, ui_, kHkeyCurrentUser, "HKEY_CURRENT_USER",
                                                  parent_, seed, "round_trip_real.xml", true);
         ASSERT_EQ(diff, "") << "seed " << seed;
     }
@@ -75,14 +79,14 @@ TEST_F(RealRegistryRoundTrip, UnknownRootAndUncreatableKeyFail) {
                             "\">\r\n    <k name=\"" + parent_.substr(9) + "\">\r\n     <k name=\"" +
                             tooLong + "\"/>\r\n    </k>\r\n   </k>\r\n  </k>\r\n </registry>\r\n");
     CXmlReader reader;
-    EXPECT_EQ(lib_->LoadAsXml(reader, file), 0);
+    EXPECT_EQ(repair_->LoadAsXml(reader, file), 0);
     ASSERT_EQ(ui_.Messages().size(), 1u);
     EXPECT_EQ(ui_.Messages()[0], "couldn't create key HKEY_CURRENT_USER\\" + parent_ + "\\" + tooLong);
 
     ui_.ClearMessages();
     test::WriteTextFile(file, "<registry>\r\n <k name=\"HKEY_NOWHERE\"/>\r\n</registry>\r\n");
     CXmlReader again;
-    EXPECT_EQ(lib_->LoadAsXml(again, file), 0);
+    EXPECT_EQ(repair_->LoadAsXml(again, file), 0);
     EXPECT_TRUE(ui_.Messages().empty());
 }
 
