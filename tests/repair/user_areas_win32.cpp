@@ -15,7 +15,7 @@
 #include "engine/registry_lib.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
-#include "tests/regfile/registry_dump.h"
+#include "tests/support/registry_dump.h"
 
 namespace qm {
 namespace {
