@@ -19,8 +19,8 @@
 #include "emulation/mapped_system.h"
 #include "emulation/offline_windows_posix.h"
 #include "emulation/reg_file.h"
-#include "tests/generated_installation.h"
-#include "tests/hive_maker.h"
+#include "tests/support/generated_installation.h"
+#include "tests/support/hive_maker.h"
 
 using namespace qm;
 using Clock = std::chrono::steady_clock;

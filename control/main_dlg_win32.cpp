@@ -436,124 +436,146 @@ void CMainDlg::PeriodicScanCheck() {
 
 LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == ShowRunningCopyMessage() && message != 0) {
-        // A second start of the program: this window comes to the front (from
-        // the notification area too) and scans when asked, unless busy.
-        ShowFromTray();
-        if (wParam == 1 && !closing_.load() && ScanInProgress.load() == 0 && RepairInProgress.load() == 0)
-            ButtonPressed("BUTTON_SCAN");
+        RunningCopyStarted(wParam == 1);
         return 0;
     }
     switch (message) {
-        case WM_CREATE: {
-            const LRESULT created = CMainSkin::HandleMessage(message, wParam, lParam);
-            if (created != -1) AddTrayIcon();
-            return created;
-        }
+        case WM_CREATE: return OnCreate(wParam, lParam);
         case kTrayMessage:
-            if (wParam == IDI_TRAY && lParam == WM_LBUTTONDBLCLK) {
-                ShowFromTray();
-                return 0;
-            }
-            if (wParam == IDI_TRAY && lParam == NIN_BALLOONUSERCLICK) {
-                // The balloon of a scan made while hidden: its results.
-                ShowFromTray();
-                if (resultsReady_.load() && ScanInProgress.load() == 0 && RepairInProgress.load() == 0)
-                    ShowPanel("SUBMAIN_RESULT");
-                return 0;
-            }
-            if (wParam == IDI_TRAY && lParam == WM_RBUTTONUP) TrayMenu();
+            if (TrayNotification(wParam, lParam)) return 0;
             break;
         case WM_COMMAND:
-            if (LOWORD(wParam) == ID_TRAY_SHOW) {
-                ShowFromTray();
-                return 0;
-            }
-            if (LOWORD(wParam) == ID_TRAY_CLOSE) {
-                RequestClose();
-                return 0;
-            }
+            TrayCommand(LOWORD(wParam));
             // Enter and Escape (IDOK, IDCANCEL) do not close the window.
             return 0;
-        case kCloseMainMessage:
-            DestroyWindowNow();
+        case kCloseMainMessage: DestroyWindowNow(); return 0;
+        case kScanFinishedMessage: ScanFinished(wParam != 0); return 0;
+        case kRepairFinishedMessage:
+            RepairEnded(std::unique_ptr<std::string>(reinterpret_cast<std::string*>(lParam)), wParam != 0);
             return 0;
-        case kScanFinishedMessage:
-            ScanFinished(wParam != 0);
+        case kWebPageFailedMessage:
+            WebPageFailed(std::unique_ptr<std::string>(reinterpret_cast<std::string*>(lParam)));
             return 0;
-        case kRepairFinishedMessage: {
-            std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
-            repairRunning_ = false;
-            if (closing_.load()) {
-                RepairInProgress.store(0);
-                DestroyWindowNow();
-            } else if (askingToClose_) {
-                repairEndHeld_ = true;
-                heldMessage_ = std::move(text);
-                heldKeepResults_ = wParam != 0;
-            } else {
-                RepairFinished(std::move(text), wParam != 0);
-            }
-            return 0;
-        }
-        case kWebPageFailedMessage: {
-            std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
-            if (text) MessageBoxA(Window(), text->c_str(), kTitle, MB_OK | MB_ICONWARNING);
-            return 0;
-        }
         case WM_CLOSE:
             // Only the program's own ways close it (Alt+F4 is kept from
             // becoming a close command by the message loop).
             return 0;
         case WM_SYSCOMMAND:
-            if ((wParam & 0xFFF0) == SC_CLOSE) {
-                // The system menu's Close: as the cross.
-                RequestClose();
-                return 0;
-            }
-            if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
-                CAboutDlg about;
-                about.DoModal(Window());
-                return 0;
-            }
+            if (SystemCommand(wParam & 0xFFF0)) return 0;
             break;
         case WM_SIZE:
-            // Minimised: only the tray icon remains (when there is one to
-            // bring the window back with).
-            if (wParam == SIZE_MINIMIZED && trayIcon_) {
-                ShowWindow(Window(), SW_HIDE);
-                return 0;
-            }
+            if (wParam == SIZE_MINIMIZED && HideToTray()) return 0;
             break;
         case WM_TIMER:
             if (wParam == kTimerPeriodicScan) PeriodicScanCheck();
             return 0;
-        case WM_QUERYDRAGICON:
-            return reinterpret_cast<LRESULT>(icon_);
+        case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(icon_);
         case WM_PAINT:
-            if (IsIconic(Window())) {
-                PAINTSTRUCT ps;
-                HDC dc = BeginPaint(Window(), &ps);
-                SendMessageA(Window(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-                RECT client;
-                GetClientRect(Window(), &client);
-                const int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
-                const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
-                DrawIcon(dc, x, y, icon_);
-                EndPaint(Window(), &ps);
-                return 0;
-            }
+            if (PaintMinimised()) return 0;
             break;
-        case WM_DESTROY: {
-            const LRESULT result = CMainSkin::HandleMessage(message, wParam, lParam);
-            KillTimer(Window(), kTimerIdle);
-            KillTimer(Window(), kTimerPeriodicScan);
-            RemoveTrayIcon();
-            return result;
-        }
-        default:
-            break;
+        case WM_DESTROY: return OnDestroy(wParam, lParam);
+        default: break;
     }
     return CMainSkin::HandleMessage(message, wParam, lParam);
+}
+
+void CMainDlg::RunningCopyStarted(bool scan) {
+    // A second start of the program: this window comes to the front (from
+    // the notification area too) and scans when asked, unless busy.
+    ShowFromTray();
+    if (scan && !closing_.load() && ScanInProgress.load() == 0 && RepairInProgress.load() == 0)
+        ButtonPressed("BUTTON_SCAN");
+}
+
+LRESULT CMainDlg::OnCreate(WPARAM wParam, LPARAM lParam) {
+    const LRESULT created = CMainSkin::HandleMessage(WM_CREATE, wParam, lParam);
+    if (created != -1) AddTrayIcon();
+    return created;
+}
+
+LRESULT CMainDlg::OnDestroy(WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = CMainSkin::HandleMessage(WM_DESTROY, wParam, lParam);
+    KillTimer(Window(), kTimerIdle);
+    KillTimer(Window(), kTimerPeriodicScan);
+    RemoveTrayIcon();
+    return result;
+}
+
+bool CMainDlg::TrayNotification(WPARAM icon, LPARAM event) {
+    if (icon != IDI_TRAY) return false;
+    if (event == WM_LBUTTONDBLCLK) {
+        ShowFromTray();
+        return true;
+    }
+    if (event == NIN_BALLOONUSERCLICK) {
+        // The balloon of a scan made while hidden: its results.
+        ShowFromTray();
+        if (resultsReady_.load() && ScanInProgress.load() == 0 && RepairInProgress.load() == 0)
+            ShowPanel("SUBMAIN_RESULT");
+        return true;
+    }
+    if (event == WM_RBUTTONUP) TrayMenu();
+    return false;
+}
+
+void CMainDlg::TrayCommand(WORD command) {
+    if (command == ID_TRAY_SHOW) ShowFromTray();
+    else if (command == ID_TRAY_CLOSE) RequestClose();
+}
+
+bool CMainDlg::SystemCommand(WPARAM command) {
+    if (command == SC_CLOSE) {
+        // The system menu's Close: as the cross.
+        RequestClose();
+        return true;
+    }
+    if (command == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal(Window());
+        return true;
+    }
+    return false;
+}
+
+void CMainDlg::RepairEnded(std::unique_ptr<std::string> text, bool keepResults) {
+    repairRunning_ = false;
+    if (closing_.load()) {
+        RepairInProgress.store(0);
+        DestroyWindowNow();
+    } else if (askingToClose_) {
+        // The close question is up: its answer decides what follows.
+        repairEndHeld_ = true;
+        heldMessage_ = std::move(text);
+        heldKeepResults_ = keepResults;
+    } else {
+        RepairFinished(std::move(text), keepResults);
+    }
+}
+
+void CMainDlg::WebPageFailed(std::unique_ptr<std::string> text) {
+    if (text) MessageBoxA(Window(), text->c_str(), kTitle, MB_OK | MB_ICONWARNING);
+}
+
+bool CMainDlg::HideToTray() {
+    // Only the tray icon remains, when there is one to bring the window back
+    // with.
+    if (!trayIcon_) return false;
+    ShowWindow(Window(), SW_HIDE);
+    return true;
+}
+
+bool CMainDlg::PaintMinimised() {
+    if (!IsIconic(Window())) return false;
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(Window(), &ps);
+    SendMessageA(Window(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    GetClientRect(Window(), &client);
+    const int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, icon_);
+    EndPaint(Window(), &ps);
+    return true;
 }
 
 void CMainDlg::OnWindowGone() {

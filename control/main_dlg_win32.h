@@ -120,6 +120,24 @@ private:
     void ShowFoundBalloon(std::size_t found);
     void TrayMenu();
     void PeriodicScanCheck();
+    // The messages HandleMessage passes on; a bool result is true when the
+    // message was handled (0 is its result).
+    void RunningCopyStarted(bool scan);
+    LRESULT OnCreate(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
+    bool TrayNotification(WPARAM icon, LPARAM event);
+    void TrayCommand(WORD command);
+    bool SystemCommand(WPARAM command);
+    // The repair worker ended: its closing message now, or held while the
+    // close question is up, or none when the window is closing.
+    void RepairEnded(std::unique_ptr<std::string> message, bool keepResults);
+    // The text of a web address that could not be opened, shown.
+    void WebPageFailed(std::unique_ptr<std::string> text);
+    // Minimised: hides the window when the tray icon can bring it back.
+    bool HideToTray();
+    // Draws the icon in the middle of the minimised window; false when the
+    // window is not minimised.
+    bool PaintMinimised();
     bool StartWorker(LPTHREAD_START_ROUTINE routine);
     void ScanFinished(bool stopped);
     // At the end of a repair: shows its closing message; once that is

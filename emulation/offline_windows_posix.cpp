@@ -17,6 +17,8 @@ constexpr const char* kSoftware = "HKEY_LOCAL_MACHINE\\SOFTWARE";
 constexpr const char* kSystem = "HKEY_LOCAL_MACHINE\\SYSTEM";
 constexpr const char* kProfileList = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
 bool IsFile(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -115,107 +117,139 @@ std::vector<OfflineProfile> FindOfflineProfiles(HiveRegistry& registry, const st
     return profiles;
 }
 
-OfflineWindows LoadOfflineWindows(HiveRegistry& registry, const std::string& root, const std::string& user,
-                                  bool writable) {
-    OfflineWindows w;
-    DriveMap drives;
-    drives.Map('C', root);
+namespace {
+
+// Mounts SOFTWARE (which must be there) and SYSTEM when present; returns the
+// name of the current control set ("" when SYSTEM names none).
+std::string MountMachineHives(HiveRegistry& registry, const DriveMap& drives, const std::string& root,
+                              bool writable, OfflineWindows& w) {
     const std::string config = "C:\\Windows\\System32\\config\\";
     const std::string software = HostPath(drives, config + "SOFTWARE");
     if (!IsFile(software))
         throw HiveError("\"" + root + "\" holds no Windows installation: there is no Windows\\System32\\config\\SOFTWARE");
     registry.Mount(software, kSoftware, writable);
     w.hives.push_back(software);
-    const MemoryRegistry& reg = registry.Memory();
 
     const std::string system = HostPath(drives, config + "SYSTEM");
-    std::string controlSet;
-    if (IsFile(system)) {
-        registry.Mount(system, kSystem, writable);
-        w.hives.push_back(system);
-        const std::uint32_t current = Dword(reg, std::string(kSystem) + "\\Select", "Current");
-        if (current != 0) {
-            char name[32];
-            std::snprintf(name, sizeof name, "ControlSet%03u", current);
-            controlSet = name;
-            registry.SetCurrentControlSet(controlSet);
-        }
-    }
+    if (!IsFile(system)) return "";
+    registry.Mount(system, kSystem, writable);
+    w.hives.push_back(system);
+    const std::uint32_t current = Dword(registry.Memory(), std::string(kSystem) + "\\Select", "Current");
+    if (current == 0) return "";
+    char name[32];
+    std::snprintf(name, sizeof name, "ControlSet%03u", current);
+    registry.SetCurrentControlSet(name);
+    return name;
+}
 
-    const std::vector<OfflineProfile> profiles = FindOfflineProfiles(registry, root);
+// The profile `user` names, or with `user` empty the only one (none when
+// there is none).
+OfflineProfile ChooseProfile(const std::vector<OfflineProfile>& profiles, const std::string& user,
+                             const std::string& root) {
     if (!user.empty()) {
+        OfflineProfile chosen;
         for (const OfflineProfile& p : profiles)
-            if (FoldedName(p.name) == FoldedName(user)) w.user = p;
-        if (w.user.name.empty())
+            if (FoldedName(p.name) == FoldedName(user)) chosen = p;
+        if (chosen.name.empty())
             throw HiveError("no user profile \"" + user + "\" in \"" + root + "\"" +
                             (profiles.empty() ? std::string(" (it has none)")
                                               : "; its profiles: " + ProfileNames(profiles)));
-    } else if (profiles.size() == 1) {
-        w.user = profiles.front();
-    } else if (profiles.size() > 1) {
+        return chosen;
+    }
+    if (profiles.size() > 1)
         throw HiveError("\"" + root + "\" has several user profiles; choose one with --user NAME: " +
                         ProfileNames(profiles));
+    return profiles.empty() ? OfflineProfile{} : profiles.front();
+}
+
+// The user's NTUSER.DAT as HKEY_CURRENT_USER and, when there is one, the
+// user's UsrClass.dat as its Software\Classes.
+void MountUserHives(HiveRegistry& registry, const DriveMap& drives, bool writable, OfflineWindows& w) {
+    const std::string ntuser = HostPath(drives, w.user.windowsPath + "\\NTUSER.DAT");
+    const std::string classes =
+        HostPath(drives, w.user.windowsPath + "\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat");
+    const bool haveClasses = IsFile(classes);
+    registry.Mount(ntuser, "HKEY_CURRENT_USER", writable,
+                   haveClasses ? std::vector<std::string>{"Software\\Classes"} : std::vector<std::string>{});
+    w.hives.push_back(ntuser);
+    if (haveClasses) {
+        registry.Mount(classes, "HKEY_CURRENT_USER\\Software\\Classes", writable);
+        w.hives.push_back(classes);
     }
-    if (!w.user.name.empty()) {
-        const std::string ntuser = HostPath(drives, w.user.windowsPath + "\\NTUSER.DAT");
-        const std::string classes =
-            HostPath(drives, w.user.windowsPath + "\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat");
-        const bool haveClasses = IsFile(classes);
-        registry.Mount(ntuser, "HKEY_CURRENT_USER", writable,
-                       haveClasses ? std::vector<std::string>{"Software\\Classes"} : std::vector<std::string>{});
-        w.hives.push_back(ntuser);
-        if (haveClasses) {
-            registry.Mount(classes, "HKEY_CURRENT_USER\\Software\\Classes", writable);
-            w.hives.push_back(classes);
-        }
+}
+
+// The Windows folder, where the installation's registry keeps it.
+void FindWindowsFolders(const MemoryRegistry& reg, OfflineWindows& w) {
+    const std::string ntVersion = std::string(kSoftware) + "\\Microsoft\\Windows NT\\CurrentVersion";
+    const std::string systemRoot = Text(reg, ntVersion, "SystemRoot");
+    if (systemRoot.size() < 3 || systemRoot[1] != ':') return;
+    w.windowsDir = systemRoot;
+    while (w.windowsDir.size() > 3 && w.windowsDir.back() == '\\') w.windowsDir.pop_back();
+    w.systemDir = w.windowsDir + "\\System32";
+}
+
+// Appends variable `name` with the text of a registry value, when it has one.
+void AddFromRegistry(const MemoryRegistry& reg, Environment& env, const std::string& name, const std::string& key,
+                     const std::string& value) {
+    const std::string text = Text(reg, key, value);
+    if (!text.empty()) env.emplace_back(name, text);
+}
+
+// The machine's variables: the folders the registry names, then the control
+// set's computer name and Session Manager environment.
+void AddMachineEnvironment(const MemoryRegistry& reg, const std::string& controlSet, Environment& env) {
+    const std::string version = std::string(kSoftware) + "\\Microsoft\\Windows\\CurrentVersion";
+    AddFromRegistry(reg, env, "ProgramFiles", version, "ProgramFilesDir");
+    AddFromRegistry(reg, env, "ProgramW6432", version, "ProgramW6432Dir");
+    AddFromRegistry(reg, env, "ProgramFiles(x86)", version, "ProgramFilesDir (x86)");
+    AddFromRegistry(reg, env, "CommonProgramFiles", version, "CommonFilesDir");
+    AddFromRegistry(reg, env, "CommonProgramW6432", version, "CommonW6432Dir");
+    AddFromRegistry(reg, env, "CommonProgramFiles(x86)", version, "CommonFilesDir (x86)");
+    AddFromRegistry(reg, env, "ProgramData", kProfileList, "ProgramData");
+    AddFromRegistry(reg, env, "ALLUSERSPROFILE", kProfileList, "ProgramData");
+    AddFromRegistry(reg, env, "PUBLIC", kProfileList, "Public");
+    if (controlSet.empty()) return;
+    const std::string control = std::string(kSystem) + "\\" + controlSet + "\\Control";
+    AddFromRegistry(reg, env, "COMPUTERNAME", control + "\\ComputerName\\ComputerName", "ComputerName");
+    const std::string machineEnv = control + "\\Session Manager\\Environment";
+    for (const std::string& name : reg.ValueNames(machineEnv)) AddFromRegistry(reg, env, name, machineEnv, name);
+}
+
+// The user's variables: the profile's folders, then the user's own
+// Environment key.
+void AddUserEnvironment(const MemoryRegistry& reg, const OfflineProfile& user, Environment& env) {
+    const std::string& home = user.windowsPath;
+    env.emplace_back("USERPROFILE", home);
+    env.emplace_back("HOMEDRIVE", home.substr(0, 2));
+    env.emplace_back("HOMEPATH", home.substr(2));
+    env.emplace_back("USERNAME", user.name);
+    env.emplace_back("APPDATA", home + "\\AppData\\Roaming");
+    env.emplace_back("LOCALAPPDATA", home + "\\AppData\\Local");
+    const std::string userEnv = "HKEY_CURRENT_USER\\Environment";
+    for (const std::string& name : reg.ValueNames(userEnv)) {
+        // The user's PATH comes after the machine's, as Windows joins them at logon.
+        const std::string text = Text(reg, userEnv, name);
+        if (FoldedName(name) == FoldedName("Path") && !text.empty()) env.emplace_back(name, "%Path%;" + text);
+        else if (!text.empty()) env.emplace_back(name, text);
     }
+}
+
+}  // namespace
+
+OfflineWindows LoadOfflineWindows(HiveRegistry& registry, const std::string& root, const std::string& user,
+                                  bool writable) {
+    OfflineWindows w;
+    DriveMap drives;
+    drives.Map('C', root);
+    const std::string controlSet = MountMachineHives(registry, drives, root, writable, w);
+    w.user = ChooseProfile(FindOfflineProfiles(registry, root), user, root);
+    if (!w.user.name.empty()) MountUserHives(registry, drives, writable, w);
     registry.MergeUserClasses();
 
-    // Folders and environment, where the installation's registry keeps them.
-    const std::string ntVersion = std::string(kSoftware) + "\\Microsoft\\Windows NT\\CurrentVersion";
-    const std::string version = std::string(kSoftware) + "\\Microsoft\\Windows\\CurrentVersion";
-    const std::string systemRoot = Text(reg, ntVersion, "SystemRoot");
-    if (systemRoot.size() >= 3 && systemRoot[1] == ':') {
-        w.windowsDir = systemRoot;
-        while (w.windowsDir.size() > 3 && w.windowsDir.back() == '\\') w.windowsDir.pop_back();
-        w.systemDir = w.windowsDir + "\\System32";
-    }
-    auto& env = w.environment;
-    const auto fromRegistry = [&env, &reg](const char* name, const std::string& key, const char* value) {
-        const std::string text = Text(reg, key, value);
-        if (!text.empty()) env.emplace_back(name, text);
-    };
-    fromRegistry("ProgramFiles", version, "ProgramFilesDir");
-    fromRegistry("ProgramW6432", version, "ProgramW6432Dir");
-    fromRegistry("ProgramFiles(x86)", version, "ProgramFilesDir (x86)");
-    fromRegistry("CommonProgramFiles", version, "CommonFilesDir");
-    fromRegistry("CommonProgramW6432", version, "CommonW6432Dir");
-    fromRegistry("CommonProgramFiles(x86)", version, "CommonFilesDir (x86)");
-    fromRegistry("ProgramData", kProfileList, "ProgramData");
-    fromRegistry("ALLUSERSPROFILE", kProfileList, "ProgramData");
-    fromRegistry("PUBLIC", kProfileList, "Public");
-    if (!controlSet.empty()) {
-        const std::string control = std::string(kSystem) + "\\" + controlSet + "\\Control";
-        fromRegistry("COMPUTERNAME", control + "\\ComputerName\\ComputerName", "ComputerName");
-        const std::string machineEnv = control + "\\Session Manager\\Environment";
-        for (const std::string& name : reg.ValueNames(machineEnv)) fromRegistry(name.c_str(), machineEnv, name.c_str());
-    }
-    if (!w.user.name.empty()) {
-        const std::string& home = w.user.windowsPath;
-        env.emplace_back("USERPROFILE", home);
-        env.emplace_back("HOMEDRIVE", home.substr(0, 2));
-        env.emplace_back("HOMEPATH", home.substr(2));
-        env.emplace_back("USERNAME", w.user.name);
-        env.emplace_back("APPDATA", home + "\\AppData\\Roaming");
-        env.emplace_back("LOCALAPPDATA", home + "\\AppData\\Local");
-        const std::string userEnv = "HKEY_CURRENT_USER\\Environment";
-        for (const std::string& name : reg.ValueNames(userEnv)) {
-            // The user's PATH comes after the machine's, as Windows joins them at logon.
-            const std::string text = Text(reg, userEnv, name);
-            if (FoldedName(name) == FoldedName("Path") && !text.empty()) env.emplace_back(name, "%Path%;" + text);
-            else if (!text.empty()) env.emplace_back(name, text);
-        }
-    }
+    const MemoryRegistry& reg = registry.Memory();
+    FindWindowsFolders(reg, w);
+    AddMachineEnvironment(reg, controlSet, w.environment);
+    if (!w.user.name.empty()) AddUserEnvironment(reg, w.user, w.environment);
     return w;
 }
 

@@ -76,106 +76,143 @@ std::string ClassName(IRegistry& reg, RegKey classKey) {
     return std::string(reinterpret_cast<const char*>(buffer));
 }
 
+// The examination of one registry view's classes, class by class: the server
+// sub-keys are read and tested first (ReadServers), then the class is judged
+// as a whole (KeepsClass) and its entries recorded and reported (Settle).
+class ClassScan {
+public:
+    ClassScan(CRegistryLib& lib, ScanFrame& frame) : lib_(lib), frame_(frame), reg_(lib.Registry()) {}
+
+    // Examines the class key `className` below the root. False ends the walk:
+    // a stop request, or no buffer for the names (NoNameBuffer()).
+    bool Class(const std::string& className);
+    bool NoNameBuffer() const { return noNameBuffer_; }
+
+private:
+    LoopEnd ReadServers(RegKey classKey);
+    void ReadServer(RegKey classKey, const std::string& sub);
+    bool KeepsClass(LoopEnd inner) const;
+    void Settle(RegKey classKey, const std::string& className, bool keep);
+
+    CRegistryLib& lib_;
+    ScanFrame& frame_;
+    IRegistry& reg_;
+    bool noNameBuffer_ = false;
+    std::vector<ServerEntry> entries_;  // the first `used_` are this class's
+    std::size_t used_ = 0;
+    ValueList values_;  // refilled for each server sub-key
+    // Of the class in hand: its "(Default)" items so far, and whether its
+    // listing showed a sub-key that may be the ProgID one.
+    std::int32_t defaults_ = 0;
+    bool mayHaveProgId_ = false;
+};
+
+bool ClassScan::Class(const std::string& className) {
+    // Opened with query and list rights: a class key that may not be read is
+    // passed over whole. A class without server sub-keys (or whose sub-keys
+    // cannot be listed) gives no entries, so no count and no finding.
+    RegKeyHandle classKey;
+    if (reg_.RegOpenKeyExA(frame_.Root(), className.c_str(), kClassKeyAccess, classKey.Receive(reg_)) !=
+        kRegSuccess)
+        return true;
+    const LoopEnd inner = ReadServers(classKey.Get());
+    if (inner == LoopEnd::NoNameBuffer) {
+        noNameBuffer_ = true;
+        return false;
+    }
+    Settle(classKey.Get(), className, KeepsClass(inner));
+    return inner != LoopEnd::Stopped;
+}
+
+LoopEnd ClassScan::ReadServers(RegKey classKey) {
+    used_ = 0;
+    defaults_ = 0;
+    mayHaveProgId_ = false;
+    return frame_.ForEachSubKey(classKey, kAnyKeyNameChars, [&](const std::string& sub) {
+        if (MayBeProgId(sub)) mayHaveProgId_ = true;
+        if (IsServerSubKey(sub)) ReadServer(classKey, sub);
+        return true;
+    });
+}
+
+// Tests the "(Default)" items of server sub-key `sub` (only those count here).
+void ClassScan::ReadServer(RegKey classKey, const std::string& sub) {
+    const bool inProcess = IsInProcessServerSubKey(sub);
+    RegKeyHandle server;
+    if (reg_.RegOpenKeyA(classKey, sub.c_str(), server.Receive(reg_)) != kRegSuccess) return;
+    const std::size_t count = lib_.ReadDefaultValues(server.Get(), values_);
+    for (std::size_t i = 0; i < count; ++i) {
+        ++defaults_;
+        if (values_[i]->data == kValueNotSet) continue;
+        if (used_ == entries_.size()) entries_.emplace_back();
+        ServerEntry& e = entries_[used_++];
+        e.value.swap(values_[i]);  // the entry's old item goes to the list
+        ComServerPath(e.value->data, frame_.Paths(), e.path);
+        // A local server is a program's command line; an in-process server
+        // is a DLL's path, which Windows loads as written (never split at a
+        // blank).
+        e.reported.clear();
+        const CRegValueItem& item = *e.value;
+        e.state = frame_.Judge(
+            e.path,
+            [&] {
+                return inProcess ? frame_.WindowsLookup().File(item.data)
+                                 : frame_.WindowsLookup().Program(item.data);
+            },
+            e.reported, true);
+        e.defaultsSoFar = defaults_;
+    }
+}
+
+// Whether the class stays: one of its servers exists or could not be
+// tested. A class whose examination a stop request cut short is not judged
+// either: its unread server sub-keys might name files that exist.
+bool ClassScan::KeepsClass(LoopEnd inner) const {
+    if (inner == LoopEnd::Stopped) return true;
+    for (std::size_t i = 0; i < used_; ++i)
+        if (entries_[i].state == PathState::Exists || entries_[i].state == PathState::NotTested) return true;
+    return false;
+}
+
+// Records the missing servers of a class that goes, and reports every entry
+// with the counts as if each had been handled on the spot.
+void ClassScan::Settle(RegKey classKey, const std::string& className, bool keep) {
+    const std::int32_t scannedBefore = frame_.Scanned();
+    std::int32_t progIdDefaults = 0;
+    // Counted once per class, and only when the listing showed a sub-key
+    // that may be the ProgID one.
+    std::int32_t progIdDefaultsOfClass = -1;
+    bool named = false;
+    std::string name;
+    for (std::size_t i = 0; i < used_; ++i) {
+        ServerEntry& e = entries_[i];
+        if (!keep && e.state == PathState::Missing) {
+            frame_.Record(*e.value, frame_.RootPath() + "\\" + className, e.reported, nullptr,
+                          reg_.RegClassesHiveOf(classKey));
+            if (!named) {
+                name = ClassName(reg_, classKey);
+                named = true;
+            }
+            lib_.Findings().back()->SetOwnerName(name);
+            if (progIdDefaultsOfClass < 0)
+                progIdDefaultsOfClass = mayHaveProgId_ ? CountProgIdDefaults(lib_, classKey, values_) : 0;
+            progIdDefaults += progIdDefaultsOfClass;
+        }
+        frame_.ReportCopy(e.path.path, scannedBefore + e.defaultsSoFar + progIdDefaults, frame_.Found());
+    }
+    frame_.CountScanned(defaults_ + progIdDefaults);
+}
+
 }  // namespace
 
 void CRegistryLib::ScanRegistryCLSID(ResultRows& rows) {
     ScanFrame frame(*this, rows, Category::Com, kStatusCom);
     if (!frame.Open(kComRoot)) return;
-    IRegistry& reg = *registry_;
-    bool noNameBuffer = false;
-    std::vector<ServerEntry> entries;  // the first `used` are this class's
-    std::size_t used = 0;
-    ValueList values;  // refilled for each server sub-key
-
+    ClassScan scan(*this, frame);
     do {
-        const LoopEnd end = frame.ForEachSubKey(frame.Root(), [&](const std::string& className) {
-            // Opened with query and list rights: a class key that may not be
-            // read is passed over whole. A class without server sub-keys (or
-            // whose sub-keys cannot be listed) gives no entries, so no count
-            // and no finding.
-            RegKeyHandle classKey;
-            if (reg.RegOpenKeyExA(frame.Root(), className.c_str(), kClassKeyAccess,
-                                  classKey.Receive(reg)) != kRegSuccess)
-                return true;
-
-            used = 0;
-            std::int32_t defaults = 0;
-            bool mayHaveProgId = false;
-            const LoopEnd inner =
-                frame.ForEachSubKey(classKey.Get(), kAnyKeyNameChars, [&](const std::string& sub) {
-                    if (MayBeProgId(sub)) mayHaveProgId = true;
-                    if (!IsServerSubKey(sub)) return true;
-                    const bool inProcess = IsInProcessServerSubKey(sub);
-                    RegKeyHandle server;
-                    if (reg.RegOpenKeyA(classKey.Get(), sub.c_str(), server.Receive(reg)) !=
-                        kRegSuccess)
-                        return true;
-                    // Only "(Default)" items count here.
-                    const std::size_t count = ReadDefaultValues(server.Get(), values);
-                    for (std::size_t i = 0; i < count; ++i) {
-                        ++defaults;
-                        if (values[i]->data == kValueNotSet) continue;
-                        if (used == entries.size()) entries.emplace_back();
-                        ServerEntry& e = entries[used++];
-                        e.value.swap(values[i]);  // the entry's old item goes to the list
-                        ComServerPath(e.value->data, frame.Paths(), e.path);
-                        // A local server is a program's command line; an
-                        // in-process server is a DLL's path, which Windows
-                        // loads as written (never split at a blank).
-                        e.reported.clear();
-                        const CRegValueItem& item = *e.value;
-                        e.state = frame.Judge(
-                            e.path,
-                            [&] {
-                                return inProcess ? frame.WindowsLookup().File(item.data)
-                                                 : frame.WindowsLookup().Program(item.data);
-                            },
-                            e.reported, true);
-                        e.defaultsSoFar = defaults;
-                    }
-                    return true;
-                });
-            if (inner == LoopEnd::NoNameBuffer) {
-                noNameBuffer = true;
-                return false;
-            }
-
-            // A class whose examination a stop request cut short is not judged:
-            // its unread server sub-keys might name files that exist.
-            bool keep = inner == LoopEnd::Stopped;
-            for (std::size_t i = 0; i < used; ++i)
-                if (entries[i].state == PathState::Exists || entries[i].state == PathState::NotTested)
-                    keep = true;
-
-            const std::int32_t scannedBefore = frame.Scanned();
-            std::int32_t progIdDefaults = 0;
-            // Counted once per class, and only when the listing showed a
-            // sub-key that may be the ProgID one.
-            std::int32_t progIdDefaultsOfClass = -1;
-            bool named = false;
-            std::string name;
-            for (std::size_t i = 0; i < used; ++i) {
-                ServerEntry& e = entries[i];
-                if (!keep && e.state == PathState::Missing) {
-                    frame.Record(*e.value, frame.RootPath() + "\\" + className, e.reported, nullptr,
-                                 reg.RegClassesHiveOf(classKey.Get()));
-                    if (!named) {
-                        name = ClassName(reg, classKey.Get());
-                        named = true;
-                    }
-                    Findings().back()->SetOwnerName(name);
-                    if (progIdDefaultsOfClass < 0)
-                        progIdDefaultsOfClass =
-                            mayHaveProgId ? CountProgIdDefaults(*this, classKey.Get(), values) : 0;
-                    progIdDefaults += progIdDefaultsOfClass;
-                }
-                frame.ReportCopy(e.path.path, scannedBefore + e.defaultsSoFar + progIdDefaults,
-                             frame.Found());
-            }
-            frame.CountScanned(defaults + progIdDefaults);
-            return inner != LoopEnd::Stopped;
-        });
-        if (end == LoopEnd::NoNameBuffer || noNameBuffer) return;
+        const LoopEnd end =
+            frame.ForEachSubKey(frame.Root(), [&](const std::string& className) { return scan.Class(className); });
+        if (end == LoopEnd::NoNameBuffer || scan.NoNameBuffer()) return;
         if (end == LoopEnd::Stopped) break;
     } while (frame.NextView());
     frame.AppendRow();

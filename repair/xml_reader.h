@@ -78,6 +78,9 @@ private:
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
 
+    // Opens the file and starts reading it from its beginning; false when
+    // it cannot be opened.
+    bool Open();
     enum class LineRead { Line, End, TooLong, Failed };
     // Reads the next line into line_ without its line end.
     LineRead ReadLine();
@@ -86,6 +89,36 @@ private:
     bool FillBlock();
     // One step of the line scanner; false with scanError_ set on malformed input.
     bool ScanLine();
+
+    // What the scanner is inside of at the current position.
+    enum class ScanState {
+        CommentOrCData,  // an open comment or CDATA section: up to its closer
+        ValueOpener,     // after "=": the quote that opens the value
+        Value,           // inside an attribute value
+        Text,            // after ">": characters up to the next "<"
+        Markup,          // a tag's parts, or the "<" that opens one
+    };
+    ScanState CurrentState() const;
+    // The steps, one for each state and each kind of markup: each reads from
+    // `pos`, sets the event and the state, and moves position_ on.
+    bool ScanLineEnd();
+    bool ScanCommentOrCData(std::int32_t pos);
+    bool ScanValueOpener(std::int32_t pos);
+    bool ScanValue(std::int32_t pos);
+    bool ScanText(std::int32_t pos);
+    bool ScanMarkup(std::int32_t pos);
+    bool ScanTagOpener(std::int32_t pos);
+    bool ScanTagName(std::int32_t pos);
+    bool ScanEmptyElementEnd(std::int32_t pos);
+    bool ScanTagCloser(std::int32_t pos);
+    bool ScanValueStart(std::int32_t pos);
+    bool ScanAttributeName(std::int32_t pos);
+    std::int32_t LineLength() const;
+    std::int32_t SkipBlanks(std::int32_t pos) const;
+    // Whether the line holds `text` at `pos`.
+    bool StartsAt(std::int32_t pos, const char* text) const;
+    // Ends a step: the next one starts at `pos` (-1: at the next line).
+    bool MoveTo(std::int32_t pos);
     bool Fail(std::string reason);
 
     std::unique_ptr<std::FILE, FileCloser> file_;

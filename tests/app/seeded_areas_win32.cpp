@@ -5,7 +5,7 @@
 
 #include "engine/registry_lib.h"
 #include "platform/system.h"
-#include "tests/repair/scan_repair_seed.h"
+#include "tests/support/seed_table.h"
 
 namespace qm::test {
 
@@ -20,13 +20,7 @@ const std::vector<std::string>& SeedAreaPaths() { return SeedAreas(); }
 SeedAreaSnapshots WithoutSeededBrokenEntries(SeedAreaSnapshots before, bool keepAppPaths) {
     for (const SeedRemoval& r : SeedRemovals()) {
         if (keepAppPaths && r.area == kAppPaths) continue;
-        TreeSnapshot& area = before[r.area];
-        if (r.value.empty()) {
-            for (auto it = area.begin(); it != area.end();)
-                it = (it->first == r.key || it->first.rfind(r.key + "\\", 0) == 0) ? area.erase(it) : std::next(it);
-        } else if (area.count(r.key) != 0) {
-            area.at(r.key).erase(r.value);
-        }
+        WithoutRemoval(before[r.area], r);
     }
     return before;
 }

@@ -1,6 +1,6 @@
 // The registry areas of the window's scan, seeded in the test's own Wine
 // prefix with a broken entry (naming a missing file under C:\QmGone) and an
-// intact twin in each area (tests/repair/scan_repair_seed.h), and snapshots of
+// intact twin in each area (tests/support/seed_table.h), and snapshots of
 // those areas to compare byte for byte.
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/registry.h"
-#include "tests/restore/restore_test_util.h"
+#include "tests/support/registry_keys.h"
 
 namespace qm::test {
 

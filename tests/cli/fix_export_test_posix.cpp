@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "tests/cli/cli_process.h"
-#include "tests/utf16_text.h"
+#include "tests/support/utf16_text.h"
 
 namespace qm {
 namespace {

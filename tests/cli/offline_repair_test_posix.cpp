@@ -18,8 +18,8 @@
 #include "emulation/hive_registry_posix.h"
 #include "emulation/reg_file.h"
 #include "tests/cli/cli_process.h"
-#include "tests/hive_maker.h"
-#include "tests/regfile/registry_dump.h"
+#include "tests/support/hive_maker.h"
+#include "tests/support/registry_dump.h"
 
 namespace qm {
 namespace {

@@ -24,9 +24,9 @@
 #include "emulation/reg_file.h"
 #include "platform/whole_file.h"
 #include "tests/cli/cli_process.h"
-#include "tests/generated_installation.h"
-#include "tests/hive_maker.h"
-#include "tests/regfile/registry_dump.h"
+#include "tests/support/generated_installation.h"
+#include "tests/support/hive_maker.h"
+#include "tests/support/registry_dump.h"
 
 namespace qm {
 namespace {

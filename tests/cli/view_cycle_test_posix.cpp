@@ -13,7 +13,7 @@
 #include "emulation/reg_file.h"
 #include "emulation/registry_memory.h"
 #include "tests/cli/cli_process.h"
-#include "tests/regfile/registry_dump.h"
+#include "tests/support/registry_dump.h"
 
 namespace qm {
 namespace {

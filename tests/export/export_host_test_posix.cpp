@@ -14,7 +14,7 @@
 
 #include "emulation/registry_memory.h"
 #include "repair/export_backups.h"
-#include "tests/utf16_text.h"
+#include "tests/support/utf16_text.h"
 
 namespace qm {
 namespace {

@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include "emulation/hive_registry_posix.h"
-#include "tests/hive_maker.h"
+#include "tests/support/hive_maker.h"
 #include "tests/platform/registry_contract.h"
-#include "tests/regfile/registry_dump.h"
+#include "tests/support/registry_dump.h"
 
 namespace qm::test {
 namespace {

@@ -9,7 +9,7 @@
 #include "emulation/reg_file.h"
 #include "emulation/registry_memory.h"
 #include "tests/regfile/corpus_cases.h"
-#include "tests/regfile/registry_dump.h"
+#include "tests/support/registry_dump.h"
 
 namespace qm {
 namespace {

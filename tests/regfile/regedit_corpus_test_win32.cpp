@@ -14,7 +14,7 @@
 #include "emulation/registry_memory.h"
 #include "platform/registry_win32.h"
 #include "tests/regfile/corpus_cases.h"
-#include "tests/regfile/registry_dump.h"
+#include "tests/support/registry_dump.h"
 #include "tests/regfile/run_regedit_win32.h"
 
 namespace qm {

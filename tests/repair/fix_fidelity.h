@@ -20,7 +20,9 @@
 #include "repair/registry_repair.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
-#include "tests/restore/restore_test_util.h"
+#include "tests/support/backup_files.h"
+#include "tests/support/registry_keys.h"
+#include "tests/support/test_restore_areas.h"
 #include "tests/restore/round_trip.h"
 
 namespace qm::test {

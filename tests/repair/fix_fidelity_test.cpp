@@ -3,7 +3,7 @@
 #include "tests/repair/fix_fidelity.h"
 
 #include "emulation/registry_memory.h"
-#include "tests/repair/backup_test_util.h"
+#include "tests/support/backup_files.h"
 
 namespace qm::test {
 
@@ -89,7 +89,7 @@ TEST_P(FixFidelity, UnnamedValueAndAValueNamedDefaultComeBackApart) {
     std::string backup;
     EXPECT_EQ(Fix(Full("App\\Both.exe"), &backup), 1);
     EXPECT_TRUE(Snap("App\\Both.exe").empty());
-    const std::string xml = ReadTextFile(backup);
+    const std::string xml = ReadFileBytes(backup);
     EXPECT_NE(xml.find("<v name=\"(Default)\" value=\"C:\\Gone\\app.exe\"/>"), std::string::npos) << xml;
     EXPECT_NE(xml.find("<v name=\"(Default)\" value=\"the named one\" named=\"1\"/>"), std::string::npos) << xml;
     EXPECT_NE(xml.find("<v name=\"(DEFAULT)\" value=\"named, no unnamed value beside it\" named=\"1\"/>"),

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "backup_test_util.h"
+#include "tests/support/backup_files.h"
 #include "engine/registry_lib.h"
 #include "emulation/registry_memory.h"
 #include "emulation/system_memory.h"

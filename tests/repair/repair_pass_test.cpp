@@ -12,7 +12,7 @@
 #include "repair/xml_reader.h"
 #include "repair_fixture.h"
 #include "repair/xml_writer.h"
-#include "tests/test_restore_areas.h"
+#include "tests/support/test_restore_areas.h"
 
 namespace qm {
 namespace {

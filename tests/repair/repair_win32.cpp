@@ -9,9 +9,8 @@
 #include "platform/system.h"
 #include "repair/registry_repair.h"
 #include "repair_fixture.h"
-#include "scan_repair_seed.h"
-#include "tests/worked_backup.h"
-#include "view_repair_seed.h"
+#include "scan_repair_runs.h"
+#include "tests/support/worked_backup.h"
 
 namespace qm {
 namespace {
@@ -205,10 +204,10 @@ TEST_F(RealRegistryTest, BothViewsAreScannedRepairedAndRestoredEachInItsOwnView)
         ::CloseHandle(h);
         made.push_back(f);
     }
-    test::UnseedViews(reg_);
-    test::SeedViews(reg_);
+    test::UnseedRegistry(reg_, test::ViewSeedValues());
+    test::SeedRegistry(reg_, test::ViewSeedValues());
     test::ViewScanThenRepair(*repair_, reg_, Name("view-repair.xml"));
-    test::UnseedViews(reg_);
+    test::UnseedRegistry(reg_, test::ViewSeedValues());
     for (const std::string& f : made) ::DeleteFileA(f.c_str());
 }
 

@@ -3,7 +3,7 @@
 
 #include "platform/named_event.h"
 #include "repair_fixture.h"
-#include "scan_repair_seed.h"
+#include "scan_repair_runs.h"
 
 namespace qm {
 namespace {

@@ -16,7 +16,7 @@
 #include "repair/registry_repair.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
-#include "tests/regfile/registry_dump.h"
+#include "tests/support/registry_dump.h"
 
 namespace qm {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "platform/named_event.h"
 #include "repair_fixture.h"
-#include "view_repair_seed.h"
+#include "scan_repair_runs.h"
 
 namespace qm {
 namespace {
@@ -18,7 +18,7 @@ TEST_F(ViewRepairTest, BothViewsAreScannedRepairedAndRestoredEachInItsOwnView) {
     system_.SetSystemDirectory("C:\\Windows\\System32");
     for (const std::string& f : test::ViewSeedFiles("C:\\Windows")) system_.AddFile(f);
     MakeEngine();
-    test::SeedViews(registry_);
+    test::SeedRegistry(registry_, test::ViewSeedValues());
     // The 32-bit keys are where the registry editor shows them.
     EXPECT_TRUE(registry_.KeyExists(std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\CLSID\\") +
                                     test::kGone32Class));

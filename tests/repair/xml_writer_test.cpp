@@ -4,7 +4,7 @@
 
 #include "repair_fixture.h"
 #include "repair/xml_writer.h"
-#include "tests/worked_backup.h"
+#include "tests/support/worked_backup.h"
 
 namespace qm {
 namespace {

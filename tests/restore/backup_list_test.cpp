@@ -8,7 +8,7 @@
 
 #include "repair/backup_list.h"
 #include "repair/restore_areas.h"
-#include "tests/restore/restore_test_util.h"
+#include "tests/support/backup_files.h"
 
 namespace qm {
 namespace {
@@ -52,12 +52,12 @@ TEST(BackupList, NewestFirstByTheTimeInTheNameThenByTheTakenNamesCounter) {
 TEST(BackupList, EachListedBackupSaysWhenAndWhatItPutsBack) {
     const V names = {"FixedOnSundayDecember062026050645.xml", "FixedOnMondayDecember072026010000.xml",
                      "notes.xml", "FixedOnMondayDecember072026010000-2.xml"};
-    test::WriteTextFile(names[0], AppPathsBackup("old.exe", 1));
-    test::WriteTextFile(names[1], AppPathsBackup("new.exe", 3));
-    test::WriteTextFile(names[2], AppPathsBackup("notes.exe", 2));
+    test::WriteFileBytes(names[0], AppPathsBackup("old.exe", 1));
+    test::WriteFileBytes(names[1], AppPathsBackup("new.exe", 3));
+    test::WriteFileBytes(names[2], AppPathsBackup("notes.exe", 2));
     // Cut off inside its key: what comes before the break.
     const std::string whole = AppPathsBackup("cut.exe", 2);
-    test::WriteTextFile(names[3], whole.substr(0, whole.find("<v name=\"v1\"")));
+    test::WriteFileBytes(names[3], whole.substr(0, whole.find("<v name=\"v1\"")));
 
     const std::vector<BackupListing> listed = ListBackups("", names, RestoreAreas::Program());
     ASSERT_EQ(listed.size(), 3u);

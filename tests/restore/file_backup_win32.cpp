@@ -43,7 +43,7 @@ TEST(FileBackupRealFiles, FileComesBackWithItsBytesAndAttributes) {
     // A shell link's header, then anything.
     std::string bytes("\x4c\0\0\0\x01\x14\x02\0\0\0\0\0\xc0\0\0\0\0\0\0\x46", 20);
     for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<char>(i * 7));
-    test::WriteTextFile(path, bytes);
+    test::WriteFileBytes(path, bytes);
     ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
 
     const std::string file = "file_backup_real.xml";
@@ -63,24 +63,24 @@ TEST(FileBackupRealFiles, FileComesBackWithItsBytesAndAttributes) {
     CXmlReader reader;
     ASSERT_EQ(repair.LoadAsXml(reader, file), 1) << repair.LastRestore().Describe();
     EXPECT_EQ(repair.LastRestore().files, 1u);
-    EXPECT_EQ(test::ReadTextFile(path), bytes);
+    EXPECT_EQ(test::ReadFileBytes(path), bytes);
     EXPECT_EQ(::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY,
               static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
 
     // There again: left alone.
     ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    test::WriteTextFile(path, "mine");
+    test::WriteFileBytes(path, "mine");
     CXmlReader again;
     EXPECT_EQ(repair.LoadAsXml(again, file), 1);
     EXPECT_EQ(ui.Messages(), std::vector<std::string>{"kept the existing file " + path});
-    EXPECT_EQ(test::ReadTextFile(path), "mine");
+    EXPECT_EQ(test::ReadFileBytes(path), "mine");
     ::DeleteFileA(path.c_str());
 
     // Into a folder that is gone: fails, with the file named.
-    std::string xml = test::ReadTextFile(file);
+    std::string xml = test::ReadFileBytes(file);
     const std::string escaped = GetEscapedXmlString(path);
     xml.replace(xml.find(escaped), escaped.size(), gone);
-    test::WriteTextFile(file, xml);
+    test::WriteFileBytes(file, xml);
     ui.ClearMessages();
     CXmlReader third;
     EXPECT_EQ(repair.LoadAsXml(third, file), 0);

@@ -11,8 +11,10 @@
 #include "repair/registry_repair.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
-#include "tests/restore/restore_test_util.h"
-#include "tests/worked_backup.h"
+#include "tests/support/backup_files.h"
+#include "tests/support/registry_keys.h"
+#include "tests/support/test_restore_areas.h"
+#include "tests/support/worked_backup.h"
 
 namespace qm {
 namespace {
@@ -50,7 +52,7 @@ protected:
     }
 
     int Restore(const std::string& content) {
-        test::WriteTextFile(file_, content);
+        test::WriteFileBytes(file_, content);
         CXmlReader reader;
         const int result = repair_->LoadAsXml(reader, file_);
         EXPECT_FALSE(reader.IsOpen());
@@ -281,7 +283,7 @@ TEST_F(RestoreTest, FileThatCannotBeOpenedFails) {
 }
 
 TEST_F(RestoreTest, RestoreRegistryRunsTheDialogThenTheFile) {
-    test::WriteTextFile(file_, Xml("  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"R\"/>\r\n  </k>\r\n"));
+    test::WriteFileBytes(file_, Xml("  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"R\"/>\r\n  </k>\r\n"));
     {
         RecordingRestoreUi cancel;  // no file: the user cancels
         repair_->SetRestoreUi(&cancel);
@@ -305,7 +307,7 @@ TEST_F(RestoreTest, RestoreRegistryRunsTheDialogThenTheFile) {
     }
     {
         // Cut off: the reason is shown (the caller then shows the failure).
-        test::WriteTextFile("cut.xml", Xml("  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"S\"/>\r\n").substr(0, 90));
+        test::WriteFileBytes("cut.xml", Xml("  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"S\"/>\r\n").substr(0, 90));
         RecordingRestoreUi cut("cut.xml");
         repair_->SetRestoreUi(&cut);
         EXPECT_FALSE(repair_->RestoreRegistry());
@@ -316,7 +318,7 @@ TEST_F(RestoreTest, RestoreRegistryRunsTheDialogThenTheFile) {
     }
     {
         // A parse error is shown once, by the reader.
-        test::WriteTextFile("bad.xml", "<registry>\r\n<\r\n");
+        test::WriteFileBytes("bad.xml", "<registry>\r\n<\r\n");
         RecordingRestoreUi bad("bad.xml");
         repair_->SetRestoreUi(&bad);
         EXPECT_FALSE(repair_->RestoreRegistry());

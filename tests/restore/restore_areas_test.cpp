@@ -19,7 +19,8 @@
 #include "repair/restore_areas.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
-#include "tests/restore/restore_test_util.h"
+#include "tests/support/backup_files.h"
+#include "tests/support/registry_keys.h"
 
 namespace qm {
 namespace {
@@ -146,7 +147,7 @@ TEST(RestoreAreas, ShortcutsOnlyOnLocalDrives) {
 }
 
 TEST(RestoreAreas, ShellLinksAreKnownByHeaderSizeAndClass) {
-    const std::string file = test::ReadTextFile(std::string(QM_TEST_DATA_DIR) + "/lnk/intact.lnk");
+    const std::string file = test::ReadFileBytes(std::string(QM_TEST_DATA_DIR) + "/lnk/intact.lnk");
     ASSERT_GT(file.size(), 0x4Cu);
     Bytes link(file.begin(), file.end());
     EXPECT_TRUE(IsShellLink(link));
@@ -225,7 +226,7 @@ protected:
         repair_ = std::make_unique<CRegistryRepair>(*lib_);
         repair_->SetRestoreUi(&ui_);
         repair_->SetRestoreFileSystem(&files_);
-        const std::string file = test::ReadTextFile(std::string(QM_TEST_DATA_DIR) + "/lnk/broken.lnk");
+        const std::string file = test::ReadFileBytes(std::string(QM_TEST_DATA_DIR) + "/lnk/broken.lnk");
         link_.assign(file.begin(), file.end());
         // Something in the areas first: a refused backup writes none of it.
         good_ = Chain(kAppPath, Value("(Default)", "C:\\Gone\\qm.exe")) +
@@ -233,7 +234,7 @@ protected:
     }
 
     int Restore(const std::string& content) {
-        test::WriteTextFile(file_, content);
+        test::WriteFileBytes(file_, content);
         CXmlReader reader;
         const int result = repair_->LoadAsXml(reader, file_);
         EXPECT_EQ(reg_.OpenHandleCount(), 0u);
@@ -368,7 +369,7 @@ TEST_F(RestoreAreasRestore, WhatFollowsABreakIsNotChecked) {
 // the check before the first write): it ends at the element outside the
 // areas, before a step for it.
 TEST_F(RestoreAreasRestore, TheWritingWalkEndsAtTheFirstElementOutside) {
-    test::WriteTextFile(file_, Xml(Chain(kRun, Value("v", "1")) +
+    test::WriteFileBytes(file_, Xml(Chain(kRun, Value("v", "1")) +
                                    Chain("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
                                          Value("w", "2"))));
     CXmlReader reader;
@@ -408,7 +409,7 @@ TEST_F(RestoreAreasRestore, SummaryCountsWhatTheBackupPutsBackOnce) {
         Chain(kRun, Value("a", "a.exe"), " view=\"32\"") + Chain("HKEY_LOCAL_MACHINE\\SOFTWARE", "") +
         FileElement("C:\\x.lnk", link_) + FileElement("c:\\X.LNK", link_);
     const std::string name = "FixedOnSundayDecember062026050645.xml";
-    test::WriteTextFile(name, Xml(body));
+    test::WriteFileBytes(name, Xml(body));
     const BackupSummary s = SummarizeBackup(name, RestoreAreas::Program(), &files_);
     EXPECT_TRUE(s.opened);
     EXPECT_TRUE(s.complete);
@@ -425,7 +426,7 @@ TEST_F(RestoreAreasRestore, SummaryCountsWhatTheBackupPutsBackOnce) {
 
     // Cut off: what comes before the break.
     const std::string whole = Xml(Chain(kRun, Value("a", "a.exe")));
-    test::WriteTextFile(name, whole.substr(0, whole.find("a.exe\"/>\r\n") + 10));
+    test::WriteFileBytes(name, whole.substr(0, whole.find("a.exe\"/>\r\n") + 10));
     const BackupSummary cut = SummarizeBackup(name, RestoreAreas::Program(), &files_);
     EXPECT_TRUE(cut.opened);
     EXPECT_FALSE(cut.complete);
@@ -434,7 +435,7 @@ TEST_F(RestoreAreasRestore, SummaryCountsWhatTheBackupPutsBackOnce) {
     EXPECT_NE(cut.ConfirmationText(name).find("\n\nThe file breaks off at line "), std::string::npos);
 
     // Refused: where and why.
-    test::WriteTextFile(name, Xml(Chain(kRun, Value("a", "a.exe")) + FileElement("C:\\x.exe", link_)));
+    test::WriteFileBytes(name, Xml(Chain(kRun, Value("a", "a.exe")) + FileElement("C:\\x.exe", link_)));
     const BackupSummary refused = SummarizeBackup(name, RestoreAreas::Program(), &files_);
     EXPECT_TRUE(refused.refused);
     EXPECT_EQ(refused.line, 3 + 13);
@@ -459,7 +460,7 @@ TEST(BackupSummaryDate, FromTheFileNameOrElseTheFileItself) {
         EXPECT_FALSE(BackupTimeFromFileName(other, t)) << other;
 
     const std::string name = "summary-date.xml";
-    test::WriteTextFile(name, Xml(""));
+    test::WriteFileBytes(name, Xml(""));
     RecordingFiles files;
     const BackupSummary s = SummarizeBackup(name, RestoreAreas::Program(), &files);
     ASSERT_EQ(s.dateSource, BackupSummary::DateSource::ModificationTime);
@@ -477,7 +478,7 @@ TEST(BackupSummaryDate, FromTheFileNameOrElseTheFileItself) {
 }
 
 TEST_F(RestoreAreasRestore, RestoreRegistryAsksBeforeWriting) {
-    test::WriteTextFile(file_, Xml(Chain(kRun, Value("a", "a.exe"))));
+    test::WriteFileBytes(file_, Xml(Chain(kRun, Value("a", "a.exe"))));
     {
         RecordingRestoreUi no(file_);
         no.SetAnswer(false);
@@ -498,7 +499,7 @@ TEST_F(RestoreAreasRestore, RestoreRegistryAsksBeforeWriting) {
     }
     {
         // Refused: no question, the reason instead.
-        test::WriteTextFile(file_, Xml(Chain("HKEY_CURRENT_USER\\Environment", Value("a", "a.exe"))));
+        test::WriteFileBytes(file_, Xml(Chain("HKEY_CURRENT_USER\\Environment", Value("a", "a.exe"))));
         RecordingRestoreUi refused(file_);
         repair_->SetRestoreUi(&refused);
         EXPECT_FALSE(repair_->RestoreRegistry());

@@ -12,7 +12,8 @@
 #include "repair/registry_repair.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
-#include "tests/restore/restore_test_util.h"
+#include "tests/support/backup_files.h"
+#include "tests/support/test_restore_areas.h"
 
 namespace qm {
 namespace {
@@ -70,7 +71,7 @@ protected:
         repair_->SetRestoreAreas(&test::TestRestoreAreas());
     }
     int Restore(const std::string& body) {
-        test::WriteTextFile("restore-calls.xml",
+        test::WriteFileBytes("restore-calls.xml",
                             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n <registry>\r\n" + body + " </registry>\r\n");
         CXmlReader reader;
         const int result = repair_->LoadAsXml(reader, "restore-calls.xml");

@@ -35,7 +35,7 @@ protected:
     }
 
     int Restore(const std::string& content) {
-        test::WriteTextFile("restore_or_fail.xml", content);
+        test::WriteFileBytes("restore_or_fail.xml", content);
         ui_.ClearMessages();
         CXmlReader reader;
         const int result = repair_->LoadAsXml(reader, "restore_or_fail.xml");
@@ -62,7 +62,7 @@ protected:
         original = test::Snapshot(reg_, kHkeyCurrentUser, sub);
         EXPECT_EQ(test::WriteBackup(*repair_, "HKEY_CURRENT_USER\\" + sub, "restore_or_fail_full.xml"), 1);
         test::DeleteTree(reg_, kHkeyCurrentUser, sub);
-        return test::ReadTextFile("restore_or_fail_full.xml");
+        return test::ReadFileBytes("restore_or_fail_full.xml");
     }
 
     TreeSnapshot Now(const std::string& name) {

@@ -9,7 +9,8 @@
 #include <thread>
 
 #include "control/restore_ui_win32.h"
-#include "tests/restore/restore_test_util.h"
+#include "tests/support/backup_files.h"
+#include "tests/support/registry_keys.h"
 
 namespace qm {
 namespace {
@@ -100,7 +101,7 @@ TEST_F(RestoreUiWin32, QuestionIsCaptionedRegistryRestorationWithYesAndNoDefault
 TEST_F(RestoreUiWin32, FileDialogStartsInTheCurrentFolderAddsXmlAndKeepsTheFolder) {
     char before[MAX_PATH] = "";
     ::GetCurrentDirectoryA(sizeof before, before);
-    test::WriteTextFile("chosen backup.xml", "<registry/>");
+    test::WriteFileBytes("chosen backup.xml", "<registry/>");
 
     Win32RestoreUi ui;
     std::string path;

@@ -18,7 +18,9 @@
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
 #include "repair/xml_writer.h"
-#include "tests/restore/restore_test_util.h"
+#include "tests/support/backup_files.h"
+#include "tests/support/registry_keys.h"
+#include "tests/support/test_restore_areas.h"
 
 namespace qm::test {
 

@@ -121,7 +121,7 @@ TEST_F(MemoryRoundTrip, FileCutOffAfterAnyLineFailsAndAppliesEverythingBeforeThe
         const test::TreeSnapshot original = test::Snapshot(reg_, kHkeyCurrentUser, sub);
         ASSERT_EQ(test::WriteBackup(*repair_, "HKEY_CURRENT_USER\\" + sub, "cut_full.xml"), 1);
         test::DeleteTree(reg_, kHkeyCurrentUser, sub);
-        const std::string full = test::ReadTextFile("cut_full.xml");
+        const std::string full = test::ReadFileBytes("cut_full.xml");
         const std::string base = "HKEY_CURRENT_USER\\" + sub;
 
         // Every line end of the file is a cut point (and the empty file).
@@ -130,7 +130,7 @@ TEST_F(MemoryRoundTrip, FileCutOffAfterAnyLineFailsAndAppliesEverythingBeforeThe
             ends.push_back(p + 1);
         for (std::size_t cut : ends) {
             const std::string prefix = full.substr(0, cut);
-            test::WriteTextFile("cut.xml", prefix);
+            test::WriteFileBytes("cut.xml", prefix);
             ui_.ClearMessages();
             CXmlReader reader;
             // Only the whole file is a complete backup.

@@ -73,7 +73,7 @@ TEST_F(RealRegistryRoundTrip, UnknownRootAndUncreatableKeyFail) {
     // A key name of more than 255 characters is refused by the registry.
     const std::string tooLong(300, 'x');
     const std::string file = "round_trip_real.xml";
-    test::WriteTextFile(file,
+    test::WriteFileBytes(file,
                         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n <registry>\r\n"
                         "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"" + parent_.substr(0, 8) +
                             "\">\r\n    <k name=\"" + parent_.substr(9) + "\">\r\n     <k name=\"" +
@@ -84,7 +84,7 @@ TEST_F(RealRegistryRoundTrip, UnknownRootAndUncreatableKeyFail) {
     EXPECT_EQ(ui_.Messages()[0], "couldn't create key HKEY_CURRENT_USER\\" + parent_ + "\\" + tooLong);
 
     ui_.ClearMessages();
-    test::WriteTextFile(file, "<registry>\r\n <k name=\"HKEY_NOWHERE\"/>\r\n</registry>\r\n");
+    test::WriteFileBytes(file, "<registry>\r\n <k name=\"HKEY_NOWHERE\"/>\r\n</registry>\r\n");
     CXmlReader again;
     EXPECT_EQ(repair_->LoadAsXml(again, file), 0);
     EXPECT_TRUE(ui_.Messages().empty());

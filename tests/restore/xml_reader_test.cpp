@@ -2,8 +2,8 @@
 
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
-#include "tests/restore/restore_test_util.h"
-#include "tests/worked_backup.h"
+#include "tests/support/backup_files.h"
+#include "tests/support/worked_backup.h"
 
 namespace qm {
 namespace {
@@ -99,7 +99,7 @@ TEST(XmlReader, OtherMalformedInputNamesItsLineAndReason) {
 
 TEST(XmlReader, EmptyLineGivesOneNothingEvent) {
     const auto r = test::ReadEvents(([] {
-        test::WriteTextFile("empty_line.xml", "<a>\r\n\r\n</a>\r\n");
+        test::WriteFileBytes("empty_line.xml", "<a>\r\n\r\n</a>\r\n");
         return std::string("empty_line.xml");
     })(), true);
     std::vector<std::string> line2;
@@ -109,7 +109,7 @@ TEST(XmlReader, EmptyLineGivesOneNothingEvent) {
 }
 
 TEST(XmlReader, CommentOverThreeLinesGivesCommentEventsAndNoText) {
-    test::WriteTextFile("comment.xml", "<a>\r\n<!-- one\r\ntwo <b> \"\r\nthree --><c/>\r\n</a>\r\n");
+    test::WriteFileBytes("comment.xml", "<a>\r\n<!-- one\r\ntwo <b> \"\r\nthree --><c/>\r\n</a>\r\n");
     const auto r = test::ReadEvents("comment.xml", true);
     EXPECT_EQ(r.error, "");
     std::map<int, std::vector<std::string>> byLine;
@@ -138,7 +138,7 @@ TEST(XmlReader, CDataAndDirectivesAreReportedAndSkipped) {
 }
 
 TEST(XmlReader, ParseErrorIsShownOnlyWhenAsked) {
-    test::WriteTextFile("bad.xml", "<a>\r\n<b\r\n<c>\r\n");
+    test::WriteFileBytes("bad.xml", "<a>\r\n<b\r\n<c>\r\n");
     for (bool show : {false, true}) {
         RecordingRestoreUi ui;
         CXmlReader reader;
@@ -165,8 +165,8 @@ TEST(XmlReader, MissingFileGivesNoEventsAndStaysClosed) {
 }
 
 TEST(XmlReader, FileNameIsFixedWhileOpenAndStateIsFreshOnReopen) {
-    test::WriteTextFile("first.xml", "<a x=\"1\"/>");
-    test::WriteTextFile("second.xml", "<b>");
+    test::WriteFileBytes("first.xml", "<a x=\"1\"/>");
+    test::WriteFileBytes("second.xml", "<b>");
     CXmlReader reader;
     reader.SetFileName("first.xml");
     ASSERT_EQ(reader.ReadNext(), 1);

@@ -1,6 +1,6 @@
-// Helpers shared by the restore tests: files, reader event lists and
-// snapshots of registry trees taken through IRegistry (so they work on the
-// in-memory registry and on the real one alike).
+// Registry keys in tests, through IRegistry (so they work on the in-memory
+// registry and on the real one alike): full key paths split and joined,
+// snapshots of key trees to compare, and removal of a tree.
 #pragma once
 
 #include <algorithm>
@@ -10,71 +10,23 @@
 #include <string>
 #include <vector>
 
+#include "engine/registry_lib.h"
 #include "platform/registry.h"
-#include "repair/xml_reader.h"
-#include "tests/test_restore_areas.h"
 
 namespace qm::test {
 
-inline void WriteTextFile(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+// `a\b`, or `a` when `b` is empty.
+inline std::string Join(const std::string& a, const std::string& b) {
+    return b.empty() ? a : a + "\\" + b;
 }
 
-inline std::string ReadTextFile(const std::string& path) {
-    std::string out;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    std::fclose(f);
-    return out;
+// A full key path ("HKEY_LOCAL_MACHINE\\SOFTWARE\\...") as its root key and
+// the path below it.
+inline void SplitFull(const std::string& full, RegKey* root, std::string* sub) {
+    std::string rest = full;
+    *root = RootKeyFromName(CRegistryLib::SeperateMainKey(rest));
+    *sub = rest;
 }
-
-// One reader event as text: "1:name", "2:name", "3:name=value", "4:text",
-// "5:directive", "6", "7", "0".
-inline std::string DescribeEvent(const CXmlReader& r) {
-    switch (r.GetKind()) {
-        case kXmlStartTag: return "1:" + r.GetTagName();
-        case kXmlEndTag: return "2:" + r.GetTagName();
-        case kXmlAttribute: return "3:" + r.GetAttributeName() + "=" + r.GetAttributeValue();
-        case kXmlText: return "4:" + r.GetText();
-        case kXmlDirective: return "5:" + r.GetDirectiveName();
-        default: return std::to_string(r.GetKind());
-    }
-}
-
-struct ReadResult {
-    std::vector<std::string> events;  // without kind-0 events unless asked for
-    std::vector<int> lines;           // the line of each event
-    std::string error;                // the reader's error text at the end
-};
-
-inline ReadResult ReadEvents(const std::string& path, bool withNone = false) {
-    ReadResult out;
-    CXmlReader reader;
-    reader.SetFileName(path);
-    int guard = 0;
-    while (reader.ReadNext() == 1 && ++guard < 100000) {
-        if (!withNone && reader.GetKind() == kXmlNone) continue;
-        out.events.push_back(DescribeEvent(reader));
-        out.lines.push_back(reader.GetLineNumber());
-    }
-    out.error = reader.GetErrorText();
-    reader.Close();
-    return out;
-}
-
-inline ReadResult ReadEventsOf(const std::string& content, bool withNone = false) {
-    const std::string path = "reader_input.xml";
-    WriteTextFile(path, content);
-    return ReadEvents(path, withNone);
-}
-
-// ---------------------------------------------------------------- registry trees
 
 struct ValueSnapshot {
     std::uint32_t type = 0;

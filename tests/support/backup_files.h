@@ -1,15 +1,15 @@
-// Helpers for the repair tests: reading files, a strict little parser for the
-// XML backup (so a test can check what a backup holds and that it is
-// well-formed), and a progress recorder.
+// Files in tests, and backups read two ways: a strict little parser of the XML
+// backup (so a test can check what a backup holds and that it is
+// well-formed), and the list of events the program's own reader makes of a
+// file.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "platform/registry.h"
+#include "repair/xml_reader.h"
 
 namespace qm::test {
 
@@ -184,6 +184,46 @@ inline std::size_t CountOf(const std::vector<std::string>& entries, const std::s
     std::size_t n = 0;
     for (const auto& e : entries) n += (e == entry);
     return n;
+}
+
+// One reader event as text: "1:name", "2:name", "3:name=value", "4:text",
+// "5:directive", "6", "7", "0".
+inline std::string DescribeEvent(const CXmlReader& r) {
+    switch (r.GetKind()) {
+        case kXmlStartTag: return "1:" + r.GetTagName();
+        case kXmlEndTag: return "2:" + r.GetTagName();
+        case kXmlAttribute: return "3:" + r.GetAttributeName() + "=" + r.GetAttributeValue();
+        case kXmlText: return "4:" + r.GetText();
+        case kXmlDirective: return "5:" + r.GetDirectiveName();
+        default: return std::to_string(r.GetKind());
+    }
+}
+
+struct ReadResult {
+    std::vector<std::string> events;  // without kind-0 events unless asked for
+    std::vector<int> lines;           // the line of each event
+    std::string error;                // the reader's error text at the end
+};
+
+inline ReadResult ReadEvents(const std::string& path, bool withNone = false) {
+    ReadResult out;
+    CXmlReader reader;
+    reader.SetFileName(path);
+    int guard = 0;
+    while (reader.ReadNext() == 1 && ++guard < 100000) {
+        if (!withNone && reader.GetKind() == kXmlNone) continue;
+        out.events.push_back(DescribeEvent(reader));
+        out.lines.push_back(reader.GetLineNumber());
+    }
+    out.error = reader.GetErrorText();
+    reader.Close();
+    return out;
+}
+
+inline ReadResult ReadEventsOf(const std::string& content, bool withNone = false) {
+    const std::string path = "reader_input.xml";
+    WriteFileBytes(path, content);
+    return ReadEvents(path, withNone);
 }
 
 }  // namespace qm::test
