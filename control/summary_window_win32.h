@@ -17,8 +17,10 @@
 // result screens, <SCREEN>_LISTINFO. The first screen places the window at
 // (x, y) with the size of its images; later screens draw inside it.
 //
-// Workers: ScanThread and FixThread run RunScan / the export and FixError and
-// post kFinishScanMessage / kFinishFixingMessage. The window never outlives
+// Workers: ScanThread and FixThread run RunScan / the repair job (every
+// finding and broken shortcut) and post kFinishScanMessage /
+// kFinishFixingMessage; what the repair could not do (a refusal, a failed
+// export or backup) is said in a box once the fix screen shows. The window never outlives
 // its worker's use of it: every way of closing (Escape, Enter, kPrepareToClose,
 // the buttons, WM_CLOSE) first stops a worker still running and waits for it.
 // A run ended by a stop request closes the window and sets the event
@@ -112,6 +114,9 @@ private:
     void WaitForWorker();
     void OnFinishScan();
     void OnFinishFixing();
+    // The worker's repair: every finding and broken shortcut. What it could
+    // not do, in the window's words ("" when nothing).
+    std::string RunRepair();
     void OnOK();
     void OnCancel();
     void OnPrepareToClose();
@@ -139,6 +144,7 @@ private:
     Win32Handle worker_;
     DWORD workerId_ = 0;
     HWND postTo_ = nullptr;  // where the worker posts its finish message
+    std::string fixProblems_;  // what the last repair could not do ("" when nothing), set by its worker
 };
 
 }  // namespace qm
