@@ -92,23 +92,14 @@ void AddFixCommand(CLI::App& app, CliState& state) {
 
         // What the user keeps goes to the ignore list and is left alone, as
         // the rows a user unticks in the main window.
-        const std::vector<bool> ticked =
-            TickedExcept(engine.Findings(), shortcuts.BrokenLinks(), *keep);
         RepairJob job(engine, outcome.rows);
         job.shortcuts = &shortcuts;
-        job.ticked = ticked;
+        job.ticked = TickedExcept(engine.Findings(), shortcuts.BrokenLinks(), *keep);
         job.administrator = administrator;
         job.beforeRemoval = state.beforeRepair;
         const RepairJobOutcome repaired = RunRepairJob(job);
-        const RepairReach& reach = repaired.reach;
         if (repaired.end == RepairEnd::NeedsAdministrator)
-            RefuseWithoutAdministratorRights(
-                "fix",
-                " to remove \"" + reach.firstOutside + "\"" +
-                    (reach.outside > 1 ? " and " + std::to_string(reach.outside - 1) + " more entries outside "
-                                       : ", which lies outside ") +
-                    kUserExportRoot,
-                reach.outside > 1 ? " or leave them with --keep" : " or leave it with --keep");
+            RefuseToRemoveOutsideUserHive(repaired.reach.firstOutside, repaired.reach.outside);
         // Without its ignore list a repair would remove what the user kept.
         if (repaired.end == RepairEnd::IgnoreListNotSaved)
             throw CliError(repaired.ignoreError + "; nothing was kept or removed");

@@ -1,7 +1,8 @@
 // Whether the running program holds administrator rights: on Windows, an
 // elevated token of a member of the Administrators group, which writing under
 // HKEY_LOCAL_MACHINE needs. Natively every process counts as holding them
-// (the native build works on a registry loaded from a file of its own).
+// (the native build works on a registry loaded from a file of its own),
+// unless told otherwise (below).
 #pragma once
 
 #include <cstdlib>
@@ -24,7 +25,8 @@ public:
     virtual bool Held() = 0;
 };
 
-// The platform's check (see kOrdinaryUserEnvironmentVariable), or the one the program chose (SetDefaultAdministratorRights).
+// The platform's check (see kOrdinaryUserEnvironmentVariable), or the one the
+// program chose (SetDefaultAdministratorRights).
 IAdministratorRights& DefaultAdministratorRights();
 // Replaces the check DefaultAdministratorRights returns (not owned); nullptr
 // goes back to the platform's own.

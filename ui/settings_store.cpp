@@ -50,8 +50,10 @@ std::int32_t CSettingsStore::ReadTimeValue(const std::string& valueName) {
 }
 
 bool CSettingsStore::WriteTimeValue(const std::string& valueName, std::int32_t value) {
-    if (ReadSettingValue(registry_, kSettingsKey, valueName, nullptr, nullptr, kKeyRead) &&
-        ReadTimeValue(valueName) == value)
+    std::string stored;
+    std::uint32_t type = 0;
+    if (ReadSettingValue(registry_, kSettingsKey, valueName, &stored, &type, kKeyRead) && type == kRegDword &&
+        stored.size() == 4 && ReadTimeValue(valueName) == value)
         return true;
     return MayWrite() && WriteSettingTime(registry_, valueName, value) == kRegSuccess;
 }
@@ -66,10 +68,11 @@ bool CSettingsStore::SaveSchedule(std::int64_t now) {
     choice.minutesText = controls_.GetEditText("EDIT_SCAN_PERIOD");
     ApplyScheduleChoice(NextScanTime, ScanPeriod, choice, ScanEnabled, now);
 
-    // Each value is tried whatever became of the one before.
-    bool stored = WriteTimeValue("scannext", NextScanTime);
+    // Each value is tried whatever became of the one before; the typed
+    // minutes before the period they give.
+    bool stored = SaveEditText("scanminutes", "EDIT_SCAN_PERIOD");
+    stored = WriteTimeValue("scannext", NextScanTime) && stored;
     stored = WriteTimeValue("scanperiod", ScanPeriod) && stored;
-    stored = SaveEditText("scanminutes", "EDIT_SCAN_PERIOD") && stored;
     stored = SaveCheckState("scanevery", "BUTTON_START_EVERY") && stored;
     stored = SaveCheckState("scanafterevery", "BUTTON_START_AFTER_EVERY") && stored;
     stored = SaveCheckState("scanmonth", "BUTTON_START_AFTER_EVERY_MONTH") && stored;
