@@ -2,6 +2,7 @@
 
 #include "cli/cli_state.h"
 #include "platform/administrator_rights.h"
+#include "repair/export_backups.h"
 
 namespace qm::cli {
 
@@ -15,6 +16,15 @@ void RefuseWithoutAdministratorRights(const std::string& command, const std::str
     throw CliError(command + " needs administrator rights" + what +
                    ": run it from a command prompt started with \"Run as administrator\"" + hint +
                    "; nothing was changed");
+}
+
+void RefuseToRemoveOutsideUserHive(const std::string& first, std::size_t outside) {
+    RefuseWithoutAdministratorRights(
+        "fix",
+        " to remove \"" + first + "\"" +
+            (outside > 1 ? " and " + std::to_string(outside - 1) + " more entries outside " : ", which lies outside ") +
+            kUserExportRoot,
+        outside > 1 ? " or leave them with --keep" : " or leave it with --keep");
 }
 
 }  // namespace qm::cli

@@ -8,6 +8,7 @@
 // of a backup holding nothing else.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace qm::cli {
@@ -20,5 +21,9 @@ void RequireAdministratorRights(const std::string& command);
 // "administrator rights" and `hint` the advice to run it elevated.
 [[noreturn]] void RefuseWithoutAdministratorRights(const std::string& command, const std::string& what = {},
                                                    const std::string& hint = {});
+
+// The refusal of a fix without administrator rights that would remove
+// `outside` entries outside HKEY_CURRENT_USER, `first` the first of them.
+[[noreturn]] void RefuseToRemoveOutsideUserHive(const std::string& first, std::size_t outside);
 
 }  // namespace qm::cli

@@ -14,26 +14,28 @@
 #include "engine/shortcut.h"
 #include "platform/administrator_rights.h"
 #include "platform/codepage.h"
-#include "repair/backup_file_element.h"
 #include "repair/export_backups.h"
 #include "repair/keep_selection.h"
+#include "repair/repair_job.h"
 #include "repair/registry_repair.h"
-#include "repair/repair_pass.h"
-#include "repair/xml_writer.h"
 
 namespace qm::cli {
 
 namespace {
 
+bool InClassesRoot(const std::string& path) { return path.rfind("HKEY_CLASSES_ROOT\\", 0) == 0; }
+
 // Whether every category of the selection has keys in the user's hive, so
-// that its findings may all be the user's own.
+// that its findings may all be the user's own (a class may be the user's:
+// HKEY_CLASSES_ROOT shows the user's classes too).
 bool OnlyCategoriesWithUserAreas(const CategorySelection& selection) {
     if (selection.shortcuts) return false;
     for (const CategoryInfo& info : kCategories) {
         if (info.category == Category::Shortcuts || selection.states[info.slot] == 0) continue;
         bool userArea = false;
         for (const RegistryArea& area : kRegistryAreas)
-            if (area.category == info.category && InUserHive(area.path)) userArea = true;
+            if (area.category == info.category && (InUserHive(area.path) || InClassesRoot(area.path)))
+                userArea = true;
         if (!userArea) return false;
     }
     return true;
@@ -91,70 +93,27 @@ void AddFixCommand(CLI::App& app, CliState& state) {
 
         // What the user keeps goes to the ignore list and is left alone, as
         // the rows a user unticks in the main window.
-        const std::vector<bool> ticked =
-            TickedExcept(engine.Findings(), shortcuts.BrokenLinks(), *keep);
-        bool removesRegistry = false, userHiveOnly = true;
-        std::string outside;  // the first entry outside the user's hive
-        std::size_t outsideCount = 0;
-        for (std::size_t i = 0; i < ticked.size(); ++i) {
-            if (!ticked[i]) continue;
-            if (i >= engine.Findings().size()) {
-                userHiveOnly = false;
-                continue;
-            }
-            removesRegistry = true;
-            const std::string keyPath = engine.Findings()[i]->GetKeyPath();
-            if (InUserHive(keyPath)) continue;
-            userHiveOnly = false;
-            if (outsideCount++ == 0) outside = keyPath;
-        }
-        if (!administrator && outsideCount > 0)
-            RefuseWithoutAdministratorRights(
-                "fix",
-                " to remove \"" + outside + "\"" +
-                    (outsideCount > 1 ? " and " + std::to_string(outsideCount - 1) + " more entries outside "
-                                      : ", which lies outside ") +
-                    kUserExportRoot,
-                outsideCount > 1 ? " or leave them with --keep" : " or leave it with --keep");
-
-        // As the windows' repairs do: with "savereg" set, a full export of
-        // HKEY_LOCAL_MACHINE first (of HKEY_CURRENT_USER when only the user's
-        // entries go). If it cannot be made, the repair still runs (its XML
-        // backup keeps what it removes) and the exit status is 2.
-        std::string exported, exportError;
-        const bool exportMade = ExportBeforeRepair(
-            exported, exportError, removesRegistry && userHiveOnly ? kUserExportRoot : kMachineExportRoot);
-        std::vector<std::string> kept;
-        for (std::size_t i = 0; i < ticked.size(); ++i) {
-            if (ticked[i]) continue;
-            kept.push_back(i < engine.Findings().size()
-                               ? engine.Findings()[i]->GetFilePath()
-                               : shortcuts.BrokenLinks()[i - engine.Findings().size()]);
-        }
-        {
-            CRegistryLib keeper(services);
-            std::string keepError;
-            KeepUntickedRows(engine, &shortcuts, ticked, keeper, &keepError);
-            if (!keepError.empty())
-                throw CliError(keepError + "; nothing was kept or removed");
-        }
-
-        state.beforeRepair();
-        const std::string requested = MakeBackupFileName();
-        // The broken shortcuts go into the same backup, each before it is
-        // deleted, so that a restore puts them back too.
         CRegistryRepair repair(engine);
-        const std::string backup =
-            repair.FixRegistry(outcome.rows, requested, [&](CXmlWriter& writer) {
-                if (!selection.shortcuts || writer.WriteFailed()) return;
-                shortcuts.FixLinkFile([&](const std::string& path) {
-                    return WriteBackupFileElement(writer, shortcuts.FileSystem(), path);
-                });
-            });
+        RepairJob job(repair, outcome.rows);
+        job.shortcuts = &shortcuts;
+        job.ticked = TickedExcept(engine.Findings(), shortcuts.BrokenLinks(), *keep);
+        job.administrator = administrator;
+        job.beforeRemoval = state.beforeRepair;
+        const RepairJobOutcome repaired = RunRepairJob(job);
+        if (repaired.end == RepairEnd::NeedsAdministrator)
+            RefuseToRemoveOutsideUserHive(repaired.reach.firstOutside, repaired.reach.outside);
+        // Without its ignore list a repair would remove what the user kept.
+        if (repaired.end == RepairEnd::IgnoreListNotSaved)
+            throw CliError(repaired.ignoreError + "; nothing was kept or removed");
+        // With "savereg" set the export came first; if it could not be made,
+        // the repair still ran (its XML backup keeps what it removed) and the
+        // exit status is 2.
+        const std::string& exported = repaired.exportFile;
+        const std::string& backup = repaired.backupFile;
         if (backup.empty())
-            throw CliError("cannot create the backup file \"" + requested + "\"; nothing was removed");
+            throw CliError("cannot create the backup file \"" + repaired.backupRequested + "\"; nothing was removed");
         state.registryChanged(true);
-        const bool backupComplete = !repair.BackupWriter().WriteFailed();
+        const bool backupComplete = repaired.backupComplete;
         if (selection.shortcuts) {
             auto row = std::make_unique<CScanError>(kLabelShortcuts, shortcuts.ItemsScanned(),
                                                     shortcuts.ErrorsFound());
@@ -164,7 +123,7 @@ void AddFixCommand(CLI::App& app, CliState& state) {
 
         if (*json) {
             nlohmann::ordered_json keptJson = nlohmann::ordered_json::array();
-            for (const auto& path : kept) keptJson.push_back(AnsiToUtf8(path));
+            for (const auto& path : repaired.kept) keptJson.push_back(AnsiToUtf8(path));
             PrintJson({{"rows", RowsToJson(outcome.rows)},
                        {"kept", keptJson},
                        {"backup", AnsiToUtf8(backup)},
@@ -172,13 +131,13 @@ void AddFixCommand(CLI::App& app, CliState& state) {
                                                            : nlohmann::ordered_json(AnsiToUtf8(exported))}});
         } else {
             PrintScanText(outcome.rows, FindingList(), {});
-            for (const auto& path : kept) std::printf("kept: %s\n", path.c_str());
+            for (const auto& path : repaired.kept) std::printf("kept: %s\n", path.c_str());
             std::printf("backup: %s\n", backup.c_str());
             if (!exported.empty()) std::printf("registry export: %s\n", exported.c_str());
             std::fflush(stdout);
         }
-        if (!exportMade) {
-            Complain("quillmere-cli: %s\n", exportError.c_str());
+        if (repaired.exportFailed) {
+            Complain("quillmere-cli: %s\n", repaired.exportError.c_str());
             state.exitCode = kExitError;
             if (backupComplete) return;
         }

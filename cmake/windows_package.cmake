@@ -27,25 +27,27 @@ endfunction()
 qm_version_resource(quillmere "Quillmere registry cleaner")
 qm_version_resource(quillmere-cli "Quillmere registry cleaner, command line")
 
-# ---------------------------------------------------------------- administrator manifest
-# The same manifest as every other executable's but for the execution level.
+# ---------------------------------------------------------------- the window program's manifest
+# The same manifest as every other executable's but for the execution level: the highest
+# rights its user has, so that an administrator is asked to elevate and an ordinary user
+# runs as himself (and may repair his own entries).
 if(TARGET quillmere)
   file(READ "${CMAKE_SOURCE_DIR}/resources/quillmere.manifest" manifest)
-  string(REPLACE "level=\"asInvoker\"" "level=\"requireAdministrator\"" admin_manifest "${manifest}")
-  if(admin_manifest STREQUAL manifest)
+  string(REPLACE "level=\"asInvoker\"" "level=\"highestAvailable\"" window_manifest "${manifest}")
+  if(window_manifest STREQUAL manifest)
     message(FATAL_ERROR "resources/quillmere.manifest has no level=\"asInvoker\" to replace")
   endif()
-  file(CONFIGURE OUTPUT "${QM_GENERATED_RESOURCES}/quillmere-administrator.manifest"
-       CONTENT "${admin_manifest}" @ONLY)
+  file(CONFIGURE OUTPUT "${QM_GENERATED_RESOURCES}/quillmere-window.manifest"
+       CONTENT "${window_manifest}" @ONLY)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/resources/quillmere.manifest")
-  target_compile_definitions(quillmere PRIVATE QM_REQUIRE_ADMINISTRATOR)
+  target_compile_definitions(quillmere PRIVATE QM_HIGHEST_AVAILABLE)
   target_include_directories(quillmere PRIVATE "${QM_GENERATED_RESOURCES}")
 endif()
 
 # windres does not report the files a resource script names: rebuild the scripts that hold
 # the manifest when it changes, and the application's script when the skin, its images or the
 # icons change (the programs and the tests that link it read the skin from it).
-set(qm_manifests "${CMAKE_SOURCE_DIR}/resources/quillmere.manifest;${QM_GENERATED_RESOURCES}/quillmere-administrator.manifest")
+set(qm_manifests "${CMAKE_SOURCE_DIR}/resources/quillmere.manifest;${QM_GENERATED_RESOURCES}/quillmere-window.manifest")
 file(GLOB qm_app_resource_files CONFIGURE_DEPENDS
   "${CMAKE_SOURCE_DIR}/resources/Skin.ini" "${CMAKE_SOURCE_DIR}/resources/skin/*" "${CMAKE_SOURCE_DIR}/resources/icons/*")
 set_source_files_properties("${CMAKE_SOURCE_DIR}/resources/manifest.rc" PROPERTIES OBJECT_DEPENDS "${qm_manifests}")

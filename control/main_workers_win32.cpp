@@ -17,9 +17,9 @@
 
 #include "control/main_dlg_win32.h"
 #include "control/scan_outcome.h"
+#include "platform/administrator_rights.h"
 #include "platform/com_scope_win32.h"
-#include "repair/export_backups.h"
-#include "repair/xml_writer.h"
+#include "repair/repair_job.h"
 
 namespace qm {
 
@@ -212,108 +212,99 @@ DWORD WINAPI CMainDlg::MainRepairThread(LPVOID argument) {
 
 void CMainDlg::RemoveSelectedItems() {
     RepairInProgress.store(1);  // already set by the starter; kept for any other caller
-    auto scratch = std::make_unique<CRegistryLib>(EngineServices{&Engine().Registry(), nullptr, Engine().IgnoreFile()});
 
     // Which findings and shortcuts the rows leave ticked (a row's data is its
     // entry: the findings, then the shortcuts; the rows may have been sorted).
     RepairOutcome outcome;
     CSkinnedListView* list = ResultListView();
-    FindingList& findings = Engine().Findings();
-    std::vector<std::size_t> keptFindings, keptShortcuts;
-    bool userHiveOnly = true;  // every ticked row an entry of the user's own hive
+    const FindingList& findings = Engine().Findings();
+    const std::size_t links = Shortcuts().BrokenLinks().size();
+    std::vector<bool> ticked(findings.size() + links, false);
     if (list != nullptr) {
         const int rows = list->RowCount();
         for (int i = 0; i < rows; ++i) {
             const LPARAM data = list->RowData(i);
             if (data < 0) continue;
-            const bool ticked = list->Checked(i);
+            const bool checked = list->Checked(i);
             if (data < registryRows_) {
                 const auto f = static_cast<std::size_t>(data);
                 if (f >= findings.size() || !findings[f]) continue;
-                if (ticked) {
-                    ++outcome.registryTicked;
-                    if (!InUserHive(findings[f]->GetKeyPath())) userHiveOnly = false;
-                } else {
-                    keptFindings.push_back(f);
-                }
+                if (checked) ++outcome.registryTicked;
+                ticked[f] = checked;
             } else {
                 const auto sc = static_cast<std::size_t>(data - registryRows_);
-                if (sc >= Shortcuts().BrokenLinks().size()) continue;
-                if (ticked) ++outcome.shortcutsTicked;
-                else keptShortcuts.push_back(sc);
+                if (sc >= links) continue;
+                if (checked) ++outcome.shortcutsTicked;
+                ticked[findings.size() + sc] = checked;
             }
         }
     }
+    // The closing message, shown by the user-interface thread; `keepResults`
+    // leaves the result list up to tick and repair again.
+    auto finish = [this](std::string text, bool keepResults) {
+        auto message = std::make_unique<std::string>(std::move(text));
+        // The closing message is shown by the user-interface thread, the thread
+        // of the window that owns it. A box of this thread would take its clicks
+        // in a queue of its own: a press on the disabled main window made before
+        // the box's OK could then be handled after it, once the window is enabled
+        // again, and start what it names (under Wine, which does not join the two
+        // threads' input as Windows does for an owned window of another thread).
+        // Posted: the worker never waits for that thread.
+        if (PostMessageA(Window(), kRepairFinishedMessage, keepResults ? 1 : 0,
+                         reinterpret_cast<LPARAM>(message.get())))
+            message.release();
+        else
+            RepairInProgress.store(0);
+    };
     if (outcome.registryTicked + outcome.shortcutsTicked == 0) {
         // Nothing to remove: no export, no backup, nothing ignored.
-        auto message = std::make_unique<std::string>(NothingTickedMessage());
-        if (PostMessageA(Window(), kRepairFinishedMessage, 1, reinterpret_cast<LPARAM>(message.get())))
-            message.release();
-        else
-            RepairInProgress.store(0);
+        exporting_.store(false);
+        finish(NothingTickedMessage(), true);
         return;
     }
 
-    std::string exportedTo;
-    // Of the user's hive when only its entries go.
-    outcome.exportFailed = !ExportBeforeRepair(
-        exportedTo, outcome.exportError,
-        outcome.registryTicked > 0 && outcome.shortcutsTicked == 0 && userHiveOnly ? kUserExportRoot
-                                                                                   : kMachineExportRoot);
-    exporting_.store(false);
-    if (StopRequested()) {
-        // Stopped during the export (the window is closing): nothing is
-        // removed or ignored.
-        auto message = std::make_unique<std::string>("The repair was stopped before anything was removed.");
-        if (PostMessageA(Window(), kRepairFinishedMessage, 1, reinterpret_cast<LPARAM>(message.get())))
-            message.release();
-        else
-            RepairInProgress.store(0);
-        return;
+    RepairJob job(Repair(), Rows());
+    job.shortcuts = &Shortcuts();
+    job.ticked = std::move(ticked);
+    job.administrator = DefaultAdministratorRights().Held();
+    job.afterExport = [this] { exporting_.store(false); };
+    job.stopRequested = [this] { return StopRequested(); };
+    job.beforeRemoval = [this] {
+        ShowPanel("SUBMAIN_RESULT");
+        SetProgressLabel(kStatusLabel, "Fixing errors");
+        if (CSubMainSkin* panel = ProgressPanel()) InvalidateRect(panel->Window(), nullptr, TRUE);
+    };
+    const RepairJobOutcome repaired = RunRepairJob(job);
+    switch (repaired.end) {
+        case RepairEnd::NeedsAdministrator:
+            exporting_.store(false);
+            finish(RightsRefusalMessage(repaired.reach.firstOutside, repaired.reach.outside), true);
+            return;
+        case RepairEnd::Stopped:
+            // Stopped during the export (the window is closing): nothing is
+            // removed or ignored.
+            finish("The repair was stopped before anything was removed.", true);
+            return;
+        case RepairEnd::IgnoreListNotSaved:
+            // The unticked rows are blanked for the repair: the results are
+            // left, and a new scan lists them again.
+            finish(IgnoreListNotSavedMessage(repaired.ignoreError), false);
+            return;
+        case RepairEnd::Done:
+            break;
     }
 
-    ShowPanel("SUBMAIN_RESULT");
-    // The unticked rows go to the ignore list and are left out of the repair.
-    for (std::size_t f : keptFindings) {
-        scratch->IgnoreList().push_back(std::make_unique<CRegErrorLog>(*findings[f]));
-        findings[f]->SetKeyPath("");
-    }
-    for (std::size_t sc : keptShortcuts) {
-        auto entry = std::make_unique<CRegErrorLog>();
-        entry->SetFilePath(Shortcuts().BrokenLinks()[sc]);
-        scratch->IgnoreList().push_back(std::move(entry));
-        Shortcuts().EmptyBrokenLink(sc);
-    }
-    const bool ignoreSaved = scratch->SaveIgnoreList();
-    outcome.ignoredAdded = ignoreSaved ? static_cast<int>(keptFindings.size() + keptShortcuts.size()) : 0;
-    outcome.ignoreSaveFailed = !ignoreSaved;
-    if (!ignoreSaved) outcome.ignoreError = scratch->IgnoreListError();
-
-    SetProgressLabel(kStatusLabel, "Fixing errors");
-    if (CSubMainSkin* panel = ProgressPanel()) InvalidateRect(panel->Window(), nullptr, TRUE);
-
-    for (const auto& finding : findings)
-        if (finding && !finding->GetKeyPath().empty()) outcome.registryToRepair = true;
-    outcome.backupFile = FixError();
-    outcome.backupWriteFailed = Repair().BackupWriter().WriteFailed();
+    outcome.exportFailed = repaired.exportFailed;
+    outcome.exportError = repaired.exportError;
+    outcome.ignoredAdded = static_cast<int>(repaired.ignored);
+    outcome.registryToRepair = repaired.reach.removesRegistry;
+    outcome.backupFile = repaired.backupFile;
+    outcome.backupWriteFailed = !repaired.backupComplete;
     for (const auto& row : Rows())
         if (row && row->errorsFixed < 0) ++outcome.rowsNotFixed;
-    outcome.entriesNotDeleted = RegistryEntriesLeft();
-    for (const std::string& path : Shortcuts().BrokenLinks())
-        if (!path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) ++outcome.shortcutsNotDeleted;
-
-    auto message = std::make_unique<std::string>(RepairClosingMessage(outcome));
-    // The closing message is shown by the user-interface thread, the thread
-    // of the window that owns it. A box of this thread would take its clicks
-    // in a queue of its own: a press on the disabled main window made before
-    // the box's OK could then be handled after it, once the window is enabled
-    // again, and start what it names (under Wine, which does not join the two
-    // threads' input as Windows does for an owned window of another thread).
-    // Posted: the worker never waits for that thread.
-    if (PostMessageA(Window(), kRepairFinishedMessage, 0, reinterpret_cast<LPARAM>(message.get())))
-        message.release();
-    else
-        RepairInProgress.store(0);
+    outcome.entriesNotDeleted = repaired.entriesLeft;
+    outcome.shortcutsNotDeleted = repaired.shortcutsLeft;
+    finish(RepairClosingMessage(outcome), false);
 }
 
 void CMainDlg::RepairFinished(std::unique_ptr<std::string> message, bool keepResults) {

@@ -58,6 +58,13 @@ bool IsPlainToggle(const std::string& name) {
     return false;
 }
 
+// The setting a schedule option's check box is stored as.
+const char* ScheduleSettingOf(const std::string& button) {
+    for (const SettingInfo& setting : KnownSettings())
+        if (button == setting.control) return setting.name;
+    return "";
+}
+
 std::string FormatRunTime(std::time_t when) {
     if (when == 0) return "Never";
     const std::tm* local = std::localtime(&when);  // the user-interface thread only
@@ -126,6 +133,11 @@ bool CSubMainSkin::Create(IPanelHost* host, HWND parent, const SkinFile& skin, c
     return true;
 }
 
+void CSubMainSkin::SettingNotSaved() {
+    MessageBoxA(host_ != nullptr ? host_->OwnerWindow() : Window(), SettingNotSavedMessage().c_str(), "Quillmere",
+                MB_OK | MB_ICONWARNING);
+}
+
 void CSubMainSkin::ButtonPressed(const std::string& name) {
     if (ScanInProgress.load() != 0) return;
     store_.SaveEditText("savecountreg", "EDIT_BAKUP_COUNT");
@@ -135,12 +147,12 @@ void CSubMainSkin::ButtonPressed(const std::string& name) {
     } else if (name == "BUTTON_STARTUP") {
         if (IsCategoriesPanel())
             controls_.SetButtonCheck(name, controls_.GetButtonCheck(name) ? 0 : 1);
-        else
-            store_.ToggleStartWithWindows();
+        else if (!store_.ToggleStartWithWindows())
+            SettingNotSaved();
     } else if (name == "BUTTON_AUTOSCAN") {
-        store_.ToggleFlag("autoscan", name);
+        if (!store_.ToggleFlag("autoscan", name)) SettingNotSaved();
     } else if (name == "BUTTON_BACKUP") {
-        store_.ToggleFlag("savereg", name);
+        if (!store_.ToggleFlag("savereg", name)) SettingNotSaved();
     } else if (IsPlainToggle(name)) {
         controls_.SetButtonCheck(name, controls_.GetButtonCheck(name) ? 0 : 1);
     } else if (name == "BUTTON_ALL") {
@@ -175,12 +187,16 @@ void CSubMainSkin::ButtonPressed(const std::string& name) {
         if (ignoredList_ != nullptr)
             for (int i = 0; i < ignoredList_->RowCount(); ++i) ignoredList_->SetChecked(i, v != 0);
     } else if (name == "BUTTON_AUTOSCAN_ENABLE") {
+        // Stored first: a switch that cannot be stored changes nothing.
+        if (!store_.SaveFlag("enablescan", ScanEnabled == 0)) {
+            SettingNotSaved();
+            return;
+        }
         ScanEnabled = ScanEnabled ? 0 : 1;
         if (host_ != nullptr) host_->ShowPanel(ScanEnabled ? "SUBMAIN_SCHEDULE" : "SUBMAIN_SCHEDULE_DISABLED");
         // Both looks show the setting, not only the one pressed.
         controls_.SetButtonCheck(name, ScanEnabled);
         if (host_ != nullptr) host_->SetButtonCheckOnAllPanels(name, ScanEnabled);
-        store_.SaveCheckState("enablescan", name);
     }
 
     if (ScanEnabled == 1) ScheduleOptionPressed(name);
@@ -236,7 +252,13 @@ void CSubMainSkin::ScheduleOptionPressed(const std::string& name) {
         return;
     }
     controls_.SetButtonCheck(name, 1);
-    store_.SaveSchedule(SystemClock().Now());
+    if (store_.SaveSchedule(SystemClock().Now())) return;
+    // Not stored: the boxes show the stored choice again.
+    for (const char* option : {every, after, month, week, day}) {
+        controls_.SetButtonCheck(option, 0);
+        store_.LoadCheckState(kSettingsKey, ScheduleSettingOf(option), option);
+    }
+    SettingNotSaved();
 }
 
 void CSubMainSkin::ShowCategoryProgress(const std::string& textLabel, const std::string& countLabel, int state) {
@@ -481,12 +503,18 @@ LRESULT CSubMainSkin::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             // What is typed into an edit box is saved as it is typed (a text
             // set by the program, which comes without the focus, is not).
             if (HIWORD(wParam) == EN_CHANGE && reinterpret_cast<HWND>(lParam) == GetFocus()) {
+                // What cannot be stored is said once per panel, not at every key.
+                bool stored = true;
                 if (const CSkinnedEdit* count = controls_.FindEdit("EDIT_BAKUP_COUNT");
                     count != nullptr && count->Window() == reinterpret_cast<HWND>(lParam))
-                    store_.SaveEditText("savecountreg", "EDIT_BAKUP_COUNT");
+                    stored = store_.SaveEditText("savecountreg", "EDIT_BAKUP_COUNT");
                 if (const CSkinnedEdit* minutes = controls_.FindEdit("EDIT_SCAN_PERIOD");
                     minutes != nullptr && minutes->Window() == reinterpret_cast<HWND>(lParam) && ScanEnabled == 1)
-                    store_.SaveSchedule(SystemClock().Now());
+                    stored = store_.SaveSchedule(SystemClock().Now()) && stored;
+                if (!stored && !typedTextRefused_) {
+                    typedTextRefused_ = true;
+                    SettingNotSaved();
+                }
             }
             break;
         case WM_TIMER:

@@ -120,6 +120,8 @@ private:
     void DeleteCheckedIgnored();
     void DeleteSelectedSchedule();
     void ScheduleOptionPressed(const std::string& name);
+    // A setting the user changed could not be stored: says so, in a box.
+    void SettingNotSaved();
     void ShowListMenu(CSkinnedListView& list);
     // The result list's notifications: a header click sorts by that column;
     // a double click or Enter on a row shows its details; the pointer
@@ -145,6 +147,7 @@ private:
     std::vector<std::string> backupPaths_;  // by the backup list's row data
     SkinFile skin_;  // the skin the panel was built from, for its result window
     Win32Handle resultThread_;
+    bool typedTextRefused_ = false;  // a typed setting could not be stored, and that was said
 };
 
 // The scan categories a categories panel's BUTTON_ALL sets, in order.

@@ -5,10 +5,8 @@
 #include <mutex>
 #include <vector>
 
-#include "repair/backup_file_element.h"
-#include "repair/export_backups.h"
+#include "repair/repair_job.h"
 #include "repair/repair_pass.h"
-#include "repair/xml_writer.h"
 
 namespace qm {
 
@@ -123,6 +121,22 @@ std::string NothingToRepairMessage() {
 
 std::string NoProblemsToRepairMessage() { return "No problems found: there is nothing to repair."; }
 
+std::string IgnoreListNotSavedMessage(const std::string& error) {
+    return "The ignore list could not be saved, so nothing was removed: " + error +
+           "\r\nThe unticked entries would otherwise be reported again and removed by a later repair. "
+           "Scan again once the ignore list can be written.";
+}
+
+std::string RightsRefusalMessage(const std::string& first, std::size_t outside) {
+    const bool many = outside > 1;
+    return "Removing \"" + first + "\"" +
+           (many ? " and " + std::to_string(outside - 1) + " more entries outside HKEY_CURRENT_USER"
+                 : ", which lies outside HKEY_CURRENT_USER,") +
+           " needs administrator rights: nothing was removed and nothing was added to the ignore list.\r\n"
+           "Untick " + (many ? "them" : "it") +
+           " to remove only your own entries, or start Quillmere as an administrator.";
+}
+
 Summary::Summary(const EngineServices& engine, const ShortcutServices& shortcuts)
     : engine_(engine), shortcuts_(shortcuts), stop_(kStopEventName) {
     engine_.SetProgressCallback(&SummaryProgressCallback);
@@ -158,54 +172,14 @@ bool Summary::RunScan() {
     return StopRequested();
 }
 
-int Summary::RegistryEntriesLeft() {
-    IRegistry& registry = engine_.Registry();
-    int left = 0;
-    for (const auto& finding : engine_.Findings()) {
-        if (!finding || finding->GetKeyPath().empty()) continue;
-        std::string subKey = finding->GetKeyPath();
-        const RegKey root = RootKeyFromName(CRegistryLib::SeperateMainKey(subKey));
-        if (root == kNullKey || subKey.empty()) continue;
-        RegKey opened = kNullKey;
-        if (registry.RegOpenKeyExA(root, subKey.c_str(), kKeyRead, &opened) != kRegSuccess) continue;  // gone
-        RegKeyHandle key(registry, opened);
-        if (finding->GetRemoveKind() == kRemoveKey) {
-            ++left;
-            continue;
-        }
-        const CRegValueItem* value = finding->GetValue();
-        if (value == nullptr) continue;
-        const std::string name = value->isDefault ? std::string() : value->name;
-        std::uint32_t size = 0;
-        if (registry.RegQueryValueExA(key.Get(), name.c_str(), nullptr, nullptr, &size) == kRegSuccess) ++left;
-    }
-    return left;
-}
+int Summary::RegistryEntriesLeft() { return FindingsStillPresent(repair_); }
 
 std::string Summary::BackupFileNameFor(const std::tm& localTime) { return FormatBackupFileName(localTime); }
 
 std::string Summary::FixError() {
     const std::string requested = MakeBackupFileName();
     if (StopRequested()) return std::string();
-    // Each broken shortcut goes into the same backup before it is deleted,
-    // so that a restore puts it back too; none is deleted without a backup.
-    const std::string written = repair_.FixRegistry(rows_, requested, [this](CXmlWriter& writer) {
-        if (StopRequested() || writer.WriteFailed()) return;
-        shortcuts_.FixLinkFile([&](const std::string& path) {
-            return WriteBackupFileElement(writer, shortcuts_.FileSystem(), path);
-        });
-    });
-    return written;
-}
-
-bool Summary::ExportBeforeRepair(std::string& where, std::string& error, const char* root) {
-    if (root == nullptr) {
-        bool shortcuts = false;
-        for (const std::string& path : shortcuts_.BrokenLinks())
-            if (!path.empty()) shortcuts = true;
-        root = ExportRootFor(engine_.Findings(), shortcuts);
-    }
-    return qm::ExportBeforeRepair(engine_.Registry(), *MakeExportHost(), ExportOptionsFor(root), where, error);
+    return RemoveWithBackup(repair_, &shortcuts_, rows_, requested, [this] { return StopRequested(); });
 }
 
 }  // namespace qm

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -89,6 +90,13 @@ std::string NothingTickedMessage();
 std::string NothingToRepairMessage();
 // ... for a scan that found nothing.
 std::string NoProblemsToRepairMessage();
+// ... without administrator rights, when `outside` ticked entries lie outside
+// the user's own hive, `first` the first of them (a key path or a shortcut
+// file): nothing is removed, exported or ignored.
+std::string RightsRefusalMessage(const std::string& first, std::size_t outside);
+// ... when the ignore list cannot be saved (`error` says why): nothing is
+// removed, or the unticked entries would be found and removed next time.
+std::string IgnoreListNotSavedMessage(const std::string& error);
 
 class Summary {
 public:
@@ -119,13 +127,6 @@ public:
     int RegistryEntriesLeft();
     // The backup file name for a repair starting at `localTime`.
     static std::string BackupFileNameFor(const std::tm& localTime);
-    // The registry export a repair makes first when "savereg" is set. False
-    // only when one was wanted and could not be made (`error` says why);
-    // `where` is the export's path ("" when none was wanted). It holds
-    // `root` (export_backups.h); without one, the hive of the findings and
-    // broken shortcuts still to be repaired (ExportRootFor).
-    bool ExportBeforeRepair(std::string& where, std::string& error, const char* root = nullptr);
-
     // Asks a running scan or repair to stop; it ends at its next check.
     void RequestStop() { stop_.Set(); }
     void ClearStop() { stop_.Reset(); }

@@ -17,8 +17,10 @@
 // result screens, <SCREEN>_LISTINFO. The first screen places the window at
 // (x, y) with the size of its images; later screens draw inside it.
 //
-// Workers: ScanThread and FixThread run RunScan / the export and FixError and
-// post kFinishScanMessage / kFinishFixingMessage. The window never outlives
+// Workers: ScanThread and FixThread run RunScan / the repair job (every
+// finding and broken shortcut) and post kFinishScanMessage /
+// kFinishFixingMessage; what the repair could not do (a refusal, a failed
+// export or backup) is said in a box once the fix screen shows. The window never outlives
 // its worker's use of it: every way of closing (Escape, Enter, kPrepareToClose,
 // the buttons, WM_CLOSE) first stops a worker still running and waits for it.
 // A scan stopped with BUTTON_STOPSCAN shows the results found up to then
@@ -117,6 +119,9 @@ private:
     // stopped by BUTTON_STOPSCAN before its end.
     void ShowScanResults(bool stopped);
     void OnFinishFixing();
+    // The worker's repair: every finding and broken shortcut. What it could
+    // not do, in the window's words ("" when nothing).
+    std::string RunRepair();
     void OnOK();
     void OnCancel();
     void OnPrepareToClose();
@@ -145,6 +150,7 @@ private:
     DWORD workerId_ = 0;
     HWND postTo_ = nullptr;  // where the worker posts its finish message
     bool stopPressed_ = false;  // BUTTON_STOPSCAN was pressed during the scan
+    std::string fixProblems_;  // what the last repair could not do ("" when nothing), set by its worker
 };
 
 }  // namespace qm

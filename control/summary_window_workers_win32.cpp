@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "control/summary_window_win32.h"
+#include "platform/administrator_rights.h"
 #include "platform/com_scope_win32.h"
+#include "repair/repair_job.h"
 
 namespace qm {
 
@@ -48,14 +50,39 @@ DWORD WINAPI CSummaryWindow::FixThread(LPVOID argument) {
     auto* self = static_cast<CSummaryWindow*>(argument);
     const HWND window = self->postTo_;
     try {
-        std::string where, error;
-        self->ExportBeforeRepair(where, error);
-        self->FixError();
+        self->fixProblems_ = self->RunRepair();
     } catch (...) {
         MessageBoxA(nullptr, "Error Occured while Fixing", "Fix thread", MB_OK);
     }
     PostMessageA(window, kFinishFixingMessage, 0, 0);
     return 0;
+}
+
+std::string CSummaryWindow::RunRepair() {
+    RepairJob job(Repair(), Rows());
+    job.shortcuts = &Shortcuts();
+    job.administrator = DefaultAdministratorRights().Held();
+    job.stopRequested = [this] { return StopRequested(); };
+    const RepairJobOutcome repaired = RunRepairJob(job);
+    switch (repaired.end) {
+        case RepairEnd::NeedsAdministrator:
+            return RightsRefusalMessage(repaired.reach.firstOutside, repaired.reach.outside);
+        case RepairEnd::IgnoreListNotSaved:
+            return IgnoreListNotSavedMessage(repaired.ignoreError);
+        case RepairEnd::Stopped:
+        case RepairEnd::Done:
+            break;
+    }
+    std::string problems;
+    auto line = [&problems](const std::string& l) { problems += (problems.empty() ? "" : "\r\n") + l; };
+    if (repaired.exportFailed)
+        line("The registry export before the repair failed" +
+             (repaired.exportError.empty() ? std::string(".") : ": " + repaired.exportError));
+    if (repaired.end == RepairEnd::Done && repaired.reach.removesRegistry && repaired.backupFile.empty())
+        line("The backup file could not be written: no registry entry was removed.");
+    else if (!repaired.backupComplete)
+        line("Writing the backup " + repaired.backupFile + " failed part way: the entries after that were not removed.");
+    return problems;
 }
 
 void CSummaryWindow::OnFinishScan() {
@@ -145,6 +172,8 @@ void CSummaryWindow::OnFinishFixing() {
     controls_.SetLabelText("TEXT_FIXCOMPLETE_ITEMSCANNED", Number(scanned));
     controls_.SetLabelText("TEXT_FIXCOMPLETE_ERRORFOUND", Number(found));
     controls_.SetLabelText("TEXT_FIXCOMPLETE_FIXED", Number(fixed));
+    if (!fixProblems_.empty()) MessageBoxA(Window(), fixProblems_.c_str(), "Quillmere", MB_OK | MB_ICONWARNING);
+    fixProblems_.clear();
 }
 
 }  // namespace qm

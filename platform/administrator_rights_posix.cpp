@@ -8,7 +8,7 @@ namespace {
 
 class AlwaysHeld final : public IAdministratorRights {
 public:
-    bool Held() override { return true; }
+    bool Held() override { return !OrdinaryUserAsked(); }
 };
 
 std::atomic<IAdministratorRights*> g_rights{nullptr};

@@ -34,7 +34,7 @@ bool InAdministratorsGroup() {
 
 class TokenRights final : public IAdministratorRights {
 public:
-    bool Held() override { return InAdministratorsGroup(); }
+    bool Held() override { return !OrdinaryUserAsked() && InAdministratorsGroup(); }
 };
 
 std::atomic<IAdministratorRights*> g_rights{nullptr};

@@ -93,7 +93,7 @@ bool IsWebAddress(const std::string& text) {
 
 std::string ReadWebAddress(IRegistry& registry, const std::string& name, const std::string& fallback) {
     std::string text;
-    if (!ReadSettingText(registry, kSettingsKey, name, text) || !IsWebAddress(text)) return fallback;
+    if (!ReadSettingText(registry, kSettingsKey, name, text, kKeyRead) || !IsWebAddress(text)) return fallback;
     return text;
 }
 
@@ -129,23 +129,24 @@ bool ReadSettingValue(IRegistry& registry, const std::string& subKey, const std:
     }
 }
 
-bool ReadSettingFlag(IRegistry& registry, const std::string& subKey, const std::string& name) {
-    return ReadSettingValue(registry, subKey, name);
+bool ReadSettingFlag(IRegistry& registry, const std::string& subKey, const std::string& name,
+                     std::uint32_t access) {
+    return ReadSettingValue(registry, subKey, name, nullptr, nullptr, access);
 }
 
 bool ReadSettingText(IRegistry& registry, const std::string& subKey, const std::string& name,
-                     std::string& text) {
+                     std::string& text, std::uint32_t access) {
     std::string data;
-    if (!ReadSettingValue(registry, subKey, name, &data)) return false;
+    if (!ReadSettingValue(registry, subKey, name, &data, nullptr, access)) return false;
     const std::size_t zero = data.find('\0');
     text = zero == std::string::npos ? data : data.substr(0, zero);
     return true;
 }
 
-std::int32_t ReadSettingTime(IRegistry& registry, const std::string& name) {
+std::int32_t ReadSettingTime(IRegistry& registry, const std::string& name, std::uint32_t access) {
     std::string data;
     std::uint32_t type = 0;
-    if (!ReadSettingValue(registry, kSettingsKey, name, &data, &type)) return 0;
+    if (!ReadSettingValue(registry, kSettingsKey, name, &data, &type, access)) return 0;
     if (type != kRegDword || data.size() != 4) return 0;
     const auto* b = reinterpret_cast<const unsigned char*>(data.data());
     const std::uint32_t v = std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) |

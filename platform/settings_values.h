@@ -71,16 +71,17 @@ bool ReadSettingValue(IRegistry& registry, const std::string& subKey, const std:
                       std::string* data = nullptr, std::uint32_t* type = nullptr,
                       std::uint32_t access = kKeyAllAccess);
 // A flag: the value's presence.
-bool ReadSettingFlag(IRegistry& registry, const std::string& subKey, const std::string& name);
+bool ReadSettingFlag(IRegistry& registry, const std::string& subKey, const std::string& name,
+                     std::uint32_t access = kKeyAllAccess);
 // A text value: its data up to the first zero; false when absent.
 bool ReadSettingText(IRegistry& registry, const std::string& subKey, const std::string& name,
-                     std::string& text);
+                     std::string& text, std::uint32_t access = kKeyAllAccess);
 // A time value: the REG_DWORD's data, or 0 when it cannot be read or is not a
 // four-byte REG_DWORD.
-std::int32_t ReadSettingTime(IRegistry& registry, const std::string& name);
+std::int32_t ReadSettingTime(IRegistry& registry, const std::string& name, std::uint32_t access = kKeyAllAccess);
 
 // The web address stored as `name`, or `fallback` when it is absent or not a
-// web address.
+// web address (only read, as any user may).
 std::string ReadWebAddress(IRegistry& registry, const std::string& name, const std::string& fallback);
 
 // Writers under "Software\QUILLMERE" (created when missing).

@@ -217,7 +217,7 @@ const char* ExportRootFor(const FindingList& findings, bool removesShortcuts) {
         if (!finding) continue;
         const std::string keyPath = finding->GetKeyPath();
         if (keyPath.empty()) continue;
-        if (!InUserHive(keyPath)) return kMachineExportRoot;
+        if (!InUserHive(ClassesHivePath(keyPath, finding->GetClassesHive()))) return kMachineExportRoot;
         any = true;
     }
     return any ? kUserExportRoot : kMachineExportRoot;

@@ -1,7 +1,10 @@
 // A window panel's settings: the values of platform/settings_values.h bound by
 // name to the panel's check boxes and edit boxes, and the periodic-scan
-// timetable. Failures are silent: an unreadable value counts as absent and a
-// failed write leaves the old value.
+// timetable. An unreadable value counts as absent. Values are only read, as
+// any user may; writing them (under HKEY_LOCAL_MACHINE) needs administrator
+// rights: without them nothing is written. The savers say whether what they
+// had to store was stored; a toggle that could not be stored puts its check
+// box back, so that the panel shows what is stored.
 //
 // Portable: works on any IRegistry and on a window's controls through
 // INamedControls.
@@ -17,6 +20,11 @@
 
 namespace qm {
 
+// What a panel says when a setting the user changed could not be stored: the
+// reason (no administrator rights, or the registry refused the write) and
+// that the stored setting stays as it was.
+std::string SettingNotSavedMessage();
+
 // ---------------------------------------------------------------- a panel's settings
 
 // The settings operations of one panel, on its own controls.
@@ -30,19 +38,21 @@ public:
     void LoadCheckState(const std::string& subKey, const std::string& valueName,
                         const std::string& buttonName);
     // Writes the flag when the named button is checked, else deletes it.
-    void SaveCheckState(const std::string& valueName, const std::string& buttonName);
+    bool SaveCheckState(const std::string& valueName, const std::string& buttonName);
+    // Writes the flag (on) or deletes it.
+    bool SaveFlag(const std::string& valueName, bool on);
     // The edit box's text ← the text value, or "5" when it is absent.
     void LoadEditText(const std::string& subKey, const std::string& valueName,
                       const std::string& editName);
-    // Writes the edit box's text; an empty text (or no such edit box) writes
-    // nothing and leaves the stored value as it was.
-    void SaveEditText(const std::string& valueName, const std::string& editName);
+    // Writes the edit box's text; an empty text (or no such edit box), or the
+    // text already stored, writes nothing and leaves the stored value as it was.
+    bool SaveEditText(const std::string& valueName, const std::string& editName);
     std::int32_t ReadTimeValue(const std::string& valueName);
-    void WriteTimeValue(const std::string& valueName, std::int32_t value);
+    bool WriteTimeValue(const std::string& valueName, std::int32_t value);
     // After a schedule option was pressed: recomputes NextScanTime and
     // ScanPeriod from the schedule controls at `now` and stores "scannext",
     // "scanperiod", "scanminutes" and the five schedule flags.
-    void SaveSchedule(std::int64_t now);
+    bool SaveSchedule(std::int64_t now);
 
     // ---- the panel's life, in the order the panel calls them
 
@@ -60,17 +70,20 @@ public:
     // After the edit boxes exist: EDIT_BAKUP_COUNT and EDIT_SCAN_PERIOD.
     void LoadEditSettings();
     // Destruction: "scannext" and "scanperiod" from NextScanTime and ScanPeriod.
-    void SaveTimetable();
+    bool SaveTimetable();
 
     // BUTTON_STARTUP pressed: toggles it and writes or deletes the Run value.
-    void ToggleStartWithWindows(const std::string& executablePath = std::string());
+    bool ToggleStartWithWindows(const std::string& executablePath = std::string());
     // A flag button pressed (BUTTON_AUTOSCAN, BUTTON_BACKUP): toggle, save.
-    void ToggleFlag(const std::string& valueName, const std::string& buttonName);
+    bool ToggleFlag(const std::string& valueName, const std::string& buttonName);
     // BUTTON_AUTOSCAN_ENABLE pressed: ScanEnabled toggled, the button set to
     // it, "enablescan" saved.
-    void ToggleScanEnabled();
+    bool ToggleScanEnabled();
 
 private:
+    // Whether a write may be tried: the program holds administrator rights.
+    bool MayWrite() const;
+
     IRegistry& registry_;
     INamedControls& controls_;
 };

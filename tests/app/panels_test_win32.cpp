@@ -180,6 +180,57 @@ TEST_F(MainWindow, TheBackupCountBoxOfTheSettingsPanelHasALabelAndSetsSavecountr
         << test::SettingText(kSettings, "savecountreg");
 }
 
+// An ordinary user (the program told so by QUILLMERE_ORDINARY_USER: the
+// prefix's own account is an administrator) cannot change the settings kept
+// under HKEY_LOCAL_MACHINE: a press or a typed count says so once, and the
+// stored values and the boxes stay as they were.
+TEST_F(MainWindow, WithoutAdministratorRightsAChangedSettingSaysItWasNotSavedAndStaysAsStored) {
+    test::WriteFlag("savereg");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "savecountreg", 0, REG_SZ, reinterpret_cast<const BYTE*>("7"), 2);
+    RegCloseKey(key);
+    SetEnvironmentVariableA("QUILLMERE_ORDINARY_USER", "1");
+    const bool started = app_.Start();
+    SetEnvironmentVariableA("QUILLMERE_ORDINARY_USER", nullptr);
+    ASSERT_TRUE(started);
+    ShowTab("BUTTON_ADVSETTINGS", "SUBMAIN_ADVANCED");
+    HWND panel = app_.Panel("SUBMAIN_ADVANCED");
+    HWND backup = app_.Button("BUTTON_BACKUP", panel);
+    ASSERT_TRUE(WaitUntil([&] { return AppWindow::Checked(backup); })) << "the stored setting is shown";
+
+    auto refusalShown = [&] {
+        HWND box = nullptr;
+        if (!WaitUntil([&] { return (box = app_.Dialog("Quillmere")) != nullptr; })) return std::string("(no box)");
+        const std::string text = MessageText(box);
+        test::Click(GetDlgItem(box, IDOK));
+        WaitUntil([&] { return app_.Dialog("Quillmere") == nullptr; });
+        return text;
+    };
+    const std::string kSaid = "This setting was not saved: Quillmere keeps its settings under HKEY_LOCAL_MACHINE";
+    for (const char* button : {"BUTTON_BACKUP", "BUTTON_AUTOSCAN", "BUTTON_STARTUP"}) {
+        Press(button, panel);
+        EXPECT_EQ(refusalShown().rfind(kSaid, 0), 0u) << button;
+    }
+    EXPECT_TRUE(AppWindow::Checked(backup));
+    EXPECT_FALSE(AppWindow::Checked(app_.Button("BUTTON_AUTOSCAN", panel)));
+    EXPECT_FALSE(AppWindow::Checked(app_.Button("BUTTON_STARTUP", panel)));
+    EXPECT_TRUE(test::SettingExists(kSettings, "savereg"));
+    EXPECT_FALSE(test::SettingExists(kSettings, "autoscan"));
+    EXPECT_FALSE(test::SettingExists(test::kRun, "QUILLMERE"));
+
+    // A typed count: said at the first key.
+    HWND edit = FindWindowExA(panel, nullptr, "Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    test::MakeForeground(GetAncestor(edit, GA_ROOT));
+    test::Click(edit);
+    test::PressKey(VK_END);
+    test::PressKey('3');
+    EXPECT_EQ(refusalShown().rfind(kSaid, 0), 0u);
+    EXPECT_EQ(test::SettingText(kSettings, "savecountreg"), "7");
+}
+
 TEST_F(MainWindow, RightClickMenuTicksAndUnticksEveryRow) {
     ASSERT_TRUE(WriteWholeFile("ignore.lst", "C:\\Gone\\a.dll\nC:\\Gone\\b.dll\nC:\\Gone\\c.dll\n"));
     ASSERT_TRUE(app_.Start());

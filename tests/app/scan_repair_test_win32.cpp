@@ -522,6 +522,117 @@ TEST_F(ScanRepair, WithSaveregTheDatedExportIsMadeBeforeTheRepair) {
     EXPECT_FALSE(KeyExists(std::string(kAppPaths) + "\\qmgone.exe"));
 }
 
+// An ordinary user (the program told so by QUILLMERE_ORDINARY_USER: the
+// prefix's own account is an administrator) repairs his own entries only: a
+// repair that would remove a machine's entry or a shortcut file is refused
+// before anything is exported, ignored or removed; one of his own entries
+// alone goes ahead, after an export of HKEY_CURRENT_USER.
+TEST_F(ScanRepair, AnOrdinaryUserRepairsHisOwnEntriesAndIsToldWhyNotTheMachines) {
+    constexpr const char* kUserRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    struct UserRunValue {
+        UserRunValue() {
+            const char data[] = "\"C:\\QmGone\\qmtest-user.exe\" --processStart";
+            RegSetKeyValueA(HKEY_CURRENT_USER, kUserRun, "qmtest-user", REG_SZ, data, sizeof data);
+        }
+        ~UserRunValue() { RegDeleteKeyValueA(HKEY_CURRENT_USER, kUserRun, "qmtest-user"); }
+        static bool Exists() {
+            return RegGetValueA(HKEY_CURRENT_USER, kUserRun, "qmtest-user", RRF_RT_ANY, nullptr, nullptr,
+                                nullptr) == ERROR_SUCCESS;
+        }
+    } userRun;
+    ASSERT_TRUE(UserRunValue::Exists());
+    test::WriteFlag("savereg");
+    const test::SeedAreaSnapshots before = test::SnapshotSeedAreas(registry_);
+    const std::string ignored = test::ReadWholeFile("ignore.lst");
+    SetEnvironmentVariableA("QUILLMERE_ORDINARY_USER", "1");
+    StartApp();
+    SetEnvironmentVariableA("QUILLMERE_ORDINARY_USER", nullptr);
+    if (HasFatalFailure()) return;
+    ScanToResults();
+    HWND list = ResultList();
+    ASSERT_EQ(test::RowCount(list), kSeededRegistryRows + 2);
+    const int own = RowNaming("qmtest-user.exe");
+    ASSERT_GE(own, 0);
+
+    Press("BUTTON_REMOVE");
+    HWND box = ClosingMessage();
+    ASSERT_NE(box, nullptr);
+    const std::string refusal = MessageText(box);
+    EXPECT_EQ(refusal.rfind("Removing \"HKEY_", 0), 0u) << refusal;
+    EXPECT_NE(refusal.find("\" and " + std::to_string(kSeededRegistryRows) +
+                           " more entries outside HKEY_CURRENT_USER needs administrator rights: nothing was removed"),
+              std::string::npos)
+        << refusal;
+    test::Click(GetDlgItem(box, IDOK));
+    ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("Quillmere") == nullptr && ShowsResults(); })) << Describe();
+    EXPECT_TRUE(FilesMatching("*.xml").empty()) << "no backup";
+    EXPECT_TRUE(FilesMatching("Registry Backups\\*.reg").empty()) << "no export";
+    EXPECT_EQ(test::ReadWholeFile("ignore.lst"), ignored);
+    EXPECT_TRUE(UserRunValue::Exists());
+    const test::SeedAreaSnapshots after = test::SnapshotSeedAreas(registry_);
+    for (std::size_t i = 0; i < after.size(); ++i) EXPECT_TRUE(after[i] == before[i]) << test::SeedAreaPaths()[i];
+    EXPECT_TRUE(tree_->Exists("Desktop\\broken.lnk"));
+
+    // His own entry alone: removed, after an export of his hive.
+    for (int row = 0; row < test::RowCount(list); ++row) {
+        if (row == own) continue;
+        test::ClickAt(test::RowPoint(list, row, true));
+        ASSERT_TRUE(WaitUntil([&] { return !test::RowChecked(list, row); })) << row;
+    }
+    Press("BUTTON_REMOVE");
+    box = ClosingMessage();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageText(box).rfind("Items selected have been removed from the system\r\n", 0), 0u)
+        << MessageText(box);
+    test::Click(GetDlgItem(box, IDOK));
+    EXPECT_FALSE(UserRunValue::Exists());
+    EXPECT_EQ(FilesMatching("*.xml").size(), 1u);
+    const std::vector<std::string> exports = FilesMatching("Registry Backups\\*.reg");
+    ASSERT_EQ(exports.size(), 1u);
+    const std::string exported = test::ReadWholeFile("Registry Backups\\" + exports[0]);
+    std::string narrow;
+    for (std::size_t i = 0; i < exported.size(); i += 2) narrow += exported[i];
+    EXPECT_NE(narrow.find("[HKEY_CURRENT_USER\\"), std::string::npos);
+    EXPECT_EQ(narrow.find("[HKEY_LOCAL_MACHINE"), std::string::npos);
+    EXPECT_NE(narrow.find("qmtest-user.exe"), std::string::npos) << "made before the removal";
+    const test::SeedAreaSnapshots machine = test::SnapshotSeedAreas(registry_);
+    for (std::size_t i = 0; i < machine.size(); ++i) EXPECT_TRUE(machine[i] == before[i]) << test::SeedAreaPaths()[i];
+}
+
+// Unticked rows must reach the ignore list before anything is removed: when
+// the list cannot be saved (here a folder has taken its name once the results
+// are shown) the repair removes nothing and says why.
+TEST_F(ScanRepair, WhenTheIgnoreListCannotBeSavedTheRepairRemovesNothingAndSaysSo) {
+    const test::SeedAreaSnapshots before = test::SnapshotSeedAreas(registry_);
+    ASSERT_NO_FATAL_FAILURE(StartApp());
+    ScanToResults();
+    HWND list = ResultList();
+    ASSERT_EQ(test::RowCount(list), kSeededRegistryRows + 1);
+    test::ClickAt(test::RowPoint(list, 0, true));
+    ASSERT_TRUE(WaitUntil([&] { return !test::RowChecked(list, 0); }));
+    struct FolderInItsPlace {
+        FolderInItsPlace() {
+            DeleteFileA("ignore.lst");
+            made = CreateDirectoryA("ignore.lst", nullptr) != FALSE;
+        }
+        ~FolderInItsPlace() { RemoveDirectoryA("ignore.lst"); }
+        bool made = false;
+    } folder;
+    ASSERT_TRUE(folder.made);
+
+    Press("BUTTON_REMOVE");
+    HWND box = ClosingMessage();
+    ASSERT_NE(box, nullptr);
+    const std::string text = MessageText(box);
+    EXPECT_EQ(text.rfind("The ignore list could not be saved, so nothing was removed: ", 0), 0u) << text;
+    test::Click(GetDlgItem(box, IDOK));
+    ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("Quillmere") == nullptr; }));
+    EXPECT_TRUE(FilesMatching("*.xml").empty()) << "no backup";
+    const test::SeedAreaSnapshots after = test::SnapshotSeedAreas(registry_);
+    for (std::size_t i = 0; i < after.size(); ++i) EXPECT_TRUE(after[i] == before[i]) << test::SeedAreaPaths()[i];
+    EXPECT_TRUE(tree_->Exists("Desktop\\broken.lnk"));
+}
+
 TEST_F(ScanRepair, ASecondScanPressStopsTheScanShowsWhatWasFoundAndTheNextScanRunsWhole) {
     // Enough broken entries to keep the scan running while the stop is pressed.
     constexpr int kMany = 1500;

@@ -20,6 +20,7 @@
 #include "tests/cli/cli_process.h"
 #include "tests/support/hive_maker.h"
 #include "tests/support/registry_dump.h"
+#include "tests/support/utf16_text.h"
 
 namespace qm {
 namespace {
@@ -182,6 +183,58 @@ TEST(OfflineClasses, AMachineClassUnderAUserKeyOfTheSameNameIsNotTheMachinesToLo
     EXPECT_EQ(RunCli("--windows " + root + " restore " + Json(fix)["backup"].get<std::string>()).exitCode, 0);
     EXPECT_EQ(RunCli("--windows " + root + " restore " + first).exitCode, 0);
     EXPECT_TRUE(ReadHives(root) == before);
+}
+
+// Without administrator rights: a class of the user's own classes counts as
+// the user's, as a Run value of NTUSER.DAT does. A fix that would remove a
+// machine's class refuses and changes nothing; with the machine's kept, the
+// user's class goes and the export before it is of HKEY_CURRENT_USER.
+TEST(OfflineClasses, WithoutAdministratorRightsOnlyTheUsersOwnClassGoesAndItsHiveIsExported) {
+    MakeInstallation("userclassrights", [](MemoryRegistry& reg) {
+        AddUserOnlyBreakage(reg);
+        reg.SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\QUILLMERE", "savereg", "1");
+    });
+    const std::string root = "userclassrights/C";
+    // What the fix keeps goes to an ignore list of the test's own.
+    const std::string windows = "--windows " + root + " --ignore-file userclassrights/ignore.lst ";
+    const Hives before = ReadHives(root);
+    const std::string softwareBytes = Bytes(root + kConfig + "SOFTWARE");
+    const auto scan = Json(RunCli(windows + "scan --categories com --json"));
+    std::vector<std::string> machineFiles;
+    std::string firstMachineKey;
+    for (const auto& f : scan["findings"]) {
+        if (f.value("hive", "") == "user") continue;
+        machineFiles.push_back(f["path"].get<std::string>());
+        if (firstMachineKey.empty()) firstMachineKey = f["key"].get<std::string>();
+    }
+    ASSERT_EQ(machineFiles.size(), 2u) << scan.dump(1);
+
+    // The fixes run as an ordinary user's.
+    struct OrdinaryUser {
+        OrdinaryUser() { ::setenv("QUILLMERE_ORDINARY_USER", "1", 1); }
+        ~OrdinaryUser() { ::unsetenv("QUILLMERE_ORDINARY_USER"); }
+    } ordinaryUser;
+    const auto refused = RunCli(windows + "fix --categories com");
+    EXPECT_EQ(refused.exitCode, 2) << refused.out;
+    EXPECT_NE(refused.err.find("needs administrator rights to remove \"" + firstMachineKey + "\" and 1 more"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_TRUE(ReadHives(root) == before) << "a refused fix changed a hive";
+
+    std::string keep;
+    for (const std::string& file : machineFiles) keep += " --keep \"" + file + "\"";
+    const auto fixed = RunCli(windows + "fix --categories com --json" + keep);
+    ASSERT_EQ(fixed.exitCode, 0) << fixed.err << fixed.out;
+    EXPECT_TRUE(Lines(ReadHives(root).classes, kShared).empty());
+    EXPECT_EQ(Bytes(root + kConfig + "SOFTWARE"), softwareBytes) << "the machine's hive was written";
+    const auto report = Json(fixed);
+    ASSERT_TRUE(report["registryExport"].is_string()) << fixed.out;
+    const std::string exported = Bytes(report["registryExport"].get<std::string>());
+    EXPECT_NE(exported.find(testing::Utf16Bytes("[HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\" +
+                                                std::string(kShared) + "]")),
+              std::string::npos);
+    EXPECT_EQ(exported.find(testing::Utf16Bytes("[HKEY_LOCAL_MACHINE")), std::string::npos);
+    std::remove(report["registryExport"].get<std::string>().c_str());
 }
 
 // 20,000 bytes: more than a hive keeps in one cell.

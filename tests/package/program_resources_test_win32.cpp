@@ -92,13 +92,16 @@ TEST(ProgramVersion, BothProgramsCarryTheProjectVersionInNumbersAndText) {
     EXPECT_NE(StringValue(app, "FileDescription"), StringValue(cli, "FileDescription"));
 }
 
-TEST(ProgramManifest, TheWindowProgramAsksForAdministratorRightsAndTheCommandLineDoesNot) {
+TEST(ProgramManifest, TheWindowProgramAsksForItsUsersHighestRightsAndTheCommandLineForNone) {
     const std::string app = Manifest(QM_APP_EXE), cli = Manifest(QM_CLI_EXE);
     ASSERT_FALSE(app.empty()) << "no RT_MANIFEST 1 in " << QM_APP_EXE;
     ASSERT_FALSE(cli.empty()) << "no RT_MANIFEST 1 in " << QM_CLI_EXE;
     EXPECT_EQ(Count(app, "<requestedExecutionLevel"), 1);
     EXPECT_EQ(Count(cli, "<requestedExecutionLevel"), 1);
-    EXPECT_NE(app.find("level=\"requireAdministrator\""), std::string::npos);
+    // An ordinary user runs the window as himself (and cleans his own
+    // entries); an administrator is asked to elevate.
+    EXPECT_NE(app.find("level=\"highestAvailable\""), std::string::npos);
+    EXPECT_EQ(app.find("requireAdministrator"), std::string::npos);
     EXPECT_NE(cli.find("level=\"asInvoker\""), std::string::npos);
     EXPECT_EQ(cli.find("requireAdministrator"), std::string::npos);
     EXPECT_EQ(cli.find("highestAvailable"), std::string::npos);

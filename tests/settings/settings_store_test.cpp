@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/administrator_rights.h"
 #include "platform/executable_path.h"
 #include "emulation/registry_memory.h"
 #include "ui/settings_store.h"
@@ -298,6 +299,56 @@ TEST_F(SettingsStoreTest, ScanEnabledToggleFollowsTheButtonAndIsSaved) {
     store.ToggleScanEnabled();
     EXPECT_EQ(ScanEnabled, 1);
     EXPECT_EQ(Text("enablescan"), "1");
+}
+
+class NoRights final : public IAdministratorRights {
+public:
+    bool Held() override { return false; }
+};
+
+// An ordinary user cannot write under HKEY_LOCAL_MACHINE: the store writes
+// nothing, says so, and the boxes keep showing what is stored. Saving what
+// is already stored needs no write and succeeds.
+TEST_F(SettingsStoreTest, WithoutAdministratorRightsNothingIsWrittenAndTheBoxesShowWhatIsStored) {
+    reg.SetString(kSettingsPath, "savereg", "1");
+    reg.SetString(kSettingsPath, "savecountreg", "7");
+    reg.SetString(kRunPath, "Other", "other.exe");
+    FakeControls advanced = AdvancedPanel();
+    FakeControls schedule = SchedulePanel();
+    CSettingsStore store(reg, advanced), scheduleStore(reg, schedule);
+    store.LoadButtonSettings();
+    store.LoadEditSettings();
+    ASSERT_EQ(advanced.GetButtonCheck("BUTTON_BACKUP"), 1);
+
+    NoRights none;
+    SetDefaultAdministratorRights(&none);
+    EXPECT_TRUE(store.SaveEditText("savecountreg", "EDIT_BAKUP_COUNT")) << "the stored text needs no write";
+    EXPECT_FALSE(store.ToggleFlag("savereg", "BUTTON_BACKUP"));
+    EXPECT_EQ(advanced.GetButtonCheck("BUTTON_BACKUP"), 1);
+    EXPECT_FALSE(store.ToggleFlag("autoscan", "BUTTON_AUTOSCAN"));
+    EXPECT_EQ(advanced.GetButtonCheck("BUTTON_AUTOSCAN"), 0);
+    EXPECT_FALSE(store.ToggleStartWithWindows("C:\\Program Files\\Quillmere\\quillmere.exe"));
+    EXPECT_EQ(advanced.GetButtonCheck("BUTTON_STARTUP"), 0);
+    advanced.SetEditText("EDIT_BAKUP_COUNT", "3");
+    EXPECT_FALSE(store.SaveEditText("savecountreg", "EDIT_BAKUP_COUNT"));
+    ScanEnabled = 0;
+    EXPECT_FALSE(scheduleStore.ToggleScanEnabled());
+    EXPECT_EQ(ScanEnabled, 0);
+    EXPECT_EQ(schedule.GetButtonCheck("BUTTON_AUTOSCAN_ENABLE"), 0);
+    schedule.SetButtonCheck("BUTTON_START_EVERY", 1);
+    EXPECT_FALSE(scheduleStore.SaveSchedule(kNow));
+    EXPECT_FALSE(scheduleStore.SaveTimetable());
+    EXPECT_NE(SettingNotSavedMessage().find("only an administrator may change"), std::string::npos);
+    SetDefaultAdministratorRights(nullptr);
+
+    EXPECT_EQ(Text("savereg"), "1");
+    EXPECT_EQ(Text("savecountreg"), "7");
+    for (const char* name : {"autoscan", "enablescan", "scanevery", "scanminutes"})
+        EXPECT_EQ(Text(name), "<absent>") << name;
+    EXPECT_EQ(Dword("scannext"), -1);
+    EXPECT_FALSE(reg.ValueExists(kRunPath, kRunValueName));
+    EXPECT_TRUE(store.ToggleFlag("savereg", "BUTTON_BACKUP"));
+    EXPECT_EQ(Text("savereg"), "<absent>");
 }
 
 TEST_F(SettingsStoreTest, StartWithWindowsNamesTheRunningExecutable) {
