@@ -38,8 +38,10 @@ enum class RepairEnd {
 };
 
 struct RepairJob {
-    RepairJob(CRegistryLib& engineIn, ResultRows& rowsIn) : engine(engineIn), rows(rowsIn) {}
+    RepairJob(CRegistryRepair& repairIn, ResultRows& rowsIn)
+        : repair(repairIn), engine(repairIn.Engine()), rows(rowsIn) {}
 
+    CRegistryRepair& repair;  // on the engine below
     CRegistryLib& engine;
     ResultRows& rows;
     // The broken shortcuts' rows (null: none).
