@@ -2,10 +2,12 @@
 // it prints.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 #ifndef _WIN32
@@ -33,6 +35,18 @@ inline void WriteWholeFile(const std::string& path, const std::string& bytes) {
     ASSERT_NE(f, nullptr) << path;
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
+}
+
+// Waits until the file at `path` holds `text` (a process writing it says so),
+// for at most `limit`; false when it never did.
+inline bool WaitForFileText(const std::string& path, const std::string& text,
+                            std::chrono::seconds limit = std::chrono::seconds(60)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (ReadWholeFile(path).find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
 #ifndef _WIN32

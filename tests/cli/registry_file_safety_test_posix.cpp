@@ -278,9 +278,9 @@ TEST_F(RegistryFileSafety, ASecondRunWaitsForTheFirstAndReadsWhatItWrote) {
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);  // as a running fix holds it
     const pid_t fix = Start({"--registry", "held.reg", "--ignore-file", "none.lst", "fix", "--categories", "fonts"},
                             "held-err.txt");
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // It says that it waits, and goes on waiting while the file is held.
+    EXPECT_TRUE(WaitForFileText("held-err.txt", "waiting for another run")) << ReadWholeFile("held-err.txt");
     EXPECT_EQ(waitpid(fix, nullptr, WNOHANG), 0) << "it did not wait";
-    EXPECT_NE(ReadWholeFile("held-err.txt").find("waiting for another run"), std::string::npos);
     // The holder replaces the file (as a fix does) and lets go: the waiting run
     // works on the new file.
     WriteWholeFile("held.reg.new", RegistryText(0) + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\QmWrittenMeanwhile]\r\n\r\n");
