@@ -296,7 +296,7 @@ TEST(OfflineWindows, ASecondRunWaitsForTheFirstAndReadsWhatItWrote) {
     }
     ASSERT_GT(fix, 0);
     // It says that it waits, and goes on waiting while the file is held.
-    EXPECT_TRUE(WaitForFileText("held-err.txt", "waiting for another run")) << Bytes("held-err.txt");
+    EXPECT_TRUE(testing::WaitForFileText("held-err.txt", "waiting for another run")) << Bytes("held-err.txt");
     EXPECT_EQ(::waitpid(fix, nullptr, WNOHANG), 0) << "it did not wait";
     {
         // The holder writes the hive anew (as a fix does) and lets go.

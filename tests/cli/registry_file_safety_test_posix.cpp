@@ -279,7 +279,7 @@ TEST_F(RegistryFileSafety, ASecondRunWaitsForTheFirstAndReadsWhatItWrote) {
     const pid_t fix = Start({"--registry", "held.reg", "--ignore-file", "none.lst", "fix", "--categories", "fonts"},
                             "held-err.txt");
     // It says that it waits, and goes on waiting while the file is held.
-    EXPECT_TRUE(WaitForFileText("held-err.txt", "waiting for another run")) << ReadWholeFile("held-err.txt");
+    EXPECT_TRUE(testing::WaitForFileText("held-err.txt", "waiting for another run")) << ReadWholeFile("held-err.txt");
     EXPECT_EQ(waitpid(fix, nullptr, WNOHANG), 0) << "it did not wait";
     // The holder replaces the file (as a fix does) and lets go: the waiting run
     // works on the new file.
