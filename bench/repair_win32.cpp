@@ -18,6 +18,7 @@
 
 #include "engine/categories.h"
 #include "engine/registry_lib.h"
+#include "repair/registry_repair.h"
 #include "repair/repair_pass.h"
 
 using namespace qm;
@@ -53,7 +54,8 @@ int main() {
     for (const auto& row : rows) found += row->errorsFound;
 
     const double w0 = Now(), c0 = CpuSeconds();
-    const std::string backup = lib.FixRegistry(rows, MakeBackupFileName());
+    CRegistryRepair repair(lib);
+    const std::string backup = repair.FixRegistry(rows, MakeBackupFileName());
     const double wall = Now() - w0, cpu = CpuSeconds() - c0;
     if (backup.empty()) {
         std::fprintf(stderr, "bench_repair_win32: the backup file could not be made\n");
