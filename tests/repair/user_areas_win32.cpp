@@ -66,15 +66,15 @@ protected:
     std::string Dump(RegKey root) {
         IRegistry& reg = DefaultRegistry();
         std::string run;
-        RegKey key = kNullKey;
-        if (reg.RegOpenKeyExA(root, (kVersion + "Run").c_str(), kKeyRead, &key) == kRegSuccess) {
+        RegKeyHandle key;
+        if (reg.RegOpenKeyExA(root, (kVersion + "Run").c_str(), kKeyRead, key.Receive(reg)) == kRegSuccess) {
             std::uint32_t type = 0, size = 0;
-            if (reg.RegQueryValueExA(key, name_.c_str(), &type, nullptr, &size) == kRegSuccess) {
+            if (reg.RegQueryValueExA(key.Get(), name_.c_str(), &type, nullptr, &size) == kRegSuccess) {
                 std::vector<std::uint8_t> data(size);
-                reg.RegQueryValueExA(key, name_.c_str(), &type, data.data(), &size);
+                reg.RegQueryValueExA(key.Get(), name_.c_str(), &type, data.data(), &size);
                 run = std::to_string(type) + ":" + std::string(data.begin(), data.end());
             }
-            reg.RegCloseKey(key);
+            key.Reset();
         }
         return "Run " + run + "\n" + testing::DumpTree(reg, root, kVersion + "Uninstall\\" + name_) +
                testing::DumpTree(reg, root, kVersion + "App Paths\\" + name_ + ".exe");
