@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/handles_win32.h"
 
 namespace qm::test {
 
@@ -88,11 +89,14 @@ bool AppWindow::Start(const std::string& arguments, const std::string& skin, boo
     startup.cb = sizeof startup;
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
-    const BOOL started =
-        CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_);
+    PROCESS_INFORMATION started{};
+    const BOOL ok =
+        CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started);
     SetEnvironmentVariableA("QUILLMERE_SKIN", nullptr);
-    if (!started) return false;
-    pid_ = process_.dwProcessId;
+    if (!ok) return false;
+    process_.Reset(started.hProcess);
+    thread_.Reset(started.hThread);
+    pid_ = started.dwProcessId;
     if (!waitForWindow) return true;
     const bool shown = WaitUntil([&] {
         main_ = TopLevel(pid_, kMainClass, "", true);
@@ -106,24 +110,21 @@ bool AppWindow::Start(const std::string& arguments, const std::string& skin, boo
 }
 
 bool AppWindow::WaitForExit(DWORD milliseconds) {
-    if (process_.hProcess == nullptr) return true;
-    return WaitForSingleObject(process_.hProcess, milliseconds) == WAIT_OBJECT_0;
+    if (!process_) return true;
+    return WaitForSingleObject(process_.Get(), milliseconds) == WAIT_OBJECT_0;
 }
 
 bool AppWindow::Running() const {
-    return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+    return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
 }
 
 void AppWindow::Kill() {
-    if (process_.hProcess != nullptr) {
-        if (Running()) {
-            TerminateProcess(process_.hProcess, 99);
-            WaitForSingleObject(process_.hProcess, 10000);
-        }
-        CloseHandle(process_.hProcess);
-        CloseHandle(process_.hThread);
+    if (Running()) {
+        TerminateProcess(process_.Get(), 99);
+        WaitForSingleObject(process_.Get(), 10000);
     }
-    process_ = PROCESS_INFORMATION{};
+    process_.Close();
+    thread_.Close();
     pid_ = 0;
     main_ = nullptr;
 }
@@ -207,14 +208,14 @@ void ClickAt(POINT at, bool right) {
 void Click(HWND window) { ClickAt(Centre(window)); }
 
 int ThreadCount(DWORD pid) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    const Win32Handle snapshotHandle(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshotHandle) return -1;
+    const HANDLE snapshot = snapshotHandle.Get();
     int count = 0;
     THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
         if (entry.th32OwnerProcessID == pid) ++count;
-    CloseHandle(snapshot);
     return count;
 }
 
@@ -279,7 +280,8 @@ bool RowChecked(HWND list, int row) {
 static bool RowRect(HWND list, int row, RECT& rect) {
     DWORD pid = 0;
     GetWindowThreadProcessId(list, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    const Win32Handle processHandle(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+    const HANDLE process = processHandle.Get();
     if (process == nullptr) return false;
     bool ok = false;
     void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
@@ -290,7 +292,6 @@ static bool RowRect(HWND list, int row, RECT& rect) {
              ReadProcessMemory(process, remote, &rect, sizeof rect, nullptr);
         VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     }
-    CloseHandle(process);
     return ok;
 }
 
@@ -323,11 +324,10 @@ POINT RowPoint(HWND list, int row, bool checkBox) {
 std::vector<std::string> FilesMatching(const char* pattern) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern, &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
+    const FindFileHandle find(FindFirstFileA(pattern, &found));
+    if (!find) return names;
     do names.push_back(found.cFileName);
-    while (FindNextFileA(find, &found));
-    FindClose(find);
+    while (FindNextFileA(find.Get(), &found));
     return names;
 }
 
@@ -340,7 +340,8 @@ std::string MessageText(HWND box) {
 std::string RowText(HWND list, int row, int column) {
     DWORD pid = 0;
     GetWindowThreadProcessId(list, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    const Win32Handle processHandle(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+    const HANDLE process = processHandle.Get();
     if (process == nullptr) return "";
     constexpr SIZE_T kTextSize = 1024;
     char* remote = static_cast<char*>(
@@ -358,14 +359,14 @@ std::string RowText(HWND list, int row, int column) {
             text = buffer.data();
         VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     }
-    CloseHandle(process);
     return text;
 }
 
 bool InsertMarkerRow(HWND list, const std::string& text) {
     DWORD pid = 0;
     GetWindowThreadProcessId(list, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+    const Win32Handle processHandle(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid));
+    const HANDLE process = processHandle.Get();
     if (process == nullptr) return false;
     char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + text.size() + 1,
                                                      MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
@@ -379,7 +380,6 @@ bool InsertMarkerRow(HWND list, const std::string& text) {
                    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(remote)) >= 0;
         VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     }
-    CloseHandle(process);
     return inserted;
 }
 
@@ -472,30 +472,27 @@ bool SaveWindowShotNow(HWND window, const std::string& path) {
 }
 
 bool SettingExists(const char* subKey, const char* value) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    const bool exists = RegQueryValueExA(key, value, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(key);
+    RegistryKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, key.Out()) != ERROR_SUCCESS) return false;
+    const bool exists = RegQueryValueExA(key.Get(), value, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     return exists;
 }
 
 void DeleteSetting(const char* subKey, const char* value) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    RegDeleteValueA(key, value);
-    RegCloseKey(key);
+    RegistryKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_SET_VALUE, key.Out()) != ERROR_SUCCESS) return;
+    RegDeleteValueA(key.Get(), value);
 }
 
 std::string SettingText(const char* subKey, const char* value) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
+    RegistryKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, key.Out()) != ERROR_SUCCESS) return "";
     char data[1024] = "";
     DWORD size = sizeof data - 1;
     DWORD type = 0;
     std::string text;
-    if (RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS)
+    if (RegQueryValueExA(key.Get(), value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS)
         text.assign(data, size > 0 && data[size - 1] == '\0' ? size - 1 : size);
-    RegCloseKey(key);
     return text;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/handles_win32.h"
 #include "tests/ui/screen_capture_win32.h"
 
 namespace qm::test {
@@ -56,7 +57,8 @@ public:
     HWND PopupMenu() const;
 
 private:
-    PROCESS_INFORMATION process_{};
+    Win32Handle process_;
+    Win32Handle thread_;
     DWORD pid_ = 0;
     HWND main_ = nullptr;
 };

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/handles_win32.h"
 #include "tests/app/app_driver_win32.h"
 
 namespace qm {
@@ -27,11 +28,10 @@ inline void ForgetSettings() {
 }
 
 inline void WriteFlag(const char* name) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+    RegistryKey key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Out(), nullptr),
               ERROR_SUCCESS);
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2);
-    RegCloseKey(key);
+    RegSetValueExA(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2);
 }
 
 // Width and height of the default skin's mask (a BMP in the source tree).
@@ -82,9 +82,8 @@ protected:
     void SetUp() override {
         if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display: run under Xvfb with DISPLAY set";
         ForgetSettings();
-        HKEY run = nullptr;
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &run, nullptr);
-        if (run != nullptr) RegCloseKey(run);
+        RegistryKey run;
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, run.Out(), nullptr);
         DeleteFileA("ignore.lst");
     }
     void TearDown() override {

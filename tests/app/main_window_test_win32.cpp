@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/handles_win32.h"
 #include "tests/app/app_fixture_win32.h"
 
 namespace qm {
@@ -33,9 +34,8 @@ TEST_F(MainWindow, OneShapedWindowOfTheMasksSizeShowingTheCategoriesPanel) {
     ASSERT_GT(mask.cx, 0);
     EXPECT_EQ(r.right - r.left, mask.cx);
     EXPECT_EQ(r.bottom - r.top, mask.cy);
-    HRGN region = CreateRectRgn(0, 0, 0, 0);
-    EXPECT_EQ(GetWindowRgn(main, region), COMPLEXREGION) << "cut to the mask's shape";
-    DeleteObject(region);
+    const GdiObject<HRGN> region(CreateRectRgn(0, 0, 0, 0));
+    EXPECT_EQ(GetWindowRgn(main, region.Get()), COMPLEXREGION) << "cut to the mask's shape";
 
     EXPECT_EQ(app_.VisiblePanels(), std::vector<std::string>{"SUBMAIN_MAIN"});
     EXPECT_FALSE(IsWindowEnabled(app_.Button("BUTTON_MAIN")));

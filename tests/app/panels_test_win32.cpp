@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/com_scope_win32.h"
+#include "platform/handles_win32.h"
 #include "repair/task_schedule_win32.h"
 #include "tests/app/app_fixture_win32.h"
 
@@ -74,11 +75,10 @@ TEST_F(MainWindow, ThePeriodEditBoxIsStoredWithTheEveryMinutesSchedule) {
     Press("BUTTON_START_EVERY", panel);
     // The program stores the three values one after the other: wait for all.
     auto period = [] {
-        HKEY key = nullptr;
+        RegistryKey key;
         DWORD value = 0, size = sizeof value;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, KEY_READ, &key) != ERROR_SUCCESS) return DWORD{0};
-        RegQueryValueExA(key, "scanperiod", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
-        RegCloseKey(key);
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, KEY_READ, key.Out()) != ERROR_SUCCESS) return DWORD{0};
+        RegQueryValueExA(key.Get(), "scanperiod", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
         return value;
     };
     WaitUntil([&] {
@@ -106,20 +106,18 @@ void TypeInto(HWND edit, const std::string& digits) {
 }
 
 DWORD StoredDword(const char* name) {
-    HKEY key = nullptr;
+    RegistryKey key;
     DWORD value = 0, size = sizeof value;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
-    RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
-    RegCloseKey(key);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, KEY_READ, key.Out()) != ERROR_SUCCESS) return 0;
+    RegQueryValueExA(key.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
     return value;
 }
 
 void StoreDword(const char* name, DWORD value) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+    RegistryKey key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Out(), nullptr),
               ERROR_SUCCESS);
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    RegCloseKey(key);
+    RegSetValueExA(key.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
 TEST_F(MainWindow, TheScheduleSaysItIsOnAndItsMinutesBoxHoldsAndSavesWhatIsTyped) {
@@ -161,11 +159,10 @@ TEST_F(MainWindow, ATwoMinutePeriodStaysTwoMinutesWhenItsScanFallsDue) {
 }
 
 TEST_F(MainWindow, TheBackupCountBoxOfTheSettingsPanelHasALabelAndSetsSavecountreg) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+    RegistryKey key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Out(), nullptr),
               ERROR_SUCCESS);
-    RegSetValueExA(key, "savecountreg", 0, REG_SZ, reinterpret_cast<const BYTE*>("7"), 2);
-    RegCloseKey(key);
+    RegSetValueExA(key.Get(), "savecountreg", 0, REG_SZ, reinterpret_cast<const BYTE*>("7"), 2);
     ASSERT_TRUE(app_.Start());
     ShowTab("BUTTON_ADVSETTINGS", "SUBMAIN_ADVANCED");
     HWND panel = app_.Panel("SUBMAIN_ADVANCED");
@@ -186,11 +183,10 @@ TEST_F(MainWindow, TheBackupCountBoxOfTheSettingsPanelHasALabelAndSetsSavecountr
 // stored values and the boxes stay as they were.
 TEST_F(MainWindow, WithoutAdministratorRightsAChangedSettingSaysItWasNotSavedAndStaysAsStored) {
     test::WriteFlag("savereg");
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+    RegistryKey key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Out(), nullptr),
               ERROR_SUCCESS);
-    RegSetValueExA(key, "savecountreg", 0, REG_SZ, reinterpret_cast<const BYTE*>("7"), 2);
-    RegCloseKey(key);
+    RegSetValueExA(key.Get(), "savecountreg", 0, REG_SZ, reinterpret_cast<const BYTE*>("7"), 2);
     SetEnvironmentVariableA("QUILLMERE_ORDINARY_USER", "1");
     const bool started = app_.Start();
     SetEnvironmentVariableA("QUILLMERE_ORDINARY_USER", nullptr);
@@ -318,9 +314,8 @@ TEST_F(MainWindow, RestoreButtonShowsWhatTheBackupPutsBackAndWritesItOnYes) {
                                  "\nWritten on Sunday 6 December 2026 at 05:06:45\n\n"
                                  "It puts back 1 key, 2 values and 0 shortcuts.";
     auto exists = [&] {
-        HKEY k = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-        RegCloseKey(k);
+        RegistryKey k;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, k.Out()) != ERROR_SUCCESS) return false;
         return true;
     };
 
@@ -340,13 +335,13 @@ TEST_F(MainWindow, RestoreButtonShowsWhatTheBackupPutsBackAndWritesItOnYes) {
     ASSERT_NE(ask, nullptr);
     PostMessageA(ask, WM_COMMAND, IDYES, 0);
     closed("Registry Restored Successfuly");
-    HKEY k = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &k), ERROR_SUCCESS);
+    RegistryKey k;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, k.Out()), ERROR_SUCCESS);
     char data[32] = "";
     DWORD size = sizeof data;
-    EXPECT_EQ(RegQueryValueExA(k, "Colour", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExA(k.Get(), "Colour", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
     EXPECT_STREQ(data, "teal");
-    RegCloseKey(k);
+    k.Close();
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, key);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
 
@@ -359,10 +354,9 @@ TEST_F(MainWindow, RestoreButtonShowsWhatTheBackupPutsBackAndWritesItOnYes) {
     ASSERT_NE(why, nullptr);
     PostMessageA(why, WM_COMMAND, IDOK, 0);
     closed("Registry Restoration Failed");
-    HKEY runKey = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, run, 0, KEY_READ, &runKey) == ERROR_SUCCESS) {
-        EXPECT_NE(RegQueryValueExA(runKey, "QuillmereWindowTest", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
-        RegCloseKey(runKey);
+    RegistryKey runKey;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, run, 0, KEY_READ, runKey.Out()) == ERROR_SUCCESS) {
+        EXPECT_NE(RegQueryValueExA(runKey.Get(), "QuillmereWindowTest", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
     }
 
     // Cancelling the file choice is a failed restoration.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/registry_lib.h"
+#include "platform/handles_win32.h"
 #include "platform/registry_win32.h"
 #include "platform/system.h"
 #include "repair/backup_list.h"
@@ -186,11 +187,10 @@ TEST_F(RestoreCentre, ListsTheRepairsBackupNewestFirstAndPutsBackEverythingItRem
     for (std::size_t i = 0; i < restored.size(); ++i)
         EXPECT_TRUE(restored[i] == before[i]) << test::SeedAreaPaths()[i];
     EXPECT_EQ(test::ReadWholeFile("Q:\\Desktop\\broken.lnk"), brokenLink_);
-    HKEY older = nullptr;
-    EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOlderKey, 0, KEY_READ, &older), ERROR_SUCCESS)
+    RegistryKey older;
+    EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOlderKey, 0, KEY_READ, older.Out()), ERROR_SUCCESS)
         << "only the selected backup is put back";
-    if (older != nullptr) RegCloseKey(older);
-    older = nullptr;
+    older.Close();
 
     // The older backup, once selected, is the one put back; it stays selected.
     test::ClickAt(test::RowPoint(BackupList(), 1, false));
@@ -204,12 +204,12 @@ TEST_F(RestoreCentre, ListsTheRepairsBackupNewestFirstAndPutsBackEverythingItRem
     done = WaitForBox("Registry Restoration", "Registry Restored Successfuly");
     ASSERT_NE(done, nullptr);
     ASSERT_NO_FATAL_FAILURE(Answer(done, IDOK));
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOlderKey, 0, KEY_READ, &older), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOlderKey, 0, KEY_READ, older.Out()), ERROR_SUCCESS);
     char path[64] = "";
     DWORD size = sizeof path;
-    EXPECT_EQ(RegQueryValueExA(older, "Path", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExA(older.Get(), "Path", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size), ERROR_SUCCESS);
     EXPECT_STREQ(path, "C:\\QmGone");
-    RegCloseKey(older);
+    older.Close();
     EXPECT_TRUE(WaitUntil([&] { return SendMessageA(BackupList(), LVM_GETNEXTITEM, -1, LVNI_SELECTED) == 1; }));
 
     // Back returns to the settings panel.

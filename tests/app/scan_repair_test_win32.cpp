@@ -19,6 +19,7 @@
 
 #include "control/result_entries.h"
 #include "engine/registry_lib.h"
+#include "platform/handles_win32.h"
 #include "platform/registry_win32.h"
 #include "platform/system.h"
 #include "tests/app/app_fixture_win32.h"
@@ -50,17 +51,16 @@ std::string Lower(std::string s) {
 // Deletes the App Paths keys this file makes itself (names starting "qmtest-").
 void DeleteTestAppPaths() {
     LockAgainstDelete(std::string(kAppPaths) + "\\" + kLockedEntry, false);
-    HKEY paths = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAppPaths, 0, KEY_ALL_ACCESS, &paths) != ERROR_SUCCESS) return;
+    RegistryKey paths;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAppPaths, 0, KEY_ALL_ACCESS, paths.Out()) != ERROR_SUCCESS) return;
     std::vector<std::string> names;
     char name[256];
     for (DWORD i = 0;; ++i) {
         DWORD size = sizeof name;
-        if (RegEnumKeyExA(paths, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumKeyExA(paths.Get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         if (std::string(name).rfind("qmtest-", 0) == 0) names.push_back(name);
     }
-    for (const std::string& n : names) RegDeleteTreeA(paths, n.c_str());
-    RegCloseKey(paths);
+    for (const std::string& n : names) RegDeleteTreeA(paths.Get(), n.c_str());
 }
 
 // Runs quillmere-cli.exe (beside quillmere.exe) with `arguments` in the
@@ -76,10 +76,11 @@ int RunCli(const std::string& arguments) {
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return -1;
+    const Win32Handle processHandle(process.hProcess);
+    const Win32Handle threadHandle(process.hThread);
     DWORD status = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &status);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    if (WaitForSingleObject(processHandle.Get(), 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(processHandle.Get(), &status);
     return static_cast<int>(status);
 }
 
@@ -701,12 +702,11 @@ TEST_F(ScanRepair, ClosingDuringARepairAsksThenStopsAfterTheEntryInHandWithAComp
     const std::string big = std::string(kAppPaths) + "\\qmtest-a-big.exe";
     SeedAppPath("qmtest-a-big.exe", "C:\\qm-gone\\big.exe");
     for (int i = 0; i < kBranches; ++i) {
-        HKEY key = nullptr;
+        RegistryKey key;
         ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (big + "\\branch" + std::to_string(i)).c_str(), 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                                  KEY_ALL_ACCESS, nullptr, key.Out(), nullptr),
                   ERROR_SUCCESS);
-        RegSetValueExA(key, "leaf", 0, REG_SZ, reinterpret_cast<const BYTE*>("data"), 5);
-        RegCloseKey(key);
+        RegSetValueExA(key.Get(), "leaf", 0, REG_SZ, reinterpret_cast<const BYTE*>("data"), 5);
     }
     for (int i = 0; i < kMany; ++i) {
         const std::string n = std::to_string(i);
@@ -797,21 +797,19 @@ TEST_F(ScanRepair, ClosingDuringTheExportBeforeARepairWaitsForItSaysSoAndRemoves
 
 // Stores a next-scan time a minute ago.
 void StoreNextScanInThePast() {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, test::kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+    RegistryKey key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, test::kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Out(),
                               nullptr),
               ERROR_SUCCESS);
     const DWORD due = static_cast<DWORD>(time(nullptr) - 60);
-    RegSetValueExA(key, "scannext", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&due), sizeof due);
-    RegCloseKey(key);
+    RegSetValueExA(key.Get(), "scannext", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&due), sizeof due);
 }
 
 DWORD StoredNextScan() {
-    HKEY key = nullptr;
+    RegistryKey key;
     DWORD value = 0, size = sizeof value;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, test::kSettings, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
-    RegQueryValueExA(key, "scannext", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
-    RegCloseKey(key);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, test::kSettings, 0, KEY_READ, key.Out()) != ERROR_SUCCESS) return 0;
+    RegQueryValueExA(key.Get(), "scannext", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
     return value;
 }
 

@@ -126,28 +126,24 @@ const char* const kHelpKey = "SOFTWARE\\Microsoft\\Windows\\Help";
 
 void SetHelp(const char* name, const std::string& folder) {
     IRegistry& reg = DefaultRegistry();
-    RegKey k = kNullKey;
-    ASSERT_EQ(reg.RegCreateKeyExA(kHkeyLocalMachine, kHelpKey, &k, nullptr), kRegSuccess);
-    reg.RegSetValueExA(k, name, kRegSz, reinterpret_cast<const std::uint8_t*>(folder.c_str()),
+    RegKeyHandle k;
+    ASSERT_EQ(reg.RegCreateKeyExA(kHkeyLocalMachine, kHelpKey, k.Receive(reg), nullptr), kRegSuccess);
+    reg.RegSetValueExA(k.Get(), name, kRegSz, reinterpret_cast<const std::uint8_t*>(folder.c_str()),
                        static_cast<std::uint32_t>(folder.size() + 1));
-    reg.RegCloseKey(k);
 }
 
 bool HelpExists(const char* name) {
     IRegistry& reg = DefaultRegistry();
-    RegKey k = kNullKey;
-    if (reg.RegOpenKeyExA(kHkeyLocalMachine, kHelpKey, kKeyRead, &k) != kRegSuccess) return false;
-    const bool exists = reg.RegQueryValueExA(k, name, nullptr, nullptr, nullptr) == kRegSuccess;
-    reg.RegCloseKey(k);
-    return exists;
+    RegKeyHandle k;
+    if (reg.RegOpenKeyExA(kHkeyLocalMachine, kHelpKey, kKeyRead, k.Receive(reg)) != kRegSuccess) return false;
+    return reg.RegQueryValueExA(k.Get(), name, nullptr, nullptr, nullptr) == kRegSuccess;
 }
 
 void DeleteHelp(const char* name) {
     IRegistry& reg = DefaultRegistry();
-    RegKey k = kNullKey;
-    if (reg.RegOpenKeyExA(kHkeyLocalMachine, kHelpKey, kKeyAllAccess, &k) != kRegSuccess) return;
-    reg.RegDeleteValueA(k, name);
-    reg.RegCloseKey(k);
+    RegKeyHandle k;
+    if (reg.RegOpenKeyExA(kHkeyLocalMachine, kHelpKey, kKeyAllAccess, k.Receive(reg)) != kRegSuccess) return;
+    reg.RegDeleteValueA(k.Get(), name);
 }
 
 TEST(FixCommand, RemovesWhatIsNotKeptOnTheRealRegistry) {

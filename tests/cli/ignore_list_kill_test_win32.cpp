@@ -9,7 +9,9 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 
+#include "platform/handles_win32.h"
 #include "tests/cli/cli_process.h"
 
 namespace qm {
@@ -22,35 +24,35 @@ using testing::WriteWholeFile;
 // console at all (DETACHED_PROCESS): under Wine a console of its own means a conhost
 // process, and one whose client is killed at the wrong moment stays behind holding
 // the test runner's output open, so ctest waits for it until its time-out.
-HANDLE Start(const std::string& arguments) {
+Win32Handle Start(const std::string& arguments) {
     std::string line = std::string("\"") + QM_CLI_EXE + "\" " + arguments;
     STARTUPINFOA si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0,
-                             nullptr);
-    si.hStdOutput = nul;
-    si.hStdError = nul;
+    Win32Handle nul(CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0,
+                                nullptr));
+    si.hStdOutput = nul.Get();
+    si.hStdError = nul.Get();
     si.hStdInput = nullptr;
     PROCESS_INFORMATION pi{};
     const BOOL started =
         CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi);
     const DWORD error = GetLastError();
-    CloseHandle(nul);
+    nul.Close();
     if (!started) {
         std::fprintf(stderr, "test: CreateProcess of %s failed, error %lu\n", QM_CLI_EXE, error);
-        return nullptr;
+        return Win32Handle();
     }
-    CloseHandle(pi.hThread);
-    return pi.hProcess;
+    Win32Handle(pi.hThread).Close();
+    return Win32Handle(pi.hProcess);
 }
 
-DWORD Finish(HANDLE process) {
-    WaitForSingleObject(process, INFINITE);
+// Waits for the process and closes it; its exit code.
+DWORD Finish(Win32Handle process) {
+    WaitForSingleObject(process.Get(), INFINITE);
     DWORD code = 0;
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
+    GetExitCodeProcess(process.Get(), &code);
     return code;
 }
 
@@ -64,9 +66,9 @@ TEST(IgnoreListKill, KilledAddLeavesTheOldListOrTheNewOne) {
 
     WriteWholeFile(file, before);
     const auto start = std::chrono::steady_clock::now();
-    HANDLE first = Start(add);
-    ASSERT_NE(first, nullptr);
-    ASSERT_EQ(Finish(first), 0u);
+    Win32Handle first = Start(add);
+    ASSERT_TRUE(first);
+    ASSERT_EQ(Finish(std::move(first)), 0u);
     const long long micros =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
     ASSERT_EQ(ReadWholeFile(file), after);
@@ -76,11 +78,11 @@ TEST(IgnoreListKill, KilledAddLeavesTheOldListOrTheNewOne) {
     int old = 0, changed = 0;
     for (int round = 0; round < 20; ++round) {
         WriteWholeFile(file, before);
-        HANDLE p = Start(add);
-        ASSERT_NE(p, nullptr);
+        Win32Handle p = Start(add);
+        ASSERT_TRUE(p);
         std::this_thread::sleep_for(std::chrono::microseconds(at(random)));
-        TerminateProcess(p, 9);
-        Finish(p);
+        TerminateProcess(p.Get(), 9);
+        Finish(std::move(p));
         const std::string now = ReadWholeFile(file);
         ASSERT_TRUE(now == before || now == after) << "round " << round << ": " << now.size() << " bytes";
         (now == before ? old : changed)++;
@@ -88,11 +90,10 @@ TEST(IgnoreListKill, KilledAddLeavesTheOldListOrTheNewOne) {
     std::printf("ignore list: %d kills left the old list, %d the new one\n", old, changed);
     // What killed runs leave behind is their own temporary files only.
     WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((file + ".*.tmp").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
+    const FindFileHandle find(FindFirstFileA((file + ".*.tmp").c_str(), &data));
+    if (find) {
         do DeleteFileA(data.cFileName);
-        while (FindNextFileA(find, &data));
-        FindClose(find);
+        while (FindNextFileA(find.Get(), &data));
     }
     DeleteFileA(file.c_str());
 }

@@ -22,6 +22,7 @@
 #include "emulation/hive_registry_posix.h"
 #include "emulation/name_case.h"
 #include "emulation/reg_file.h"
+#include "platform/file_descriptor_posix.h"
 #include "platform/whole_file.h"
 #include "tests/cli/cli_process.h"
 #include "tests/support/generated_installation.h"
@@ -284,9 +285,9 @@ TEST(OfflineWindows, DirtyHiveIsScannedButNeverWritten) {
 TEST(OfflineWindows, ASecondRunWaitsForTheFirstAndReadsWhatItWrote) {
     MakeDemoInstallation("held");
     const std::string software = "held/C" + kConfig + "SOFTWARE";
-    const int fd = ::open(software.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::flock(fd, LOCK_EX), 0);  // as a running fix holds it
+    FileDescriptor held(::open(software.c_str(), O_RDONLY));
+    ASSERT_TRUE(held);
+    ASSERT_EQ(::flock(held.Get(), LOCK_EX), 0);  // as a running fix holds it
     const pid_t fix = ::fork();
     if (fix == 0) {
         std::freopen("held-err.txt", "w", stderr);
@@ -307,7 +308,7 @@ TEST(OfflineWindows, ASecondRunWaitsForTheFirstAndReadsWhatItWrote) {
         ASSERT_EQ(hive.ApplyChanges(reg, "HKEY_LOCAL_MACHINE\\SOFTWARE"), 1u);
         hive.Commit();
     }
-    ::close(fd);
+    held.Close();
     int status = 0;
     ASSERT_EQ(::waitpid(fix, &status, 0), fix);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Bytes("held-err.txt");

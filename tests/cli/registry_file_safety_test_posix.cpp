@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/file_descriptor_posix.h"
 #include "tests/cli/cli_process.h"
 
 extern char** environ;
@@ -273,9 +274,9 @@ TEST_F(RegistryFileSafety, ConcurrentRunsOnOneRegistryFileKeepEachOthersChanges)
 
 TEST_F(RegistryFileSafety, ASecondRunWaitsForTheFirstAndReadsWhatItWrote) {
     WriteWholeFile("held.reg", RegistryText(0));
-    const int fd = ::open("held.reg", O_RDONLY);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::flock(fd, LOCK_EX), 0);  // as a running fix holds it
+    FileDescriptor held(::open("held.reg", O_RDONLY));
+    ASSERT_TRUE(held);
+    ASSERT_EQ(::flock(held.Get(), LOCK_EX), 0);  // as a running fix holds it
     const pid_t fix = Start({"--registry", "held.reg", "--ignore-file", "none.lst", "fix", "--categories", "fonts"},
                             "held-err.txt");
     // It says that it waits, and goes on waiting while the file is held.
@@ -285,7 +286,7 @@ TEST_F(RegistryFileSafety, ASecondRunWaitsForTheFirstAndReadsWhatItWrote) {
     // works on the new file.
     WriteWholeFile("held.reg.new", RegistryText(0) + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\QmWrittenMeanwhile]\r\n\r\n");
     ASSERT_EQ(std::rename("held.reg.new", "held.reg"), 0);
-    ::close(fd);
+    held.Close();
     EXPECT_EQ(Wait(fix), 0) << ReadWholeFile("held-err.txt");
     const std::string narrow = ReadWholeFile("held.reg");
     EXPECT_NE(narrow.find("QmWrittenMeanwhile"), std::string::npos);

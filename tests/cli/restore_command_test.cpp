@@ -57,13 +57,13 @@ TEST(RestoreCommand, AppliesTheBackupAndReportsSuccess) {
 #ifdef _WIN32
     const auto run = RunCli("restore cli-restore.xml");
     IRegistry& reg = DefaultRegistry();
-    RegKey k = kNullKey;
-    ASSERT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, path.c_str(), kKeyRead, &k), kRegSuccess);
+    RegKeyHandle k;
+    ASSERT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, path.c_str(), kKeyRead, k.Receive(reg)), kRegSuccess);
     char text[32] = "";
     std::uint32_t len = sizeof text, type = 0;
-    EXPECT_EQ(reg.RegQueryValueExA(k, "Text", &type, reinterpret_cast<std::uint8_t*>(text), &len), kRegSuccess);
+    EXPECT_EQ(reg.RegQueryValueExA(k.Get(), "Text", &type, reinterpret_cast<std::uint8_t*>(text), &len), kRegSuccess);
     EXPECT_EQ(std::string(text), "a & b");
-    reg.RegCloseKey(k);
+    k.Reset();
     EXPECT_EQ(reg.RegDeleteKeyA(kHkeyLocalMachine, path.c_str()), kRegSuccess);
 #else
     // Natively the registry is an export file, written back after the restore.

@@ -146,9 +146,8 @@ protected:
             const std::string dir = path.substr(0, slash);
             if (::CreateDirectoryA(dir.c_str(), nullptr)) dirs_.push_back(dir);
         }
-        HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
-        ::CloseHandle(h);
+        const Win32Handle h(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(h) << path;
         files_.push_back(path);
     }
 

@@ -171,10 +171,9 @@ protected:
                   ERROR_SUCCESS);
     }
     void MakeFile(const std::string& path) {
-        HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
-        ::CloseHandle(h);
+        const Win32Handle h(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(h) << path;
         files_.push_back(path);
     }
     // A file made and deleted again: the entry naming it is broken.

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine/registry_lib.h"
+#include "platform/handles_win32.h"
 #include "platform/named_event.h"
 #include "emulation/registry_memory.h"
 #include "emulation/system_memory.h"
@@ -15,15 +16,15 @@
 namespace qm {
 namespace {
 
-HANDLE g_foreign = nullptr;
+Win32Handle g_foreign;
 
 void SetThroughTheForeignHandle(std::string, std::string, std::int32_t, std::int32_t) {
-    ::SetEvent(g_foreign);
+    ::SetEvent(g_foreign.Get());
 }
 
 TEST(StopFromAnotherProcess, AnotherProgramsEventOfTheSameNameNeitherStopsNorIsReset) {
-    g_foreign = ::CreateEventA(nullptr, TRUE, FALSE, kStopEventName);
-    ASSERT_NE(g_foreign, nullptr);
+    g_foreign.Reset(::CreateEventA(nullptr, TRUE, FALSE, kStopEventName));
+    ASSERT_TRUE(g_foreign);
     MemoryRegistry registry;
     MemorySystem system;
     EngineServices services;
@@ -45,7 +46,7 @@ TEST(StopFromAnotherProcess, AnotherProgramsEventOfTheSameNameNeitherStopsNorIsR
     EXPECT_EQ(lib.Findings().size(), 2u);
     EXPECT_FALSE(NamedEvent(kStopEventName).IsSignalledNow());
     // The other program's event keeps its own state.
-    EXPECT_EQ(::WaitForSingleObject(g_foreign, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(::WaitForSingleObject(g_foreign.Get(), 0), static_cast<DWORD>(WAIT_OBJECT_0));
 
     // This program's own stop still works: the next category does not run.
     lib.SetProgressCallback([](std::string, std::string, std::int32_t, std::int32_t) {
@@ -56,8 +57,7 @@ TEST(StopFromAnotherProcess, AnotherProgramsEventOfTheSameNameNeitherStopsNorIsR
     lib.ScanRegistry(rows, states);
     EXPECT_EQ(rows.size(), 1u);
     NamedEvent(kStopEventName).Reset();
-    ::CloseHandle(g_foreign);
-    g_foreign = nullptr;
+    g_foreign.Close();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/registry_lib.h"
+#include "platform/handles_win32.h"
 #include "platform/registry_win32.h"
 #include "emulation/system_memory.h"
 
@@ -17,12 +18,12 @@ constexpr const char* kKey = "Software\\QuillmereUtf8NamesTest";
 TEST(Utf8Names, ValuesWhoseNamesTakeMoreBytesThanCharactersAreListed) {
     if (GetACP() != CP_UTF8) GTEST_SKIP() << "needs the UTF-8 code page";
     RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kKey, &key), ERROR_SUCCESS);
+    RegistryKey key;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kKey, key.Out()), ERROR_SUCCESS);
     const std::string omega = "\xCE\xA9\xCE\xA9\xCE\xA9";          // three characters, six bytes
     const std::string cjk = "\xE6\x96\x87\xE5\xAD\x97\xE5\x88\x97";  // three characters, nine bytes
-    ASSERT_EQ(RegSetValueExA(key, omega.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2), ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, "data", 0, REG_SZ, reinterpret_cast<const BYTE*>(cjk.c_str()),
+    ASSERT_EQ(RegSetValueExA(key.Get(), omega.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key.Get(), "data", 0, REG_SZ, reinterpret_cast<const BYTE*>(cjk.c_str()),
                              static_cast<DWORD>(cjk.size() + 1)),
               ERROR_SUCCESS);
 
@@ -34,8 +35,8 @@ TEST(Utf8Names, ValuesWhoseNamesTakeMoreBytesThanCharactersAreListed) {
     services.ignoreFile = "utf8-names-ignore.lst";
     CRegistryLib lib(services);
     ValueList list;
-    lib.AddRegistryValues(reinterpret_cast<RegKey>(key), list);
-    RegCloseKey(key);
+    lib.AddRegistryValues(reinterpret_cast<RegKey>(key.Get()), list);
+    key.Close();
     RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
 
     bool sawOmega = false, sawCjk = false;
@@ -61,12 +62,11 @@ TEST(Utf8Names, ASubKeyWhoseNameTakesMoreBytesThanCharactersDoesNotEndTheScan) {
     const std::string wide = root + "QmUtf8\xE6\x96\x87\xE5\xAD\x97\xE5\x88\x97\xE6\x96\x87\xE5\xAD\x97\xE5\x88\x97.exe";
     const std::string broken = root + "QmUtf8Zz.exe";
     for (const std::string& path : {wide, broken}) {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, path.c_str(), &key), ERROR_SUCCESS);
+        RegistryKey key;
+        ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, path.c_str(), key.Out()), ERROR_SUCCESS);
         const std::string data = "C:\\QmUtf8NoSuchFolder\\missing.exe";
-        RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+        RegSetValueExA(key.Get(), "", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                        static_cast<DWORD>(data.size() + 1));
-        RegCloseKey(key);
     }
     Win32Registry registry;
     MemorySystem system;

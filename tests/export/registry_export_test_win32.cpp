@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "emulation/registry_memory.h"
+#include "platform/handles_win32.h"
 #include "repair/export_backups.h"
 #include "tests/support/utf16_text.h"
 
@@ -22,24 +23,21 @@ const std::string kSettingsPath = "HKEY_LOCAL_MACHINE\\Software\\QUILLMERE";
 
 std::string ReadWhole(const std::string& path) {
     std::string bytes;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return bytes;
+    const Win32Handle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    if (!h) return bytes;
     char buffer[65536];
     DWORD read = 0;
-    while (ReadFile(h, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-    CloseHandle(h);
+    while (ReadFile(h.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
     return bytes;
 }
 
 bool WriteWhole(const std::string& path, const std::string& bytes) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    const Win32Handle h(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return false;
     DWORD written = 0;
-    const bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    CloseHandle(h);
-    return ok;
+    return WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
 }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -48,13 +46,12 @@ bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) !
 std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (h == INVALID_HANDLE_VALUE) return names;
+    const FindFileHandle h(FindFirstFileA((folder + "\\*").c_str(), &data));
+    if (!h) return names;
     do {
         const std::string n = data.cFileName;
         if (n != "." && n != "..") names.push_back(n);
-    } while (FindNextFileA(h, &data));
-    FindClose(h);
+    } while (FindNextFileA(h.Get(), &data));
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -9,24 +9,16 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/handles_win32.h"
 #include "platform/named_event.h"
 
 namespace qm {
 namespace {
 
-class ForeignHandle {
-public:
-    explicit ForeignHandle(const char* name) : handle_(::CreateEventA(nullptr, TRUE, FALSE, name)) {}
-    ~ForeignHandle() {
-        if (handle_) ::CloseHandle(handle_);
-    }
-    ForeignHandle(const ForeignHandle&) = delete;
-    ForeignHandle& operator=(const ForeignHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
+// A manual-reset event of `name`, opened apart from the NamedEvent table.
+Win32Handle ForeignEvent(const char* name) {
+    return Win32Handle(::CreateEventA(nullptr, TRUE, FALSE, name));
+}
 
 // Polls the cheap test until it gives `want`; the time it took.
 std::chrono::milliseconds WaitForFlag(const NamedEvent& event, bool want) {
@@ -37,7 +29,7 @@ std::chrono::milliseconds WaitForFlag(const NamedEvent& event, bool want) {
 }
 
 TEST(NamedEventForeignHandle, ChangesMadeOutsideTheProcessTableReachTheFlag) {
-    ForeignHandle foreign("QuillmereTestEventForeign");
+    const Win32Handle foreign = ForeignEvent("QuillmereTestEventForeign");
     ASSERT_NE(foreign.Get(), nullptr);
     NamedEvent event("QuillmereTestEventForeign");
     EXPECT_FALSE(event.IsSignalledNow());
@@ -65,7 +57,7 @@ TEST(NamedEventForeignHandle, ChangesMadeOutsideTheProcessTableReachTheFlag) {
 }
 
 TEST(NamedEventForeignHandle, AnEventAlreadySetWhenFirstOpenedIsSeenAtOnce) {
-    ForeignHandle foreign("QuillmereTestEventPreset");
+    const Win32Handle foreign = ForeignEvent("QuillmereTestEventPreset");
     ASSERT_TRUE(::SetEvent(foreign.Get()));
     NamedEvent event("QuillmereTestEventPreset");
     EXPECT_TRUE(event.IsSignalled());

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/codepage.h"
+#include "platform/handles_win32.h"
 #include "emulation/reg_file.h"
 #include "emulation/registry_memory.h"
 #include "platform/registry_win32.h"
@@ -42,28 +43,27 @@ protected:
 };
 
 TEST_F(RegeditExchange, EveryValueFormRoundTripsThroughTheRegistryEditor) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, (std::string(kScratch) + "\\Child \"key\" & more").c_str(), &key),
+    RegistryKey key;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, (std::string(kScratch) + "\\Child \"key\" & more").c_str(), key.Out()),
               ERROR_SUCCESS);
-    RegCloseKey(key);
-    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kScratch, &key), ERROR_SUCCESS);
-    SetRaw(key, "", REG_SZ, std::string("default", 8));
-    SetRaw(key, "text \\ \"quoted\"", REG_SZ, std::string("C:\\Program Files\\x \"y\".exe", 27));
-    SetRaw(key, "empty", REG_SZ, std::string("", 1));
-    SetRaw(key, "lines", REG_SZ, std::string("a\r\nb\nc", 7));
-    SetRaw(key, "expand", REG_EXPAND_SZ, std::string("%SystemRoot%\\x.dll", 19));
-    SetRaw(key, "multi", REG_MULTI_SZ, std::string("one\0two\0\0", 9));
-    SetRaw(key, "binary", REG_BINARY, std::string("\x00\x01\xff\x7f", 4));
-    SetRaw(key, "no bytes", REG_BINARY, std::string());
-    SetRaw(key, "dword", REG_DWORD, std::string("\x0a\x00\x00\x80", 4));
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kScratch, key.Out()), ERROR_SUCCESS);
+    SetRaw(key.Get(), "", REG_SZ, std::string("default", 8));
+    SetRaw(key.Get(), "text \\ \"quoted\"", REG_SZ, std::string("C:\\Program Files\\x \"y\".exe", 27));
+    SetRaw(key.Get(), "empty", REG_SZ, std::string("", 1));
+    SetRaw(key.Get(), "lines", REG_SZ, std::string("a\r\nb\nc", 7));
+    SetRaw(key.Get(), "expand", REG_EXPAND_SZ, std::string("%SystemRoot%\\x.dll", 19));
+    SetRaw(key.Get(), "multi", REG_MULTI_SZ, std::string("one\0two\0\0", 9));
+    SetRaw(key.Get(), "binary", REG_BINARY, std::string("\x00\x01\xff\x7f", 4));
+    SetRaw(key.Get(), "no bytes", REG_BINARY, std::string());
+    SetRaw(key.Get(), "dword", REG_DWORD, std::string("\x0a\x00\x00\x80", 4));
     // Not here: a REG_DWORD of fewer than four bytes, which Wine's registry
     // editor exports as "dword:" with bytes from beyond the value.
-    SetRaw(key, "qword", REG_QWORD, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
-    SetRaw(key, "none", REG_NONE, std::string("\x05\x06", 2));
-    SetRaw(key, "big endian", REG_DWORD_BIG_ENDIAN, std::string("\x00\x00\x00\x0a", 4));
-    SetRaw(key, "odd type", 0x1234, std::string("\xaa", 1));
-    SetRaw(key, "long", REG_BINARY, std::string(500, '\x5a'));
-    RegCloseKey(key);
+    SetRaw(key.Get(), "qword", REG_QWORD, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
+    SetRaw(key.Get(), "none", REG_NONE, std::string("\x05\x06", 2));
+    SetRaw(key.Get(), "big endian", REG_DWORD_BIG_ENDIAN, std::string("\x00\x00\x00\x0a", 4));
+    SetRaw(key.Get(), "odd type", 0x1234, std::string("\xaa", 1));
+    SetRaw(key.Get(), "long", REG_BINARY, std::string(500, '\x5a'));
+    key.Close();
     const std::string before = DumpTree(real_, kHkeyCurrentUser, kScratch);
 
     ASSERT_EQ(RunRegedit(std::string("/e exported.reg \"HKEY_CURRENT_USER\\") + kScratch + "\""), 0u);
@@ -83,15 +83,15 @@ TEST_F(RegeditExchange, EveryValueFormRoundTripsThroughTheRegistryEditor) {
 // registry it came from.
 TEST_F(RegeditExchange, EscapedNamesAndCodePageTextAreImportedAsTheyWere) {
     const std::string accented = Utf16ToAnsiText(u"Caf\u00e9");
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, (std::string(kScratch) + "\\" + accented).c_str(), &key),
+    RegistryKey key;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, (std::string(kScratch) + "\\" + accented).c_str(), key.Out()),
               ERROR_SUCCESS);
-    SetRaw(key, "a\rb", REG_SZ, std::string("cr", 3));
-    SetRaw(key, "c\nd\r\n", REG_SZ, std::string("lf", 3));
-    SetRaw(key, "q\"\\", REG_DWORD, std::string("\x01\x00\x00\x00", 4));
-    SetRaw(key, accented.c_str(), REG_SZ, accented + std::string(1, '\0'));
-    SetRaw(key, "", REG_EXPAND_SZ, "%x%" + accented + std::string(1, '\0'));
-    RegCloseKey(key);
+    SetRaw(key.Get(), "a\rb", REG_SZ, std::string("cr", 3));
+    SetRaw(key.Get(), "c\nd\r\n", REG_SZ, std::string("lf", 3));
+    SetRaw(key.Get(), "q\"\\", REG_DWORD, std::string("\x01\x00\x00\x00", 4));
+    SetRaw(key.Get(), accented.c_str(), REG_SZ, accented + std::string(1, '\0'));
+    SetRaw(key.Get(), "", REG_EXPAND_SZ, "%x%" + accented + std::string(1, '\0'));
+    key.Close();
     const std::string before = DumpTree(real_, kHkeyCurrentUser, kScratch);
 
     ASSERT_EQ(RunRegedit(std::string("/e exported.reg \"HKEY_CURRENT_USER\\") + kScratch + "\""), 0u);

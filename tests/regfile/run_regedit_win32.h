@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/handles_win32.h"
+
 namespace qm::testing {
 
 // Runs "regedit <args>", waits for it and returns its exit code.
@@ -15,11 +17,11 @@ inline DWORD RunRegedit(const std::string& args) {
     PROCESS_INFORMATION pi{};
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return GetLastError() | 0x80000000u;
-    WaitForSingleObject(pi.hProcess, 120000);
+    const Win32Handle thread(pi.hThread);
+    const Win32Handle process(pi.hProcess);
+    WaitForSingleObject(process.Get(), 120000);
     DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    GetExitCodeProcess(process.Get(), &code);
     return code;
 }
 

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "platform/handles_win32.h"
 #include "platform/named_event.h"
 #include "platform/system.h"
 #include "repair/registry_repair.h"
@@ -131,25 +132,24 @@ TEST_F(RealRegistryTest, RefusedDeletionCountsMinusOne) {
     // A key whose access list denies DELETE to everyone (Wine enforces key
     // access lists as Windows does): the deletion is refused and counts -1.
     Set("\\Locked", "v", "1");
-    HKEY parent = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kSub, 0, KEY_ALL_ACCESS, &parent), ERROR_SUCCESS);
-    HKEY locked = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(parent, "Locked", 0, WRITE_DAC | READ_CONTROL, &locked), ERROR_SUCCESS);
-    SECURITY_DESCRIPTOR sd;
-    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-    char aclBuf[256];
-    PACL acl = reinterpret_cast<PACL>(aclBuf);
-    InitializeAcl(acl, sizeof aclBuf, ACL_REVISION);
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-    AddAccessDeniedAce(acl, ACL_REVISION, DELETE, everyone);
-    AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS & ~DELETE, everyone);
-    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-    RegSetKeySecurity(locked, DACL_SECURITY_INFORMATION, &sd);
-    RegCloseKey(locked);
-    RegCloseKey(parent);
-    FreeSid(everyone);
+    {
+        RegistryKey parent;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kSub, 0, KEY_ALL_ACCESS, parent.Out()), ERROR_SUCCESS);
+        RegistryKey locked;
+        ASSERT_EQ(RegOpenKeyExA(parent.Get(), "Locked", 0, WRITE_DAC | READ_CONTROL, locked.Out()), ERROR_SUCCESS);
+        SECURITY_DESCRIPTOR sd;
+        InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+        char aclBuf[256];
+        PACL acl = reinterpret_cast<PACL>(aclBuf);
+        InitializeAcl(acl, sizeof aclBuf, ACL_REVISION);
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        Sid everyone;
+        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, everyone.Out());
+        AddAccessDeniedAce(acl, ACL_REVISION, DELETE, everyone.Get());
+        AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS & ~DELETE, everyone.Get());
+        SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+        RegSetKeySecurity(locked.Get(), DACL_SECURITY_INFORMATION, &sd);
+    }
 
     auto f = std::make_unique<CRegErrorLog>();
     f->SetCategory("SharedTools");
@@ -172,14 +172,13 @@ TEST_F(RealRegistryTest, RefusedDeletionCountsMinusOne) {
     EXPECT_FALSE(Exists("\\Free"));
     EXPECT_EQ(rows[1]->errorsFixed, 1);
     // Let the clean-up delete it.
-    HKEY k = nullptr;
+    RegistryKey k;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, (std::string(kSub) + "\\Locked").c_str(), 0, WRITE_DAC,
-                      &k) == ERROR_SUCCESS) {
+                      k.Out()) == ERROR_SUCCESS) {
         SECURITY_DESCRIPTOR open;
         InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
         SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
-        RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, &open);
-        RegCloseKey(k);
+        RegSetKeySecurity(k.Get(), DACL_SECURITY_INFORMATION, &open);
     }
 }
 
@@ -199,9 +198,8 @@ TEST_F(RealRegistryTest, BothViewsAreScannedRepairedAndRestoredEachInItsOwnView)
     for (const std::string& f : test::ViewSeedFiles(DefaultSystem().GetWindowsDirectory())) {
         for (std::size_t slash = f.find('\\', 3); slash != std::string::npos; slash = f.find('\\', slash + 1))
             ::CreateDirectoryA(f.substr(0, slash).c_str(), nullptr);
-        const HANDLE h = ::CreateFileA(f.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE) << f;
-        ::CloseHandle(h);
+        const Win32Handle h(::CreateFileA(f.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(h) << f;
         made.push_back(f);
     }
     test::UnseedRegistry(reg_, test::ViewSeedValues());

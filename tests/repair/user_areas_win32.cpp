@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/registry_lib.h"
+#include "platform/handles_win32.h"
 #include "repair/registry_repair.h"
 #include "repair/restore_ui.h"
 #include "repair/xml_reader.h"
@@ -43,11 +44,9 @@ protected:
     }
     void CleanUp() {
         for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-            HKEY run = nullptr;
-            if (::RegOpenKeyExA(root, (kVersion + "Run").c_str(), 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
-                ::RegDeleteValueA(run, name_.c_str());
-                ::RegCloseKey(run);
-            }
+            RegistryKey run;
+            if (::RegOpenKeyExA(root, (kVersion + "Run").c_str(), 0, KEY_SET_VALUE, run.Out()) == ERROR_SUCCESS)
+                ::RegDeleteValueA(run.Get(), name_.c_str());
             ::RegDeleteTreeA(root, (kVersion + "Uninstall\\" + name_).c_str());
             ::RegDeleteKeyA(root, (kVersion + "Uninstall\\" + name_).c_str());
             ::RegDeleteTreeA(root, (kVersion + "App Paths\\" + name_ + ".exe").c_str());
@@ -55,28 +54,27 @@ protected:
         }
     }
     void Set(HKEY root, const std::string& key, const char* name, const std::string& text, DWORD type = REG_SZ) {
-        HKEY k = nullptr;
-        ASSERT_EQ(::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+        RegistryKey k;
+        ASSERT_EQ(::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, k.Out(), nullptr),
                   ERROR_SUCCESS)
             << key;
-        ASSERT_EQ(::RegSetValueExA(k, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+        ASSERT_EQ(::RegSetValueExA(k.Get(), name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
                                    DWORD(text.size() + 1)),
                   ERROR_SUCCESS);
-        ::RegCloseKey(k);
     }
     // The three places of the entries in `root`, as text.
     std::string Dump(RegKey root) {
         IRegistry& reg = DefaultRegistry();
         std::string run;
-        RegKey key = kNullKey;
-        if (reg.RegOpenKeyExA(root, (kVersion + "Run").c_str(), kKeyRead, &key) == kRegSuccess) {
+        RegKeyHandle key;
+        if (reg.RegOpenKeyExA(root, (kVersion + "Run").c_str(), kKeyRead, key.Receive(reg)) == kRegSuccess) {
             std::uint32_t type = 0, size = 0;
-            if (reg.RegQueryValueExA(key, name_.c_str(), &type, nullptr, &size) == kRegSuccess) {
+            if (reg.RegQueryValueExA(key.Get(), name_.c_str(), &type, nullptr, &size) == kRegSuccess) {
                 std::vector<std::uint8_t> data(size);
-                reg.RegQueryValueExA(key, name_.c_str(), &type, data.data(), &size);
+                reg.RegQueryValueExA(key.Get(), name_.c_str(), &type, data.data(), &size);
                 run = std::to_string(type) + ":" + std::string(data.begin(), data.end());
             }
-            reg.RegCloseKey(key);
+            key.Reset();
         }
         return "Run " + run + "\n" + testing::DumpTree(reg, root, kVersion + "Uninstall\\" + name_) +
                testing::DumpTree(reg, root, kVersion + "App Paths\\" + name_ + ".exe");

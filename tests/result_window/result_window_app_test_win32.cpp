@@ -64,7 +64,8 @@ void DeleteSeededKeys(bool many = false) {
 std::string RowText(HWND list, int row, int column) {
     DWORD pid = 0;
     GetWindowThreadProcessId(list, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    const Win32Handle processHandle(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+    const HANDLE process = processHandle.Get();
     if (process == nullptr) return "<no access>";
     constexpr SIZE_T kText = 512;
     auto* remote = static_cast<char*>(
@@ -82,7 +83,6 @@ std::string RowText(HWND list, int row, int column) {
         text.assign(buffer, n > 0 && n < static_cast<LRESULT>(kText) ? static_cast<std::size_t>(n) : 0);
         VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     }
-    CloseHandle(process);
     return text;
 }
 
@@ -93,21 +93,17 @@ std::vector<std::string> Column(HWND list, int column) {
 }
 
 bool EventSet(const char* name) {
-    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, name);
-    if (event == nullptr) return false;
-    const bool set = WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
-    CloseHandle(event);
-    return set;
+    const Win32Handle event(OpenEventA(SYNCHRONIZE, FALSE, name));
+    return event && WaitForSingleObject(event.Get(), 0) == WAIT_OBJECT_0;
 }
 
 void SetNamedEvent(const char* name, bool set) {
-    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, name);
-    if (event == nullptr) return;
+    const Win32Handle event(CreateEventA(nullptr, TRUE, FALSE, name));
+    if (!event) return;
     if (set)
-        ::SetEvent(event);
+        ::SetEvent(event.Get());
     else
-        ResetEvent(event);
-    CloseHandle(event);
+        ResetEvent(event.Get());
 }
 
 class ResultWindowApp : public test::MainWindow {

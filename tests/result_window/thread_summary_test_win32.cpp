@@ -10,6 +10,7 @@
 #include <string>
 
 #include "control/thread_summary_win32.h"
+#include "platform/handles_win32.h"
 #include "platform/named_event.h"
 #include "emulation/registry_memory.h"
 #include "tests/ui/screen_capture_win32.h"
@@ -25,15 +26,14 @@ const std::string kAppPaths = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\
 class GateRegistry : public MemoryRegistry {
 public:
     GateRegistry() : gate(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
-    ~GateRegistry() override { CloseHandle(gate); }
     RegStatus RegEnumKeyExA(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameLen) override {
         if (closed) {
             held = true;
-            WaitForSingleObject(gate, 20000);
+            WaitForSingleObject(gate.Get(), 20000);
         }
         return MemoryRegistry::RegEnumKeyExA(key, index, name, nameLen);
     }
-    HANDLE gate;
+    Win32Handle gate;
     std::atomic<bool> closed{false};
     std::atomic<bool> held{false};
 };
@@ -73,22 +73,20 @@ protected:
         ScanInProgress.store(1);  // as the panel leaves it
     }
     void TearDown() override {
-        if (thread_ != nullptr) {
-            WaitForSingleObject(thread_, 30000);
-            CloseHandle(thread_);
-        }
+        if (thread_) WaitForSingleObject(thread_.Get(), 30000);
+        thread_.Close();
         NamedEvent(kStopEventName).Reset();
         NamedEvent(kAbortedEventName).Reset();
         ScanInProgress.store(0);
     }
     void Start(IRegistry& registry) {
         setup_.engine = EngineServices{&registry, nullptr, "ignore.lst"};
-        thread_ = CThreadSummary::Start(setup_);
-        ASSERT_NE(thread_, nullptr);
+        thread_.Reset(CThreadSummary::Start(setup_));
+        ASSERT_TRUE(thread_);
     }
 
     CThreadSummary::Setup setup_;
-    HANDLE thread_ = nullptr;
+    Win32Handle thread_;
 };
 
 TEST_F(ThreadSummaryTest, ScansTheGivenCategoriesOnItsOwnThreadAndCloseEndsIt) {
@@ -97,14 +95,14 @@ TEST_F(ThreadSummaryTest, ScansTheGivenCategoriesOnItsOwnThreadAndCloseEndsIt) {
     ASSERT_NO_FATAL_FAILURE(Start(registry));
     HWND list = nullptr;
     ASSERT_TRUE(WaitFor([&] {
-        HWND window = ResultWindowOf(thread_);
+        HWND window = ResultWindowOf(thread_.Get());
         list = window != nullptr ? FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr) : nullptr;
         return list != nullptr && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == 2;
     })) << "the scan-complete list: App Paths and the shortcuts";
-    EXPECT_NE(GetThreadId(thread_), GetCurrentThreadId());
+    EXPECT_NE(GetThreadId(thread_.Get()), GetCurrentThreadId());
 
     const DWORD start = GetTickCount();
-    EXPECT_TRUE(CThreadSummary::Close(thread_, 10000));
+    EXPECT_TRUE(CThreadSummary::Close(thread_.Get(), 10000));
     EXPECT_LT(GetTickCount() - start, 5000u);
     EXPECT_EQ(ScanInProgress.load(), 0);
     EXPECT_TRUE(registry.KeyExists(kAppPaths + "\\qm-gone.exe")) << "nothing repaired";
@@ -115,18 +113,18 @@ TEST_F(ThreadSummaryTest, CloseGivesUpAfterItsTimeOnAWindowThatCannotClose) {
     registry.SetString(kAppPaths + "\\qm-gone.exe", "", "C:\\qm-gone\\gone.exe");
     registry.closed = true;
     ASSERT_NO_FATAL_FAILURE(Start(registry));
-    ASSERT_TRUE(WaitFor([&] { return registry.held.load() && ResultWindowOf(thread_) != nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return registry.held.load() && ResultWindowOf(thread_.Get()) != nullptr; }));
 
     const DWORD start = GetTickCount();
-    EXPECT_FALSE(CThreadSummary::Close(thread_, 700));
+    EXPECT_FALSE(CThreadSummary::Close(thread_.Get(), 700));
     const DWORD took = GetTickCount() - start;
     EXPECT_GE(took, 690u);
     EXPECT_LT(took, 3000u);
 
     // Let go, the cancel already asked for closes it.
     registry.closed = false;
-    SetEvent(registry.gate);
-    EXPECT_TRUE(CThreadSummary::Close(thread_, 20000));
+    SetEvent(registry.gate.Get());
+    EXPECT_TRUE(CThreadSummary::Close(thread_.Get(), 20000));
     EXPECT_EQ(ScanInProgress.load(), 0);
 }
 
@@ -134,7 +132,7 @@ TEST_F(ThreadSummaryTest, ASkinWithoutItsScreensEndsTheThreadAndTheScan) {
     setup_.skin.UseSkinText("[MAINSCREENINFO]\r\nMain=home_on.gif\r\n");
     MemoryRegistry registry;
     ASSERT_NO_FATAL_FAILURE(Start(registry));
-    EXPECT_EQ(WaitForSingleObject(thread_, 20000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(thread_.Get(), 20000), WAIT_OBJECT_0);
     EXPECT_EQ(ScanInProgress.load(), 0) << "no window would ever end it";
 }
 

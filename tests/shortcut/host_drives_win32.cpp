@@ -10,6 +10,7 @@
 
 #include "engine/shortcut.h"
 #include "platform/file_system.h"
+#include "platform/handles_win32.h"
 #include "platform/named_event.h"
 #include "tests/shortcut/scratch_drive_win32.h"
 
@@ -69,8 +70,7 @@ public:
 };
 
 void MakeFile(const std::string& path) {
-    const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+    Win32Handle(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)).Close();
 }
 
 TEST(WineHostDrives, RootAndOutsideFoldersAreHostFoldersTheInstallationIsNot) {

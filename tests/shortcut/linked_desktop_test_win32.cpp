@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/shortcut.h"
+#include "platform/handles_win32.h"
 #include "platform/named_event.h"
 
 namespace qm::test {
@@ -58,10 +59,9 @@ TEST(LinkedDesktop, ShortcutsOnADesktopLinkedOutOfThePrefixAreLeftAlone) {
     const std::string program = CurrentDirectory() + "\\linked-desktop-program.exe";
     const std::string shortcut = std::string(desktop) + "\\Linked Desktop Test.lnk";
     {
-        const HANDLE h = ::CreateFileA(program.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE);
-        ::CloseHandle(h);
+        const Win32Handle h(::CreateFileA(program.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(h);
     }
     const bool made = MakeShortcut(shortcut, program);
     ::DeleteFileA(program.c_str());

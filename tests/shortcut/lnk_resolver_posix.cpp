@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "emulation/shortcut_resolver_posix.h"
+#include "platform/file_descriptor_posix.h"
 
 namespace qm::test {
 namespace {
@@ -107,8 +108,9 @@ TEST(LnkResolver, WhatIsNotARegularShortcutFileFailsWithoutBeingRead) {
 // never gives a target other than the whole file's.
 TEST(LnkResolver, TruncatedAndCorruptedCopiesFailCleanly) {
     // The damaged copies live in a memory file, reached by its /proc path.
-    const int fd = ::memfd_create("damaged.lnk", MFD_CLOEXEC);
-    ASSERT_GE(fd, 0);
+    const FileDescriptor file(::memfd_create("damaged.lnk", MFD_CLOEXEC));
+    ASSERT_TRUE(file);
+    const int fd = file.Get();
     const std::string copy = "/proc/self/fd/" + std::to_string(fd);
     const auto put = [fd](const std::string& bytes) {
         ASSERT_EQ(::ftruncate(fd, 0), 0);
@@ -139,7 +141,6 @@ TEST(LnkResolver, TruncatedAndCorruptedCopiesFailCleanly) {
             ReadShortcutTarget(copy, target);
         }
     }
-    ::close(fd);
 }
 
 }  // namespace

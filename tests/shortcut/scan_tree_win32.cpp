@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/handles_win32.h"
 #include "tests/shortcut/scan_tree.h"
 #include "tests/shortcut/scratch_drive_win32.h"
 
@@ -59,12 +60,11 @@ public:
     }
 
     void MakeFile(const std::string& rel, const std::string& content) override {
-        const HANDLE h = ::CreateFileA(Path(rel).c_str(), GENERIC_WRITE, 0, nullptr,
-                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return;
+        const Win32Handle h(::CreateFileA(Path(rel).c_str(), GENERIC_WRITE, 0, nullptr,
+                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!h) return;
         DWORD written = 0;
-        ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-        ::CloseHandle(h);
+        ::WriteFile(h.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
     }
 
     void MakeShortcut(const std::string& rel, LinkKind kind) override {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/handles_win32.h"
+
 namespace qm::test {
 
 // Wine's own mount manager request (include/ddk/mountmgr.h in Wine).
@@ -47,10 +49,10 @@ inline std::string HostPathOf(const std::string& windowsPath) {
 }
 
 inline bool DefineWineDrive(char letter, const std::string& hostFolder, ULONG type) {
-    const HANDLE manager = ::CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, 0, nullptr);
-    if (manager == INVALID_HANDLE_VALUE) return false;
+    const Win32Handle manager(::CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+    if (!manager) return false;
     std::vector<char> buffer(sizeof(WineUnixDrive) + hostFolder.size() + 1, 0);
     auto* request = reinterpret_cast<WineUnixDrive*>(buffer.data());
     request->size = static_cast<ULONG>(buffer.size());
@@ -61,11 +63,9 @@ inline bool DefineWineDrive(char letter, const std::string& hostFolder, ULONG ty
         request->mountPointOffset = sizeof(WineUnixDrive);
     }
     DWORD returned = 0;
-    const BOOL ok = ::DeviceIoControl(manager, kIoctlDefineUnixDrive, buffer.data(),
-                                      static_cast<DWORD>(buffer.size()), nullptr, 0, &returned,
-                                      nullptr);
-    ::CloseHandle(manager);
-    return ok != FALSE;
+    return ::DeviceIoControl(manager.Get(), kIoctlDefineUnixDrive, buffer.data(),
+                             static_cast<DWORD>(buffer.size()), nullptr, 0, &returned,
+                             nullptr) != FALSE;
 }
 
 // Starts a host program (Wine runs host executables given by host path) and
@@ -86,8 +86,8 @@ bool RunHostCommand(const std::string& program, const std::vector<std::string>& 
     // For a host program Wine returns no process handle and leaves the thread
     // handle field unset: closing it would close some other handle.
     if (process.hProcess != nullptr) {
-        ::CloseHandle(process.hProcess);
-        ::CloseHandle(process.hThread);
+        Win32Handle(process.hProcess).Close();
+        Win32Handle(process.hThread).Close();
     }
     for (int waited = 0; waited < 10000; waited += 10) {
         if (done()) return true;

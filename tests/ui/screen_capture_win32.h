@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/handles_win32.h"
+#include "tests/support/screen_dc_win32.h"
 #include "ui/gdi_objects_win32.h"
 
 namespace qm::test {
@@ -65,10 +67,8 @@ inline Capture CaptureDc(HDC source, int x, int y, int width, int height) {
 }
 
 inline Capture CaptureScreen(int x, int y, int width, int height) {
-    HDC screen = GetDC(nullptr);
-    Capture capture = CaptureDc(screen, x, y, width, height);
-    ReleaseDC(nullptr, screen);
-    return capture;
+    const ScreenDc screen = GetScreenDc();
+    return CaptureDc(screen.Get(), x, y, width, height);
 }
 
 // Pixels of a bitmap, top row first.
@@ -105,13 +105,12 @@ inline bool SaveCapture(const Capture& c, const std::string& path) {
             out[2] = (p >> 16) & 0xFF;
         }
     }
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    const Win32Handle h(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return false;
     DWORD written = 0;
-    bool ok = WriteFile(h, &file, sizeof(file), &written, nullptr) && WriteFile(h, &info, sizeof(info), &written, nullptr) &&
-              WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
-    CloseHandle(h);
-    return ok;
+    return WriteFile(h.Get(), &file, sizeof(file), &written, nullptr) &&
+           WriteFile(h.Get(), &info, sizeof(info), &written, nullptr) &&
+           WriteFile(h.Get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
 }
 
 // OLE for the picture loader, for the life of a test.
@@ -130,22 +129,19 @@ private:
 
 inline std::string ReadWholeFile(const std::string& path) {
     std::string bytes;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return bytes;
+    const Win32Handle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!h) return bytes;
     char buffer[65536];
     DWORD read = 0;
-    while (ReadFile(h, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
-    CloseHandle(h);
+    while (ReadFile(h.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
     return bytes;
 }
 
 inline bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    const Win32Handle h(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return false;
     DWORD written = 0;
-    const bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
-    CloseHandle(h);
-    return ok;
+    return WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
 }
 
 inline bool FileExists(const std::string& path) {

@@ -84,7 +84,8 @@ TEST_F(SkinImage, CopyImageRectCutsAndDrawSkinImagePlaces) {
     SkinBitmap main;
     ASSERT_EQ(LoadSkinImage("home_on.gif", main).cx, 708);
     const test::Capture whole = test::CaptureBitmap(main.Get());
-    HDC screen = GetDC(nullptr);
+    const test::ScreenDc screenDc = test::GetScreenDc();
+    HDC screen = screenDc.Get();
     SkinBitmap piece;
     const RECT scan{16, 302, 166, 452};  // BUTTON_SCAN
     CopyImageRect(screen, piece, main.Get(), scan);
@@ -116,7 +117,6 @@ TEST_F(SkinImage, CopyImageRectCutsAndDrawSkinImagePlaces) {
         EXPECT_EQ(drawn.At(80, 69), 0u);
         EXPECT_EQ(drawn.At(49, 60), 0u);
     }
-    ReleaseDC(nullptr, screen);
 }
 
 }  // namespace

@@ -52,9 +52,7 @@ public:
 };
 
 GdiObject<HBITMAP> SolidBitmap(int width, int height, std::uint32_t rgb) {
-    HDC screen = GetDC(nullptr);
-    GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen, width, height));
-    ReleaseDC(nullptr, screen);
+    GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(test::GetScreenDc().Get(), width, height));
     MemoryDc dc;
     dc.Select(bitmap.Get());
     GdiBrush brush(CreateSolidBrush(RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF)));
@@ -464,8 +462,9 @@ TEST_F(SkinnedControls, WorkersUpdateControlsWithoutWaitingForTheInterfaceThread
     // any call of the worker's that waited for it would hang here.
     std::atomic<int> steps{0};
     std::string seenEdit;
-    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_NE(done, nullptr);
+    const Win32Handle doneEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(doneEvent);
+    const HANDLE done = doneEvent.Get();
     std::thread worker([&] {
         for (int i = 0; i < 300; ++i) {
             set_.SetLabelText("TEXT_STATUS", "item " + std::to_string(i));
@@ -484,7 +483,6 @@ TEST_F(SkinnedControls, WorkersUpdateControlsWithoutWaitingForTheInterfaceThread
     EXPECT_EQ(waited, WAIT_OBJECT_0) << "the worker waited for the interface thread (" << steps << " steps)";
     if (waited != WAIT_OBJECT_0) Pump(2000);  // let a stuck worker finish before joining
     worker.join();
-    CloseHandle(done);
     EXPECT_EQ(seenEdit, "42");
 
     Pump(300);

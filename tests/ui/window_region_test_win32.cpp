@@ -177,10 +177,9 @@ TEST(ShapedWindow, DefaultMaskCutsTheOutsideAway) {
     EXPECT_EQ(shot.At(size.cx - 1, 20), kBackdropPixel);
 
     RECT box;
-    HRGN region = CreateRectRgn(0, 0, 0, 0);
-    EXPECT_EQ(GetWindowRgn(shaped.Get(), region), COMPLEXREGION);
-    GetRgnBox(region, &box);
-    DeleteObject(region);
+    const GdiObject<HRGN> region(CreateRectRgn(0, 0, 0, 0));
+    EXPECT_EQ(GetWindowRgn(shaped.Get(), region.Get()), COMPLEXREGION);
+    GetRgnBox(region.Get(), &box);
     EXPECT_EQ(box.right, size.cx);
     EXPECT_EQ(box.bottom, size.cy);
 }
