@@ -43,17 +43,19 @@ std::string SubKey(const std::string& name) { return std::string(kAppPaths) + "\
 
 // The keys seeded here; with `many`, also those of the long scans.
 void DeleteSeededKeys(bool many = false) {
-    HKEY paths = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAppPaths, 0, KEY_ALL_ACCESS, &paths) != ERROR_SUCCESS) return;
     std::vector<std::string> names;
-    char name[256];
-    for (DWORD i = 0;; ++i) {
-        DWORD size = sizeof name;
-        if (RegEnumKeyExA(paths, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        const std::string n = name;
-        if (n.rfind(kSeedPrefix, 0) == 0 && (many || n.rfind("qmrw-many-", 0) != 0)) names.push_back(n);
+    {
+        RegistryKey paths;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAppPaths, 0, KEY_ALL_ACCESS, paths.Out()) != ERROR_SUCCESS) return;
+        char name[256];
+        for (DWORD i = 0;; ++i) {
+            DWORD size = sizeof name;
+            if (RegEnumKeyExA(paths.Get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            const std::string n = name;
+            if (n.rfind(kSeedPrefix, 0) == 0 && (many || n.rfind("qmrw-many-", 0) != 0)) names.push_back(n);
+        }
     }
-    RegCloseKey(paths);
     for (const std::string& n : names) {
         LockAgainstDelete(SubKey(n), false);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, SubKey(n).c_str());

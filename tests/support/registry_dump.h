@@ -32,23 +32,23 @@ inline void DumpKey(IRegistry& reg, RegKey key, const std::string& path, std::st
         std::uint32_t len = static_cast<std::uint32_t>(name.size());
         if (reg.RegEnumKeyExA(key, i, name.data(), &len) != kRegSuccess) break;
         const std::string child(name.data(), len);
-        RegKey sub = kNullKey;
-        if (reg.RegOpenKeyExA(key, child.c_str(), kKeyRead, &sub) != kRegSuccess) {
+        RegKeyHandle sub;
+        if (reg.RegOpenKeyExA(key, child.c_str(), kKeyRead, sub.Receive(reg)) != kRegSuccess) {
             out += "[" + path + "\\" + child + "] (cannot open)\n";
             continue;
         }
-        DumpKey(reg, sub, path + "\\" + child, out);
-        reg.RegCloseKey(sub);
+        DumpKey(reg, sub.Get(), path + "\\" + child, out);
     }
 }
 
 // The tree under root\subKey; "" when the key does not exist.
 inline std::string DumpTree(IRegistry& reg, RegKey root, const std::string& subKey) {
-    RegKey key = kNullKey;
-    if (reg.RegOpenKeyExA(root, subKey.c_str(), kKeyRead, &key) != kRegSuccess) return {};
+    RegKeyHandle key;
+    if (reg.RegOpenKeyExA(root, subKey.c_str(), kKeyRead, key.Receive(reg)) != kRegSuccess) return {};
+    const RegKey opened = key.Get();
+    if (opened == root) key.Release();  // the root itself, which is not ours to close
     std::string out;
-    DumpKey(reg, key, RootKeyName(root) + (subKey.empty() ? "" : "\\" + subKey), out);
-    if (key != root) reg.RegCloseKey(key);
+    DumpKey(reg, opened, RootKeyName(root) + (subKey.empty() ? "" : "\\" + subKey), out);
     return out;
 }
 
