@@ -23,26 +23,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/process_clock_win32.h"
 #include "engine/registry_lib.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 
 using namespace qm;
+using qm::bench::CpuSeconds;
+using qm::bench::Now;
 
 namespace {
-
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-double CpuSeconds() {
-    FILETIME created, ended, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
-    auto secs = [](const FILETIME& f) {
-        return double((std::uint64_t(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e7;
-    };
-    return secs(kernel) + secs(user);
-}
 
 double PeakMegabytes() {
     PROCESS_MEMORY_COUNTERS c{};

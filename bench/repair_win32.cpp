@@ -16,29 +16,15 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/process_clock_win32.h"
 #include "engine/categories.h"
 #include "engine/registry_lib.h"
 #include "repair/registry_repair.h"
 #include "repair/repair_pass.h"
 
 using namespace qm;
-
-namespace {
-
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-double CpuSeconds() {
-    FILETIME created, ended, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
-    auto secs = [](const FILETIME& f) {
-        return double((std::uint64_t(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e7;
-    };
-    return secs(kernel) + secs(user);
-}
-
-}  // namespace
+using qm::bench::CpuSeconds;
+using qm::bench::Now;
 
 int main() {
     EngineServices services;
