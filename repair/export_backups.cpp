@@ -210,19 +210,6 @@ bool InUserHive(const std::string& keyPath) {
     return true;
 }
 
-const char* ExportRootFor(const FindingList& findings, bool removesShortcuts) {
-    if (removesShortcuts) return kMachineExportRoot;
-    bool any = false;
-    for (const auto& finding : findings) {
-        if (!finding) continue;
-        const std::string keyPath = finding->GetKeyPath();
-        if (keyPath.empty()) continue;
-        if (!InUserHive(ClassesHivePath(keyPath, finding->GetClassesHive()))) return kMachineExportRoot;
-        any = true;
-    }
-    return any ? kUserExportRoot : kMachineExportRoot;
-}
-
 ExportOptions ExportOptionsFor(const char* root) {
     ExportOptions options;
     if (std::string(root) != kMachineExportRoot) {

@@ -2,7 +2,7 @@
 // editor before a repair, kept in the folder "Registry Backups" below the
 // current directory under dated names, of which "savecountreg" are kept. A
 // repair that removes only entries of the user's own hive exports that hive,
-// HKEY_CURRENT_USER, instead (ExportRootFor).
+// HKEY_CURRENT_USER, instead (RepairReach::ExportRoot, repair_reach.h).
 //
 // One export (BackupRegistry):
 //   1. the backup name is the local time, "%4.4d-%2.2d-%2.2d_%2.2d-%2.2d-%2.2d.reg";
@@ -105,12 +105,6 @@ struct ExportOptions {
 // HKEY_CURRENT_USER, which its user may change without administrator rights.
 bool InUserHive(const std::string& keyPath);
 
-// The hive the export before a repair holds: kUserExportRoot when the repair
-// removes registry entries and every one of them lies in the user's hive (the
-// findings whose key path is not empty), and no shortcut; otherwise
-// kMachineExportRoot.
-const char* ExportRootFor(const FindingList& findings, bool removesShortcuts);
-
 // The options of an export of `root`. For the user's hive the settings are
 // only read, as a user without administrator rights may; the machine's is
 // exported as it always was.
@@ -166,7 +160,7 @@ bool ExportBeforeRepairWanted(IRegistry& registry, std::uint32_t access = kKeyAl
 bool ExportBeforeRepair(IRegistry& registry, IExportHost& host, const ExportOptions& options,
                         std::string& where, std::string& error);
 // The same on DefaultRegistry() and the platform's host, exporting `root`
-// (ExportRootFor).
+// (RepairReach::ExportRoot).
 bool ExportBeforeRepair(std::string& where, std::string& error, const char* root = kMachineExportRoot);
 
 }  // namespace qm
