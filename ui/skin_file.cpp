@@ -114,7 +114,12 @@ SkinTextLine ParseTextLine(std::string value) {
     line.height = FieldToInt(NextField(value));
     line.colour = FieldToColour(NextField(value));
     line.rect = ParseRect(value);
+    const bool wordingFollows = value.find(',') != std::string::npos;
     line.text = NextField(value);
+    if (wordingFollows) {
+        line.wording = value;
+        TrimInPlace(line.wording);
+    }
     return line;
 }
 
@@ -140,11 +145,17 @@ SkinListLine ParseListLine(std::string value) {
     SkinListLine line;
     line.rect = ParseRect(value);
     const int count = FieldToInt(NextField(value));
+    bool wordingFollows = false;
     for (int i = 0; i < count; ++i) {
         SkinListColumn column;
         column.title = NextField(value);
+        wordingFollows = value.find(',') != std::string::npos;
         column.width = FieldToInt(NextField(value));
         line.columns.push_back(column);
+    }
+    if (wordingFollows) {
+        line.wording = value;
+        TrimInPlace(line.wording);
     }
     return line;
 }

@@ -85,7 +85,10 @@ std::string ReadableControlName(const std::string& name);
 // colour, rect, initial text. The italic field is kept as written because its
 // meaning depends on the reader (labels of the main screen and panels are
 // italic when it begins with "F", edit boxes and screen labels when it begins
-// with "T"); see ItalicWhenFalse / ItalicWhenTrue.
+// with "T"); see ItalicWhenFalse / ItalicWhenTrue. An edit box's line may go
+// on after its initial text with what the box is called on screen (the rest
+// of the line), its name for a screen reader: the box itself shows only what
+// is typed.
 struct SkinTextLine {
     std::string name;
     std::string face;
@@ -95,6 +98,7 @@ struct SkinTextLine {
     std::uint32_t colour = 0;     // 0x00BBGGRR
     SkinRect rect;
     std::string text;
+    std::string wording;
     bool ItalicWhenFalse() const { return !italicField.empty() && italicField[0] == 'F'; }
     bool ItalicWhenTrue() const { return FieldIsTrue(italicField); }
 };
@@ -114,7 +118,8 @@ struct SkinPanelLine {
 SkinPanelLine ParsePanelLine(std::string value);
 
 // List view (key "1" of a LISTINFO section): rect, column count C, then C
-// pairs of title and width.
+// pairs of title and width, and optionally what the list is called on screen
+// (the rest of the line), its name for a screen reader.
 struct SkinListColumn {
     std::string title;
     int width = 0;
@@ -122,6 +127,7 @@ struct SkinListColumn {
 struct SkinListLine {
     SkinRect rect;
     std::vector<SkinListColumn> columns;
+    std::string wording;
 };
 SkinListLine ParseListLine(std::string value);
 

@@ -8,6 +8,7 @@
 #include "ui/skinned_button_win32.h"
 #include "ui/skinned_label_win32.h"
 #include "ui/window_base_win32.h"
+#include "ui/window_text_win32.h"
 
 namespace qm {
 
@@ -29,13 +30,17 @@ bool CSkinnedEdit::Create(HWND parent, const SkinTextLine& line, bool italic, HB
         std::lock_guard<std::mutex> lock(textLock_);
         text_ = line.text;
     }
+    // Its name for a screen reader goes just before it (the box shows only
+    // what is typed).
+    nameLabel_ = CreateNameLabel(parent, line.wording, rect.left, rect.top);
     HWND w = CreateWindowExA(0, "EDIT", line.text.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL,
                              rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
                              reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
-    if (w == nullptr) return false;
-    if (!SetWindowSubclass(w, &CSkinnedEdit::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this))) {
-        DestroyWindow(w);
+    if (w == nullptr || !SetWindowSubclass(w, &CSkinnedEdit::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this))) {
+        if (w != nullptr) DestroyWindow(w);
+        if (nameLabel_ != nullptr) DestroyWindow(nameLabel_);
+        nameLabel_ = nullptr;
         return false;
     }
     window_ = w;
@@ -47,6 +52,9 @@ void CSkinnedEdit::Destroy() {
     if (w == nullptr) return;
     RemoveWindowSubclass(w, &CSkinnedEdit::SubclassProc, 0);
     DestroyWindow(w);
+    // The box still existed, so its parent and the label with it did too.
+    if (nameLabel_ != nullptr) DestroyWindow(nameLabel_);
+    nameLabel_ = nullptr;
 }
 
 std::string CSkinnedEdit::WindowText() const {
@@ -118,6 +126,7 @@ LRESULT CALLBACK CSkinnedEdit::HandleSubclassMessage(HWND window, UINT message, 
         case WM_NCDESTROY:
             RemoveWindowSubclass(window, &CSkinnedEdit::SubclassProc, 0);
             edit->window_ = nullptr;
+            edit->nameLabel_ = nullptr;  // its parent is going, and the label with it
             break;
         default:
             break;

@@ -1,5 +1,6 @@
 // The skinned edit box: a system single-line edit control, visible and a tab
-// stop. Its skin line's background piece, font and colour are kept with it but
+// stop, named for a screen reader by its skin line's wording (a label just
+// before it, see CreateNameLabel). Its skin line's background piece, font and colour are kept with it but
 // not used: the control draws with the system's font and colours.
 //
 // The text: on the window's thread GetText reads the control's current window
@@ -50,6 +51,7 @@ private:
     std::string WindowText() const;
 
     std::atomic<HWND> window_{nullptr};
+    HWND nameLabel_ = nullptr;  // its name for a screen reader (CreateNameLabel), on the window's thread only
     std::string name_;
     int index_ = 0;
     COLORREF colour_ = 0;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "ui/window_text_win32.h"
+
 namespace qm {
 
 CSkinnedListView::~CSkinnedListView() { Destroy(); }
@@ -12,11 +14,18 @@ bool CSkinnedListView::Create(HWND parent, const SkinListLine& line, DWORD exten
     if (window_ != nullptr) return false;
     INITCOMMONCONTROLSEX init{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&init);
-    window_ = CreateWindowExA(0, WC_LISTVIEWA, "", style, line.rect.left, line.rect.top,
+    // Its name for a screen reader: a label just before it, and its window
+    // text (which a list does not show), for readers that take either.
+    nameLabel_ = CreateNameLabel(parent, line.wording, line.rect.left, line.rect.top);
+    window_ = CreateWindowExA(0, WC_LISTVIEWA, line.wording.c_str(), style, line.rect.left, line.rect.top,
                               line.rect.Width(), line.rect.Height(), parent,
                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
                               reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
-    if (window_ == nullptr) return false;
+    if (window_ == nullptr) {
+        if (nameLabel_ != nullptr) DestroyWindow(nameLabel_);
+        nameLabel_ = nullptr;
+        return false;
+    }
     SendMessageA(window_, LVM_SETEXTENDEDLISTVIEWSTYLE, extendedStyle, extendedStyle);
     for (std::size_t i = 0; i < line.columns.size(); ++i) {
         std::string title = line.columns[i].title;
@@ -35,6 +44,8 @@ void CSkinnedListView::Destroy() {
     if (window_ == nullptr) return;
     DestroyWindow(window_);
     window_ = nullptr;
+    if (nameLabel_ != nullptr) DestroyWindow(nameLabel_);
+    nameLabel_ = nullptr;
 }
 
 int CSkinnedListView::ColumnCount() const {

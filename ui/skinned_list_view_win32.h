@@ -2,7 +2,8 @@
 // selection and a border (style 0x50800005), control identifier 1010, grid
 // lines and full-row select, plus check boxes for the result and ignored lists
 // (extended style 0x25; the schedule list has 0x21). Its columns come from the
-// skin line, left-aligned. Used on the window's thread only.
+// skin line, left-aligned, and so does its name for a screen reader (the
+// line's wording, see CreateNameLabel). Used on the window's thread only.
 #pragma once
 
 #include <windows.h>
@@ -68,6 +69,7 @@ private:
     void ShowSortArrow();
 
     HWND window_ = nullptr;
+    HWND nameLabel_ = nullptr;  // its name for a screen reader (CreateNameLabel)
     int sortColumn_ = -1;
     bool sortDescending_ = false;
     // While a sort runs: its order, and for column 0 the ticked rows' data.

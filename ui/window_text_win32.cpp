@@ -27,4 +27,11 @@ LRESULT AnswerWindowText(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     return static_cast<LRESULT>(n);
 }
 
+HWND CreateNameLabel(HWND parent, const std::string& wording, int x, int y) {
+    if (parent == nullptr || wording.empty()) return nullptr;
+    return CreateWindowExA(0, "Static", wording.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, x, y, 0, 0,
+                           parent, nullptr, reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
+                           nullptr);
+}
+
 }  // namespace qm

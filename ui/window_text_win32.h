@@ -14,4 +14,13 @@ namespace qm {
 // procedure returns for it.
 LRESULT AnswerWindowText(HWND window, UINT message, WPARAM wParam, LPARAM lParam, const std::string& text);
 
+// The name of a control that shows none of its own (an edit box shows what is
+// typed, a list its rows): a static text of no size holding `wording`, made
+// at (x, y) of `parent` just before the control is made. A new child goes
+// last in its parent's Z-order, so the label is the window just before the
+// control, where oleacc looks for an edit box's or a list's label. Visible
+// (a reader skips hidden labels) yet it draws nothing. Null when `wording` is
+// empty or the label could not be made; the parent destroys it with itself.
+HWND CreateNameLabel(HWND parent, const std::string& wording, int x, int y);
+
 }  // namespace qm

@@ -163,6 +163,29 @@ TEST_F(Accessibility, EachControlIsNamedByItsVisibleWording) {
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(reader_.Name(label), "Exports kept:");
 
+    // Edit boxes and lists show no wording of their own (a box shows what is
+    // typed): each is named by what the panel says about it, never by its
+    // contents.
+    struct Unlabelled {
+        const char* panel;
+        const char* className;
+        const char* wording;
+    };
+    const Unlabelled unlabelled[] = {
+        {"SUBMAIN_SCHEDULE", "Edit", "Minutes between scans"},
+        {"SUBMAIN_ADVANCED", "Edit", "Exports kept:"},
+        {"SUBMAIN_RESULT", WC_LISTVIEWA, "Scan results"},
+        {"SUBMAIN_IGNORED", WC_LISTVIEWA, "Ignored entries"},
+        {"SUBMAIN_RESTORE", WC_LISTVIEWA, "Backups"},
+    };
+    for (const Unlabelled& u : unlabelled) {
+        HWND panel = app_.Panel(u.panel);
+        ASSERT_NE(panel, nullptr) << u.panel;
+        HWND control = FindWindowExA(panel, nullptr, u.className, nullptr);
+        ASSERT_NE(control, nullptr) << u.panel << " " << u.className;
+        EXPECT_EQ(reader_.Name(control), u.wording) << u.panel << " " << u.className;
+    }
+
     // Nothing the window holds is spoken as a skin name.
     int read = 0;
     for (HWND w : Descendants(main)) {

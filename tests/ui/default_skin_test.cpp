@@ -214,6 +214,32 @@ TEST(DefaultSkin, EveryButtonHasItsWordingAndTheWindowButtonsAreBigTargets) {
     EXPECT_EQ(ParseButtonLine(skin.ReadSkinValue("MAINSCREENBUTTONINFO", "7")).wording, "Start scan|Stop scan");
 }
 
+// Every edit box and list of the default skin has a name for a screen reader
+// (neither shows one of its own).
+TEST(DefaultSkin, EveryEditBoxAndListHasItsWording) {
+    SkinFile skin = DefaultSkin();
+    int edits = 0, lists = 0;
+    auto endsWith = [](const std::string& s, const std::string& end) {
+        return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+    };
+    for (const std::string& section : skin.Profile().GetSectionNames()) {
+        if (endsWith(section, "EDITBOXINFO")) {
+            for (const SkinEntry& e : skin.ReadNumberedSection(section)) {
+                ++edits;
+                EXPECT_FALSE(ParseTextLine(e.value).wording.empty()) << section << ": " << e.value;
+            }
+        } else if (endsWith(section, "LISTINFO")) {
+            ++lists;
+            EXPECT_FALSE(ParseListLine(skin.ReadSkinValue(section, "1")).wording.empty()) << section;
+        }
+    }
+    EXPECT_EQ(edits, 2);
+    EXPECT_EQ(lists, 5);
+    EXPECT_EQ(ParseTextLine(skin.ReadSkinValue("SUBMAIN_ADVANCED_EDITBOXINFO", "1")).wording,
+              ParseTextLine(skin.ReadSkinValue("SUBMAIN_ADVANCED_TEXTINFO", "1")).text)
+        << "the backup count box is named by the label beside it";
+}
+
 // The result window's animation: whole frames inside the scanning screen,
 // clear of its button and its label, so none of them hides another.
 TEST(DefaultSkin, ScanAnimationFitsTheScanningScreenClearOfItsControls) {

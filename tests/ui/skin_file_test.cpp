@@ -129,6 +129,19 @@ TEST(SkinLines, TextLabelWithAndWithoutTrailingComma) {
     EXPECT_TRUE(t.ItalicWhenTrue());
     EXPECT_EQ(t.colour, 255u);
     EXPECT_EQ(t.text, "8");
+    EXPECT_EQ(t.wording, "");
+}
+
+TEST(SkinLines, EditBoxWordingIsTheRestAfterItsInitialText) {
+    SkinTextLine t = ParseTextLine("EDIT_SCAN_PERIOD,Arial,TRUE,FALSE,-12,0l,110,102,44,16,8,Minutes, between scans ");
+    EXPECT_EQ(t.rect, (SkinRect{110, 102, 154, 118}));
+    EXPECT_EQ(t.text, "8");
+    EXPECT_EQ(t.wording, "Minutes, between scans");
+    t = ParseTextLine("EDIT_BAKUP_COUNT,Arial,TRUE,FALSE,-12,0l,276,130,40,17,,Exports kept:");
+    EXPECT_EQ(t.rect, (SkinRect{276, 130, 316, 147}));
+    EXPECT_EQ(t.text, "");
+    EXPECT_EQ(t.wording, "Exports kept:");
+    EXPECT_EQ(ParseTextLine("TEXT_X,Arial,TRUE,FALSE,-12,0l,1,2,3,4,").wording, "");
 }
 
 TEST(SkinLines, PanelKeepsSpaceBeforeCommaInImageName) {
@@ -155,6 +168,13 @@ TEST(SkinLines, ListColumns) {
     ASSERT_EQ(l.columns.size(), 2u);
     EXPECT_EQ(l.columns[1].title, "40");
     EXPECT_EQ(l.columns[1].width, 40);
+    EXPECT_EQ(l.wording, "");
+    // After the last column: the list's name.
+    l = ParseListLine("0,0,349,150,2,Delete,50,FileName,295, Ignored entries, all");
+    ASSERT_EQ(l.columns.size(), 2u);
+    EXPECT_EQ(l.columns[1].width, 295);
+    EXPECT_EQ(l.wording, "Ignored entries, all");
+    EXPECT_EQ(ParseListLine("13,62,324,111,3,Type,162,Scanned,81,Bug(s),81").wording, "");
 }
 
 TEST(SkinImageName, ResourceNameMapping) {
