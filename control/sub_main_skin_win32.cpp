@@ -139,7 +139,11 @@ void CSubMainSkin::SettingNotSaved() {
 }
 
 void CSubMainSkin::ButtonPressed(const std::string& name) {
-    if (ScanInProgress.load() != 0) return;
+    // Nothing a panel's button does may run beside a scan or a repair (a
+    // skin's BUTTON_SCAN would start the result window's scan while the
+    // repair removes entries, a category box would change under the
+    // repair's progress).
+    if (ScanInProgress.load() != 0 || RepairInProgress.load() != 0) return;
     store_.SaveEditText("savecountreg", "EDIT_BAKUP_COUNT");
 
     if (name == "BUTTON_SCAN") {
@@ -427,7 +431,17 @@ void CSubMainSkin::ShowListMenu(CSkinnedListView& list) {
 bool CSubMainSkin::ResultListNotice(const NMHDR& header, LRESULT& result) {
     result = 0;
     switch (header.code) {
+        case LVN_ITEMCHANGING: {
+            // While a repair runs the ticks it was started with stay as they
+            // are shown: a click on a box, Space or "Deselect All" changes none.
+            const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+            if (RepairInProgress.load() != 0 && (change.uChanged & LVIF_STATE) != 0 &&
+                ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK) != 0)
+                result = TRUE;
+            return true;
+        }
         case LVN_COLUMNCLICK: {
+            if (RepairInProgress.load() != 0) return true;  // the rows keep their order while a repair runs
             const auto& click = reinterpret_cast<const NMLISTVIEW&>(header);
             const IPanelHost* host = host_;
             resultList_->SortByColumn(click.iSubItem, [host](LPARAM a, LPARAM b, int column) {

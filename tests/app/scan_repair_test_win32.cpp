@@ -694,38 +694,52 @@ std::string TrimmedEnd(std::string text) {
     return text;
 }
 
-TEST_F(ScanRepair, ClosingDuringARepairAsksThenStopsAfterTheEntryInHandWithACompleteBackupThatRestores) {
-    // The repair's first App Paths entry is a big tree (its backup and
-    // deletion take a while: the close is asked for meanwhile), many more
-    // come after it.
-    constexpr int kMany = 150, kBranches = 3000;
-    const std::string big = std::string(kAppPaths) + "\\qmtest-a-big.exe";
+// A repair that takes a while: its first App Paths entry is a big tree (its
+// backup and deletion take a while), many more come after it.
+constexpr int kLongRepairMany = 150, kLongRepairBranches = 3000;
+const std::string kLongRepairBig = std::string(kAppPaths) + "\\qmtest-a-big.exe";
+
+void SeedALongRepair() {
     SeedAppPath("qmtest-a-big.exe", "C:\\qm-gone\\big.exe");
-    for (int i = 0; i < kBranches; ++i) {
+    for (int i = 0; i < kLongRepairBranches; ++i) {
         RegistryKey key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (big + "\\branch" + std::to_string(i)).c_str(), 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, key.Out(), nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kLongRepairBig + "\\branch" + std::to_string(i)).c_str(), 0,
+                                  nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Out(), nullptr),
                   ERROR_SUCCESS);
         RegSetValueExA(key.Get(), "leaf", 0, REG_SZ, reinterpret_cast<const BYTE*>("data"), 5);
     }
-    for (int i = 0; i < kMany; ++i) {
+    for (int i = 0; i < kLongRepairMany; ++i) {
         const std::string n = std::to_string(i);
         SeedAppPath("qmtest-many-" + n + ".exe", "C:\\qm-gone\\many" + n + ".exe");
     }
-    ASSERT_NO_FATAL_FAILURE(StartApp());
-    ScanToResults();
-    ASSERT_EQ(test::RowCount(ResultList()), kMany + 1 + kSeededRegistryRows + 1);
-    Press("BUTTON_REMOVE");
-    // Under way: its backup has been started.
+}
+
+// The backup of the repair under way, once it has been started ("" when none
+// was within a minute).
+std::string RepairsBackup() {
     std::string backup;
-    ASSERT_TRUE(WaitUntil(
+    WaitUntil(
         [&] {
             const auto files = FilesMatching("FixedOn*.xml");
             if (files.size() != 1) return false;
             backup = files[0];
             return true;
         },
-        60000));
+        60000);
+    return backup;
+}
+
+TEST_F(ScanRepair, ClosingDuringARepairAsksThenStopsAfterTheEntryInHandWithACompleteBackupThatRestores) {
+    constexpr int kMany = kLongRepairMany, kBranches = kLongRepairBranches;
+    const std::string& big = kLongRepairBig;
+    ASSERT_NO_FATAL_FAILURE(SeedALongRepair());
+    ASSERT_NO_FATAL_FAILURE(StartApp());
+    ScanToResults();
+    ASSERT_EQ(test::RowCount(ResultList()), kMany + 1 + kSeededRegistryRows + 1);
+    Press("BUTTON_REMOVE");
+    // Under way: its backup has been started.
+    const std::string backup = RepairsBackup();
+    ASSERT_FALSE(backup.empty());
     Press("BUTTON_EXIT");
     HWND box = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (box = app_.Dialog("Quillmere")) != nullptr; }));
@@ -758,6 +772,72 @@ TEST_F(ScanRepair, ClosingDuringARepairAsksThenStopsAfterTheEntryInHandWithAComp
     for (int i = 0; i < kMany; ++i)
         if (KeyExists(std::string(kAppPaths) + "\\qmtest-many-" + std::to_string(i) + ".exe")) ++back;
     EXPECT_EQ(back, kMany);
+}
+
+// While a repair removes what is ticked its result list stays shown, and the
+// window's own guards drop every press but the cross and the dash: no scan
+// starts, no second repair, no panel changes, and the list keeps its ticks and
+// its order (a click on a row's box or on a heading does nothing); the repair
+// then ends as usual. The dash pressed last shows that the presses before it
+// have been handled.
+TEST_F(ScanRepair, PressesWhileARepairRunsAreDroppedByTheGuardsAndTheRepairEndsAsUsual) {
+    ASSERT_NO_FATAL_FAILURE(SeedALongRepair());
+    ASSERT_NO_FATAL_FAILURE(StartApp());
+    ScanToResults();
+    HWND list = ResultList();
+    const int rows = test::RowCount(list);
+    ASSERT_EQ(rows, kLongRepairMany + 1 + kSeededRegistryRows + 1);
+    const std::vector<std::pair<std::string, std::string>> before = Rows();
+    const int threads = test::ThreadCount(app_.ProcessId());
+    Press("BUTTON_REMOVE");
+    ASSERT_FALSE(RepairsBackup().empty());
+    ASSERT_TRUE(WaitUntil([&] { return app_.VisiblePanels() == std::vector<std::string>{"SUBMAIN_RESULT"}; }))
+        << TabState();
+    const std::string comDone = Label("PROGRESS_TEXT_COM");
+    test::ClickAt(test::RowPoint(list, 0, true));
+    test::ClickAt(HeaderPoint(list, kColumnType));
+    PressNow("BUTTON_SCAN");
+    PressNow("BUTTON_REMOVE");
+    PressNow("BUTTON_MAIN");
+    PressNow("BUTTON_IGNORED");
+    PressNow("BUTTON_ADVSETTINGS");
+    PressNow("BUTTON_AUTOSCAN");
+    HWND main = app_.Main();
+    PressNow("BUTTON_MINIMIZE");
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main) || IsIconic(main); }));
+    const bool stillRunning = app_.Dialog("Quillmere") == nullptr;
+    EXPECT_FALSE(AppWindow::Checked(app_.Button("BUTTON_SCAN"))) << "no scan started";
+    EXPECT_EQ(Label("PROGRESS_TEXT_COM"), comDone) << "no scan cleared the areas";
+    EXPECT_EQ(FilesMatching("FixedOn*.xml").size(), 1u) << "no second repair";
+    EXPECT_TRUE(test::RowChecked(list, 0)) << "the row's box was not unticked";
+    EXPECT_TRUE(Rows() == before) << "the rows were not sorted";
+
+    // Back from the notification area: the same panel, and the repair ends
+    // with its one closing message.
+    PostMessageA(main, WM_USER + 2, 132, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && !IsIconic(main); }));
+    if (stillRunning) {
+        EXPECT_EQ(app_.VisiblePanels(), std::vector<std::string>{"SUBMAIN_RESULT"}) << "no panel button took effect";
+    }
+    HWND box = ClosingMessage();
+    ASSERT_NE(box, nullptr);
+    const std::vector<std::string> written = FilesMatching("FixedOn*.xml");
+    ASSERT_EQ(written.size(), 1u);
+    const std::string closing = MessageText(box);
+    EXPECT_EQ(closing.rfind("Items selected have been removed from the system\r\n" + std::to_string(rows - 1) +
+                                " registry entries and 1 shortcut were removed.\r\n"
+                                "What was removed is saved in " + written[0] + ".",
+                            0),
+              0u)
+        << closing;
+    test::Click(GetDlgItem(box, IDOK));
+    ASSERT_TRUE(WaitUntil([&] { return test::ShowsAsTab(app_, "SUBMAIN_MAIN", "BUTTON_MAIN"); })) << TabState();
+    EXPECT_TRUE(WaitUntil([&] { return test::ThreadCount(app_.ProcessId()) <= threads; })) << "the repair's thread ended";
+    EXPECT_FALSE(KeyExists(kLongRepairBig));
+    EXPECT_FALSE(KeyExists(std::string(kAppPaths) + "\\qmtest-many-" + std::to_string(kLongRepairMany - 1) + ".exe"));
+    EXPECT_FALSE(AppWindow::Checked(app_.Button("BUTTON_SCAN")));
+    EXPECT_EQ(app_.Dialog("Quillmere"), nullptr) << "one closing message";
+    std::printf("presses during the repair handled %s it ended\n", stillRunning ? "before" : "after");
 }
 
 TEST_F(ScanRepair, ClosingDuringTheExportBeforeARepairWaitsForItSaysSoAndRemovesNothing) {
