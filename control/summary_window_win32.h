@@ -151,6 +151,10 @@ private:
     HWND postTo_ = nullptr;  // where the worker posts its finish message
     bool stopPressed_ = false;  // BUTTON_STOPSCAN was pressed during the scan
     std::string fixProblems_;  // what the last repair could not do ("" when nothing), set by its worker
+    // What the fix-complete screen's status says of the last repair, set by
+    // its worker: "Fixed", "Not fixed" when it was refused before anything
+    // was removed, "Failed" when an error ended it part way.
+    const char* fixStatus_ = "Fixed";
 };
 
 }  // namespace qm

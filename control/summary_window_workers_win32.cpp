@@ -49,9 +49,11 @@ DWORD WINAPI CSummaryWindow::FixThread(LPVOID argument) {
     ComScope com;
     auto* self = static_cast<CSummaryWindow*>(argument);
     const HWND window = self->postTo_;
+    self->fixStatus_ = "Fixed";
     try {
         self->fixProblems_ = self->RunRepair();
     } catch (...) {
+        self->fixStatus_ = "Failed";
         MessageBoxA(nullptr, "Error Occured while Fixing", "Fix thread", MB_OK);
     }
     PostMessageA(window, kFinishFixingMessage, 0, 0);
@@ -66,8 +68,10 @@ std::string CSummaryWindow::RunRepair() {
     const RepairJobOutcome repaired = RunRepairJob(job);
     switch (repaired.end) {
         case RepairEnd::NeedsAdministrator:
+            fixStatus_ = "Not fixed";
             return RightsRefusalMessage(repaired.reach.firstOutside, repaired.reach.outside);
         case RepairEnd::IgnoreListNotSaved:
+            fixStatus_ = "Not fixed";
             return IgnoreListNotSavedMessage(repaired.ignoreError);
         case RepairEnd::Stopped:
         case RepairEnd::Done:
@@ -78,8 +82,11 @@ std::string CSummaryWindow::RunRepair() {
     if (repaired.exportFailed)
         line("The registry export before the repair failed" +
              (repaired.exportError.empty() ? std::string(".") : ": " + repaired.exportError));
-    if (repaired.end == RepairEnd::Done && repaired.reach.removesRegistry && repaired.backupFile.empty())
+    if (repaired.end == RepairEnd::Done && repaired.reach.removesRegistry && repaired.backupFile.empty()) {
+        // Without a backup nothing is removed, the shortcuts neither.
+        fixStatus_ = "Not fixed";
         line("The backup file could not be written: no registry entry was removed.");
+    }
     else if (!repaired.backupComplete)
         line("Writing the backup " + repaired.backupFile + " failed part way: the entries after that were not removed.");
     return problems;
@@ -168,7 +175,7 @@ void CSummaryWindow::OnFinishFixing() {
     fixed += links.ErrorsFixed();
     Rows().clear();
 
-    controls_.SetLabelText("TEXT_FIXCOMPLETE_STATUS", "Fixed");
+    controls_.SetLabelText("TEXT_FIXCOMPLETE_STATUS", fixStatus_);
     controls_.SetLabelText("TEXT_FIXCOMPLETE_ITEMSCANNED", Number(scanned));
     controls_.SetLabelText("TEXT_FIXCOMPLETE_ERRORFOUND", Number(found));
     controls_.SetLabelText("TEXT_FIXCOMPLETE_FIXED", Number(fixed));

@@ -306,6 +306,102 @@ TEST_F(ResultWindowApp, OpenedWhileTheStopEventIsSetItClosesItselfThroughTheStop
     EXPECT_TRUE(PanelIdle());
 }
 
+// The fix-complete screen after a repair that could not run: its box says
+// why, the status says nothing was fixed, and the entries are all still there.
+class RepairRefused : public ResultWindowApp {
+protected:
+    // Scans, presses BUTTON_FIXERROR and returns the box the repair ends with
+    // (its text in `text`); null when none came.
+    HWND FixUntilTheBox(HWND window, std::string& text) {
+        HWND list = nullptr;
+        if (!WaitUntil([&] { return (list = ResultList(window)) != nullptr && test::RowCount(list) == 2; }, 60000))
+            return nullptr;
+        HWND box = nullptr;
+        PressUntil(window, "BUTTON_FIXERROR", [&] { return (box = app_.Dialog("Quillmere")) != nullptr; });
+        if (box != nullptr) text = test::MessageText(box);
+        return box;
+    }
+    // The box closed, the window shows the fix-complete screen and closes
+    // with OK; the program goes on.
+    void CloseBoxAndWindow(HWND window, HWND box) {
+        test::Click(GetDlgItem(box, IDOK));
+        ASSERT_TRUE(WaitUntil([&] { return app_.Dialog("Quillmere") == nullptr; }));
+        EXPECT_EQ(RowText(ResultList(window), 0, 0), "Invalid Application Paths");
+        EXPECT_EQ(RowText(ResultList(window), 0, 3), "0") << "nothing fixed";
+        ASSERT_TRUE(PressUntil(window, "BUTTON_OK", [&] { return !IsWindow(window); }));
+        EXPECT_TRUE(app_.Running());
+        EXPECT_TRUE(PanelIdle());
+    }
+};
+
+// Without administrator rights (QUILLMERE_ORDINARY_USER: the prefix's account
+// is one) the result window's repair of machine entries is refused whole.
+TEST_F(RepairRefused, WithoutAdministratorRightsNothingIsRemovedAndTheBoxSaysWhy) {
+    SeedAppPath("qmrw-broken-1.exe", "C:\\qm-gone\\one.exe");
+    SetEnvironmentVariableA("QUILLMERE_ORDINARY_USER", "1");
+    StartWithCategories(false);
+    SetEnvironmentVariableA("QUILLMERE_ORDINARY_USER", nullptr);
+    if (HasFatalFailure()) return;
+    HWND window = OpenResultWindow();
+    ASSERT_NE(window, nullptr);
+    std::string text;
+    HWND box = FixUntilTheBox(window, text);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(text.rfind("Removing \"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\", 0),
+              0u)
+        << text;
+    EXPECT_NE(text.find("needs administrator rights: nothing was removed"), std::string::npos) << text;
+    EXPECT_EQ(app_.LabelText(window, "TEXT_FIXCOMPLETE_STATUS"), "Not fixed");
+    EXPECT_TRUE(KeyExists(SubKey("qmrw-broken-1.exe")));
+    EXPECT_TRUE(FilesMatching("FixedOn*.xml").empty()) << "no backup";
+    CloseBoxAndWindow(window, box);
+}
+
+// The backup cannot be written: the program's working folder has gone from
+// its path (its parent folder renamed, a file put in its place) after the
+// scan. Nothing is removed without one.
+TEST_F(RepairRefused, WithoutABackupNothingIsRemovedAndTheBoxSaysWhy) {
+    SeedAppPath("qmrw-broken-1.exe", "C:\\qm-gone\\one.exe");
+    SeedAppPath("qmrw-broken-2.exe", "C:\\qm-gone\\two.exe");
+    struct WorkingFolder {
+        explicit WorkingFolder(AppWindow& appIn) : app(appIn) {
+            CreateDirectoryA("rw-box", nullptr);
+            made = CreateDirectoryA("rw-box\\work", nullptr) != FALSE || GetLastError() == ERROR_ALREADY_EXISTS;
+        }
+        ~WorkingFolder() {
+            app.Kill();  // it holds its working folder open
+            DeleteFileA("rw-box");
+            MoveFileA("rw-box-moved", "rw-box");
+            for (const std::string& f : FilesMatching("rw-box\\work\\*.*"))
+                if (f != "." && f != "..") DeleteFileA(("rw-box\\work\\" + f).c_str());
+            RemoveDirectoryA("rw-box\\work");
+            RemoveDirectoryA("rw-box");
+        }
+        AppWindow& app;
+        bool made = false;
+    } folder(app_);
+    ASSERT_TRUE(folder.made);
+    ASSERT_TRUE(SetCurrentDirectoryA("rw-box\\work"));
+    StartWithCategories(false);
+    ASSERT_TRUE(SetCurrentDirectoryA("..\\.."));
+    if (HasFatalFailure()) return;
+    HWND window = OpenResultWindow();
+    ASSERT_NE(window, nullptr);
+    HWND list = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (list = ResultList(window)) != nullptr && test::RowCount(list) == 2; }, 60000));
+    ASSERT_TRUE(MoveFileA("rw-box", "rw-box-moved")) << GetLastError();
+    ASSERT_TRUE(test::WriteWholeFile("rw-box", "in the way"));
+    std::string text;
+    HWND box = FixUntilTheBox(window, text);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(text, "The backup file could not be written: no registry entry was removed.");
+    EXPECT_EQ(app_.LabelText(window, "TEXT_FIXCOMPLETE_STATUS"), "Not fixed");
+    EXPECT_TRUE(KeyExists(SubKey("qmrw-broken-1.exe")));
+    EXPECT_TRUE(KeyExists(SubKey("qmrw-broken-2.exe")));
+    EXPECT_TRUE(FilesMatching("rw-box-moved\\work\\FixedOn*.xml").empty());
+    CloseBoxAndWindow(window, box);
+}
+
 // A scan long enough to be interrupted: many broken entries.
 class LongScan : public ResultWindowApp {
 protected:

@@ -390,6 +390,54 @@ BOOL CALLBACK FindScanThreadBox(HWND window, LPARAM found) {
     return TRUE;
 }
 
+BOOL CALLBACK FindFixThreadBox(HWND window, LPARAM found) {
+    char caption[64] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    if (IsWindowVisible(window) && std::string(caption) == "Fix thread") {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A registry whose key deletion throws: the repair ends in the worker's
+// handler once the first key is in its backup.
+class ThrowingOnDeleteRegistry : public MemoryRegistry {
+public:
+    RegStatus RegDeleteKeyA(RegKey, const char*) override { throw std::runtime_error("registry gone"); }
+};
+
+TEST_F(SummaryWindowTest, AnExceptionInTheRepairIsReportedTheStatusSaysFailedAndTheBackupIsClosed) {
+    ThrowingOnDeleteRegistry registry;
+    registry.SetString(kAppPaths + "\\qm-gone.exe", "", "C:\\qm-gone\\gone.exe");
+    ASSERT_NO_FATAL_FAILURE(Open(registry, {kSlotAppPaths}));
+    ASSERT_TRUE(PumpUntil([&] { return window_->ScreenName() == kScanCompleteScreen; }));
+    window_->ButtonPressed("BUTTON_FIXERROR");
+    HWND box = nullptr;
+    ASSERT_TRUE(PumpUntil([&] {
+        EnumWindows(&FindFixThreadBox, reinterpret_cast<LPARAM>(&box));
+        return box != nullptr;
+    })) << "the message box of the fix thread";
+    char text[128] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    EXPECT_STREQ(text, "Error Occured while Fixing");
+    EXPECT_TRUE(IsWindow(hwnd_));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(PumpUntil([&] { return window_->ScreenName() == kFixCompleteScreen; }));
+    EXPECT_EQ(Label("TEXT_FIXCOMPLETE_STATUS"), "Failed") << "never \"Fixed\" after an error";
+    EXPECT_EQ(Label("TEXT_FIXCOMPLETE_FIXED"), "0");
+    EXPECT_TRUE(registry.KeyExists(kAppPaths + "\\qm-gone.exe"));
+    // The backup is kept whole: what was written of it closes its tags.
+    const std::vector<std::string> backups = test::FilesMatching("FixedOn*.xml");
+    ASSERT_EQ(backups.size(), 1u);
+    const std::string backup = test::ReadWholeFile(backups[0]);
+    EXPECT_NE(backup.find("qm-gone.exe"), std::string::npos);
+    EXPECT_NE(backup.find("</registry>"), std::string::npos) << backup;
+    window_->ButtonPressed("BUTTON_OK");
+    EXPECT_FALSE(IsWindow(hwnd_));
+    EXPECT_EQ(ScanInProgress.load(), 0);
+}
+
 TEST_F(SummaryWindowTest, AnExceptionInTheScanIsReportedAndTheResultsOfWhatRanAreShown) {
     ThrowingRegistry registry;
     registry.SetString(kAppPaths + "\\qm-gone.exe", "", "C:\\qm-gone\\gone.exe");
