@@ -840,6 +840,42 @@ TEST_F(ScanRepair, PressesWhileARepairRunsAreDroppedByTheGuardsAndTheRepairEndsA
     std::printf("presses during the repair handled %s it ended\n", stillRunning ? "before" : "after");
 }
 
+// During the registry export before a repair the categories panel shows the
+// repair's progress: its boxes are dropped as every other press is, and the
+// repair goes on with the areas as they were.
+TEST_F(ScanRepair, TheCategoryBoxesAreDroppedDuringTheExportBeforeARepair) {
+    test::WriteFlag("savereg");
+    ASSERT_NO_FATAL_FAILURE(StartApp());
+    ScanToResults();
+    Press("BUTTON_REMOVE");
+    ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesA("Registry Backups") != INVALID_FILE_ATTRIBUTES; }, 60000));
+    HWND categories = Categories();
+    auto shown = [](HWND panel) { return (GetWindowLongA(panel, GWL_STYLE) & WS_VISIBLE) != 0; };
+    ASSERT_TRUE(shown(categories)) << TabState();
+    HWND fonts = app_.Button("BUTTON_FONTS", categories);
+    HWND all = app_.Button("BUTTON_ALL", categories);
+    const bool fontsTicked = AppWindow::Checked(fonts), allTicked = AppWindow::Checked(all);
+    PressNow("BUTTON_FONTS", categories);
+    PressNow("BUTTON_ALL", categories);
+    HWND main = app_.Main();
+    PressNow("BUTTON_MINIMIZE");
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main) || IsIconic(main); }));
+    const bool stillExporting = shown(categories) && app_.Dialog("Quillmere") == nullptr;
+    EXPECT_EQ(AppWindow::Checked(fonts), fontsTicked);
+    EXPECT_EQ(AppWindow::Checked(all), allTicked);
+    PostMessageA(main, WM_USER + 2, 132, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && !IsIconic(main); }));
+    HWND box = ClosingMessage();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageText(box).rfind("Items selected have been removed from the system\r\n", 0), 0u)
+        << MessageText(box);
+    test::Click(GetDlgItem(box, IDOK));
+    ASSERT_TRUE(WaitUntil([&] { return test::ShowsAsTab(app_, "SUBMAIN_MAIN", "BUTTON_MAIN"); })) << TabState();
+    EXPECT_EQ(AppWindow::Checked(fonts), fontsTicked);
+    EXPECT_EQ(FilesMatching("Registry Backups\\*.reg").size(), 1u);
+    std::printf("boxes pressed %s the export ended\n", stillExporting ? "before" : "after");
+}
+
 TEST_F(ScanRepair, ClosingDuringTheExportBeforeARepairWaitsForItSaysSoAndRemovesNothing) {
     test::WriteFlag("savereg");
     const std::string ignoredBefore = test::ReadWholeFile("ignore.lst");
