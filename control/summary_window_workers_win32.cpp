@@ -86,9 +86,9 @@ std::string CSummaryWindow::RunRepair() {
         // Without a backup nothing is removed, the shortcuts neither.
         fixStatus_ = "Not fixed";
         line("The backup file could not be written: no registry entry was removed.");
-    }
-    else if (!repaired.backupComplete)
+    } else if (!repaired.backupComplete) {
         line("Writing the backup " + repaired.backupFile + " failed part way: the entries after that were not removed.");
+    }
     return problems;
 }
 
