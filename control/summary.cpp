@@ -127,13 +127,15 @@ std::string IgnoreListNotSavedMessage(const std::string& error) {
            "Scan again once the ignore list can be written.";
 }
 
-std::string RightsRefusalMessage(const std::string& first, std::size_t outside) {
+std::string RightsRefusalMessage(const std::string& first, std::size_t outside, bool rowsCanBeUnticked) {
     const bool many = outside > 1;
-    return "Removing \"" + first + "\"" +
-           (many ? " and " + std::to_string(outside - 1) + " more entries outside HKEY_CURRENT_USER"
-                 : ", which lies outside HKEY_CURRENT_USER,") +
-           " needs administrator rights: nothing was removed and nothing was added to the ignore list.\r\n"
-           "Untick " + (many ? "them" : "it") +
+    const std::string why =
+        "Removing \"" + first + "\"" +
+        (many ? " and " + std::to_string(outside - 1) + " more entries outside HKEY_CURRENT_USER"
+              : ", which lies outside HKEY_CURRENT_USER,") +
+        " needs administrator rights: nothing was removed and nothing was added to the ignore list.\r\n";
+    if (!rowsCanBeUnticked) return why + "Start Quillmere as an administrator to remove them.";
+    return why + "Untick " + (many ? "them" : "it") +
            " to remove only your own entries, or start Quillmere as an administrator.";
 }
 

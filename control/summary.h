@@ -92,8 +92,9 @@ std::string NothingToRepairMessage();
 std::string NoProblemsToRepairMessage();
 // ... without administrator rights, when `outside` ticked entries lie outside
 // the user's own hive, `first` the first of them (a key path or a shortcut
-// file): nothing is removed, exported or ignored.
-std::string RightsRefusalMessage(const std::string& first, std::size_t outside);
+// file): nothing is removed, exported or ignored. A face without tick boxes
+// (the result window repairs every row) passes `rowsCanBeUnticked` false.
+std::string RightsRefusalMessage(const std::string& first, std::size_t outside, bool rowsCanBeUnticked = true);
 // ... when the ignore list cannot be saved (`error` says why): nothing is
 // removed, or the unticked entries would be found and removed next time.
 std::string IgnoreListNotSavedMessage(const std::string& error);

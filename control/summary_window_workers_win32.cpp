@@ -69,7 +69,7 @@ std::string CSummaryWindow::RunRepair() {
     switch (repaired.end) {
         case RepairEnd::NeedsAdministrator:
             fixStatus_ = "Not fixed";
-            return RightsRefusalMessage(repaired.reach.firstOutside, repaired.reach.outside);
+            return RightsRefusalMessage(repaired.reach.firstOutside, repaired.reach.outside, false);
         case RepairEnd::IgnoreListNotSaved:
             fixStatus_ = "Not fixed";
             return IgnoreListNotSavedMessage(repaired.ignoreError);

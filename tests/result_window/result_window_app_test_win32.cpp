@@ -351,6 +351,7 @@ TEST_F(RepairRefused, WithoutAdministratorRightsNothingIsRemovedAndTheBoxSaysWhy
               0u)
         << text;
     EXPECT_NE(text.find("needs administrator rights: nothing was removed"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Untick"), std::string::npos) << "the result window has no tick boxes: " << text;
     EXPECT_EQ(app_.LabelText(window, "TEXT_FIXCOMPLETE_STATUS"), "Not fixed");
     EXPECT_TRUE(KeyExists(SubKey("qmrw-broken-1.exe")));
     EXPECT_TRUE(FilesMatching("FixedOn*.xml").empty()) << "no backup";
