@@ -97,6 +97,8 @@ bool CheckedRestoreSteps::Fill(RestoreStepBatch& batch, std::size_t limit) {
             read_ += length;
             length = GetLength(buffer_, read_);
             const auto* data = reinterpret_cast<const std::uint8_t*>(buffer_.data() + read_);
+            // Room for the byte the restore adds after the data.
+            step.data.reserve(std::size_t{length} + 1);
             step.data.assign(data, data + length);
             read_ += length;
         }
