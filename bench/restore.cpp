@@ -11,9 +11,11 @@
 // the registry calls. Under Wine each registry call is a round trip to its
 // server, and the longer the program works between two calls, the longer
 // each call takes (the server's processor falls idle): the median time
-// between two registry calls is printed for the restore and for the writes. The file is read on a thread of its own while the
-// writes are made, so the restore's wall time may be less than its processor
-// time. Each figure is the median of the rounds.
+// between two registry calls is printed for the restore and for the writes.
+// The restore writes this backup from the steps its check kept; a backup it
+// walks again is read on a thread of its own while the writes are made, so
+// its wall time may be less than its processor time. Each figure is the
+// median of the rounds.
 //
 //   bench_restore [findings] [rounds]     (default 20000 findings, 5 rounds)
 #include <time.h>

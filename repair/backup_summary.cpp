@@ -8,6 +8,7 @@
 #include "platform/file_time.h"
 #include "repair/backup_file_element.h"
 #include "repair/backup_walk.h"
+#include "repair/checked_restore_steps.h"
 #include "repair/repair_pass.h"
 #include "repair/restore_areas.h"
 #include "repair/trigger_record.h"
@@ -123,7 +124,8 @@ std::string BackupSummary::ConfirmationText(const std::string& fileName) const {
     return text;
 }
 
-BackupSummary SummarizeBackup(const std::string& path, const RestoreAreas& areas, IFileSystem* fs, bool count) {
+BackupSummary SummarizeBackup(const std::string& path, const RestoreAreas& areas, IFileSystem* fs, bool count,
+                              CheckedRestoreSteps* keep) {
     BackupSummary summary;
     std::unordered_set<std::uint64_t> keys, values, files;
     std::vector<std::uint64_t> open;  // the hash of each open key's path
@@ -144,6 +146,7 @@ BackupSummary SummarizeBackup(const std::string& path, const RestoreAreas& areas
             more = walk.Fill(batch, 512);
             for (std::size_t i = 0; i < batch.Size() && !stopped; ++i) {
                 const RestoreStep& step = batch[i];
+                if (keep != nullptr) keep->Keep(step);
                 switch (step.kind) {
                     case RestoreStep::Kind::Key: {
                         if (!count) break;
@@ -185,6 +188,7 @@ BackupSummary SummarizeBackup(const std::string& path, const RestoreAreas& areas
         }
         summary.opened = reader.IsOpen();
         summary.complete = !stopped;
+        if (keep != nullptr && stopped) keep->Drop();
     }
     reader.Close();
     summary.keys = static_cast<std::uint32_t>(keys.size());

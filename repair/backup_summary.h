@@ -11,6 +11,7 @@
 
 namespace qm {
 
+class CheckedRestoreSteps;
 class IFileSystem;
 class RestoreAreas;
 
@@ -41,9 +42,11 @@ struct BackupSummary {
 
 // Walks the backup at `path` with the areas' check (`fs`: where shortcuts
 // are put back; null: the process's own). Without `count`, only the check:
-// keys, values and shortcuts stay 0 and no date is looked for.
+// keys, values and shortcuts stay 0 and no date is looked for. `keep`, when
+// given, keeps the steps walked, for a restore that follows (dropped unless
+// the backup is complete).
 BackupSummary SummarizeBackup(const std::string& path, const RestoreAreas& areas, IFileSystem* fs = nullptr,
-                              bool count = true);
+                              bool count = true, CheckedRestoreSteps* keep = nullptr);
 
 // The local time a repair's backup name holds ("FixedOn%A%B%d%Y%H%M%S.xml",
 // with "-N" before the extension when the name was taken), any folder before

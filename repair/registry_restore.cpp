@@ -14,6 +14,7 @@
 #include "repair/backup_summary.h"
 #include "repair/backup_value_format.h"
 #include "repair/backup_walk.h"
+#include "repair/checked_restore_steps.h"
 #include "repair/registry_repair.h"
 #include "repair/restore_areas.h"
 #include "repair/restore_keys.h"
@@ -207,10 +208,13 @@ int CRegistryRepair::LoadAsXml(CXmlReader& reader, const std::string& path) {
     const RestoreAreas& areas = restoreAreas_ != nullptr ? *restoreAreas_ : RestoreAreas::Program();
 
     // The whole file is checked before the first write: a backup that names
-    // anything outside the areas is refused whole. The walk that writes
-    // checks again, in case the file changed in between.
+    // anything outside the areas is refused whole. A complete backup of keys
+    // and values is then written from the steps the check kept; any other
+    // is walked again for the writes, which checks again, in case the file
+    // changed in between.
+    CheckedRestoreSteps checked;
     {
-        const BackupSummary check = SummarizeBackup(path, areas, &fs, false);
+        const BackupSummary check = SummarizeBackup(path, areas, &fs, false, &checked);
         if (check.refused) {
             report.line = check.line;
             report.reason = check.reason;
@@ -270,7 +274,14 @@ int CRegistryRepair::LoadAsXml(CXmlReader& reader, const std::string& path) {
         }
     };
 
-    {
+    if (checked.Whole()) {
+        RestoreStepBatch batch;
+        for (bool more = true; more && !stop;) {
+            batch.Clear();
+            more = checked.Fill(batch, 512);
+            for (std::size_t i = 0; i < batch.Size() && !stop; ++i) carryOut(batch[i]);
+        }
+    } else {
         BackupWalk walk(reader, path, restoreUi_ != nullptr, &areas, &fs);
         RestoreStepQueue steps(walk);  // stops the walk where it is when the restore stops first
         while (!stop) {
