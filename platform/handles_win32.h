@@ -40,6 +40,15 @@ struct GdiObjectTraits {
 template <typename H>
 using GdiObject = UniqueHandle<GdiObjectTraits<H>>;
 
+// A loaded module (LoadLibrary, LoadLibraryEx), freed with FreeLibrary.
+struct LoadedModuleTraits {
+    using Handle = HMODULE;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle module) { return module != nullptr; }
+    static bool Close(Handle module) { return ::FreeLibrary(module) != 0; }
+};
+using LoadedModule = UniqueHandle<LoadedModuleTraits>;
+
 // An open registry key, closed with RegCloseKey.
 struct RegistryKeyTraits {
     using Handle = HKEY;
