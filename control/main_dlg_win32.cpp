@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "control/about_box_win32.h"
 #include "resources/resource.h"
@@ -26,7 +27,7 @@ constexpr const char* kTitle = "Quillmere";
 // window is told so.
 struct WebPageWatch {
     HWND window;
-    HANDLE process;
+    Win32Handle process;
     std::string address;
 };
 
@@ -38,15 +39,14 @@ std::string WebPageFailedText(const std::string& address, const std::string& rea
 DWORD WINAPI WatchWebPage(LPVOID argument) {
     std::unique_ptr<WebPageWatch> watch(static_cast<WebPageWatch*>(argument));
     DWORD status = 0;
-    if (WaitForSingleObject(watch->process, 20000) == WAIT_OBJECT_0 && GetExitCodeProcess(watch->process, &status) &&
-        status != 0) {
+    if (WaitForSingleObject(watch->process.Get(), 20000) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(watch->process.Get(), &status) && status != 0) {
         auto message = std::make_unique<std::string>(
             WebPageFailedText(watch->address, "no web browser took it (the program given it ended with status " +
                                                   std::to_string(status) + ")."));
         if (PostMessageA(watch->window, kWebPageFailedMessage, 0, reinterpret_cast<LPARAM>(message.get())))
             message.release();
     }
-    CloseHandle(watch->process);
     return 0;
 }
 
@@ -89,11 +89,11 @@ CMainDlg::~CMainDlg() {
 }
 
 bool CMainDlg::StartWorker(LPTHREAD_START_ROUTINE routine) {
-    HANDLE thread = CreateThread(nullptr, 0, routine, this, CREATE_SUSPENDED, nullptr);
-    if (thread == nullptr) return false;
-    SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
-    worker_.Reset(thread);
-    ResumeThread(thread);
+    Win32Handle thread(CreateThread(nullptr, 0, routine, this, CREATE_SUSPENDED, nullptr));
+    if (!thread) return false;
+    SetThreadPriority(thread.Get(), THREAD_PRIORITY_LOWEST);
+    worker_ = std::move(thread);
+    ResumeThread(worker_.Get());
     return true;
 }
 
@@ -359,14 +359,10 @@ void CMainDlg::OpenWebPage(const std::string& settingName, UINT stringId) {
         return;
     }
     if (info.hProcess == nullptr) return;  // handed to a program already running
-    auto watch = std::make_unique<WebPageWatch>(WebPageWatch{Window(), info.hProcess, address});
-    HANDLE thread = CreateThread(nullptr, 0, &WatchWebPage, watch.get(), 0, nullptr);
-    if (thread == nullptr) {
-        CloseHandle(info.hProcess);
-        return;
-    }
-    watch.release();
-    CloseHandle(thread);
+    auto watch = std::make_unique<WebPageWatch>(WebPageWatch{Window(), Win32Handle(info.hProcess), address});
+    const Win32Handle thread(CreateThread(nullptr, 0, &WatchWebPage, watch.get(), 0, nullptr));
+    if (!thread) return;
+    watch.release();  // the thread owns it now
 }
 
 void CMainDlg::AddTrayIcon() {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 #include <vector>
 
 #include "control/add_schedule_dialog_win32.h"
@@ -215,12 +216,12 @@ void CSubMainSkin::StartResultWindow() {
     setup.starter = Window();
     setup.engine = EngineServices{&registry_, nullptr, "ignore.lst"};
     ReadCategoryStates(&controls_, setup.states);
-    HANDLE thread = CThreadSummary::Start(setup);
-    if (thread == nullptr) {
+    Win32Handle thread = CThreadSummary::Start(setup);
+    if (!thread) {
         ScanInProgress.store(0);
         return;
     }
-    resultThread_.Reset(thread);
+    resultThread_ = std::move(thread);
 }
 
 bool CSubMainSkin::ResultWindowRunning() const {
@@ -315,12 +316,11 @@ void CSubMainSkin::RefreshBackupList() {
     if (backupList_ == nullptr) return;
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA("FixedOn*.xml", &found);
-    if (find != INVALID_HANDLE_VALUE) {
+    const FindFileHandle find(FindFirstFileA("FixedOn*.xml", &found));
+    if (find) {
         do
             if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(found.cFileName);
-        while (FindNextFileA(find, &found));
-        FindClose(find);
+        while (FindNextFileA(find.Get(), &found));
     }
     const std::vector<BackupListing> listed = ListBackups("", names, RestoreAreas::Program());
     backupList_->DeleteAllRows();

@@ -2,14 +2,15 @@
 
 #include <ole2.h>
 
+#include <memory>
 #include <string>
 
 namespace qm {
 
-HANDLE CThreadSummary::Start(const Setup& setup) {
-    auto* thread = new CThreadSummary(setup);
-    HANDLE handle = CreateThread(nullptr, 0, &CThreadSummary::ThreadMain, thread, 0, nullptr);
-    if (handle == nullptr) delete thread;
+Win32Handle CThreadSummary::Start(const Setup& setup) {
+    std::unique_ptr<CThreadSummary> thread(new CThreadSummary(setup));
+    Win32Handle handle(CreateThread(nullptr, 0, &CThreadSummary::ThreadMain, thread.get(), 0, nullptr));
+    if (handle) thread.release();  // the thread deletes it
     return handle;
 }
 

@@ -6,8 +6,8 @@
 // the window's controller (having waited for any worker still running).
 //
 //     ScanInProgress.store(1);
-//     HANDLE thread = CThreadSummary::Start({skin, panelWindow, services, states});
-//     if (thread == nullptr) ScanInProgress.store(0);
+//     Win32Handle thread = CThreadSummary::Start({skin, panelWindow, services, states});
+//     if (!thread) ScanInProgress.store(0);
 //
 // A skin without an error-scan screen gives no window: the thread ends at
 // once and sets ScanInProgress back to 0.
@@ -20,6 +20,7 @@
 #include "control/summary_window_win32.h"
 #include "engine/categories.h"
 #include "engine/registry_lib.h"
+#include "platform/handles_win32.h"
 #include "ui/skin_file.h"
 
 namespace qm {
@@ -33,9 +34,9 @@ public:
         ScanCategoryStates states; // the categories to scan
     };
 
-    // Starts the thread. The returned handle is the caller's to close (null
-    // when no thread could be started).
-    static HANDLE Start(const Setup& setup);
+    // Starts the thread; the owner returned is empty when no thread could be
+    // started.
+    static Win32Handle Start(const Setup& setup);
     // Cancels the result window of a thread started by Start (as Escape
     // does) and waits for the thread to end, at most `milliseconds`. True
     // when it has ended. The caller's thread keeps answering messages sent

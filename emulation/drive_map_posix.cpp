@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "emulation/name_case.h"
+#include "platform/directory_stream_posix.h"
 
 namespace qm {
 namespace {
@@ -70,13 +71,13 @@ struct DriveFolderListing {
         inode = st.st_ino;
         modified = st.st_mtim;
         changed = st.st_ctim;
-        std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), &::closedir);
+        const DirectoryStream d(::opendir(dir.c_str()));
         if (!d) {
             readable = false;
             return SaysNothing(errno);
         }
         readable = true;
-        while (dirent* e = ::readdir(d.get())) {
+        while (dirent* e = ::readdir(d.Get())) {
             if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
             names.emplace_back(e->d_name);
             byFolded.emplace(FoldedUtf8Name(names.back()), names.size() - 1);

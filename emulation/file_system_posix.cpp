@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/directory_stream_posix.h"
 #include "platform/file_descriptor_posix.h"
 
 namespace qm {
@@ -83,10 +84,6 @@ private:
     std::size_t next_ = 1;  // entry 0 went out with FindFirstFileA
 };
 
-struct DirCloser {
-    void operator()(DIR* d) const { ::closedir(d); }
-};
-
 }  // namespace
 
 bool MatchesFilePattern(const std::string& pattern, const std::string& name) {
@@ -147,11 +144,11 @@ std::unique_ptr<FindHandle> PosixFileSystem::FindFirstFileA(const std::string& p
     const std::string* rootFolder = drives_.Folder(folder[0]);
     const bool atRoot = rootFolder != nullptr && *host == *rootFolder;
 
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(host->c_str()));
+    const DirectoryStream dir(::opendir(host->c_str()));
     if (!dir) return nullptr;
-    const int fd = ::dirfd(dir.get());
+    const int fd = ::dirfd(dir.Get());
     std::vector<FindData> entries;
-    while (const dirent* e = ::readdir(dir.get())) {
+    while (const dirent* e = ::readdir(dir.Get())) {
         const char* name = e->d_name;
         const bool dots = std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
         if (dots && atRoot) continue;

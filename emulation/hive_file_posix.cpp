@@ -16,6 +16,7 @@
 #include <set>
 
 #include "platform/codepage.h"
+#include "platform/directory_stream_posix.h"
 #include "platform/file_descriptor_posix.h"
 #include "emulation/name_case.h"
 #include "platform/unique_handle.h"
@@ -64,11 +65,10 @@ std::string BaseName(const std::string& path) {
 // Files in `folder` whose name is `name` without regard to (ASCII) case.
 std::vector<std::string> FilesNamed(const std::string& folder, const std::string& name) {
     std::vector<std::string> found;
-    DIR* dir = ::opendir(folder.c_str());
+    const DirectoryStream dir(::opendir(folder.c_str()));
     if (!dir) return found;
-    while (dirent* e = ::readdir(dir))
+    while (dirent* e = ::readdir(dir.Get()))
         if (FoldedName(e->d_name) == FoldedName(name)) found.push_back(folder + "/" + e->d_name);
-    ::closedir(dir);
     return found;
 }
 
@@ -195,9 +195,9 @@ bool IsPidTmp(const std::string& rest) {
 std::vector<std::string> CommitLeftovers(const std::string& path) {
     std::vector<std::string> found;
     const std::string folder = FolderOf(path), base = BaseName(path);
-    DIR* dir = ::opendir(folder.c_str());
+    const DirectoryStream dir(::opendir(folder.c_str()));
     if (!dir) return found;
-    while (dirent* e = ::readdir(dir)) {
+    while (dirent* e = ::readdir(dir.Get())) {
         const std::string name = e->d_name;
         if (name.size() <= base.size() + 1 || name.compare(0, base.size() + 1, base + ".") != 0) continue;
         std::string rest = name.substr(base.size() + 1);
@@ -207,7 +207,6 @@ std::vector<std::string> CommitLeftovers(const std::string& path) {
         struct stat st {};
         if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) found.push_back(file);
     }
-    ::closedir(dir);
     std::sort(found.begin(), found.end());
     return found;
 }

@@ -60,7 +60,6 @@ HiveRegistry::~HiveRegistry() {
         if (m.user) memory_.RegCloseKey(m.user);
         if (m.machine) memory_.RegCloseKey(m.machine);
     }
-    if (userClasses_) memory_.RegCloseKey(userClasses_);
 }
 
 void HiveRegistry::Mount(const std::string& file, const std::string& mountPath, bool writable,
@@ -77,8 +76,8 @@ void HiveRegistry::Mount(const std::string& file, const std::string& mountPath, 
 void HiveRegistry::MergeUserClasses() {
     mergeClasses_ = true;
     memory_.CreateKeyPath(kUserClasses);
-    memory_.RegOpenKeyExA(kHkeyCurrentUser, "Software\\Classes", kKeyAllAccess, &userClasses_);
-    rootView_.user = userClasses_;
+    memory_.RegOpenKeyExA(kHkeyCurrentUser, "Software\\Classes", kKeyAllAccess, userClasses_.Receive(memory_));
+    rootView_.user = userClasses_.Get();
     rootView_.machine = kHkeyClassesRoot;
 }
 
@@ -129,7 +128,7 @@ RegKey HiveRegistry::NewMerged(RegKey user, RegKey machine) {
 }
 
 RegKey HiveRegistry::ValueKey(RegKey key) {
-    if (key == kHkeyClassesRoot && mergeClasses_) return userClasses_ ? userClasses_ : key;
+    if (key == kHkeyClassesRoot && mergeClasses_) return userClasses_ ? userClasses_.Get() : key;
     if (Merged* m = MergedOf(key)) return m->user ? m->user : m->machine;
     return key;
 }
@@ -138,7 +137,7 @@ RegStatus HiveRegistry::OpenMerged(RegKey parent, const char* subKey, std::uint3
                                    bool create, RegKey* result, bool* created) {
     RegKey userParent = kNullKey, machineParent = kNullKey;
     if (parent == kHkeyClassesRoot) {
-        userParent = userClasses_;
+        userParent = userClasses_.Get();
         machineParent = kHkeyClassesRoot;
         if (subKey && *subKey == '\\') ++subKey;  // as HKEY_CLASSES_ROOT accepts on NT
     } else {
@@ -147,18 +146,14 @@ RegStatus HiveRegistry::OpenMerged(RegKey parent, const char* subKey, std::uint3
         machineParent = m->machine;
     }
     if (subKey && *subKey == '\\') return kRegBadPathname;
-    RegKey user = kNullKey, machine = kNullKey;
+    RegKeyHandle user, machine;
     RegStatus su = kRegFileNotFound, sm = kRegFileNotFound;
-    if (userParent) su = memory_.RegOpenKeyExA(userParent, subKey, access, &user);
-    if (machineParent) sm = memory_.RegOpenKeyExA(machineParent, subKey, access, &machine);
+    if (userParent) su = memory_.RegOpenKeyExA(userParent, subKey, access, user.Receive(memory_));
+    if (machineParent) sm = memory_.RegOpenKeyExA(machineParent, subKey, access, machine.Receive(memory_));
     if (created) *created = false;
-    if (su == kRegAccessDenied || sm == kRegAccessDenied) {
-        // A half that refuses the access refuses the key: what is asked for
-        // must not act on the other half alone.
-        if (user) memory_.RegCloseKey(user);
-        if (machine) memory_.RegCloseKey(machine);
-        return kRegAccessDenied;
-    }
+    // A half that refuses the access refuses the key: what is asked for
+    // must not act on the other half alone.
+    if (su == kRegAccessDenied || sm == kRegAccessDenied) return kRegAccessDenied;
     if (su != kRegSuccess && sm != kRegSuccess) {
         const RegStatus refusal = machineParent ? sm : su;
         if (!create || refusal == kRegBadPathname) return refusal;
@@ -166,13 +161,14 @@ RegStatus HiveRegistry::OpenMerged(RegKey parent, const char* subKey, std::uint3
         const RegKey where = machineParent ? machineParent : userParent;
         if (!PlacedInOrder(where, subKey)) return kRegAccessDenied;
         bool made = false;
-        const RegStatus s = memory_.RegCreateKeyExA(where, subKey, where == machineParent ? &machine : &user, &made,
-                                                     access & kKeyWow64Res);
+        const RegStatus s =
+            memory_.RegCreateKeyExA(where, subKey, where == machineParent ? machine.Receive(memory_) : user.Receive(memory_),
+                                    &made, access & kKeyWow64Res);
         if (s != kRegSuccess) return s;
         ++generation_;
         if (created) *created = made;
     }
-    *result = NewMerged(user, machine);
+    *result = NewMerged(user.Release(), machine.Release());
     return kRegSuccess;
 }
 
@@ -366,19 +362,16 @@ RegStatus HiveRegistry::RegDeleteKeyA(RegKey parent, const char* subKey) {
     if (parent == kHkeyClassesRoot && mergeClasses_) {
         where = kHkeyClassesRoot;
         if (subKey && *subKey == '\\') ++subKey;
-        RegKey probe = kNullKey;
+        RegKeyHandle probe;
         if (userClasses_ && !Empty(subKey) &&
-            memory_.RegOpenKeyExA(userClasses_, subKey, kKeyRead, &probe) == kRegSuccess) {
-            memory_.RegCloseKey(probe);
-            where = userClasses_;
-        }
+            memory_.RegOpenKeyExA(userClasses_.Get(), subKey, kKeyRead, probe.Receive(memory_)) == kRegSuccess)
+            where = userClasses_.Get();
     } else if (Merged* m = MergedOf(parent)) {
         where = m->machine ? m->machine : m->user;
-        RegKey probe = kNullKey;
-        if (m->user && !Empty(subKey) && memory_.RegOpenKeyExA(m->user, subKey, kKeyRead, &probe) == kRegSuccess) {
-            memory_.RegCloseKey(probe);
+        RegKeyHandle probe;
+        if (m->user && !Empty(subKey) &&
+            memory_.RegOpenKeyExA(m->user, subKey, kKeyRead, probe.Receive(memory_)) == kRegSuccess)
             where = m->user;
-        }
     }
     const RegStatus s = memory_.RegDeleteKeyA(where, Resolve(where, subKey).c_str());
     if (s == kRegSuccess) ++generation_;

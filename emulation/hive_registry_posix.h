@@ -129,7 +129,7 @@ private:
     MemoryRegistry memory_;
     std::vector<Mounted> hives_;
     bool mergeClasses_ = false;
-    RegKey userClasses_ = kNullKey;
+    RegKeyHandle userClasses_;  // HKEY_CURRENT_USER\Software\Classes
     std::string currentControlSet_;
     std::map<RegKey, Merged> merged_;
     Merged rootView_;  // HKEY_CLASSES_ROOT itself

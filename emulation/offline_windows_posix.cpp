@@ -8,6 +8,7 @@
 
 #include "emulation/drive_map.h"
 #include "emulation/name_case.h"
+#include "platform/directory_stream_posix.h"
 
 namespace qm {
 
@@ -99,9 +100,9 @@ std::vector<OfflineProfile> FindOfflineProfiles(HiveRegistry& registry, const st
     }
     if (!profiles.empty()) return profiles;
     const std::string users = HostPath(drives, "C:\\Users");
-    DIR* dir = ::opendir(users.c_str());
+    const DirectoryStream dir(::opendir(users.c_str()));
     if (!dir) return profiles;
-    while (dirent* e = ::readdir(dir)) {
+    while (dirent* e = ::readdir(dir.Get())) {
         const std::string name = e->d_name;
         if (name == "." || name == "..") continue;
         const std::u16string folded = FoldedName(name);
@@ -111,7 +112,6 @@ std::vector<OfflineProfile> FindOfflineProfiles(HiveRegistry& registry, const st
         const std::string path = "C:\\Users\\" + name;
         if (IsFile(HostPath(drives, path + "\\NTUSER.DAT"))) profiles.push_back({name, path, users + "/" + name});
     }
-    ::closedir(dir);
     std::sort(profiles.begin(), profiles.end(),
               [](const OfflineProfile& a, const OfflineProfile& b) { return a.name < b.name; });
     return profiles;

@@ -713,7 +713,7 @@ private:
 class Applier : public OpSink {
 public:
     explicit Applier(IRegistry& reg) : reg_(reg) {}
-    ~Applier() override { CloseFrom(0); }
+    ~Applier() override { CloseFrom(0); }  // the deepest key first
     Applier(const Applier&) = delete;
     Applier& operator=(const Applier&) = delete;
 
@@ -745,16 +745,15 @@ public:
 private:
     struct Level {
         std::string name;
-        RegKey key;
+        RegKeyHandle key;
     };
 
-    RegKey Current(const Op& op) const { return root_ != op.root || path_.empty() ? op.root : path_.back().key; }
+    RegKey Current(const Op& op) const {
+        return root_ != op.root || path_.empty() ? op.root : path_.back().key.Get();
+    }
 
     void CloseFrom(std::size_t depth) {
-        while (path_.size() > depth) {
-            reg_.RegCloseKey(path_.back().key);
-            path_.pop_back();
-        }
+        while (path_.size() > depth) path_.pop_back();
     }
 
     void OpenKey(const Op& op) {
@@ -768,15 +767,15 @@ private:
         while (same < path_.size() && same < names_.size() && path_[same].name == names_[same]) ++same;
         CloseFrom(same);
         for (std::size_t i = same; i < names_.size(); ++i) {
-            RegKey key = kNullKey;
-            const RegStatus st =
-                reg_.RegCreateKeyExA(i == 0 ? root_ : path_[i - 1].key, names_[i].c_str(), &key, nullptr);
+            RegKeyHandle key;
+            const RegStatus st = reg_.RegCreateKeyExA(i == 0 ? root_ : path_[i - 1].key.Get(), names_[i].c_str(),
+                                                      key.Receive(reg_), nullptr);
             if (st != kRegSuccess) {
                 CloseFrom(0);
                 root_ = kNullKey;
                 throw RegFileError(op.line, "cannot create key (status " + std::to_string(st) + ")");
             }
-            path_.push_back(Level{std::move(names_[i]), key});
+            path_.push_back(Level{std::move(names_[i]), std::move(key)});
         }
     }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include "platform/unique_handle.h"
 
@@ -39,6 +40,15 @@ struct GdiObjectTraits {
 template <typename H>
 using GdiObject = UniqueHandle<GdiObjectTraits<H>>;
 
+// A loaded module (LoadLibrary, LoadLibraryEx), freed with FreeLibrary.
+struct LoadedModuleTraits {
+    using Handle = HMODULE;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle module) { return module != nullptr; }
+    static bool Close(Handle module) { return ::FreeLibrary(module) != 0; }
+};
+using LoadedModule = UniqueHandle<LoadedModuleTraits>;
+
 // An open registry key, closed with RegCloseKey.
 struct RegistryKeyTraits {
     using Handle = HKEY;
@@ -56,5 +66,30 @@ struct SidTraits {
     static bool Close(Handle sid) { return ::FreeSid(sid) == nullptr; }
 };
 using Sid = UniqueHandle<SidTraits>;
+
+// Memory the system allocated for the caller with LocalAlloc (FormatMessage
+// with FORMAT_MESSAGE_ALLOCATE_BUFFER), freed with LocalFree.
+struct LocalMemoryTraits {
+    using Handle = HLOCAL;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle block) { return block != nullptr; }
+    static bool Close(Handle block) { return ::LocalFree(block) == nullptr; }
+};
+using LocalMemory = UniqueHandle<LocalMemoryTraits>;
+
+// Memory a COM call handed over (a string, an item list), freed with
+// CoTaskMemFree.
+template <typename T>
+struct CoTaskMemoryTraits {
+    using Handle = T*;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle block) { return block != nullptr; }
+    static bool Close(Handle block) {
+        ::CoTaskMemFree(block);
+        return true;
+    }
+};
+template <typename T>
+using CoTaskMemory = UniqueHandle<CoTaskMemoryTraits<T>>;
 
 }  // namespace qm

@@ -184,13 +184,11 @@ RegStatus ViewRegistry::RegDeleteKeyA(RegKey parent, const char* subKey) {
     std::string name;
     const std::string abovePath = KeyPathParent(subKey, &name);
     if (abovePath.empty()) return base_.RegDeleteKeyA(parent, subKey);
-    RegKey above = kNullKey;
+    RegKeyHandle above;
     const RegStatus opened =
-        base_.RegOpenKeyExA(parent, abovePath.c_str(), kMaximumAllowed | ViewAccess(view_), &above);
+        base_.RegOpenKeyExA(parent, abovePath.c_str(), kMaximumAllowed | ViewAccess(view_), above.Receive(base_));
     if (opened != kRegSuccess) return opened;
-    const RegStatus status = base_.RegDeleteKeyA(above, name.c_str());
-    base_.RegCloseKey(above);
-    return status;
+    return base_.RegDeleteKeyA(above.Get(), name.c_str());
 }
 
 }  // namespace qm

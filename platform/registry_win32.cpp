@@ -6,7 +6,11 @@
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "platform/handles_win32.h"
+#include "platform/key_path.h"
 
 namespace qm {
 
@@ -72,31 +76,20 @@ private:
 // last, `last` acts on the last one below the key reached.
 template <class Step, class Last>
 LONG ByNames(HKEY parent, const char* subKey, Step&& step, Last&& last) {
-    std::vector<std::string> names;
-    std::string current;
-    for (const char* p = subKey; *p; ++p) {
-        if (*p == '\\') {
-            if (!current.empty()) names.push_back(current);
-            current.clear();
-        } else {
-            current.push_back(*p);
-        }
-    }
-    if (!current.empty()) names.push_back(current);
+    const std::vector<std::string> names = KeyPathNames(subKey);
     if (names.empty()) return ERROR_MORE_DATA;
-    std::vector<HKEY> opened;
+    std::vector<RegistryKey> opened;  // closed on the way out
     HKEY key = parent;
     LONG status = ERROR_SUCCESS;
     for (std::size_t i = 0; i + 1 < names.size() && status == ERROR_SUCCESS; ++i) {
-        HKEY next = nullptr;
-        status = step(key, names[i].c_str(), &next);
+        RegistryKey next;
+        status = step(key, names[i].c_str(), next.Out());
         if (status == ERROR_SUCCESS) {
-            opened.push_back(next);
-            key = next;
+            key = next.Get();
+            opened.push_back(std::move(next));
         }
     }
     if (status == ERROR_SUCCESS) status = last(key, names.back().c_str());
-    for (HKEY k : opened) ::RegCloseKey(k);
     return status;
 }
 

@@ -13,8 +13,8 @@ std::string SystemMessage(DWORD code) {
     const DWORD n = ::FormatMessageA(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    const LocalMemory held(text);
     std::string message = n > 0 && text != nullptr ? std::string(text, n) : std::string();
-    if (text != nullptr) ::LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                                 message.back() == ' ' || message.back() == '.'))
         message.pop_back();

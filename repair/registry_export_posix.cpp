@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "emulation/reg_file.h"
+#include "platform/directory_stream_posix.h"
 #include "repair/export_backups.h"
 
 extern char** environ;
@@ -122,11 +123,10 @@ public:
         const std::size_t slash = pattern.rfind('/');
         const std::string folder = slash == std::string::npos ? "." : pattern.substr(0, slash + 1);
         const std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
-        DIR* dir = opendir(folder.c_str());
-        if (dir == nullptr) return names;
-        while (const dirent* entry = readdir(dir))
+        const DirectoryStream dir(opendir(folder.c_str()));
+        if (!dir) return names;
+        while (const dirent* entry = readdir(dir.Get()))
             if (fnmatch(mask.c_str(), entry->d_name, FNM_CASEFOLD) == 0) names.emplace_back(entry->d_name);
-        closedir(dir);
         return names;
     }
     bool StartEditor(const std::string& program, const std::string& parameters) override {

@@ -138,8 +138,7 @@ public:
     // Opens or creates the key the frames spell (root name first), in the
     // view of the root frame; null and a message when it cannot be created,
     // null without one for an unknown root.
-    RegKey LoadAsXml_OpenKey(const std::vector<RestoreKeyFrame>& frames);
-    void LoadAsXml_CloseKey(RegKey key);
+    RegKeyHandle LoadAsXml_OpenKey(const std::vector<RestoreKeyFrame>& frames);
     // Writes one value ("(Default)": the unnamed one) of the type and bytes
     // that the text and type name stand for. 1 when written; 0 after the
     // message "couldn't set value NAME"; -1 when the text or type name is not

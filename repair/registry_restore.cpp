@@ -119,8 +119,8 @@ std::uint32_t CRegistryRepair::TypeFromString(const std::string& typeName) {
     return kRegSz;
 }
 
-RegKey CRegistryRepair::LoadAsXml_OpenKey(const std::vector<RestoreKeyFrame>& frames) {
-    if (frames.empty()) return kNullKey;
+RegKeyHandle CRegistryRepair::LoadAsXml_OpenKey(const std::vector<RestoreKeyFrame>& frames) {
+    if (frames.empty()) return RegKeyHandle();
     const std::string& rootName = frames.front().component;
     std::string subKey;
     for (std::size_t i = 1; i < frames.size(); ++i) {
@@ -128,26 +128,22 @@ RegKey CRegistryRepair::LoadAsXml_OpenKey(const std::vector<RestoreKeyFrame>& fr
         subKey += frames[i].component;
     }
     const RegView view = frames.front().view;
-    RegKey key = kNullKey;
-    if (engine_.OpenKey(rootName, subKey, &key, view) == kRegSuccess && key != kNullKey) return key;
+    IRegistry& registry = engine_.Registry();
+    RegKeyHandle key;
+    if (engine_.OpenKey(rootName, subKey, key.Receive(registry), view) == kRegSuccess && key) return key;
 
     const RegKey root = RootKeyFromName(rootName);
-    if (root == kNullKey) return kNullKey;
-    key = kNullKey;
+    if (root == kNullKey) return RegKeyHandle();
     const RegStatus created =
         view == RegView::k32
-            ? engine_.Registry().RegCreateKeyExA(root, subKey.c_str(), &key, nullptr, ViewAccess(view))
-            : engine_.Registry().RegCreateKeyA(root, subKey.c_str(), &key);
-    if (created != kRegSuccess || key == kNullKey) {
+            ? registry.RegCreateKeyExA(root, subKey.c_str(), key.Receive(registry), nullptr, ViewAccess(view))
+            : registry.RegCreateKeyA(root, subKey.c_str(), key.Receive(registry));
+    if (created != kRegSuccess || !key) {
         if (restoreUi_ != nullptr)
             restoreUi_->ShowMessage("couldn't create key " + rootName + "\\" + subKey);
-        return kNullKey;
+        return RegKeyHandle();
     }
     return key;
-}
-
-void CRegistryRepair::LoadAsXml_CloseKey(RegKey key) {
-    if (key != kNullKey) engine_.Registry().RegCloseKey(key);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "repair/restore_keys.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "repair/restore_ui.h"
 
@@ -18,12 +19,6 @@ char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 
 RestoreKeys::RestoreKeys(IRegistry& registry, IRestoreUi* ui) : registry_(registry), ui_(ui) {}
 
-RestoreKeys::~RestoreKeys() {
-    for (std::size_t i = 0; i < depth_; ++i)
-        if (frames_[i].owned && frames_[i].key != kNullKey) registry_.RegCloseKey(frames_[i].key);
-    for (std::size_t i = 0; i < cached_; ++i) registry_.RegCloseKey(cache_[i].key);
-}
-
 bool RestoreKeys::Push(const std::string& component, std::int32_t line, RegView view) {
     RegKey root = kNullKey;
     if (depth_ == 0) {
@@ -35,8 +30,7 @@ bool RestoreKeys::Push(const std::string& component, std::int32_t line, RegView 
     Frame& frame = frames_[depth_++];
     frame.component.assign(component);
     frame.line = line;
-    frame.key = root;
-    frame.owned = false;
+    frame.root = root;
     frame.exists = root != kNullKey;
     frame.view = root != kNullKey ? view : RegView::k64;
     return true;
@@ -51,12 +45,11 @@ bool RestoreKeys::Pop() {
     if (depth_ == 0) return false;
     if (!frames_[depth_ - 1].exists && Resolve(depth_ - 1) == kNullKey) return false;
     Frame& top = frames_[depth_ - 1];
-    if (top.owned && top.key != kNullKey) {
+    if (top.opened) {
         CacheName(depth_ - 1, name_);
-        Cache(name_, top.key);
+        Cache(name_, std::move(top.opened));
     }
-    top.key = kNullKey;
-    top.owned = false;
+    top.root = kNullKey;
     --depth_;
     return true;
 }
@@ -67,26 +60,26 @@ void RestoreKeys::Finish() {
 
 RegKey RestoreKeys::Resolve(std::size_t index) {
     Frame& frame = frames_[index];
-    if (frame.key != kNullKey) return frame.key;
+    if (frame.Key() != kNullKey) return frame.Key();
     CacheName(index, name_);
     RegKey key = TakeCached(name_);
     if (key == kNullKey) {
         // One call from the nearest key open (the root at the latest).
         std::size_t anchor = index;
-        while (frames_[anchor - 1].key == kNullKey) --anchor;
+        while (frames_[anchor - 1].Key() == kNullKey) --anchor;
         std::string& relative = relative_;
         relative.clear();
         for (std::size_t i = anchor; i <= index; ++i) {
             if (i > anchor) relative.push_back('\\');
             relative += frames_[i].component;
         }
-        key = OpenBelow(frames_[anchor - 1].key, relative);
+        key = OpenBelow(frames_[anchor - 1].Key(), relative);
         // It failed: have every key above it, as opening level by level
         // would have, then try this one alone below its parent, so that the
         // failure is this key's own.
         if (key == kNullKey && anchor < index) {
             if (Resolve(index - 1) == kNullKey) return kNullKey;
-            key = OpenBelow(frames_[index - 1].key, frame.component);
+            key = OpenBelow(frames_[index - 1].Key(), frame.component);
         }
         if (key == kNullKey) {
             failed_ = true;
@@ -96,9 +89,7 @@ RegKey RestoreKeys::Resolve(std::size_t index) {
             return kNullKey;
         }
     }
-    Frame& opened = frames_[index];
-    opened.key = key;
-    opened.owned = true;
+    frames_[index].opened = RegKeyHandle(registry_, key);
     MarkExisting(index);
     return key;
 }
@@ -156,7 +147,7 @@ void RestoreKeys::CacheName(std::size_t index, std::string& out) const {
 RegKey RestoreKeys::TakeCached(const std::string& lowerPath) {
     for (std::size_t i = 0; i < cached_; ++i) {
         if (cache_[i].path != lowerPath) continue;
-        const RegKey key = cache_[i].key;
+        const RegKey key = cache_[i].key.Release();
         // Its slot goes behind the ones kept, for use again.
         std::rotate(cache_.begin() + static_cast<std::ptrdiff_t>(i),
                     cache_.begin() + static_cast<std::ptrdiff_t>(i) + 1,
@@ -167,11 +158,11 @@ RegKey RestoreKeys::TakeCached(const std::string& lowerPath) {
     return kNullKey;
 }
 
-void RestoreKeys::Cache(std::string& lowerPath, RegKey key) {
-    if (cached_ == kCachedKeys) registry_.RegCloseKey(cache_[--cached_].key);
+void RestoreKeys::Cache(std::string& lowerPath, RegKeyHandle key) {
+    if (cached_ == kCachedKeys) cache_[--cached_].key.Reset();
     if (cached_ == cache_.size()) cache_.emplace_back();
     cache_[cached_].path.swap(lowerPath);
-    cache_[cached_].key = key;
+    cache_[cached_].key = std::move(key);
     // The newest first.
     std::rotate(cache_.begin(), cache_.begin() + static_cast<std::ptrdiff_t>(cached_),
                 cache_.begin() + static_cast<std::ptrdiff_t>(cached_) + 1);

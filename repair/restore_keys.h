@@ -24,7 +24,6 @@ class IRestoreUi;
 class RestoreKeys {
 public:
     RestoreKeys(IRegistry& registry, IRestoreUi* ui);
-    ~RestoreKeys();
     RestoreKeys(const RestoreKeys&) = delete;
     RestoreKeys& operator=(const RestoreKeys&) = delete;
 
@@ -58,14 +57,16 @@ private:
     struct Frame {
         std::string component;
         std::int32_t line = 0;
-        RegKey key = kNullKey;   // null until opened
-        bool owned = false;      // false for a root, which is not closed
+        RegKey root = kNullKey;  // a root's key, which is not closed
+        RegKeyHandle opened;     // the key opened for it, empty until then
         bool exists = false;     // opened, or a key below it was
         RegView view = RegView::k64;  // of the root element
+        // The element's key, null until opened.
+        RegKey Key() const { return root != kNullKey ? root : opened.Get(); }
     };
     struct Cached {
         std::string path;  // full path, ASCII letters in lower case
-        RegKey key = kNullKey;
+        RegKeyHandle key;
     };
 
     RegKey Resolve(std::size_t index);
@@ -77,7 +78,7 @@ private:
     void CacheName(std::size_t index, std::string& out) const;
     RegKey TakeCached(const std::string& lowerPath);
     // Keeps `key` open under the name in `lowerPath` (whose string it takes).
-    void Cache(std::string& lowerPath, RegKey key);
+    void Cache(std::string& lowerPath, RegKeyHandle key);
 
     IRegistry& registry_;
     IRestoreUi* ui_;

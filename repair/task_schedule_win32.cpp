@@ -10,6 +10,7 @@
 
 #include "platform/codepage.h"
 #include "platform/com_scope_win32.h"
+#include "platform/handles_win32.h"
 #include "repair/schedule_text.h"
 
 namespace qm {
@@ -265,11 +266,10 @@ TaskStatus ListTriggers(const std::string& taskName, std::vector<std::string>& l
     hr = CountSchedules(task.Get(), count);
     if (FAILED(hr)) return hr;
     for (WORD i = 0; i < count; ++i) {
-        LPWSTR text = nullptr;
-        hr = task->GetTriggerString(i, &text);
+        CoTaskMemory<WCHAR> text;
+        hr = task->GetTriggerString(i, text.Out());
         if (SUCCEEDED(hr)) {
-            list.push_back(Narrow(text));
-            ::CoTaskMemFree(text);
+            list.push_back(Narrow(text.Get()));
             continue;
         }
         // The scheduler cannot describe it (Wine: not implemented): say it

@@ -55,9 +55,9 @@ SIZE LoadSkinImage(const std::string& imagePath, SkinBitmap& bitmap) {
     if (FAILED(CreateStreamOnHGlobal(block.Get(), TRUE, stream.GetAddressOf()))) return SIZE{0, 0};
     block.Release();
 
-    IPicture* picture = nullptr;
+    Microsoft::WRL::ComPtr<IPicture> picture;
     if (FAILED(OleLoadPicture(stream.Get(), static_cast<LONG>(bytes.size()), FALSE, IID_IPicture,
-                              reinterpret_cast<void**>(&picture))) ||
+                              reinterpret_cast<void**>(picture.GetAddressOf()))) ||
         picture == nullptr) {
         return SIZE{0, 0};
     }
@@ -65,10 +65,9 @@ SIZE LoadSkinImage(const std::string& imagePath, SkinBitmap& bitmap) {
     SHORT type = PICTYPE_UNINITIALIZED;
     if (FAILED(picture->get_Type(&type)) || type != PICTYPE_BITMAP ||
         FAILED(picture->get_Handle(&handle)) || handle == 0) {
-        picture->Release();
         return SIZE{0, 0};
     }
-    bitmap.AttachPicture(picture, reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)));
+    bitmap.AttachPicture(picture.Detach(), reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)));
     return bitmap.Size();
 }
 
@@ -76,22 +75,19 @@ void CopyImageRect(HDC dc, SkinBitmap& target, HBITMAP source, const RECT& rect)
     if (source == nullptr) return;
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
-    HBITMAP copy = CreateCompatibleBitmap(dc, width > 0 ? width : 1, height > 0 ? height : 1);
-    if (copy == nullptr) return;
+    GdiObject<HBITMAP> copy(CreateCompatibleBitmap(dc, width > 0 ? width : 1, height > 0 ? height : 1));
+    if (!copy) return;
     {
         MemoryDc from(dc);
         MemoryDc to(dc);
-        if (!from || !to) {
-            DeleteObject(copy);
-            return;
-        }
+        if (!from || !to) return;
         from.Select(source);
-        to.Select(copy);
+        to.Select(copy.Get());
         BitBlt(to.Get(), 0, 0, width, height, from.Get(), rect.left, rect.top, SRCCOPY);
     }
     // Both bitmaps are deselected now, so replacing the target is safe even
     // when it held the source.
-    target.Attach(copy);
+    target.Attach(copy.Release());
 }
 
 void DrawSkinImage(HDC dc, HBITMAP bitmap, const RECT& rect, bool stretch) {

@@ -26,12 +26,13 @@ bool CSkinnedButton::Create(HWND parent, ISkinnedButtonParent* clicks, const std
     hover_ = false;
     checked_ = 0;
 
-    HDC screen = GetDC(parent);
-    for (int i = 0; i < 4; ++i) {
-        images_[i].Reset();
-        if (images != nullptr && images[i] != nullptr) CopyImageRect(screen, images_[i], images[i], rect);
+    {
+        const WindowDc screen(parent);
+        for (int i = 0; i < 4; ++i) {
+            images_[i].Reset();
+            if (images != nullptr && images[i] != nullptr) CopyImageRect(screen.Get(), images_[i], images[i], rect);
+        }
     }
-    ReleaseDC(parent, screen);
 
     HWND w = CreateWindowExA(0, "BUTTON", name.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, rect.left,
                              rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,

@@ -23,9 +23,7 @@ bool CSkinnedEdit::Create(HWND parent, const SkinTextLine& line, bool italic, HB
     font_ = CreateSkinFont(line, italic);
     const RECT rect{line.rect.left, line.rect.top, line.rect.right, line.rect.bottom};
     background_.Reset();
-    HDC screen = GetDC(parent);
-    CopyImageRect(screen, background_, background, rect);
-    ReleaseDC(parent, screen);
+    CopyImageRect(WindowDc(parent).Get(), background_, background, rect);
     {
         std::lock_guard<std::mutex> lock(textLock_);
         text_ = line.text;

@@ -36,9 +36,7 @@ bool CSkinnedLabel::Create(HWND parent, const SkinTextLine& line, bool italic, H
     }
     const RECT rect{line.rect.left, line.rect.top, line.rect.right, line.rect.bottom};
     background_.Reset();
-    HDC screen = GetDC(parent);
-    CopyImageRect(screen, background_, background, rect);
-    ReleaseDC(parent, screen);
+    CopyImageRect(WindowDc(parent).Get(), background_, background, rect);
 
     HWND w = CreateWindowExA(0, "STATIC", name_.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT, rect.left,
                              rect.top, rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,

@@ -9,11 +9,14 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <oleacc.h>
+#include <wrl/client.h>
 
 #include <cctype>
 #include <string>
 #include <vector>
 
+#include "platform/com_scope_win32.h"
+#include "platform/handles_win32.h"
 #include "tests/app/app_fixture_win32.h"
 
 namespace qm {
@@ -25,52 +28,55 @@ using test::WaitUntil;
 // IID_IAccessible, spelled out so the test needs no import library of oleacc.
 constexpr IID kAccessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
+// A string the system allocated, freed with SysFreeString.
+struct SystemStringTraits {
+    using Handle = BSTR;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle text) { return text != nullptr; }
+    static bool Close(Handle text) {
+        SysFreeString(text);
+        return true;
+    }
+};
+
 class ScreenReader {
 public:
-    ScreenReader() {
-        com_ = SUCCEEDED(CoInitialize(nullptr));
-        oleacc_ = LoadLibraryA("oleacc.dll");
-        if (oleacc_ != nullptr)
+    ScreenReader() : oleacc_(LoadLibraryA("oleacc.dll")) {
+        if (oleacc_)
             fromWindow_ = reinterpret_cast<FromWindow>(
-                reinterpret_cast<void*>(GetProcAddress(oleacc_, "AccessibleObjectFromWindow")));
-    }
-    ~ScreenReader() {
-        if (oleacc_ != nullptr) FreeLibrary(oleacc_);
-        if (com_) CoUninitialize();
+                reinterpret_cast<void*>(GetProcAddress(oleacc_.Get(), "AccessibleObjectFromWindow")));
     }
     bool Ready() const { return fromWindow_ != nullptr; }
 
     // The name the control's client object gives ("<no object>" when oleacc
     // gives none).
     std::string Name(HWND control) const {
-        IAccessible* object = nullptr;
+        Microsoft::WRL::ComPtr<IAccessible> object;
         if (fromWindow_ == nullptr ||
             FAILED(fromWindow_(control, static_cast<DWORD>(OBJID_CLIENT), kAccessible,
-                               reinterpret_cast<void**>(&object))) ||
+                               reinterpret_cast<void**>(object.GetAddressOf()))) ||
             object == nullptr)
             return "<no object>";
         VARIANT self;
         VariantInit(&self);
         self.vt = VT_I4;
         self.lVal = CHILDID_SELF;
-        BSTR name = nullptr;
+        UniqueHandle<SystemStringTraits> name;
         std::string text;
-        if (SUCCEEDED(object->get_accName(self, &name)) && name != nullptr) {
-            const int n = WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
+        if (SUCCEEDED(object->get_accName(self, name.Out())) && name) {
+            const int n = WideCharToMultiByte(CP_ACP, 0, name.Get(), -1, nullptr, 0, nullptr, nullptr);
             if (n > 1) {
                 text.assign(static_cast<std::size_t>(n - 1), '\0');
-                WideCharToMultiByte(CP_ACP, 0, name, -1, text.data(), n, nullptr, nullptr);
+                WideCharToMultiByte(CP_ACP, 0, name.Get(), -1, text.data(), n, nullptr, nullptr);
             }
-            SysFreeString(name);
         }
-        object->Release();
         return text;
     }
 
 private:
     using FromWindow = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
-    bool com_ = false;
-    HMODULE oleacc_ = nullptr;
+    ComScope com_;
+    LoadedModule oleacc_;  // freed before the apartment ends
     FromWindow fromWindow_ = nullptr;
 };
 

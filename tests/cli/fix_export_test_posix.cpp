@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/directory_stream_posix.h"
 #include "tests/cli/cli_process.h"
 #include "tests/support/utf16_text.h"
 
@@ -26,10 +27,9 @@ using testing::WriteWholeFile;
 
 std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (const dirent* e = readdir(d))
+    if (const DirectoryStream d{opendir(folder.c_str())}) {
+        while (const dirent* e = readdir(d.Get()))
             if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-        closedir(d);
     }
     std::sort(names.begin(), names.end());
     return names;

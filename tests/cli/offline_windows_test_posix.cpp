@@ -326,10 +326,10 @@ TEST(OfflineWindows, FailedCommitLeavesTheHiveUnchanged) {
     HiveRegistry reg;
     reg.Mount(software, "HKEY_LOCAL_MACHINE\\SOFTWARE", true);
     ASSERT_EQ(reg.RegDeleteValueA(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32\\x"), 2);
-    RegKey key = kNullKey;
-    ASSERT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", kKeyAllAccess, &key), 0);
-    ASSERT_EQ(reg.RegDeleteValueA(key, "vidc.xvid"), 0);
-    reg.RegCloseKey(key);
+    RegKeyHandle key;
+    ASSERT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", kKeyAllAccess, key.Receive(reg)), 0);
+    ASSERT_EQ(reg.RegDeleteValueA(key.Get(), "vidc.xvid"), 0);
+    key.Reset();
     // The new file cannot be made: a folder stands where it would go.
     Shell("mkdir '" + AtomicTempName(software) + "'");
     EXPECT_THROW(reg.Commit(), HiveError);
@@ -366,36 +366,36 @@ TEST(OfflineWindows, KeyWithABigDataValueIsNeverRewritten) {
 
     HiveRegistry reg;
     reg.Mount("big/SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE", true);
-    RegKey big = kNullKey, other = kNullKey;
+    RegKeyHandle big, other;
     // The key refuses what a key whose access list denies changes refuses:
     // its values stay as they are, and so does the key itself (what a
     // deletion took could not be written back).
-    EXPECT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Big", kKeyAllAccess, &big), kRegAccessDenied);
-    EXPECT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Big", kKeySetValue, &big), kRegAccessDenied);
-    ASSERT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Big", kMaximumAllowed, &big), 0);
-    ASSERT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Other", kKeyAllAccess, &other), 0);
+    EXPECT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Big", kKeyAllAccess, big.Receive(reg)), kRegAccessDenied);
+    EXPECT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Big", kKeySetValue, big.Receive(reg)), kRegAccessDenied);
+    ASSERT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Big", kMaximumAllowed, big.Receive(reg)), 0);
+    ASSERT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Other", kKeyAllAccess, other.Receive(reg)), 0);
     const std::uint8_t text[] = "new";
-    EXPECT_EQ(reg.RegDeleteValueA(big, "small"), kRegAccessDenied);
-    EXPECT_EQ(reg.RegDeleteValueA(big, "blob"), kRegAccessDenied);
-    EXPECT_EQ(reg.RegSetValueExA(big, "small", kRegSz, text, sizeof text), kRegAccessDenied);
+    EXPECT_EQ(reg.RegDeleteValueA(big.Get(), "small"), kRegAccessDenied);
+    EXPECT_EQ(reg.RegDeleteValueA(big.Get(), "blob"), kRegAccessDenied);
+    EXPECT_EQ(reg.RegSetValueExA(big.Get(), "small", kRegSz, text, sizeof text), kRegAccessDenied);
     EXPECT_EQ(reg.RegDeleteKeyA(kHkeyLocalMachine, "SOFTWARE\\Big\\Child"), 0);
     EXPECT_EQ(reg.RegDeleteKeyA(kHkeyLocalMachine, "SOFTWARE\\Big"), kRegAccessDenied);
     const std::vector<std::uint8_t> large(kHiveBigDataLimit + 1, 1);
-    EXPECT_EQ(reg.RegSetValueExA(other, "large", kRegBinary, large.data(), std::uint32_t(large.size())),
+    EXPECT_EQ(reg.RegSetValueExA(other.Get(), "large", kRegBinary, large.data(), std::uint32_t(large.size())),
               kRegAccessDenied);
     // Text counts as the hive stores it: UTF-16, twice its 8-bit size.
     const std::string longText(kHiveBigDataLimit / 2 + 1, 'a');
-    EXPECT_EQ(reg.RegSetValueExA(other, "text", kRegSz, reinterpret_cast<const std::uint8_t*>(longText.c_str()),
+    EXPECT_EQ(reg.RegSetValueExA(other.Get(), "text", kRegSz, reinterpret_cast<const std::uint8_t*>(longText.c_str()),
                                  std::uint32_t(longText.size() + 1)),
               kRegAccessDenied);
     const std::string fits(kHiveBigDataLimit / 2 - 1, 'a');
-    EXPECT_EQ(reg.RegSetValueExA(other, "text", kRegSz, reinterpret_cast<const std::uint8_t*>(fits.c_str()),
+    EXPECT_EQ(reg.RegSetValueExA(other.Get(), "text", kRegSz, reinterpret_cast<const std::uint8_t*>(fits.c_str()),
                                  std::uint32_t(fits.size() + 1)),
               0);
     // Other keys and the key's sub-keys change as usual.
-    EXPECT_EQ(reg.RegDeleteValueA(other, "small"), 0);
-    reg.RegCloseKey(big);
-    reg.RegCloseKey(other);
+    EXPECT_EQ(reg.RegDeleteValueA(other.Get(), "small"), 0);
+    big.Reset();
+    other.Reset();
     EXPECT_EQ(reg.Commit().size(), 1u);
     HiveRegistry reread;
     reread.Mount("big/SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE", false);
@@ -436,16 +436,16 @@ TEST(OfflineWindows, KeyHoldingWhatCannotBeReadIsNeverRewritten) {
     HiveRegistry reg;
     reg.Mount("unreadable/SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE", true);
     EXPECT_EQ(reg.Memory().ValueNames(key), std::vector<std::string>{"small"});
-    RegKey odd = kNullKey;
-    ASSERT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Odd", kKeyRead, &odd), 0);
-    RegKey child = kNullKey;
-    ASSERT_EQ(reg.RegOpenKeyExA(odd, "Child", kKeyAllAccess, &child), 0);
-    EXPECT_EQ(reg.RegDeleteValueA(child, ""), 0);  // its sub-keys change as usual
-    reg.RegCloseKey(child);
-    EXPECT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Odd", kKeyAllAccess, &child), kRegAccessDenied);
+    RegKeyHandle odd;
+    ASSERT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Odd", kKeyRead, odd.Receive(reg)), 0);
+    RegKeyHandle child;
+    ASSERT_EQ(reg.RegOpenKeyExA(odd.Get(), "Child", kKeyAllAccess, child.Receive(reg)), 0);
+    EXPECT_EQ(reg.RegDeleteValueA(child.Get(), ""), 0);  // its sub-keys change as usual
+    child.Reset();
+    EXPECT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Odd", kKeyAllAccess, child.Receive(reg)), kRegAccessDenied);
     EXPECT_EQ(reg.RegDeleteKeyA(kHkeyLocalMachine, "SOFTWARE\\Odd\\Child"), 0);
     EXPECT_EQ(reg.RegDeleteKeyA(kHkeyLocalMachine, "SOFTWARE\\Odd"), kRegAccessDenied);
-    reg.RegCloseKey(odd);
+    odd.Reset();
     EXPECT_EQ(reg.Commit().size(), 1u);
     EXPECT_EQ(Bytes("unreadable/SOFTWARE.orig"), bytes);
     HiveRegistry reread;
@@ -462,13 +462,13 @@ TEST(OfflineWindows, NewKeysGoWhereWindowsLooksForThem) {
     testing::FillHive("order/SOFTWARE", source, "HKEY_LOCAL_MACHINE\\SOFTWARE");
     HiveRegistry reg;
     reg.Mount("order/SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE", true);
-    RegKey key = kNullKey;
+    RegKeyHandle key;
     // Upper-cased as Windows compares, "É1" follows "É"; hivex would put it first.
-    EXPECT_EQ(reg.RegCreateKeyA(kHkeyLocalMachine, "SOFTWARE\\Keys\\É1\\Sub", &key), kRegAccessDenied);
-    EXPECT_EQ(reg.RegCreateKeyA(kHkeyLocalMachine, "SOFTWARE\\Keys\\ü\\Sub", &key), 0);
-    reg.RegCloseKey(key);
-    EXPECT_EQ(reg.RegCreateKeyA(kHkeyLocalMachine, "SOFTWARE\\Keys\\É\\Sub", &key), 0);  // the same key
-    reg.RegCloseKey(key);
+    EXPECT_EQ(reg.RegCreateKeyA(kHkeyLocalMachine, "SOFTWARE\\Keys\\É1\\Sub", key.Receive(reg)), kRegAccessDenied);
+    EXPECT_EQ(reg.RegCreateKeyA(kHkeyLocalMachine, "SOFTWARE\\Keys\\ü\\Sub", key.Receive(reg)), 0);
+    key.Reset();
+    EXPECT_EQ(reg.RegCreateKeyA(kHkeyLocalMachine, "SOFTWARE\\Keys\\É\\Sub", key.Receive(reg)), 0);  // the same key
+    key.Reset();
     EXPECT_EQ(reg.Commit().size(), 1u);
     HiveRegistry reread;
     reread.Mount("order/SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE", false);

@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/directory_stream_posix.h"
 #include "platform/file_descriptor_posix.h"
 #include "tests/cli/cli_process.h"
 
@@ -41,10 +42,9 @@ bool Exists(const std::string& path) {
 
 std::vector<std::string> NamesIn(const std::string& folder) {
     std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (const dirent* e = readdir(d))
+    if (const DirectoryStream d{opendir(folder.c_str())}) {
+        while (const dirent* e = readdir(d.Get()))
             if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-        closedir(d);
     }
     return names;
 }

@@ -195,16 +195,16 @@ TEST(RestoreCommand, BackupOutsideTheProgramsAreasIsRefusedWithNothingWritten) {
 #ifdef _WIN32
         const auto run = RunCli("restore cli-refused.xml");
         IRegistry& reg = DefaultRegistry();
-        RegKey k = kNullKey;
-        EXPECT_NE(reg.RegOpenKeyExA(kHkeyLocalMachine, (std::string(kAppPaths) + "\\" + key).c_str(), kKeyRead, &k),
+        RegKeyHandle k;
+        EXPECT_NE(reg.RegOpenKeyExA(kHkeyLocalMachine, (std::string(kAppPaths) + "\\" + key).c_str(), kKeyRead,
+                                    k.Receive(reg)),
                   kRegSuccess);
         EXPECT_NE(reg.RegOpenKeyExA(kHkeyLocalMachine, "SYSTEM\\CurrentControlSet\\Services\\QuillmereCliRefused",
-                                    kKeyRead, &k),
+                                    kKeyRead, k.Receive(reg)),
                   kRegSuccess);
         if (reg.RegOpenKeyExA(kHkeyCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", kKeyRead,
-                              &k) == kRegSuccess) {
-            EXPECT_NE(reg.RegQueryValueExA(k, "QuillmereCliRefused", nullptr, nullptr, nullptr), kRegSuccess);
-            reg.RegCloseKey(k);
+                              k.Receive(reg)) == kRegSuccess) {
+            EXPECT_NE(reg.RegQueryValueExA(k.Get(), "QuillmereCliRefused", nullptr, nullptr, nullptr), kRegSuccess);
         }
 #else
         WriteWholeFile("cli-refused.reg", "Windows Registry Editor Version 5.00\r\n\r\n");

@@ -21,9 +21,9 @@ protected:
         lib_ = std::make_unique<CRegistryLib>(services_);
     }
 
-    RegKey Create(RegKey root, const char* path) {
-        RegKey key = kNullKey;
-        EXPECT_EQ(registry_.RegCreateKeyA(root, path, &key), kRegSuccess);
+    RegKeyHandle Create(RegKey root, const char* path) {
+        RegKeyHandle key;
+        EXPECT_EQ(registry_.RegCreateKeyA(root, path, key.Receive(registry_)), kRegSuccess);
         return key;
     }
     void Set(RegKey key, const char* name, std::uint32_t type, std::vector<std::uint8_t> data) {
@@ -69,21 +69,19 @@ TEST(SeperateMainKey, SplitsAtTheFirstBackslash) {
 }
 
 TEST_F(EngineTest, OpenKeyAcceptsTheFiveRootsInAnyCaseAndNothingElse) {
-    RegKey k = Create(kHkeyLocalMachine, "SOFTWARE\\QuillmereFrame");
-    registry_.RegCloseKey(k);
+    Create(kHkeyLocalMachine, "SOFTWARE\\QuillmereFrame");
 
-    RegKey out = 123;
-    EXPECT_EQ(lib_->OpenKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QuillmereFrame", &out), kRegSuccess);
-    EXPECT_NE(out, kNullKey);
-    registry_.RegCloseKey(out);
-    EXPECT_EQ(lib_->OpenKey("hkey_local_machine", "software\\quillmereframe", &out), kRegSuccess);
-    registry_.RegCloseKey(out);
+    RegKeyHandle opened;
+    EXPECT_EQ(lib_->OpenKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QuillmereFrame", opened.Receive(registry_)), kRegSuccess);
+    EXPECT_NE(opened.Get(), kNullKey);
+    EXPECT_EQ(lib_->OpenKey("hkey_local_machine", "software\\quillmereframe", opened.Receive(registry_)), kRegSuccess);
 
     for (const char* root : {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_USERS",
                              "HKEY_CURRENT_CONFIG", "Hkey_Classes_Root"}) {
-        EXPECT_EQ(lib_->OpenKey(root, "", &out), kRegSuccess) << root;
-        registry_.RegCloseKey(out);
+        EXPECT_EQ(lib_->OpenKey(root, "", opened.Receive(registry_)), kRegSuccess) << root;
     }
+    opened.Reset();
+    RegKey out = kNullKey;  // a failed open leaves nothing to close
     for (const char* root : {"HKLM", "HKEY_PERFORMANCE_DATA", "HKEY_DYN_DATA", "", "HKEY_LOCAL_MACHINE "}) {
         out = 123;
         EXPECT_EQ(lib_->OpenKey(root, "SOFTWARE", &out), kRegInvalidFunction) << root;
@@ -95,62 +93,62 @@ TEST_F(EngineTest, OpenKeyAcceptsTheFiveRootsInAnyCaseAndNothingElse) {
 }
 
 TEST_F(EngineTest, KeyWithoutValuesGivesTheDefaultPlaceholder) {
-    RegKey k = Create(kHkeyCurrentUser, "Empty");
-    ValueList list = Values(k);
+    RegKeyHandle k = Create(kHkeyCurrentUser, "Empty");
+    ValueList list = Values(k.Get());
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0]->name, "(Default)");
     EXPECT_EQ(list[0]->data, "(value not set)");
     EXPECT_EQ(list[0]->type, kRegSz);
-    registry_.RegCloseKey(k);
+    k.Reset();
 }
 
 TEST_F(EngineTest, OnlyANamedValueGetsThePlaceholderInFront) {
-    RegKey k = Create(kHkeyCurrentUser, "Named");
-    Set(k, "Path", kRegSz, Text("C:\\x.exe"));
-    ValueList list = Values(k);
+    RegKeyHandle k = Create(kHkeyCurrentUser, "Named");
+    Set(k.Get(), "Path", kRegSz, Text("C:\\x.exe"));
+    ValueList list = Values(k.Get());
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0]->name, "(Default)");
     EXPECT_EQ(list[0]->data, "(value not set)");
     EXPECT_EQ(list[1]->name, "Path");
     EXPECT_EQ(list[1]->data, "C:\\x.exe");
     EXPECT_EQ(list[1]->type, kRegSz);
-    registry_.RegCloseKey(k);
+    k.Reset();
 }
 
 TEST_F(EngineTest, EmptyDefaultStringDiffersFromDefaultWithoutBytes) {
-    RegKey a = Create(kHkeyCurrentUser, "EmptyString");
-    Set(a, "", kRegSz, {0});
-    ValueList la = Values(a);
+    RegKeyHandle a = Create(kHkeyCurrentUser, "EmptyString");
+    Set(a.Get(), "", kRegSz, {0});
+    ValueList la = Values(a.Get());
     ASSERT_EQ(la.size(), 1u);
     EXPECT_EQ(la[0]->name, "(Default)");
     EXPECT_EQ(la[0]->data, "");
 
-    RegKey b = Create(kHkeyCurrentUser, "NoBytes");
-    Set(b, "", kRegBinary, {});
-    ValueList lb = Values(b);
+    RegKeyHandle b = Create(kHkeyCurrentUser, "NoBytes");
+    Set(b.Get(), "", kRegBinary, {});
+    ValueList lb = Values(b.Get());
     ASSERT_EQ(lb.size(), 1u);
     EXPECT_EQ(lb[0]->name, "(Default)");
     EXPECT_EQ(lb[0]->data, "(value not set)");
     EXPECT_EQ(lb[0]->type, kRegBinary);
-    registry_.RegCloseKey(a);
-    registry_.RegCloseKey(b);
+    a.Reset();
+    b.Reset();
 }
 
 TEST_F(EngineTest, AValueNamedDefaultCountsAsTheDefaultEntry) {
-    RegKey k = Create(kHkeyCurrentUser, "Literal");
-    Set(k, "(Default)", kRegSz, Text("literal"));
-    ValueList list = Values(k);
+    RegKeyHandle k = Create(kHkeyCurrentUser, "Literal");
+    Set(k.Get(), "(Default)", kRegSz, Text("literal"));
+    ValueList list = Values(k.Get());
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0]->name, "(Default)");
     EXPECT_EQ(list[0]->data, "literal");
-    registry_.RegCloseKey(k);
+    k.Reset();
 }
 
 TEST_F(EngineTest, NamedDwordIsRenderedUnnamedDwordIsRawText) {
-    RegKey k = Create(kHkeyCurrentUser, "Dwords");
-    Set(k, "Flags", kRegDword, {0x0a, 0, 0, 0});
-    Set(k, "", kRegDword, {'A', 'B', 0, 0});
-    ValueList list = Values(k);
+    RegKeyHandle k = Create(kHkeyCurrentUser, "Dwords");
+    Set(k.Get(), "Flags", kRegDword, {0x0a, 0, 0, 0});
+    Set(k.Get(), "", kRegDword, {'A', 'B', 0, 0});
+    ValueList list = Values(k.Get());
     ASSERT_EQ(list.size(), 2u);
     const CRegValueItem* named = list[0]->name == "Flags" ? list[0].get() : list[1].get();
     const CRegValueItem* unnamed = list[0]->name == "Flags" ? list[1].get() : list[0].get();
@@ -159,7 +157,7 @@ TEST_F(EngineTest, NamedDwordIsRenderedUnnamedDwordIsRawText) {
     EXPECT_EQ(unnamed->name, "(Default)");
     EXPECT_EQ(unnamed->data, "AB");
     EXPECT_EQ(unnamed->type, kRegDword);
-    registry_.RegCloseKey(k);
+    k.Reset();
 }
 
 // The progress callback is a plain function: it reports through these.
@@ -193,15 +191,15 @@ TEST_F(EngineTest, ValuesVisitedOneByOneAreTheListsItemsInItsOrder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
-        RegKey k = Create(kHkeyCurrentUser, c.key);
+        RegKeyHandle k = Create(kHkeyCurrentUser, c.key);
         for (int i = 0; i < c.count; ++i) {
-            if (i == c.defaultAt) Set(k, c.defaultName, kRegSz, c.defaultData);
-            Set(k, ("C:\\lib\\v" + std::to_string(i) + ".dll").c_str(), kRegDword,
+            if (i == c.defaultAt) Set(k.Get(), c.defaultName, kRegSz, c.defaultData);
+            Set(k.Get(), ("C:\\lib\\v" + std::to_string(i) + ".dll").c_str(), kRegDword,
                 {static_cast<std::uint8_t>(i), 0, 0, 0});
         }
         std::vector<std::string> listed, visited;
-        for (const auto& item : Values(k)) listed.push_back(render(*item));
-        EXPECT_TRUE(lib_->ForEachRegistryValue(k, [&](const CRegValueItem& item) {
+        for (const auto& item : Values(k.Get())) listed.push_back(render(*item));
+        EXPECT_TRUE(lib_->ForEachRegistryValue(k.Get(), [&](const CRegValueItem& item) {
             visited.push_back(render(item));
             return true;
         }));
@@ -210,9 +208,9 @@ TEST_F(EngineTest, ValuesVisitedOneByOneAreTheListsItemsInItsOrder) {
 
         // Stopped part-way: what was visited up to then, and false.
         std::size_t seen = 0;
-        EXPECT_FALSE(lib_->ForEachRegistryValue(k, [&](const CRegValueItem&) { return ++seen < 2; }));
+        EXPECT_FALSE(lib_->ForEachRegistryValue(k.Get(), [&](const CRegValueItem&) { return ++seen < 2; }));
         EXPECT_EQ(seen, 2u);
-        registry_.RegCloseKey(k);
+        k.Reset();
     }
 }
 
@@ -222,12 +220,12 @@ TEST_F(EngineTest, ValuesVisitedAfterOrInsideAnotherKeyAreTheirOwn) {
     const auto render = [](const CRegValueItem& item) {
         return item.name + "=" + item.data + "/" + std::to_string(item.type) + (item.isDefault ? "*" : "");
     };
-    RegKey big = Create(kHkeyCurrentUser, "Big");
-    Set(big, "", kRegSz, Text(std::string(3000, 'x').c_str()));
+    RegKeyHandle big = Create(kHkeyCurrentUser, "Big");
+    Set(big.Get(), "", kRegSz, Text(std::string(3000, 'x').c_str()));
     for (int i = 0; i < 40; ++i)
-        Set(big, ("name" + std::to_string(i)).c_str(), kRegExpandSz, Text(("%SystemRoot%\\f" + std::to_string(i)).c_str()));
-    RegKey small = Create(kHkeyCurrentUser, "Small");
-    Set(small, "only", kRegDword, {7, 0, 0, 0});
+        Set(big.Get(), ("name" + std::to_string(i)).c_str(), kRegExpandSz, Text(("%SystemRoot%\\f" + std::to_string(i)).c_str()));
+    RegKeyHandle small = Create(kHkeyCurrentUser, "Small");
+    Set(small.Get(), "only", kRegDword, {7, 0, 0, 0});
     const auto listed = [&](RegKey k) {
         std::vector<std::string> out;
         for (const auto& item : Values(k)) out.push_back(render(*item));
@@ -241,24 +239,24 @@ TEST_F(EngineTest, ValuesVisitedAfterOrInsideAnotherKeyAreTheirOwn) {
         }));
         return out;
     };
-    EXPECT_EQ(visited(big), listed(big));
-    EXPECT_EQ(visited(small), listed(small));  // placeholder and "only", nothing of Big's
+    EXPECT_EQ(visited(big.Get()), listed(big.Get()));
+    EXPECT_EQ(visited(small.Get()), listed(small.Get()));  // placeholder and "only", nothing of Big's
     std::vector<std::string> outer;
-    EXPECT_TRUE(lib_->ForEachRegistryValue(big, [&](const CRegValueItem& item) {
-        EXPECT_EQ(visited(small), listed(small));
+    EXPECT_TRUE(lib_->ForEachRegistryValue(big.Get(), [&](const CRegValueItem& item) {
+        EXPECT_EQ(visited(small.Get()), listed(small.Get()));
         outer.push_back(render(item));
         return true;
     }));
-    EXPECT_EQ(outer, listed(big));
-    EXPECT_EQ(visited(big), listed(big));
-    registry_.RegCloseKey(big);
-    registry_.RegCloseKey(small);
+    EXPECT_EQ(outer, listed(big.Get()));
+    EXPECT_EQ(visited(big.Get()), listed(big.Get()));
+    big.Reset();
+    small.Reset();
 }
 
 TEST_F(EngineTest, SelectedSlotsGoToTwoThenMinusOneUnselectedStayZero) {
-    RegKey cls = Create(kHkeyClassesRoot, "CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32");
-    Set(cls, "", kRegSz, Text("C:\\missing\\gone.dll"));
-    registry_.RegCloseKey(cls);
+    RegKeyHandle cls = Create(kHkeyClassesRoot, "CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32");
+    Set(cls.Get(), "", kRegSz, Text("C:\\missing\\gone.dll"));
+    cls.Reset();
 
     ScanCategoryStates states;
     states[kSlotCom] = 1;
@@ -288,9 +286,9 @@ void StopThroughAShortLivedObject(std::string, std::string, std::int32_t, std::i
 }
 
 TEST_F(EngineTest, StopSetThroughAShortLivedObjectStopsTheLaterCategories) {
-    RegKey cls = Create(kHkeyClassesRoot, "CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32");
-    Set(cls, "", kRegSz, Text("C:\\missing\\gone.dll"));
-    registry_.RegCloseKey(cls);
+    RegKeyHandle cls = Create(kHkeyClassesRoot, "CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32");
+    Set(cls.Get(), "", kRegSz, Text("C:\\missing\\gone.dll"));
+    cls.Reset();
     lib_->SetProgressCallback(&StopThroughAShortLivedObject);
     ScanCategoryStates states;
     states[kSlotCom] = 1;
@@ -305,9 +303,9 @@ TEST_F(EngineTest, StopSetThroughAShortLivedObjectStopsTheLaterCategories) {
 }
 
 TEST_F(EngineTest, StopEventLeftSetBeforeTheRunIsResetAndEmptiesOldFindings) {
-    RegKey cls = Create(kHkeyClassesRoot, "CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32");
-    Set(cls, "", kRegSz, Text("C:\\missing\\gone.dll"));
-    registry_.RegCloseKey(cls);
+    RegKeyHandle cls = Create(kHkeyClassesRoot, "CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32");
+    Set(cls.Get(), "", kRegSz, Text("C:\\missing\\gone.dll"));
+    cls.Reset();
 
     ScanCategoryStates states;
     states[kSlotCom] = 1;

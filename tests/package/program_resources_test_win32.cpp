@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/handles_win32.h"
+
 namespace {
 
 struct Program {
@@ -32,24 +34,14 @@ std::string StringValue(std::vector<char>& block, const std::string& name) {
     return std::string(static_cast<const char*>(data));
 }
 
-class DataFile {
-public:
-    explicit DataFile(const char* path)
-        : module_(::LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {}
-    ~DataFile() {
-        if (module_ != nullptr) ::FreeLibrary(module_);
-    }
-    DataFile(const DataFile&) = delete;
-    DataFile& operator=(const DataFile&) = delete;
-    HMODULE Get() const { return module_; }
-
-private:
-    HMODULE module_;
-};
+// The program file loaded for its resources only.
+qm::LoadedModule OpenDataFile(const char* path) {
+    return qm::LoadedModule(::LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+}
 
 // The text of RT_MANIFEST 1, the manifest the loader applies to a process.
 std::string Manifest(const char* path) {
-    DataFile file(path);
+    const qm::LoadedModule file = OpenDataFile(path);
     if (file.Get() == nullptr) return {};
     HRSRC found = ::FindResourceA(file.Get(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
     if (found == nullptr) return {};

@@ -105,8 +105,9 @@ TEST(OrderedIndex, KeysInSortedOrderKeepTheTreeShallow) {
 // before, and counted right.
 TEST(MemoryRegistrySiblings, ManySiblingsEnumerateInOrderThroughRandomChanges) {
     MemoryRegistry reg;
-    RegKey parent = kNullKey;
-    ASSERT_EQ(reg.RegCreateKeyExA(kHkeyLocalMachine, "SOFTWARE\\Siblings", &parent, nullptr), kRegSuccess);
+    RegKeyHandle held;
+    ASSERT_EQ(reg.RegCreateKeyExA(kHkeyLocalMachine, "SOFTWARE\\Siblings", held.Receive(reg), nullptr), kRegSuccess);
+    const RegKey parent = held.Get();
     std::mt19937 rng(7);
     std::map<std::u16string, std::string> reference;  // folded name -> name as created
     for (int step = 0; step < 30000; ++step) {
@@ -115,10 +116,10 @@ TEST(MemoryRegistrySiblings, ManySiblingsEnumerateInOrderThroughRandomChanges) {
         static const char* const kSpellings[] = {"Key", "KEY", "kEy"};
         const std::string name = kSpellings[std::uniform_int_distribution<int>(0, 2)(rng)] + std::to_string(n);
         if (std::uniform_int_distribution<int>(0, 2)(rng) != 0) {
-            RegKey key = kNullKey;
+            RegKeyHandle key;
             bool created = false;
-            ASSERT_EQ(reg.RegCreateKeyExA(parent, name.c_str(), &key, &created), kRegSuccess);
-            reg.RegCloseKey(key);
+            ASSERT_EQ(reg.RegCreateKeyExA(parent, name.c_str(), key.Receive(reg), &created), kRegSuccess);
+            key.Reset();
             const bool isNew = reference.emplace(FoldedName(name), name).second;
             ASSERT_EQ(created, isNew) << name;
         } else {
@@ -140,7 +141,6 @@ TEST(MemoryRegistrySiblings, ManySiblingsEnumerateInOrderThroughRandomChanges) {
     char buffer[64];
     std::uint32_t length = sizeof buffer;
     EXPECT_EQ(reg.RegEnumKeyExA(parent, index, buffer, &length), kRegNoMoreItems);
-    reg.RegCloseKey(parent);
 }
 
 }  // namespace

@@ -33,17 +33,18 @@ public:
 
 private:
     void DeleteAll(const std::string& path) {
-        RegKey key = kNullKey;
-        if (reg_.RegOpenKeyExA(kHkeyLocalMachine, path.c_str(), kKeyAllAccess | kKeyWow64_64Key, &key) !=
-            kRegSuccess)
-            return;
-        for (;;) {
-            char name[256];
-            std::uint32_t len = sizeof(name);
-            if (reg_.RegEnumKeyExA(key, 0, name, &len) != kRegSuccess) break;
-            DeleteAll(path + "\\" + name);
+        {
+            RegKeyHandle key;
+            if (reg_.RegOpenKeyExA(kHkeyLocalMachine, path.c_str(), kKeyAllAccess | kKeyWow64_64Key,
+                                   key.Receive(reg_)) != kRegSuccess)
+                return;
+            for (;;) {
+                char name[256];
+                std::uint32_t len = sizeof(name);
+                if (reg_.RegEnumKeyExA(key.Get(), 0, name, &len) != kRegSuccess) break;
+                DeleteAll(path + "\\" + name);
+            }
         }
-        reg_.RegCloseKey(key);
         reg_.RegDeleteKeyA(kHkeyLocalMachine, path.c_str());
     }
 
@@ -52,10 +53,8 @@ private:
 };
 
 bool Exists(IRegistry& reg, RegKey root, const std::string& path, std::uint32_t view) {
-    RegKey key = kNullKey;
-    const RegStatus status = reg.RegOpenKeyExA(root, path.c_str(), kKeyRead | view, &key);
-    if (status == kRegSuccess) reg.RegCloseKey(key);
-    return status == kRegSuccess;
+    RegKeyHandle key;
+    return reg.RegOpenKeyExA(root, path.c_str(), kKeyRead | view, key.Receive(reg)) == kRegSuccess;
 }
 
 }  // namespace
@@ -102,11 +101,11 @@ TEST_P(RegistryContract, ThirtyTwoBitViewKeepsRedirectedKeysBelowWow6432Node) {
 
 TEST_P(RegistryContract, HandleOpenedInAViewReachesItsSubKeysLiterally) {
     MachineScratch m(Reg(), ScratchPath());
-    RegKey deep = kNullKey;
-    ASSERT_EQ(Reg().RegCreateKeyExA(kHkeyLocalMachine, m.Path("Vendor\\Deep").c_str(), &deep,
+    RegKeyHandle deep;
+    ASSERT_EQ(Reg().RegCreateKeyExA(kHkeyLocalMachine, m.Path("Vendor\\Deep").c_str(), deep.Receive(Reg()),
                                     nullptr, kKeyWow64_32Key),
               kRegSuccess);
-    Reg().RegCloseKey(deep);
+    deep.Reset();
 
     RegKey vendor = kNullKey;
     ASSERT_EQ(Reg().RegOpenKeyExA(kHkeyLocalMachine, m.Path("Vendor").c_str(),
@@ -114,12 +113,12 @@ TEST_P(RegistryContract, HandleOpenedInAViewReachesItsSubKeysLiterally) {
               kRegSuccess);
     Track(vendor);
     EXPECT_EQ(SubKeys(vendor), std::vector<std::string>{"Deep"});
-    RegKey sub = kNullKey;
-    ASSERT_EQ(Reg().RegOpenKeyA(vendor, "Deep", &sub), kRegSuccess);
-    Reg().RegCloseKey(sub);
-    RegKey made = kNullKey;
-    ASSERT_EQ(Reg().RegCreateKeyExA(vendor, "Made", &made, nullptr), kRegSuccess);
-    Reg().RegCloseKey(made);
+    RegKeyHandle sub;
+    ASSERT_EQ(Reg().RegOpenKeyA(vendor, "Deep", sub.Receive(Reg())), kRegSuccess);
+    sub.Reset();
+    RegKeyHandle made;
+    ASSERT_EQ(Reg().RegCreateKeyExA(vendor, "Made", made.Receive(Reg()), nullptr), kRegSuccess);
+    made.Reset();
     EXPECT_TRUE(Exists(Reg(), kHkeyLocalMachine, m.Path32("Vendor\\Made"), 0));
 
     EXPECT_EQ(Reg().RegDeleteKeyA(vendor, "Deep"), kRegSuccess);
@@ -132,11 +131,11 @@ TEST_P(RegistryContract, ThirtyTwoBitComClassesLiveBelowClassesWow6432Node) {
                               "-4A4B-9C9D-00A1B2C3D4E5}";
     const std::string viewPath = "CLSID\\" + clsid;
     const std::string literal = "SOFTWARE\\Classes\\Wow6432Node\\CLSID\\" + clsid;
-    RegKey key = kNullKey;
-    ASSERT_EQ(Reg().RegCreateKeyExA(kHkeyClassesRoot, (viewPath + "\\InprocServer32").c_str(), &key,
+    RegKeyHandle key;
+    ASSERT_EQ(Reg().RegCreateKeyExA(kHkeyClassesRoot, (viewPath + "\\InprocServer32").c_str(), key.Receive(Reg()),
                                     nullptr, kKeyWow64_32Key),
               kRegSuccess);
-    Reg().RegCloseKey(key);
+    key.Reset();
     EXPECT_TRUE(Exists(Reg(), kHkeyLocalMachine, literal + "\\InprocServer32", 0));
     EXPECT_TRUE(Exists(Reg(), kHkeyClassesRoot, viewPath, kKeyWow64_32Key));
     EXPECT_FALSE(Exists(Reg(), kHkeyClassesRoot, viewPath, 0));
@@ -151,11 +150,11 @@ TEST_P(RegistryContract, UserSoftwareIsOneKeyInBothViews) {
               kRegSuccess);
     Track(in32);
     EXPECT_TRUE(Reg().RegIsSameKey(in32, Scratch()));
-    RegKey made = kNullKey;
-    ASSERT_EQ(Reg().RegCreateKeyExA(kHkeyCurrentUser, (ScratchPath() + "\\Both").c_str(), &made,
+    RegKeyHandle made;
+    ASSERT_EQ(Reg().RegCreateKeyExA(kHkeyCurrentUser, (ScratchPath() + "\\Both").c_str(), made.Receive(Reg()),
                                     nullptr, kKeyWow64_32Key),
               kRegSuccess);
-    Reg().RegCloseKey(made);
+    made.Reset();
     EXPECT_TRUE(Exists(Reg(), Scratch(), "Both", kKeyWow64_64Key));
 }
 

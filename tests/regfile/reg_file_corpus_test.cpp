@@ -8,6 +8,7 @@
 
 #include "emulation/reg_file.h"
 #include "emulation/registry_memory.h"
+#include "platform/directory_stream_posix.h"
 #include "tests/regfile/corpus_cases.h"
 #include "tests/support/registry_dump.h"
 
@@ -92,13 +93,12 @@ TEST(RegFileCorpus, EveryFileReadsAsTheEditorReadsItOrIsRefusedWithItsLine) {
 TEST(RegFileCorpus, EveryFileOfTheFolderHasItsCase) {
     std::set<std::string> named;
     for (const auto& c : testing::CorpusCases()) named.insert(c.file);
-    DIR* dir = opendir(kCorpusDir.c_str());
-    ASSERT_NE(dir, nullptr);
+    const DirectoryStream dir(opendir(kCorpusDir.c_str()));
+    ASSERT_TRUE(dir);
     std::set<std::string> found;
-    while (dirent* e = readdir(dir))
+    while (dirent* e = readdir(dir.Get()))
         if (std::string(e->d_name).size() > 4 && std::string(e->d_name).find(".reg") != std::string::npos)
             found.insert(e->d_name);
-    closedir(dir);
     EXPECT_EQ(found, named);
 }
 

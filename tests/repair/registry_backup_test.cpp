@@ -278,9 +278,8 @@ TEST_F(RepairTest, BareRootPathBacksUpWithoutClosingTheRoot) {
     const auto lines = Lines(BackupOf("HKEY_CURRENT_CONFIG", &value, &result));
     EXPECT_EQ(result, 1);
     EXPECT_EQ(registry_.OpenHandleCount(), handles);
-    RegKey k = kNullKey;
-    EXPECT_EQ(registry_.RegCreateKeyA(kHkeyCurrentConfig, "QmAfterRootBackup", &k), kRegSuccess);
-    registry_.RegCloseKey(k);
+    RegKeyHandle k;
+    EXPECT_EQ(registry_.RegCreateKeyA(kHkeyCurrentConfig, "QmAfterRootBackup", k.Receive(registry_)), kRegSuccess);
 }
 
 }  // namespace

@@ -28,10 +28,10 @@ TEST_F(RepairTest, DeleteKeyNTRemovesAThreeLevelTree) {
 
     // The same through the open parent handle, with a lower-case root.
     registry_.SetString(t + "\\C\\C1", "x", "1");
-    RegKey parent = kNullKey;
-    ASSERT_EQ(lib_->OpenKey("hkey_local_machine", "SOFTWARE\\QmDelete", &parent), kRegSuccess);
-    EXPECT_EQ(repair_->RegDeleteKeyNT(parent, "Tree"), kRegSuccess);
-    registry_.RegCloseKey(parent);
+    RegKeyHandle parent;
+    ASSERT_EQ(lib_->OpenKey("hkey_local_machine", "SOFTWARE\\QmDelete", parent.Receive(registry_)), kRegSuccess);
+    EXPECT_EQ(repair_->RegDeleteKeyNT(parent.Get(), "Tree"), kRegSuccess);
+    parent.Reset();
     EXPECT_FALSE(registry_.KeyExists(t));
     EXPECT_EQ(registry_.OpenHandleCount(), handles);
 }

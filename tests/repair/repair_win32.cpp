@@ -51,12 +51,9 @@ protected:
                   kRegSuccess);
     }
     bool Exists(const std::string& rel) {
-        RegKey k = kNullKey;
-        if (reg_.RegOpenKeyExA(kHkeyCurrentUser, (std::string(kSub) + rel).c_str(), kKeyRead, &k) !=
-            kRegSuccess)
-            return false;
-        reg_.RegCloseKey(k);
-        return true;
+        RegKeyHandle k;
+        return reg_.RegOpenKeyExA(kHkeyCurrentUser, (std::string(kSub) + rel).c_str(), kKeyRead,
+                                  k.Receive(reg_)) == kRegSuccess;
     }
 
     IRegistry& reg_ = DefaultRegistry();

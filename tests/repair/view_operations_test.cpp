@@ -111,11 +111,11 @@ TEST_F(ViewOperationsTest, OneRepairRemovesTheSameEntryFromEachViewItWasFoundIn)
     EXPECT_EQ(Count(bytes, "also32"), 0u) << bytes;
 
     // The engine's own registry calls stay in the 64-bit view afterwards.
-    RegKey key = kNullKey;
-    ASSERT_EQ(lib_->OpenKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmViews\\Run", &key), kRegSuccess);
+    RegKeyHandle key;
+    ASSERT_EQ(lib_->OpenKey("HKEY_LOCAL_MACHINE", "SOFTWARE\\QmViews\\Run", key.Receive(lib_->Registry())),
+              kRegSuccess);
     std::uint32_t size = 0;
-    EXPECT_EQ(lib_->Registry().RegQueryValueExA(key, "Also", nullptr, nullptr, &size), kRegFileNotFound);
-    lib_->Registry().RegCloseKey(key);
+    EXPECT_EQ(lib_->Registry().RegQueryValueExA(key.Get(), "Also", nullptr, nullptr, &size), kRegFileNotFound);
 }
 
 }  // namespace

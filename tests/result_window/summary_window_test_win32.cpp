@@ -145,7 +145,8 @@ protected:
         if (label == nullptr) return {"<no label " + std::string(name) + ">"};
         RECT box{};
         GetClientRect(label->Window(), &box);
-        HDC dc = GetDC(label->Window());
+        const WindowDc window(label->Window());
+        const HDC dc = window.Get();
         HGDIOBJ old = SelectObject(dc, label->Font());
         TEXTMETRICA metrics{};
         GetTextMetricsA(dc, &metrics);
@@ -163,7 +164,6 @@ protected:
             at = end + 1;
         }
         SelectObject(dc, old);
-        ReleaseDC(label->Window(), dc);
         return clipped;
     }
 

@@ -81,7 +81,7 @@ protected:
     }
     void Start(IRegistry& registry) {
         setup_.engine = EngineServices{&registry, nullptr, "ignore.lst"};
-        thread_.Reset(CThreadSummary::Start(setup_));
+        thread_ = CThreadSummary::Start(setup_);
         ASSERT_TRUE(thread_);
     }
 

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "platform/handles_win32.h"
 #include "repair/task_schedule_win32.h"
 
 namespace qm {
@@ -43,11 +44,10 @@ protected:
     }
 
     static std::string TaskText(ITask* task, HRESULT (STDMETHODCALLTYPE ITask::*get)(LPWSTR*)) {
-        LPWSTR text = nullptr;
-        if (FAILED((task->*get)(&text)) || !text) return "<failed>";
+        CoTaskMemory<WCHAR> text;
+        if (FAILED((task->*get)(text.Out())) || !text) return "<failed>";
         std::string out;
-        for (const wchar_t* p = text; *p; ++p) out.push_back(static_cast<char>(*p));
-        CoTaskMemFree(text);
+        for (const wchar_t* p = text.Get(); *p; ++p) out.push_back(static_cast<char>(*p));
         return out;
     }
 

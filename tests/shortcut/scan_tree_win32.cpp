@@ -81,10 +81,9 @@ public:
             MakeFile("Programs\\Removed\\removed.exe", "MZ");
             link->SetPath(kBrokenTarget);
         } else {
-            LPITEMIDLIST pidl = nullptr;
-            if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &pidl))) return;
-            link->SetIDList(pidl);
-            ::CoTaskMemFree(pidl);
+            CoTaskMemory<ITEMIDLIST> pidl;
+            if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, pidl.Out()))) return;
+            link->SetIDList(pidl.Get());
         }
         ComPtr<IPersistFile> file;
         if (FAILED(link->QueryInterface(IID_IPersistFile,

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "platform/handles_win32.h"
-#include "tests/support/screen_dc_win32.h"
 #include "ui/gdi_objects_win32.h"
 
 namespace qm::test {
@@ -67,7 +66,7 @@ inline Capture CaptureDc(HDC source, int x, int y, int width, int height) {
 }
 
 inline Capture CaptureScreen(int x, int y, int width, int height) {
-    const ScreenDc screen = GetScreenDc();
+    const WindowDc screen(nullptr);
     return CaptureDc(screen.Get(), x, y, width, height);
 }
 

@@ -84,7 +84,7 @@ TEST_F(SkinImage, CopyImageRectCutsAndDrawSkinImagePlaces) {
     SkinBitmap main;
     ASSERT_EQ(LoadSkinImage("home_on.gif", main).cx, 708);
     const test::Capture whole = test::CaptureBitmap(main.Get());
-    const test::ScreenDc screenDc = test::GetScreenDc();
+    const WindowDc screenDc(nullptr);
     HDC screen = screenDc.Get();
     SkinBitmap piece;
     const RECT scan{16, 302, 166, 452};  // BUTTON_SCAN

@@ -52,7 +52,7 @@ public:
 };
 
 GdiObject<HBITMAP> SolidBitmap(int width, int height, std::uint32_t rgb) {
-    GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(test::GetScreenDc().Get(), width, height));
+    GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(WindowDc(nullptr).Get(), width, height));
     MemoryDc dc;
     dc.Select(bitmap.Get());
     GdiBrush brush(CreateSolidBrush(RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF)));
