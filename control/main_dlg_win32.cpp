@@ -171,7 +171,7 @@ bool CMainDlg::InitDialog() {
 }
 
 UINT CMainDlg::ShowRunningCopyMessage() {
-    static const UINT message = RegisterWindowMessageA("QuillmereShowRunningCopy");
+    static const UINT message = RegisterWindowMessageA(kShowRunningCopyMessageName);
     return message;
 }
 

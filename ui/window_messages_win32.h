@@ -27,6 +27,9 @@ constexpr UINT kRepairFinishedMessage = WM_APP + 0x173;
 // Posted when a web page could not be opened; lParam: the message to show
 // (a std::string the receiver takes over).
 constexpr UINT kWebPageFailedMessage = WM_APP + 0x174;
+// Registered (RegisterWindowMessageA) under this name: a second start posts it
+// to the running copy's main window (wParam 1: start a scan), which then shows.
+constexpr const char kShowRunningCopyMessageName[] = "QuillmereShowRunningCopy";
 
 // Sent to every window of the main screen's tree when the screen closes.
 constexpr UINT kPrepareToCloseMessage = WM_USER + 101;

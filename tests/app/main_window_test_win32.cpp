@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "platform/handles_win32.h"
+#include "resources/resource.h"
 #include "tests/app/app_fixture_win32.h"
+#include "ui/window_messages_win32.h"
 
 namespace qm {
 namespace {
@@ -137,11 +139,11 @@ TEST_F(MainWindow, MinimiseHidesItUntilTheTrayBringsItBackAndTheTrayClosesIt) {
     HWND main = app_.Main();
     Press("BUTTON_MINIMIZE");
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main) || IsIconic(main); }));
-    // A double click on the tray icon (icon 132).
-    PostMessageA(main, WM_USER + 2, 132, WM_LBUTTONDBLCLK);
+    // A double click on the tray icon.
+    PostMessageA(main, kTrayMessage, IDI_TRAY, WM_LBUTTONDBLCLK);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && !IsIconic(main); }));
     // The tray menu's "Close".
-    PostMessageA(main, WM_COMMAND, 32773, 0);
+    PostMessageA(main, WM_COMMAND, ID_TRAY_CLOSE, 0);
     ASSERT_TRUE(app_.WaitForExit());
 }
 
@@ -332,7 +334,7 @@ TEST_F(MainWindow, TheTrayMenusShowAndCloseAsAUserChoosesThem) {
     auto choose = [&](int downs) {
         HWND menu = nullptr;
         for (int attempt = 0; attempt < 3 && menu == nullptr; ++attempt) {
-            PostMessageA(main, WM_USER + 2, 132, WM_RBUTTONUP);
+            PostMessageA(main, kTrayMessage, IDI_TRAY, WM_RBUTTONUP);
             WaitUntil([&] { return (menu = app_.PopupMenu()) != nullptr; }, 5000);
         }
         if (menu == nullptr) return false;

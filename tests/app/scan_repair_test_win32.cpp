@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cctype>
@@ -22,10 +23,12 @@
 #include "platform/handles_win32.h"
 #include "platform/registry_win32.h"
 #include "platform/system.h"
+#include "resources/resource.h"
 #include "tests/app/app_fixture_win32.h"
 #include "tests/app/app_registry_win32.h"
 #include "tests/app/seeded_areas_win32.h"
 #include "tests/shortcut/scan_tree.h"
+#include "ui/window_messages_win32.h"
 
 namespace qm {
 namespace {
@@ -814,7 +817,7 @@ TEST_F(ScanRepair, PressesWhileARepairRunsAreDroppedByTheGuardsAndTheRepairEndsA
 
     // Back from the notification area: the same panel, and the repair ends
     // with its one closing message.
-    PostMessageA(main, WM_USER + 2, 132, WM_LBUTTONDBLCLK);
+    PostMessageA(main, kTrayMessage, IDI_TRAY, WM_LBUTTONDBLCLK);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && !IsIconic(main); }));
     if (stillRunning) {
         EXPECT_EQ(app_.VisiblePanels(), std::vector<std::string>{"SUBMAIN_RESULT"}) << "no panel button took effect";
@@ -863,7 +866,7 @@ TEST_F(ScanRepair, TheCategoryBoxesAreDroppedDuringTheExportBeforeARepair) {
     const bool stillExporting = shown(categories) && app_.Dialog("Quillmere") == nullptr;
     EXPECT_EQ(AppWindow::Checked(fonts), fontsTicked);
     EXPECT_EQ(AppWindow::Checked(all), allTicked);
-    PostMessageA(main, WM_USER + 2, 132, WM_LBUTTONDBLCLK);
+    PostMessageA(main, kTrayMessage, IDI_TRAY, WM_LBUTTONDBLCLK);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && !IsIconic(main); }));
     HWND box = ClosingMessage();
     ASSERT_NE(box, nullptr);
@@ -944,9 +947,9 @@ TEST_F(ScanRepair, APeriodicScanThatFallsDueStartsByItselfWhileHidden) {
     ASSERT_TRUE(WaitUntil([&] { return (GetWindowLongA(results, GWL_STYLE) & WS_VISIBLE) != 0; }, 60000));
     EXPECT_FALSE(IsWindowVisible(app_.Main())) << "the scan does not show the window";
     EXPECT_EQ(test::RowCount(ResultList()), kSeededRegistryRows + 1);
-    // The balloon it leaves on the notification-area icon (icon 132) opens
+    // The balloon it leaves on the notification-area icon opens
     // the results when clicked.
-    PostMessageA(app_.Main(), WM_USER + 2, 132, WM_USER + 5);  // NIN_BALLOONUSERCLICK
+    PostMessageA(app_.Main(), kTrayMessage, IDI_TRAY, NIN_BALLOONUSERCLICK);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(app_.Main()) && !IsIconic(app_.Main()); }));
     EXPECT_EQ(app_.VisiblePanels(), std::vector<std::string>{"SUBMAIN_RESULT"});
 }
@@ -962,7 +965,7 @@ TEST_F(ScanRepair, WithScanningDisabledTheDueTimeMovesOnAndNothingStarts) {
     EXPECT_FALSE(AppWindow::Checked(app_.Button("BUTTON_SCAN")));
     EXPECT_EQ(GetWindowLongA(app_.Panel("SUBMAIN_RESULT"), GWL_STYLE) & WS_VISIBLE, 0);
     EXPECT_EQ(Label("PROGRESS_TEXT_COM"), "") << "no scan reported progress";
-    PostMessageA(app_.Main(), WM_COMMAND, 32773, 0);  // the tray menu's "Close"
+    PostMessageA(app_.Main(), WM_COMMAND, ID_TRAY_CLOSE, 0);  // the tray menu's "Close"
     ASSERT_TRUE(app_.WaitForExit());
 }
 
@@ -1009,7 +1012,7 @@ TEST_F(ScanRepair, PressesWhileAScanRunsAreDroppedByTheGuards) {
     EXPECT_TRUE(FilesMatching("FixedOn*.xml").empty());
 
     // Back from the notification area, the scan button still stops the scan.
-    PostMessageA(main, WM_USER + 2, 132, WM_LBUTTONDBLCLK);
+    PostMessageA(main, kTrayMessage, IDI_TRAY, WM_LBUTTONDBLCLK);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && !IsIconic(main); }));
     EXPECT_EQ(app_.VisiblePanels(), std::vector<std::string>{"SUBMAIN_MAIN"}) << "no panel button took effect";
     Press("BUTTON_SCAN");

@@ -17,9 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource.h"
 #include "tests/app/app_fixture_win32.h"
 #include "tests/app/app_registry_win32.h"
 #include "tests/shortcut/scan_tree.h"
+#include "ui/window_messages_win32.h"
 
 namespace qm {
 namespace {
@@ -505,7 +507,7 @@ INSTANTIATE_TEST_SUITE_P(
     Ways, ClosingTheScan,
     ::testing::Values(AppClose{"Enter", [](HWND) { test::PressKey(VK_RETURN); }},
                       AppClose{"Escape", [](HWND) { test::PressKey(VK_ESCAPE); }},
-                      AppClose{"PrepareToClose", [](HWND w) { PostMessageA(w, WM_USER + 101, 0, 0); }}),
+                      AppClose{"PrepareToClose", [](HWND w) { PostMessageA(w, kPrepareToCloseMessage, 0, 0); }}),
     [](const ::testing::TestParamInfo<AppClose>& info) { return std::string(info.param.name); });
 
 TEST_F(LongScan, ClosingTheMainWindowWhileTheResultWindowScansExitsCleanly) {
@@ -513,7 +515,7 @@ TEST_F(LongScan, ClosingTheMainWindowWhileTheResultWindowScansExitsCleanly) {
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(Scanning(window));
     const DWORD start = GetTickCount();
-    PostMessageA(app_.Main(), WM_COMMAND, 32773, 0);  // the tray menu's "Close"
+    PostMessageA(app_.Main(), WM_COMMAND, ID_TRAY_CLOSE, 0);  // the tray menu's "Close"
     ASSERT_TRUE(app_.WaitForExit(20000));
     const DWORD took = GetTickCount() - start;
     std::printf("closing with a result window scanning: %lu ms\n", took);
