@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "ui/window_base_win32.h"
+
 namespace qm {
 
 Win32Handle CThreadSummary::Start(const Setup& setup) {
@@ -17,10 +19,13 @@ Win32Handle CThreadSummary::Start(const Setup& setup) {
 namespace {
 
 BOOL CALLBACK CancelResultWindow(HWND window, LPARAM) {
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (std::string(name) == kResultWindowClass) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-    return TRUE;
+    // Whatever fails on one window, the enumeration goes on to the next.
+    return CWindowBase::GuardedCallback<BOOL>(TRUE, [&] {
+        char name[64] = "";
+        GetClassNameA(window, name, sizeof name);
+        if (std::string(name) == kResultWindowClass) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+        return TRUE;
+    });
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "ui/window_base_win32.h"
 #include "ui/window_text_win32.h"
 
 namespace qm {
@@ -153,12 +154,15 @@ LPARAM CSkinnedListView::RowData(int row) const {
 
 int CALLBACK CSkinnedListView::CompareRows(LPARAM a, LPARAM b, LPARAM selfParam) {
     const auto* self = reinterpret_cast<const CSkinnedListView*>(selfParam);
-    int order;
-    if (self->sortColumn_ == 0)
-        order = static_cast<int>(self->ticked_.count(b)) - static_cast<int>(self->ticked_.count(a));
-    else
-        order = (*self->order_)(a, b, self->sortColumn_);
-    return self->sortDescending_ ? -order : order;
+    // A row order that fails leaves the two rows as they compare equal.
+    return CWindowBase::GuardedCallback(0, [&] {
+        int order;
+        if (self->sortColumn_ == 0)
+            order = static_cast<int>(self->ticked_.count(b)) - static_cast<int>(self->ticked_.count(a));
+        else
+            order = (*self->order_)(a, b, self->sortColumn_);
+        return self->sortDescending_ ? -order : order;
+    });
 }
 
 void CSkinnedListView::SortByColumn(int column, const RowOrder& order) {

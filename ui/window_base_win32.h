@@ -44,6 +44,19 @@ public:
     // message goes on down the subclass chain (DefSubclassProc).
     static LRESULT GuardedSubclassCall(SUBCLASSPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR id, DWORD_PTR data);
+    // The same boundary for any other callback the system calls into (a list
+    // view's sort callback, an enumeration callback): returns what `call`
+    // returns; an exception that escapes it is counted with the others and
+    // `fallback` is returned instead.
+    template <typename Result, typename Call>
+    static Result GuardedCallback(Result fallback, Call&& call) noexcept {
+        try {
+            return call();
+        } catch (...) {
+            ++caught_;
+            return fallback;
+        }
+    }
 
 protected:
     // Default: DefWindowProcA.

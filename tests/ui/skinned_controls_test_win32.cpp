@@ -7,8 +7,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "tests/ui/screen_capture_win32.h"
 #include "ui/control_set_win32.h"
 #include "ui/skin_resource_win32.h"
+#include "ui/window_base_win32.h"
 
 namespace qm {
 namespace {
@@ -246,6 +249,19 @@ TEST_F(SkinnedControls, ListRowsKeepTheirDataAndTickThroughSortsByAColumn) {
     EXPECT_GT(SendMessageA(list_->Window(), LVM_GETCOLUMNWIDTH, 2, 0), 200);
     list_->DeleteAllRows();
     EXPECT_EQ(list_->RowCount(), 0);
+}
+
+TEST_F(SkinnedControls, ARowOrderThatThrowsStopsAtTheSortCallbackAndKeepsEveryRow) {
+    ASSERT_NE(list_, nullptr);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(list_->InsertRow(i, {"", "C:\\f" + std::to_string(i)}, true, 10 + i), i);
+    const long before = CWindowBase::CaughtExceptions();
+    list_->SortByColumn(1, [](LPARAM, LPARAM, int) -> int { throw std::runtime_error("order failed"); });
+    EXPECT_GT(CWindowBase::CaughtExceptions(), before);
+    ASSERT_EQ(list_->RowCount(), 3);
+    std::vector<LPARAM> data;
+    for (int i = 0; i < 3; ++i) data.push_back(list_->RowData(i));
+    std::sort(data.begin(), data.end());
+    EXPECT_EQ(data, (std::vector<LPARAM>{10, 11, 12}));
 }
 
 TEST_F(SkinnedControls, ReleaseInsideReportsTheButtonsName) {
