@@ -18,6 +18,7 @@
 #include "platform/codepage.h"
 #include "platform/directory_stream_posix.h"
 #include "platform/file_descriptor_posix.h"
+#include "platform/key_path.h"
 #include "emulation/name_case.h"
 #include "platform/unique_handle.h"
 #include "platform/whole_file.h"
@@ -488,11 +489,10 @@ void HiveFile::LoadInto(MemoryRegistry& registry, const std::string& mountPath,
                         const std::vector<std::string>& skip) {
     impl_->skip = FoldedPaths(skip);
     try {
-        const std::size_t slash = mountPath.find('\\');
+        std::string below;
+        const std::string root = KeyPathRoot(mountPath, &below);
         RegKeyHandle top;
-        if (registry.CreateKeyPath(RootKeyFromName(mountPath.substr(0, slash)),
-                                   slash == std::string::npos ? "" : mountPath.substr(slash + 1),
-                                   top.Receive(registry)) != kRegSuccess)
+        if (registry.CreateKeyPath(RootKeyFromName(root), below, top.Receive(registry)) != kRegSuccess)
             throw HiveError("cannot load it below \"" + mountPath + "\"");
         impl_->Load(registry, hivex_root(impl_->h()), top.Get(), mountPath, u"");
     } catch (const HiveError& e) {

@@ -25,21 +25,6 @@ bool IsTextType(std::uint32_t type) {
 // The registry holds keys at most this many levels below a root.
 constexpr std::size_t kMaxKeyDepth = 512;
 
-// The number of names in a sub-key path (runs of "\\" count as one).
-std::size_t KeyDepth(const std::string& subKey) {
-    std::size_t depth = 0;
-    bool inName = false;
-    for (const char c : subKey) {
-        if (c == '\\') {
-            inName = false;
-        } else if (!inName) {
-            inName = true;
-            ++depth;
-        }
-    }
-    return depth;
-}
-
 // ---------------------------------------------------------------- decoding
 
 struct Decoded {
@@ -501,7 +486,7 @@ private:
                         "skips the values below it)");
             return;
         }
-        if (KeyDepth(subKey) > kMaxKeyDepth)
+        if (KeyPathDepth(subKey) > kMaxKeyDepth)
             throw RegFileError(line, "key deeper than " + std::to_string(kMaxKeyDepth) +
                                          " levels (the registry's limit)");
         op.kind = remove ? Op::DeleteKey : Op::Key;

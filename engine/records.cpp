@@ -4,6 +4,7 @@
 
 #include "engine/categories.h"
 #include "platform/codepage.h"
+#include "platform/key_path.h"
 #include "platform/registry.h"
 
 namespace qm {
@@ -26,9 +27,9 @@ std::string OwnerNameOf(const CRegErrorLog& finding) {
         const CRegValueItem* value = finding.GetValue();
         if (value != nullptr && !value->isDefault) owner = value->name;
     } else if (tag == kTagAppPaths || tag == kTagSharedTools) {
-        const std::string key = finding.GetKeyPath();
-        const std::size_t slash = key.find_last_of('\\');
-        if (slash != std::string::npos) owner = key.substr(slash + 1);
+        // The key's own name; a root alone names no owner.
+        std::string last;
+        if (!KeyPathParent(finding.GetKeyPath(), &last).empty()) owner = last;
     }
     return owner;
 }

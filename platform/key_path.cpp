@@ -14,6 +14,20 @@ std::vector<std::string> KeyPathNames(std::string_view path) {
     return names;
 }
 
+std::size_t KeyPathDepth(std::string_view path) {
+    std::size_t depth = 0;
+    bool inName = false;
+    for (const char c : path) {
+        if (c == '\\') {
+            inName = false;
+        } else if (!inName) {
+            inName = true;
+            ++depth;
+        }
+    }
+    return depth;
+}
+
 std::string KeyPathRoot(const std::string& fullPath, std::string* subKey) {
     const std::size_t slash = fullPath.find('\\');
     std::string root = fullPath.substr(0, slash);

@@ -4,6 +4,7 @@
 // takes a path apart does it here, so that all of them read a path alike.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,9 @@ namespace qm {
 // name (a leading or trailing backslash, or two in a row) names no key and is
 // left out: "a\\b\" and "\a\\\b" both give "a", "b".
 std::vector<std::string> KeyPathNames(std::string_view path);
+// How many names KeyPathNames would give, counted in place (no allocation):
+// 2 for "a\\b\".
+std::size_t KeyPathDepth(std::string_view path);
 
 // The root key's name of a full key path, as written ("HKEY_CURRENT_USER" of
 // "HKEY_CURRENT_USER\Software"; the whole path when it holds no backslash),

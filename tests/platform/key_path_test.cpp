@@ -24,6 +24,10 @@ TEST(KeyPath, EmptyNamesAreNoKeys) {
     EXPECT_EQ(KeyPathNames("\\\\"), Names{});
     // Names are bytes: spaces and dots are names like any other.
     EXPECT_EQ(KeyPathNames(" \\.\\a b"), (Names{" ", ".", "a b"}));
+    // The depth counts the same names without taking them out.
+    for (const char* path : {"HKEY_CURRENT_USER\\Software\\x", "Software\\x\\", "\\Software\\\\\\x", "x", "",
+                             "\\\\", " \\.\\a b"})
+        EXPECT_EQ(KeyPathDepth(path), KeyPathNames(path).size()) << '"' << path << '"';
 }
 
 TEST(KeyPath, TheRootIsCutAtTheFirstBackslashAsWritten) {
