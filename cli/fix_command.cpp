@@ -41,6 +41,78 @@ bool OnlyCategoriesWithUserAreas(const CategorySelection& selection) {
     return true;
 }
 
+// The registry categories, then (this command's own scanner, which the
+// repair needs) the shortcut scan.
+void ScanForFix(CRegistryLib& engine, const CategorySelection& selection, ScanOutcome& outcome,
+                CShortcut& shortcuts) {
+    CategorySelection registryOnly = selection;
+    registryOnly.shortcuts = false;
+    RunScan(engine, registryOnly, outcome);
+    if (selection.shortcuts) {
+        shortcuts.UseIgnoreListOf(engine);
+        shortcuts.SetDriveFilter(selection.drives);
+        shortcuts.ScanLinkFile();
+    }
+}
+
+// Removes what was found but what the user keeps: that goes to the ignore
+// list and is left alone, as the rows a user unticks in the main window.
+// Throws when the repair may not or could not start (nothing removed).
+RepairJobOutcome RemoveAllButKept(CRegistryRepair& repair, ResultRows& rows, CShortcut& shortcuts,
+                                  const std::vector<std::string>& keep, bool administrator, const CliState& state) {
+    RepairJob job(repair, rows);
+    job.shortcuts = &shortcuts;
+    job.ticked = TickedExcept(repair.Engine().Findings(), shortcuts.BrokenLinks(), keep);
+    job.administrator = administrator;
+    job.beforeRemoval = state.beforeRepair;
+    RepairJobOutcome repaired = RunRepairJob(job);
+    if (repaired.end == RepairEnd::NeedsAdministrator)
+        RefuseToRemoveOutsideUserHive(repaired.reach.firstOutside, repaired.reach.outside);
+    // Without its ignore list a repair would remove what the user kept.
+    if (repaired.end == RepairEnd::IgnoreListNotSaved)
+        throw CliError(repaired.ignoreError + "; nothing was kept or removed");
+    if (repaired.backupFile.empty())
+        throw CliError("cannot create the backup file \"" + repaired.backupRequested + "\"; nothing was removed");
+    return repaired;
+}
+
+// The rows, what was kept, the backup and the export (when one was made).
+void PrintFixReport(bool json, const ResultRows& rows, const RepairJobOutcome& repaired) {
+    const std::string& exported = repaired.exportFile;
+    if (json) {
+        nlohmann::ordered_json keptJson = nlohmann::ordered_json::array();
+        for (const auto& path : repaired.kept) keptJson.push_back(AnsiToUtf8(path));
+        PrintJson({{"rows", RowsToJson(rows)},
+                   {"kept", keptJson},
+                   {"backup", AnsiToUtf8(repaired.backupFile)},
+                   {"registryExport", exported.empty() ? nlohmann::ordered_json(nullptr)
+                                                       : nlohmann::ordered_json(AnsiToUtf8(exported))}});
+    } else {
+        PrintScanText(rows, FindingList(), {});
+        for (const auto& path : repaired.kept) std::printf("kept: %s\n", path.c_str());
+        std::printf("backup: %s\n", repaired.backupFile.c_str());
+        if (!exported.empty()) std::printf("registry export: %s\n", exported.c_str());
+        std::fflush(stdout);
+    }
+}
+
+// With "savereg" set the export came first; if it could not be made, the
+// repair still ran (its XML backup keeps what it removed) and the exit
+// status is 2, as it is when a write to the backup failed.
+int FixExitCode(const RepairJobOutcome& repaired) {
+    int code = kExitClean;
+    if (repaired.exportFailed) {
+        Complain("quillmere-cli: %s\n", repaired.exportError.c_str());
+        code = kExitError;
+    }
+    if (!repaired.backupComplete) {
+        Complain("quillmere-cli: writing the backup file \"%s\" failed; the removals stopped there\n",
+                 repaired.backupFile.c_str());
+        code = kExitError;
+    }
+    return code;
+}
+
 }  // namespace
 
 void AddFixCommand(CLI::App& app, CliState& state) {
@@ -78,76 +150,21 @@ void AddFixCommand(CLI::App& app, CliState& state) {
         if (!engine.IgnoreListError().empty())
             throw CliError(engine.IgnoreListError() + "; nothing was removed");
 
-        // The registry categories, then (this command's own scanner, which
-        // the repair needs) the shortcut scan.
-        CategorySelection registryOnly = selection;
-        registryOnly.shortcuts = false;
         ScanOutcome outcome;
-        RunScan(engine, registryOnly, outcome);
         CShortcut shortcuts;
-        if (selection.shortcuts) {
-            shortcuts.UseIgnoreListOf(engine);
-            shortcuts.SetDriveFilter(selection.drives);
-            shortcuts.ScanLinkFile();
-        }
-
-        // What the user keeps goes to the ignore list and is left alone, as
-        // the rows a user unticks in the main window.
+        ScanForFix(engine, selection, outcome, shortcuts);
         CRegistryRepair repair(engine);
-        RepairJob job(repair, outcome.rows);
-        job.shortcuts = &shortcuts;
-        job.ticked = TickedExcept(engine.Findings(), shortcuts.BrokenLinks(), *keep);
-        job.administrator = administrator;
-        job.beforeRemoval = state.beforeRepair;
-        const RepairJobOutcome repaired = RunRepairJob(job);
-        if (repaired.end == RepairEnd::NeedsAdministrator)
-            RefuseToRemoveOutsideUserHive(repaired.reach.firstOutside, repaired.reach.outside);
-        // Without its ignore list a repair would remove what the user kept.
-        if (repaired.end == RepairEnd::IgnoreListNotSaved)
-            throw CliError(repaired.ignoreError + "; nothing was kept or removed");
-        // With "savereg" set the export came first; if it could not be made,
-        // the repair still ran (its XML backup keeps what it removed) and the
-        // exit status is 2.
-        const std::string& exported = repaired.exportFile;
-        const std::string& backup = repaired.backupFile;
-        if (backup.empty())
-            throw CliError("cannot create the backup file \"" + repaired.backupRequested + "\"; nothing was removed");
+        const RepairJobOutcome repaired =
+            RemoveAllButKept(repair, outcome.rows, shortcuts, *keep, administrator, state);
         state.registryChanged(true);
-        const bool backupComplete = repaired.backupComplete;
         if (selection.shortcuts) {
             auto row = std::make_unique<CScanError>(kLabelShortcuts, shortcuts.ItemsScanned(),
                                                     shortcuts.ErrorsFound());
-            row->errorsFixed = backupComplete ? shortcuts.ErrorsFixed() : 0;
+            row->errorsFixed = repaired.backupComplete ? shortcuts.ErrorsFixed() : 0;
             outcome.rows.push_back(std::move(row));
         }
-
-        if (*json) {
-            nlohmann::ordered_json keptJson = nlohmann::ordered_json::array();
-            for (const auto& path : repaired.kept) keptJson.push_back(AnsiToUtf8(path));
-            PrintJson({{"rows", RowsToJson(outcome.rows)},
-                       {"kept", keptJson},
-                       {"backup", AnsiToUtf8(backup)},
-                       {"registryExport", exported.empty() ? nlohmann::ordered_json(nullptr)
-                                                           : nlohmann::ordered_json(AnsiToUtf8(exported))}});
-        } else {
-            PrintScanText(outcome.rows, FindingList(), {});
-            for (const auto& path : repaired.kept) std::printf("kept: %s\n", path.c_str());
-            std::printf("backup: %s\n", backup.c_str());
-            if (!exported.empty()) std::printf("registry export: %s\n", exported.c_str());
-            std::fflush(stdout);
-        }
-        if (repaired.exportFailed) {
-            Complain("quillmere-cli: %s\n", repaired.exportError.c_str());
-            state.exitCode = kExitError;
-            if (backupComplete) return;
-        }
-        if (!backupComplete) {
-            Complain("quillmere-cli: writing the backup file \"%s\" failed; the removals stopped there\n",
-                     backup.c_str());
-            state.exitCode = kExitError;
-            return;
-        }
-        state.exitCode = kExitClean;
+        PrintFixReport(*json, outcome.rows, repaired);
+        state.exitCode = FixExitCode(repaired);
     });
 }
 
