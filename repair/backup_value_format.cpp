@@ -214,7 +214,7 @@ bool ParseBackupValue(const std::string& text, const std::string& typeName, std:
             error = "value text is not a QWORD (\"0x000000000000000a\")";
             return false;
         default:
-            data = ConvertFromString(text, type);
+            ConvertFromStringInto(text, type, data);
             return true;
     }
 }

@@ -32,15 +32,27 @@ void NameInto(const std::string& text, std::string& out) {
 }  // namespace
 
 void UnescapeXmlInto(const std::string& text, std::string& out) {
-    // Text of ASCII characters is the same in every code page.
+    // Text of ASCII characters is the same in every code page. One pass
+    // finds both what needs converting and the first reference.
+    std::size_t i = 0;
+    bool ascii = true;
+    for (; i < text.size() && text[i] != '&'; ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii && i == text.size()) {
+        out.assign(text);
+        return;
+    }
     std::string converted;
     const std::string* source = &text;
-    if (!IsAsciiText(text)) {
+    if (!ascii || !IsAsciiText(text)) {
         converted = FromUTF8Conversion(text);
         source = &converted;
+        i = converted.find('&');
     }
     const std::string& s = *source;
-    std::size_t i = s.find('&');
     if (i == std::string::npos) {
         out.assign(s);
         return;
@@ -81,9 +93,9 @@ bool BackupWalk::Attributes::Commit() {
     return true;
 }
 
-const std::string* BackupWalk::Attributes::Find(const char* name) const {
+const std::string* BackupWalk::Attributes::Find(std::string_view name) const {
     for (std::size_t i = 0; i < count_; ++i)
-        if (items_[i].first == name) return &items_[i].second;
+        if (std::string_view(items_[i].first) == name) return &items_[i].second;
     return nullptr;
 }
 
@@ -153,7 +165,8 @@ void BackupWalk::FinishStartTag(RestoreStepBatch& batch) {
             step.kind = RestoreStep::Kind::Key;
             step.line = tagLine_;
             step.view = view;
-            step.text.assign(hivePath ? hivePath[i] : name->c_str());
+            if (hivePath) step.text.assign(hivePath[i]);
+            else step.text.assign(*name);
             if (check_) step.place = check_->Place();
             ++elements_.back().keys;
         }
@@ -235,10 +248,12 @@ void BackupWalk::Step(RestoreStepBatch& batch) {
         case kXmlStartTag: {
             NameInto(reader_.GetTagName(), name_);
             Element element;
-            if (name_ == "registry") element = Element::Registry;
-            else if (name_ == "k") element = Element::Key;
-            else if (name_ == "v") element = Element::Value;
-            else if (name_ == kBackupFileElement) element = Element::File;
+            // The keys and values first: nearly every element is one.
+            const std::string_view name(name_);
+            if (name == "k") element = Element::Key;
+            else if (name == "v") element = Element::Value;
+            else if (name == "registry") element = Element::Registry;
+            else if (name == kBackupFileElement) element = Element::File;
             else return Fail(batch, line, "unknown element <" + name_ + ">");
             bool allowed = false;
             if (elements_.empty()) {

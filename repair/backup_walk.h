@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -115,7 +116,7 @@ private:
     public:
         std::pair<std::string, std::string>& Next();
         bool Commit();  // false when the name of Next() was given already
-        const std::string* Find(const char* name) const;
+        const std::string* Find(std::string_view name) const;
         void Clear() { count_ = 0; }
 
     private:

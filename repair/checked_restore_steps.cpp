@@ -11,11 +11,12 @@ namespace {
 // are 32-bit.
 constexpr std::size_t kHeadBytes = 4 + sizeof(std::int32_t);
 
+// Appended as they are: a resize would first fill the room with zeros.
 template <class T>
 void Put(std::vector<char>& out, T value) {
-    const std::size_t at = out.size();
-    out.resize(at + sizeof value);
-    std::memcpy(out.data() + at, &value, sizeof value);
+    char bytes[sizeof value];
+    std::memcpy(bytes, &value, sizeof value);
+    out.insert(out.end(), bytes, bytes + sizeof value);
 }
 
 void PutBytes(std::vector<char>& out, const void* data, std::size_t size) {

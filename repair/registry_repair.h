@@ -176,6 +176,8 @@ private:
 // Backup value text to registry data by type code (the inverse of
 // ConvertToString for the types a backup expresses).
 std::vector<std::uint8_t> ConvertFromString(const std::string& text, std::uint32_t type);
+// The same into `data`, whose storage is used again.
+void ConvertFromStringInto(const std::string& text, std::uint32_t type, std::vector<std::uint8_t>& data);
 // UTF-8 -> the ANSI code page (through UTF-16), in full.
 std::string FromUTF8Conversion(const std::string& text);
 // FromUTF8Conversion, then "&lt;", "&quot;" and "&amp;" back to their

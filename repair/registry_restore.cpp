@@ -66,6 +66,12 @@ std::string GetUnescapedXmlString(const std::string& text) {
 
 std::vector<std::uint8_t> ConvertFromString(const std::string& text, std::uint32_t type) {
     std::vector<std::uint8_t> data;
+    ConvertFromStringInto(text, type, data);
+    return data;
+}
+
+void ConvertFromStringInto(const std::string& text, std::uint32_t type, std::vector<std::uint8_t>& data) {
+    data.clear();
     if (IsHexBytesType(type)) {
         // "0a 1b 2c": byte i is the pair at 3i. An empty text is an empty value.
         const std::size_t count = (text.size() + 1) / 3;
@@ -82,7 +88,10 @@ std::vector<std::uint8_t> ConvertFromString(const std::string& text, std::uint32
             for (std::size_t i = 0; i < 8; ++i) data[7 - i] = HexPairAt(text, 2 + 2 * i);
     } else if (type == kRegMultiSz) {
         // One string per line; the list ends with two zero bytes.
-        if (text.empty()) return {0};
+        if (text.empty()) {
+            data.assign(1, 0);
+            return;
+        }
         data.reserve(text.size() + 3);
         for (const char c : text) {
             if (c == '\r') continue;
@@ -96,7 +105,6 @@ std::vector<std::uint8_t> ConvertFromString(const std::string& text, std::uint32
         data.assign(text.begin(), text.end());
         data.push_back(0);
     }
-    return data;
 }
 
 std::uint32_t CRegistryRepair::TypeFromString(const std::string& typeName) {

@@ -15,6 +15,18 @@ constexpr std::size_t kCachedKeys = 16;
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// FNV-1a, carried on from `hash` over the lower-case spelling of `text`.
+constexpr std::uint64_t kHashStart = 14695981039346656037ull;
+std::uint64_t HashOn(std::uint64_t hash, char c) {
+    return (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+}
+std::uint64_t HashLowerOn(std::uint64_t hash, const std::string& text) {
+    for (const char c : text) hash = HashOn(hash, AsciiLower(c));
+    return hash;
+}
+
+const char kView32Mark[] = "32:";
+
 }  // namespace
 
 RestoreKeys::RestoreKeys(IRegistry& registry, IRestoreUi* ui) : registry_(registry), ui_(ui) {}
@@ -33,6 +45,18 @@ bool RestoreKeys::Push(const std::string& component, std::int32_t line, RegView 
     frame.root = root;
     frame.exists = root != kNullKey;
     frame.view = root != kNullKey ? view : RegView::k64;
+    // The hash and length of CacheName(depth_ - 1), from those of its parent.
+    if (depth_ == 1) {
+        const bool marked = frame.view == RegView::k32;
+        frame.nameHash = marked ? HashLowerOn(kHashStart, kView32Mark) : kHashStart;
+        frame.nameLength = marked ? sizeof kView32Mark - 1 : 0;
+    } else {
+        const Frame& parent = frames_[depth_ - 2];
+        frame.nameHash = HashOn(parent.nameHash, '\\');
+        frame.nameLength = parent.nameLength + 1;
+    }
+    frame.nameHash = HashLowerOn(frame.nameHash, component);
+    frame.nameLength += component.size();
     return true;
 }
 
@@ -47,7 +71,7 @@ bool RestoreKeys::Pop() {
     Frame& top = frames_[depth_ - 1];
     if (top.opened) {
         CacheName(depth_ - 1, name_);
-        Cache(name_, std::move(top.opened));
+        Cache(name_, top.nameHash, std::move(top.opened));
     }
     top.root = kNullKey;
     --depth_;
@@ -61,8 +85,7 @@ void RestoreKeys::Finish() {
 RegKey RestoreKeys::Resolve(std::size_t index) {
     Frame& frame = frames_[index];
     if (frame.Key() != kNullKey) return frame.Key();
-    CacheName(index, name_);
-    RegKey key = TakeCached(name_);
+    RegKey key = TakeCached(index);
     if (key == kNullKey) {
         // One call from the nearest key open (the root at the latest).
         std::size_t anchor = index;
@@ -137,16 +160,29 @@ std::string RestoreKeys::FullPath(std::size_t index, bool lower) const {
 }
 
 void RestoreKeys::CacheName(std::size_t index, std::string& out) const {
-    out.assign(frames_.front().view == RegView::k32 ? "32:" : "");
+    out.assign(frames_.front().view == RegView::k32 ? kView32Mark : "");
     for (std::size_t i = 0; i <= index; ++i) {
         if (i > 0) out.push_back('\\');
         for (const char c : frames_[i].component) out.push_back(AsciiLower(c));
     }
 }
 
-RegKey RestoreKeys::TakeCached(const std::string& lowerPath) {
+bool RestoreKeys::IsCacheName(std::size_t index, const std::string& lowerPath) const {
+    if (lowerPath.size() != frames_[index].nameLength) return false;
+    std::size_t at = frames_.front().view == RegView::k32 ? sizeof kView32Mark - 1 : 0;
+    if (lowerPath.compare(0, at, kView32Mark, at) != 0) return false;
+    for (std::size_t i = 0; i <= index; ++i) {
+        if (i > 0 && lowerPath[at++] != '\\') return false;
+        for (const char c : frames_[i].component)
+            if (lowerPath[at++] != AsciiLower(c)) return false;
+    }
+    return true;
+}
+
+RegKey RestoreKeys::TakeCached(std::size_t index) {
+    const Frame& frame = frames_[index];
     for (std::size_t i = 0; i < cached_; ++i) {
-        if (cache_[i].path != lowerPath) continue;
+        if (cache_[i].hash != frame.nameHash || !IsCacheName(index, cache_[i].path)) continue;
         const RegKey key = cache_[i].key.Release();
         // Its slot goes behind the ones kept, for use again.
         std::rotate(cache_.begin() + static_cast<std::ptrdiff_t>(i),
@@ -158,10 +194,11 @@ RegKey RestoreKeys::TakeCached(const std::string& lowerPath) {
     return kNullKey;
 }
 
-void RestoreKeys::Cache(std::string& lowerPath, RegKeyHandle key) {
+void RestoreKeys::Cache(std::string& lowerPath, std::uint64_t hash, RegKeyHandle key) {
     if (cached_ == kCachedKeys) cache_[--cached_].key.Reset();
     if (cached_ == cache_.size()) cache_.emplace_back();
     cache_[cached_].path.swap(lowerPath);
+    cache_[cached_].hash = hash;
     cache_[cached_].key = std::move(key);
     // The newest first.
     std::rotate(cache_.begin(), cache_.begin() + static_cast<std::ptrdiff_t>(cached_),

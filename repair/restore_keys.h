@@ -61,11 +61,16 @@ private:
         RegKeyHandle opened;     // the key opened for it, empty until then
         bool exists = false;     // opened, or a key below it was
         RegView view = RegView::k64;  // of the root element
+        // The cache's name of its key (see CacheName): its hash and length,
+        // so that the cache is searched without spelling the name out.
+        std::uint64_t nameHash = 0;
+        std::size_t nameLength = 0;
         // The element's key, null until opened.
         RegKey Key() const { return root != kNullKey ? root : opened.Get(); }
     };
     struct Cached {
         std::string path;  // full path, ASCII letters in lower case
+        std::uint64_t hash = 0;  // of `path`
         RegKeyHandle key;
     };
 
@@ -76,9 +81,14 @@ private:
     // The cache's name of a key into `out`: its full path in lower case,
     // marked when of the 32-bit view.
     void CacheName(std::size_t index, std::string& out) const;
-    RegKey TakeCached(const std::string& lowerPath);
-    // Keeps `key` open under the name in `lowerPath` (whose string it takes).
-    void Cache(std::string& lowerPath, RegKeyHandle key);
+    // Whether `lowerPath` is the cache's name of the key of element `index`.
+    bool IsCacheName(std::size_t index, const std::string& lowerPath) const;
+    // The key kept open for element `index`, taken out of the cache; null
+    // when none is.
+    RegKey TakeCached(std::size_t index);
+    // Keeps `key` open under the name in `lowerPath` (whose string it takes),
+    // whose hash is `hash`.
+    void Cache(std::string& lowerPath, std::uint64_t hash, RegKeyHandle key);
 
     IRegistry& registry_;
     IRestoreUi* ui_;

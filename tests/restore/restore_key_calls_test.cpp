@@ -110,6 +110,18 @@ TEST_F(RestoreKeyCalls, EachKeyIsOpenedOnceHoweverOftenItsPathIsWritten) {
     EXPECT_EQ(repair_->LastRestore().keys, 5u * 4 + 5);  // every element counts as restored
 }
 
+TEST_F(RestoreKeyCalls, AKeptKeyIsFoundWhateverItsLetterCaseAndOnlyUnderItsOwnPath) {
+    const std::string value = "      <v name=\"x\" value=\"1\"/>\r\n";
+    // The same key in other letter cases, then a name of the same length
+    // one letter off, then the first again.
+    const std::string body = Chain("Shared", value) + Chain("SHARED", value) + Chain("sHaReD", value) +
+                             Chain("Sharee", value) + Chain("Shared", value);
+    ASSERT_EQ(Restore(body), 1);
+    EXPECT_EQ(counting_.opens, 2);
+    EXPECT_TRUE(reg_.ValueExists("HKEY_CURRENT_USER\\Software\\Vendor\\Shared", "x"));
+    EXPECT_TRUE(reg_.ValueExists("HKEY_CURRENT_USER\\Software\\Vendor\\Sharee", "x"));
+}
+
 TEST_F(RestoreKeyCalls, AKeyThatCannotBeCreatedLeavesTheKeysAboveItAsLevelByLevelWould) {
     const std::string tooLong(300, 'L');
     const std::string body = "  <k name=\"HKEY_CURRENT_USER\">\r\n   <k name=\"NewParent\">\r\n"
